@@ -1,0 +1,91 @@
+#include "catalogue/Codes.h"
+
+#include <array>
+#include <stdexcept>
+
+#include "catalogue/OptimizationItem.h"
+
+namespace codes {
+namespace {
+
+struct Code {
+    const char* identifier;
+    const char* displayName;
+};
+
+// Indexed by code. Every display name without blanks, upper-cased, is its identifier: that is
+// what lets the writer's names read back to the same codes.
+constexpr std::array<Code, 10> kVersions{{
+    {"WINDOWS2000", "Windows 2000"},
+    {"WINDOWSXP", "Windows XP"},
+    {"WINDOWSSERVER2003", "Windows Server 2003"},
+    {"WINDOWSVISTA", "Windows Vista"},
+    {"WINDOWSSERVER2008", "Windows Server 2008"},
+    {"WINDOWS7", "Windows 7"},
+    {"WINDOWSSERVER2003R2", "Windows Server 2003 R2"},
+    {"ALL", "All"},
+    {"WINDOWS8", "Windows 8"},
+    {"WINDOWSSERVER2012", "Windows Server 2012"},
+}};
+
+constexpr std::array<Code, 3> kModes{{
+    {"HIDEF", "HiDef"},
+    {"NORMAL", "Normal"},
+    {"BASIC", "Basic"},
+}};
+
+}  // namespace
+
+std::string UpperAscii(std::string text) {
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return text;
+}
+
+int32_t SetOSVersion(const std::string& Value) {
+    const std::string upper = UpperAscii(Value);
+    for (size_t code = 0; code < kVersions.size(); ++code) {
+        if (upper == kVersions[code].identifier) return static_cast<int32_t>(code);
+    }
+    return kWindows2000;
+}
+
+std::string GetOSString(int32_t osVersion) {
+    if (osVersion < 0 || osVersion >= static_cast<int32_t>(kVersions.size())) {
+        throw std::out_of_range("Windows version code out of range");
+    }
+    return kVersions[static_cast<size_t>(osVersion)].displayName;
+}
+
+int32_t SetMode(const std::string& Value) {
+    const std::string upper = UpperAscii(Value);
+    if (upper == "BASIC") return kModeBasic;
+    if (upper == "NORMAL") return kModeNormal;
+    return kModeHiDef;  // "HIDEF" and every unrecognised name
+}
+
+std::string GetMode(int32_t mode) {
+    if (mode < 0 || mode >= static_cast<int32_t>(kModes.size())) {
+        throw std::out_of_range("mode code out of range");
+    }
+    return kModes[static_cast<size_t>(mode)].displayName;
+}
+
+}  // namespace codes
+
+int32_t RegistryItem::SetKeyType(const std::string& Value) {
+    const std::string upper = codes::UpperAscii(Value);
+    if (upper == "STRING") return 1;
+    if (upper == "BINARY") return 2;
+    return 0;  // "DWORD" and every unrecognised name
+}
+
+std::string RegistryItem::GetKeyType(int32_t Value) {
+    switch (Value) {
+        case 0: return "DWORD";
+        case 1: return "STRING";
+        case 2: return "BINARY";
+        default: return {};
+    }
+}

@@ -1,0 +1,35 @@
+#pragma once
+// Windows-version and mode code tables. Names are upper-cased and compared exactly; an
+// unrecognised name is code 0, never an error.
+
+#include <cstdint>
+#include <string>
+
+namespace codes {
+
+inline constexpr int32_t kWindows2000 = 0;
+inline constexpr int32_t kWindowsXP = 1;
+inline constexpr int32_t kWindowsServer2003 = 2;
+inline constexpr int32_t kWindowsVista = 3;
+inline constexpr int32_t kWindowsServer2008 = 4;
+inline constexpr int32_t kWindows7 = 5;
+inline constexpr int32_t kWindowsServer2003R2 = 6;
+inline constexpr int32_t kAll = 7;
+inline constexpr int32_t kWindows8 = 8;
+inline constexpr int32_t kWindowsServer2012 = 9;
+
+inline constexpr int32_t kModeHiDef = 0;
+inline constexpr int32_t kModeNormal = 1;
+inline constexpr int32_t kModeBasic = 2;
+
+// ASCII upper-casing: the names compared are ASCII, and other bytes of UTF-8 text stay intact.
+std::string UpperAscii(std::string text);
+
+int32_t SetOSVersion(const std::string& Value);
+// Throws std::out_of_range for a code outside 0..9.
+std::string GetOSString(int32_t osVersion);
+int32_t SetMode(const std::string& Value);
+// Throws std::out_of_range for a code outside 0..2.
+std::string GetMode(int32_t mode);
+
+}  // namespace codes

@@ -1,0 +1,57 @@
+#pragma once
+// The records of one optimization and its actions. Plain data: the reader fills them, the editor
+// changes Enabled, the writer and the runners read them.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// One registry edit.
+class RegistryItem {
+public:
+    int32_t KeyType = 0;  // key-type code: 0 DWORD, 1 STRING, 2 BINARY
+    std::string Key;      // root-key name, then the sub key names, each after a backslash
+    std::string ValueName;
+    std::string Value;    // the data as text; its form depends on KeyType
+
+    // Key-type name to code; any unrecognised name gives 0 (DWORD).
+    static int32_t SetKeyType(const std::string& Value);
+    // Key-type code to name; any other code gives the empty text.
+    static std::string GetKeyType(int32_t Value);
+};
+
+// One command line.
+class cmdItem {
+public:
+    std::string Command;
+};
+
+// One WMI query with its warning threshold (9999: never examined).
+class wmiItem {
+public:
+    std::string Command;
+    int16_t WarningLevel = 0;
+};
+
+// One optimization. Shared by reference: the editor's Settings and the reader's catalogue hold
+// the same records, so a tick made in one is seen in the other.
+class OptimizationItem {
+public:
+    std::string Name;
+    std::string Number;
+    std::string Description;
+    std::string Justification;
+    std::string Category;
+    std::string Impact;
+    int32_t mode = 0;
+    std::vector<RegistryItem> regItems;
+    std::vector<cmdItem> cmdItems;
+    std::vector<wmiItem> wmiItems;
+    bool Enabled = false;
+    std::vector<int32_t> osVersions;
+};
+
+using OptimizationItemPtr = std::shared_ptr<OptimizationItem>;
+// The catalogue, and every collection of optimizations built from it: ordered, shared records.
+using OptimizationList = std::vector<OptimizationItemPtr>;
