@@ -1,0 +1,11 @@
+#pragma once
+// The current date and time as the system formats them for the user.
+
+#include <string>
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual std::string ShortDate() = 0;  // the system's short date format
+    virtual std::string TimeOfDay() = 0;  // the system's time format
+};

@@ -1,0 +1,26 @@
+#pragma once
+// kernel32 services behind GlobalUtils: version, WOW64, file-system redirection, the executable's
+// own path. Text is UTF-8.
+
+#include <cstdint>
+#include <string>
+
+struct OsVersionInfo {
+    uint32_t major = 0;
+    uint32_t minor = 0;
+    uint8_t productType = 0;  // 1 workstation, 2 domain controller, 3 server
+};
+
+class SystemInfo {
+public:
+    virtual ~SystemInfo() = default;
+    // GetVersionExA with an OSVERSIONINFOEX; all zero when the query fails.
+    virtual OsVersionInfo QueryVersion() = 0;
+    // True when IsWow64Process exists and reports a 32-bit process on 64-bit Windows.
+    virtual bool IsWow64Process() = 0;
+    // Wow64DisableWow64FsRedirection: returns the previous state to hand back to Revert.
+    virtual void* DisableFsRedirection() = 0;
+    virtual void RevertFsRedirection(void* saved) = 0;
+    // Full path of the running executable, e.g. C:\Tools\Orvik.exe.
+    virtual std::string ExecutablePath() = 0;
+};
