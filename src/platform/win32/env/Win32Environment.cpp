@@ -1,0 +1,97 @@
+#include "platform/win32/env/Win32Environment.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/win32/common/WideText.h"
+
+namespace win32 {
+namespace {
+
+// kernel32 functions that older Windows lacks are looked up at run time.
+template <typename Fn>
+Fn Kernel32Function(const char* name) {
+    HMODULE kernel32 = GetModuleHandleA("kernel32");
+    if (kernel32 == nullptr) return nullptr;
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(kernel32, name)));
+}
+
+}  // namespace
+
+OsVersionInfo Win32SystemInfo::QueryVersion() {
+    OSVERSIONINFOEXA info{};
+    info.dwOSVersionInfoSize = sizeof(info);  // 156 bytes
+    // The manifest declares no Windows newer than 8, so Windows 8.1 and later report 6.2 here and
+    // are treated as Windows 8 or Server 2012: the newest versions the catalogue can name.
+    if (!GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&info))) return {};
+    return {info.dwMajorVersion, info.dwMinorVersion, info.wProductType};
+}
+
+bool Win32SystemInfo::IsWow64Process() {
+    using Fn = BOOL(WINAPI*)(HANDLE, PBOOL);
+    const auto isWow64Process = Kernel32Function<Fn>("IsWow64Process");
+    if (isWow64Process == nullptr) return false;
+    BOOL wow64 = FALSE;
+    isWow64Process(GetCurrentProcess(), &wow64);
+    return wow64 != FALSE;
+}
+
+void* Win32SystemInfo::DisableFsRedirection() {
+    using Fn = BOOL(WINAPI*)(PVOID*);
+    const auto disable = Kernel32Function<Fn>("Wow64DisableWow64FsRedirection");
+    void* saved = nullptr;
+    if (disable != nullptr) disable(&saved);
+    return saved;
+}
+
+void Win32SystemInfo::RevertFsRedirection(void* saved) {
+    using Fn = BOOL(WINAPI*)(PVOID);
+    const auto revert = Kernel32Function<Fn>("Wow64RevertWow64FsRedirection");
+    if (revert != nullptr) revert(saved);
+}
+
+std::string Win32SystemInfo::ExecutablePath() {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0) return {};
+        if (length < buffer.size()) return Narrow(buffer.data(), length);
+        buffer.resize(buffer.size() * 2);  // truncated: long path
+    }
+}
+
+std::string Win32Clock::ShortDate() {
+    wchar_t text[128];
+    const int length = GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, text, 128);
+    return length > 0 ? Narrow(text, static_cast<size_t>(length - 1)) : std::string{};
+}
+
+std::string Win32Clock::TimeOfDay() {
+    wchar_t text[128];
+    const int length = GetTimeFormatW(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, text, 128);
+    return length > 0 ? Narrow(text, static_cast<size_t>(length - 1)) : std::string{};
+}
+
+bool Win32FileSystem::Append(const std::string& path, const std::string& bytes) {
+    // Others may read the file meanwhile; it is closed again at once.
+    HANDLE file = CreateFileW(Widen(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == bytes.size();
+}
+
+std::string Win32FileSystem::ToSystemCodePage(const std::string& utf8) {
+    const std::wstring wide = Widen(utf8);
+    if (wide.empty()) return {};
+    const int size = static_cast<int>(wide.size());
+    const int needed = WideCharToMultiByte(CP_ACP, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string result(static_cast<size_t>(needed), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), size, result.data(), needed, nullptr, nullptr);
+    return result;
+}
+
+}  // namespace win32

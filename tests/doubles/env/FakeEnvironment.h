@@ -1,0 +1,54 @@
+#pragma once
+// In-memory stand-ins for SystemInfo, Clock and FileSystem, with what the code under test did.
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "env/GlobalUtils.h"
+#include "platform/Clock.h"
+#include "platform/FileSystem.h"
+#include "platform/SystemInfo.h"
+
+class FakeSystemInfo final : public SystemInfo {
+public:
+    OsVersionInfo version{6, 1, 1};
+    bool wow64 = false;
+    std::string executablePath = "C:\\Tools\\Orvik.exe";
+    // Every redirection call in order: "off" or "on:<value handed back>".
+    std::vector<std::string> redirectionCalls;
+    bool redirectionOff = false;
+
+    OsVersionInfo QueryVersion() override { return version; }
+    bool IsWow64Process() override { return wow64; }
+    void* DisableFsRedirection() override;
+    void RevertFsRedirection(void* saved) override;
+    std::string ExecutablePath() override { return executablePath; }
+};
+
+class FakeClock final : public Clock {
+public:
+    std::string date = "06.12.2026";
+    std::string time = "09:15:02";
+    std::string ShortDate() override { return date; }
+    std::string TimeOfDay() override { return time; }
+};
+
+class FakeFileSystem final : public FileSystem {
+public:
+    std::map<std::string, std::string> files;
+    std::set<std::string> readOnly;  // appends to these paths fail
+
+    bool Append(const std::string& path, const std::string& bytes) override;
+    // Stands for a Western code page: ASCII passes, everything else becomes '?'.
+    std::string ToSystemCodePage(const std::string& utf8) override;
+};
+
+// The three fakes together, with the bundle GlobalUtils takes.
+struct FakeEnvironment {
+    FakeSystemInfo system;
+    FakeClock clock;
+    FakeFileSystem files;
+    EnvPlatform platform() { return {system, clock, files}; }
+};
