@@ -1,0 +1,36 @@
+#pragma once
+// What the program entry needs of Windows: the command line as the platform holds it, COM for
+// the thread, message boxes, and a plain window until the editor takes over.
+
+#include <string>
+
+#include "platform/MessageBox.h"
+
+namespace win32 {
+
+// GetCommandLineW, as UTF-8, program name included.
+std::string ProcessCommandLine();
+
+// COM, apartment-threaded, for the life of this object (the whole program).
+class ComApartment {
+public:
+    ComApartment();
+    ~ComApartment();
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+    bool Ready() const { return ready_; }
+
+private:
+    bool ready_ = false;
+};
+
+class Win32MessageBoxes final : public MessageBoxes {
+public:
+    void ShowOk(const std::string& text) override;
+};
+
+// Shows a plain top-level window with the given text and runs the message loop until it is
+// closed. Returns false when no window can be made (no display).
+bool RunPlainWindow(const std::string& caption, const std::string& text);
+
+}  // namespace win32
