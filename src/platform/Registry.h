@@ -97,6 +97,6 @@ public:
     virtual int32_t CloseKey(RegKey key) = 0;
     // ExpandEnvironmentStrings: the size the expanded text needs in bytes, its NUL included;
     // fills the buffer only when it is large enough. 0 on failure.
-    virtual uint32_t ExpandEnvironmentStrings(const std::string& source, char* buffer,
+    virtual uint32_t ExpandEnvironment(const std::string& source, char* buffer,
                                               uint32_t size) = 0;
 };
