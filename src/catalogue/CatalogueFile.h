@@ -1,0 +1,22 @@
+#pragma once
+// Where the catalogue lives, and the check its bytes pass before any parser sees them.
+
+#include <string>
+
+namespace catalogue {
+
+inline constexpr const char* kFileName = "OrvikOptimizations.xml";
+inline constexpr const char* kStylesheetData = "type=\"text/xsl\" href=\"OrvikOptimizations.xsl\"";
+
+// The catalogue beside the executable: the folder, a backslash, the file name. A folder that
+// already ends in a separator (a drive root, "C:\") gets no second one.
+std::string DefaultPath(const std::string& executableFolder);
+
+// True when the file may be handed to the XML parser: UTF-8 (with or without byte-order mark)
+// or UTF-16 with its byte-order mark, every character decodable, a declared encoding that
+// matches, and nothing before the root element but the declaration, comments, processing
+// instructions and white space. A document type is refused outright: some parsers expand its
+// entities whatever they are told, and the catalogue never needs one.
+bool IsAcceptableFile(const std::string& bytes);
+
+}  // namespace catalogue
