@@ -1,0 +1,25 @@
+#pragma once
+// The system services the editor calls: the running Windows version, the catalogue reader and
+// writer, and the runner. The composition root binds them to the real classes; the editor's tests
+// bind them to an in-memory catalogue.
+
+#include <cstdint>
+#include <string>
+
+#include "catalogue/OptimizationItem.h"
+
+class EditorServices {
+public:
+    virtual ~EditorServices() = default;
+    // GlobalUtils.GetOSVersion: the version code of the running machine.
+    virtual int32_t GetOSVersion() = 0;
+    // XmlReader.ReadXML: the catalogue beside the executable when HardPath is empty. Fresh
+    // records at every call; an unreadable file gives an empty list.
+    virtual OptimizationList ReadXML(const std::string& HardPath = "") = 0;
+    // XmlWriter.WriteXMLFile to an explicit path. May throw when the file cannot be written.
+    virtual void WriteXMLFile(const OptimizationList& opItems, const std::string& path) = 0;
+    // runner.RunOptimizations: applies every entry whose Enabled is true.
+    virtual void RunOptimizations(const OptimizationList& Settings) = 0;
+    // Folder of the executable, without a trailing backslash.
+    virtual std::string ExecutableFolder() = 0;
+};

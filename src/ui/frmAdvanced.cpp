@@ -1,0 +1,416 @@
+#include "ui/frmAdvanced.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <exception>
+#include <limits>
+
+#include "catalogue/Codes.h"
+#include "ui/Pictures.h"
+#include "ui/frmWarning.h"
+
+namespace editor {
+
+std::optional<int16_t> PlainNumber(const std::string& text) {
+    if (text.empty() || text.size() > 6) return std::nullopt;
+    size_t digits = text[0] == '-' ? 1 : 0;
+    if (digits == text.size()) return std::nullopt;
+    if (text[digits] == '0' && (text.size() > digits + 1 || digits == 1)) return std::nullopt;
+    int value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    if (value < std::numeric_limits<int16_t>::min() || value > std::numeric_limits<int16_t>::max())
+        return std::nullopt;
+    return static_cast<int16_t>(value);
+}
+
+int32_t RowNumber(const std::string& text) {
+    size_t b = text.find_first_not_of(' ');
+    if (b == std::string::npos) return 0;
+    const size_t e = text.find_last_not_of(' ') + 1;
+    if (text[b] == '+') ++b;
+    int32_t value = 0;
+    const auto [end, ec] = std::from_chars(text.data() + b, text.data() + e, value);
+    if (ec != std::errc() || end != text.data() + e) return 0;
+    return value;
+}
+
+std::optional<double> NumberValue(const std::string& text) {
+    const size_t b = text.find_first_not_of(' ');
+    if (b == std::string::npos) return std::nullopt;
+    const size_t e = text.find_last_not_of(' ') + 1;
+    const std::string trimmed = text.substr(b, e - b);
+    // Only plain decimal notation: strtod would also take hex, "inf" and "nan".
+    for (char c : trimmed) {
+        if (!((c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || c == 'e' || c == 'E'))
+            return std::nullopt;
+    }
+    char* end = nullptr;
+    errno = 0;
+    const double value = std::strtod(trimmed.c_str(), &end);
+    if (end != trimmed.c_str() + trimmed.size() || errno == ERANGE || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+}  // namespace editor
+
+namespace {
+
+constexpr int kWidth = 872;
+constexpr int kHeight = 485;
+constexpr int kBarTop = 392;  // the button bar runs from here to the bottom
+constexpr int kRight = 436;   // the details column starts here
+const char* const kCatalogueName = "OrvikOptimizations.xml";
+const char* const kStylesheetName = "OrvikOptimizations.xsl";
+const char* const kBrowser = "C:\\Program Files\\Internet Explorer\\iexplore.exe";
+
+LabelSpec Text(const char* name, const char* caption, Box box, double points, Rgb colour) {
+    LabelSpec spec;
+    spec.name = name;
+    spec.caption = caption;
+    spec.box = box;
+    spec.font = {points, false};
+    spec.foreColour = colour;
+    return spec;
+}
+
+}  // namespace
+
+void frmAdvanced::Show() {
+    Form_Load();
+    form_->Show();
+}
+
+void frmAdvanced::Form_Load() {
+    BuildControls();
+    FillList();
+}
+
+void frmAdvanced::BuildControls() {
+    using namespace pictures;
+    FormSpec spec;
+    spec.name = "frmAdvanced";
+    spec.caption = kProductName;
+    spec.kind = FormKind::Main;
+    spec.width = kWidth;
+    spec.height = kHeight;
+    form_ = toolkit_.CreateForm(spec);
+    Form& f = *form_;
+
+    // Created in tab order: the list first, then the button bar.
+    lbSettings = &f.AddCheckList("lbSettings", {12, 12, 404, kBarTop - 24}, {11, false});
+    lbSettings->Click = [this] { ShowDetails(); };
+    lbSettings->ItemCheck = [this](int row) { lbSettings_ItemCheck(row); };
+
+    f.AddLabel(Text("Label1", "Description", {kRight, 6, 126, 30}, 15.75, kDarkGrey));
+    f.AddLine("Line1", kRight + 130, 24, kWidth - 14, 24, Rgb{200, 200, 200});
+    LabelSpec description = Text("lblDescription", "Label1", {kRight, 42, 422, 104}, 12, kGrey);
+    description.wrap = true;
+    lblDescription = &f.AddLabel(description);
+
+    f.AddLabel(Text("Label2", "Justification", {kRight, 152, 132, 30}, 15.75, kDarkGrey));
+    f.AddLine("Line2", kRight + 136, 170, kWidth - 14, 170, Rgb{200, 200, 200});
+    LabelSpec justification =
+        Text("lblJustification", "Label1", {kRight, 188, 422, 110}, 9.75, kGrey);
+    justification.wrap = true;
+    lblJustification = &f.AddLabel(justification);
+
+    f.AddLabel(Text("Label10", "Impact", {kRight, 306, 120, 18}, 9.75, kDarkGrey));
+    imgImpact = &f.AddPicture({"imgImpact", {kRight, 328, 54, 32}});
+    lblImpact = &f.AddLabel(Text("lblImpact", "", {kRight + 62, 334, 120, 24}, 12, kGrey));
+    f.AddLabel(Text("Label11", "Category", {kRight + 236, 306, 186, 18}, 9.75, kDarkGrey));
+    LabelSpec category = Text("lblCategory", "", {kRight + 196, 334, 226, 24}, 12, kGrey);
+    category.align = TextAlign::Centre;
+    lblCategory = &f.AddLabel(category);
+    f.AddRectangle("Shape1", {0, kBarTop, kWidth, kHeight - kBarTop}, kAccent, std::nullopt);
+
+    impactImages = &f.AddImageList("impactImages", 54, 32);
+    impactImages->Add(Gauge(Needle::Right));  // 1: high
+    impactImages->Add(Gauge(Needle::Left));   // 2: low
+    impactImages->Add(Gauge(Needle::Up));     // 3: medium
+
+    // The button bar: a picture that reacts, its caption below it that does not.
+    struct Button {
+        const char* picture;
+        const char* label;
+        const char* caption;
+        Symbol symbol;
+        int x;
+        void (frmAdvanced::*command)();
+    };
+    const Button buttons[] = {
+        {"imgSelectAll", "Label3", "Select All", Symbol::SelectAll, 24, nullptr},
+        {"imgUnselectAll", "Label4", "Unselect All", Symbol::UnselectAll, 110, nullptr},
+        {"imgExport", "Label5", "Export", Symbol::Export, 196, &frmAdvanced::Export},
+        {"imgRun", "Label6", "Run", Symbol::Run, 629, &frmAdvanced::Run},
+        {"imgSave", "Label7", "Save", Symbol::Save, 794 - 86, &frmAdvanced::Save},
+        {"imgExit", "Label8", "Exit", Symbol::Exit, 794, &frmAdvanced::Exit},
+    };
+    for (const Button& b : buttons) {
+        const int width = b.symbol == Symbol::Run ? 40 : 54;
+        Picture& picture =
+            f.AddPicture({b.picture, {b.x, kBarTop + 8, width, 59}, kAccent, true});
+        picture.SetDrawing(ButtonSymbol(b.symbol));
+        if (b.symbol == Symbol::SelectAll) {
+            picture.Click = [this] { TickAll(true); };
+        } else if (b.symbol == Symbol::UnselectAll) {
+            picture.Click = [this] { TickAll(false); };
+        } else {
+            picture.Click = [this, command = b.command] { (this->*command)(); };
+        }
+        LabelSpec caption =
+            Text(b.label, b.caption, {b.x + width / 2 - 43, kBarTop + 68, 86, 20}, 9.75, kWhite);
+        caption.font.bold = true;
+        caption.backColour = kAccent;
+        caption.align = TextAlign::Centre;
+        f.AddLabel(caption);
+    }
+
+    MenuItem& mnuFile = f.AddMenu("mnuFile", "&File");
+    mnuFile.AddItem("mnuSave", "&Save").Click = [this] { Save(); };
+    mnuFile.AddItem("mnuRun", "&Run").Click = [this] { Run(); };
+    mnuFile.AddItem("mnuExit", "&Exit").Click = [this] { Exit(); };
+    MenuItem& mnuSelect = f.AddMenu("mnuSelect", "&Select");
+    MenuItem& mnuImpact = mnuSelect.AddItem("mnuImpact", "By Impact");
+    mnuImpact.AddItem("mnuLow", "Low").Click = [this] { SelectByImpact("LOW"); };
+    mnuImpact.AddItem("mnuMedium", "Medium").Click = [this] { SelectByImpact("MEDIUM"); };
+    mnuImpact.AddItem("mnuHigh", "High").Click = [this] { SelectByImpact("HIGH"); };
+    MenuItem& mnuCategory = mnuSelect.AddItem("mnuCategory", "By Category");
+    mnuCategory.AddItem("mnuStorage", "Storage").Click = [this] { SelectByCategory("STORAGE"); };
+    mnuCategory.AddItem("mnuExperience", "User Experience").Click = [this] {
+        SelectByCategory("USER EXPERIENCE");
+    };
+    mnuCategory.AddItem("mnuCPU", "CPU and Memory").Click = [this] {
+        SelectByCategory("CPU AND MEMORY");
+    };
+    mnuSelect.AddItem("mnuClear", "Clear").Click = [this] { FillList(); };
+}
+
+bool frmAdvanced::Meant(const OptimizationItem& entry, int32_t os) const {
+    for (int32_t version : entry.osVersions) {
+        if (version == os || version == codes::kAll) return true;
+    }
+    return false;
+}
+
+void frmAdvanced::LoadSettings() {
+    Settings.clear();
+    os_ = services_.GetOSVersion();
+    loaded_ = services_.ReadXML();
+    for (const OptimizationItemPtr& entry : loaded_) {
+        if (entry && Meant(*entry, os_)) Settings.push_back(entry);
+    }
+}
+
+void frmAdvanced::AppendRow(const OptimizationItemPtr& entry) {
+    lbSettings->AddItem(entry->Name);
+    const int row = lbSettings->NewIndex();
+    rowEntries_.resize(static_cast<size_t>(row) + 1);
+    rowEntries_[static_cast<size_t>(row)] = entry;
+    lbSettings->SetItemData(row, editor::RowNumber(entry->Number));
+    lbSettings->SetSelected(row, entry->Enabled);
+}
+
+void frmAdvanced::FillList() {
+    LoadSettings();
+    lbSettings->Clear();
+    rowEntries_.clear();
+    for (const OptimizationItemPtr& entry : Settings) AppendRow(entry);
+    if (lbSettings->ListCount() > 0) {
+        lbSettings->SetListIndex(0);  // its Click shows the details
+    } else {
+        // Nothing to list: say why instead of leaving the placeholders up.
+        lblDescription->SetCaption("No optimization in " + std::string(kCatalogueName) +
+                                   " is meant for this version of Windows.");
+        lblJustification->SetCaption("");
+        lblImpact->SetCaption("");
+        lblCategory->SetCaption("");
+    }
+}
+
+void frmAdvanced::ShowDetails() {
+    const int row = lbSettings->ListIndex();
+    if (row < 0 || row >= lbSettings->ListCount()) return;
+    OptimizationItemPtr e;
+    const OptimizationItemPtr& made = rowEntries_[static_cast<size_t>(row)];
+    if (made && editor::PlainNumber(made->Number)) {
+        e = FindItemByNumber(static_cast<int16_t>(lbSettings->ItemData(row)));
+    } else {
+        e = made;  // a row that cannot be looked up by number shows its own entry
+    }
+    if (!e) return;
+    lblDescription->SetCaption(e->Description);
+    lblJustification->SetCaption(e->Justification);
+    lblImpact->SetCaption(e->Impact);
+    lblCategory->SetCaption(e->Category);
+    ShowImpactPicture(e->Impact);
+}
+
+void frmAdvanced::ShowImpactPicture(const std::string& impact) {
+    const std::string key = codes::UpperAscii(impact);
+    if (key == "LOW") {
+        imgImpact->ShowImage(*impactImages, 2);
+    } else if (key == "MEDIUM") {
+        imgImpact->ShowImage(*impactImages, 3);
+    } else if (key == "HIGH") {
+        imgImpact->ShowImage(*impactImages, 1);
+    }
+}
+
+OptimizationItemPtr frmAdvanced::FindItemByNumber(int16_t n) const {
+    OptimizationItemPtr found;
+    for (const OptimizationItemPtr& entry : Settings) {
+        const std::optional<double> value = editor::NumberValue(entry->Number);
+        if (value && *value == n) found = entry;
+    }
+    return found;
+}
+
+void frmAdvanced::SetItemEnabled(const std::string& number, bool value) {
+    for (const OptimizationItemPtr& entry : Settings) {
+        if (entry->Number == number) entry->Enabled = value;
+    }
+}
+
+void frmAdvanced::lbSettings_ItemCheck(int row) {
+    if (row < 0 || row >= lbSettings->ListCount()) return;
+    const bool value = lbSettings->Selected(row);
+    const OptimizationItemPtr& made =
+        static_cast<size_t>(row) < rowEntries_.size() ? rowEntries_[static_cast<size_t>(row)]
+                                                       : nullptr;
+    if (made && !editor::PlainNumber(made->Number)) {
+        // Its number ties it to no entry: the tick belongs to the entry the row was made from.
+        made->Enabled = value;
+        return;
+    }
+    SetItemEnabled(std::to_string(lbSettings->ItemData(row)), value);
+}
+
+void frmAdvanced::TickAll(bool value) {
+    for (int row = 0; row < lbSettings->ListCount(); ++row) lbSettings->SetSelected(row, value);
+}
+
+template <typename Field>
+void frmAdvanced::SelectBy(Field field, const std::string& key) {
+    LoadSettings();
+    lbSettings->Clear();
+    rowEntries_.clear();
+    for (const OptimizationItemPtr& entry : Settings) {
+        if (codes::UpperAscii((*entry).*field) == key) {
+            AppendRow(entry);
+        } else {
+            entry->Enabled = false;
+        }
+    }
+}
+
+void frmAdvanced::SelectByImpact(const std::string& key) { SelectBy(&OptimizationItem::Impact, key); }
+
+void frmAdvanced::SelectByCategory(const std::string& key) {
+    SelectBy(&OptimizationItem::Category, key);
+}
+
+OptimizationList frmAdvanced::MergeIntoCatalogue(OptimizationList file) const {
+    // The file as it stands now keeps every entry the editor did not load, untouched and in
+    // order; the editor's entries are found in it by Number and Name, in order, and take their
+    // ticks from the editor. Should the file have become unreadable, the catalogue as it was
+    // loaded stands in for it.
+    if (file.empty()) file = loaded_;
+    std::vector<bool> used(Settings.size(), false);
+    size_t next = 0;
+    for (OptimizationItemPtr& entry : file) {
+        if (!entry || !Meant(*entry, os_)) continue;
+        for (size_t k = next; k < Settings.size(); ++k) {
+            if (!used[k] && Settings[k]->Number == entry->Number &&
+                Settings[k]->Name == entry->Name) {
+                entry->Enabled = Settings[k]->Enabled;
+                used[k] = true;
+                next = k + 1;
+                break;
+            }
+        }
+    }
+    // Entries that vanished from the file meanwhile are kept rather than lost.
+    for (size_t k = 0; k < Settings.size(); ++k) {
+        if (!used[k] && std::find(file.begin(), file.end(), Settings[k]) == file.end())
+            file.push_back(Settings[k]);
+    }
+    return file;
+}
+
+void frmAdvanced::Save() {
+    const std::string folder = services_.ExecutableFolder();
+    const std::string target = folder + "\\" + kCatalogueName;
+    // Written beside the catalogue, then put in its place in one step: a failure part-way
+    // leaves the old catalogue whole.
+    const std::string temporary = target + ".saving";
+    const OptimizationList whole = MergeIntoCatalogue(services_.ReadXML());
+
+    std::string reason;
+    try {
+        services_.WriteXMLFile(whole, temporary);
+    } catch (const std::exception& e) {
+        reason = e.what();
+    }
+    if (reason.empty()) {
+        // The writer reports nothing of its own: what it wrote must read back whole.
+        const OptimizationList back = services_.ReadXML(temporary);
+        bool same = back.size() == whole.size();
+        for (size_t i = 0; same && i < back.size(); ++i) {
+            same = back[i]->Number == whole[i]->Number && back[i]->Enabled == whole[i]->Enabled;
+        }
+        if (!same) reason = "The new file could not be written completely.";
+    }
+    if (reason.empty()) {
+        const uint32_t code = shell_.ReplaceFile(temporary, target);
+        if (code != 0) reason = shell_.ErrorText(code);
+    }
+    if (!reason.empty()) {
+        shell_.RemoveFile(temporary);
+        toolkit_.MsgBox("The optimizations could not be saved to " + target + ".\n\n" + reason,
+                        MessageStyle::Error);
+        return;
+    }
+    toolkit_.MsgBox("Saved");
+}
+
+void frmAdvanced::Export() {
+    const std::string folder = services_.ExecutableFolder();
+    const std::string catalogue = folder + "\\" + kCatalogueName;
+    if (shell_.FileExists(kBrowser) &&
+        shell_.StartProcess(std::string(kBrowser) + " " + catalogue) == 0) {
+        return;
+    }
+    // No Internet Explorer: make the report here and hand it to the default browser.
+    std::string reason;
+    if (!shell_.FileExists(catalogue)) {
+        reason = "The file does not exist.";
+    } else {
+        const std::string stylesheet = folder + "\\" + kStylesheetName;
+        const std::string report = shell_.TempFolder() + "\\OrvikOptimizations.html";
+        if (shell_.FileExists(stylesheet) &&
+            shell_.TransformToHtml(catalogue, stylesheet, report) == 0 &&
+            shell_.OpenDocument(report) == 0) {
+            return;
+        }
+        const uint32_t code = shell_.OpenDocument(catalogue);
+        if (code == 0) return;
+        reason = "No web browser or viewer could be started. " + shell_.ErrorText(code);
+    }
+    toolkit_.MsgBox("The catalogue " + catalogue + " could not be shown.\n\n" + reason,
+                    MessageStyle::Error);
+}
+
+void frmAdvanced::Run() {
+    frmWarning warning(toolkit_);
+    warning.Show();
+    if (!warning.Response) return;
+    services_.RunOptimizations(Settings);
+    toolkit_.MsgBox("Optimization Completed");
+}
+
+void frmAdvanced::Exit() { toolkit_.EndProgram(); }

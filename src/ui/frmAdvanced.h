@@ -1,0 +1,86 @@
+#pragma once
+// The editor: lists the catalogue's entries for the running Windows version with a tick each,
+// shows the current entry's details, selects by impact or category, and saves, exports or runs.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "catalogue/OptimizationItem.h"
+#include "platform/Shell.h"
+#include "platform/Toolkit.h"
+#include "ui/EditorServices.h"
+
+namespace editor {
+
+// A Number that rows can be tied by: a plain decimal from -32768 to 32767, without blanks, plus
+// sign or leading zeros ("0" and "-5" are plain; "07", " 7", "+7", "-0" and "40000" are not).
+std::optional<int16_t> PlainNumber(const std::string& text);
+
+// The row number the list keeps for an entry: its Number as a whole number when it is one that
+// fits 32 bits (blanks around it and leading zeros allowed), else 0.
+int32_t RowNumber(const std::string& text);
+
+// Number read as a double; nothing when it is no number at all.
+std::optional<double> NumberValue(const std::string& text);
+
+}  // namespace editor
+
+class frmAdvanced {
+public:
+    frmAdvanced(Toolkit& toolkit, Shell& shell, EditorServices& services)
+        : toolkit_(toolkit), shell_(shell), services_(services) {}
+
+    // Loads the window (building the list) and shows it, not modally.
+    void Show();
+
+    // The entries for this Windows version, shared with the catalogue they were read from.
+    OptimizationList Settings;
+
+private:
+    void Form_Load();
+    void BuildControls();
+
+    void LoadSettings();
+    void FillList();
+    void AppendRow(const OptimizationItemPtr& entry);
+    void ShowDetails();
+    void ShowImpactPicture(const std::string& impact);
+    OptimizationItemPtr FindItemByNumber(int16_t n) const;
+    void SetItemEnabled(const std::string& number, bool value);
+    void lbSettings_ItemCheck(int row);
+    void TickAll(bool value);
+    void SelectByImpact(const std::string& key);
+    void SelectByCategory(const std::string& key);
+    template <typename Field>
+    void SelectBy(Field field, const std::string& key);
+
+    void Save();
+    void Export();
+    void Run();
+    void Exit();
+
+    OptimizationList MergeIntoCatalogue(OptimizationList file) const;
+    bool Meant(const OptimizationItem& entry, int32_t os) const;
+
+    Toolkit& toolkit_;
+    Shell& shell_;
+    EditorServices& services_;
+    std::unique_ptr<Form> form_;
+
+    // The whole catalogue as the last LoadSettings read it; Save falls back on it.
+    OptimizationList loaded_;
+    int32_t os_ = 0;
+    // The entry each row was made from, for rows whose Number is not plain.
+    std::vector<OptimizationItemPtr> rowEntries_;
+
+    CheckList* lbSettings = nullptr;
+    Label* lblDescription = nullptr;
+    Label* lblJustification = nullptr;
+    Label* lblImpact = nullptr;
+    Label* lblCategory = nullptr;
+    Picture* imgImpact = nullptr;
+    ImageList* impactImages = nullptr;
+};

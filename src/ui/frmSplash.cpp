@@ -1,0 +1,41 @@
+#include "ui/frmSplash.h"
+
+#include "catalogue/Codes.h"
+#include "ui/Pictures.h"
+
+namespace {
+constexpr int kWidth = 480;
+constexpr int kHeight = 300;
+}  // namespace
+
+void frmSplash::Form_Load(const std::string& arguments) {
+    // The whole text, upper-cased, untrimmed: "-RUN " or "-RUN x" are not -RUN.
+    const std::string upper = codes::UpperAscii(arguments);
+    if (upper == "-RUN") {
+        silentRun_();
+        toolkit_.EndProgram();
+        return;
+    }
+    if (upper == "-EDIT") EditMode = true;
+
+    FormSpec spec;
+    spec.name = "frmSplash";
+    spec.caption = kProductName;
+    spec.kind = FormKind::Splash;
+    spec.width = kWidth;
+    spec.height = kHeight;
+    form_ = toolkit_.CreateForm(spec);
+    Picture& picture = form_->AddPicture({"Image1", {0, 0, kWidth, kHeight}});
+    picture.SetDrawing(pictures::Splash(kWidth, kHeight));
+    // The timer counts from the moment the splash shows, never during a silent run.
+    Timer1_ = &form_->AddTimer("Timer1", 2000, true);
+    Timer1_->Tick = [this] { Timer1_Timer(); };
+    form_->Show();
+}
+
+void frmSplash::Timer1_Timer() {
+    // Once only: the editor opens before the splash goes, so a form is always open.
+    Timer1_->SetEnabled(false);
+    openEditor_();
+    form_->Unload();
+}
