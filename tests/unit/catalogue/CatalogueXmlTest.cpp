@@ -191,12 +191,12 @@ TEST_F(CatalogueXml, IgnoresCommentsInstructionsAndStrayTextBetweenElements) {
     const OptimizationList list = ReadItems(R"(
       <!-- before --><?pi data?>stray<![CDATA[<Item/>]]>
       <Item><!-- c -->text<?pi?><![CDATA[cdata]]>
-        <Name>A<!-- c --> &amp; <![CDATA[<B>]]><i>nested</i>&#x263A;&lt;</Name>
+        <Name>A<!-- c -->-&amp;-<![CDATA[<B>]]><i>nested</i>&#x263A;&lt;</Name>
         <CommandLines>stray<!-- c --><?pi?><CommandLine>x<!-- c -->
           <Command><![CDATA[ run & go ]]></Command></CommandLine></CommandLines>
       </Item>)");
     ASSERT_EQ(list.size(), 1u);
-    EXPECT_EQ(list[0]->Name, "A & <B>nested\xE2\x98\xBA<");
+    EXPECT_EQ(list[0]->Name, "A-&-<B>nested\xE2\x98\xBA<");
     ASSERT_EQ(list[0]->cmdItems.size(), 1u);
     EXPECT_EQ(list[0]->cmdItems[0].Command, "run & go");
 }

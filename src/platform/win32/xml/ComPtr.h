@@ -1,0 +1,91 @@
+#pragma once
+// Owning holders for COM interface pointers, BSTRs and VARIANTs: each releases what it holds.
+
+#include <oleauto.h>
+#include <unknwn.h>
+
+#include <string>
+#include <utility>
+
+namespace win32 {
+
+template <class T>
+class ComPtr {
+public:
+    ComPtr() = default;
+    ~ComPtr() { Reset(); }
+    ComPtr(const ComPtr& other) : p_(other.p_) {
+        if (p_) p_->AddRef();
+    }
+    ComPtr(ComPtr&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
+    // The same object under an interface it derives from.
+    template <class U>
+    ComPtr(const ComPtr<U>& other) : p_(other.Get()) {
+        if (p_) p_->AddRef();
+    }
+    ComPtr& operator=(ComPtr other) noexcept {
+        std::swap(p_, other.p_);
+        return *this;
+    }
+
+    T* Get() const { return p_; }
+    T* operator->() const { return p_; }
+    explicit operator bool() const { return p_ != nullptr; }
+    // For out parameters: whatever was held is released first.
+    T** Put() {
+        Reset();
+        return &p_;
+    }
+    void Reset() {
+        if (p_) std::exchange(p_, nullptr)->Release();
+    }
+    // Another interface of the same object; empty when the object does not have it.
+    template <class U>
+    ComPtr<U> As(REFIID iid) const {
+        ComPtr<U> other;
+        if (p_) p_->QueryInterface(iid, reinterpret_cast<void**>(other.Put()));
+        return other;
+    }
+
+private:
+    T* p_ = nullptr;
+};
+
+class Bstr {
+public:
+    Bstr() = default;
+    explicit Bstr(const std::wstring& text)
+        : b_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
+    ~Bstr() { SysFreeString(b_); }
+    Bstr(const Bstr&) = delete;
+    Bstr& operator=(const Bstr&) = delete;
+
+    BSTR Get() const { return b_; }
+    BSTR* Put() {
+        SysFreeString(std::exchange(b_, nullptr));
+        return &b_;
+    }
+    std::wstring Text() const { return b_ ? std::wstring(b_, SysStringLen(b_)) : std::wstring(); }
+
+private:
+    BSTR b_ = nullptr;
+};
+
+class Variant {
+public:
+    Variant() { VariantInit(&v_); }
+    ~Variant() { VariantClear(&v_); }
+    Variant(const Variant&) = delete;
+    Variant& operator=(const Variant&) = delete;
+
+    VARIANT& Get() { return v_; }
+    VARIANT* Put() {
+        VariantClear(&v_);
+        return &v_;
+    }
+
+private:
+    VARIANT v_;
+};
+
+}  // namespace win32

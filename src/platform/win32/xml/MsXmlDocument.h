@@ -1,0 +1,13 @@
+#pragma once
+// The Windows XML document object: MSXML 6 through COM. The calling thread must have initialised
+// COM. Document types are prohibited and nothing external is resolved; the catalogue reader
+// refuses document types before parsing as well, since not every MSXML honours the prohibition.
+
+#include "platform/XmlDocument.h"
+
+class MsXmlDocumentFactory : public XmlDocumentFactory {
+public:
+    // Never empty: when MSXML cannot be created, the document fails every load and save.
+    std::unique_ptr<XmlDocument> NewDocument() override;
+    std::optional<std::string> ReadFileBytes(const std::string& path) override;
+};
