@@ -153,7 +153,8 @@ public:
         ComPtr<IXMLDOMElement> root;
         ComPtr<IXMLDOMNode> added, rootNode, inserted;
         bool ok = Reset();
-        ok = ok &&
+        // The writer's line breaks and indentation are text nodes of their own; keep them.
+        ok = ok && SUCCEEDED(shared_->doc->put_preserveWhiteSpace(VARIANT_TRUE)) &&
              SUCCEEDED(shared_->doc->createProcessingInstruction(
                  Bstr(L"xml").Get(), Bstr(L"version=\"1.0\" encoding=\"UTF-8\"").Get(),
                  declaration.Put())) &&
