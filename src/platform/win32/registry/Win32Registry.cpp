@@ -1,0 +1,207 @@
+#include "platform/win32/registry/Win32Registry.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <optional>
+#include <vector>
+
+namespace {
+
+HKEY Handle(RegKey key) { return reinterpret_cast<HKEY>(key); }
+
+// UTF-8 to UTF-16, every byte counted (embedded NULs stay); nothing for invalid UTF-8.
+std::optional<std::wstring> Widen(const char* utf8, size_t length) {
+    if (length == 0) return std::wstring();
+    const int size = static_cast<int>(length);
+    const int needed =
+        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, size, nullptr, 0);
+    if (needed <= 0) return std::nullopt;
+    std::wstring wide(static_cast<size_t>(needed), L'\0');
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, size, wide.data(), needed);
+    return wide;
+}
+
+// Names end at their first NUL, as the platform reads them.
+std::optional<std::wstring> WidenName(const std::string& utf8) {
+    return Widen(utf8.c_str(), std::strlen(utf8.c_str()));
+}
+
+std::string Narrow(const wchar_t* utf16, size_t length) {
+    if (length == 0) return {};
+    const int size = static_cast<int>(length);
+    const int needed = WideCharToMultiByte(CP_UTF8, 0, utf16, size, nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<size_t>(needed > 0 ? needed : 0), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, utf16, size, narrow.data(), needed, nullptr, nullptr);
+    return narrow;
+}
+
+// Copies a name with its NUL when it fits, as the narrow-character calls do.
+int32_t CopyName(const std::string& name, char* buffer, uint32_t size) {
+    if (buffer == nullptr || name.size() + 1 > size) return ERROR_MORE_DATA;
+    std::memcpy(buffer, name.c_str(), name.size() + 1);
+    return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+int32_t Win32Registry::OpenKey(RegKey root, const std::string& subKey, uint32_t access,
+                               RegKey& key) {
+    key = 0;
+    const auto wide = WidenName(subKey);
+    if (!wide) return ERROR_NO_UNICODE_TRANSLATION;
+    HKEY opened = nullptr;
+    const LONG result = RegOpenKeyExW(Handle(root), wide->c_str(), 0, access, &opened);
+    if (result == ERROR_SUCCESS) key = reinterpret_cast<RegKey>(opened);
+    return result;
+}
+
+int32_t Win32Registry::CreateKey(RegKey root, const std::string& subKey, uint32_t access,
+                                 RegKey& key) {
+    key = 0;
+    const auto wide = WidenName(subKey);
+    if (!wide) return ERROR_NO_UNICODE_TRANSLATION;
+    HKEY created = nullptr;
+    wchar_t noClass[] = L"";
+    const LONG result = RegCreateKeyExW(Handle(root), wide->c_str(), 0, noClass,
+                                        REG_OPTION_NON_VOLATILE, access, nullptr, &created,
+                                        nullptr);
+    if (result == ERROR_SUCCESS) key = reinterpret_cast<RegKey>(created);
+    return result;
+}
+
+int32_t Win32Registry::QueryValue(RegKey key, const std::string& name, uint32_t& type,
+                                  uint8_t* data, uint32_t& size) {
+    const auto wide = WidenName(name);
+    if (!wide) return ERROR_NO_UNICODE_TRANSLATION;
+    DWORD storedType = 0;
+    DWORD storedSize = 0;
+    LONG result = RegQueryValueExW(Handle(key), wide->c_str(), nullptr, &storedType, nullptr,
+                                   &storedSize);
+    if (result != ERROR_SUCCESS) return result;
+    type = storedType;
+
+    if (!reg::IsTextType(storedType)) {
+        if (data == nullptr) {
+            size = storedSize;
+            return ERROR_SUCCESS;
+        }
+        DWORD got = size;
+        result = RegQueryValueExW(Handle(key), wide->c_str(), nullptr, &storedType, data, &got);
+        type = storedType;
+        size = got;
+        return result;
+    }
+
+    // Text is stored as UTF-16 and handed over as UTF-8, NULs and all; the sizes are those of
+    // the UTF-8 form. A trailing odd byte is no UTF-16 unit and is left out.
+    std::vector<BYTE> raw;
+    do {
+        raw.resize(storedSize + sizeof(wchar_t));
+        DWORD got = static_cast<DWORD>(raw.size());
+        result = RegQueryValueExW(Handle(key), wide->c_str(), nullptr, &storedType, raw.data(),
+                                  &got);
+        storedSize = got;
+    } while (result == ERROR_MORE_DATA);
+    if (result != ERROR_SUCCESS) return result;
+    type = storedType;
+    std::vector<wchar_t> units(storedSize / sizeof(wchar_t));
+    if (!units.empty()) std::memcpy(units.data(), raw.data(), units.size() * sizeof(wchar_t));
+    const std::string text = Narrow(units.data(), units.size());
+
+    const uint32_t capacity = size;
+    size = static_cast<uint32_t>(text.size());
+    if (data == nullptr) return ERROR_SUCCESS;
+    if (text.size() > capacity) return ERROR_MORE_DATA;
+    if (!text.empty()) std::memcpy(data, text.data(), text.size());
+    return ERROR_SUCCESS;
+}
+
+int32_t Win32Registry::SetValue(RegKey key, const std::string& name, uint32_t type,
+                                const uint8_t* data, uint32_t size) {
+    const auto wide = WidenName(name);
+    if (!wide) return ERROR_NO_UNICODE_TRANSLATION;
+    if (!reg::IsTextType(type)) {
+        return RegSetValueExW(Handle(key), wide->c_str(), 0, type, data, size);
+    }
+    auto text = Widen(reinterpret_cast<const char*>(data), data == nullptr ? 0 : size);
+    if (!text) return ERROR_NO_UNICODE_TRANSLATION;
+    const auto bytes = static_cast<DWORD>(text->size() * sizeof(wchar_t));
+    // The registry counts a NUL found right after text that lacks one; a unit that is no NUL
+    // there keeps the data exactly as given.
+    text->push_back(L'?');
+    return RegSetValueExW(Handle(key), wide->c_str(), 0, type,
+                          reinterpret_cast<const BYTE*>(text->data()), bytes);
+}
+
+int32_t Win32Registry::DeleteValue(RegKey key, const std::string& name) {
+    const auto wide = WidenName(name);
+    if (!wide) return ERROR_NO_UNICODE_TRANSLATION;
+    return RegDeleteValueW(Handle(key), wide->c_str());
+}
+
+int32_t Win32Registry::DeleteKey(RegKey root, const std::string& subKey) {
+    const auto wide = WidenName(subKey);
+    if (!wide) return ERROR_NO_UNICODE_TRANSLATION;
+    return RegDeleteKeyW(Handle(root), wide->c_str());
+}
+
+int32_t Win32Registry::EnumKey(RegKey key, uint32_t index, char* name, uint32_t size) {
+    wchar_t buffer[256];
+    DWORD length = 256;
+    const LONG result = RegEnumKeyExW(Handle(key), index, buffer, &length, nullptr, nullptr,
+                                      nullptr, nullptr);
+    if (result != ERROR_SUCCESS) return result;
+    return CopyName(Narrow(buffer, length), name, size);
+}
+
+int32_t Win32Registry::QueryInfoKey(RegKey key, uint32_t& maxValueNameLength) {
+    DWORD longest = 0;
+    const LONG result = RegQueryInfoKeyW(Handle(key), nullptr, nullptr, nullptr, nullptr,
+                                         nullptr, nullptr, nullptr, &longest, nullptr, nullptr,
+                                         nullptr);
+    // A UTF-16 unit takes at most three bytes in UTF-8 (a surrogate pair, four for two units).
+    if (result == ERROR_SUCCESS) maxValueNameLength = longest * 3;
+    return result;
+}
+
+int32_t Win32Registry::EnumValue(RegKey key, uint32_t index, char* name,
+                                 uint32_t& nameLength) {
+    // The longest value name the registry allows, and its NUL.
+    std::vector<wchar_t> buffer(16384);
+    DWORD length = static_cast<DWORD>(buffer.size());
+    const LONG result = RegEnumValueW(Handle(key), index, buffer.data(), &length, nullptr,
+                                      nullptr, nullptr, nullptr);
+    if (result != ERROR_SUCCESS) return result;
+    const std::string narrow = Narrow(buffer.data(), length);
+    const int32_t copied = CopyName(narrow, name, nameLength);
+    if (copied == ERROR_SUCCESS) nameLength = static_cast<uint32_t>(narrow.size());
+    return copied;
+}
+
+int32_t Win32Registry::ConnectRegistry(const std::string& machine, RegKey root, RegKey& key) {
+    key = 0;
+    const auto wide = WidenName(machine);
+    if (!wide) return ERROR_NO_UNICODE_TRANSLATION;
+    HKEY connected = nullptr;
+    const LONG result = RegConnectRegistryW(wide->c_str(), Handle(root), &connected);
+    if (result == ERROR_SUCCESS) key = reinterpret_cast<RegKey>(connected);
+    return result;
+}
+
+int32_t Win32Registry::CloseKey(RegKey key) { return RegCloseKey(Handle(key)); }
+
+uint32_t Win32Registry::ExpandEnvironment(const std::string& source, char* buffer,
+                                                 uint32_t size) {
+    const auto wide = WidenName(source);
+    if (!wide) return 0;
+    const DWORD needed = ExpandEnvironmentStringsW(wide->c_str(), nullptr, 0);
+    if (needed == 0) return 0;
+    std::vector<wchar_t> expanded(needed + 1, L'\0');
+    const DWORD written = ExpandEnvironmentStringsW(wide->c_str(), expanded.data(), needed + 1);
+    if (written == 0 || written > needed + 1) return 0;
+    const std::string narrow = Narrow(expanded.data(), std::wcslen(expanded.data()));
+    const uint32_t total = static_cast<uint32_t>(narrow.size() + 1);
+    if (buffer != nullptr && size >= total) std::memcpy(buffer, narrow.c_str(), total);
+    return total;
+}

@@ -1,0 +1,27 @@
+#pragma once
+// The Registry interface on advapi32's wide-character calls. Text crosses as UTF-8 and reaches
+// the registry as UTF-16 exactly, whatever the machine's ANSI code page; text that is not valid
+// UTF-8 is refused (1113, ERROR_NO_UNICODE_TRANSLATION) rather than stored mangled.
+
+#include "platform/Registry.h"
+
+class Win32Registry final : public Registry {
+public:
+    int32_t OpenKey(RegKey root, const std::string& subKey, uint32_t access,
+                    RegKey& key) override;
+    int32_t CreateKey(RegKey root, const std::string& subKey, uint32_t access,
+                      RegKey& key) override;
+    int32_t QueryValue(RegKey key, const std::string& name, uint32_t& type, uint8_t* data,
+                       uint32_t& size) override;
+    int32_t SetValue(RegKey key, const std::string& name, uint32_t type, const uint8_t* data,
+                     uint32_t size) override;
+    int32_t DeleteValue(RegKey key, const std::string& name) override;
+    int32_t DeleteKey(RegKey root, const std::string& subKey) override;
+    int32_t EnumKey(RegKey key, uint32_t index, char* name, uint32_t size) override;
+    int32_t QueryInfoKey(RegKey key, uint32_t& maxValueNameLength) override;
+    int32_t EnumValue(RegKey key, uint32_t index, char* name, uint32_t& nameLength) override;
+    int32_t ConnectRegistry(const std::string& machine, RegKey root, RegKey& key) override;
+    int32_t CloseKey(RegKey key) override;
+    uint32_t ExpandEnvironment(const std::string& source, char* buffer,
+                                      uint32_t size) override;
+};

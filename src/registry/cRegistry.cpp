@@ -1,0 +1,364 @@
+#include "registry/cRegistry.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <ctime>
+
+#include "env/GlobalUtils.h"
+
+namespace {
+
+// Closes the key it holds when the member that opened it returns, raised errors included.
+class KeyHandle {
+public:
+    explicit KeyHandle(Registry& registry) : registry_(registry) {}
+    KeyHandle(const KeyHandle&) = delete;
+    KeyHandle& operator=(const KeyHandle&) = delete;
+    ~KeyHandle() {
+        if (key_ != 0) registry_.CloseKey(key_);
+    }
+    RegKey& out() { return key_; }
+    RegKey get() const { return key_; }
+
+private:
+    Registry& registry_;
+    RegKey key_ = 0;
+};
+
+// Byte arrays in messages: hex pairs separated by commas, the catalogue's own form.
+std::string QuoteForMessage(const Variant& v) {
+    if (const auto* bytes = std::get_if<std::vector<uint8_t>>(&v)) {
+        std::string text;
+        char pair[4];
+        for (size_t i = 0; i < bytes->size(); ++i) {
+            std::snprintf(pair, sizeof pair, "%02X", (*bytes)[i]);
+            if (i != 0) text += ',';
+            text += pair;
+        }
+        return text;
+    }
+    return VariantToText(v);
+}
+
+// REG_EXPAND_SZ is chosen when a "%" is followed, two or more characters later, by another.
+// A byte-wise search gives the same answer for UTF-8: only the byte right after the first "%"
+// is skipped, and that is either the adjacent "%" or the start of a character.
+bool HoldsPercentPair(const std::string& text) {
+    const size_t first = text.find('%');
+    return first != std::string::npos && text.find('%', first + 2) != std::string::npos;
+}
+
+std::string TwoDigits(int value) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%02d", value);
+    return buffer;
+}
+
+// A key path that names the root itself: deleting it would empty the whole root.
+bool NamesRoot(const std::string& path) {
+    return path.find_first_not_of('\\') == std::string::npos;
+}
+
+}  // namespace
+
+LocalDateTime LocalTimeNow() {
+    const std::time_t now = std::time(nullptr);
+    // The system has one thread, so the C library's shared result is safe here.
+    const std::tm* local = std::localtime(&now);
+    if (local == nullptr) return {};
+    return {local->tm_year + 1900, local->tm_mon + 1, local->tm_mday,
+            local->tm_hour,        local->tm_min,     local->tm_sec};
+}
+
+cRegistry::cRegistry(Registry& registry, GlobalUtils& utils, LocalTimeSource now)
+    : registry_(registry), utils_(utils), now_(std::move(now)) {}
+
+uint32_t cRegistry::ViewFlag() { return utils_.Is64bit() ? reg::kWow64_64Key : 0; }
+
+std::string cRegistry::ErrorSource() { return utils_.ExecutableName() + ".cRegistry"; }
+
+void cRegistry::Raise(int32_t number, const std::string& description) {
+    throw ErrorRecord(number, ErrorSource(), description);
+}
+
+std::string cRegistry::SetValueMessage(const Variant& vValue) const {
+    return "Failed to set registry value Key: '" + std::to_string(classKey_) + "',Section: '" +
+           sectionKey_ + "',Key: '" + valueKey_ + "' to value: '" + QuoteForMessage(vValue) +
+           "'";
+}
+
+Variant cRegistry::ValueByName(const std::string& sName, const Variant& vDefault) {
+    if (!IsEmpty(vDefault)) default_ = vDefault;
+    valueKey_ = sName;
+    return Value();
+}
+
+void cRegistry::SetValueByName(const std::string& sName, int32_t lType, const Variant& newValue) {
+    valueKey_ = sName;
+    valueType_ = lType;
+    Value(newValue);
+}
+
+bool cRegistry::KeyExists() {
+    KeyHandle key(registry_);
+    return registry_.OpenKey(Root(), sectionKey_, reg::kQueryValue | ViewFlag(), key.out()) ==
+           reg::kSuccess;
+}
+
+bool cRegistry::CreateKey() {
+    KeyHandle key(registry_);
+    if (registry_.CreateKey(Root(), sectionKey_, reg::kAllSpecificRights | ViewFlag(),
+                            key.out()) != reg::kSuccess) {
+        Raise(kErrRegistry, "Failed to create registry Key: '" + sectionKey_);
+    }
+    return true;
+}
+
+bool cRegistry::DeleteValue() {
+    KeyHandle key(registry_);
+    if (registry_.OpenKey(Root(), sectionKey_, reg::kAllSpecificRights, key.out()) !=
+        reg::kSuccess) {
+        Raise(kErrRegistry, "Failed to open key '" + std::to_string(classKey_) + "',Section: '" +
+                                sectionKey_ + "' for delete access");
+    }
+    return registry_.DeleteValue(key.get(), valueKey_) == reg::kSuccess;
+}
+
+Variant cRegistry::Value() {
+    KeyHandle key(registry_);
+    if (registry_.OpenKey(Root(), sectionKey_, reg::kQueryValue | ViewFlag(), key.out()) !=
+        reg::kSuccess) {
+        return default_;
+    }
+    uint32_t type = 0;
+    uint32_t size = 0;
+    const int32_t probe = registry_.QueryValue(key.get(), valueKey_, type, nullptr, size);
+    if (probe != reg::kSuccess && probe != reg::kMoreData) return default_;
+
+    valueType_ = static_cast<int32_t>(type);
+    // The stored bytes; DWORD types read at least four so that missing bytes count as 0.
+    auto read = [&](uint32_t minimum) {
+        std::vector<uint8_t> data(std::max(size, minimum), 0);
+        uint32_t got = size;
+        registry_.QueryValue(key.get(), valueKey_, type, data.data(), got);
+        return data;
+    };
+    auto asText = [](std::vector<uint8_t> data) {
+        if (!data.empty() && data.back() == 0) data.pop_back();
+        return std::string(data.begin(), data.end());
+    };
+    auto asDword = [](const std::vector<uint8_t>& data) {
+        return static_cast<int32_t>(uint32_t{data[0]} | uint32_t{data[1]} << 8 |
+                                    uint32_t{data[2]} << 16 | uint32_t{data[3]} << 24);
+    };
+
+    switch (type) {
+        case reg::kSz:
+        case reg::kMultiSz:
+            if (size <= 1) return std::string();
+            return asText(read(0));
+        case reg::kExpandSz: return ExpandEnvironmentText(asText(read(0)));
+        case reg::kDword: return asDword(read(4));
+        case reg::kDwordBigEndian: return SwapByteOrder(asDword(read(4)));
+        default: return read(0);
+    }
+}
+
+int32_t cRegistry::WriteValue(RegKey key, const Variant& vValue) {
+    switch (valueType_) {
+        case reg::kSz:
+        case reg::kExpandSz:
+        case reg::kMultiSz: {
+            std::string text = VariantToText(vValue);
+            if (text.empty()) {
+                try {
+                    DeleteValue();
+                } catch (const ErrorRecord&) {
+                }
+                return reg::kSuccess;
+            }
+            uint32_t type = static_cast<uint32_t>(valueType_);
+            if (type != reg::kMultiSz) type = HoldsPercentPair(text) ? reg::kExpandSz : reg::kSz;
+            if (type == reg::kMultiSz && text.back() != '\0') text += '\0';
+            return registry_.SetValue(key, valueKey_, type,
+                                      reinterpret_cast<const uint8_t*>(text.c_str()),
+                                      static_cast<uint32_t>(text.size() + 1));
+        }
+        case reg::kBinary: {
+            const auto* bytes = std::get_if<std::vector<uint8_t>>(&vValue);
+            if (bytes == nullptr) Raise(kErrRegistry, SetValueMessage(vValue));
+            if (bytes->empty()) throw ErrorRecord(kErrSubscript, utils_.ExecutableName(),
+                                                  "Subscript out of range");
+            return registry_.SetValue(key, valueKey_, reg::kBinary, bytes->data(),
+                                      static_cast<uint32_t>(bytes->size()));
+        }
+        case reg::kDword:
+        case reg::kDwordBigEndian: {
+            int32_t number = 0;
+            if (const auto* small = std::get_if<int16_t>(&vValue)) {
+                number = *small;
+            } else if (const auto* large = std::get_if<int32_t>(&vValue)) {
+                number = *large;
+            } else {
+                return reg::kSuccess;
+            }
+            const auto bits = static_cast<uint32_t>(number);
+            const std::array<uint8_t, 4> data{
+                static_cast<uint8_t>(bits), static_cast<uint8_t>(bits >> 8),
+                static_cast<uint8_t>(bits >> 16), static_cast<uint8_t>(bits >> 24)};
+            return registry_.SetValue(key, valueKey_, reg::kDword, data.data(), 4);
+        }
+        default: return reg::kInvalidData;
+    }
+}
+
+void cRegistry::Value(const Variant& vValue) {
+    int32_t result = 0;
+    {
+        KeyHandle key(registry_);
+        if (registry_.CreateKey(Root(), sectionKey_, reg::kAllSpecificRights | ViewFlag(),
+                                key.out()) != reg::kSuccess) {
+            Raise(kErrRegistry, SetValueMessage(vValue));
+        }
+        result = WriteValue(key.get(), vValue);
+    }
+    if (result != reg::kSuccess) Raise(kErrSetValue, SetValueMessage(vValue));
+}
+
+int32_t cRegistry::SwapByteOrder(int32_t value) {
+    const auto bits = static_cast<uint32_t>(value);
+    return static_cast<int32_t>((bits >> 24) | ((bits >> 8) & 0xFF00u) |
+                                ((bits << 8) & 0xFF0000u) | (bits << 24));
+}
+
+std::string cRegistry::ExpandEnvironmentText(const std::string& text) {
+    const uint32_t needed = registry_.ExpandEnvironment(text, nullptr, 0);
+    if (needed < 1) return {};
+    std::string expanded(needed - 1, '\0');
+    // The string's own terminator gives the call room for its NUL.
+    const uint32_t written = registry_.ExpandEnvironment(text, expanded.data(), needed);
+    if (written < 1 || written > needed) return {};
+    expanded.resize(written - 1);
+    return expanded;
+}
+
+bool cRegistry::CanReadValue() {
+    try {
+        (void)VariantToText(Value());
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool cRegistry::CanCreateSubKey(const std::string& sSectionKey) {
+    const LocalDateTime t = now_ ? now_() : LocalDateTime{};
+    char year[16];
+    std::snprintf(year, sizeof year, "%04d", t.year);
+    const std::string probe = "TESTKEY-" + std::string(year) + TwoDigits(t.month) +
+                              TwoDigits(t.day) + TwoDigits(t.hour) + TwoDigits(t.minute) +
+                              TwoDigits(t.second);
+    sectionKey_ = sSectionKey + "\\" + probe;
+    try {
+        CreateKey();
+    } catch (...) {
+        return false;
+    }
+    try {
+        DeleteSection({});
+    } catch (...) {
+    }
+    return true;
+}
+
+bool cRegistry::DeleteSection(const std::string& sKeyForInternalRecursionOnly) {
+    const std::string section =
+        sKeyForInternalRecursionOnly.empty() ? sectionKey_ : sKeyForInternalRecursionOnly;
+    if (NamesRoot(section)) {
+        Raise(kErrRegistry, "Refused to delete registry Key: '" + std::to_string(classKey_) +
+                                "',Section: '" + section +
+                                "': the section names the root key itself");
+    }
+    sectionKey_ = section;
+    std::vector<std::string> subKeys;
+    int32_t count = 0;
+    EnumerateSections(subKeys, count);
+    for (int32_t i = 0; i < count; ++i) DeleteSection(section + "\\" + subKeys[i]);
+    sectionKey_ = section;
+    if (!KeyExists()) return false;
+    if (registry_.DeleteKey(Root(), section) != reg::kSuccess) {
+        Raise(kErrRegistry, "Failed to delete registry Key: '" + std::to_string(classKey_) +
+                                "',Section: '" + section + "'");
+    }
+    return true;
+}
+
+int32_t cRegistry::lConnectRegHKLM(const std::string& sMachine) {
+    RegKey key = 0;
+    if (registry_.ConnectRegistry("\\\\" + sMachine, reg::RootKey(reg::kLocalMachine), key) !=
+        reg::kSuccess) {
+        return 0;
+    }
+    // Handles fit into 32 bits and are sign-extended back, as the platform defines them.
+    return static_cast<int32_t>(static_cast<intptr_t>(key));
+}
+
+bool cRegistry::EnumerateValues(std::vector<std::string>& sKeyNames, int32_t& iKeyCount) {
+    iKeyCount = 0;
+    sKeyNames.clear();
+    KeyHandle key(registry_);
+    if (registry_.OpenKey(Root(), sectionKey_, reg::kQueryValue, key.out()) != reg::kSuccess) {
+        return true;
+    }
+    uint32_t longest = 0;
+    if (registry_.QueryInfoKey(key.get(), longest) != reg::kSuccess) return true;
+    std::vector<char> name(size_t{longest} + 1);
+    for (uint32_t index = 0;; ++index) {
+        uint32_t length = longest + 1;
+        if (registry_.EnumValue(key.get(), index, name.data(), length) != reg::kSuccess) break;
+        sKeyNames.emplace_back(name.data(), std::min<size_t>(length, name.size()));
+        ++iKeyCount;
+    }
+    return true;
+}
+
+bool cRegistry::EnumerateSections(std::vector<std::string>& sSect, int32_t& iSectCount) {
+    // Room for any key name (255 UTF-16 units) in UTF-8, three bytes each at most, and its NUL.
+    constexpr uint32_t kNameBuffer = 255 * 3 + 1;
+    iSectCount = 0;
+    sSect.clear();
+    KeyHandle key(registry_);
+    int32_t result =
+        registry_.OpenKey(Root(), sectionKey_, reg::kEnumerateSubKeys, key.out());
+    std::vector<char> name(kNameBuffer);
+    for (uint32_t index = 0; result == reg::kSuccess; ++index) {
+        std::fill(name.begin(), name.end(), '\0');
+        result = registry_.EnumKey(key.get(), index, name.data(), kNameBuffer);
+        if (result == reg::kSuccess) {
+            ++iSectCount;
+            sSect.emplace_back(name.begin(), std::find(name.begin(), name.end(), '\0'));
+        }
+    }
+    return true;
+}
+
+void cRegistry::CreateEXEAssociation(const std::string& sExePath, const std::string& sClassName,
+                                     const std::string& sClassDescription,
+                                     const std::string& sAssociation,
+                                     int32_t lDefaultIconIndex) {
+    const std::string command = sExePath + " \"%1\"";
+    auto write = [&](const std::string& section, const std::string& text) {
+        sectionKey_ = section;
+        valueKey_.clear();
+        Value(text);
+    };
+    classKey_ = reg::kClassesRoot;
+    write("." + sAssociation, sClassName);
+    write("." + sAssociation + "\\shell\\open\\command", command);
+    write(sClassName, sClassDescription);
+    write(sClassName + "\\shell\\open\\command", command);
+    if (lDefaultIconIndex > -1) {
+        write(sClassName + "\\DefaultIcon", sExePath + "," + std::to_string(lDefaultIconIndex));
+    }
+}
