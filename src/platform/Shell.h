@@ -22,6 +22,9 @@ public:
     // Replaces `to` by `from` in one step, through to the disk; `from` is gone afterwards.
     virtual uint32_t ReplaceFile(const std::string& from, const std::string& to) = 0;
     virtual void RemoveFile(const std::string& path) = 0;
+    // Whether a file can be created at path: makes it, empty, and removes it again. Tells why a
+    // write failed where the writer cannot.
+    virtual uint32_t ProbeWrite(const std::string& path) = 0;
     // The system's words for an error code.
     virtual std::string ErrorText(uint32_t code) = 0;
 };

@@ -16,8 +16,8 @@ public:
     // XmlReader.ReadXML: the catalogue beside the executable when HardPath is empty. Fresh
     // records at every call; an unreadable file gives an empty list.
     virtual OptimizationList ReadXML(const std::string& HardPath = "") = 0;
-    // XmlWriter.WriteXMLFile to an explicit path. May throw when the file cannot be written.
-    virtual void WriteXMLFile(const OptimizationList& opItems, const std::string& path) = 0;
+    // XmlWriter.WriteXMLFile to an explicit path; false when nothing could be written.
+    virtual bool WriteXMLFile(const OptimizationList& opItems, const std::string& path) = 0;
     // runner.RunOptimizations: applies every entry whose Enabled is true.
     virtual void RunOptimizations(const OptimizationList& Settings) = 0;
     // Folder of the executable, without a trailing backslash.

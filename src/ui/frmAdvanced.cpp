@@ -5,7 +5,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
-#include <exception>
 #include <limits>
 
 #include "catalogue/Codes.h"
@@ -351,10 +350,9 @@ void frmAdvanced::Save() {
     const OptimizationList whole = MergeIntoCatalogue(services_.ReadXML());
 
     std::string reason;
-    try {
-        services_.WriteXMLFile(whole, temporary);
-    } catch (const std::exception& e) {
-        reason = e.what();
+    if (!services_.WriteXMLFile(whole, temporary)) {
+        const uint32_t code = shell_.ProbeWrite(temporary);
+        reason = code != 0 ? shell_.ErrorText(code) : "The file could not be written.";
     }
     if (reason.empty()) {
         // The writer reports nothing of its own: what it wrote must read back whole.

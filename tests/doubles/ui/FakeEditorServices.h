@@ -2,7 +2,6 @@
 // The editor's services over a FakeDisk: reading and writing catalogue files as records, a
 // chosen Windows version, and a runner that records which entries it was told to apply.
 
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -19,13 +18,14 @@ public:
         auto it = disk.catalogues.find(HardPath.empty() ? CataloguePath() : HardPath);
         return it == disk.catalogues.end() ? OptimizationList{} : FakeDisk::Copy(it->second);
     }
-    void WriteXMLFile(const OptimizationList& opItems, const std::string& path) override {
+    bool WriteXMLFile(const OptimizationList& opItems, const std::string& path) override {
         writes.push_back(path);
-        if (!writeError.empty()) throw std::runtime_error(writeError);
+        if (failWrites) return false;
         OptimizationList written = FakeDisk::Copy(opItems);
         // A full disk: the file ends part-way and reads back short.
         if (truncateWrites && !written.empty()) written.pop_back();
         disk.catalogues[path] = written;
+        return true;
     }
     void RunOptimizations(const OptimizationList& Settings) override {
         std::vector<std::string> applied;
@@ -41,7 +41,7 @@ public:
     FakeDisk& disk;
     int32_t os = 5;  // Windows 7
     std::string folder = "C:\\Orvik";
-    std::string writeError;
+    bool failWrites = false;
     bool truncateWrites = false;
     int reads = 0;
     std::vector<std::string> writes;

@@ -62,6 +62,10 @@ public:
         disk.catalogues.erase(path);
         disk.files.erase(path);
     }
+    uint32_t ProbeWrite(const std::string& path) override {
+        probes.push_back(path);
+        return probeResult;
+    }
     std::string ErrorText(uint32_t code) override { return "error " + std::to_string(code); }
 
     FakeDisk& disk;
@@ -69,6 +73,8 @@ public:
     uint32_t openResult = 0;
     uint32_t transformResult = 0;
     uint32_t replaceResult = 0;
+    uint32_t probeResult = 0;
+    std::vector<std::string> probes;
     std::vector<std::string> started;
     std::vector<std::string> opened;
     std::vector<std::string> transforms;

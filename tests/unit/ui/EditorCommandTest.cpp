@@ -77,14 +77,16 @@ TEST_F(SaveTest, AFailedWriteLeavesTheCatalogueWholeAndSaysWhy) {
     const Flags before = FileFlags();
     Button("imgSelectAll");
 
-    services.writeError = "Access is denied.";
+    services.failWrites = true;  // a folder the user may not write to
+    shell.probeResult = 5;
     Button("imgSave");
     ASSERT_EQ(toolkit.messages.size(), 1u);
     EXPECT_EQ(toolkit.messages[0].style, MessageStyle::Error);
     EXPECT_NE(toolkit.messages[0].text.find(Catalogue()), std::string::npos);
-    EXPECT_NE(toolkit.messages[0].text.find("Access is denied."), std::string::npos);
+    EXPECT_NE(toolkit.messages[0].text.find("error 5"), std::string::npos);
+    EXPECT_EQ(shell.probes, Strings({Temporary()}));
 
-    services.writeError.clear();
+    services.failWrites = false;
     services.truncateWrites = true;  // the disk filled up part-way
     Button("imgSave");
     services.truncateWrites = false;
