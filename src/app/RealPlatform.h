@@ -1,0 +1,25 @@
+#pragma once
+// The composition root's one choice: the real Windows adapters, made once at start-up and handed
+// down as the bundles the layers take. The editor's toolkit joins them here.
+
+#include "engine/EnginePlatform.h"
+#include "platform/win32/app/Win32Startup.h"
+#include "platform/win32/env/Win32Environment.h"
+#include "platform/win32/process/Win32ProcessLauncher.h"
+#include "platform/win32/registry/Win32Registry.h"
+#include "platform/win32/wmi/Win32Wmi.h"
+#include "platform/win32/xml/MsXmlDocument.h"
+
+struct RealPlatform {
+    win32::Win32SystemInfo system;
+    win32::Win32Clock clock;
+    win32::Win32FileSystem files;
+    Win32Registry registry;
+    win32::Win32ProcessLauncher processes;
+    win32::Win32WmiConnector wmi;
+    win32::Win32MessageBoxes boxes;
+    MsXmlDocumentFactory xml;
+
+    EnvPlatform env() { return {system, clock, files}; }
+    EnginePlatform engine() { return {env(), registry, processes, wmi, boxes}; }
+};

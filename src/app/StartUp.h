@@ -1,0 +1,31 @@
+#pragma once
+// How the program starts: the argument text, the choice between the silent run and the editor,
+// and the silent run itself.
+
+#include <string>
+
+#include "engine/EnginePlatform.h"
+
+class XmlDocumentFactory;
+
+// The argument text: the command line after the program's own name, as Windows splits that name
+// off (a name in double quotes runs to the closing quote, otherwise to the first blank or tab),
+// without the blanks that separate it. The rest stays as it is, trailing blanks included.
+std::string ArgumentText(const std::string& commandLine);
+
+enum class StartMode {
+    SilentRun,  // "-RUN": apply the catalogue and end without a window
+    Editor,     // anything else: splash, then the editor
+};
+
+struct StartChoice {
+    StartMode mode = StartMode::Editor;
+    // "-EDIT" was given. It starts the editor like no argument at all.
+    bool editRequested = false;
+};
+
+// Upper-cases the whole argument text and compares it, untrimmed, with "-RUN" and "-EDIT".
+StartChoice ChooseStart(const std::string& argumentText);
+
+// Reads OrvikOptimizations.xml beside the executable and applies every enabled entry.
+void SilentRun(XmlDocumentFactory& xml, const EnginePlatform& platform);

@@ -1,0 +1,19 @@
+#pragma once
+// Starts the command lines of one optimization, hidden and not awaited, with the file-system
+// redirection of a 32-bit program on 64-bit Windows switched off around them. The first command
+// that cannot be started is logged and ends the list.
+
+#include <vector>
+
+#include "catalogue/OptimizationItem.h"
+#include "engine/EnginePlatform.h"
+
+class CmdRunner {
+public:
+    explicit CmdRunner(const EnginePlatform& platform) : platform_(platform) {}
+
+    void Run(const std::vector<cmdItem>& cmdItems);
+
+private:
+    EnginePlatform platform_;
+};

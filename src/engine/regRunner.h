@@ -1,0 +1,38 @@
+#pragma once
+// Writes the registry values of one optimization through cRegistry: root key and key path from
+// the item's Key, the value converted to what its KeyType names. The first failure ends the list
+// without a report; values written before it stay written.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "catalogue/OptimizationItem.h"
+#include "engine/EnginePlatform.h"
+
+class regRunner {
+public:
+    // Error numbers of the conversions; nothing logs them, they only end the list.
+    static constexpr int32_t kErrInvalidCall = 5;
+    static constexpr int32_t kErrOverflow = 6;
+    static constexpr int32_t kErrSubscript = 9;
+    static constexpr int32_t kErrTypeMismatch = 13;
+
+    explicit regRunner(const EnginePlatform& platform) : platform_(platform) {}
+
+    void Run(const std::vector<RegistryItem>& regItems);
+
+    // Two hexadecimal digits per byte, either case, nothing between them. Odd length or any
+    // other character raises an ErrorRecord.
+    static std::vector<uint8_t> HexStringToByteArray(const std::string& HexString);
+    // The root handle that the first piece of Key names, 0 when none; an empty Key raises.
+    static int32_t ParseClassKey(const std::string& Key);
+    // Every piece after the first, each followed by one backslash.
+    static std::string ParseSectionKey(const std::string& Key);
+    // A DWORD value text as the 32 bits the registry receives; raises when it is no number or
+    // does not fit.
+    static int32_t ToDword(const std::string& text);
+
+private:
+    EnginePlatform platform_;
+};

@@ -1,0 +1,16 @@
+#pragma once
+// Applies a list of optimizations: every enabled entry, in list order, registry edits first,
+// then command lines, then WMI queries. Tells its caller nothing.
+
+#include "catalogue/OptimizationItem.h"
+#include "engine/EnginePlatform.h"
+
+class runner {
+public:
+    explicit runner(const EnginePlatform& platform) : platform_(platform) {}
+
+    void RunOptimizations(const OptimizationList& Settings);
+
+private:
+    EnginePlatform platform_;
+};

@@ -1,0 +1,65 @@
+#pragma once
+// Stand-ins for the services the runners stand on: a process launcher and a message box that
+// record what they were asked, and a WMI service that answers from a script. Each can write to a
+// shared journal, so a test sees the order of everything the runners did.
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/MessageBox.h"
+#include "platform/ProcessLauncher.h"
+#include "platform/WmiService.h"
+
+using Journal = std::vector<std::string>;
+
+class RecordingProcessLauncher final : public ProcessLauncher {
+public:
+    struct Started {
+        std::string commandLine;
+        WindowStyle style;
+        bool redirectionOff;  // as *redirectionProbe said at the start
+    };
+
+    // Commands whose start fails, with the Windows error code it fails with.
+    std::map<std::string, uint32_t> failures;
+    std::vector<Started> started;    // successful starts only
+    std::vector<std::string> tried;  // every command asked for, failed ones included
+    const bool* redirectionProbe = nullptr;
+    Journal* journal = nullptr;
+
+    uint32_t Start(const std::string& commandLine, WindowStyle style) override;
+    std::string ErrorText(uint32_t code) override { return "system text " + std::to_string(code); }
+};
+
+class ScriptedWmi final : public WmiConnector {
+public:
+    struct Answer {
+        int32_t execResult = 0;  // HRESULT of ExecQuery
+        int32_t count = 0;
+        int32_t countResult = 0;  // HRESULT of Count
+    };
+
+    std::map<std::string, Answer> answers;  // a query without an answer finds nothing
+    int32_t connectResult = 0;              // HRESULT of every Connect
+    // Fails Connect once this many connections have been made (-1: never).
+    int connectionsBeforeFailure = -1;
+
+    int connections = 0;
+    int openServices = 0;                 // services made and not yet destroyed
+    std::vector<std::string> executed;    // ExecQuery calls, with the service number "n:query"
+    std::vector<std::string> counted;     // queries whose set was counted
+    Journal* journal = nullptr;
+
+    int32_t Connect(std::unique_ptr<WmiService>& service) override;
+    std::string ErrorText(int32_t hresult) override;
+};
+
+class RecordingMessageBoxes final : public MessageBoxes {
+public:
+    std::vector<std::string> shown;
+    Journal* journal = nullptr;
+
+    void ShowOk(const std::string& text) override;
+};
