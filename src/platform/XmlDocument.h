@@ -48,6 +48,7 @@ public:
 class XmlDocumentFactory {
 public:
     virtual ~XmlDocumentFactory() = default;
+    // Never empty: a document object that cannot be had gives one that fails to parse and save.
     virtual std::unique_ptr<XmlDocument> NewDocument() = 0;
     // The whole file, byte for byte; empty when it is missing or cannot be read. The reader
     // checks these bytes before it hands the very same bytes to Parse.

@@ -217,6 +217,8 @@ TEST_F(CatalogueXml, AnythingUnloadableGivesAnEmptyCatalogue) {
     EXPECT_TRUE(Read(good + "text").empty()) << "text after the root";
     EXPECT_TRUE(Read("<Optimizations><Item><Name>&nbsp;</Name></Item></Optimizations>").empty())
         << "undefined entity";
+    EXPECT_TRUE(Read("<Optimizations id=\"&nbsp;\">" + item + "</Optimizations>").empty())
+        << "undefined entity in an attribute";
     EXPECT_TRUE(Read("<Optimizations><Item><Name>\x01</Name></Item></Optimizations>").empty())
         << "control character";
     EXPECT_TRUE(Read("<Optimizations><Item><Name>\xC3</Name></Item></Optimizations>").empty())

@@ -81,6 +81,10 @@ bool Decode(const std::string& raw, std::string& out) {
 }
 
 bool TextNodesAreSound(const pugi::xml_node& node) {
+    for (pugi::xml_attribute attribute : node.attributes()) {
+        std::string decoded;
+        if (!Decode(attribute.value(), decoded)) return false;
+    }
     for (pugi::xml_node child : node.children()) {
         std::string decoded;
         if (child.type() == pugi::node_pcdata && !Decode(child.value(), decoded)) return false;

@@ -7,7 +7,6 @@
 
 class MsXmlDocumentFactory : public XmlDocumentFactory {
 public:
-    // Never empty: when MSXML cannot be created, the document fails every load and save.
     std::unique_ptr<XmlDocument> NewDocument() override;
     std::optional<std::string> ReadFileBytes(const std::string& path) override;
 };
