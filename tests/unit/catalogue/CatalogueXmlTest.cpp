@@ -27,7 +27,9 @@ namespace {
 // MSXML needs COM on the test thread, as the program initialises it at start-up.
 class ComEnvironment : public ::testing::Environment {
 public:
-    void SetUp() override { ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))); }
+    void SetUp() override {
+        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    }
     void TearDown() override { CoUninitialize(); }
 };
 const auto* const kCom = ::testing::AddGlobalTestEnvironment(new ComEnvironment);
