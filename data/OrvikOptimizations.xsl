@@ -1,0 +1,524 @@
+<?xml version="1.0" encoding="UTF-8"?>
+<!--
+  Report of the optimization catalogue, shown by the web browser when the catalogue file is
+  opened (Export). XSLT 1.0 only, so that MSXML and libxslt render it alike.
+
+  Reads the file the way the program does: any element name at the item and entry levels, the
+  last element of a field counts, every OSVersion element adds versions, Enabled is TRUE in any
+  letter case, the description is split at its first "Justification:".
+-->
+<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
+
+  <xsl:output method="html" encoding="UTF-8" indent="no" doctype-system="about:legacy-compat"/>
+
+  <xsl:variable name="lower" select="'abcdefghijklmnopqrstuvwxyz'"/>
+  <xsl:variable name="upper" select="'ABCDEFGHIJKLMNOPQRSTUVWXYZ'"/>
+  <xsl:variable name="marker" select="'Justification:'"/>
+  <xsl:variable name="known" select="'|STORAGE|USER EXPERIENCE|CPU AND MEMORY|'"/>
+
+  <xsl:variable name="items" select="/Optimizations/*"/>
+  <xsl:variable name="enabledItems"
+      select="$items[translate(normalize-space(Enabled[last()]), $lower, $upper) = 'TRUE']"/>
+  <!-- Entries whose category is none of the three the editor selects by. -->
+  <xsl:variable name="otherItems"
+      select="$items[not(contains($known, concat('|',
+          translate(normalize-space(Category[last()]), $lower, $upper), '|')))
+          or normalize-space(Category[last()]) = '']"/>
+
+  <xsl:template match="/">
+    <html lang="en">
+      <head>
+        <meta charset="UTF-8"/>
+        <meta name="viewport" content="width=device-width, initial-scale=1"/>
+        <title>Orvik Optimizer - Optimization catalogue</title>
+        <style type="text/css">
+          * { box-sizing: border-box; }
+          body {
+            margin: 0; background: #f3f5f7; color: #24292f;
+            font-family: "Segoe UI", system-ui, -apple-system, "Helvetica Neue", Roboto, Arial,
+              sans-serif;
+            font-size: 14px; line-height: 1.45;
+          }
+          header { background: rgb(0, 133, 195); color: #fff; padding: 24px 40px 20px; }
+          header h1 { margin: 0; font-size: 26px; font-weight: 600; letter-spacing: 0.2px; }
+          header p { margin: 4px 0 0; opacity: 0.9; }
+          main { padding: 24px 40px 40px; }
+          .summary { display: flex; flex-wrap: wrap; gap: 16px; margin-bottom: 28px; }
+          .card {
+            background: #fff; border-radius: 6px; padding: 14px 18px; min-width: 200px;
+            box-shadow: 0 1px 3px rgba(0, 0, 0, 0.12); flex: 1 1 200px;
+          }
+          .card h2 {
+            margin: 0 0 8px; font-size: 12px; font-weight: 600; text-transform: uppercase;
+            letter-spacing: 0.6px; color: #57606a;
+          }
+          .card table { border-collapse: collapse; width: 100%; }
+          .card td { padding: 2px 0; }
+          .card td.count { text-align: right; font-weight: 600; font-variant-numeric: tabular-nums; }
+          .card td.part { text-align: right; color: #57606a; width: 7em; }
+          .big { font-size: 30px; font-weight: 600; color: rgb(0, 133, 195); line-height: 1.1; }
+          .big-row { display: flex; gap: 28px; }
+          .big-row span.label { display: block; color: #57606a; font-size: 12px; }
+          nav { margin: 0 0 18px; }
+          nav a {
+            display: inline-block; margin: 0 8px 6px 0; padding: 4px 12px; border-radius: 14px;
+            background: #fff; color: rgb(0, 133, 195); text-decoration: none;
+            border: 1px solid rgb(0, 133, 195);
+          }
+          section.category { margin-bottom: 32px; }
+          section.category h2 {
+            font-size: 19px; font-weight: 600; margin: 0 0 10px; padding-bottom: 6px;
+            border-bottom: 3px solid rgb(0, 133, 195);
+          }
+          section.category h2 .n { color: #57606a; font-weight: 400; font-size: 14px; }
+          table.entries {
+            width: 100%; border-collapse: collapse; background: #fff; table-layout: fixed;
+            box-shadow: 0 1px 3px rgba(0, 0, 0, 0.12);
+          }
+          table.entries th {
+            background: #e8f3f9; color: #0b3d57; text-align: left; font-weight: 600;
+            font-size: 12px; text-transform: uppercase; letter-spacing: 0.4px; padding: 8px 10px;
+            border-bottom: 2px solid rgb(0, 133, 195);
+          }
+          table.entries td { vertical-align: top; padding: 10px; border-bottom: 1px solid #e1e4e8; }
+          table.entries tr.disabled td { background: #fafbfc; }
+          table.entries tr.disabled td.name, table.entries tr.disabled .desc { color: #57606a; }
+          col.c-no { width: 52px; } col.c-opt { width: 34%; } col.c-impact { width: 92px; }
+          col.c-ver { width: 14%; } col.c-state { width: 96px; }
+          td.no { font-variant-numeric: tabular-nums; color: #57606a; font-weight: 600; }
+          td.name, .name { font-weight: 600; font-size: 15px; display: block; margin-bottom: 4px; }
+          .desc { margin: 0 0 6px; }
+          .why { margin: 0; color: #57606a; font-size: 13px; }
+          .why b { color: #24292f; font-weight: 600; }
+          .badge {
+            display: inline-block; padding: 1px 9px; border-radius: 10px; font-size: 12px;
+            font-weight: 600; white-space: nowrap;
+          }
+          .impact-low { background: #e6f4ea; color: #1e6b34; }
+          .impact-medium { background: #fff4d6; color: #7a5300; }
+          .impact-high { background: #fde4e1; color: #a1150b; }
+          .impact-other { background: #eceff1; color: #37474f; }
+          .on { background: rgb(0, 133, 195); color: #fff; }
+          .off { background: #eceff1; color: #57606a; }
+          ul.versions { list-style: none; margin: 0; padding: 0; }
+          ul.versions li {
+            display: inline-block; margin: 0 4px 4px 0; padding: 0 6px; border-radius: 3px;
+            background: #eef2f5; font-size: 12px; white-space: nowrap;
+          }
+          ul.versions li.unknown { background: #fde4e1; color: #a1150b; font-style: italic; }
+          .actions { margin: 0; padding: 0; list-style: none; }
+          .actions li { margin: 0 0 6px; }
+          .actions .kind {
+            display: inline-block; min-width: 64px; font-size: 11px; font-weight: 600;
+            color: rgb(0, 133, 195); text-transform: uppercase; letter-spacing: 0.4px;
+          }
+          code {
+            font-family: Consolas, "Cascadia Mono", "SFMono-Regular", Menlo, "DejaVu Sans Mono",
+              monospace;
+            font-size: 12px; background: #f3f5f7; padding: 1px 4px; border-radius: 3px;
+            overflow-wrap: anywhere;
+          }
+          .none { color: #8c959f; font-style: italic; }
+          .mode { color: #57606a; font-size: 12px; }
+          footer { color: #8c959f; font-size: 12px; padding: 0 40px 24px; }
+          @media print {
+            @page { size: A4 landscape; margin: 12mm; }
+            body { background: #fff; font-size: 9pt; }
+            header {
+              background: #fff; color: #24292f; padding: 0 0 8px;
+              border-bottom: 3px solid rgb(0, 133, 195);
+            }
+            header h1 { color: rgb(0, 133, 195); }
+            main { padding: 12px 0 0; }
+            nav { display: none; }
+            .card, table.entries { box-shadow: none; border: 1px solid #c9d1d9; }
+            thead { display: table-header-group; }
+            tr { page-break-inside: avoid; break-inside: avoid; }
+            section.category h2 { page-break-after: avoid; break-after: avoid; }
+            section.category { page-break-before: auto; }
+            .badge, table.entries th, .on {
+              -webkit-print-color-adjust: exact; print-color-adjust: exact;
+            }
+            code { background: none; padding: 0; }
+            footer { padding: 8px 0 0; }
+          }
+        </style>
+      </head>
+      <body>
+        <header>
+          <h1>Orvik Optimizer</h1>
+          <p>Optimization catalogue for virtual desktop golden images</p>
+        </header>
+        <main>
+          <xsl:call-template name="summary"/>
+          <xsl:choose>
+            <xsl:when test="count($items) = 0">
+              <p class="none" id="empty">The catalogue holds no optimizations.</p>
+            </xsl:when>
+            <xsl:otherwise>
+              <nav>
+                <xsl:call-template name="nav-link">
+                  <xsl:with-param name="name" select="'STORAGE'"/>
+                  <xsl:with-param name="id" select="'storage'"/>
+                </xsl:call-template>
+                <xsl:call-template name="nav-link">
+                  <xsl:with-param name="name" select="'USER EXPERIENCE'"/>
+                  <xsl:with-param name="id" select="'user-experience'"/>
+                </xsl:call-template>
+                <xsl:call-template name="nav-link">
+                  <xsl:with-param name="name" select="'CPU AND MEMORY'"/>
+                  <xsl:with-param name="id" select="'cpu-and-memory'"/>
+                </xsl:call-template>
+                <xsl:if test="$otherItems">
+                  <a href="#other">Other</a>
+                </xsl:if>
+              </nav>
+              <xsl:call-template name="category-section">
+                <xsl:with-param name="title" select="'Storage'"/>
+                <xsl:with-param name="id" select="'storage'"/>
+                <xsl:with-param name="entries" select="$items[translate(normalize-space(
+                    Category[last()]), $lower, $upper) = 'STORAGE']"/>
+              </xsl:call-template>
+              <xsl:call-template name="category-section">
+                <xsl:with-param name="title" select="'User experience'"/>
+                <xsl:with-param name="id" select="'user-experience'"/>
+                <xsl:with-param name="entries" select="$items[translate(normalize-space(
+                    Category[last()]), $lower, $upper) = 'USER EXPERIENCE']"/>
+              </xsl:call-template>
+              <xsl:call-template name="category-section">
+                <xsl:with-param name="title" select="'CPU and memory'"/>
+                <xsl:with-param name="id" select="'cpu-and-memory'"/>
+                <xsl:with-param name="entries" select="$items[translate(normalize-space(
+                    Category[last()]), $lower, $upper) = 'CPU AND MEMORY']"/>
+              </xsl:call-template>
+              <xsl:call-template name="category-section">
+                <xsl:with-param name="title" select="'Other'"/>
+                <xsl:with-param name="id" select="'other'"/>
+                <xsl:with-param name="entries" select="$otherItems"/>
+              </xsl:call-template>
+            </xsl:otherwise>
+          </xsl:choose>
+        </main>
+        <footer>
+          Ticked entries are applied by Run in the editor and by Orvik.exe -RUN. The report shows
+          the catalogue file as last saved.
+        </footer>
+      </body>
+    </html>
+  </xsl:template>
+
+  <!-- Totals: all entries, enabled and disabled, by category and by impact. -->
+  <xsl:template name="summary">
+    <div class="summary">
+      <div class="card">
+        <h2>Optimizations</h2>
+        <div class="big-row">
+          <div><span class="big" id="total-count"><xsl:value-of select="count($items)"/></span>
+            <span class="label">in total</span></div>
+          <div><span class="big" id="enabled-count"><xsl:value-of
+              select="count($enabledItems)"/></span>
+            <span class="label">enabled</span></div>
+          <div><span class="big" id="disabled-count"><xsl:value-of
+              select="count($items) - count($enabledItems)"/></span>
+            <span class="label">disabled</span></div>
+        </div>
+      </div>
+      <div class="card">
+        <h2>By category</h2>
+        <table>
+          <xsl:call-template name="summary-row">
+            <xsl:with-param name="label" select="'Storage'"/>
+            <xsl:with-param name="id" select="'category-storage'"/>
+            <xsl:with-param name="entries" select="$items[translate(normalize-space(
+                Category[last()]), $lower, $upper) = 'STORAGE']"/>
+          </xsl:call-template>
+          <xsl:call-template name="summary-row">
+            <xsl:with-param name="label" select="'User experience'"/>
+            <xsl:with-param name="id" select="'category-user-experience'"/>
+            <xsl:with-param name="entries" select="$items[translate(normalize-space(
+                Category[last()]), $lower, $upper) = 'USER EXPERIENCE']"/>
+          </xsl:call-template>
+          <xsl:call-template name="summary-row">
+            <xsl:with-param name="label" select="'CPU and memory'"/>
+            <xsl:with-param name="id" select="'category-cpu-and-memory'"/>
+            <xsl:with-param name="entries" select="$items[translate(normalize-space(
+                Category[last()]), $lower, $upper) = 'CPU AND MEMORY']"/>
+          </xsl:call-template>
+          <xsl:if test="$otherItems">
+            <xsl:call-template name="summary-row">
+              <xsl:with-param name="label" select="'Other'"/>
+              <xsl:with-param name="id" select="'category-other'"/>
+              <xsl:with-param name="entries" select="$otherItems"/>
+            </xsl:call-template>
+          </xsl:if>
+        </table>
+      </div>
+      <div class="card">
+        <h2>By impact</h2>
+        <table>
+          <xsl:call-template name="summary-row">
+            <xsl:with-param name="label" select="'Low'"/>
+            <xsl:with-param name="id" select="'impact-low'"/>
+            <xsl:with-param name="entries" select="$items[translate(normalize-space(
+                Impact[last()]), $lower, $upper) = 'LOW']"/>
+          </xsl:call-template>
+          <xsl:call-template name="summary-row">
+            <xsl:with-param name="label" select="'Medium'"/>
+            <xsl:with-param name="id" select="'impact-medium'"/>
+            <xsl:with-param name="entries" select="$items[translate(normalize-space(
+                Impact[last()]), $lower, $upper) = 'MEDIUM']"/>
+          </xsl:call-template>
+          <xsl:call-template name="summary-row">
+            <xsl:with-param name="label" select="'High'"/>
+            <xsl:with-param name="id" select="'impact-high'"/>
+            <xsl:with-param name="entries" select="$items[translate(normalize-space(
+                Impact[last()]), $lower, $upper) = 'HIGH']"/>
+          </xsl:call-template>
+        </table>
+      </div>
+    </div>
+  </xsl:template>
+
+  <xsl:template name="summary-row">
+    <xsl:param name="label"/>
+    <xsl:param name="id"/>
+    <xsl:param name="entries"/>
+    <tr id="{$id}">
+      <td><xsl:value-of select="$label"/></td>
+      <td class="count"><xsl:value-of select="count($entries)"/></td>
+      <td class="part">
+        <xsl:value-of select="count($entries[translate(normalize-space(Enabled[last()]),
+            $lower, $upper) = 'TRUE'])"/>
+        <xsl:text> enabled</xsl:text>
+      </td>
+    </tr>
+  </xsl:template>
+
+  <xsl:template name="nav-link">
+    <xsl:param name="name"/>
+    <xsl:param name="id"/>
+    <xsl:variable name="n" select="count($items[translate(normalize-space(Category[last()]),
+        $lower, $upper) = $name])"/>
+    <xsl:if test="$n &gt; 0">
+      <a href="#{$id}"><xsl:value-of select="$name"/> (<xsl:value-of select="$n"/>)</a>
+    </xsl:if>
+  </xsl:template>
+
+  <!-- One table per category, entries in file order. -->
+  <xsl:template name="category-section">
+    <xsl:param name="title"/>
+    <xsl:param name="id"/>
+    <xsl:param name="entries"/>
+    <xsl:if test="$entries">
+      <section class="category" id="{$id}">
+        <h2><xsl:value-of select="$title"/><xsl:text> </xsl:text>
+          <span class="n">(<xsl:value-of select="count($entries)"/>)</span></h2>
+        <table class="entries">
+          <colgroup>
+            <col class="c-no"/><col class="c-opt"/><col class="c-act"/><col class="c-impact"/>
+            <col class="c-ver"/><col class="c-state"/>
+          </colgroup>
+          <thead>
+            <tr>
+              <th>No.</th><th>Optimization</th><th>Actions</th><th>Impact</th>
+              <th>Windows versions</th><th>State</th>
+            </tr>
+          </thead>
+          <tbody>
+            <xsl:apply-templates select="$entries" mode="row"/>
+          </tbody>
+        </table>
+      </section>
+    </xsl:if>
+  </xsl:template>
+
+  <xsl:template match="*" mode="row">
+    <xsl:variable name="enabled"
+        select="translate(normalize-space(Enabled[last()]), $lower, $upper) = 'TRUE'"/>
+    <xsl:variable name="impact" select="translate(normalize-space(Impact[last()]), $lower,
+        $upper)"/>
+    <xsl:variable name="text" select="string(Description[last()])"/>
+    <tr>
+      <xsl:attribute name="class">
+        <xsl:text>entry </xsl:text>
+        <xsl:choose>
+          <xsl:when test="$enabled">enabled</xsl:when>
+          <xsl:otherwise>disabled</xsl:otherwise>
+        </xsl:choose>
+      </xsl:attribute>
+      <td class="no"><xsl:value-of select="normalize-space(Number[last()])"/></td>
+      <td>
+        <span class="name"><xsl:value-of select="normalize-space(Name[last()])"/></span>
+        <xsl:choose>
+          <xsl:when test="contains($text, $marker)">
+            <p class="desc"><xsl:value-of select="normalize-space(substring-before($text,
+                $marker))"/></p>
+            <xsl:if test="normalize-space(substring-after($text, $marker)) != ''">
+              <p class="why"><b>Justification: </b><span class="justification"><xsl:value-of
+                  select="normalize-space(substring-after($text, $marker))"/></span></p>
+            </xsl:if>
+          </xsl:when>
+          <xsl:otherwise>
+            <p class="desc"><xsl:value-of select="normalize-space($text)"/></p>
+          </xsl:otherwise>
+        </xsl:choose>
+        <xsl:if test="normalize-space(Mode[last()]) != ''">
+          <span class="mode">Mode: <xsl:value-of select="normalize-space(Mode[last()])"/></span>
+        </xsl:if>
+      </td>
+      <td>
+        <xsl:choose>
+          <xsl:when test="RegistryEntries/* | CommandLines/* | WMIQueries/*">
+            <ul class="actions">
+              <xsl:apply-templates select="RegistryEntries/*" mode="registry"/>
+              <xsl:apply-templates select="CommandLines/*" mode="command"/>
+              <xsl:apply-templates select="WMIQueries/*" mode="query"/>
+            </ul>
+          </xsl:when>
+          <xsl:otherwise><span class="none">No actions</span></xsl:otherwise>
+        </xsl:choose>
+      </td>
+      <td>
+        <span>
+          <xsl:attribute name="class">
+            <xsl:text>badge impact-</xsl:text>
+            <xsl:choose>
+              <xsl:when test="$impact = 'LOW'">low</xsl:when>
+              <xsl:when test="$impact = 'MEDIUM'">medium</xsl:when>
+              <xsl:when test="$impact = 'HIGH'">high</xsl:when>
+              <xsl:otherwise>other</xsl:otherwise>
+            </xsl:choose>
+          </xsl:attribute>
+          <xsl:choose>
+            <xsl:when test="$impact = ''">None</xsl:when>
+            <xsl:otherwise><xsl:value-of select="normalize-space(Impact[last()])"/></xsl:otherwise>
+          </xsl:choose>
+        </span>
+      </td>
+      <td>
+        <ul class="versions">
+          <xsl:for-each select="OSVersion">
+            <xsl:call-template name="versions">
+              <xsl:with-param name="list" select="normalize-space(.)"/>
+            </xsl:call-template>
+          </xsl:for-each>
+        </ul>
+      </td>
+      <td>
+        <xsl:choose>
+          <xsl:when test="$enabled"><span class="badge on state">Enabled</span></xsl:when>
+          <xsl:otherwise><span class="badge off state">Disabled</span></xsl:otherwise>
+        </xsl:choose>
+      </td>
+    </tr>
+  </xsl:template>
+
+  <xsl:template match="*" mode="registry">
+    <xsl:variable name="type" select="translate(normalize-space(KeyType[last()]), $lower,
+        $upper)"/>
+    <li>
+      <span class="kind">Registry</span>
+      <code>
+        <xsl:call-template name="breakable">
+          <xsl:with-param name="text" select="Key[last()]"/>
+        </xsl:call-template>
+      </code>
+      <br/>
+      <code><xsl:value-of select="ValueName[last()]"/></code>
+      <xsl:text> = </xsl:text>
+      <code><xsl:value-of select="Value[last()]"/></code>
+      <xsl:text> </xsl:text>
+      <span class="mode">
+        <xsl:choose>
+          <xsl:when test="$type = 'STRING' or $type = 'BINARY'">
+            <xsl:value-of select="$type"/>
+          </xsl:when>
+          <xsl:otherwise>DWORD</xsl:otherwise>
+        </xsl:choose>
+      </span>
+    </li>
+  </xsl:template>
+
+  <xsl:template match="*" mode="command">
+    <li>
+      <span class="kind">Command</span>
+      <xsl:text> </xsl:text>
+      <code>
+        <xsl:call-template name="breakable">
+          <xsl:with-param name="text" select="Command[last()]"/>
+        </xsl:call-template>
+      </code>
+    </li>
+  </xsl:template>
+
+  <xsl:template match="*" mode="query">
+    <xsl:variable name="level" select="normalize-space(WarningLevel[last()])"/>
+    <li>
+      <span class="kind">WMI check</span>
+      <xsl:text> </xsl:text>
+      <code><xsl:value-of select="Command[last()]"/></code>
+      <br/>
+      <span class="mode">
+        <xsl:choose>
+          <xsl:when test="$level = '9999'">Runs the query without examining the result</xsl:when>
+          <xsl:when test="$level = '' or number($level) &lt;= 0">Warns every time</xsl:when>
+          <xsl:when test="$level = '1'">Warns when it finds an object</xsl:when>
+          <xsl:otherwise>Warns when it finds <xsl:value-of select="$level"/> objects or
+            more</xsl:otherwise>
+        </xsl:choose>
+      </span>
+    </li>
+  </xsl:template>
+
+  <!-- Paths may wrap after each backslash rather than in the middle of a name. -->
+  <xsl:template name="breakable">
+    <xsl:param name="text"/>
+    <xsl:choose>
+      <xsl:when test="contains($text, '\')">
+        <xsl:value-of select="substring-before($text, '\')"/>
+        <xsl:text>\</xsl:text>
+        <wbr/>
+        <xsl:call-template name="breakable">
+          <xsl:with-param name="text" select="substring-after($text, '\')"/>
+        </xsl:call-template>
+      </xsl:when>
+      <xsl:otherwise><xsl:value-of select="$text"/></xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- Space-separated version names, each as its display name; "All" stands for every version. -->
+  <xsl:template name="versions">
+    <xsl:param name="list"/>
+    <xsl:if test="$list != ''">
+      <xsl:variable name="first">
+        <xsl:choose>
+          <xsl:when test="contains($list, ' ')">
+            <xsl:value-of select="substring-before($list, ' ')"/>
+          </xsl:when>
+          <xsl:otherwise><xsl:value-of select="$list"/></xsl:otherwise>
+        </xsl:choose>
+      </xsl:variable>
+      <xsl:variable name="id" select="translate($first, $lower, $upper)"/>
+      <xsl:choose>
+        <xsl:when test="$id = 'WINDOWS2000'"><li>Windows 2000</li></xsl:when>
+        <xsl:when test="$id = 'WINDOWSXP'"><li>Windows XP</li></xsl:when>
+        <xsl:when test="$id = 'WINDOWSSERVER2003'"><li>Windows Server 2003</li></xsl:when>
+        <xsl:when test="$id = 'WINDOWSVISTA'"><li>Windows Vista</li></xsl:when>
+        <xsl:when test="$id = 'WINDOWSSERVER2008'"><li>Windows Server 2008</li></xsl:when>
+        <xsl:when test="$id = 'WINDOWS7'"><li>Windows 7</li></xsl:when>
+        <xsl:when test="$id = 'WINDOWSSERVER2003R2'"><li>Windows Server 2003 R2</li></xsl:when>
+        <xsl:when test="$id = 'ALL'"><li>All versions</li></xsl:when>
+        <xsl:when test="$id = 'WINDOWS8'"><li>Windows 8</li></xsl:when>
+        <xsl:when test="$id = 'WINDOWSSERVER2012'"><li>Windows Server 2012</li></xsl:when>
+        <xsl:otherwise>
+          <li class="unknown" title="Not a version name the program knows">
+            <xsl:value-of select="$first"/></li>
+        </xsl:otherwise>
+      </xsl:choose>
+      <xsl:call-template name="versions">
+        <xsl:with-param name="list" select="substring-after($list, ' ')"/>
+      </xsl:call-template>
+    </xsl:if>
+  </xsl:template>
+
+</xsl:stylesheet>

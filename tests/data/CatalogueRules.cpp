@@ -1,0 +1,94 @@
+#include "CatalogueRules.h"
+
+#include <cctype>
+#include <cstdint>
+#include <limits>
+
+namespace shipped {
+
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsUpperHex(char c) { return IsDigit(c) || (c >= 'A' && c <= 'F'); }
+bool IsHex(char c) { return IsUpperHex(c) || (c >= 'a' && c <= 'f'); }
+
+// Decimal digits with an optional minus sign, the value within [low, high].
+bool IsDecimalIn(const std::string& text, int64_t low, int64_t high) {
+    size_t i = (!text.empty() && text[0] == '-') ? 1 : 0;
+    if (i == text.size() || text.size() - i > 10) return false;
+    int64_t value = 0;
+    for (; i < text.size(); ++i) {
+        if (!IsDigit(text[i])) return false;
+        value = value * 10 + (text[i] - '0');
+    }
+    if (text[0] == '-') value = -value;
+    return value >= low && value <= high;
+}
+
+}  // namespace
+
+bool IsPlainNumber(const std::string& text) {
+    if (text.empty()) return false;
+    const size_t first = text[0] == '-' ? 1 : 0;
+    // "0" alone is plain; "07" and "-0" are not the text the editor makes of a number.
+    if (first < text.size() && text[first] == '0' && (text.size() > 1)) return false;
+    return IsDecimalIn(text, std::numeric_limits<int16_t>::min(),
+                       std::numeric_limits<int16_t>::max());
+}
+
+bool IsDwordText(const std::string& text) {
+    if (text.size() > 2 && (text[0] == '&') && (text[1] == 'H' || text[1] == 'h')) {
+        if (text.size() - 2 > 8) return false;
+        for (size_t i = 2; i < text.size(); ++i) {
+            if (!IsHex(text[i])) return false;
+        }
+        return true;
+    }
+    return IsDecimalIn(text, std::numeric_limits<int32_t>::min(),
+                       std::numeric_limits<int32_t>::max());
+}
+
+bool IsBinaryText(const std::string& text) {
+    size_t digits = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == ',') {
+            // Only between whole bytes, never doubled, leading or trailing.
+            if (digits == 0 || digits % 2 != 0 || i + 1 == text.size() || text[i + 1] == ',')
+                return false;
+            continue;
+        }
+        if (!IsUpperHex(text[i])) return false;
+        ++digits;
+    }
+    return digits > 0 && digits % 2 == 0;
+}
+
+std::string RootOf(const std::string& key) {
+    const std::string first = key.substr(0, key.find('\\'));
+    for (const char* root : {"HKEY_LOCAL_MACHINE", "HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER",
+                             "HKEY_USERS"}) {
+        if (first == root) return first;
+    }
+    return std::string();
+}
+
+std::string ProgramOf(const std::string& command) {
+    if (command.empty()) return std::string();
+    if (command[0] == '"') {
+        const size_t close = command.find('"', 1);
+        return close == std::string::npos ? std::string() : command.substr(1, close - 1);
+    }
+    return command.substr(0, command.find(' '));
+}
+
+bool IsFullProgramPath(const std::string& program) {
+    if (program.size() < 8) return false;
+    const bool drive = std::isalpha(static_cast<unsigned char>(program[0])) && program[1] == ':' &&
+                       program[2] == '\\';
+    std::string extension = program.substr(program.size() - 4);
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    // The runner expands no environment references, so %SystemRoot% would reach Windows as is.
+    return drive && extension == ".exe" && program.find('%') == std::string::npos;
+}
+
+}  // namespace shipped

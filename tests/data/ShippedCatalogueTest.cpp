@@ -1,0 +1,397 @@
+// The catalogue that ships beside Orvik.exe, read through this build's reader (pugixml natively,
+// MSXML under Wine) and walked element by element: what the reader would silently take as a
+// default (a misspelt element, an unknown key type or version name) is caught here.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "CatalogueRules.h"
+#include "catalogue/CatalogueFile.h"
+#include "catalogue/Codes.h"
+#include "catalogue/XmlReader.h"
+#include "catalogue/XmlWriter.h"
+#include "platform/XmlDocument.h"
+
+#ifdef _WIN32
+#include <objbase.h>
+#endif
+
+namespace fs = std::filesystem;
+using namespace shipped;
+
+namespace {
+
+#ifdef _WIN32
+// MSXML needs COM on the test thread, as the program initialises it at start-up.
+class ComEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    }
+    void TearDown() override { CoUninitialize(); }
+};
+const auto* const kCom = ::testing::AddGlobalTestEnvironment(new ComEnvironment);
+#endif
+
+const std::string kCatalogue = std::string(ORVIK_DATA_DIR) + "/OrvikOptimizations.xml";
+
+std::string Trim(const std::string& text) {
+    const size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) return std::string();
+    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+std::string FileBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::string RemoveBlanks(std::string text) {
+    text.erase(std::remove(text.begin(), text.end(), ' '), text.end());
+    return text;
+}
+
+// One item element as written in the file: each field's values in file order, and the entry
+// elements of the three action lists with their fields.
+struct RawEntry {
+    std::string element;
+    std::map<std::string, std::vector<std::string>> fields;
+    std::vector<std::string> fieldOrder;
+    struct Action {
+        std::string list;     // RegistryEntries, CommandLines or WMIQueries
+        std::string element;  // RegistryEntry, CommandLine or WMIQuery
+        std::map<std::string, std::vector<std::string>> fields;
+    };
+    std::vector<Action> actions;
+
+    std::string Field(const std::string& name) const {
+        const auto it = fields.find(name);
+        return it == fields.end() || it->second.empty() ? std::string() : it->second.back();
+    }
+    std::string Label() const { return "entry " + Field("Number") + " (" + Field("Name") + ")"; }
+};
+
+class ShippedCatalogue : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        factory_ = NewXmlDocumentFactory();
+        const auto bytes = factory_->ReadFileBytes(kCatalogue);
+        ASSERT_TRUE(bytes.has_value()) << "cannot read " << kCatalogue;
+        bytes_ = *bytes;
+        items_ = XmlReader(*factory_, ORVIK_DATA_DIR).ReadXML(kCatalogue);
+
+        auto document = factory_->NewDocument();
+        ASSERT_TRUE(document->Parse(bytes_));
+        auto root = document->Root();
+        ASSERT_TRUE(root);
+        rootName_ = root->Name();
+        for (const auto& item : root->ChildElements()) {
+            RawEntry entry;
+            entry.element = item->Name();
+            for (const auto& field : item->ChildElements()) {
+                const std::string name = field->Name();
+                entry.fieldOrder.push_back(name);
+                if (name == "RegistryEntries" || name == "CommandLines" || name == "WMIQueries") {
+                    for (const auto& action : field->ChildElements()) {
+                        RawEntry::Action raw{name, action->Name(), {}};
+                        for (const auto& value : action->ChildElements())
+                            raw.fields[value->Name()].push_back(value->Text());
+                        entry.actions.push_back(raw);
+                    }
+                    continue;
+                }
+                entry.fields[name].push_back(field->Text());
+            }
+            raw_.push_back(entry);
+        }
+    }
+    static void TearDownTestSuite() {
+        items_.clear();
+        raw_.clear();
+        factory_.reset();
+    }
+
+    static std::unique_ptr<XmlDocumentFactory> factory_;
+    static std::string bytes_;
+    static OptimizationList items_;
+    static std::string rootName_;
+    static std::vector<RawEntry> raw_;
+};
+
+std::unique_ptr<XmlDocumentFactory> ShippedCatalogue::factory_;
+std::string ShippedCatalogue::bytes_;
+OptimizationList ShippedCatalogue::items_;
+std::string ShippedCatalogue::rootName_;
+std::vector<RawEntry> ShippedCatalogue::raw_;
+
+TEST_F(ShippedCatalogue, EveryEntryIsReadWithTheElementNamesTheWriterUses) {
+    EXPECT_TRUE(catalogue::IsAcceptableFile(bytes_));
+    EXPECT_EQ(rootName_, "Optimizations");
+    ASSERT_GE(raw_.size(), 60u);
+    ASSERT_EQ(items_.size(), raw_.size());
+
+    const std::vector<std::string> fieldOrder = {"Number",  "Name",   "Description",
+                                                 "OSVersion", "Enabled", "Mode",
+                                                 "Impact",  "Category"};
+    const std::map<std::string, std::vector<std::string>> actionFields = {
+        {"RegistryEntry", {"Key", "ValueName", "KeyType", "Value"}},
+        {"CommandLine", {"Command"}},
+        {"WMIQuery", {"Command", "WarningLevel"}}};
+    const std::map<std::string, std::string> entryOfList = {{"RegistryEntries", "RegistryEntry"},
+                                                            {"CommandLines", "CommandLine"},
+                                                            {"WMIQueries", "WMIQuery"}};
+    for (const auto& entry : raw_) {
+        EXPECT_EQ(entry.element, "Item") << entry.Label();
+        // The eight fields once each, in the writer's order, then the action lists: a misspelt
+        // or doubled element would be skipped or override silently when read.
+        ASSERT_GE(entry.fieldOrder.size(), fieldOrder.size()) << entry.Label();
+        EXPECT_TRUE(std::equal(fieldOrder.begin(), fieldOrder.end(), entry.fieldOrder.begin()))
+            << entry.Label();
+        std::vector<std::string> lists(entry.fieldOrder.begin() + fieldOrder.size(),
+                                       entry.fieldOrder.end());
+        std::set<std::string> distinct(lists.begin(), lists.end());
+        EXPECT_EQ(distinct.size(), lists.size()) << entry.Label() << ": a list written twice";
+        for (const auto& list : lists)
+            EXPECT_TRUE(entryOfList.count(list)) << entry.Label() << ": element " << list;
+        for (const auto& action : entry.actions) {
+            EXPECT_EQ(action.element, entryOfList.at(action.list)) << entry.Label();
+            const auto& expected = actionFields.count(action.element)
+                                       ? actionFields.at(action.element)
+                                       : std::vector<std::string>();
+            EXPECT_EQ(action.fields.size(), expected.size()) << entry.Label();
+            for (const auto& name : expected) {
+                ASSERT_TRUE(action.fields.count(name)) << entry.Label() << ": no " << name;
+                EXPECT_EQ(action.fields.at(name).size(), 1u) << entry.Label() << ": " << name;
+            }
+        }
+    }
+}
+
+TEST_F(ShippedCatalogue, SavingItUnchangedWritesTheSameBytes) {
+    const fs::path folder = fs::temp_directory_path() / "orvik-shipped-catalogue";
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    const auto copy = (folder / "OrvikOptimizations.xml").string();
+
+    ASSERT_TRUE(XmlWriter(*factory_, folder.string()).WriteXMLFile(items_, copy));
+    const std::string written = FileBytes(copy);
+    fs::remove_all(folder);
+
+    // Save in the editor then changes only the ticks that the user changed.
+    ASSERT_EQ(written.size(), bytes_.size());
+    EXPECT_TRUE(written == bytes_) << "the file is not in the writer's layout";
+}
+
+TEST_F(ShippedCatalogue, NumbersArePlainUniqueAndFitTheEditor) {
+    std::set<std::string> seen;
+    for (const auto& item : items_) {
+        EXPECT_TRUE(IsPlainNumber(item->Number)) << "number '" << item->Number << "'";
+        EXPECT_TRUE(seen.insert(item->Number).second) << "number " << item->Number << " twice";
+    }
+}
+
+TEST_F(ShippedCatalogue, EveryEntryHasItsTextsAndCodes) {
+    std::set<std::string> names;
+    for (size_t i = 0; i < items_.size(); ++i) {
+        const auto& item = *items_[i];
+        const auto& raw = raw_[i];
+        const std::string label = raw.Label();
+        EXPECT_FALSE(item.Name.empty()) << label;
+        EXPECT_TRUE(names.insert(item.Name).second) << label << ": name used twice";
+        EXPECT_FALSE(Trim(item.Description).empty()) << label;
+        EXPECT_FALSE(Trim(item.Justification).empty()) << label;
+        // One marker: a second one would end up inside the justification.
+        const std::string description = raw.Field("Description");
+        EXPECT_EQ(description.find("Justification:"), description.rfind("Justification:"))
+            << label;
+        EXPECT_TRUE(item.Category == "STORAGE" || item.Category == "USER EXPERIENCE" ||
+                    item.Category == "CPU AND MEMORY")
+            << label << ": category " << item.Category;
+        EXPECT_TRUE(item.Impact == "LOW" || item.Impact == "MEDIUM" || item.Impact == "HIGH")
+            << label << ": impact " << item.Impact;
+        const std::string enabled = Trim(raw.Field("Enabled"));
+        EXPECT_TRUE(enabled == "True" || enabled == "False") << label << ": Enabled " << enabled;
+        const std::string mode = Trim(raw.Field("Mode"));
+        EXPECT_EQ(codes::UpperAscii(mode), codes::UpperAscii(codes::GetMode(codes::SetMode(mode))))
+            << label << ": mode " << mode;
+        EXPECT_FALSE(item.osVersions.empty()) << label;
+        EXPECT_FALSE(item.regItems.empty() && item.cmdItems.empty() && item.wmiItems.empty())
+            << label << ": no action";
+        if (item.Impact == "HIGH") {
+            EXPECT_FALSE(item.Enabled) << label << ": HIGH ships enabled";
+        }
+    }
+}
+
+TEST_F(ShippedCatalogue, VersionNamesAreTheOnesTheProgramKnows) {
+    for (const auto& raw : raw_) {
+        const std::string text = Trim(raw.Field("OSVersion"));
+        std::vector<std::string> versions;
+        for (size_t start = 0; start <= text.size();) {
+            const size_t blank = std::min(text.find(' ', start), text.size());
+            versions.push_back(text.substr(start, blank - start));
+            start = blank + 1;
+        }
+        std::set<std::string> distinct;
+        for (const auto& name : versions) {
+            // Compare names, not codes: an unknown name reads as 0, the code of Windows 2000.
+            const std::string known = RemoveBlanks(codes::GetOSString(codes::SetOSVersion(name)));
+            EXPECT_EQ(codes::UpperAscii(name), codes::UpperAscii(known))
+                << raw.Label() << ": version '" << name << "'";
+            EXPECT_TRUE(distinct.insert(codes::UpperAscii(name)).second) << raw.Label();
+        }
+        if (distinct.count("ALL")) {
+            EXPECT_EQ(versions.size(), 1u) << raw.Label();
+        }
+    }
+}
+
+TEST_F(ShippedCatalogue, RegistryActionsNameFullKeysAndConvertibleValues) {
+    for (const auto& raw : raw_) {
+        for (const auto& action : raw.actions) {
+            if (action.list != "RegistryEntries") continue;
+            const std::string key = Trim(action.fields.at("Key").back());
+            const std::string name = Trim(action.fields.at("ValueName").back());
+            const std::string type = codes::UpperAscii(Trim(action.fields.at("KeyType").back()));
+            const std::string value = Trim(action.fields.at("Value").back());
+            const std::string where = raw.Label() + ": " + key + "\\" + name;
+            EXPECT_FALSE(RootOf(key).empty()) << where;
+            EXPECT_GT(key.size(), RootOf(key).size() + 1) << where << ": no key below the root";
+            EXPECT_EQ(key.find("\\\\"), std::string::npos) << where;
+            EXPECT_NE(key.back(), '\\') << where;
+            EXPECT_FALSE(name.empty()) << where;
+            // An unknown key type would silently be read as DWORD.
+            EXPECT_TRUE(type == "DWORD" || type == "STRING" || type == "BINARY") << where;
+            if (type == "DWORD") {
+                EXPECT_TRUE(IsDwordText(value)) << where << " = " << value;
+            }
+            if (type == "BINARY") {
+                EXPECT_TRUE(IsBinaryText(value)) << where << " = " << value;
+            }
+            // An empty STRING would delete the value instead of writing it.
+            if (type == "STRING") {
+                EXPECT_FALSE(value.empty()) << where;
+            }
+        }
+    }
+}
+
+TEST_F(ShippedCatalogue, CommandsNameTheirProgramByItsFullPath) {
+    const std::set<std::string> systemTools = {"bcdedit.exe", "fsutil.exe", "powercfg.exe",
+                                               "sc.exe", "schtasks.exe", "reg.exe"};
+    for (const auto& item : items_) {
+        const bool windows2000 = std::count(item->osVersions.begin(), item->osVersions.end(),
+                                            codes::kWindows2000) > 0;
+        for (const auto& command : item->cmdItems) {
+            const std::string where = "entry " + item->Number + ": " + command.Command;
+            const std::string program = ProgramOf(command.Command);
+            EXPECT_TRUE(IsFullProgramPath(program)) << where;
+            EXPECT_EQ(std::count(command.Command.begin(), command.Command.end(), '"') % 2, 0)
+                << where;
+            const std::string file = codes::UpperAscii(program.substr(program.rfind('\\') + 1));
+            for (const auto& tool : systemTools) {
+                if (file != codes::UpperAscii(tool)) continue;
+                EXPECT_EQ(codes::UpperAscii(program),
+                          codes::UpperAscii("C:\\Windows\\System32\\" + tool))
+                    << where;
+            }
+            // Windows 2000 lives in C:\WINNT, where none of these paths exist.
+            EXPECT_FALSE(windows2000) << where;
+        }
+    }
+}
+
+TEST_F(ShippedCatalogue, QueriesAreWqlSelectsThatWarnOnlyWhenTheyFindSomething) {
+    for (const auto& raw : raw_) {
+        for (const auto& action : raw.actions) {
+            if (action.list != "WMIQueries") continue;
+            const std::string query = Trim(action.fields.at("Command").back());
+            const std::string level = Trim(action.fields.at("WarningLevel").back());
+            const std::string where = raw.Label() + ": " + query;
+            EXPECT_EQ(codes::UpperAscii(query.substr(0, 7)), "SELECT ") << where;
+            EXPECT_NE(codes::UpperAscii(query).find(" FROM WIN32_"), std::string::npos) << where;
+            EXPECT_EQ(std::count(query.begin(), query.end(), '\'') % 2, 0) << where;
+            ASSERT_TRUE(IsPlainNumber(level)) << where << ": level '" << level << "'";
+            // A level of 0 or below would stop every run with a message box.
+            EXPECT_GE(std::stoi(level), 1) << where;
+        }
+    }
+}
+
+TEST_F(ShippedCatalogue, CoversEveryCategoryImpactModeAndVersion) {
+    std::set<std::string> categories, impacts;
+    std::set<int32_t> modes, versions;
+    int enabled = 0;
+    for (const auto& item : items_) {
+        categories.insert(item->Category);
+        impacts.insert(item->Impact);
+        modes.insert(item->mode);
+        versions.insert(item->osVersions.begin(), item->osVersions.end());
+        enabled += item->Enabled ? 1 : 0;
+    }
+    EXPECT_EQ(categories, (std::set<std::string>{"STORAGE", "USER EXPERIENCE", "CPU AND MEMORY"}));
+    EXPECT_EQ(impacts, (std::set<std::string>{"LOW", "MEDIUM", "HIGH"}));
+    EXPECT_EQ(modes, (std::set<int32_t>{codes::kModeHiDef, codes::kModeNormal, codes::kModeBasic}));
+    for (int32_t code = codes::kWindows2000; code <= codes::kWindowsServer2012; ++code)
+        EXPECT_TRUE(versions.count(code)) << "no entry for " << codes::GetOSString(code);
+    // Conservative by default, yet a plain run still does something.
+    EXPECT_GT(enabled, 0);
+    EXPECT_LT(enabled, static_cast<int>(items_.size()));
+}
+
+TEST(CatalogueRules, TellWellFormedValuesFromMalformedOnes) {
+    EXPECT_TRUE(IsPlainNumber("0"));
+    EXPECT_TRUE(IsPlainNumber("32767"));
+    EXPECT_TRUE(IsPlainNumber("-32768"));
+    EXPECT_FALSE(IsPlainNumber("32768"));
+    EXPECT_FALSE(IsPlainNumber("07"));
+    EXPECT_FALSE(IsPlainNumber(" 7"));
+    EXPECT_FALSE(IsPlainNumber("+7"));
+    EXPECT_FALSE(IsPlainNumber("-0"));
+    EXPECT_FALSE(IsPlainNumber(""));
+
+    EXPECT_TRUE(IsDwordText("2147483647"));
+    EXPECT_TRUE(IsDwordText("-1"));
+    EXPECT_TRUE(IsDwordText("&HFFFFFFFF"));
+    EXPECT_TRUE(IsDwordText("&h26"));
+    EXPECT_FALSE(IsDwordText("4294967295"));
+    EXPECT_FALSE(IsDwordText("&H100000000"));
+    EXPECT_FALSE(IsDwordText("&H"));
+    EXPECT_FALSE(IsDwordText("0x26"));
+    EXPECT_FALSE(IsDwordText("1.5"));
+    EXPECT_FALSE(IsDwordText(""));
+
+    EXPECT_TRUE(IsBinaryText("90,12,03,80"));
+    EXPECT_TRUE(IsBinaryText("0102FF"));
+    EXPECT_FALSE(IsBinaryText("0A0"));
+    EXPECT_FALSE(IsBinaryText("01,2"));
+    EXPECT_FALSE(IsBinaryText("0,102"));
+    EXPECT_FALSE(IsBinaryText("01,,02"));
+    EXPECT_FALSE(IsBinaryText("01,"));
+    EXPECT_FALSE(IsBinaryText("ff"));
+    EXPECT_FALSE(IsBinaryText("01 02"));
+    EXPECT_FALSE(IsBinaryText(""));
+
+    EXPECT_EQ(RootOf("HKEY_USERS\\.DEFAULT\\Control Panel"), "HKEY_USERS");
+    EXPECT_EQ(RootOf("HKEY_LOCAL_MACHINE"), "HKEY_LOCAL_MACHINE");
+    EXPECT_EQ(RootOf("HKLM\\SOFTWARE"), "");
+    EXPECT_EQ(RootOf("hkey_current_user\\Software"), "");
+
+    EXPECT_EQ(ProgramOf("C:\\Windows\\System32\\sc.exe stop X"), "C:\\Windows\\System32\\sc.exe");
+    EXPECT_EQ(ProgramOf("\"C:\\Program Files\\A b\\t.exe\" /x"), "C:\\Program Files\\A b\\t.exe");
+    EXPECT_TRUE(IsFullProgramPath("C:\\Windows\\System32\\powercfg.exe"));
+    EXPECT_FALSE(IsFullProgramPath("powercfg.exe"));
+    EXPECT_FALSE(IsFullProgramPath("%SystemRoot%\\System32\\sc.exe"));
+    EXPECT_FALSE(IsFullProgramPath("C:\\Windows\\System32\\cleanup.cmd"));
+}
+
+}  // namespace
