@@ -2,8 +2,13 @@
 
 #include <windows.h>
 
+#include <condition_variable>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <optional>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -179,7 +184,9 @@ int32_t Win32Registry::EnumValue(RegKey key, uint32_t index, char* name,
     return copied;
 }
 
-int32_t Win32Registry::ConnectRegistry(const std::string& machine, RegKey root, RegKey& key) {
+namespace {
+
+int32_t PlatformConnect(const std::string& machine, RegKey root, RegKey& key) {
     key = 0;
     const auto wide = WidenName(machine);
     if (!wide) return ERROR_NO_UNICODE_TRANSLATION;
@@ -187,6 +194,54 @@ int32_t Win32Registry::ConnectRegistry(const std::string& machine, RegKey root, 
     const LONG result = RegConnectRegistryW(wide->c_str(), Handle(root), &connected);
     if (result == ERROR_SUCCESS) key = reinterpret_cast<RegKey>(connected);
     return result;
+}
+
+// What the connecting thread and its caller share; whoever is last releases it.
+struct PendingConnection {
+    std::mutex lock;
+    std::condition_variable finished;
+    bool done = false;
+    bool abandoned = false;
+    int32_t result = ERROR_BAD_NETPATH;
+    RegKey key = 0;
+};
+
+}  // namespace
+
+Win32Registry::Win32Registry(std::chrono::milliseconds connectBound, ConnectCall connect)
+    : connectBound_(connectBound), connect_(connect ? std::move(connect) : PlatformConnect) {}
+
+int32_t Win32Registry::ConnectRegistry(const std::string& machine, RegKey root, RegKey& key) {
+    key = 0;
+    auto pending = std::make_shared<PendingConnection>();
+    try {
+        std::thread([pending, connect = connect_, machine, root] {
+            RegKey connected = 0;
+            const int32_t result = connect(machine, root, connected);
+            std::lock_guard<std::mutex> guard(pending->lock);
+            if (pending->abandoned) {
+                // Nobody waits for it any more: a late connection is closed here.
+                if (result == ERROR_SUCCESS && connected != 0) RegCloseKey(Handle(connected));
+                return;
+            }
+            pending->done = true;
+            pending->result = result;
+            pending->key = connected;
+            pending->finished.notify_one();
+        }).detach();
+    } catch (const std::system_error&) {
+        // No thread to spare: wait as long as the platform takes.
+        const int32_t result = connect_(machine, root, key);
+        if (result != ERROR_SUCCESS) key = 0;
+        return result;
+    }
+    std::unique_lock<std::mutex> guard(pending->lock);
+    if (!pending->finished.wait_for(guard, connectBound_, [&] { return pending->done; })) {
+        pending->abandoned = true;
+        return WAIT_TIMEOUT;
+    }
+    if (pending->result == ERROR_SUCCESS) key = pending->key;
+    return pending->result;
 }
 
 int32_t Win32Registry::CloseKey(RegKey key) { return RegCloseKey(Handle(key)); }

@@ -3,10 +3,22 @@
 // the registry as UTF-16 exactly, whatever the machine's ANSI code page; text that is not valid
 // UTF-8 is refused (1113, ERROR_NO_UNICODE_TRANSLATION) rather than stored mangled.
 
+#include <chrono>
+#include <functional>
+
 #include "platform/Registry.h"
 
 class Win32Registry final : public Registry {
 public:
+    // RegConnectRegistry as a call of its own, so that its waiting can be bounded.
+    using ConnectCall = std::function<int32_t(const std::string& machine, RegKey root, RegKey& key)>;
+    // Time a connection may take before it counts as failed (WAIT_TIMEOUT, 258); an unreachable
+    // machine can keep the platform busy for much longer, and the program has one thread.
+    static constexpr std::chrono::milliseconds kConnectBound{5000};
+
+    explicit Win32Registry(std::chrono::milliseconds connectBound = kConnectBound,
+                           ConnectCall connect = {});
+
     int32_t OpenKey(RegKey root, const std::string& subKey, uint32_t access,
                     RegKey& key) override;
     int32_t CreateKey(RegKey root, const std::string& subKey, uint32_t access,
@@ -24,4 +36,8 @@ public:
     int32_t CloseKey(RegKey key) override;
     uint32_t ExpandEnvironment(const std::string& source, char* buffer,
                                       uint32_t size) override;
+
+private:
+    std::chrono::milliseconds connectBound_;
+    ConnectCall connect_;
 };
