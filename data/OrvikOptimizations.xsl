@@ -28,6 +28,7 @@
   <xsl:template match="/">
     <html lang="en">
       <head>
+        <meta http-equiv="X-UA-Compatible" content="IE=edge"/>
         <meta charset="UTF-8"/>
         <meta name="viewport" content="width=device-width, initial-scale=1"/>
         <title>Orvik Optimizer - Optimization catalogue</title>
@@ -39,14 +40,16 @@
               sans-serif;
             font-size: 14px; line-height: 1.45;
           }
-          header { background: rgb(0, 133, 195); color: #fff; padding: 24px 40px 20px; }
-          header h1 { margin: 0; font-size: 26px; font-weight: 600; letter-spacing: 0.2px; }
-          header p { margin: 4px 0 0; opacity: 0.9; }
-          main { padding: 24px 40px 40px; }
-          .summary { display: flex; flex-wrap: wrap; gap: 16px; margin-bottom: 28px; }
+          .header { background: rgb(0, 133, 195); color: #fff; padding: 24px 40px 20px; }
+          .header h1 { margin: 0; font-size: 26px; font-weight: 600; letter-spacing: 0.2px; }
+          .header p { margin: 4px 0 0; opacity: 0.9; }
+          .main { padding: 24px 40px 40px; }
+          .summary-wrap { margin: 0 -16px 20px; }
+          .summary { display: table; width: 100%; border-spacing: 16px 0; table-layout: fixed; }
           .card {
-            background: #fff; border-radius: 6px; padding: 14px 18px; min-width: 200px;
-            box-shadow: 0 1px 3px rgba(0, 0, 0, 0.12); flex: 1 1 200px;
+            display: table-cell; vertical-align: top; background: #fff; border-radius: 6px;
+            padding: 14px 18px; border: 1px solid #e1e4e8;
+            box-shadow: 0 1px 3px rgba(0, 0, 0, 0.12);
           }
           .card h2 {
             margin: 0 0 8px; font-size: 12px; font-weight: 600; text-transform: uppercase;
@@ -57,20 +60,20 @@
           .card td.count { text-align: right; font-weight: 600; font-variant-numeric: tabular-nums; }
           .card td.part { text-align: right; color: #57606a; width: 7em; }
           .big { font-size: 30px; font-weight: 600; color: rgb(0, 133, 195); line-height: 1.1; }
-          .big-row { display: flex; gap: 28px; }
+          .big-row div { display: inline-block; margin-right: 28px; }
           .big-row span.label { display: block; color: #57606a; font-size: 12px; }
-          nav { margin: 0 0 18px; }
-          nav a {
+          .nav { margin: 0 0 18px; }
+          .nav a {
             display: inline-block; margin: 0 8px 6px 0; padding: 4px 12px; border-radius: 14px;
             background: #fff; color: rgb(0, 133, 195); text-decoration: none;
             border: 1px solid rgb(0, 133, 195);
           }
-          section.category { margin-bottom: 32px; }
-          section.category h2 {
+          div.category { margin-bottom: 32px; }
+          div.category h2 {
             font-size: 19px; font-weight: 600; margin: 0 0 10px; padding-bottom: 6px;
             border-bottom: 3px solid rgb(0, 133, 195);
           }
-          section.category h2 .n { color: #57606a; font-weight: 400; font-size: 14px; }
+          div.category h2 .n { color: #57606a; font-weight: 400; font-size: 14px; }
           table.entries {
             width: 100%; border-collapse: collapse; background: #fff; table-layout: fixed;
             box-shadow: 0 1px 3px rgba(0, 0, 0, 0.12);
@@ -116,47 +119,52 @@
             font-family: Consolas, "Cascadia Mono", "SFMono-Regular", Menlo, "DejaVu Sans Mono",
               monospace;
             font-size: 12px; background: #f3f5f7; padding: 1px 4px; border-radius: 3px;
-            overflow-wrap: anywhere;
+            word-wrap: break-word; overflow-wrap: anywhere;
           }
           .none { color: #8c959f; font-style: italic; }
           .mode { color: #57606a; font-size: 12px; }
-          footer { color: #8c959f; font-size: 12px; padding: 0 40px 24px; }
+          .footer { color: #8c959f; font-size: 12px; padding: 0 40px 24px; }
           @media print {
             @page { size: A4 landscape; margin: 12mm; }
             body { background: #fff; font-size: 9pt; }
-            header {
+            .header {
               background: #fff; color: #24292f; padding: 0 0 8px;
               border-bottom: 3px solid rgb(0, 133, 195);
             }
-            header h1 { color: rgb(0, 133, 195); }
-            main { padding: 12px 0 0; }
-            nav { display: none; }
+            .header h1 { color: rgb(0, 133, 195); }
+            .main { padding: 12px 0 0; }
+            .nav { display: none; }
             .card, table.entries { box-shadow: none; border: 1px solid #c9d1d9; }
             thead { display: table-header-group; }
             tr { page-break-inside: avoid; break-inside: avoid; }
-            section.category h2 { page-break-after: avoid; break-after: avoid; }
-            section.category { page-break-before: auto; }
+            div.category h2 { page-break-after: avoid; break-after: avoid; }
+            div.category { page-break-before: auto; }
             .badge, table.entries th, .on {
               -webkit-print-color-adjust: exact; print-color-adjust: exact;
             }
-            code { background: none; padding: 0; }
-            footer { padding: 8px 0 0; }
+            code { background: none; padding: 0; font-size: 8pt; }
+            table.entries td { padding: 5px 6px; }
+            .name { font-size: 10.5pt; }
+            .desc { font-size: 9pt; }
+            .why { font-size: 8.5pt; }
+            ul.versions li { font-size: 8pt; margin: 0 2px 2px 0; padding: 0 3px; }
+            .footer { padding: 8px 0 0; }
           }
         </style>
       </head>
       <body>
-        <header>
+        <div class="header">
           <h1>Orvik Optimizer</h1>
           <p>Optimization catalogue for virtual desktop golden images</p>
-        </header>
-        <main>
+        </div>
+        <div class="main">
           <xsl:call-template name="summary"/>
           <xsl:choose>
             <xsl:when test="count($items) = 0">
               <p class="none" id="empty">The catalogue holds no optimizations.</p>
             </xsl:when>
             <xsl:otherwise>
-              <nav>
+              <div class="nav">
                 <xsl:call-template name="nav-link">
                   <xsl:with-param name="name" select="'STORAGE'"/>
                   <xsl:with-param name="id" select="'storage'"/>
@@ -172,7 +180,7 @@
                 <xsl:if test="$otherItems">
                   <a href="#other">Other</a>
                 </xsl:if>
-              </nav>
+              </div>
               <xsl:call-template name="category-section">
                 <xsl:with-param name="title" select="'Storage'"/>
                 <xsl:with-param name="id" select="'storage'"/>
@@ -198,17 +206,18 @@
               </xsl:call-template>
             </xsl:otherwise>
           </xsl:choose>
-        </main>
-        <footer>
+        </div>
+        <div class="footer">
           Ticked entries are applied by Run in the editor and by Orvik.exe -RUN. The report shows
           the catalogue file as last saved.
-        </footer>
+        </div>
       </body>
     </html>
   </xsl:template>
 
   <!-- Totals: all entries, enabled and disabled, by category and by impact. -->
   <xsl:template name="summary">
+    <div class="summary-wrap">
     <div class="summary">
       <div class="card">
         <h2>Optimizations</h2>
@@ -277,6 +286,7 @@
         </table>
       </div>
     </div>
+    </div>
   </xsl:template>
 
   <xsl:template name="summary-row">
@@ -310,7 +320,7 @@
     <xsl:param name="id"/>
     <xsl:param name="entries"/>
     <xsl:if test="$entries">
-      <section class="category" id="{$id}">
+      <div class="category" id="{$id}">
         <h2><xsl:value-of select="$title"/><xsl:text> </xsl:text>
           <span class="n">(<xsl:value-of select="count($entries)"/>)</span></h2>
         <table class="entries">
@@ -328,7 +338,7 @@
             <xsl:apply-templates select="$entries" mode="row"/>
           </tbody>
         </table>
-      </section>
+      </div>
     </xsl:if>
   </xsl:template>
 
@@ -418,6 +428,7 @@
         $upper)"/>
     <li>
       <span class="kind">Registry</span>
+      <xsl:text> </xsl:text>
       <code>
         <xsl:call-template name="breakable">
           <xsl:with-param name="text" select="Key[last()]"/>

@@ -119,7 +119,7 @@ def expected_entries(path):
 
 def page_rows(page):
     rows = []
-    for section in page.all("section", "category"):
+    for section in page.all("div", "category"):
         for tr in section.all("tr", "entry"):
             cells = [c for c in tr.children if isinstance(c, Node) and c.tag == "td"]
             just = cells[1].first("span", "justification")
