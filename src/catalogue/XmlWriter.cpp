@@ -1,5 +1,6 @@
 #include "catalogue/XmlWriter.h"
 
+#include <cstdint>
 #include <memory>
 #include <stdexcept>
 
@@ -8,6 +9,62 @@
 #include "platform/XmlDocument.h"
 
 namespace {
+
+void AppendUtf8(std::string& out, uint32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// The text as an XML file can hold it. A character that XML 1.0 does not allow (NUL and the
+// other control characters but tab and line ends, U+FFFE, U+FFFF) is left out, and each byte
+// that is no part of well-formed UTF-8 becomes U+FFFD: written as they are, either would make
+// the reader refuse the whole file, and a NUL would cut the text short in the document object.
+std::string XmlText(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    size_t i = 0;
+    while (i < text.size()) {
+        const auto b0 = static_cast<unsigned char>(text[i]);
+        size_t length = 0;
+        uint32_t code = 0;
+        if (b0 < 0x80) length = 1, code = b0;
+        else if (b0 >= 0xC2 && b0 <= 0xDF) length = 2, code = b0 & 0x1Fu;
+        else if (b0 >= 0xE0 && b0 <= 0xEF) length = 3, code = b0 & 0x0Fu;
+        else if (b0 >= 0xF0 && b0 <= 0xF4) length = 4, code = b0 & 0x07u;
+        bool wellFormed = length > 0 && i + length <= text.size();
+        for (size_t k = 1; wellFormed && k < length; ++k) {
+            const auto b = static_cast<unsigned char>(text[i + k]);
+            wellFormed = (b & 0xC0) == 0x80;
+            code = (code << 6) | (b & 0x3Fu);
+        }
+        wellFormed = wellFormed && !(length == 3 && code < 0x800) &&
+                     !(length == 4 && code < 0x10000) && !(code >= 0xD800 && code <= 0xDFFF) &&
+                     code <= 0x10FFFF;
+        if (!wellFormed) {
+            AppendUtf8(out, 0xFFFD);
+            ++i;
+            continue;
+        }
+        const bool allowed = code == 0x9 || code == 0xA || code == 0xD ||
+                             (code >= 0x20 && code != 0xFFFE && code != 0xFFFF);
+        if (allowed) out.append(text, i, length);
+        i += length;
+    }
+    return out;
+}
 
 // An element holding other elements, laid out one per line at its depth.
 class Block {
@@ -23,7 +80,7 @@ public:
     Block Open(const std::string& name) { return Block(NewLine(name), depth_ + 1); }
 
     void Value(const std::string& name, const std::string& text) {
-        NewLine(name)->AppendText(text);
+        NewLine(name)->AppendText(XmlText(text));
     }
 
 private:
