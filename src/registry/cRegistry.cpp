@@ -300,8 +300,14 @@ int32_t cRegistry::lConnectRegHKLM(const std::string& sMachine) {
         reg::kSuccess) {
         return 0;
     }
-    // Handles fit into 32 bits and are sign-extended back, as the platform defines them.
-    return static_cast<int32_t>(static_cast<intptr_t>(key));
+    // Handles travel as 32-bit integers and are sign-extended back. One that would not come back
+    // whole (possible only in a 64-bit build) is no handle to hand out.
+    const auto handle = static_cast<int32_t>(static_cast<intptr_t>(key));
+    if (reg::RootKey(handle) != key) {
+        registry_.CloseKey(key);
+        return 0;
+    }
+    return handle;
 }
 
 bool cRegistry::EnumerateValues(std::vector<std::string>& sKeyNames, int32_t& iKeyCount) {

@@ -5,7 +5,8 @@
 
 namespace {
 
-const std::string kGreek = "\xCE\x9A\xCE\xB1\xCE\xBB\xCE\xB7\xCE\xBC\xCE\xAD\xCF\x81\xCE\xB1";  // Καλημέρα
+// Καλημέρα
+const std::string kGreek = "\xCE\x9A\xCE\xB1\xCE\xBB\xCE\xB7\xCE\xBC\xCE\xAD\xCF\x81\xCE\xB1";
 using ByteArray = std::vector<uint8_t>;
 
 class cRegistryContract : public RegistryContract {
@@ -180,7 +181,8 @@ TEST_F(cRegistryContract, WriteFailuresRaiseTheirNumbers) {
     EXPECT_EQ(e.Number, 26001);
     EXPECT_EQ(e.Description, "Failed to create registry Key: 'Software\\Example");
     e = Raised([&] { c.DeleteValue(); });
-    EXPECT_EQ(e.Description, "Failed to open key '0',Section: 'Software\\Example' for delete access");
+    EXPECT_EQ(e.Description,
+              "Failed to open key '0',Section: 'Software\\Example' for delete access");
     EXPECT_FALSE(c.KeyExists());
     EXPECT_FALSE(c.CanCreateSubKey("Software"));
     EXPECT_EQ(c.SectionKey(), "Software\\TESTKEY-20261206091502");

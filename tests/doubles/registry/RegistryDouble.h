@@ -50,6 +50,8 @@ public:
     std::string computerName = "ORVIKHOST";
     // Other machines ConnectRegistry reaches; each has a registry of its own.
     std::set<std::string> remoteMachines;
+    // Where the numbering of new handles goes on (a multiple of 4), e.g. beyond 32 bits.
+    void IssueHandlesFrom(RegKey first) { nextHandle_ = first; }
 
     // --- What a test inspects ---
     struct Call {

@@ -30,7 +30,8 @@ TEST(Win32RegistryConnect, ASlowMachineCountsAsUnreachableAfterTheBound) {
 TEST(Win32RegistryConnect, ThePlatformAnswersAnUnknownMachineWithinTheBound) {
     Win32Registry registry;
     RegKey key = 1;
-    const int32_t result = registry.ConnectRegistry("\\\\nohost", reg::RootKey(reg::kLocalMachine), key);
+    const int32_t result =
+        registry.ConnectRegistry("\\\\nohost", reg::RootKey(reg::kLocalMachine), key);
     EXPECT_NE(result, 0);
     EXPECT_NE(result, 258) << "the platform itself should answer, not the bound";
     EXPECT_EQ(key, 0u);

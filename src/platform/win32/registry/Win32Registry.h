@@ -11,7 +11,8 @@
 class Win32Registry final : public Registry {
 public:
     // RegConnectRegistry as a call of its own, so that its waiting can be bounded.
-    using ConnectCall = std::function<int32_t(const std::string& machine, RegKey root, RegKey& key)>;
+    using ConnectCall =
+        std::function<int32_t(const std::string& machine, RegKey root, RegKey& key)>;
     // Time a connection may take before it counts as failed (WAIT_TIMEOUT, 258); an unreachable
     // machine can keep the platform busy for much longer, and the program has one thread.
     static constexpr std::chrono::milliseconds kConnectBound{5000};
