@@ -19,6 +19,8 @@
 #include "catalogue/Codes.h"
 #include "catalogue/XmlReader.h"
 #include "catalogue/XmlWriter.h"
+#include "engine/regRunner.h"
+#include "env/ErrorRecord.h"
 #include "platform/XmlDocument.h"
 
 #ifdef _WIN32
@@ -271,11 +273,24 @@ TEST_F(ShippedCatalogue, RegistryActionsNameFullKeysAndConvertibleValues) {
             EXPECT_FALSE(name.empty()) << where;
             // An unknown key type would silently be read as DWORD.
             EXPECT_TRUE(type == "DWORD" || type == "STRING" || type == "BINARY") << where;
+            // The registry runner's own conversions must take every value as it stands.
+            EXPECT_NE(regRunner::ParseClassKey(key), 0) << where;
             if (type == "DWORD") {
                 EXPECT_TRUE(IsDwordText(value)) << where << " = " << value;
+                EXPECT_NO_THROW(regRunner::ToDword(value)) << where << " = " << value;
             }
             if (type == "BINARY") {
+                // Upper-case digits only: the digit rule of the runner's conversion is defined
+                // for those alone.
                 EXPECT_TRUE(IsBinaryText(value)) << where << " = " << value;
+                std::string digits = value;
+                digits.erase(std::remove(digits.begin(), digits.end(), ','), digits.end());
+                try {
+                    EXPECT_EQ(regRunner::HexStringToByteArray(digits).size(), digits.size() / 2)
+                        << where;
+                } catch (const ErrorRecord& error) {
+                    ADD_FAILURE() << where << " = " << value << ": " << error.Description;
+                }
             }
             // An empty STRING would delete the value instead of writing it.
             if (type == "STRING") {
@@ -306,6 +321,17 @@ TEST_F(ShippedCatalogue, CommandsNameTheirProgramByItsFullPath) {
             }
             // Windows 2000 lives in C:\WINNT, where none of these paths exist.
             EXPECT_FALSE(windows2000) << where;
+            // bcdedit and the task switches of schtasks came with Windows Vista.
+            const bool vistaTool = file == "BCDEDIT.EXE" ||
+                                   (file == "SCHTASKS.EXE" &&
+                                    codes::UpperAscii(command.Command).find(" /DISABLE") !=
+                                        std::string::npos);
+            if (!vistaTool) continue;
+            for (int32_t older : {codes::kWindows2000, codes::kWindowsXP, codes::kWindowsServer2003,
+                                  codes::kWindowsServer2003R2, codes::kAll}) {
+                EXPECT_EQ(std::count(item->osVersions.begin(), item->osVersions.end(), older), 0)
+                    << where << ": not on " << codes::GetOSString(older);
+            }
         }
     }
 }
