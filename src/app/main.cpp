@@ -1,17 +1,18 @@
 // Orvik.exe: "-RUN" applies the catalogue silently and ends; anything else opens the editor.
 
+#include "app/EditorStart.h"
 #include "app/RealPlatform.h"
 #include "app/StartUp.h"
+#include "platform/win32/toolkit/Win32Toolkit.h"
 
 namespace {
 
-// Stands in for the splash and the editor until they are wired in.
-int RunEditor(RealPlatform&, const StartChoice&) {
-    const bool shown = win32::RunPlainWindow(
-        kApplicationTitle,
-        "The editor is not part of this build yet. Start Orvik.exe -RUN to apply the enabled "
-        "optimizations of OrvikOptimizations.xml.");
-    return shown ? 0 : 1;
+// The splash, then the editor, on the real windows.
+int RunEditor(RealPlatform& platform, const std::string& arguments) {
+    const auto toolkit = win32::CreateToolkit();
+    const auto shell = win32::CreateShell();
+    const EnginePlatform engine = platform.engine();
+    return RunInteractive(*toolkit, *shell, platform.xml, engine, arguments);
 }
 
 }  // namespace
@@ -20,10 +21,11 @@ int main() {
     // COM for WMI and MSXML, apartment-threaded, once for the whole program.
     win32::ComApartment com;
     RealPlatform platform;
-    const StartChoice start = ChooseStart(ArgumentText(win32::ProcessCommandLine()));
+    const std::string arguments = ArgumentText(win32::ProcessCommandLine());
+    const StartChoice start = ChooseStart(arguments);
     if (start.mode == StartMode::SilentRun) {
         SilentRun(platform.xml, platform.engine());
         return 0;  // ends at once: no window has been made
     }
-    return RunEditor(platform, start);
+    return RunEditor(platform, arguments);
 }

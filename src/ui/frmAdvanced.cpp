@@ -142,12 +142,12 @@ void frmAdvanced::BuildControls() {
         void (frmAdvanced::*command)();
     };
     const Button buttons[] = {
-        {"imgSelectAll", "Label3", "Select All", Symbol::SelectAll, 24, nullptr},
-        {"imgUnselectAll", "Label4", "Unselect All", Symbol::UnselectAll, 110, nullptr},
-        {"imgExport", "Label5", "Export", Symbol::Export, 196, &frmAdvanced::Export},
-        {"imgRun", "Label6", "Run", Symbol::Run, 629, &frmAdvanced::Run},
-        {"imgSave", "Label7", "Save", Symbol::Save, 794 - 86, &frmAdvanced::Save},
-        {"imgExit", "Label8", "Exit", Symbol::Exit, 794, &frmAdvanced::Exit},
+        {"imgSelectAll", "Label3", "Select All", Symbol::SelectAll, 28, nullptr},
+        {"imgUnselectAll", "Label4", "Unselect All", Symbol::UnselectAll, 128, nullptr},
+        {"imgExport", "Label5", "Export", Symbol::Export, 228, &frmAdvanced::Export},
+        {"imgRun", "Label6", "Run", Symbol::Run, 615, &frmAdvanced::Run},
+        {"imgSave", "Label7", "Save", Symbol::Save, 690, &frmAdvanced::Save},
+        {"imgExit", "Label8", "Exit", Symbol::Exit, 790, &frmAdvanced::Exit},
     };
     for (const Button& b : buttons) {
         const int width = b.symbol == Symbol::Run ? 40 : 54;
@@ -162,7 +162,7 @@ void frmAdvanced::BuildControls() {
             picture.Click = [this, command = b.command] { (this->*command)(); };
         }
         LabelSpec caption =
-            Text(b.label, b.caption, {b.x + width / 2 - 43, kBarTop + 68, 86, 20}, 9.75, kWhite);
+            Text(b.label, b.caption, {b.x + width / 2 - 48, kBarTop + 68, 96, 20}, 9.75, kWhite);
         caption.font.bold = true;
         caption.backColour = kAccent;
         caption.align = TextAlign::Centre;
