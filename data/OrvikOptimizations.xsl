@@ -178,7 +178,7 @@
                   <xsl:with-param name="id" select="'cpu-and-memory'"/>
                 </xsl:call-template>
                 <xsl:if test="$otherItems">
-                  <a href="#other">Other</a>
+                  <a href="#other">Other (<xsl:value-of select="count($otherItems)"/>)</a>
                 </xsl:if>
               </div>
               <xsl:call-template name="category-section">
@@ -406,13 +406,19 @@
         </span>
       </td>
       <td>
-        <ul class="versions">
-          <xsl:for-each select="OSVersion">
-            <xsl:call-template name="versions">
-              <xsl:with-param name="list" select="normalize-space(.)"/>
-            </xsl:call-template>
-          </xsl:for-each>
-        </ul>
+        <xsl:choose>
+          <xsl:when test="OSVersion[normalize-space(.) != '']">
+            <ul class="versions">
+              <xsl:for-each select="OSVersion">
+                <xsl:call-template name="versions">
+                  <xsl:with-param name="list" select="normalize-space(.)"/>
+                </xsl:call-template>
+              </xsl:for-each>
+            </ul>
+          </xsl:when>
+          <!-- The editor lists such an entry on no machine. -->
+          <xsl:otherwise><span class="none">No version</span></xsl:otherwise>
+        </xsl:choose>
       </td>
       <td>
         <xsl:choose>
