@@ -44,7 +44,7 @@ public:
     void SetEnvironment(const std::string& name, const std::string& value);
     // Every later call of operation (a member name above, e.g. "DeleteKey") on the key at
     // fullPath (root name first, as stored: "HKEY_LOCAL_MACHINE\Software\Wow6432Node\X")
-    // fails with code.
+    // fails with code. For "CreateKey" that includes creating any missing key below it.
     void FailOn(const std::string& operation, const std::string& fullPath, int32_t code);
     // The name ConnectRegistry knows as this machine ("\\" + it reaches the local registry).
     std::string computerName = "ORVIKHOST";
