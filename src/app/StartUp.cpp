@@ -5,14 +5,17 @@
 #include "engine/runner.h"
 
 std::string ArgumentText(const std::string& commandLine) {
+    // As the C runtime finds WinMain's command line: a quoted name ends at its closing quote,
+    // an unquoted one at the first blank or control character; then the blanks are skipped.
+    auto separator = [](char c) { return static_cast<unsigned char>(c) <= ' ' && c != '\0'; };
     size_t i = 0;
     if (!commandLine.empty() && commandLine[0] == '"') {
         const size_t closing = commandLine.find('"', 1);
         i = closing == std::string::npos ? commandLine.size() : closing + 1;
     } else {
-        while (i < commandLine.size() && commandLine[i] != ' ' && commandLine[i] != '\t') ++i;
+        while (i < commandLine.size() && !separator(commandLine[i])) ++i;
     }
-    while (i < commandLine.size() && (commandLine[i] == ' ' || commandLine[i] == '\t')) ++i;
+    while (i < commandLine.size() && separator(commandLine[i])) ++i;
     return commandLine.substr(i);
 }
 

@@ -9,8 +9,8 @@
 class XmlDocumentFactory;
 
 // The argument text: the command line after the program's own name, as Windows splits that name
-// off (a name in double quotes runs to the closing quote, otherwise to the first blank or tab),
-// without the blanks that separate it. The rest stays as it is, trailing blanks included.
+// off (a name in double quotes runs to the closing quote, otherwise to the first blank), without
+// the blanks that follow it. The rest stays as it is, trailing blanks included.
 std::string ArgumentText(const std::string& commandLine);
 
 enum class StartMode {

@@ -41,5 +41,8 @@ void CmdRunner::Run(const std::vector<cmdItem>& cmdItems) {
     } catch (const std::exception& failure) {
         utils.WriteLog("Command: " + (current ? current->Command : std::string()),
                        ErrorRecord(0, utils.ExecutableName() + ".CmdRunner", failure.what()));
+    } catch (...) {
+        utils.WriteLog("Command: " + (current ? current->Command : std::string()),
+                       ErrorRecord(0, utils.ExecutableName() + ".CmdRunner", "Unknown failure"));
     }
 }

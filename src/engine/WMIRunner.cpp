@@ -41,5 +41,8 @@ void WMIRunner::Run(const std::vector<wmiItem>& wmiItems) {
     } catch (const std::exception& failure) {
         utils.WriteLog(" Command:" + (current ? current->Command : std::string()),
                        ErrorRecord(0, utils.ExecutableName() + ".WMIRunner", failure.what()));
+    } catch (...) {
+        utils.WriteLog(" Command:" + (current ? current->Command : std::string()),
+                       ErrorRecord(0, utils.ExecutableName() + ".WMIRunner", "Unknown failure"));
     }
 }

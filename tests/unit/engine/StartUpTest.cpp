@@ -25,6 +25,9 @@ TEST(StartUp, ArgumentTextFollowsTheProgramName) {
     EXPECT_EQ(ArgumentText("\"C:\\Orvik.exe\""), "");
     EXPECT_EQ(ArgumentText("\"C:\\unclosed -RUN"), "");
     EXPECT_EQ(ArgumentText(""), "");
+    // Only the closing quote ends a quoted name; control characters separate like blanks.
+    EXPECT_EQ(ArgumentText("\"C:\\a\"b -RUN"), "b -RUN");
+    EXPECT_EQ(ArgumentText("Orvik.exe\r\n-RUN"), "-RUN");
 }
 
 TEST(StartUp, OnlyTheWholeTextMinusRunInAnyCaseRunsSilently) {
