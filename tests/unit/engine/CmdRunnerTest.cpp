@@ -78,28 +78,4 @@ TEST(CmdRunner, EmptyListAndThirtyTwoBitWindows) {
     EXPECT_EQ(plain.LogLines().size(), 1u);
 }
 
-TEST(CmdRunner, LogGoesBesideTheExecutableAlsoInADriveRoot) {
-    EngineFixture f;
-    f.env.system.executablePath = "D:\\Orvik.exe";
-    f.processes.failures["nothing.exe"] = 2;
-    CmdRunner commands(f.platform());
-    commands.Run(Commands({"nothing.exe"}));
-    ASSERT_EQ(f.env.files.files.count("D:\\SarnetLog.txt"), 1u);
-    EXPECT_EQ(f.env.files.files["D:\\SarnetLog.txt"],
-              "06.12.202609:15:02 Error 2, Source = Orvik.CmdRunner: system text 2Trace: "
-              "Command: nothing.exe\r\n");
-}
-
-TEST(CmdRunner, UnwritableLogDoesNotDisturbTheRun) {
-    EngineFixture f;
-    f.env.system.wow64 = true;
-    f.env.files.readOnly.insert("C:\\Tools\\SarnetLog.txt");
-    f.processes.failures["a"] = 2;
-    CmdRunner commands(f.platform());
-    commands.Run(Commands({"a", "b"}));
-    EXPECT_TRUE(f.env.files.files.empty());
-    EXPECT_FALSE(f.env.system.redirectionOff);
-    EXPECT_EQ(f.processes.tried, (std::vector<std::string>{"a"}));
-}
-
 }  // namespace

@@ -9,38 +9,6 @@
 #include "FakeEnvironment.h"
 #include "RegistryDouble.h"
 #include "engine/EnginePlatform.h"
-#include "platform/Registry.h"
-
-// A registry that refuses everything, for runners that must not touch it.
-class RefusingRegistry final : public Registry {
-public:
-    int calls = 0;
-    int32_t OpenKey(RegKey, const std::string&, uint32_t, RegKey&) override { return Refuse(); }
-    int32_t CreateKey(RegKey, const std::string&, uint32_t, RegKey&) override { return Refuse(); }
-    int32_t QueryValue(RegKey, const std::string&, uint32_t&, uint8_t*, uint32_t&) override {
-        return Refuse();
-    }
-    int32_t SetValue(RegKey, const std::string&, uint32_t, const uint8_t*, uint32_t) override {
-        return Refuse();
-    }
-    int32_t DeleteValue(RegKey, const std::string&) override { return Refuse(); }
-    int32_t DeleteKey(RegKey, const std::string&) override { return Refuse(); }
-    int32_t EnumKey(RegKey, uint32_t, char*, uint32_t) override { return Refuse(); }
-    int32_t QueryInfoKey(RegKey, uint32_t&) override { return Refuse(); }
-    int32_t EnumValue(RegKey, uint32_t, char*, uint32_t&) override { return Refuse(); }
-    int32_t ConnectRegistry(const std::string&, RegKey, RegKey&) override { return Refuse(); }
-    int32_t CloseKey(RegKey) override { return Refuse(); }
-    uint32_t ExpandEnvironment(const std::string&, char*, uint32_t) override {
-        ++calls;
-        return 0;
-    }
-
-private:
-    int32_t Refuse() {
-        ++calls;
-        return reg::kAccessDenied;
-    }
-};
 
 template <typename RegistryT>
 struct BasicEngineFixture {
@@ -76,5 +44,5 @@ struct BasicEngineFixture {
     }
 };
 
-using EngineFixture = BasicEngineFixture<RefusingRegistry>;
-using RegistryFixture = BasicEngineFixture<RegistryDouble>;
+using EngineFixture = BasicEngineFixture<RegistryDouble>;
+using RegistryFixture = EngineFixture;
