@@ -21,6 +21,8 @@ std::optional<std::string> ViewUtf8(const std::string& bytes, size_t start) {
     while (i < bytes.size()) {
         const auto b0 = static_cast<unsigned char>(bytes[i]);
         if (b0 < 0x80) {
+            // NUL is no XML character; parsers that stop at it would read half a file.
+            if (b0 == 0) return std::nullopt;
             view += static_cast<char>(b0);
             ++i;
             continue;
@@ -70,6 +72,7 @@ std::optional<std::string> ViewUtf16(const std::string& bytes, size_t start, boo
         if (highPending != low) return std::nullopt;
         highPending = high;
         if (high) continue;
+        if (unit == 0) return std::nullopt;
         view += unit < 0x80 ? static_cast<char>(unit) : kOther;
     }
     if (highPending) return std::nullopt;
@@ -137,6 +140,11 @@ bool IsAcceptableFile(const std::string& bytes) {
     while (true) {
         while (i < view.size() && IsSpace(view[i])) ++i;
         if (view.compare(i, 2, "<?") == 0) {
+            // The declaration belongs at the very start; anywhere else the file is not XML.
+            if (i != 0 && view.compare(i, 5, "<?xml") == 0 &&
+                (i + 5 >= view.size() || IsSpace(view[i + 5]) || view[i + 5] == '?')) {
+                return false;
+            }
             const size_t end = view.find("?>", i + 2);
             if (end == std::string::npos) return false;
             i = end + 2;
