@@ -80,33 +80,52 @@ bool Decode(const std::string& raw, std::string& out) {
     return true;
 }
 
-bool TextNodesAreSound(const pugi::xml_node& node) {
-    for (pugi::xml_attribute attribute : node.attributes()) {
-        std::string decoded;
-        if (!Decode(attribute.value(), decoded)) return false;
-    }
-    for (pugi::xml_node child : node.children()) {
-        std::string decoded;
-        if (child.type() == pugi::node_pcdata && !Decode(child.value(), decoded)) return false;
-        if (child.type() == pugi::node_element && !TextNodesAreSound(child)) return false;
+// Visits every node below top in document order, without recursion: a file may nest elements
+// far deeper than the stack reaches. Stops at the first visit that gives false.
+template <typename Visit>
+bool EachNodeBelow(const pugi::xml_node& top, Visit visit) {
+    pugi::xml_node node = top.first_child();
+    while (node) {
+        if (!visit(node)) return false;
+        if (node.first_child()) {
+            node = node.first_child();
+            continue;
+        }
+        while (node != top && !node.next_sibling()) node = node.parent();
+        if (node == top) break;
+        node = node.next_sibling();
     }
     return true;
 }
 
-void CollectText(const pugi::xml_node& node, std::string& out) {
-    for (pugi::xml_node child : node.children()) {
-        switch (child.type()) {
-            case pugi::node_pcdata: {
-                std::string decoded;
-                Decode(child.value(), decoded);  // checked when the document was parsed
-                out += decoded;
-                break;
-            }
-            case pugi::node_cdata: out += child.value(); break;
-            case pugi::node_element: CollectText(child, out); break;
-            default: break;
-        }
+bool AttributesAreSound(const pugi::xml_node& node) {
+    for (pugi::xml_attribute attribute : node.attributes()) {
+        std::string decoded;
+        if (!Decode(attribute.value(), decoded)) return false;
     }
+    return true;
+}
+
+bool TextNodesAreSound(const pugi::xml_node& top) {
+    if (!AttributesAreSound(top)) return false;
+    return EachNodeBelow(top, [](const pugi::xml_node& node) {
+        std::string decoded;
+        if (node.type() == pugi::node_pcdata) return Decode(node.value(), decoded);
+        return node.type() != pugi::node_element || AttributesAreSound(node);
+    });
+}
+
+void CollectText(const pugi::xml_node& top, std::string& out) {
+    EachNodeBelow(top, [&out](const pugi::xml_node& node) {
+        if (node.type() == pugi::node_pcdata) {
+            std::string decoded;
+            Decode(node.value(), decoded);  // checked when the document was parsed
+            out += decoded;
+        } else if (node.type() == pugi::node_cdata) {
+            out += node.value();
+        }
+        return true;
+    });
 }
 
 class PugiElement : public XmlElement {
