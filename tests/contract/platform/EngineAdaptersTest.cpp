@@ -66,7 +66,9 @@ TEST(Win32ProcessLauncher, FailuresComeBackAsWindowsErrorsWithText) {
 
 class Win32Wmi : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))); }
+    void SetUp() override {
+        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    }
     void TearDown() override { CoUninitialize(); }
 
     // The query's count, or its failure as an HRESULT in result.
@@ -105,6 +107,19 @@ TEST_F(Win32Wmi, RefusedQueryFailsWithItsCode) {
     // An unknown class never counts as found: Windows refuses it, Wine finds nothing.
     const int32_t unknown = CountOf("SELECT * FROM Win32_OrvikNoSuchClass", result);
     EXPECT_TRUE(unknown == 0 || (unknown == -1 && result < 0)) << unknown << " " << result;
+}
+
+TEST_F(Win32Wmi, SetUnfinishedAtTheBoundFailsInsteadOfCountingPart) {
+    // One object per wait and no time at all: a set of several objects cannot finish in time.
+    win32::Win32WmiConnector hurried(std::chrono::milliseconds(0), 1);
+    std::unique_ptr<WmiService> service;
+    ASSERT_EQ(hurried.Connect(service), 0);
+    std::unique_ptr<WmiResultSet> set;
+    ASSERT_EQ(service->ExecQuery("SELECT * FROM Win32_Process", set), 0);
+    int32_t count = -1;
+    EXPECT_EQ(set->Count(count), wmi::kTimedOut);
+    EXPECT_EQ(count, 0);
+    EXPECT_FALSE(hurried.ErrorText(wmi::kTimedOut).empty());
 }
 
 }  // namespace

@@ -46,9 +46,10 @@ TEST(StartUp, OnlyTheWholeTextMinusRunInAnyCaseRunsSilently) {
 class SilentRunTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        const ::testing::UnitTest& unit = *::testing::UnitTest::GetInstance();
         folder_ = std::filesystem::temp_directory_path() /
-                  ("orvik-silent-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                   "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+                  ("orvik-silent-" + std::to_string(unit.random_seed()) + "-" +
+                   unit.current_test_info()->name());
         std::filesystem::remove_all(folder_);
         std::filesystem::create_directories(folder_);
         f.env.system.executablePath = folder_.string() + "\\Orvik.exe";

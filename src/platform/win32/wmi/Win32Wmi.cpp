@@ -56,21 +56,23 @@ void Impersonate(IUnknown* proxy) {
 
 class Win32WmiResultSet final : public WmiResultSet {
 public:
-    Win32WmiResultSet(IEnumWbemClassObject* objects, std::chrono::milliseconds bound)
-        : objects_(objects), bound_(bound) {}
+    Win32WmiResultSet(IEnumWbemClassObject* objects, std::chrono::milliseconds bound,
+                      ULONG batch)
+        : objects_(objects), bound_(bound), batch_(batch) {}
     ~Win32WmiResultSet() override { objects_->Release(); }
 
     int32_t Count(int32_t& count) override {
         count = 0;
         // Next waits in short slices, so the bound holds however the service behaves.
         constexpr ULONG kSliceMs = 1000;
-        constexpr ULONG kBatch = 64;
+        constexpr ULONG kMaxBatch = 64;
         const auto deadline = std::chrono::steady_clock::now() + bound_;
         for (;;) {
-            IWbemClassObject* batch[kBatch] = {};
+            IWbemClassObject* batch[kMaxBatch] = {};
             ULONG returned = 0;
-            const HRESULT hr = objects_->Next(static_cast<LONG>(kSliceMs), kBatch, batch, &returned);
-            for (ULONG i = 0; i < returned && i < kBatch; ++i) {
+            const HRESULT hr =
+                objects_->Next(static_cast<LONG>(kSliceMs), batch_, batch, &returned);
+            for (ULONG i = 0; i < returned && i < batch_; ++i) {
                 if (batch[i]) batch[i]->Release();
             }
             if (FAILED(hr)) return hr;
@@ -86,12 +88,13 @@ public:
 private:
     IEnumWbemClassObject* objects_;
     std::chrono::milliseconds bound_;
+    ULONG batch_;
 };
 
 class Win32WmiService final : public WmiService {
 public:
-    Win32WmiService(IWbemServices* services, std::chrono::milliseconds bound)
-        : services_(services), bound_(bound) {}
+    Win32WmiService(IWbemServices* services, std::chrono::milliseconds bound, ULONG batch)
+        : services_(services), bound_(bound), batch_(batch) {}
     ~Win32WmiService() override { services_->Release(); }
 
     int32_t ExecQuery(const std::string& query, std::unique_ptr<WmiResultSet>& result) override {
@@ -111,13 +114,14 @@ public:
         }
         if (!objects) return static_cast<int32_t>(0x80041001u);  // WBEM_E_FAILED
         Impersonate(objects);
-        result = std::make_unique<Win32WmiResultSet>(objects, bound_);
+        result = std::make_unique<Win32WmiResultSet>(objects, bound_, batch_);
         return S_OK;
     }
 
 private:
     IWbemServices* services_;
     std::chrono::milliseconds bound_;
+    ULONG batch_;
 };
 
 }  // namespace
@@ -139,7 +143,7 @@ int32_t Win32WmiConnector::Connect(std::unique_ptr<WmiService>& service) {
     }
     if (!services) return static_cast<int32_t>(0x80041001u);  // WBEM_E_FAILED
     Impersonate(services);
-    service = std::make_unique<Win32WmiService>(services, queryBound_);
+    service = std::make_unique<Win32WmiService>(services, queryBound_, batch_);
     return S_OK;
 }
 
