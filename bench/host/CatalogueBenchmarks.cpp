@@ -1,0 +1,238 @@
+// Catalogue reader and writer at scale on the native build, each against pugixml doing the same
+// work alone: loading the same file, and building and saving the same document.
+
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <pugixml.hpp>
+
+#include "bench/common/CatalogueGenerator.h"
+#include "bench/common/Report.h"
+#include "catalogue/Codes.h"
+#include "catalogue/XmlReader.h"
+#include "catalogue/XmlWriter.h"
+#include "platform/XmlDocument.h"
+
+namespace {
+
+constexpr int kItems = 10000;
+
+struct Files {
+    std::string folder;
+    std::string catalogue;  // the generated catalogue the readers load
+    std::string parserOut;  // what pugixml alone saves
+    std::string writerOut;  // what the writer saves
+    OptimizationList items;
+};
+
+Files& Shared() {
+    static Files files;
+    return files;
+}
+
+void BM_LoadParserAlone(benchmark::State& state) {
+    for (auto _ : state) {
+        pugi::xml_document doc;
+        const pugi::xml_parse_result result = doc.load_file(Shared().catalogue.c_str());
+        if (!result) state.SkipWithError("pugixml could not load the catalogue");
+        benchmark::DoNotOptimize(doc.first_child());
+    }
+}
+
+void BM_ReadXML(benchmark::State& state) {
+    std::unique_ptr<XmlDocumentFactory> xml = NewXmlDocumentFactory();
+    XmlReader reader(*xml, Shared().folder);
+    for (auto _ : state) {
+        OptimizationList catalogue = reader.ReadXML(Shared().catalogue);
+        if (catalogue.size() != static_cast<size_t>(kItems))
+            state.SkipWithError("the reader did not read every item");
+        benchmark::DoNotOptimize(catalogue.data());
+    }
+}
+
+// pugixml alone building the writer's document, layout text included, and saving it.
+class PugiBuilder {
+public:
+    explicit PugiBuilder(pugi::xml_node node, int depth) : node_(node), depth_(depth) {}
+    ~PugiBuilder() { Text(node_, Indent(depth_)); }
+    PugiBuilder Open(const char* name) { return PugiBuilder(Line(name), depth_ + 1); }
+    void Value(const char* name, const std::string& text) { Text(Line(name), text); }
+
+private:
+    static std::string Indent(int depth) {
+        std::string text(1, '\n');
+        text.append(static_cast<size_t>(depth) * 2, ' ');
+        return text;
+    }
+    static void Text(pugi::xml_node node, const std::string& text) {
+        node.append_child(pugi::node_pcdata).set_value(text.c_str());
+    }
+    pugi::xml_node Line(const char* name) {
+        Text(node_, Indent(depth_ + 1));
+        return node_.append_child(name);
+    }
+    pugi::xml_node node_;
+    int depth_;
+};
+
+bool SaveWithPugi(const OptimizationList& items, const std::string& path) {
+    pugi::xml_document doc;
+    pugi::xml_node declaration = doc.append_child(pugi::node_declaration);
+    declaration.append_attribute("version") = "1.0";
+    declaration.append_attribute("encoding") = "UTF-8";
+    doc.append_child(pugi::node_pcdata).set_value("\n");
+    pugi::xml_node stylesheet = doc.append_child(pugi::node_pi);
+    stylesheet.set_name("xml-stylesheet");
+    stylesheet.set_value("type=\"text/xsl\" href=\"OrvikOptimizations.xsl\"");
+    doc.append_child(pugi::node_pcdata).set_value("\n");
+    {
+        PugiBuilder root(doc.append_child("Optimizations"), 0);
+        for (const OptimizationItemPtr& record : items) {
+            PugiBuilder item = root.Open("Item");
+            item.Value("Number", record->Number);
+            item.Value("Name", record->Name);
+            item.Value("Description", record->Description + "Justification:" +
+                                          record->Justification);
+            std::string versions;
+            for (int32_t code : record->osVersions) {
+                for (char c : codes::GetOSString(code)) {
+                    if (c != ' ') versions += c;
+                }
+                versions += ' ';
+            }
+            item.Value("OSVersion", versions);
+            item.Value("Enabled", record->Enabled ? "True" : "False");
+            item.Value("Mode", codes::GetMode(record->mode));
+            item.Value("Impact", record->Impact);
+            item.Value("Category", record->Category);
+            if (!record->regItems.empty()) {
+                PugiBuilder list = item.Open("RegistryEntries");
+                for (const RegistryItem& reg : record->regItems) {
+                    PugiBuilder entry = list.Open("RegistryEntry");
+                    entry.Value("Key", reg.Key);
+                    entry.Value("ValueName", reg.ValueName);
+                    entry.Value("KeyType", RegistryItem::GetKeyType(reg.KeyType));
+                    entry.Value("Value", reg.Value);
+                }
+            }
+            if (!record->cmdItems.empty()) {
+                PugiBuilder list = item.Open("CommandLines");
+                for (const cmdItem& cmd : record->cmdItems)
+                    list.Open("CommandLine").Value("Command", cmd.Command);
+            }
+            if (!record->wmiItems.empty()) {
+                PugiBuilder list = item.Open("WMIQueries");
+                for (const wmiItem& wmi : record->wmiItems) {
+                    PugiBuilder entry = list.Open("WMIQuery");
+                    entry.Value("Command", wmi.Command);
+                    entry.Value("WarningLevel", std::to_string(wmi.WarningLevel));
+                }
+            }
+        }
+    }
+    doc.append_child(pugi::node_pcdata).set_value("\n");
+    return doc.save_file(path.c_str(), "", pugi::format_raw, pugi::encoding_utf8);
+}
+
+void BM_SaveParserAlone(benchmark::State& state) {
+    for (auto _ : state) {
+        if (!SaveWithPugi(Shared().items, Shared().parserOut))
+            state.SkipWithError("pugixml could not save");
+    }
+}
+
+void BM_WriteXMLFile(benchmark::State& state) {
+    std::unique_ptr<XmlDocumentFactory> xml = NewXmlDocumentFactory();
+    XmlWriter writer(*xml, Shared().folder);
+    for (auto _ : state) {
+        if (!writer.WriteXMLFile(Shared().items, Shared().writerOut))
+            state.SkipWithError("the writer could not save");
+    }
+}
+
+// Every benchmark is repeated; the median of the repetitions stands for it.
+void Configure(benchmark::internal::Benchmark* b) {
+    b->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(9)->ReportAggregatesOnly(true);
+}
+
+BENCHMARK(BM_LoadParserAlone)->Apply(Configure);
+BENCHMARK(BM_ReadXML)->Apply(Configure);
+BENCHMARK(BM_SaveParserAlone)->Apply(Configure);
+BENCHMARK(BM_WriteXMLFile)->Apply(Configure);
+
+// Prints as usual and keeps each benchmark's median real time.
+class MedianReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median" &&
+                !run.error_occurred) {
+                medians[run.run_name.function_name] = run.GetAdjustedRealTime();
+            }
+        }
+    }
+    std::map<std::string, double> medians;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Repetitions of the four benchmarks are interleaved unless told otherwise, so that a
+    // neighbour's load on this shared machine falls on subject and baseline alike.
+    std::vector<char*> args(argv, argv + argc);
+    std::string interleave = "--benchmark_enable_random_interleaving=true";
+    args.insert(args.begin() + 1, interleave.data());
+    int count = static_cast<int>(args.size());
+    benchmark::Initialize(&count, args.data());
+    if (benchmark::ReportUnrecognizedArguments(count, args.data())) return 1;
+
+    Files& files = Shared();
+    files.folder = (std::filesystem::temp_directory_path() /
+                    ("orvik-bench-" + std::to_string(getpid()))).string();
+    std::filesystem::create_directories(files.folder);
+    files.catalogue = files.folder + "/catalogue.xml";
+    files.parserOut = files.folder + "/parser-saved.xml";
+    files.writerOut = files.folder + "/writer-saved.xml";
+    files.items = bench::MakeCatalogue(kItems);
+    const std::string text = bench::CatalogueText(files.items);
+    if (!bench::WriteFile(files.catalogue, text)) {
+        std::cerr << "cannot write " << files.catalogue << "\n";
+        return 1;
+    }
+    std::cout << "catalogue: " << kItems << " items, " << text.size() << " bytes\n";
+
+    MedianReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+
+    // Both saved documents must be the very file the generator made, or the comparison is off.
+    const bool same = bench::ReadFile(files.parserOut) == text &&
+                      bench::ReadFile(files.writerOut) == text;
+    std::filesystem::remove_all(files.folder);
+    if (!same) {
+        std::cout << "the writer and pugixml saved different documents: no write ratio\n";
+    }
+
+    auto median = [&](const char* name) {
+        const auto it = reporter.medians.find(name);
+        return it == reporter.medians.end() ? 0.0 : it->second;
+    };
+    const bench::Goal read{"read.host", bench::Ratio(median("BM_ReadXML"),
+                                                     median("BM_LoadParserAlone")),
+                           1.5, "ReadXML vs pugixml load_file, 10000 items"};
+    const bench::Goal write{"write.host",
+                            same ? bench::Ratio(median("BM_WriteXMLFile"),
+                                                median("BM_SaveParserAlone"))
+                                 : bench::Ratio(0, 0),
+                            1.5, "WriteXMLFile vs pugixml build and save_file, 10000 items"};
+    std::cout << read.Line() << "\n" << write.Line() << "\n";
+    return 0;
+}
