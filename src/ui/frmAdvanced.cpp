@@ -145,7 +145,7 @@ void frmAdvanced::BuildControls() {
         {"imgSelectAll", "Label3", "Select All", Symbol::SelectAll, 28, nullptr},
         {"imgUnselectAll", "Label4", "Unselect All", Symbol::UnselectAll, 128, nullptr},
         {"imgExport", "Label5", "Export", Symbol::Export, 228, &frmAdvanced::Export},
-        {"imgRun", "Label6", "Run", Symbol::Run, 615, &frmAdvanced::Run},
+        {"imgRun", "Label6", "Run", Symbol::Run, 597, &frmAdvanced::Run},
         {"imgSave", "Label7", "Save", Symbol::Save, 690, &frmAdvanced::Save},
         {"imgExit", "Label8", "Exit", Symbol::Exit, 790, &frmAdvanced::Exit},
     };

@@ -297,3 +297,20 @@ TEST(GdiDrawingTest, RendersShapesSmoothlyAtTheRequestedSize) {
     EXPECT_EQ(pixels[0] >> 24, 0xFFu);  // opaque
     EXPECT_EQ(win32::RenderDrawing(d, 0, 10), nullptr);
 }
+
+TEST_F(ToolkitTest, SpaceTicksTheRowMadeCurrentBeforeTheFormShowed) {
+    CheckList& list = form->AddCheckList("lbTest", {10, 10, 200, 150}, {11, false});
+    std::vector<int> checks;
+    list.ItemCheck = [&](int row) { checks.push_back(row); };
+    list.AddItem("Alpha");
+    list.AddItem("Beta");
+    list.SetListIndex(0);
+    form->Show();
+    HWND view = Child(WC_LISTVIEWW);
+    EXPECT_EQ(GetFocus(), view);
+    SendMessageW(view, WM_KEYDOWN, VK_SPACE, 0);
+    PumpAWhile(50);
+    EXPECT_EQ(checks, std::vector<int>{0});
+    EXPECT_TRUE(list.Selected(0));
+}
+
