@@ -180,6 +180,20 @@ std::vector<HostileCase> Cases(const std::string& corpus, const std::string& key
                      Outcome::Nothing, Outcome::Nothing, 0, nothing});
     cases.push_back({"control-character-reference", Replaced(one, "applied", "app&#x1B;lied"),
                      Outcome::Nothing, Outcome::Nothing, 0, nothing});
+    // Characters XML does not allow anywhere, not even where a parser keeps text as it is.
+    cases.push_back({"control-character-in-cdata",
+                     Replaced(one, "applied", "<![CDATA[app\x1Dlied]]>"), Outcome::Nothing,
+                     Outcome::Nothing, 0, nothing});
+    cases.push_back({"control-character-in-comment",
+                     Replaced(one, "applied", "app<!-- \x01 -->lied"), Outcome::Nothing,
+                     Outcome::Nothing, 0, nothing});
+    cases.push_back({"control-character-in-instruction",
+                     Replaced(one, "<Optimizations>", "<?orvik \x08?><Optimizations>"),
+                     Outcome::Nothing, Outcome::Nothing, 0, nothing});
+    cases.push_back({"form-feed-in-text", Replaced(one, "applied", "app\x0Clied"),
+                     Outcome::Nothing, Outcome::Nothing, 0, nothing});
+    cases.push_back({"noncharacter-in-text", Replaced(one, "applied", "app\xEF\xBF\xBFlied"),
+                     Outcome::Nothing, Outcome::Nothing, 0, nothing});
     const char* const malformed[][2] = {
         {"lone-continuation-byte", "app\x80lied"},   {"overlong-slash", "app\xC0\xAFlied"},
         {"encoded-surrogate", "app\xED\xA0\x80lied"}, {"beyond-unicode", "app\xF4\x90\x80\x80lied"},

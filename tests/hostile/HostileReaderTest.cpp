@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -133,6 +134,7 @@ TEST_P(HostileCatalogue, EndsAppliesWhatItShouldAndLeaksNothing) {
             EXPECT_FALSE(applied) << "a refused catalogue wrote to the registry";
             return;
         case hostile::Outcome::AppliedOrNothing:
+            std::printf("%s: %s\n", c.name.c_str(), applied ? "applied" : "refused");
             if (!applied) {
                 EXPECT_TRUE(read.empty());
                 return;

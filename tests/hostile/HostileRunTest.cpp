@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -213,6 +214,7 @@ TEST_P(HostileRun, EndsAppliesWhatItShouldAndLeaksNothing) {
             EXPECT_FALSE(applied) << "a refused catalogue wrote to the registry";
             return;
         case hostile::Outcome::AppliedOrNothing:
+            std::printf("%s: %s\n", c.name.c_str(), applied ? "applied" : "refused");
             if (!applied) return;
             break;
     }
