@@ -13,6 +13,14 @@ enum class Encoding { Utf8, Utf16LE, Utf16BE };
 // Marks every character outside ASCII in the markup view; the prolog's syntax is all ASCII.
 constexpr char kOther = '\x80';
 
+// Whether XML 1.0 allows the character at all. Parsers differ in what they let through where
+// they keep text as it is (CDATA, comments, instructions; NUL, which some take for the end of
+// the file), so the check is made here, for every parser alike.
+bool IsXmlCharacter(uint32_t code) {
+    if (code < 0x20) return code == 0x9 || code == 0xA || code == 0xD;
+    return code != 0xFFFE && code != 0xFFFF;
+}
+
 // Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
 std::optional<std::string> ViewUtf8(const std::string& bytes, size_t start) {
     std::string view;
@@ -21,8 +29,7 @@ std::optional<std::string> ViewUtf8(const std::string& bytes, size_t start) {
     while (i < bytes.size()) {
         const auto b0 = static_cast<unsigned char>(bytes[i]);
         if (b0 < 0x80) {
-            // NUL is no XML character; parsers that stop at it would read half a file.
-            if (b0 == 0) return std::nullopt;
+            if (!IsXmlCharacter(b0)) return std::nullopt;
             view += static_cast<char>(b0);
             ++i;
             continue;
@@ -48,7 +55,7 @@ std::optional<std::string> ViewUtf8(const std::string& bytes, size_t start) {
             code = (code << 6) | (b & 0x3Fu);
         }
         if ((length == 3 && code < 0x800) || (length == 4 && code < 0x10000) ||
-            (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) {
+            (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF || !IsXmlCharacter(code)) {
             return std::nullopt;
         }
         view += kOther;
@@ -72,7 +79,7 @@ std::optional<std::string> ViewUtf16(const std::string& bytes, size_t start, boo
         if (highPending != low) return std::nullopt;
         highPending = high;
         if (high) continue;
-        if (unit == 0) return std::nullopt;
+        if (!high && !low && !IsXmlCharacter(unit)) return std::nullopt;
         view += unit < 0x80 ? static_cast<char>(unit) : kOther;
     }
     if (highPending) return std::nullopt;

@@ -13,10 +13,12 @@ inline constexpr const char* kStylesheetData = "type=\"text/xsl\" href=\"OrvikOp
 std::string DefaultPath(const std::string& executableFolder);
 
 // True when the file may be handed to the XML parser: UTF-8 (with or without byte-order mark)
-// or UTF-16 with its byte-order mark, every character decodable and none of them NUL, a
-// declared encoding that matches, and nothing before the root element but the declaration (at
-// the very start only), comments, processing instructions and white space. A document type is refused outright: some parsers expand its
-// entities whatever they are told, and the catalogue never needs one.
+// or UTF-16 with its byte-order mark, every character decodable and allowed in XML 1.0 (no NUL
+// or other control character but tab and line ends, no U+FFFE or U+FFFF), a declared encoding
+// that matches, and nothing before the root element but the declaration (at the very start
+// only), comments, processing instructions and white space. A document type is refused
+// outright: some parsers expand its entities whatever they are told, and the catalogue never
+// needs one.
 bool IsAcceptableFile(const std::string& bytes);
 
 }  // namespace catalogue
