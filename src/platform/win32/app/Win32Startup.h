@@ -1,6 +1,6 @@
 #pragma once
 // What the program entry needs of Windows: the command line as the platform holds it, COM for
-// the thread, message boxes, and a plain window until the editor takes over.
+// the thread, message boxes.
 
 #include <string>
 
@@ -28,9 +28,5 @@ class Win32MessageBoxes final : public MessageBoxes {
 public:
     void ShowOk(const std::string& text) override;
 };
-
-// Shows a plain top-level window with the given text and runs the message loop until it is
-// closed. Returns false when no window can be made (no display).
-bool RunPlainWindow(const std::string& caption, const std::string& text);
 
 }  // namespace win32
