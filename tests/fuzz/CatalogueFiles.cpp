@@ -9,9 +9,13 @@
 namespace {
 
 std::string MakeScratch() {
-    const std::filesystem::path path = std::filesystem::temp_directory_path() /
-                                       ("orvik-fuzz-" + std::to_string(getpid()) + ".xml");
-    return path.string();
+    // Memory-backed where there is such a folder: a disk folder makes the round trip a hundred
+    // times slower.
+    std::error_code error;
+    const std::filesystem::path folder = std::filesystem::is_directory("/dev/shm", error)
+                                             ? std::filesystem::path("/dev/shm")
+                                             : std::filesystem::temp_directory_path();
+    return (folder / ("orvik-fuzz-" + std::to_string(getpid()) + ".xml")).string();
 }
 
 }  // namespace
