@@ -72,6 +72,7 @@ struct LabelSpec {
     TextAlign align = TextAlign::Left;
     bool wrap = false;
     bool actsAsButton = false;  // reachable by Tab, Enter and Space click it
+    bool firstFocus = false;    // has the keyboard when the form opens
 };
 
 struct PictureSpec {

@@ -57,6 +57,8 @@ void frmWarning::Form_Load() {
 
     answer.name = "Label4";
     answer.caption = "No";
+    // Enter alone must not apply the optimizations: the keyboard starts on No.
+    answer.firstFocus = true;
     answer.box = {382, 154, 88, 36};
     Label& Label4 = f.AddLabel(answer);
     Label4.Click = [this] {

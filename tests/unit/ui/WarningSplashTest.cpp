@@ -56,6 +56,8 @@ TEST(frmWarningTest, TextsAndSizeAreThoseOfTheProduct) {
         EXPECT_EQ(f.label("Label4").Caption(), "No");
         EXPECT_LT(f.label("Label3").spec.box.x, f.label("Label4").spec.box.x);
         EXPECT_TRUE(f.label("Label3").spec.actsAsButton);
+        EXPECT_TRUE(f.label("Label4").spec.firstFocus);  // Enter alone answers No
+        EXPECT_FALSE(f.label("Label3").spec.firstFocus);
         EXPECT_EQ(f.picture("Image1").drawing.width, 93);
         EXPECT_EQ(f.picture("Image1").drawing.height, 91);
     };

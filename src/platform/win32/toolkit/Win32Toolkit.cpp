@@ -20,6 +20,8 @@ const wchar_t* const kFormClass = L"OrvikForm";
 const wchar_t* const kLabelClass = L"OrvikLabel";
 const wchar_t* const kPictureClass = L"OrvikPicture";
 constexpr UINT kFirstMenuId = 1000;  // clear of IDOK and IDCANCEL, which dialogs send
+// Posted to a form to let a list it holds draw again (lParam: the list's window).
+constexpr UINT kResumeDrawing = WM_APP + 1;
 
 class Win32Toolkit;
 class Win32Form;
@@ -155,11 +157,17 @@ public:
     bool Selected(int index) const override;
     void SetSelected(int index, bool ticked) override;
     void Clear() override;
+    void ResumeDrawing();
 
 private:
     bool Valid(int index) const { return index >= 0 && index < ListCount(); }
     void SetState(int index, UINT state, UINT mask);
+    // A view on screen redraws at every row the program adds, ticks or removes, which makes
+    // filling thousands of rows take minutes under Wine. Drawing is held from the first such
+    // change until the program is back in its message loop; then the view is drawn once.
+    void HoldDrawing();
     HWND hwnd_;
+    bool held_ = false;
     int quiet_ = 0;  // > 0 while the program changes the view itself
     int newIndex_ = -1;
     int current_ = -1;
@@ -247,6 +255,7 @@ private:
     bool shown_ = false;
     bool dying_ = false;
     std::vector<HWND> disabled_;  // forms this modal form keeps from input
+    HWND firstFocus_ = nullptr;
     std::vector<std::unique_ptr<PaintedControl>> painted_;
     std::vector<std::unique_ptr<Win32CheckList>> lists_;
     std::vector<std::unique_ptr<Win32ImageList>> images_;
@@ -438,7 +447,24 @@ void Win32CheckList::SetState(int index, UINT state, UINT mask) {
                  reinterpret_cast<LPARAM>(&item));
 }
 
+void Win32CheckList::HoldDrawing() {
+    // Its own style, not IsWindowVisible: a list filled before its form shows redraws too.
+    if (held_ || !(GetWindowLongW(hwnd_, GWL_STYLE) & WS_VISIBLE)) return;
+    if (!PostMessageW(GetParent(hwnd_), kResumeDrawing, 0, reinterpret_cast<LPARAM>(hwnd_)))
+        return;
+    held_ = true;
+    SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
+}
+
+void Win32CheckList::ResumeDrawing() {
+    if (!held_) return;
+    held_ = false;
+    SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
 void Win32CheckList::AddItem(const std::string& text) {
+    HoldDrawing();
     std::wstring wide = Widen(text);
     LVITEMW item{};
     item.mask = LVIF_TEXT | LVIF_PARAM;
@@ -508,6 +534,7 @@ bool Win32CheckList::Selected(int index) const {
 
 void Win32CheckList::SetSelected(int index, bool ticked) {
     if (!Valid(index) || Selected(index) == ticked) return;
+    HoldDrawing();
     ++quiet_;
     SetState(index, INDEXTOSTATEIMAGEMASK(ticked ? 2 : 1), LVIS_STATEIMAGEMASK);
     --quiet_;
@@ -515,6 +542,7 @@ void Win32CheckList::SetSelected(int index, bool ticked) {
 }
 
 void Win32CheckList::Clear() {
+    HoldDrawing();
     ++quiet_;
     SendMessageW(hwnd_, LVM_DELETEALLITEMS, 0, 0);
     --quiet_;
@@ -626,6 +654,7 @@ UINT Win32Form::AddCommand(Win32MenuItem& item) {
 
 Label& Win32Form::AddLabel(const LabelSpec& spec) {
     auto label = std::make_unique<Win32Label>(*this, spec);
+    if (spec.firstFocus) firstFocus_ = label->hwnd();
     Label& result = *label;
     painted_.push_back(std::move(label));
     return result;
@@ -702,8 +731,9 @@ void Win32Form::Show() {
     UpdateWindow(hwnd_);
     SetForegroundWindow(hwnd_);
     for (auto& timer : timers_) timer->Start();
-    // The keyboard starts at the first control that takes it.
-    if (HWND first = GetNextDlgTabItem(hwnd_, nullptr, FALSE)) SetFocus(first);
+    // The keyboard starts where the form says, else at the first control that takes it.
+    HWND first = firstFocus_ ? firstFocus_ : GetNextDlgTabItem(hwnd_, nullptr, FALSE);
+    if (first) SetFocus(first);
 }
 
 void Win32Form::ShowModal() {
@@ -792,6 +822,11 @@ LRESULT Win32Form::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         EndPaint(self, &ps);
         return 0;
     }
+    case kResumeDrawing:
+        for (auto& list : lists_) {
+            if (list->hwnd() == reinterpret_cast<HWND>(lParam)) list->ResumeDrawing();
+        }
+        return 0;
     case WM_NOTIFY: {
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
         for (auto& list : lists_) {
