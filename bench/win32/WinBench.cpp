@@ -218,8 +218,7 @@ void PumpPending() {
     }
 }
 
-int Fill() {
-    constexpr int kItems = 5000;
+int Fill(int kItems) {
     Scratch scratch;
     const std::string text = bench::CatalogueText(bench::MakeCatalogue(kItems));
     if (!bench::WriteFile(scratch.Path("OrvikOptimizations.xml"), text)) return 1;
@@ -230,8 +229,13 @@ int Fill() {
     std::unique_ptr<Toolkit> toolkit = win32::CreateToolkit();
     std::unique_ptr<Shell> shell = win32::CreateShell();
     frmAdvanced editor(*toolkit, *shell, services);
+    const bench::Moment shown = bench::Now();
     editor.Show();
     PumpPending();
+    const bench::Elapsed first = bench::Since(shown);
+    std::printf("editor built and first filled in %.1f ms wall, %.1f ms processor\n",
+                first.wallMs, first.cpuMs);
+    std::fflush(stdout);
 
     Found form;
     EnumThreadWindows(GetCurrentThreadId(), FindEditor, reinterpret_cast<LPARAM>(&form));
@@ -250,8 +254,12 @@ int Fill() {
     Series fill, read;
     const bool ok = Rounds(
         [&] {
+            const bench::Moment t = bench::Now();
             SendMessageW(form.window, WM_COMMAND, MAKEWPARAM(clear, 0), 0);
+            const bench::Elapsed command = bench::Since(t);
             PumpPending();
+            std::printf("  Clear returned after %.1f ms wall (%.1f processor), drawn after %.1f\n",
+                        command.wallMs, command.cpuMs, bench::Since(t).wallMs);
             return rows() == kItems;
         },
         [&] { return services.ReadXML("").size() == static_cast<size_t>(kItems); }, fill,
@@ -263,7 +271,8 @@ int Fill() {
     PrintSeries("FillList (Select > Clear)", fill);
     PrintSeries("ReadXML", read);
     std::printf("%s\n", GoalOf("fill.wine", fill, read, 1.5,
-                               "FillList on the Win32 list view vs ReadXML, 5000 items")
+                               "FillList on the Win32 list view vs ReadXML, " +
+                                   std::to_string(kItems) + " items")
                             .Line()
                             .c_str());
     return 0;
@@ -340,7 +349,7 @@ int main(int argc, char** argv) {
     const std::string step = argc > 2 ? argv[2] : "";
     int result = 2;
     if (mode == "catalogue") result = Catalogue();
-    else if (mode == "fill") result = Fill();
+    else if (mode == "fill") result = Fill(argc > 2 ? std::atoi(argv[2]) : 5000);
     else if (mode == "memory" && step == "generate" && argc == 5) {
         result = bench::WriteFile(argv[3], bench::CatalogueText(bench::MakeCatalogue(
                                                std::atoi(argv[4]))))
@@ -351,7 +360,7 @@ int main(int argc, char** argv) {
     } else if (mode == "memory" && step == "parser" && argc == 4) {
         result = MemoryParser(argv[3]);
     } else {
-        std::printf("usage: orvik_bench_win catalogue | fill | memory generate <path> <items> | "
+        std::printf("usage: orvik_bench_win catalogue | fill [items] | memory generate <path> <items> | "
                     "memory read|parser <path>\n");
     }
     std::fflush(stdout);
