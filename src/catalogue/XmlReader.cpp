@@ -129,10 +129,13 @@ OptimizationList XmlReader::ReadXML(const std::string& HardPath) {
     try {
         const std::string path =
             HardPath.empty() ? catalogue::DefaultPath(executableFolder_) : HardPath;
-        const std::optional<std::string> bytes = xml_.ReadFileBytes(path);
+        std::optional<std::string> bytes = xml_.ReadFileBytes(path);
         if (!bytes || !catalogue::IsAcceptableFile(*bytes)) return {};
         std::unique_ptr<XmlDocument> document = xml_.NewDocument();
         if (!document->Parse(*bytes)) return {};
+        // The document holds what it parsed: a large catalogue need not stay in memory twice
+        // while its records are made.
+        bytes.reset();
         std::unique_ptr<XmlElement> root = document->Root();
         if (!root || root->Name() != "Optimizations") return {};
 
