@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <string_view>
 
 #include <pugixml.hpp>
 
@@ -39,19 +40,24 @@ void AppendUtf8(std::string& out, uint32_t c) {
 }
 
 // Expands the five predefined entities and character references of parsed text. False for any
-// other reference and for control characters, which a conforming parser refuses.
-bool Decode(const std::string& raw, std::string& out) {
+// other reference and for control characters, which a conforming parser refuses. Runs of plain
+// text go over in one piece: a large catalogue is almost all plain text.
+bool Decode(std::string_view raw, std::string& out) {
     out.clear();
     for (size_t i = 0; i < raw.size(); ++i) {
-        const unsigned char ch = static_cast<unsigned char>(raw[i]);
-        if (ch < 0x20 && ch != '\t' && ch != '\n' && ch != '\r') return false;
-        if (ch != '&') {
-            out += raw[i];
-            continue;
+        size_t plain = i;
+        while (plain < raw.size()) {
+            const unsigned char c = static_cast<unsigned char>(raw[plain]);
+            if (c == '&' || (c < 0x20 && c != '\t' && c != '\n' && c != '\r')) break;
+            ++plain;
         }
+        out.append(raw, i, plain - i);
+        i = plain;
+        if (i == raw.size()) break;
+        if (raw[i] != '&') return false;  // a control character
         const size_t end = raw.find(';', i);
-        if (end == std::string::npos) return false;
-        const std::string ref = raw.substr(i + 1, end - i - 1);
+        if (end == std::string_view::npos) return false;
+        const std::string_view ref = raw.substr(i + 1, end - i - 1);
         if (ref == "amp") out += '&';
         else if (ref == "lt") out += '<';
         else if (ref == "gt") out += '>';
@@ -59,7 +65,7 @@ bool Decode(const std::string& raw, std::string& out) {
         else if (ref == "apos") out += '\'';
         else if (ref.size() > 1 && ref[0] == '#') {
             const bool hex = ref[1] == 'x';
-            const std::string digits = ref.substr(hex ? 2 : 1);
+            const std::string_view digits = ref.substr(hex ? 2 : 1);
             if (digits.empty() || digits.size() > 8) return false;
             uint32_t code = 0;
             for (char d : digits) {
@@ -98,27 +104,27 @@ bool EachNodeBelow(const pugi::xml_node& top, Visit visit) {
     return true;
 }
 
-bool AttributesAreSound(const pugi::xml_node& node) {
+// `scratch` takes the decoded text; one buffer serves a whole walk.
+bool AttributesAreSound(const pugi::xml_node& node, std::string& scratch) {
     for (pugi::xml_attribute attribute : node.attributes()) {
-        std::string decoded;
-        if (!Decode(attribute.value(), decoded)) return false;
+        if (!Decode(attribute.value(), scratch)) return false;
     }
     return true;
 }
 
 bool TextNodesAreSound(const pugi::xml_node& top) {
-    if (!AttributesAreSound(top)) return false;
-    return EachNodeBelow(top, [](const pugi::xml_node& node) {
-        std::string decoded;
-        if (node.type() == pugi::node_pcdata) return Decode(node.value(), decoded);
-        return node.type() != pugi::node_element || AttributesAreSound(node);
+    std::string scratch;
+    if (!AttributesAreSound(top, scratch)) return false;
+    return EachNodeBelow(top, [&scratch](const pugi::xml_node& node) {
+        if (node.type() == pugi::node_pcdata) return Decode(node.value(), scratch);
+        return node.type() != pugi::node_element || AttributesAreSound(node, scratch);
     });
 }
 
 void CollectText(const pugi::xml_node& top, std::string& out) {
-    EachNodeBelow(top, [&out](const pugi::xml_node& node) {
+    std::string decoded;
+    EachNodeBelow(top, [&out, &decoded](const pugi::xml_node& node) {
         if (node.type() == pugi::node_pcdata) {
-            std::string decoded;
             Decode(node.value(), decoded);  // checked when the document was parsed
             out += decoded;
         } else if (node.type() == pugi::node_cdata) {
