@@ -21,7 +21,8 @@ std::string ThroughFile(const std::string& value);
 std::string Trimmed(const std::string& value);
 
 // Copies of the records with every text field passed through the given change.
-OptimizationList WithTexts(const OptimizationList& records, std::string (*change)(const std::string&));
+OptimizationList WithTexts(const OptimizationList& records,
+                           std::string (*change)(const std::string&));
 
 // A carriage return, alone or before a line feed, as one line feed: what XML makes of line ends.
 std::string LineFeeds(const std::string& value);

@@ -40,7 +40,7 @@ std::optional<int32_t> ExpectedHex(const std::string& digits) {
     const size_t first = digits.find_first_not_of('0');
     if (first == std::string::npos) return 0;
     if (digits.size() - first > 8) return std::nullopt;
-    const uint32_t pattern = static_cast<uint32_t>(std::strtoul(digits.c_str() + first, nullptr, 16));
+    const auto pattern = static_cast<uint32_t>(std::strtoul(digits.c_str() + first, nullptr, 16));
     return static_cast<int32_t>(pattern);
 }
 

@@ -116,7 +116,8 @@ std::vector<HostileCase> Cases(const std::string& corpus, const std::string& key
 
     // Truncated files.
     cases.push_back({"empty-file", "", Outcome::Nothing, Outcome::Nothing, 0, nothing});
-    cases.push_back({"white-space-only", " \r\n\t\n", Outcome::Nothing, Outcome::Nothing, 0, nothing});
+    cases.push_back({"white-space-only", " \r\n\t\n", Outcome::Nothing, Outcome::Nothing, 0,
+                     nothing});
     cases.push_back({"declaration-only", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>",
                      Outcome::Nothing, Outcome::Nothing, 0, nothing});
     cases.push_back({"truncated-half", baseline.substr(0, baseline.size() / 2), Outcome::Nothing,
@@ -164,7 +165,8 @@ std::vector<HostileCase> Cases(const std::string& corpus, const std::string& key
                      Document(Item(Entry(key, "Gr\xC3\xBC\xC3\x9F" "e", "STRING",
                                          "\xE2\x82\xAC \xE6\x97\xA5\xE6\x9C\xAC &#x10348;"))),
                      Outcome::Applied, Outcome::Applied, 1,
-                     {Text("Gr\xC3\xBC\xC3\x9F" "e", "\xE2\x82\xAC \xE6\x97\xA5\xE6\x9C\xAC \xF0\x90\x8D\x88")}});
+                     {Text("Gr\xC3\xBC\xC3\x9F" "e",
+                           "\xE2\x82\xAC \xE6\x97\xA5\xE6\x9C\xAC \xF0\x90\x8D\x88")}});
 
     // NUL bytes and malformed UTF-8.
     const std::string one = Document(Item(Entry(key, "Marker", "STRING", "applied")));
@@ -246,6 +248,24 @@ std::vector<HostileCase> Cases(const std::string& corpus, const std::string& key
                       Absent("Unsigned"), Absent("NineHexDigits"), Absent("Huge"),
                       Absent("Digits"), Absent("NotANumber"), Absent("OddDigits"),
                       Absent("NoBytes"), Absent("PrefixedBytes"), Text("AfterQueries", "yes")}});
+
+    // Keys and names at their edges: each failure ends only its own list.
+    {
+        std::string lowerRoot = key;
+        lowerRoot.replace(0, lowerRoot.find('\\'), "hkey_current_user");
+        cases.push_back(
+            {"keys-and-names",
+             Document(Item(Entry("", "EmptyKey", "STRING", "x") +
+                           Entry(key, "AfterEmptyKey", "STRING", "x")) +
+                      Item(Entry(lowerRoot, "LowerRoot", "STRING", "yes")) +
+                      Item(Entry("HKEY_NOWHERE\\Software\\OrvikHostile", "NoRoot", "STRING", "x") +
+                           Entry(key, "AfterNoRoot", "STRING", "x")) +
+                      Item(Entry(key, "", "STRING", "the default value")) +
+                      Item(Entry(key, "EmptyString", "STRING", ""))),
+             Outcome::Applied, Outcome::Applied, 5,
+             {Absent("EmptyKey"), Absent("AfterEmptyKey"), Text("LowerRoot", "yes"),
+              Absent("AfterNoRoot"), Text("", "the default value"), Absent("EmptyString")}});
+    }
 
     // Size: deep nesting, many items, long texts, long names, many attributes.
     {

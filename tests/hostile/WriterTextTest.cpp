@@ -99,7 +99,8 @@ TEST_F(WriterText, ControlCharactersAreLeftOutAndTheRestOfTheCatalogueSurvives) 
 
 TEST_F(WriterText, MalformedUtf8AndNoncharactersNeverMakeTheFileUnreadable) {
     // A lone continuation byte, a cut sequence, an overlong slash, an encoded surrogate.
-    auto item = Record("x\x80y\xC3", "d\xC0\xAF" "e\xED\xA0\x80" "f", "\xEF\xBF\xBF" "g\xEF\xBF\xBE");
+    auto item =
+        Record("x\x80y\xC3", "d\xC0\xAF" "e\xED\xA0\x80" "f", "\xEF\xBF\xBF" "g\xEF\xBF\xBE");
     RegistryItem reg;
     reg.Key = "HKEY_CURRENT_USER\\Software\\\xF4\x90\x80\x80";
     reg.KeyType = 1;
