@@ -38,6 +38,17 @@ std::string XmlText(const std::string& text) {
     size_t i = 0;
     while (i < text.size()) {
         const auto b0 = static_cast<unsigned char>(text[i]);
+        if (b0 >= 0x20 && b0 < 0x80) {
+            // Printable ASCII, the bulk of any catalogue: over in one piece.
+            size_t end = i + 1;
+            while (end < text.size() && static_cast<unsigned char>(text[end]) >= 0x20 &&
+                   static_cast<unsigned char>(text[end]) < 0x80) {
+                ++end;
+            }
+            out.append(text, i, end - i);
+            i = end;
+            continue;
+        }
         size_t length = 0;
         uint32_t code = 0;
         if (b0 < 0x80) length = 1, code = b0;
