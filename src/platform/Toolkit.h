@@ -55,18 +55,18 @@ struct Drawing {
     std::vector<DrawShape> shapes;
 };
 
-struct FontSpec {
+struct FontStyle {
     double points = 9.75;  // Calibri, or the nearest face the machine has
     bool bold = false;
 };
 
 enum class TextAlign { Left, Centre };
 
-struct LabelSpec {
+struct LabelLayout {
     std::string name;
     std::string caption;
     Box box;
-    FontSpec font;
+    FontStyle font;
     Rgb foreColour;
     Rgb backColour{255, 255, 255};
     TextAlign align = TextAlign::Left;
@@ -75,7 +75,7 @@ struct LabelSpec {
     bool firstFocus = false;    // has the keyboard when the form opens
 };
 
-struct PictureSpec {
+struct PictureLayout {
     std::string name;
     Box box;
     Rgb backColour{255, 255, 255};
@@ -154,7 +154,7 @@ enum class FormKind {
     Splash,  // no frame
 };
 
-struct FormSpec {
+struct FormLayout {
     std::string name;
     std::string caption;
     FormKind kind = FormKind::Main;
@@ -169,10 +169,10 @@ class Form {
 public:
     virtual ~Form() = default;
 
-    virtual Label& AddLabel(const LabelSpec& spec) = 0;
-    virtual Picture& AddPicture(const PictureSpec& spec) = 0;
+    virtual Label& AddLabel(const LabelLayout& layout) = 0;
+    virtual Picture& AddPicture(const PictureLayout& layout) = 0;
     virtual CheckList& AddCheckList(const std::string& name, const Box& box,
-                                    const FontSpec& font) = 0;
+                                    const FontStyle& font) = 0;
     virtual ImageList& AddImageList(const std::string& name, int width, int height) = 0;
     virtual Timer& AddTimer(const std::string& name, int intervalMs, bool enabled) = 0;
     // Decoration only: a rectangle with an optional fill and an optional frame, and a line.
@@ -197,7 +197,7 @@ enum class MessageStyle { Plain, Error };
 class Toolkit {
 public:
     virtual ~Toolkit() = default;
-    virtual std::unique_ptr<Form> CreateForm(const FormSpec& spec) = 0;
+    virtual std::unique_ptr<Form> CreateForm(const FormLayout& layout) = 0;
     // Modal over the active form, OK only, titled with the product's name.
     virtual void MsgBox(const std::string& text, MessageStyle style = MessageStyle::Plain) = 0;
     // Ends the program at once: no further handler of any form runs.

@@ -151,8 +151,12 @@ Drawing ButtonSymbol(Symbol symbol) {
     }
     case Symbol::Exit:
         // A frame open on the right and an arrow leaving it.
-        d.shapes.push_back(Polyline({{c.x + 2, c.y - 11}, {c.x + 2, c.y - 17}, {c.x - 18, c.y - 17},
-                                     {c.x - 18, c.y + 17}, {c.x + 2, c.y + 17}, {c.x + 2, c.y + 11}},
+        d.shapes.push_back(Polyline({{c.x + 2, c.y - 11},
+                                     {c.x + 2, c.y - 17},
+                                     {c.x - 18, c.y - 17},
+                                     {c.x - 18, c.y + 17},
+                                     {c.x + 2, c.y + 17},
+                                     {c.x + 2, c.y + 11}},
                                     kWhite, 3));
         d.shapes.push_back(Rect(c.x - 9, c.y - 2, 18, 4, kWhite));
         d.shapes.push_back(

@@ -67,14 +67,14 @@ const char* const kCatalogueName = "OrvikOptimizations.xml";
 const char* const kStylesheetName = "OrvikOptimizations.xsl";
 const char* const kBrowser = "C:\\Program Files\\Internet Explorer\\iexplore.exe";
 
-LabelSpec Text(const char* name, const char* caption, Box box, double points, Rgb colour) {
-    LabelSpec spec;
-    spec.name = name;
-    spec.caption = caption;
-    spec.box = box;
-    spec.font = {points, false};
-    spec.foreColour = colour;
-    return spec;
+LabelLayout Text(const char* name, const char* caption, Box box, double points, Rgb colour) {
+    LabelLayout layout;
+    layout.name = name;
+    layout.caption = caption;
+    layout.box = box;
+    layout.font = {points, false};
+    layout.foreColour = colour;
+    return layout;
 }
 
 }  // namespace
@@ -91,13 +91,13 @@ void frmAdvanced::Form_Load() {
 
 void frmAdvanced::BuildControls() {
     using namespace pictures;
-    FormSpec spec;
-    spec.name = "frmAdvanced";
-    spec.caption = kProductName;
-    spec.kind = FormKind::Main;
-    spec.width = kWidth;
-    spec.height = kHeight;
-    form_ = toolkit_.CreateForm(spec);
+    FormLayout layout;
+    layout.name = "frmAdvanced";
+    layout.caption = kProductName;
+    layout.kind = FormKind::Main;
+    layout.width = kWidth;
+    layout.height = kHeight;
+    form_ = toolkit_.CreateForm(layout);
     Form& f = *form_;
 
     // Created in tab order: the list first, then the button bar.
@@ -107,13 +107,13 @@ void frmAdvanced::BuildControls() {
 
     f.AddLabel(Text("Label1", "Description", {kRight, 6, 126, 30}, 15.75, kDarkGrey));
     f.AddLine("Line1", kRight + 130, 24, kWidth - 14, 24, Rgb{200, 200, 200});
-    LabelSpec description = Text("lblDescription", "Label1", {kRight, 42, 422, 104}, 12, kGrey);
+    LabelLayout description = Text("lblDescription", "Label1", {kRight, 42, 422, 104}, 12, kGrey);
     description.wrap = true;
     lblDescription = &f.AddLabel(description);
 
     f.AddLabel(Text("Label2", "Justification", {kRight, 152, 132, 30}, 15.75, kDarkGrey));
     f.AddLine("Line2", kRight + 136, 170, kWidth - 14, 170, Rgb{200, 200, 200});
-    LabelSpec justification =
+    LabelLayout justification =
         Text("lblJustification", "Label1", {kRight, 188, 422, 110}, 9.75, kGrey);
     justification.wrap = true;
     lblJustification = &f.AddLabel(justification);
@@ -122,7 +122,7 @@ void frmAdvanced::BuildControls() {
     imgImpact = &f.AddPicture({"imgImpact", {kRight, 328, 54, 32}});
     lblImpact = &f.AddLabel(Text("lblImpact", "", {kRight + 62, 334, 120, 24}, 12, kGrey));
     f.AddLabel(Text("Label11", "Category", {kRight + 236, 306, 186, 18}, 9.75, kDarkGrey));
-    LabelSpec category = Text("lblCategory", "", {kRight + 196, 334, 226, 24}, 12, kGrey);
+    LabelLayout category = Text("lblCategory", "", {kRight + 196, 334, 226, 24}, 12, kGrey);
     category.align = TextAlign::Centre;
     lblCategory = &f.AddLabel(category);
     f.AddRectangle("Shape1", {0, kBarTop, kWidth, kHeight - kBarTop}, kAccent, std::nullopt);
@@ -161,7 +161,7 @@ void frmAdvanced::BuildControls() {
         } else {
             picture.Click = [this, command = b.command] { (this->*command)(); };
         }
-        LabelSpec caption =
+        LabelLayout caption =
             Text(b.label, b.caption, {b.x + width / 2 - 48, kBarTop + 68, 96, 20}, 9.75, kWhite);
         caption.font.bold = true;
         caption.backColour = kAccent;
@@ -307,7 +307,9 @@ void frmAdvanced::SelectBy(Field field, const std::string& key) {
     }
 }
 
-void frmAdvanced::SelectByImpact(const std::string& key) { SelectBy(&OptimizationItem::Impact, key); }
+void frmAdvanced::SelectByImpact(const std::string& key) {
+    SelectBy(&OptimizationItem::Impact, key);
+}
 
 void frmAdvanced::SelectByCategory(const std::string& key) {
     SelectBy(&OptimizationItem::Category, key);

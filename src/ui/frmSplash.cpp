@@ -18,13 +18,13 @@ void frmSplash::Form_Load(const std::string& arguments) {
     }
     if (upper == "-EDIT") EditMode = true;
 
-    FormSpec spec;
-    spec.name = "frmSplash";
-    spec.caption = kProductName;
-    spec.kind = FormKind::Splash;
-    spec.width = kWidth;
-    spec.height = kHeight;
-    form_ = toolkit_.CreateForm(spec);
+    FormLayout layout;
+    layout.name = "frmSplash";
+    layout.caption = kProductName;
+    layout.kind = FormKind::Splash;
+    layout.width = kWidth;
+    layout.height = kHeight;
+    form_ = toolkit_.CreateForm(layout);
     Picture& picture = form_->AddPicture({"Image1", {0, 0, kWidth, kHeight}});
     picture.SetDrawing(pictures::Splash(kWidth, kHeight));
     // The timer counts from the moment the splash shows, never during a silent run.

@@ -4,19 +4,19 @@
 
 void frmWarning::Form_Load() {
     Response = false;
-    FormSpec spec;
-    spec.name = "frmWarning";
-    spec.caption = "Warning!";
-    spec.kind = FormKind::Dialog;
-    spec.width = 490;
-    spec.height = 205;
-    form_ = toolkit_.CreateForm(spec);
+    FormLayout layout;
+    layout.name = "frmWarning";
+    layout.caption = "Warning!";
+    layout.kind = FormKind::Dialog;
+    layout.width = 490;
+    layout.height = 205;
+    form_ = toolkit_.CreateForm(layout);
     Form& f = *form_;
 
     Picture& Image1 = f.AddPicture({"Image1", {12, 12, 93, 91}});
     Image1.SetDrawing(pictures::WarningSign());
 
-    LabelSpec text;
+    LabelLayout text;
     text.name = "Label1";
     text.caption =
         "Continuing will make significant changes to this system that cannot be easily undone. "
@@ -28,7 +28,7 @@ void frmWarning::Form_Load() {
     text.wrap = true;
     f.AddLabel(text);
 
-    LabelSpec prompt = text;
+    LabelLayout prompt = text;
     prompt.name = "Label2";
     prompt.caption = "Are you sure you want to continue?";
     prompt.box = {118, 104, 360, 20};
@@ -39,7 +39,7 @@ void frmWarning::Form_Load() {
     f.AddRectangle("Shape2", {276, 152, 92, 40}, std::nullopt, pictures::kWhite);
     f.AddRectangle("Shape3", {380, 152, 92, 40}, std::nullopt, pictures::kWhite);
 
-    LabelSpec answer;
+    LabelLayout answer;
     answer.font = {12, true};
     answer.foreColour = pictures::kWhite;
     answer.backColour = pictures::kAccent;

@@ -39,8 +39,8 @@ class ToolkitTest : public ::testing::Test {
 protected:
     void SetUp() override {
         toolkit = win32::CreateToolkit();
-        FormSpec spec{"frmTest", "Toolkit test", FormKind::Main, 300, 200, {255, 255, 255}};
-        form = toolkit->CreateForm(spec);
+        FormLayout layout{"frmTest", "Toolkit test", FormKind::Main, 300, 200, {255, 255, 255}};
+        form = toolkit->CreateForm(layout);
         hwnd = FindWindowW(L"OrvikForm", L"Toolkit test");
         ASSERT_NE(hwnd, nullptr) << "no window could be made: is DISPLAY set (Xvfb)?";
     }
@@ -134,16 +134,16 @@ TEST_F(ToolkitTest, CheckListNotifiesEveryChangeOnceInsideTheCall) {
 }
 
 TEST_F(ToolkitTest, LabelsAndPicturesReportClicksAndButtonsTakeKeys) {
-    LabelSpec spec;
-    spec.name = "lblPlain";
-    spec.caption = "Plain";
-    spec.box = {10, 10, 100, 20};
-    Label& plain = form->AddLabel(spec);
-    spec.name = "lblButton";
-    spec.caption = "Press";
-    spec.box = {10, 40, 100, 30};
-    spec.actsAsButton = true;
-    Label& button = form->AddLabel(spec);
+    LabelLayout layout;
+    layout.name = "lblPlain";
+    layout.caption = "Plain";
+    layout.box = {10, 10, 100, 20};
+    Label& plain = form->AddLabel(layout);
+    layout.name = "lblButton";
+    layout.caption = "Press";
+    layout.box = {10, 40, 100, 30};
+    layout.actsAsButton = true;
+    Label& button = form->AddLabel(layout);
     Picture& picture = form->AddPicture({"imgTest", {150, 10, 54, 59}, {0, 133, 195}, true});
     int plainClicks = 0, buttonClicks = 0, pictureClicks = 0;
     plain.Click = [&] { ++plainClicks; };

@@ -61,17 +61,17 @@ FakeForm::~FakeForm() {
     forms.erase(std::remove(forms.begin(), forms.end(), this), forms.end());
 }
 
-Label& FakeForm::AddLabel(const LabelSpec& spec) {
-    controlOrder.push_back(spec.name);
-    return *(labels_[spec.name] = std::make_unique<FakeLabel>(spec));
+Label& FakeForm::AddLabel(const LabelLayout& layout) {
+    controlOrder.push_back(layout.name);
+    return *(labels_[layout.name] = std::make_unique<FakeLabel>(layout));
 }
 
-Picture& FakeForm::AddPicture(const PictureSpec& spec) {
-    controlOrder.push_back(spec.name);
-    return *(pictures_[spec.name] = std::make_unique<FakePicture>(spec));
+Picture& FakeForm::AddPicture(const PictureLayout& layout) {
+    controlOrder.push_back(layout.name);
+    return *(pictures_[layout.name] = std::make_unique<FakePicture>(layout));
 }
 
-CheckList& FakeForm::AddCheckList(const std::string& name, const Box&, const FontSpec&) {
+CheckList& FakeForm::AddCheckList(const std::string& name, const Box&, const FontStyle&) {
     controlOrder.push_back(name);
     return *(lists_[name] = std::make_unique<FakeCheckList>());
 }
@@ -105,14 +105,14 @@ MenuItem& FakeForm::AddMenu(const std::string& name, const std::string& caption)
 void FakeForm::Show() {
     if (closed) return;
     visible_ = true;
-    toolkit_.log.push_back("show " + spec.name);
+    toolkit_.log.push_back("show " + layout.name);
 }
 
 void FakeForm::ShowModal() {
     if (closed) return;
     visible_ = true;
     modal = true;
-    toolkit_.log.push_back("modal " + spec.name);
+    toolkit_.log.push_back("modal " + layout.name);
     if (toolkit_.onModal) toolkit_.onModal(*this);
     // Whatever the user did, the call returns only once the form has closed.
     if (!closed) UserClose();
@@ -122,7 +122,7 @@ void FakeForm::Unload() {
     if (closed) return;
     closed = true;
     visible_ = false;
-    toolkit_.log.push_back("unload " + spec.name);
+    toolkit_.log.push_back("unload " + layout.name);
     if (Unloaded) Unloaded();
 }
 
@@ -144,21 +144,21 @@ FakeMenuItem* FindMenu(const std::vector<std::unique_ptr<FakeMenuItem>>& items,
 }
 }  // namespace
 
-FakeLabel& FakeForm::label(const std::string& name) { return Lookup(labels_, name, spec.name); }
+FakeLabel& FakeForm::label(const std::string& name) { return Lookup(labels_, name, layout.name); }
 FakePicture& FakeForm::picture(const std::string& name) {
-    return Lookup(pictures_, name, spec.name);
+    return Lookup(pictures_, name, layout.name);
 }
 FakeCheckList& FakeForm::checkList(const std::string& name) {
-    return Lookup(lists_, name, spec.name);
+    return Lookup(lists_, name, layout.name);
 }
 FakeImageList& FakeForm::imageList(const std::string& name) {
-    return Lookup(imageLists_, name, spec.name);
+    return Lookup(imageLists_, name, layout.name);
 }
-FakeTimer& FakeForm::timer(const std::string& name) { return Lookup(timers_, name, spec.name); }
+FakeTimer& FakeForm::timer(const std::string& name) { return Lookup(timers_, name, layout.name); }
 
 FakeMenuItem& FakeForm::menu(const std::string& name) {
     FakeMenuItem* found = FindMenu(menus, name);
-    if (!found) throw std::out_of_range("no menu item " + name + " on " + spec.name);
+    if (!found) throw std::out_of_range("no menu item " + name + " on " + layout.name);
     return *found;
 }
 
@@ -166,8 +166,8 @@ bool FakeForm::HasControl(const std::string& name) const {
     return std::find(controlOrder.begin(), controlOrder.end(), name) != controlOrder.end();
 }
 
-std::unique_ptr<Form> RecordingToolkit::CreateForm(const FormSpec& spec) {
-    auto form = std::make_unique<FakeForm>(*this, spec);
+std::unique_ptr<Form> RecordingToolkit::CreateForm(const FormLayout& layout) {
+    auto form = std::make_unique<FakeForm>(*this, layout);
     forms_.push_back(form.get());
     return form;
 }
@@ -184,12 +184,12 @@ void RecordingToolkit::EndProgram() {
 
 FakeForm& RecordingToolkit::form(const std::string& name) {
     for (auto it = forms_.rbegin(); it != forms_.rend(); ++it) {
-        if ((*it)->spec.name == name) return **it;
+        if ((*it)->layout.name == name) return **it;
     }
     throw std::out_of_range("no form " + name);
 }
 
 bool RecordingToolkit::HasForm(const std::string& name) const {
     return std::any_of(forms_.begin(), forms_.end(),
-                       [&](const FakeForm* f) { return f->spec.name == name; });
+                       [&](const FakeForm* f) { return f->layout.name == name; });
 }

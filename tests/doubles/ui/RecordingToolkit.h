@@ -16,13 +16,13 @@ class RecordingToolkit;
 
 class FakeLabel : public Label {
 public:
-    explicit FakeLabel(LabelSpec spec) : spec(std::move(spec)), caption_(this->spec.caption) {}
+    explicit FakeLabel(LabelLayout layout) : layout(std::move(layout)), caption_(this->layout.caption) {}
     void SetCaption(const std::string& text) override { caption_ = text; }
     std::string Caption() const override { return caption_; }
     void UserClick() {
         if (Click) Click();
     }
-    LabelSpec spec;
+    LabelLayout layout;
 
 private:
     std::string caption_;
@@ -40,7 +40,7 @@ public:
 
 class FakePicture : public Picture {
 public:
-    explicit FakePicture(PictureSpec spec) : spec(std::move(spec)) {}
+    explicit FakePicture(PictureLayout layout) : layout(std::move(layout)) {}
     void SetDrawing(const Drawing& picture) override {
         drawing = picture;
         shownIndex = 0;
@@ -53,7 +53,7 @@ public:
     void UserClick() {
         if (Click) Click();
     }
-    PictureSpec spec;
+    PictureLayout layout;
     Drawing drawing;
     const ImageList* shownList = nullptr;
     int shownIndex = 0;  // 0: none shown from a list
@@ -130,13 +130,13 @@ struct FakeDecoration {
 
 class FakeForm : public Form {
 public:
-    FakeForm(RecordingToolkit& toolkit, FormSpec spec) : spec(std::move(spec)), toolkit_(toolkit) {}
+    FakeForm(RecordingToolkit& toolkit, FormLayout layout) : layout(std::move(layout)), toolkit_(toolkit) {}
     ~FakeForm() override;
 
-    Label& AddLabel(const LabelSpec& spec) override;
-    Picture& AddPicture(const PictureSpec& spec) override;
+    Label& AddLabel(const LabelLayout& layout) override;
+    Picture& AddPicture(const PictureLayout& layout) override;
     CheckList& AddCheckList(const std::string& name, const Box& box,
-                            const FontSpec& font) override;
+                            const FontStyle& font) override;
     ImageList& AddImageList(const std::string& name, int width, int height) override;
     Timer& AddTimer(const std::string& name, int intervalMs, bool enabled) override;
     void AddRectangle(const std::string& name, const Box& box, std::optional<Rgb> fill,
@@ -160,7 +160,7 @@ public:
     FakeMenuItem& menu(const std::string& name);  // searched through the whole menu tree
     bool HasControl(const std::string& name) const;
 
-    FormSpec spec;
+    FormLayout layout;
     std::vector<FakeDecoration> decorations;
     std::vector<std::unique_ptr<FakeMenuItem>> menus;
     std::vector<std::string> controlOrder;  // names in creation order
@@ -179,7 +179,7 @@ private:
 
 class RecordingToolkit : public Toolkit {
 public:
-    std::unique_ptr<Form> CreateForm(const FormSpec& spec) override;
+    std::unique_ptr<Form> CreateForm(const FormLayout& layout) override;
     void MsgBox(const std::string& text, MessageStyle style) override;
     void EndProgram() override;
     int Run() override { return 0; }

@@ -193,9 +193,9 @@ TEST_F(EditorTest, AnEmptyCatalogueGivesAnEmptyListThatEveryCommandCopesWith) {
 TEST_F(EditorTest, WindowTextsMenusAndButtonsAreThoseOfTheProduct) {
     Open();
     const FakeForm& f = Form();
-    EXPECT_EQ(f.spec.caption, "Orvik Optimizer");
-    EXPECT_EQ(f.spec.width, 872);
-    EXPECT_EQ(f.spec.height, 485);
+    EXPECT_EQ(f.layout.caption, "Orvik Optimizer");
+    EXPECT_EQ(f.layout.width, 872);
+    EXPECT_EQ(f.layout.height, 485);
     EXPECT_EQ(Caption("Label1"), "Description");
     EXPECT_EQ(Caption("Label2"), "Justification");
     EXPECT_EQ(Caption("Label10"), "Impact");

@@ -44,9 +44,9 @@ TEST(frmWarningTest, TextsAndSizeAreThoseOfTheProduct) {
     RecordingToolkit toolkit;
     frmWarning warning(toolkit);
     toolkit.onModal = [](FakeForm& f) {
-        EXPECT_EQ(f.spec.caption, "Warning!");
-        EXPECT_EQ(f.spec.width, 490);
-        EXPECT_EQ(f.spec.height, 205);
+        EXPECT_EQ(f.layout.caption, "Warning!");
+        EXPECT_EQ(f.layout.width, 490);
+        EXPECT_EQ(f.layout.height, 205);
         EXPECT_EQ(f.label("Label1").Caption(),
                   "Continuing will make significant changes to this system that cannot be easily "
                   "undone. Please test if these changes have the desired effect before using "
@@ -54,10 +54,10 @@ TEST(frmWarningTest, TextsAndSizeAreThoseOfTheProduct) {
         EXPECT_EQ(f.label("Label2").Caption(), "Are you sure you want to continue?");
         EXPECT_EQ(f.label("Label3").Caption(), "Yes");
         EXPECT_EQ(f.label("Label4").Caption(), "No");
-        EXPECT_LT(f.label("Label3").spec.box.x, f.label("Label4").spec.box.x);
-        EXPECT_TRUE(f.label("Label3").spec.actsAsButton);
-        EXPECT_TRUE(f.label("Label4").spec.firstFocus);  // Enter alone answers No
-        EXPECT_FALSE(f.label("Label3").spec.firstFocus);
+        EXPECT_LT(f.label("Label3").layout.box.x, f.label("Label4").layout.box.x);
+        EXPECT_TRUE(f.label("Label3").layout.actsAsButton);
+        EXPECT_TRUE(f.label("Label4").layout.firstFocus);  // Enter alone answers No
+        EXPECT_FALSE(f.label("Label3").layout.firstFocus);
         EXPECT_EQ(f.picture("Image1").drawing.width, 93);
         EXPECT_EQ(f.picture("Image1").drawing.height, 91);
     };

@@ -93,11 +93,11 @@ HBITMAP RenderDrawing(const Drawing& drawing, int width, int height) {
             std::vector<POINT> points;
             for (const PointF& p : shape.points) points.push_back(at(p));
             const COLORREF colour = ToColorRef(shape.colour);
-            LOGBRUSH brushSpec{BS_SOLID, colour, 0};
+            LOGBRUSH brushStyle{BS_SOLID, colour, 0};
             const DWORD penWidth = static_cast<DWORD>(std::max(1.0, shape.penWidth * sx));
             GdiObject<HPEN> pen(ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_ROUND |
                                                  PS_JOIN_ROUND,
-                                             penWidth, &brushSpec, 0, nullptr));
+                                             penWidth, &brushStyle, 0, nullptr));
             GdiObject<HBRUSH> brush(CreateSolidBrush(colour));
             HGDIOBJ oldPen = SelectObject(hdc, GetStockObject(NULL_PEN));
             HGDIOBJ oldBrush = SelectObject(hdc, GetStockObject(NULL_BRUSH));

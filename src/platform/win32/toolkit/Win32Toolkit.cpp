@@ -33,7 +33,8 @@ void Guarded(F&& handler) {
     try {
         handler();
     } catch (const std::exception& e) {
-        const std::wstring text = Widen(std::string("An unexpected error occurred:\n\n") + e.what());
+        const std::wstring text =
+            Widen(std::string("An unexpected error occurred:\n\n") + e.what());
         MessageBoxW(GetActiveWindow(), text.c_str(), Widen(kProductName).c_str(),
                     MB_OK | MB_ICONERROR);
     } catch (...) {
@@ -66,7 +67,7 @@ private:
 
 class Win32Label final : public Label, public PaintedControl {
 public:
-    Win32Label(Win32Form& form, const LabelSpec& spec);
+    Win32Label(Win32Form& form, const LabelLayout& layout);
     void SetCaption(const std::string& text) override;
     std::string Caption() const override { return caption_; }
 
@@ -75,8 +76,8 @@ private:
     void Clicked() override {
         if (Click) Guarded(Click);
     }
-    Rgb Back() const override { return spec_.backColour; }
-    LabelSpec spec_;
+    Rgb Back() const override { return layout_.backColour; }
+    LabelLayout layout_;
     std::string caption_;
     HFONT font_;
 };
@@ -105,9 +106,9 @@ private:
 
 class Win32Picture final : public Picture, public PaintedControl {
 public:
-    Win32Picture(Win32Form& form, const PictureSpec& spec, int width, int height)
-        : PaintedControl(form, kPictureClass, spec.name, spec.box, spec.actsAsButton),
-          spec_(spec), width_(width), height_(height) {}
+    Win32Picture(Win32Form& form, const PictureLayout& layout, int width, int height)
+        : PaintedControl(form, kPictureClass, layout.name, layout.box, layout.actsAsButton),
+          layout_(layout), width_(width), height_(height) {}
     void SetDrawing(const Drawing& picture) override {
         bitmap_ = GdiObject<HBITMAP>(RenderDrawing(picture, width_, height_));
         list_ = nullptr;
@@ -126,8 +127,8 @@ private:
     void Clicked() override {
         if (Click) Guarded(Click);
     }
-    Rgb Back() const override { return spec_.backColour; }
-    PictureSpec spec_;
+    Rgb Back() const override { return layout_.backColour; }
+    PictureLayout layout_;
     int width_;
     int height_;
     GdiObject<HBITMAP> bitmap_;
@@ -214,13 +215,13 @@ struct Decoration {
 
 class Win32Form final : public Form {
 public:
-    Win32Form(Win32Toolkit& toolkit, const FormSpec& spec);
+    Win32Form(Win32Toolkit& toolkit, const FormLayout& layout);
     ~Win32Form() override;
 
-    Label& AddLabel(const LabelSpec& spec) override;
-    Picture& AddPicture(const PictureSpec& spec) override;
+    Label& AddLabel(const LabelLayout& layout) override;
+    Picture& AddPicture(const PictureLayout& layout) override;
     CheckList& AddCheckList(const std::string& name, const Box& box,
-                            const FontSpec& font) override;
+                            const FontStyle& font) override;
     ImageList& AddImageList(const std::string& name, int width, int height) override;
     Timer& AddTimer(const std::string& name, int intervalMs, bool enabled) override;
     void AddRectangle(const std::string& name, const Box& box, std::optional<Rgb> fill,
@@ -234,11 +235,11 @@ public:
 
     HWND hwnd() const { return hwnd_; }
     bool Open() const { return hwnd_ != nullptr; }
-    bool IsDialog() const { return spec_.kind == FormKind::Dialog; }
+    bool IsDialog() const { return layout_.kind == FormKind::Dialog; }
     Win32Toolkit& toolkit() { return toolkit_; }
     int Scale(int value) const;
     RECT ScaleBox(const Box& box) const;
-    HFONT Font(const FontSpec& font);
+    HFONT Font(const FontStyle& font);
     UINT AddCommand(Win32MenuItem& item);
     static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -250,7 +251,7 @@ private:
     void ReleaseOthers();
 
     Win32Toolkit& toolkit_;
-    FormSpec spec_;
+    FormLayout layout_;
     HWND hwnd_ = nullptr;
     bool shown_ = false;
     bool dying_ = false;
@@ -269,7 +270,7 @@ class Win32Toolkit final : public Toolkit {
 public:
     Win32Toolkit();
     ~Win32Toolkit() override;
-    std::unique_ptr<Form> CreateForm(const FormSpec& spec) override;
+    std::unique_ptr<Form> CreateForm(const FormLayout& layout) override;
     void MsgBox(const std::string& text, MessageStyle style) override;
     void EndProgram() override;
     int Run() override;
@@ -379,9 +380,9 @@ LRESULT PaintedControl::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(hwnd_, message, wParam, lParam);
 }
 
-Win32Label::Win32Label(Win32Form& form, const LabelSpec& spec)
-    : PaintedControl(form, kLabelClass, spec.caption, spec.box, spec.actsAsButton), spec_(spec),
-      caption_(spec.caption), font_(form.Font(spec.font)) {}
+Win32Label::Win32Label(Win32Form& form, const LabelLayout& layout)
+    : PaintedControl(form, kLabelClass, layout.caption, layout.box, layout.actsAsButton), layout_(layout),
+      caption_(layout.caption), font_(form.Font(layout.font)) {}
 
 void Win32Label::SetCaption(const std::string& text) {
     caption_ = text;
@@ -390,16 +391,16 @@ void Win32Label::SetCaption(const std::string& text) {
 }
 
 void Win32Label::Paint(HDC dc, const RECT& client) {
-    GdiObject<HBRUSH> back(CreateSolidBrush(ToColorRef(spec_.backColour)));
+    GdiObject<HBRUSH> back(CreateSolidBrush(ToColorRef(layout_.backColour)));
     FillRect(dc, &client, back.Get());
     HGDIOBJ old = SelectObject(dc, font_);
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, ToColorRef(spec_.foreColour));
-    UINT format = DT_NOPREFIX | (spec_.align == TextAlign::Centre ? DT_CENTER : DT_LEFT);
-    if (spec_.wrap) {
+    SetTextColor(dc, ToColorRef(layout_.foreColour));
+    UINT format = DT_NOPREFIX | (layout_.align == TextAlign::Centre ? DT_CENTER : DT_LEFT);
+    if (layout_.wrap) {
         format |= DT_WORDBREAK | DT_EDITCONTROL | DT_END_ELLIPSIS;
     } else {
-        format |= DT_SINGLELINE | DT_END_ELLIPSIS | (spec_.actsAsButton ? DT_VCENTER : 0);
+        format |= DT_SINGLELINE | DT_END_ELLIPSIS | (layout_.actsAsButton ? DT_VCENTER : 0);
     }
     RECT text = client;
     const std::wstring wide = Widen(caption_);
@@ -408,7 +409,7 @@ void Win32Label::Paint(HDC dc, const RECT& client) {
 }
 
 void Win32Picture::Paint(HDC dc, const RECT& client) {
-    GdiObject<HBRUSH> back(CreateSolidBrush(ToColorRef(spec_.backColour)));
+    GdiObject<HBRUSH> back(CreateSolidBrush(ToColorRef(layout_.backColour)));
     FillRect(dc, &client, back.Get());
     if (list_ && list_->Handle()) {
         ImageList_Draw(list_->Handle(), index_ - 1, dc, 0, 0, ILD_NORMAL);
@@ -607,11 +608,11 @@ void Win32MenuItem::AppendTo(HMENU parent) {
 
 // ---- forms -------------------------------------------------------------------------------
 
-Win32Form::Win32Form(Win32Toolkit& toolkit, const FormSpec& spec) : toolkit_(toolkit), spec_(spec) {
+Win32Form::Win32Form(Win32Toolkit& toolkit, const FormLayout& layout) : toolkit_(toolkit), layout_(layout) {
     DWORD style = WS_CLIPCHILDREN;
     DWORD extended = WS_EX_CONTROLPARENT;
     HWND owner = nullptr;
-    switch (spec.kind) {
+    switch (layout.kind) {
     case FormKind::Main:
         style |= WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
         break;
@@ -624,8 +625,8 @@ Win32Form::Win32Form(Win32Toolkit& toolkit, const FormSpec& spec) : toolkit_(too
         style |= WS_POPUP;
         break;
     }
-    hwnd_ = CreateWindowExW(extended, kFormClass, Widen(spec.caption).c_str(), style, 0, 0,
-                            Scale(spec.width), Scale(spec.height), owner, nullptr,
+    hwnd_ = CreateWindowExW(extended, kFormClass, Widen(layout.caption).c_str(), style, 0, 0,
+                            Scale(layout.width), Scale(layout.height), owner, nullptr,
                             GetModuleHandleW(nullptr), this);
     // Without a display no window can be made: the form then stays closed and shows nothing.
     if (hwnd_) toolkit_.Opened(this);
@@ -642,7 +643,7 @@ RECT Win32Form::ScaleBox(const Box& box) const {
     return RECT{Scale(box.x), Scale(box.y), Scale(box.x + box.width), Scale(box.y + box.height)};
 }
 
-HFONT Win32Form::Font(const FontSpec& font) {
+HFONT Win32Form::Font(const FontStyle& font) {
     const int pixels = static_cast<int>(std::lround(font.points * toolkit_.dpi() / 72.0));
     return toolkit_.Font(pixels, font.bold);
 }
@@ -652,24 +653,24 @@ UINT Win32Form::AddCommand(Win32MenuItem& item) {
     return kFirstMenuId + static_cast<UINT>(commands_.size() - 1);
 }
 
-Label& Win32Form::AddLabel(const LabelSpec& spec) {
-    auto label = std::make_unique<Win32Label>(*this, spec);
-    if (spec.firstFocus) firstFocus_ = label->hwnd();
+Label& Win32Form::AddLabel(const LabelLayout& layout) {
+    auto label = std::make_unique<Win32Label>(*this, layout);
+    if (layout.firstFocus) firstFocus_ = label->hwnd();
     Label& result = *label;
     painted_.push_back(std::move(label));
     return result;
 }
 
-Picture& Win32Form::AddPicture(const PictureSpec& spec) {
-    const RECT r = ScaleBox(spec.box);
+Picture& Win32Form::AddPicture(const PictureLayout& layout) {
+    const RECT r = ScaleBox(layout.box);
     auto picture =
-        std::make_unique<Win32Picture>(*this, spec, r.right - r.left, r.bottom - r.top);
+        std::make_unique<Win32Picture>(*this, layout, r.right - r.left, r.bottom - r.top);
     Picture& result = *picture;
     painted_.push_back(std::move(picture));
     return result;
 }
 
-CheckList& Win32Form::AddCheckList(const std::string&, const Box& box, const FontSpec& font) {
+CheckList& Win32Form::AddCheckList(const std::string&, const Box& box, const FontStyle& font) {
     lists_.push_back(std::make_unique<Win32CheckList>(*this, box, Font(font)));
     return *lists_.back();
 }
@@ -705,7 +706,7 @@ void Win32Form::Place() {
         for (auto& menu : menus_) menu->AppendTo(bar);
         SetMenu(hwnd_, bar);
     }
-    RECT frame{0, 0, Scale(spec_.width), Scale(spec_.height)};
+    RECT frame{0, 0, Scale(layout_.width), Scale(layout_.height)};
     const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE));
     const DWORD extended = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE));
     AdjustWindowRectEx(&frame, style, GetMenu(hwnd_) != nullptr, extended);
@@ -715,7 +716,7 @@ void Win32Form::Place() {
     SetWindowPos(hwnd_, nullptr, 0, 0, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
     RECT client;
     GetClientRect(hwnd_, &client);
-    height += Scale(spec_.height) - client.bottom;
+    height += Scale(layout_.height) - client.bottom;
     const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
     const int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
     SetWindowPos(hwnd_, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -811,7 +812,7 @@ LRESULT Win32Form::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ERASEBKGND: {
         RECT client;
         GetClientRect(self, &client);
-        GdiObject<HBRUSH> back(CreateSolidBrush(ToColorRef(spec_.background)));
+        GdiObject<HBRUSH> back(CreateSolidBrush(ToColorRef(layout_.background)));
         FillRect(reinterpret_cast<HDC>(wParam), &client, back.Get());
         return 1;
     }
@@ -890,8 +891,8 @@ Win32Toolkit::Win32Toolkit() {
 
 Win32Toolkit::~Win32Toolkit() = default;
 
-std::unique_ptr<Form> Win32Toolkit::CreateForm(const FormSpec& spec) {
-    return std::make_unique<Win32Form>(*this, spec);
+std::unique_ptr<Form> Win32Toolkit::CreateForm(const FormLayout& layout) {
+    return std::make_unique<Win32Form>(*this, layout);
 }
 
 HFONT Win32Toolkit::Font(int pixelHeight, bool bold) {
