@@ -1,6 +1,6 @@
 // Runs a fuzz target's entry point once over every file of the given files and folders, so that
-// builds without libFuzzer (gcc, the sanitizer build) still replay the seed corpus and every
-// input that once found a fault.
+// builds without libFuzzer (gcc, the sanitizer build, the Windows build under Wine) still replay
+// the seed corpus and every input that once found a fault.
 
 #include <cstdint>
 #include <cstdio>
@@ -9,6 +9,10 @@
 #include <iterator>
 #include <string>
 #include <vector>
+
+#ifdef _WIN32
+#include <objbase.h>
+#endif
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
@@ -29,6 +33,10 @@ int Replay(const std::filesystem::path& file) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // The catalogue targets stand on MSXML here, which needs COM as the program sets it up.
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
+#endif
     int replayed = 0;
     for (int i = 1; i < argc; ++i) {
         const std::filesystem::path path(argv[i]);
