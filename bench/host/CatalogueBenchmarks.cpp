@@ -168,7 +168,7 @@ BENCHMARK(BM_ReadXML)->Apply(Configure);
 BENCHMARK(BM_SaveParserAlone)->Apply(Configure);
 BENCHMARK(BM_WriteXMLFile)->Apply(Configure);
 
-// Prints as usual and keeps each benchmark's median real time.
+// Prints as usual and keeps each benchmark's median processor and real time.
 class MedianReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
@@ -176,12 +176,29 @@ public:
         for (const Run& run : runs) {
             if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median" &&
                 !run.error_occurred) {
-                medians[run.run_name.function_name] = run.GetAdjustedRealTime();
+                cpu[run.run_name.function_name] = run.GetAdjustedCPUTime();
+                wall[run.run_name.function_name] = run.GetAdjustedRealTime();
             }
         }
     }
-    std::map<std::string, double> medians;
+    std::map<std::string, double> cpu;
+    std::map<std::string, double> wall;
 };
+
+double Find(const std::map<std::string, double>& medians, const char* name) {
+    const auto it = medians.find(name);
+    return it == medians.end() ? 0.0 : it->second;
+}
+
+// Judged on processor time: on a shared machine wall time mostly measures the neighbours.
+bench::Goal GoalOf(const MedianReporter& reporter, const char* name, const char* subject,
+                   const char* baseline, const std::string& detail) {
+    char wall[64];
+    std::snprintf(wall, sizeof wall, "; wall-time ratio %.3f",
+                  bench::Ratio(Find(reporter.wall, subject), Find(reporter.wall, baseline)));
+    return {name, bench::Ratio(Find(reporter.cpu, subject), Find(reporter.cpu, baseline)), 1.5,
+            detail + wall};
+}
 
 }  // namespace
 
@@ -221,18 +238,11 @@ int main(int argc, char** argv) {
         std::cout << "the writer and pugixml saved different documents: no write ratio\n";
     }
 
-    auto median = [&](const char* name) {
-        const auto it = reporter.medians.find(name);
-        return it == reporter.medians.end() ? 0.0 : it->second;
-    };
-    const bench::Goal read{"read.host", bench::Ratio(median("BM_ReadXML"),
-                                                     median("BM_LoadParserAlone")),
-                           1.5, "ReadXML vs pugixml load_file, 10000 items"};
-    const bench::Goal write{"write.host",
-                            same ? bench::Ratio(median("BM_WriteXMLFile"),
-                                                median("BM_SaveParserAlone"))
-                                 : bench::Ratio(0, 0),
-                            1.5, "WriteXMLFile vs pugixml build and save_file, 10000 items"};
+    const bench::Goal read = GoalOf(reporter, "read.host", "BM_ReadXML", "BM_LoadParserAlone",
+                                    "ReadXML vs pugixml load_file, 10000 items");
+    bench::Goal write = GoalOf(reporter, "write.host", "BM_WriteXMLFile", "BM_SaveParserAlone",
+                               "WriteXMLFile vs pugixml build and save_file, 10000 items");
+    if (!same) write.ratio = bench::Ratio(0, 0);
     std::cout << read.Line() << "\n" << write.Line() << "\n";
     return 0;
 }
