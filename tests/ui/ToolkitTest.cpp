@@ -1,5 +1,6 @@
 // The real toolkit on real windows: the check-box list notifies program and user changes once,
-// inside the call; clicks, keys, menus, timers and modal forms behave as the windows rely on.
+// inside the call; clicks, keys and modal forms behave as the windows rely on. Menus and timers
+// are driven through the whole program in ProgramTest.
 // Needs a display (Xvfb under Wine).
 
 #include <windows.h>
@@ -173,62 +174,6 @@ TEST_F(ToolkitTest, LabelsAndPicturesReportClicksAndButtonsTakeKeys) {
     EXPECT_EQ(buttonClicks, 2);
 }
 
-TEST_F(ToolkitTest, MenusCarryAccessKeysAndCallTheirItems) {
-    MenuItem& file = form->AddMenu("mnuFile", "&File");
-    int saves = 0, lows = 0;
-    file.AddItem("mnuSave", "&Save").Click = [&] { ++saves; };
-    MenuItem& select = form->AddMenu("mnuSelect", "&Select");
-    select.AddItem("mnuImpact", "By Impact").AddItem("mnuLow", "Low").Click = [&] { ++lows; };
-    form->Show();
-
-    HMENU bar = GetMenu(hwnd);
-    ASSERT_NE(bar, nullptr);
-    wchar_t text[64];
-    GetMenuStringW(bar, 0, text, 64, MF_BYPOSITION);
-    EXPECT_STREQ(text, L"&File");
-    GetMenuStringW(bar, 1, text, 64, MF_BYPOSITION);
-    EXPECT_STREQ(text, L"&Select");
-    HMENU impact = GetSubMenu(GetSubMenu(bar, 1), 0);
-    ASSERT_NE(impact, nullptr);
-    SendMessageW(hwnd, WM_COMMAND, GetMenuItemID(GetSubMenu(bar, 0), 0), 0);
-    SendMessageW(hwnd, WM_COMMAND, GetMenuItemID(impact, 0), 0);
-    EXPECT_EQ(saves, 1);
-    EXPECT_EQ(lows, 1);
-}
-
-TEST_F(ToolkitTest, FormsOpenCentredAtTheirClientSizeScaledToTheScreen) {
-    form->AddMenu("mnuFile", "&File").AddItem("mnuExit", "&Exit");
-    form->Show();
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    RECT client;
-    GetClientRect(hwnd, &client);
-    EXPECT_EQ(client.right, MulDiv(300, dpi, 96));
-    EXPECT_EQ(client.bottom, MulDiv(200, dpi, 96));
-    RECT window;
-    GetWindowRect(hwnd, &window);
-    EXPECT_NEAR((window.left + window.right) / 2, GetSystemMetrics(SM_CXSCREEN) / 2, 1);
-    EXPECT_NEAR((window.top + window.bottom) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 1);
-}
-
-TEST_F(ToolkitTest, TimerTicksAfterItsIntervalOnlyWhileEnabled) {
-    Timer& timer = form->AddTimer("Timer1", 200, true);
-    int ticks = 0;
-    timer.Tick = [&] {
-        ++ticks;
-        timer.SetEnabled(false);
-    };
-    PumpAWhile(300);
-    EXPECT_EQ(ticks, 0);  // counts from the moment the form shows
-    const auto start = std::chrono::steady_clock::now();
-    form->Show();
-    ASSERT_TRUE(PumpUntil([&] { return ticks == 1; }));
-    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(150));
-    PumpAWhile(500);
-    EXPECT_EQ(ticks, 1);
-}
-
 TEST_F(ToolkitTest, ModalFormKeepsTheOthersFromInputUntilItCloses) {
     form->Show();
     auto dialog = toolkit->CreateForm({"frmDialog", "Dialog", FormKind::Dialog, 200, 100, {}});
@@ -258,19 +203,6 @@ TEST_F(ToolkitTest, ModalFormKeepsTheOthersFromInputUntilItCloses) {
     };
     second->ShowModal();
     EXPECT_EQ(FindWindowW(L"OrvikForm", L"Second"), nullptr);
-}
-
-TEST_F(ToolkitTest, ImageListHoldsPicturesByOneBasedIndex) {
-    ImageList& images = form->AddImageList("impactImages", 54, 32);
-    Drawing d{54, 32, {255, 255, 255}, {}};
-    EXPECT_EQ(images.Add(d), 1);
-    EXPECT_EQ(images.Add(d), 2);
-    EXPECT_EQ(images.Count(), 2);
-    Picture& picture = form->AddPicture({"imgImpact", {10, 10, 54, 32}});
-    picture.ShowImage(images, 2);
-    picture.ShowImage(images, 3);  // outside the list: nothing
-    form->Show();
-    PumpAWhile(50);
 }
 
 TEST(GdiDrawingTest, RendersShapesSmoothlyAtTheRequestedSize) {

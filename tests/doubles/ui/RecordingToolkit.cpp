@@ -24,7 +24,6 @@ void FakeCheckList::SetListIndex(int index) {
     if (index != -1 && !Valid(index)) return;
     if (index == listIndex_) return;
     listIndex_ = index;
-    ++clickCount;
     if (Click) Click();
 }
 
@@ -35,7 +34,6 @@ bool FakeCheckList::Selected(int index) const {
 void FakeCheckList::SetSelected(int index, bool ticked) {
     if (!Valid(index) || rows_[static_cast<size_t>(index)].ticked == ticked) return;
     rows_[static_cast<size_t>(index)].ticked = ticked;
-    ++itemCheckCount;
     if (ItemCheck) ItemCheck(index);
 }
 
@@ -86,15 +84,14 @@ Timer& FakeForm::AddTimer(const std::string& name, int intervalMs, bool enabled)
     return *(timers_[name] = std::make_unique<FakeTimer>(intervalMs, enabled));
 }
 
-void FakeForm::AddRectangle(const std::string& name, const Box& box, std::optional<Rgb> fill,
-                            std::optional<Rgb> frame) {
+// Shapes only take their place in the order; no test looks at their geometry.
+void FakeForm::AddRectangle(const std::string& name, const Box&, std::optional<Rgb>,
+                            std::optional<Rgb>) {
     controlOrder.push_back(name);
-    decorations.push_back({name, box, fill, frame});
 }
 
-void FakeForm::AddLine(const std::string& name, int x1, int y1, int x2, int y2, Rgb colour) {
+void FakeForm::AddLine(const std::string& name, int, int, int, int, Rgb) {
     controlOrder.push_back(name);
-    decorations.push_back({name, {x1, y1, x2 - x1, y2 - y1}, std::nullopt, colour});
 }
 
 MenuItem& FakeForm::AddMenu(const std::string& name, const std::string& caption) {
@@ -115,7 +112,7 @@ void FakeForm::ShowModal() {
     toolkit_.log.push_back("modal " + layout.name);
     if (toolkit_.onModal) toolkit_.onModal(*this);
     // Whatever the user did, the call returns only once the form has closed.
-    if (!closed) UserClose();
+    if (!closed) Unload();
 }
 
 void FakeForm::Unload() {

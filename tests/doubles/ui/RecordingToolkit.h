@@ -47,7 +47,6 @@ public:
     }
     void ShowImage(const ImageList& list, int index) override {
         if (index < 1 || index > list.Count()) return;
-        shownList = &list;
         shownIndex = index;
     }
     void UserClick() {
@@ -55,7 +54,6 @@ public:
     }
     PictureLayout layout;
     Drawing drawing;
-    const ImageList* shownList = nullptr;
     int shownIndex = 0;  // 0: none shown from a list
 };
 
@@ -77,9 +75,6 @@ public:
     void UserSelectRow(int index) { SetListIndex(index); }
     void UserTick(int index, bool ticked) { SetSelected(index, ticked); }
     std::vector<std::string> Texts() const;
-
-    int itemCheckCount = 0;
-    int clickCount = 0;
 
 private:
     struct Row {
@@ -121,13 +116,6 @@ public:
     std::vector<std::unique_ptr<FakeMenuItem>> items;
 };
 
-struct FakeDecoration {
-    std::string name;
-    Box box;
-    std::optional<Rgb> fill;
-    std::optional<Rgb> frame;
-};
-
 class FakeForm : public Form {
 public:
     FakeForm(RecordingToolkit& toolkit, FormLayout layout) : layout(std::move(layout)), toolkit_(toolkit) {}
@@ -148,9 +136,6 @@ public:
     void Unload() override;
     bool Visible() const override { return visible_; }
 
-    // The user's close box.
-    void UserClose() { Unload(); }
-
     // Controls by name; a missing name fails the test that asks for it.
     FakeLabel& label(const std::string& name);
     FakePicture& picture(const std::string& name);
@@ -161,7 +146,6 @@ public:
     bool HasControl(const std::string& name) const;
 
     FormLayout layout;
-    std::vector<FakeDecoration> decorations;
     std::vector<std::unique_ptr<FakeMenuItem>> menus;
     std::vector<std::string> controlOrder;  // names in creation order
     bool modal = false;
