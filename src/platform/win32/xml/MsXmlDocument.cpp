@@ -28,20 +28,20 @@ struct Shared {
     bool buildFailed = false;
 };
 
+// The next sibling of a node, or empty after the last. Walking siblings costs one call a node,
+// where a child list costs a list object per element and a lookup by index per child.
+ComPtr<IXMLDOMNode> NextSibling(const ComPtr<IXMLDOMNode>& node) {
+    ComPtr<IXMLDOMNode> next;
+    if (FAILED(node->get_nextSibling(next.Put()))) next.Reset();
+    return next;
+}
+
 void CollectText(IXMLDOMNode* node, std::wstring& out) {
-    ComPtr<IXMLDOMNodeList> children;
-    long count = 0;
-    if (FAILED(node->get_childNodes(children.Put())) || !children ||
-        FAILED(children->get_length(&count))) {
-        return;
-    }
-    for (long i = 0; i < count; ++i) {
-        ComPtr<IXMLDOMNode> child;
+    ComPtr<IXMLDOMNode> child;
+    if (FAILED(node->get_firstChild(child.Put()))) return;
+    for (; child; child = NextSibling(child)) {
         DOMNodeType type = NODE_INVALID;
-        if (FAILED(children->get_item(i, child.Put())) || !child ||
-            FAILED(child->get_nodeType(&type))) {
-            continue;
-        }
+        if (FAILED(child->get_nodeType(&type))) continue;
         if (type == NODE_TEXT || type == NODE_CDATA_SECTION) {
             Variant value;
             if (SUCCEEDED(child->get_nodeValue(value.Put())) && value.Get().vt == VT_BSTR &&
@@ -73,17 +73,11 @@ public:
 
     std::vector<std::unique_ptr<XmlElement>> ChildElements() const override {
         std::vector<std::unique_ptr<XmlElement>> elements;
-        ComPtr<IXMLDOMNodeList> children;
-        long count = 0;
-        if (!node_ || FAILED(node_->get_childNodes(children.Put())) || !children ||
-            FAILED(children->get_length(&count))) {
-            return elements;
-        }
-        for (long i = 0; i < count; ++i) {
-            ComPtr<IXMLDOMNode> child;
+        ComPtr<IXMLDOMNode> child;
+        if (!node_ || FAILED(node_->get_firstChild(child.Put()))) return elements;
+        for (; child; child = NextSibling(child)) {
             DOMNodeType type = NODE_INVALID;
-            if (SUCCEEDED(children->get_item(i, child.Put())) && child &&
-                SUCCEEDED(child->get_nodeType(&type)) && type == NODE_ELEMENT) {
+            if (SUCCEEDED(child->get_nodeType(&type)) && type == NODE_ELEMENT) {
                 elements.push_back(std::make_unique<MsXmlElement>(shared_, child));
             }
         }
