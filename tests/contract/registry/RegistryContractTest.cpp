@@ -1,6 +1,4 @@
 // The Registry interface itself: what cRegistry and the double's users rely on.
-#include <chrono>
-
 #include "RegistryFixture.h"
 
 namespace {
@@ -172,16 +170,11 @@ TEST_F(RegistryContract, ThirtyTwoBitViewOfLocalMachineSoftwareIsItsWow6432Node)
     EXPECT_EQ(r.DeleteKey(kHklm, "Software\\Wow6432Node\\" + name), 0);
 }
 
-TEST_F(RegistryContract, ConnectingToAnUnknownMachineFailsAtOnce) {
+// How long an unknown machine takes is bounded by the advapi32 adapter and tested there.
+TEST_F(RegistryContract, ConnectingToAnUnknownMachineFails) {
     RegKey key = 1;
-    const auto start = std::chrono::steady_clock::now();
-    const int32_t result = r.ConnectRegistry("\\\\nohost", kHklm, key);
-    const auto took = std::chrono::steady_clock::now() - start;
-    EXPECT_NE(result, 0);
+    EXPECT_NE(r.ConnectRegistry("\\\\nohost", kHklm, key), 0);
     EXPECT_EQ(key, 0u);
-    std::printf("[ connect ] \\\\nohost gave %d after %lld ms\n", static_cast<int>(result),
-                static_cast<long long>(
-                    std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
     // No machine name is the local machine: a handle that reads like the local root.
     ASSERT_EQ(r.ConnectRegistry("", kHklm, key), 0);
     RegKey software = 0;
