@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "catalogue/Codes.h"
+#include "platform/Utf8.h"
 
 namespace catalogue {
 namespace {
@@ -13,14 +14,9 @@ enum class Encoding { Utf8, Utf16LE, Utf16BE };
 // Marks every character outside ASCII in the markup view; the prolog's syntax is all ASCII.
 constexpr char kOther = '\x80';
 
-// Whether XML 1.0 allows the character at all. Parsers differ in what they let through where
-// they keep text as it is (CDATA, comments, instructions; NUL, which some take for the end of
-// the file), so the check is made here, for every parser alike.
-bool IsXmlCharacter(uint32_t code) {
-    if (code < 0x20) return code == 0x9 || code == 0xA || code == 0xD;
-    return code != 0xFFFE && code != 0xFFFF;
-}
-
+// Characters XML does not allow are refused here, for every parser alike: parsers differ in what
+// they let through where they keep text as it is (CDATA, comments, instructions; NUL, which some
+// take for the end of the file).
 // Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
 std::optional<std::string> ViewUtf8(const std::string& bytes, size_t start) {
     std::string view;
@@ -32,7 +28,7 @@ std::optional<std::string> ViewUtf8(const std::string& bytes, size_t start) {
             // ASCII, the bulk of any catalogue: checked and copied a run at a time.
             size_t end = i;
             while (end < bytes.size() && static_cast<unsigned char>(bytes[end]) < 0x80 &&
-                   IsXmlCharacter(static_cast<unsigned char>(bytes[end]))) {
+                   utf8::IsXmlChar(static_cast<unsigned char>(bytes[end]))) {
                 ++end;
             }
             if (end == i) return std::nullopt;  // a character XML does not allow
@@ -61,7 +57,7 @@ std::optional<std::string> ViewUtf8(const std::string& bytes, size_t start) {
             code = (code << 6) | (b & 0x3Fu);
         }
         if ((length == 3 && code < 0x800) || (length == 4 && code < 0x10000) ||
-            (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF || !IsXmlCharacter(code)) {
+            (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF || !utf8::IsXmlChar(code)) {
             return std::nullopt;
         }
         view += kOther;
@@ -85,7 +81,7 @@ std::optional<std::string> ViewUtf16(const std::string& bytes, size_t start, boo
         if (highPending != low) return std::nullopt;
         highPending = high;
         if (high) continue;
-        if (!high && !low && !IsXmlCharacter(unit)) return std::nullopt;
+        if (!high && !low && !utf8::IsXmlChar(unit)) return std::nullopt;
         view += unit < 0x80 ? static_cast<char>(unit) : kOther;
     }
     if (highPending) return std::nullopt;

@@ -7,26 +7,9 @@
 #include "catalogue/CatalogueFile.h"
 #include "catalogue/Codes.h"
 #include "platform/XmlDocument.h"
+#include "platform/Utf8.h"
 
 namespace {
-
-void AppendUtf8(std::string& out, uint32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
 
 // The text as an XML file can hold it. A character that XML 1.0 does not allow (NUL and the
 // other control characters but tab and line ends, U+FFFE, U+FFFF) is left out, and each byte
@@ -65,13 +48,11 @@ std::string XmlText(const std::string& text) {
                      !(length == 4 && code < 0x10000) && !(code >= 0xD800 && code <= 0xDFFF) &&
                      code <= 0x10FFFF;
         if (!wellFormed) {
-            AppendUtf8(out, 0xFFFD);
+            utf8::Append(out, 0xFFFD);
             ++i;
             continue;
         }
-        const bool allowed = code == 0x9 || code == 0xA || code == 0xD ||
-                             (code >= 0x20 && code != 0xFFFE && code != 0xFFFF);
-        if (allowed) out.append(text, i, length);
+        if (utf8::IsXmlChar(code)) out.append(text, i, length);
         i += length;
     }
     return out;

@@ -4,26 +4,10 @@
 #include <memory>
 #include <vector>
 
+#include "platform/Utf8.h"
+
 namespace cataloguecheck {
 namespace {
-
-void AppendUtf8(std::string& out, uint32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
 
 // The code points of a UTF-8 text, each malformed byte as U+FFFD.
 std::vector<uint32_t> Decode(const std::string& text) {
@@ -63,11 +47,6 @@ std::vector<uint32_t> Decode(const std::string& text) {
         }
     }
     return points;
-}
-
-bool IsXmlChar(uint32_t c) {
-    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
-           (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
 }
 
 template <typename T>
@@ -210,16 +189,16 @@ std::string ThroughFile(const std::string& value) {
     const std::vector<uint32_t> points = Decode(value);
     for (size_t i = 0; i < points.size(); ++i) {
         const uint32_t c = points[i];
-        if (!IsXmlChar(c)) continue;
+        if (!utf8::IsXmlChar(c)) continue;
         if (c == '\r') {
             // A line end CR LF is one line feed; a lone CR becomes one.
             size_t next = i + 1;
-            while (next < points.size() && !IsXmlChar(points[next])) ++next;
+            while (next < points.size() && !utf8::IsXmlChar(points[next])) ++next;
             if (next < points.size() && points[next] == '\n') i = next;
             out += '\n';
             continue;
         }
-        AppendUtf8(out, c);
+        utf8::Append(out, c);
     }
     return Trimmed(out);
 }

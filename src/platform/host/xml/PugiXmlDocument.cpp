@@ -9,35 +9,14 @@
 
 #include <pugixml.hpp>
 
+#include "platform/Utf8.h"
+
 namespace {
 
 // Text is parsed with its references left as written, so that an unknown entity is caught here
 // (pugixml would keep it as text) and the references are expanded by Decode.
 constexpr unsigned kParseFlags =
     pugi::parse_cdata | pugi::parse_eol | pugi::parse_wconv_attribute | pugi::parse_fragment;
-
-bool IsXmlChar(uint32_t c) {
-    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
-           (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
-}
-
-void AppendUtf8(std::string& out, uint32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
 
 // Expands the five predefined entities and character references of parsed text. False for any
 // other reference and for control characters, which a conforming parser refuses. Runs of plain
@@ -76,8 +55,8 @@ bool Decode(std::string_view raw, std::string& out) {
                 else return false;
                 code = code * (hex ? 16 : 10) + v;
             }
-            if (!IsXmlChar(code)) return false;
-            AppendUtf8(out, code);
+            if (!utf8::IsXmlChar(code)) return false;
+            utf8::Append(out, code);
         } else {
             return false;
         }
