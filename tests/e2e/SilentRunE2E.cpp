@@ -13,30 +13,16 @@
 #include <thread>
 #include <vector>
 
+#include "platform/win32/common/WideText.h"
+
 namespace {
 
 using namespace std::chrono_literals;
 
 const std::wstring kTestKey = L"Software\\OrvikE2E";
 
-std::wstring Widen(const std::string& text) {
-    if (text.empty()) return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0);
-    std::wstring wide(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-    return wide;
-}
-
-std::string Narrow(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0, nullptr, nullptr);
-    std::string narrow(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(), n,
-                        nullptr, nullptr);
-    return narrow;
-}
+using win32::Narrow;
+using win32::Widen;
 
 // The build's Orvik.exe, named by its Linux path: Wine shows the Linux root as drive Z.
 std::wstring BuiltProgram() {

@@ -14,30 +14,15 @@
 #include <vector>
 
 #include "HostileCatalogues.h"
+#include "platform/win32/common/WideText.h"
 
 namespace {
 
 // Long enough for the largest catalogue under a cold Wine; a hang is what it catches.
 constexpr DWORD kRunLimitMs = 120000;
 
-std::wstring Widen(const std::string& text) {
-    if (text.empty()) return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0);
-    std::wstring wide(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-    return wide;
-}
-
-std::string Narrow(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0, nullptr, nullptr);
-    std::string narrow(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(), n,
-                        nullptr, nullptr);
-    return narrow;
-}
+using win32::Narrow;
+using win32::Widen;
 
 // A Linux path as Wine shows it: the root is drive Z.
 std::wstring FromLinux(const std::string& path) {
