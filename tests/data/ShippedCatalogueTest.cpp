@@ -21,26 +21,12 @@
 #include "env/ErrorRecord.h"
 #include "platform/XmlDocument.h"
 
-#ifdef _WIN32
-#include <objbase.h>
-#endif
+#include "TestSupport.h"
 
 namespace fs = std::filesystem;
 using namespace shipped;
 
 namespace {
-
-#ifdef _WIN32
-// MSXML needs COM on the test thread, as the program initialises it at start-up.
-class ComEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-    }
-    void TearDown() override { CoUninitialize(); }
-};
-const auto* const kCom = ::testing::AddGlobalTestEnvironment(new ComEnvironment);
-#endif
 
 const std::string kCatalogue = std::string(ORVIK_DATA_DIR) + "/OrvikOptimizations.xml";
 

@@ -15,30 +15,13 @@
 #include "catalogue/XmlWriter.h"
 #include "platform/XmlDocument.h"
 
-#ifdef _WIN32
-#include <objbase.h>
-#endif
+#include "TestSupport.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-#ifdef _WIN32
-// MSXML needs COM on the test thread, as the program initialises it at start-up.
-class ComEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-    }
-    void TearDown() override { CoUninitialize(); }
-};
-const auto* const kCom = ::testing::AddGlobalTestEnvironment(new ComEnvironment);
-#endif
-
-std::string Utf8(const fs::path& path) {
-    const auto text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
+using testsupport::Utf8;
 
 class WriterText : public ::testing::Test {
 protected:
