@@ -15,7 +15,7 @@ struct Code {
 
 // Indexed by code. Every display name without blanks, upper-cased, is its identifier: that is
 // what lets the writer's names read back to the same codes.
-constexpr std::array<Code, 10> kVersions{{
+constexpr std::array<Code, 19> kVersions{{
     {"WINDOWS2000", "Windows 2000"},
     {"WINDOWSXP", "Windows XP"},
     {"WINDOWSSERVER2003", "Windows Server 2003"},
@@ -26,6 +26,15 @@ constexpr std::array<Code, 10> kVersions{{
     {"ALL", "All"},
     {"WINDOWS8", "Windows 8"},
     {"WINDOWSSERVER2012", "Windows Server 2012"},
+    {"WINDOWSSERVER2008R2", "Windows Server 2008 R2"},
+    {"WINDOWS8.1", "Windows 8.1"},
+    {"WINDOWSSERVER2012R2", "Windows Server 2012 R2"},
+    {"WINDOWS10", "Windows 10"},
+    {"WINDOWSSERVER2016", "Windows Server 2016"},
+    {"WINDOWSSERVER2019", "Windows Server 2019"},
+    {"WINDOWSSERVER2022", "Windows Server 2022"},
+    {"WINDOWS11", "Windows 11"},
+    {"WINDOWSSERVER2025", "Windows Server 2025"},
 }};
 
 constexpr std::array<Code, 3> kModes{{

@@ -17,6 +17,17 @@ inline constexpr int32_t kWindowsServer2003R2 = 6;
 inline constexpr int32_t kAll = 7;
 inline constexpr int32_t kWindows8 = 8;
 inline constexpr int32_t kWindowsServer2012 = 9;
+inline constexpr int32_t kWindowsServer2008R2 = 10;
+inline constexpr int32_t kWindows81 = 11;
+inline constexpr int32_t kWindowsServer2012R2 = 12;
+inline constexpr int32_t kWindows10 = 13;
+inline constexpr int32_t kWindowsServer2016 = 14;
+inline constexpr int32_t kWindowsServer2019 = 15;
+inline constexpr int32_t kWindowsServer2022 = 16;
+inline constexpr int32_t kWindows11 = 17;
+inline constexpr int32_t kWindowsServer2025 = 18;
+// One past the highest code: the codes run from 0 to kVersionCount - 1.
+inline constexpr int32_t kVersionCount = 19;
 
 inline constexpr int32_t kModeHiDef = 0;
 inline constexpr int32_t kModeNormal = 1;
@@ -26,7 +37,7 @@ inline constexpr int32_t kModeBasic = 2;
 std::string UpperAscii(std::string text);
 
 int32_t SetOSVersion(const std::string& Value);
-// Throws std::out_of_range for a code outside 0..9.
+// Throws std::out_of_range for a code outside 0..kVersionCount - 1.
 std::string GetOSString(int32_t osVersion);
 int32_t SetMode(const std::string& Value);
 // Throws std::out_of_range for a code outside 0..2.

@@ -16,6 +16,7 @@
 #include "CatalogueFiles.h"
 #include "FuzzCheck.h"
 #include "FuzzInput.h"
+#include "catalogue/Codes.h"
 #include "catalogue/XmlReader.h"
 #include "catalogue/XmlWriter.h"
 
@@ -64,7 +65,7 @@ OptimizationItemPtr Record(FuzzInput& in) {
     item->Impact = Text(in);
     item->mode = Code(in, 3);
     item->Enabled = in.Byte() & 1;
-    for (uint32_t n = in.Below(4); n > 0; --n) item->osVersions.push_back(Code(in, 10));
+    for (uint32_t n = in.Below(4); n > 0; --n) item->osVersions.push_back(Code(in, codes::kVersionCount));
     for (uint32_t n = in.Below(3); n > 0; --n) {
         RegistryItem reg;
         reg.KeyType = Code(in, 3);
@@ -86,7 +87,7 @@ OptimizationItemPtr Record(FuzzInput& in) {
 bool HasNames(const OptimizationItem& item) {
     if (item.mode < 0 || item.mode > 2) return false;
     for (int32_t code : item.osVersions) {
-        if (code < 0 || code > 9) return false;
+        if (code < 0 || code >= codes::kVersionCount) return false;
     }
     return true;
 }

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "catalogue/CatalogueFile.h"
+#include "catalogue/Codes.h"
 #include "catalogue/XmlReader.h"
 #include "catalogue/XmlWriter.h"
 #include "platform/XmlDocument.h"
@@ -142,7 +143,7 @@ TEST_F(CatalogueXml, SplitsDescriptionsAndVersionNamesAsWritten) {
     EXPECT_EQ(list[3]->Description, "plain");
     EXPECT_EQ(list[3]->Justification, "y");
     // Blanks split names; two blanks give an empty name; the trailing blank is trimmed away.
-    EXPECT_EQ(list[4]->osVersions, (std::vector<int32_t>{0, 0, 0, 0, 8}));
+    EXPECT_EQ(list[4]->osVersions, (std::vector<int32_t>{0, 0, 13, 0, 8}));
 }
 
 TEST_F(CatalogueXml, EnabledIsTrueOnlyForTrueInAnyCase) {
@@ -396,7 +397,7 @@ TEST_F(CatalogueXml, RecordsWithUnnamedCodesLeaveTheFileAsItWas) {
     const std::string path = Write("previous", "OrvikOptimizations.xml");
     XmlWriter writer(*xml_, Utf8(folder_));
     auto badVersion = FullRecord();
-    badVersion->osVersions = {5, 10};
+    badVersion->osVersions = {5, codes::kVersionCount};
     auto badMode = FullRecord();
     badMode->mode = -1;
     EXPECT_FALSE(writer.WriteXMLFile({FullRecord(), badVersion}));
@@ -404,7 +405,7 @@ TEST_F(CatalogueXml, RecordsWithUnnamedCodesLeaveTheFileAsItWas) {
     EXPECT_FALSE(writer.WriteXMLFile({FullRecord(), nullptr}));
     EXPECT_EQ(Contents("OrvikOptimizations.xml"), "previous");
     // The records are untouched too, and a sound list still saves.
-    EXPECT_EQ(badVersion->osVersions, (std::vector<int32_t>{5, 10}));
+    EXPECT_EQ(badVersion->osVersions, (std::vector<int32_t>{5, codes::kVersionCount}));
     EXPECT_TRUE(writer.WriteXMLFile({FullRecord()}));
     EXPECT_EQ(XmlReader(*xml_, Utf8(folder_)).ReadXML(path).size(), 1u);
     EXPECT_FALSE(writer.WriteXMLFile({FullRecord()}, Utf8(File("no-such-folder/x.xml"))));

@@ -17,20 +17,22 @@ TEST(Codes, NamesInAnyCaseAndEverythingElseFallsBack) {
     EXPECT_EQ(RegistryItem::GetKeyType(3), "");
     EXPECT_EQ(SetOSVersion("WINDOWS7"), 5);
     EXPECT_EQ(SetOSVersion("windowsserver2012"), 9);
-    for (const char* name : {"Windows 7", "Windows10", "", "w\xC3\xAE" "ndows7"})
+    EXPECT_EQ(SetOSVersion("Windows8.1"), kWindows81);
+    EXPECT_EQ(SetOSVersion("WindowsServer2025"), kWindowsServer2025);
+    for (const char* name : {"Windows 7", "Windows12", "Windows81", "", "w\xC3\xAE" "ndows7"})
         EXPECT_EQ(SetOSVersion(name), 0) << name;
     EXPECT_EQ(SetMode("normal"), 1);
     EXPECT_EQ(SetMode("turbo"), 0);
 }
 
 TEST(Codes, EveryDisplayNameReadsBackToItsCodeAndOutOfRangeThrows) {
-    for (int32_t code = 0; code <= 9; ++code) {
+    for (int32_t code = 0; code < kVersionCount; ++code) {
         std::string name = GetOSString(code);
         std::erase(name, ' ');
         EXPECT_EQ(SetOSVersion(name), code) << name;
     }
     for (int32_t code = 0; code <= 2; ++code) EXPECT_EQ(SetMode(GetMode(code)), code);
-    EXPECT_THROW(GetOSString(10), std::out_of_range);
+    EXPECT_THROW(GetOSString(kVersionCount), std::out_of_range);
     EXPECT_THROW(GetOSString(-1), std::out_of_range);
     EXPECT_THROW(GetMode(3), std::out_of_range);
 }
