@@ -2,7 +2,11 @@
 ORVIK_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # Build folders live under build/ unless ORVIK_BUILD_ROOT says otherwise (parallel work trees).
 ORVIK_BUILD_ROOT=${ORVIK_BUILD_ROOT:-$ORVIK_ROOT/build}
-export WINEPREFIX=${WINEPREFIX:-$ORVIK_BUILD_ROOT/wineprefix}
+# With 32-bit Wine present the prefix is a WOW64 one; a prefix made without it fails every
+# program once wine32 is installed, so each kind gets a prefix of its own.
+orvik_has_wine32() { dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; }
+if orvik_has_wine32; then ORVIK_WINE_KIND=wow64; else ORVIK_WINE_KIND=win64; fi
+export WINEPREFIX=${WINEPREFIX:-$ORVIK_BUILD_ROOT/wineprefix-$ORVIK_WINE_KIND}
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEARCH=win64
 # No Mono or Gecko install prompts when a prefix is made; the product needs neither.
