@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <utility>
 
 namespace pictures {
 namespace {
@@ -67,21 +68,23 @@ DrawShape Text(double x, double y, double w, double h, std::string text, double 
 }
 
 // A needle from the hub at the given angle, as a slim triangle.
-DrawShape NeedleShape(PointF hub, double length, double degrees, Rgb colour) {
+DrawShape NeedleShape(PointF hub, double length, double degrees, Rgb colour, double half) {
     const double a = degrees * kPi / 180.0;
     const double n = a + kPi / 2;
     const PointF tip{hub.x + length * std::cos(a), hub.y - length * std::sin(a)};
-    const double half = 2.2;
     return Polygon({{hub.x + half * std::cos(n), hub.y - half * std::sin(n)}, tip,
                     {hub.x - half * std::cos(n), hub.y + half * std::sin(n)}},
                    colour);
 }
 
+// The needle's base is 4.4 pixels wide unless given; an icon scales it with the gauge and leaves
+// out the scale marks, which would blur at its smallest sizes.
 void AddGauge(Drawing& d, PointF hub, double radius, double needleDegrees, Rgb colour,
-              Rgb background) {
+              Rgb background, double needleHalfWidth = 2.2, bool marks = true) {
     d.shapes.push_back(Polyline(Arc(hub, radius, 180, 0), colour, radius * 0.22));
     // Scale marks at the ends and the middle.
     for (double deg : {150.0, 90.0, 30.0}) {
+        if (!marks) continue;
         const double a = deg * kPi / 180.0;
         const double r1 = radius * 0.55;
         const double r2 = radius * 0.72;
@@ -89,7 +92,7 @@ void AddGauge(Drawing& d, PointF hub, double radius, double needleDegrees, Rgb c
                                      {hub.x + r2 * std::cos(a), hub.y - r2 * std::sin(a)}},
                                     colour, radius * 0.07));
     }
-    d.shapes.push_back(NeedleShape(hub, radius * 0.85, needleDegrees, colour));
+    d.shapes.push_back(NeedleShape(hub, radius * 0.85, needleDegrees, colour, needleHalfWidth));
     d.shapes.push_back(Disc(hub, radius * 0.16, colour));
     d.shapes.push_back(Disc(hub, radius * 0.06, background));
 }
@@ -189,6 +192,25 @@ Drawing Splash(int width, int height) {
     d.shapes.push_back(Text(0, h * 0.46, w, h * 0.2, kProductName, h * 0.15, true, kWhite));
     d.shapes.push_back(Text(0, h * 0.80, w, h * 0.18, "Tuning Windows images for virtual desktops",
                             h * 0.065, false, kAccent));
+    return d;
+}
+
+Drawing ProgramIcon(int size) {
+    Drawing d = Canvas(size, size, kAccent);
+    const double s = size;
+    const double m = s / 32;  // a little room, so that the corners do not touch the edge
+    const double r = s * 0.2;
+    std::vector<PointF> square;
+    for (const auto& [centre, from] : {std::pair{PointF{m + r, m + r}, 180.0},
+                                       std::pair{PointF{s - m - r, m + r}, 90.0},
+                                       std::pair{PointF{s - m - r, s - m - r}, 0.0},
+                                       std::pair{PointF{m + r, s - m - r}, -90.0}}) {
+        const auto corner = Arc(centre, r, from, from - 90, 12);
+        square.insert(square.end(), corner.begin(), corner.end());
+    }
+    d.shapes.push_back(Polygon(square, kAccent));
+    const double radius = s * 0.34;
+    AddGauge(d, {s / 2, s * 0.66}, radius, 60, kWhite, kAccent, radius * 0.08, size >= 32);
     return d;
 }
 

@@ -27,4 +27,8 @@ Drawing WarningSign();
 
 Drawing Splash(int width, int height);
 
+// size x size: the splash's white gauge on an accent square with rounded corners. The drawing's
+// background is the transparent ground of the program's icon, which is made from it at build time.
+Drawing ProgramIcon(int size);
+
 }  // namespace pictures
