@@ -874,7 +874,15 @@ void RegisterWindowClass(const wchar_t* name, WNDPROC procedure, HBRUSH backgrou
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = background;
     wc.lpszClassName = name;
-    wc.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
+    // The program's icon (resource 1) at the two sizes the title bar and the taskbar ask for;
+    // without one, as in test programs, Windows shows its default.
+    const auto icon = [](int metricX, int metricY) {
+        return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1),
+                                             IMAGE_ICON, GetSystemMetrics(metricX),
+                                             GetSystemMetrics(metricY), LR_SHARED));
+    };
+    wc.hIcon = icon(SM_CXICON, SM_CYICON);
+    wc.hIconSm = icon(SM_CXSMICON, SM_CYSMICON);
     RegisterClassExW(&wc);
 }
 

@@ -1,0 +1,148 @@
+// The built programs as an administrator checks them before use, read as files with the calls
+// Explorer makes: the version resource and the icon at every size. The x86 program is checked
+// when its build lies beside this one (scripts/build makes both).
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "OrvikVersion.h"
+#include "platform/win32/common/WideText.h"
+#include "ui/Pictures.h"
+
+namespace {
+
+// Wine shows the Linux root as drive Z.
+std::wstring WinePath(const std::string& unixPath) {
+    std::wstring path = L"Z:" + win32::Widen(unixPath);
+    for (wchar_t& c : path) {
+        if (c == L'/') c = L'\\';
+    }
+    return path;
+}
+
+class ProgramFile : public ::testing::TestWithParam<const char*> {
+protected:
+    void SetUp() override {
+        path_ = WinePath(GetParam());
+        if (GetFileAttributesW(path_.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            GTEST_SKIP() << GetParam() << " has not been built";
+        }
+    }
+    std::wstring path_;
+};
+
+TEST_P(ProgramFile, VersionResourceCarriesTheProjectVersion) {
+    DWORD unused = 0;
+    const DWORD size = GetFileVersionInfoSizeW(path_.c_str(), &unused);
+    ASSERT_GT(size, 0u);
+    std::vector<char> info(size);
+    ASSERT_TRUE(GetFileVersionInfoW(path_.c_str(), 0, size, info.data()));
+
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    unsigned major = 0, minor = 0, patch = 0;
+    ASSERT_EQ(std::sscanf(ORVIK_VERSION, "%u.%u.%u", &major, &minor, &patch), 3);
+    EXPECT_EQ(fixed->dwFileVersionMS, MAKELONG(minor, major));
+    EXPECT_EQ(fixed->dwFileVersionLS, MAKELONG(0, patch));
+    EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
+    EXPECT_EQ(fixed->dwProductVersionLS, fixed->dwFileVersionLS);
+
+    // The texts, in the language the resource names as its own.
+    WORD* translation = nullptr;
+    ASSERT_TRUE(VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation",
+                               reinterpret_cast<void**>(&translation), &length));
+    wchar_t block[40];
+    swprintf(block, 40, L"\\StringFileInfo\\%04x%04x\\", translation[0], translation[1]);
+    const auto text = [&](const wchar_t* name) {
+        wchar_t* value = nullptr;
+        UINT chars = 0;
+        const std::wstring key = block + std::wstring(name);
+        if (!VerQueryValueW(info.data(), key.c_str(), reinterpret_cast<void**>(&value), &chars)) {
+            return std::string("(missing)");
+        }
+        return win32::Narrow(value);
+    };
+    EXPECT_EQ(text(L"FileVersion"), ORVIK_VERSION);
+    EXPECT_EQ(text(L"ProductVersion"), ORVIK_VERSION);
+    EXPECT_EQ(text(L"ProductName"), "Orvik Optimizer");
+    EXPECT_EQ(text(L"FileDescription"), "Orvik Optimizer");
+    EXPECT_EQ(text(L"OriginalFilename"), "Orvik.exe");
+    EXPECT_EQ(text(L"LegalCopyright").rfind("Copyright (C) ", 0), 0u) << text(L"LegalCopyright");
+}
+
+#pragma pack(push, 2)
+struct GroupEntry {
+    BYTE width;  // 0 stands for 256
+    BYTE height;
+    BYTE colours;
+    BYTE reserved;
+    WORD planes;
+    WORD bitCount;
+    DWORD bytes;
+    WORD id;
+};
+#pragma pack(pop)
+
+TEST_P(ProgramFile, IconHasEverySizeOnATransparentGround) {
+    HMODULE file = LoadLibraryExW(path_.c_str(), nullptr,
+                                  LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(file, nullptr);
+    const auto resource = [&](int id, LPCWSTR type) -> std::pair<BYTE*, DWORD> {
+        HRSRC found = FindResourceW(file, MAKEINTRESOURCEW(id), type);
+        if (!found) return {nullptr, 0};
+        return {static_cast<BYTE*>(LockResource(LoadResource(file, found))),
+                SizeofResource(file, found)};
+    };
+    // The first icon group is the one Explorer shows.
+    const auto [group, groupBytes] = resource(1, RT_GROUP_ICON);
+    ASSERT_NE(group, nullptr);
+    const WORD count = reinterpret_cast<const WORD*>(group)[2];
+    ASSERT_EQ(groupBytes, 6 + count * sizeof(GroupEntry));
+    const auto* entries = reinterpret_cast<const GroupEntry*>(group + 6);
+
+    std::set<int> sizes;
+    for (WORD i = 0; i < count; ++i) {
+        const int size = entries[i].width ? entries[i].width : 256;
+        SCOPED_TRACE(size);
+        sizes.insert(size);
+        const auto [image, imageBytes] = resource(entries[i].id, RT_ICON);
+        ASSERT_NE(image, nullptr);
+        EXPECT_EQ(imageBytes, entries[i].bytes);
+        HICON icon = CreateIconFromResourceEx(image, imageBytes, TRUE, 0x00030000, 0, 0, 0);
+        ASSERT_NE(icon, nullptr);
+        ICONINFO parts{};
+        ASSERT_TRUE(GetIconInfo(icon, &parts));
+        BITMAPINFO header{};
+        header.bmiHeader = {sizeof(BITMAPINFOHEADER), size, -size, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        std::vector<RGBQUAD> pixels(size * size);
+        HDC screen = GetDC(nullptr);
+        const int rows = GetDIBits(screen, parts.hbmColor, 0, size, pixels.data(), &header,
+                                   DIB_RGB_COLORS);
+        ReleaseDC(nullptr, screen);
+        DeleteObject(parts.hbmColor);
+        DeleteObject(parts.hbmMask);
+        DestroyIcon(icon);
+        ASSERT_EQ(rows, size);
+        // Clear at the corner, the accent colour between the square's corner and the gauge.
+        EXPECT_EQ(pixels[0].rgbReserved, 0);
+        const RGBQUAD inside = pixels[size / 4 * size + size / 4];
+        EXPECT_EQ((std::vector<int>{inside.rgbRed, inside.rgbGreen, inside.rgbBlue,
+                                    inside.rgbReserved}),
+                  (std::vector<int>{pictures::kAccent.r, pictures::kAccent.g, pictures::kAccent.b,
+                                    255}));
+    }
+    EXPECT_EQ(sizes, (std::set<int>{16, 24, 32, 48, 64, 128, 256}));
+    FreeLibrary(file);
+}
+
+INSTANTIATE_TEST_SUITE_P(Builds, ProgramFile, ::testing::Values(ORVIK_EXE, ORVIK_X86_EXE),
+                         [](const auto& info) { return info.index == 0 ? "x64" : "x86"; });
+
+}  // namespace
