@@ -12,6 +12,10 @@ export WINEARCH=win64
 # No Mono or Gecko install prompts when a prefix is made; the product needs neither.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 
+# The programs of a Windows build, as paths in its build folder: scripts/build lays them out in
+# dist/x64 and dist/x86, scripts/package puts them into the zips.
+ORVIK_PROGRAMS=(src/app/Orvik.exe)
+
 orvik_log() { printf '== %s\n' "$*" >&2; }
 
 # Creates the project-local Wine prefix once and warms Wine up, with its services detached:

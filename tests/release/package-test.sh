@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# scripts/package, run twice on the Windows builds beside this one: the same bytes both times,
+# the files each zip must hold, taken from the builds and the data folder unchanged (README.txt
+# with CRLF line ends), stamped with the given time, and SHA256SUMS that checks both zips.
+# usage: package-test.sh BUILD_ROOT   (exits 77, skipped, when the Windows builds are missing)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+builds=$1
+for preset in win64 win32; do
+  [ -f "$builds/$preset/src/app/Orvik.exe" ] || { echo "no $preset build in $builds"; exit 77; }
+done
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+
+export ORVIK_BUILD_ROOT=$builds SOURCE_DATE_EPOCH=1700000000  # 2023-11-14 22:13:20 UTC
+"$root/scripts/package" -o "$work/one" 2>/dev/null
+"$root/scripts/package" -o "$work/two" 2>/dev/null
+version=$(sed -n 's/^project(Orvik VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+[ "$(ls "$work/one" | xargs)" = "Orvik-$version-x64.zip Orvik-$version-x86.zip SHA256SUMS" ] ||
+  fail "files made: $(ls "$work/one" | xargs)"
+for file in "$work"/one/*; do
+  cmp -s "$file" "$work/two/${file##*/}" || fail "${file##*/} differs between two packagings"
+done
+(cd "$work/one" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match the zips"
+[ "$(wc -l < "$work/one/SHA256SUMS")" = 2 ] || fail "SHA256SUMS: $(cat "$work/one/SHA256SUMS")"
+
+for pair in x64:win64 x86:win32; do
+  zip=$work/one/Orvik-$version-${pair%%:*}.zip
+  expected="Orvik.exe OrvikOptimizations.xml OrvikOptimizations.xsl README.txt"
+  [ "$(unzip -Z1 "$zip" | xargs)" = "$expected" ] || fail "$zip holds: $(unzip -Z1 "$zip" | xargs)"
+  [ "$(unzip -ZT "$zip" | awk '$1 ~ /^-r/ { print $7 }' | sort -u)" = 20231114.221320 ] ||
+    fail "$zip: entries not stamped with SOURCE_DATE_EPOCH: $(unzip -ZT "$zip")"
+  unzip -p "$zip" Orvik.exe | cmp -s - "$builds/${pair#*:}/src/app/Orvik.exe" ||
+    fail "$zip: Orvik.exe is not the ${pair#*:} build's"
+  for file in OrvikOptimizations.xml OrvikOptimizations.xsl; do
+    unzip -p "$zip" "$file" | cmp -s - "$root/data/$file" || fail "$zip: $file is not data/$file"
+  done
+  unzip -p "$zip" README.txt | tr -d '\r' | cmp -s - "$root/data/README.txt" ||
+    fail "$zip: README.txt is not data/README.txt"
+  [ "$(unzip -p "$zip" README.txt | grep -c $'\r$')" = "$(wc -l < "$root/data/README.txt")" ] ||
+    fail "$zip: README.txt lines do not all end in CRLF"
+done
+echo "packaging checked"
