@@ -4,13 +4,17 @@
 #include <cstdint>
 #include <limits>
 
+#include "catalogue/Codes.h"
+#include "catalogue/OptimizationItem.h"
+
 namespace shipped {
 
 namespace {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsUpperHex(char c) { return IsDigit(c) || (c >= 'A' && c <= 'F'); }
-bool IsHex(char c) { return IsUpperHex(c) || (c >= 'a' && c <= 'f'); }
+
+const std::string kPowerShell = "C:\\Windows\\System32\\WindowsPowerShell\\v1.0\\powershell.exe";
 
 // Decimal digits with an optional minus sign, the value within [low, high].
 bool IsDecimalIn(const std::string& text, int64_t low, int64_t high) {
@@ -34,18 +38,6 @@ bool IsPlainNumber(const std::string& text) {
     if (first < text.size() && text[first] == '0' && (text.size() > 1)) return false;
     return IsDecimalIn(text, std::numeric_limits<int16_t>::min(),
                        std::numeric_limits<int16_t>::max());
-}
-
-bool IsDwordText(const std::string& text) {
-    if (text.size() > 2 && (text[0] == '&') && (text[1] == 'H' || text[1] == 'h')) {
-        if (text.size() - 2 > 8) return false;
-        for (size_t i = 2; i < text.size(); ++i) {
-            if (!IsHex(text[i])) return false;
-        }
-        return true;
-    }
-    return IsDecimalIn(text, std::numeric_limits<int32_t>::min(),
-                       std::numeric_limits<int32_t>::max());
 }
 
 bool IsBinaryText(const std::string& text) {
@@ -89,6 +81,33 @@ bool IsFullProgramPath(const std::string& program) {
     for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     // The runner expands no environment references, so %SystemRoot% would reach Windows as is.
     return drive && extension == ".exe" && program.find('%') == std::string::npos;
+}
+
+bool NeedsInterpreter(const std::string& command) {
+    if (codes::UpperAscii(ProgramOf(command)) == codes::UpperAscii(kPowerShell)) return false;
+    return command.find_first_of("&|<>") != std::string::npos;
+}
+
+bool IsOddPowerShell(const std::string& command) {
+    const std::string upper = codes::UpperAscii(command);
+    if (upper.find("POWERSHELL") == std::string::npos) return false;
+    const std::string form =
+        kPowerShell + " -NoProfile -NonInteractive -ExecutionPolicy Bypass -Command ";
+    return upper.rfind(codes::UpperAscii(form), 0) != 0;
+}
+
+std::string Disruption(const OptimizationItem& item) {
+    std::string actions;
+    for (const auto& action : item.regItems) actions += action.Key + "\\" + action.ValueName + "\n";
+    for (const auto& action : item.cmdItems) actions += action.Command + "\n";
+    actions = codes::UpperAscii(actions);
+    for (const char* kind :
+         {"REMOVE-APPXPROVISIONEDPACKAGE", "UNINSTALL-WINDOWSFEATURE", "\\SERVICES\\WUAUSERV\\",
+          "\\AU\\NOAUTOUPDATE", "\\SERVICES\\WSEARCH\\", "\\SERVICES\\WINDEFEND\\",
+          "\\POLICIES\\MICROSOFT\\WINDOWS DEFENDER"}) {
+        if (actions.find(kind) != std::string::npos) return kind;
+    }
+    return std::string();
 }
 
 }  // namespace shipped
