@@ -1,8 +1,8 @@
 #include "CatalogueRules.h"
 
 #include <cctype>
+#include <charconv>
 #include <cstdint>
-#include <limits>
 
 #include "catalogue/Codes.h"
 #include "catalogue/OptimizationItem.h"
@@ -11,33 +11,18 @@ namespace shipped {
 
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsUpperHex(char c) { return IsDigit(c) || (c >= 'A' && c <= 'F'); }
+bool IsUpperHex(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
 
 const std::string kPowerShell = "C:\\Windows\\System32\\WindowsPowerShell\\v1.0\\powershell.exe";
-
-// Decimal digits with an optional minus sign, the value within [low, high].
-bool IsDecimalIn(const std::string& text, int64_t low, int64_t high) {
-    size_t i = (!text.empty() && text[0] == '-') ? 1 : 0;
-    if (i == text.size() || text.size() - i > 10) return false;
-    int64_t value = 0;
-    for (; i < text.size(); ++i) {
-        if (!IsDigit(text[i])) return false;
-        value = value * 10 + (text[i] - '0');
-    }
-    if (text[0] == '-') value = -value;
-    return value >= low && value <= high;
-}
 
 }  // namespace
 
 bool IsPlainNumber(const std::string& text) {
-    if (text.empty()) return false;
-    const size_t first = text[0] == '-' ? 1 : 0;
-    // "0" alone is plain; "07" and "-0" are not the text the editor makes of a number.
-    if (first < text.size() && text[first] == '0' && (text.size() > 1)) return false;
-    return IsDecimalIn(text, std::numeric_limits<int16_t>::min(),
-                       std::numeric_limits<int16_t>::max());
+    int16_t number = 0;
+    const char* end = text.data() + text.size();
+    const auto parsed = std::from_chars(text.data(), end, number);
+    // Only the text the editor makes of a number: not "07", "-0", "+7" or " 7".
+    return parsed.ec == std::errc() && parsed.ptr == end && std::to_string(number) == text;
 }
 
 bool IsBinaryText(const std::string& text) {
