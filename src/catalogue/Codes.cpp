@@ -67,6 +67,29 @@ std::string GetOSString(int32_t osVersion) {
     return kVersions[static_cast<size_t>(osVersion)].displayName;
 }
 
+int32_t FormerCode(int32_t machine) {
+    switch (machine) {
+        case kWindows81:
+        case kWindows10:
+        case kWindows11: return kWindows8;
+        case kWindowsServer2012R2:
+        case kWindowsServer2016:
+        case kWindowsServer2019:
+        case kWindowsServer2022:
+        case kWindowsServer2025: return kWindowsServer2012;
+        case kWindowsServer2008R2: return kWindowsServer2008;
+        default: return -1;
+    }
+}
+
+bool IsOffered(const std::vector<int32_t>& osVersions, int32_t machine) {
+    const int32_t former = FormerCode(machine);
+    for (int32_t version : osVersions) {
+        if (version == machine || version == kAll || version == former) return true;
+    }
+    return false;
+}
+
 int32_t SetMode(const std::string& Value) {
     const std::string upper = UpperAscii(Value);
     if (upper == "BASIC") return kModeBasic;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace codes {
 
@@ -28,6 +29,13 @@ inline constexpr int32_t kWindows11 = 17;
 inline constexpr int32_t kWindowsServer2025 = 18;
 // One past the highest code: the codes run from 0 to kVersionCount - 1.
 inline constexpr int32_t kVersionCount = 19;
+
+// The code a machine of this version was identified as before it had a code of its own (8 for
+// Windows 8.1, 10 and 11; 9 for Server 2012 R2 to 2025; 4 for Server 2008 R2), else -1.
+int32_t FormerCode(int32_t machine);
+// Whether an entry meant for osVersions is offered on a machine identified as machine: the
+// list holds the machine's own code, All, or its former code, so stored catalogues keep working.
+bool IsOffered(const std::vector<int32_t>& osVersions, int32_t machine);
 
 inline constexpr int32_t kModeHiDef = 0;
 inline constexpr int32_t kModeNormal = 1;

@@ -5,12 +5,32 @@
 #include "platform/SystemInfo.h"
 
 namespace {
-constexpr uint8_t kServerProductType = 3;
+
+constexpr uint8_t kWorkstationProductType = 1;
+// Windows 10 and 11 Enterprise multi-session report the server product type like Windows Server.
+constexpr uint32_t kProductServerRdsh = 0xAF;
+
+// First builds of the Windows 10 kernel (10.0) releases.
+constexpr uint32_t kWindows11Build = 22000;
+constexpr uint32_t kServer2019Build = 17763;
+constexpr uint32_t kServer2022Build = 20348;
+constexpr uint32_t kServer2025Build = 26100;
+
+int32_t Windows10Family(uint32_t build, bool server) {
+    if (!server) return build < kWindows11Build ? codes::kWindows10 : codes::kWindows11;
+    // A build between two releases (a preview) counts as the earlier release.
+    if (build >= kServer2025Build) return codes::kWindowsServer2025;
+    if (build >= kServer2022Build) return codes::kWindowsServer2022;
+    if (build >= kServer2019Build) return codes::kWindowsServer2019;
+    return codes::kWindowsServer2016;
 }
+
+}  // namespace
 
 int32_t GlobalUtils::GetOSVersion() {
     const OsVersionInfo v = platform_.system.QueryVersion();
-    const bool server = v.productType == kServerProductType;
+    // Domain controllers (2) are server editions too; 0 is a failed query.
+    const bool server = v.productType > kWorkstationProductType && v.edition != kProductServerRdsh;
     if (v.major == 5) {
         if (v.minor == 1) return codes::kWindowsXP;
         if (v.minor == 2) return codes::kWindowsServer2003;
@@ -19,14 +39,13 @@ int32_t GlobalUtils::GetOSVersion() {
     if (v.major == 6) {
         switch (v.minor) {
             case 0: return server ? codes::kWindowsServer2008 : codes::kWindowsVista;
-            // Server 2008 R2 has no code of its own. It is offered the Server 2008 entries: they
-            // are written for the server product line (roles, services, server defaults), which
-            // fits it better than the Windows 7 client entries built on the same kernel.
-            case 1: return server ? codes::kWindowsServer2008 : codes::kWindows7;
+            case 1: return server ? codes::kWindowsServer2008R2 : codes::kWindows7;
             case 2: return server ? codes::kWindowsServer2012 : codes::kWindows8;
+            case 3: return server ? codes::kWindowsServer2012R2 : codes::kWindows81;
             default: break;
         }
     }
+    if (v.major == 10 && v.minor == 0) return Windows10Family(v.build, server);
     return codes::kWindows2000;
 }
 

@@ -28,7 +28,8 @@ public:
     static int32_t SetMode(const std::string& Value) { return codes::SetMode(Value); }
     static std::string GetMode(int32_t mode) { return codes::GetMode(mode); }
 
-    // Version code of the running machine; never 6 (Server 2003 R2) or 7 (All).
+    // Version code of the running machine from its real version, build, product type and
+    // edition; never 6 (Server 2003 R2) or 7 (All). Which entries it is offered: codes::IsOffered.
     int32_t GetOSVersion();
     // True when a 32-bit program runs on 64-bit Windows.
     bool Is64bit();

@@ -8,13 +8,16 @@
 struct OsVersionInfo {
     uint32_t major = 0;
     uint32_t minor = 0;
+    uint32_t build = 0;
     uint8_t productType = 0;  // 1 workstation, 2 domain controller, 3 server
+    uint32_t edition = 0;     // GetProductInfo's PRODUCT_* value; 0 when unknown
 };
 
 class SystemInfo {
 public:
     virtual ~SystemInfo() = default;
-    // GetVersionExA with an OSVERSIONINFOEX; all zero when the query fails.
+    // The real version (RtlGetVersion: unlike GetVersionEx, it answers the same whatever the
+    // manifest declares) with the edition from GetProductInfo; all zero when the query fails.
     virtual OsVersionInfo QueryVersion() = 0;
     // True when IsWow64Process exists and reports a 32-bit process on 64-bit Windows.
     virtual bool IsWow64Process() = 0;

@@ -189,19 +189,12 @@ void frmAdvanced::BuildControls() {
     mnuSelect.AddItem("mnuClear", "Clear").Click = [this] { FillList(); };
 }
 
-bool frmAdvanced::Meant(const OptimizationItem& entry, int32_t os) const {
-    for (int32_t version : entry.osVersions) {
-        if (version == os || version == codes::kAll) return true;
-    }
-    return false;
-}
-
 void frmAdvanced::LoadSettings() {
     Settings.clear();
     os_ = services_.GetOSVersion();
     loaded_ = services_.ReadXML();
     for (const OptimizationItemPtr& entry : loaded_) {
-        if (entry && Meant(*entry, os_)) Settings.push_back(entry);
+        if (entry && codes::IsOffered(entry->osVersions, os_)) Settings.push_back(entry);
     }
 }
 
@@ -324,7 +317,7 @@ OptimizationList frmAdvanced::MergeIntoCatalogue(OptimizationList file) const {
     std::vector<bool> used(Settings.size(), false);
     size_t next = 0;
     for (OptimizationItemPtr& entry : file) {
-        if (!entry || !Meant(*entry, os_)) continue;
+        if (!entry || !codes::IsOffered(entry->osVersions, os_)) continue;
         for (size_t k = next; k < Settings.size(); ++k) {
             if (!used[k] && Settings[k]->Number == entry->Number &&
                 Settings[k]->Name == entry->Name) {

@@ -63,7 +63,6 @@ private:
     void Exit();
 
     OptimizationList MergeIntoCatalogue(OptimizationList file) const;
-    bool Meant(const OptimizationItem& entry, int32_t os) const;
 
     Toolkit& toolkit_;
     Shell& shell_;

@@ -13,7 +13,7 @@
 
 class FakeSystemInfo final : public SystemInfo {
 public:
-    OsVersionInfo version{6, 1, 1};
+    OsVersionInfo version{6, 1, 7601, 1, 1};  // Windows 7 Ultimate
     bool wow64 = false;
     std::string executablePath = "C:\\Tools\\Orvik.exe";
     // Every redirection call in order: "off" or "on:<value handed back>".

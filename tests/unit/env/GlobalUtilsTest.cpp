@@ -3,36 +3,60 @@
 #include "FakeEnvironment.h"
 #include "env/GlobalUtils.h"
 
-namespace {
+using namespace codes;
 
-int32_t VersionFor(uint32_t major, uint32_t minor, uint8_t productType) {
-    FakeEnvironment env;
-    env.system.version = {major, minor, productType};
-    return GlobalUtils(env.platform()).GetOSVersion();
-}
-
-}  // namespace
-
-TEST(GetOSVersion, EveryRowOfTheVersionTable) {
-    for (uint8_t type : {1, 2, 3}) {
-        EXPECT_EQ(VersionFor(5, 0, type), 0);
-        EXPECT_EQ(VersionFor(5, 1, type), 1);
-        EXPECT_EQ(VersionFor(5, 2, type), 2);
-        EXPECT_EQ(VersionFor(5, 3, type), 0);
-        EXPECT_EQ(VersionFor(6, 3, type), 0);  // 8.1 only when a manifest claims it
-        EXPECT_EQ(VersionFor(10, 0, type), 0);
-        EXPECT_EQ(VersionFor(4, 0, type), 0);
+TEST(GetOSVersion, FromVersionBuildProductTypeAndEdition) {
+    constexpr uint8_t kWork = 1, kDomainController = 2, kServer = 3;
+    constexpr uint32_t kPro = 0x30, kMultiSession = 0xAF, kStandardServer = 0x07;
+    const struct {
+        OsVersionInfo reported;
+        int32_t code;
+    } rows[] = {
+        {{0, 0, 0, 0, 0}, kWindows2000},  // the query failed
+        {{4, 0, 1381, kWork, 0}, kWindows2000},
+        {{5, 1, 2600, kWork, 0}, kWindowsXP},
+        {{5, 2, 3790, kWork, 0}, kWindowsServer2003},  // XP x64 shares the Server 2003 kernel
+        {{5, 2, 3790, kServer, 0}, kWindowsServer2003},
+        {{5, 3, 0, kWork, 0}, kWindows2000},
+        {{6, 0, 6002, kWork, kPro}, kWindowsVista},
+        {{6, 0, 6002, kServer, kStandardServer}, kWindowsServer2008},
+        {{6, 0, 6002, kDomainController, kStandardServer}, kWindowsServer2008},
+        {{6, 1, 7601, kWork, kPro}, kWindows7},
+        {{6, 1, 7601, kServer, kStandardServer}, kWindowsServer2008R2},
+        {{6, 1, 7601, kDomainController, kStandardServer}, kWindowsServer2008R2},
+        {{6, 2, 9200, kWork, kPro}, kWindows8},
+        {{6, 2, 9200, kServer, kStandardServer}, kWindowsServer2012},
+        {{6, 2, 9200, kDomainController, kStandardServer}, kWindowsServer2012},
+        {{6, 3, 9600, kWork, kPro}, kWindows81},
+        {{6, 3, 9600, kServer, kStandardServer}, kWindowsServer2012R2},
+        {{6, 3, 9600, kDomainController, kStandardServer}, kWindowsServer2012R2},
+        {{6, 4, 9841, kWork, kPro}, kWindows2000},
+        {{10, 0, 21999, kWork, kPro}, kWindows10},
+        {{10, 0, 22000, kWork, kPro}, kWindows11},
+        {{10, 0, 26100, kWork, kPro}, kWindows11},
+        {{10, 0, 21999, kServer, kMultiSession}, kWindows10},
+        {{10, 0, 22000, kServer, kMultiSession}, kWindows11},
+        {{10, 0, 14393, kServer, kStandardServer}, kWindowsServer2016},
+        {{10, 0, 10586, kServer, kStandardServer}, kWindowsServer2016},  // a preview
+        {{10, 0, 17762, kServer, kStandardServer}, kWindowsServer2016},
+        {{10, 0, 17763, kServer, kStandardServer}, kWindowsServer2019},
+        {{10, 0, 20347, kDomainController, kStandardServer}, kWindowsServer2019},
+        {{10, 0, 20348, kDomainController, kStandardServer}, kWindowsServer2022},
+        {{10, 0, 22000, kServer, kStandardServer}, kWindowsServer2022},
+        {{10, 0, 26099, kServer, kStandardServer}, kWindowsServer2022},
+        {{10, 0, 26100, kServer, kStandardServer}, kWindowsServer2025},
+        {{10, 0, 30000, kServer, 0}, kWindowsServer2025},
+        {{10, 1, 22000, kWork, kPro}, kWindows2000},
+        {{11, 0, 30000, kWork, kPro}, kWindows2000},
+    };
+    for (const auto& row : rows) {
+        FakeEnvironment env;
+        env.system.version = row.reported;
+        const OsVersionInfo& v = row.reported;
+        EXPECT_EQ(GlobalUtils(env.platform()).GetOSVersion(), row.code)
+            << v.major << "." << v.minor << "." << v.build << " type " << int{v.productType}
+            << " edition " << v.edition;
     }
-    EXPECT_EQ(VersionFor(6, 0, 3), 4);
-    EXPECT_EQ(VersionFor(6, 0, 1), 3);
-    EXPECT_EQ(VersionFor(6, 0, 2), 3);
-    EXPECT_EQ(VersionFor(6, 1, 1), 5);
-    EXPECT_EQ(VersionFor(6, 1, 2), 5);
-    EXPECT_EQ(VersionFor(6, 1, 3), 4);  // Server 2008 R2 is offered the Server 2008 entries
-    EXPECT_EQ(VersionFor(6, 2, 3), 9);
-    EXPECT_EQ(VersionFor(6, 2, 2), 8);
-    EXPECT_EQ(VersionFor(6, 2, 1), 8);
-    EXPECT_EQ(VersionFor(0, 0, 0), 0);  // a failed query leaves the record zero
 }
 
 TEST(Redirection, OnlyForA32BitProgramOn64BitWindowsAndTheSavedStateGoesBack) {

@@ -5,7 +5,9 @@
 TEST_F(EditorTest, ListsEachEntryForThisWindowsOnceInFileOrder) {
     SetCatalogue({Entry("1", "Mine", {kWindows7}), Entry("2", "Other", {kWindowsXP}),
                   Entry("3", "Everyone", {kAll}), Entry("4", "Twice", {kWindows7, kAll}),
-                  Entry("5", "Later", {kWindowsXP, kAll, kWindows7}), Entry("6", "None", {})});
+                  Entry("5", "Later", {kWindowsXP, kAll, kWindows7}), Entry("6", "None", {}),
+                  Entry("7", "Eight", {codes::kWindows8}), Entry("8", "Ten", {codes::kWindows10}),
+                  Entry("9", "Eleven", {codes::kWindows11})});
     Open();
     EXPECT_EQ(List().Texts(), Strings({"Mine", "Everyone", "Twice", "Later"}));
     EXPECT_EQ(Numbers(editor->Settings), Strings({"1", "3", "4", "5"}));
@@ -14,6 +16,10 @@ TEST_F(EditorTest, ListsEachEntryForThisWindowsOnceInFileOrder) {
     services.os = kWindowsXP;
     Menu("mnuClear");
     EXPECT_EQ(List().Texts(), Strings({"Other", "Everyone", "Twice", "Later"}));
+    // Windows 11 is offered its own entries and, as before it had a code, those for Windows 8.
+    services.os = codes::kWindows11;
+    Menu("mnuClear");
+    EXPECT_EQ(List().Texts(), Strings({"Everyone", "Twice", "Later", "Eight", "Eleven"}));
 }
 
 TEST_F(EditorTest, RowsCarryNumberAndTickAndTheFirstRowShowsItsDetails) {

@@ -9,23 +9,40 @@
 namespace win32 {
 namespace {
 
-// kernel32 functions that older Windows lacks are looked up at run time.
+// Functions that older Windows lacks are looked up at run time.
+template <typename Fn>
+Fn SystemFunction(const char* module, const char* name) {
+    HMODULE handle = GetModuleHandleA(module);
+    if (handle == nullptr) return nullptr;
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(handle, name)));
+}
+
 template <typename Fn>
 Fn Kernel32Function(const char* name) {
-    HMODULE kernel32 = GetModuleHandleA("kernel32");
-    if (kernel32 == nullptr) return nullptr;
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(kernel32, name)));
+    return SystemFunction<Fn>("kernel32", name);
 }
 
 }  // namespace
 
 OsVersionInfo Win32SystemInfo::QueryVersion() {
-    OSVERSIONINFOEXA info{};
-    info.dwOSVersionInfoSize = sizeof(info);  // 156 bytes
-    // The manifest declares no Windows newer than 8, so Windows 8.1 and later report 6.2 here and
-    // are treated as Windows 8 or Server 2012: the newest versions the catalogue can name.
-    if (!GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&info))) return {};
-    return {info.dwMajorVersion, info.dwMinorVersion, info.wProductType};
+    // GetVersionEx would report what the manifest declares support for, not the machine.
+    using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOEXW*);
+    const auto rtlGetVersion = SystemFunction<RtlGetVersionFn>("ntdll", "RtlGetVersion");
+    OSVERSIONINFOEXW info{};
+    info.dwOSVersionInfoSize = sizeof(info);
+    if (rtlGetVersion == nullptr || rtlGetVersion(&info) != 0) return {};
+    OsVersionInfo version{info.dwMajorVersion, info.dwMinorVersion, info.dwBuildNumber,
+                          info.wProductType, 0};
+    // Windows Vista and later name the edition; earlier Windows has no GetProductInfo.
+    using GetProductInfoFn = BOOL(WINAPI*)(DWORD, DWORD, DWORD, DWORD, PDWORD);
+    const auto getProductInfo = Kernel32Function<GetProductInfoFn>("GetProductInfo");
+    DWORD edition = 0;
+    if (getProductInfo != nullptr &&
+        getProductInfo(info.dwMajorVersion, info.dwMinorVersion, info.wServicePackMajor,
+                       info.wServicePackMinor, &edition)) {
+        version.edition = edition;
+    }
+    return version;
 }
 
 bool Win32SystemInfo::IsWow64Process() {

@@ -1,5 +1,5 @@
 #pragma once
-// kernel32 and the user's locale behind SystemInfo, Clock and FileSystem.
+// kernel32, ntdll and the user's locale behind SystemInfo, Clock and FileSystem.
 
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
