@@ -32,8 +32,9 @@ TEST(Win32Environment, VersionAndBitnessOfThisProcess) {
     GlobalUtils utils(env.platform());
     const OsVersionInfo version = env.system.QueryVersion();
     EXPECT_GE(version.major, 5u);
+    EXPECT_GT(version.build, 0u);
     EXPECT_TRUE(version.productType >= 1 && version.productType <= 3);
-    // Without a manifest that claims newer Windows, the answer is one of the known versions.
+    if (version.major >= 6) EXPECT_NE(version.edition, 0u);  // GetProductInfo answered
     const int32_t code = utils.GetOSVersion();
     EXPECT_TRUE(code != 6 && code != 7) << code;
     // A 64-bit program is no WOW64 process, so redirection is left alone.
