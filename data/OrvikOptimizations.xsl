@@ -6,6 +6,10 @@
   Reads the file the way the program does: any element name at the item and entry levels, the
   last element of a field counts, every OSVersion element adds versions, Enabled is TRUE in any
   letter case, the description is split at its first "Justification:".
+
+  By Windows version lists, for every version a machine can be identified as, the entries the
+  editor offers there; each version's link narrows the tables to those entries through the CSS
+  :target rule, so the page needs no script.
 -->
 <xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
 
@@ -15,6 +19,25 @@
   <xsl:variable name="upper" select="'ABCDEFGHIJKLMNOPQRSTUVWXYZ'"/>
   <xsl:variable name="marker" select="'Justification:'"/>
   <xsl:variable name="known" select="'|STORAGE|USER EXPERIENCE|CPU AND MEMORY|'"/>
+  <!-- Every version name the program knows, in the order the report lists them, as
+       ";IDENTIFIER:FORMER:anchor:Display name". FORMER is the version such a machine was taken
+       for before it had a name of its own: the editor still offers it those entries. No anchor:
+       no machine is identified as that version. -->
+  <xsl:variable name="versionTable" select="concat(
+      ';WINDOWS11:WINDOWS8:windows-11:Windows 11;WINDOWS10:WINDOWS8:windows-10:Windows 10',
+      ';WINDOWS8.1:WINDOWS8:windows-8-1:Windows 8.1;WINDOWS8::windows-8:Windows 8',
+      ';WINDOWS7::windows-7:Windows 7;WINDOWSVISTA::windows-vista:Windows Vista',
+      ';WINDOWSXP::windows-xp:Windows XP;WINDOWS2000::windows-2000:Windows 2000',
+      ';WINDOWSSERVER2025:WINDOWSSERVER2012:windows-server-2025:Windows Server 2025',
+      ';WINDOWSSERVER2022:WINDOWSSERVER2012:windows-server-2022:Windows Server 2022',
+      ';WINDOWSSERVER2019:WINDOWSSERVER2012:windows-server-2019:Windows Server 2019',
+      ';WINDOWSSERVER2016:WINDOWSSERVER2012:windows-server-2016:Windows Server 2016',
+      ';WINDOWSSERVER2012R2:WINDOWSSERVER2012:windows-server-2012-r2:Windows Server 2012 R2',
+      ';WINDOWSSERVER2012::windows-server-2012:Windows Server 2012',
+      ';WINDOWSSERVER2008R2:WINDOWSSERVER2008:windows-server-2008-r2:Windows Server 2008 R2',
+      ';WINDOWSSERVER2008::windows-server-2008:Windows Server 2008',
+      ';WINDOWSSERVER2003::windows-server-2003:Windows Server 2003',
+      ';WINDOWSSERVER2003R2:::Windows Server 2003 R2;ALL:::All versions;')"/>
 
   <xsl:variable name="items" select="/Optimizations/*"/>
   <xsl:variable name="enabledItems"
@@ -124,6 +147,22 @@
           .none { color: #8c959f; font-style: italic; }
           .mode { color: #57606a; font-size: 12px; }
           .footer { color: #8c959f; font-size: 12px; padding: 0 40px 24px; }
+          div.by-version { margin: 0 0 24px; }
+          div.by-version h2 { font-size: 19px; font-weight: 600; margin: 0 0 4px; }
+          div.by-version p { margin: 0 0 10px; color: #57606a; }
+          div.by-version .card { display: inline-block; vertical-align: top; width: 330px;
+            margin: 0 16px 0 0; }
+          div.by-version a { color: rgb(0, 133, 195); text-decoration: none; }
+          div.filter {
+            display: none; margin: 0 0 18px; padding: 10px 14px; border-radius: 6px;
+            background: #e8f3f9; border: 1px solid rgb(0, 133, 195);
+          }
+          div.filter:target { display: block; }
+          div.filter:target ~ div.category h2 .n { display: none; }
+          /* A version's link narrows the tables to the entries offered on it. */
+          <xsl:call-template name="each-version">
+            <xsl:with-param name="what" select="'css'"/>
+          </xsl:call-template>
           @media print {
             @page { size: A4 landscape; margin: 12mm; }
             body { background: #fff; font-size: 9pt; }
@@ -159,6 +198,9 @@
         </div>
         <div class="main">
           <xsl:call-template name="summary"/>
+          <xsl:if test="count($items) &gt; 0">
+            <xsl:call-template name="by-version"/>
+          </xsl:if>
           <xsl:choose>
             <xsl:when test="count($items) = 0">
               <p class="none" id="empty">The catalogue holds no optimizations.</p>
@@ -181,6 +223,9 @@
                   <a href="#other">Other (<xsl:value-of select="count($otherItems)"/>)</a>
                 </xsl:if>
               </div>
+              <xsl:call-template name="each-version">
+                <xsl:with-param name="what" select="'filter'"/>
+              </xsl:call-template>
               <xsl:call-template name="category-section">
                 <xsl:with-param name="title" select="'Storage'"/>
                 <xsl:with-param name="id" select="'storage'"/>
@@ -320,7 +365,17 @@
     <xsl:param name="id"/>
     <xsl:param name="entries"/>
     <xsl:if test="$entries">
-      <div class="category" id="{$id}">
+      <xsl:variable name="offered">
+        <xsl:for-each select="$entries"><xsl:call-template name="offered-classes"/></xsl:for-each>
+      </xsl:variable>
+      <div id="{$id}">
+        <xsl:attribute name="class">
+          <xsl:text>category</xsl:text>
+          <xsl:call-template name="each-version">
+            <xsl:with-param name="what" select="'any'"/>
+            <xsl:with-param name="read" select="concat($offered, ' ')"/>
+          </xsl:call-template>
+        </xsl:attribute>
         <h2><xsl:value-of select="$title"/><xsl:text> </xsl:text>
           <span class="n">(<xsl:value-of select="count($entries)"/>)</span></h2>
         <table class="entries">
@@ -355,6 +410,7 @@
           <xsl:when test="$enabled">enabled</xsl:when>
           <xsl:otherwise>disabled</xsl:otherwise>
         </xsl:choose>
+        <xsl:call-template name="offered-classes"/>
       </xsl:attribute>
       <td class="no"><xsl:value-of select="normalize-space(Number[last()])"/></td>
       <td>
@@ -517,16 +573,11 @@
       </xsl:variable>
       <xsl:variable name="id" select="translate($first, $lower, $upper)"/>
       <xsl:choose>
-        <xsl:when test="$id = 'WINDOWS2000'"><li>Windows 2000</li></xsl:when>
-        <xsl:when test="$id = 'WINDOWSXP'"><li>Windows XP</li></xsl:when>
-        <xsl:when test="$id = 'WINDOWSSERVER2003'"><li>Windows Server 2003</li></xsl:when>
-        <xsl:when test="$id = 'WINDOWSVISTA'"><li>Windows Vista</li></xsl:when>
-        <xsl:when test="$id = 'WINDOWSSERVER2008'"><li>Windows Server 2008</li></xsl:when>
-        <xsl:when test="$id = 'WINDOWS7'"><li>Windows 7</li></xsl:when>
-        <xsl:when test="$id = 'WINDOWSSERVER2003R2'"><li>Windows Server 2003 R2</li></xsl:when>
-        <xsl:when test="$id = 'ALL'"><li>All versions</li></xsl:when>
-        <xsl:when test="$id = 'WINDOWS8'"><li>Windows 8</li></xsl:when>
-        <xsl:when test="$id = 'WINDOWSSERVER2012'"><li>Windows Server 2012</li></xsl:when>
+        <xsl:when test="not(contains($id, ':')) and
+            contains($versionTable, concat(';', $id, ':'))">
+          <li><xsl:value-of select="substring-after(substring-after(substring-before(
+              substring-after($versionTable, concat(';', $id, ':')), ';'), ':'), ':')"/></li>
+        </xsl:when>
         <xsl:otherwise>
           <li class="unknown" title="Not a version name the program knows">
             <xsl:value-of select="$first"/></li>
@@ -534,6 +585,159 @@
       </xsl:choose>
       <xsl:call-template name="versions">
         <xsl:with-param name="list" select="substring-after($list, ' ')"/>
+      </xsl:call-template>
+    </xsl:if>
+  </xsl:template>
+
+  <!-- The versions the context entry names, as the program reads them: identifiers between
+       blanks, letter case ignored, a name it does not know read as Windows 2000. -->
+  <xsl:template name="read-versions">
+    <xsl:text> </xsl:text>
+    <xsl:for-each select="OSVersion">
+      <xsl:call-template name="read-names">
+        <xsl:with-param name="list" select="normalize-space(.)"/>
+      </xsl:call-template>
+    </xsl:for-each>
+  </xsl:template>
+
+  <xsl:template name="read-names">
+    <xsl:param name="list"/>
+    <xsl:if test="$list != ''">
+      <xsl:variable name="id"
+          select="translate(substring-before(concat($list, ' '), ' '), $lower, $upper)"/>
+      <xsl:choose>
+        <xsl:when test="not(contains($id, ':')) and
+            contains($versionTable, concat(';', $id, ':'))">
+          <xsl:value-of select="$id"/>
+        </xsl:when>
+        <xsl:otherwise>WINDOWS2000</xsl:otherwise>
+      </xsl:choose>
+      <xsl:text> </xsl:text>
+      <xsl:call-template name="read-names">
+        <xsl:with-param name="list" select="substring-after($list, ' ')"/>
+      </xsl:call-template>
+    </xsl:if>
+  </xsl:template>
+
+  <!-- " for-ANCHOR" for each version the editor offers the context entry on: the entry names
+       that version, All, or the version such a machine was taken for before. -->
+  <xsl:template name="offered-classes">
+    <xsl:variable name="read"><xsl:call-template name="read-versions"/></xsl:variable>
+    <xsl:call-template name="each-version">
+      <xsl:with-param name="what" select="'offered'"/>
+      <xsl:with-param name="read" select="string($read)"/>
+    </xsl:call-template>
+  </xsl:template>
+
+  <!-- The entries offered on each version, counted, with links that narrow the tables. -->
+  <xsl:template name="by-version">
+    <div class="by-version" id="by-version">
+      <h2>By Windows version</h2>
+      <p>What the editor lists on each version: the entries that name it, those for all
+        versions, and those for the version it was taken for before it had a name of its own
+        (Windows 8 for 8.1, 10 and 11; Server 2012 for Server 2012 R2 to 2025; Server 2008 for
+        Server 2008 R2). Choose a version to see only its entries.</p>
+      <div class="card">
+        <table>
+          <xsl:call-template name="each-version">
+            <xsl:with-param name="what" select="'index'"/>
+            <xsl:with-param name="group" select="'client'"/>
+          </xsl:call-template>
+        </table>
+      </div>
+      <div class="card">
+        <table>
+          <xsl:call-template name="each-version">
+            <xsl:with-param name="what" select="'index'"/>
+            <xsl:with-param name="group" select="'server'"/>
+          </xsl:call-template>
+        </table>
+      </div>
+    </div>
+  </xsl:template>
+
+  <!-- Walks the version table and does one thing for each version a machine can be identified
+       as: what is "offered" (the classes for the version names in read), "any" (the classes
+       that read holds), "index" (a count row of the group), "filter" (the note shown while the
+       tables are narrowed) or "css" (the rule that narrows them). -->
+  <xsl:template name="each-version">
+    <xsl:param name="table" select="substring-after($versionTable, ';')"/>
+    <xsl:param name="what"/>
+    <xsl:param name="read"/>
+    <xsl:param name="group"/>
+    <xsl:if test="$table != ''">
+      <xsl:variable name="row" select="substring-before($table, ';')"/>
+      <xsl:variable name="id" select="substring-before($row, ':')"/>
+      <xsl:variable name="former" select="substring-before(substring-after($row, ':'), ':')"/>
+      <xsl:variable name="anchor"
+          select="substring-before(substring-after(substring-after($row, ':'), ':'), ':')"/>
+      <xsl:variable name="name"
+          select="substring-after(substring-after(substring-after($row, ':'), ':'), ':')"/>
+      <xsl:if test="$anchor != ''">
+        <xsl:choose>
+          <xsl:when test="$what = 'offered'">
+            <xsl:if test="contains($read, concat(' ', $id, ' ')) or contains($read, ' ALL ')
+                or ($former != '' and contains($read, concat(' ', $former, ' ')))">
+              <xsl:value-of select="concat(' for-', $anchor)"/>
+            </xsl:if>
+          </xsl:when>
+          <xsl:when test="$what = 'any'">
+            <xsl:if test="contains($read, concat(' for-', $anchor, ' '))">
+              <xsl:value-of select="concat(' for-', $anchor)"/>
+            </xsl:if>
+          </xsl:when>
+          <xsl:when test="$what = 'index' and
+              ($group = 'server') = starts-with($id, 'WINDOWSSERVER')">
+            <xsl:variable name="marks">
+              <xsl:for-each select="$items">
+                <xsl:variable name="classes">
+                  <xsl:call-template name="offered-classes"/>
+                </xsl:variable>
+                <xsl:if test="contains(concat($classes, ' '), concat(' for-', $anchor, ' '))">
+                  <xsl:choose>
+                    <xsl:when test="translate(normalize-space(Enabled[last()]), $lower,
+                        $upper) = 'TRUE'">e</xsl:when>
+                    <xsl:otherwise>d</xsl:otherwise>
+                  </xsl:choose>
+                </xsl:if>
+              </xsl:for-each>
+            </xsl:variable>
+            <tr id="version-{$anchor}">
+              <td><a href="#only-{$anchor}"><xsl:value-of select="$name"/></a></td>
+              <td class="count"><xsl:value-of select="string-length($marks)"/></td>
+              <td class="part">
+                <xsl:value-of select="string-length(translate($marks, 'd', ''))"/>
+                <xsl:text> enabled</xsl:text>
+              </td>
+            </tr>
+          </xsl:when>
+          <xsl:when test="$what = 'filter'">
+            <div class="filter" id="only-{$anchor}">
+              <xsl:text>Only the optimizations offered on </xsl:text>
+              <b><xsl:value-of select="$name"/></b>
+              <xsl:if test="$former != ''">
+                <xsl:text>, those for </xsl:text>
+                <xsl:value-of select="substring-after(substring-after(substring-before(
+                    substring-after($versionTable, concat(';', $former, ':')), ';'), ':'),
+                    ':')"/>
+                <xsl:text> included</xsl:text>
+              </xsl:if>
+              <xsl:text>. </xsl:text>
+              <a href="#by-version">Show all</a>
+            </div>
+          </xsl:when>
+          <xsl:when test="$what = 'css'">
+            <xsl:value-of select="concat('#only-', $anchor, ':target ~ div.category:not(.for-',
+                $anchor, '), #only-', $anchor, ':target ~ div.category tr.entry:not(.for-',
+                $anchor, ') { display: none; }&#10;          ')"/>
+          </xsl:when>
+        </xsl:choose>
+      </xsl:if>
+      <xsl:call-template name="each-version">
+        <xsl:with-param name="table" select="substring-after($table, ';')"/>
+        <xsl:with-param name="what" select="$what"/>
+        <xsl:with-param name="read" select="$read"/>
+        <xsl:with-param name="group" select="$group"/>
       </xsl:call-template>
     </xsl:if>
   </xsl:template>

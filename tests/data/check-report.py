@@ -18,7 +18,21 @@ VERSIONS = {"WINDOWS2000": "Windows 2000", "WINDOWSXP": "Windows XP",
             "WINDOWSSERVER2003": "Windows Server 2003", "WINDOWSVISTA": "Windows Vista",
             "WINDOWSSERVER2008": "Windows Server 2008", "WINDOWS7": "Windows 7",
             "WINDOWSSERVER2003R2": "Windows Server 2003 R2", "ALL": "All versions",
-            "WINDOWS8": "Windows 8", "WINDOWSSERVER2012": "Windows Server 2012"}
+            "WINDOWS8": "Windows 8", "WINDOWSSERVER2012": "Windows Server 2012",
+            "WINDOWSSERVER2008R2": "Windows Server 2008 R2", "WINDOWS8.1": "Windows 8.1",
+            "WINDOWSSERVER2012R2": "Windows Server 2012 R2", "WINDOWS10": "Windows 10",
+            "WINDOWSSERVER2016": "Windows Server 2016", "WINDOWSSERVER2019": "Windows Server 2019",
+            "WINDOWSSERVER2022": "Windows Server 2022", "WINDOWS11": "Windows 11",
+            "WINDOWSSERVER2025": "Windows Server 2025"}
+# The version a machine was taken for before it had a name of its own; the editor offers it
+# those entries as well. Server 2003 R2 and All are never a machine's version.
+FORMER = {"WINDOWS8.1": "WINDOWS8", "WINDOWS10": "WINDOWS8", "WINDOWS11": "WINDOWS8",
+          "WINDOWSSERVER2008R2": "WINDOWSSERVER2008"}
+FORMER.update({"WINDOWSSERVER" + v: "WINDOWSSERVER2012"
+               for v in ("2012R2", "2016", "2019", "2022", "2025")})
+MACHINES = [v for v in VERSIONS if v not in ("ALL", "WINDOWSSERVER2003R2")]
+# The page names a version "windows-server-2012-r2" in its ids and classes.
+ANCHORS = {VERSIONS[v].lower().replace(" ", "-").replace(".", "-"): v for v in MACHINES}
 VOID = {"area", "base", "br", "col", "embed", "hr", "img", "input", "link", "meta", "source",
         "track", "wbr"}
 
@@ -93,10 +107,12 @@ def expected_entries(path):
             desc, why = description.split(MARKER, 1)
         else:
             desc, why = description, ""
-        versions = []
+        versions, codes = [], set()
         for os_version in (c for c in item if c.tag == "OSVersion"):
             for name in value(os_version).split():
                 versions.append(VERSIONS.get(name.upper(), name))
+                # The program reads a name it does not know as Windows 2000.
+                codes.add(name.upper() if name.upper() in VERSIONS else "WINDOWS2000")
         category = squash(last(item, "Category")).upper()
         impact = squash(last(item, "Impact"))
         actions = sum(len(list(lst)) for lst in item
@@ -113,6 +129,7 @@ def expected_entries(path):
             "justification": squash(why),
             "versions": versions,
             "actions": actions,
+            "offered": {v for v in MACHINES if {v, "ALL", FORMER.get(v)} & codes},
         })
     return entries
 
@@ -136,6 +153,7 @@ def page_rows(page):
                 "justification": squash(just.text()) if just is not None else "",
                 "versions": [squash(li.text()) for li in cells[4].all("li")],
                 "actions": len(list(cells[2].all("li"))),
+                "offered": {ANCHORS.get(c[4:], c) for c in tr.classes() if c.startswith("for-")},
             })
     return rows
 
@@ -166,7 +184,9 @@ def main(catalogue, page_file):
             ("category-cpu-and-memory", [e for e in entries if e["section"] == "cpu-and-memory"]),
             ("impact-low", [e for e in entries if e["impact"].upper() == "LOW"]),
             ("impact-medium", [e for e in entries if e["impact"].upper() == "MEDIUM"]),
-            ("impact-high", [e for e in entries if e["impact"].upper() == "HIGH"])):
+            ("impact-high", [e for e in entries if e["impact"].upper() == "HIGH"])) + tuple(
+            ("version-" + a, [e for e in entries if v in e["offered"]])
+            for a, v in ANCHORS.items() if entries):
         node = page.by_id(ident)
         want = "%d, %d enabled" % (len(members), sum(e["enabled"] for e in members))
         shown = node and "%s, %s" % (squash(node.first("td", "count").text()),
@@ -180,7 +200,7 @@ def main(catalogue, page_file):
     for want, row in zip(want_rows, rows):
         label = "entry %s (%s)" % (want["number"], want["name"])
         for field in ("number", "name", "section", "enabled", "impact", "impact_class",
-                      "description", "justification", "versions", "actions"):
+                      "description", "justification", "versions", "actions", "offered"):
             expect(row[field] == want[field],
                    "%s: %s is %r, expected %r" % (label, field, row[field], want[field]))
         expect(row["state"] == ("Enabled" if want["enabled"] else "Disabled"),
