@@ -20,28 +20,38 @@
   <xsl:variable name="marker" select="'Justification:'"/>
   <xsl:variable name="known" select="'|STORAGE|USER EXPERIENCE|CPU AND MEMORY|'"/>
   <!-- Every version name the program knows, in the order the report lists them, as
-       ";IDENTIFIER:FORMER:anchor:Display name". FORMER is the version such a machine was taken
-       for before it had a name of its own: the editor still offers it those entries. No anchor:
-       no machine is identified as that version. -->
+       ";IDENTIFIER:letter:offered on:anchor:Display name". A letter stands for a version a
+       machine can be identified as; "offered on" holds the letters of the machines whose
+       editor offers an entry that names this version: the version itself and those that were
+       taken for it before they had a name of their own. -->
   <xsl:variable name="versionTable" select="concat(
-      ';WINDOWS11:WINDOWS8:windows-11:Windows 11;WINDOWS10:WINDOWS8:windows-10:Windows 10',
-      ';WINDOWS8.1:WINDOWS8:windows-8-1:Windows 8.1;WINDOWS8::windows-8:Windows 8',
-      ';WINDOWS7::windows-7:Windows 7;WINDOWSVISTA::windows-vista:Windows Vista',
-      ';WINDOWSXP::windows-xp:Windows XP;WINDOWS2000::windows-2000:Windows 2000',
-      ';WINDOWSSERVER2025:WINDOWSSERVER2012:windows-server-2025:Windows Server 2025',
-      ';WINDOWSSERVER2022:WINDOWSSERVER2012:windows-server-2022:Windows Server 2022',
-      ';WINDOWSSERVER2019:WINDOWSSERVER2012:windows-server-2019:Windows Server 2019',
-      ';WINDOWSSERVER2016:WINDOWSSERVER2012:windows-server-2016:Windows Server 2016',
-      ';WINDOWSSERVER2012R2:WINDOWSSERVER2012:windows-server-2012-r2:Windows Server 2012 R2',
-      ';WINDOWSSERVER2012::windows-server-2012:Windows Server 2012',
-      ';WINDOWSSERVER2008R2:WINDOWSSERVER2008:windows-server-2008-r2:Windows Server 2008 R2',
-      ';WINDOWSSERVER2008::windows-server-2008:Windows Server 2008',
-      ';WINDOWSSERVER2003::windows-server-2003:Windows Server 2003',
-      ';WINDOWSSERVER2003R2:::Windows Server 2003 R2;ALL:::All versions;')"/>
+      ';WINDOWS11:a:a:windows-11:Windows 11;WINDOWS10:b:b:windows-10:Windows 10',
+      ';WINDOWS8.1:c:c:windows-8-1:Windows 8.1;WINDOWS8:d:abcd:windows-8:Windows 8',
+      ';WINDOWS7:e:e:windows-7:Windows 7;WINDOWSVISTA:f:f:windows-vista:Windows Vista',
+      ';WINDOWSXP:g:g:windows-xp:Windows XP;WINDOWS2000:h:h:windows-2000:Windows 2000',
+      ';WINDOWSSERVER2025:i:i:windows-server-2025:Windows Server 2025',
+      ';WINDOWSSERVER2022:j:j:windows-server-2022:Windows Server 2022',
+      ';WINDOWSSERVER2019:k:k:windows-server-2019:Windows Server 2019',
+      ';WINDOWSSERVER2016:l:l:windows-server-2016:Windows Server 2016',
+      ';WINDOWSSERVER2012R2:m:m:windows-server-2012-r2:Windows Server 2012 R2',
+      ';WINDOWSSERVER2012:n:ijklmn:windows-server-2012:Windows Server 2012',
+      ';WINDOWSSERVER2008R2:o:o:windows-server-2008-r2:Windows Server 2008 R2',
+      ';WINDOWSSERVER2008:p:op:windows-server-2008:Windows Server 2008',
+      ';WINDOWSSERVER2003:q:q:windows-server-2003:Windows Server 2003',
+      ';WINDOWSSERVER2003R2::::Windows Server 2003 R2',
+      ';ALL::abcdefghijklmnopq::All versions;')"/>
+  <xsl:variable name="machines" select="'abcdefghijklmnopq'"/>
 
   <xsl:variable name="items" select="/Optimizations/*"/>
   <xsl:variable name="enabledItems"
       select="$items[translate(normalize-space(Enabled[last()]), $lower, $upper) = 'TRUE']"/>
+  <!-- One letter per entry and machine it is offered on, for the index to count. -->
+  <xsl:variable name="offeredLetters">
+    <xsl:for-each select="$items"><xsl:call-template name="offered-on"/></xsl:for-each>
+  </xsl:variable>
+  <xsl:variable name="enabledLetters">
+    <xsl:for-each select="$enabledItems"><xsl:call-template name="offered-on"/></xsl:for-each>
+  </xsl:variable>
   <!-- Entries whose category is none of the three the editor selects by. -->
   <xsl:variable name="otherItems"
       select="$items[not(contains($known, concat('|',
@@ -150,9 +160,10 @@
           div.by-version { margin: 0 0 24px; }
           div.by-version h2 { font-size: 19px; font-weight: 600; margin: 0 0 4px; }
           div.by-version p { margin: 0 0 10px; color: #57606a; }
-          div.by-version .card { display: inline-block; vertical-align: top; width: 330px;
+          div.by-version .card { display: inline-block; vertical-align: top; width: 360px;
             margin: 0 16px 0 0; }
-          div.by-version a { color: rgb(0, 133, 195); text-decoration: none; }
+          div.by-version a, div.filter a { color: rgb(0, 133, 195); text-decoration: none; }
+          div.by-version td a { white-space: nowrap; }
           div.filter {
             display: none; margin: 0 0 18px; padding: 10px 14px; border-radius: 6px;
             background: #e8f3f9; border: 1px solid rgb(0, 133, 195);
@@ -365,17 +376,11 @@
     <xsl:param name="id"/>
     <xsl:param name="entries"/>
     <xsl:if test="$entries">
-      <xsl:variable name="offered">
-        <xsl:for-each select="$entries"><xsl:call-template name="offered-classes"/></xsl:for-each>
+      <xsl:variable name="letters">
+        <xsl:for-each select="$entries"><xsl:call-template name="offered-on"/></xsl:for-each>
       </xsl:variable>
-      <div id="{$id}">
-        <xsl:attribute name="class">
-          <xsl:text>category</xsl:text>
-          <xsl:call-template name="each-version">
-            <xsl:with-param name="what" select="'any'"/>
-            <xsl:with-param name="read" select="concat($offered, ' ')"/>
-          </xsl:call-template>
-        </xsl:attribute>
+      <div class="category" id="{$id}"
+          data-offered="{translate($machines, translate($machines, $letters, ''), '')}">
         <h2><xsl:value-of select="$title"/><xsl:text> </xsl:text>
           <span class="n">(<xsl:value-of select="count($entries)"/>)</span></h2>
         <table class="entries">
@@ -410,8 +415,8 @@
           <xsl:when test="$enabled">enabled</xsl:when>
           <xsl:otherwise>disabled</xsl:otherwise>
         </xsl:choose>
-        <xsl:call-template name="offered-classes"/>
       </xsl:attribute>
+      <xsl:attribute name="data-offered"><xsl:call-template name="offered-on"/></xsl:attribute>
       <td class="no"><xsl:value-of select="normalize-space(Number[last()])"/></td>
       <td>
         <span class="name"><xsl:value-of select="normalize-space(Name[last()])"/></span>
@@ -575,8 +580,9 @@
       <xsl:choose>
         <xsl:when test="not(contains($id, ':')) and
             contains($versionTable, concat(';', $id, ':'))">
-          <li><xsl:value-of select="substring-after(substring-after(substring-before(
-              substring-after($versionTable, concat(';', $id, ':')), ';'), ':'), ':')"/></li>
+          <li><xsl:value-of select="substring-after(substring-after(substring-after(
+              substring-before(substring-after($versionTable, concat(';', $id, ':')), ';'),
+              ':'), ':'), ':')"/></li>
         </xsl:when>
         <xsl:otherwise>
           <li class="unknown" title="Not a version name the program knows">
@@ -589,44 +595,40 @@
     </xsl:if>
   </xsl:template>
 
-  <!-- The versions the context entry names, as the program reads them: identifiers between
-       blanks, letter case ignored, a name it does not know read as Windows 2000. -->
-  <xsl:template name="read-versions">
-    <xsl:text> </xsl:text>
-    <xsl:for-each select="OSVersion">
-      <xsl:call-template name="read-names">
-        <xsl:with-param name="list" select="normalize-space(.)"/>
-      </xsl:call-template>
-    </xsl:for-each>
+  <!-- The letters of the machines whose editor offers the context entry, each once: the
+       version names read as the program reads them (letter case ignored, a name it does not
+       know read as Windows 2000), each adding the machines it is offered on. -->
+  <xsl:template name="offered-on">
+    <xsl:variable name="letters">
+      <xsl:for-each select="OSVersion">
+        <xsl:call-template name="offered-on-names">
+          <xsl:with-param name="list" select="normalize-space(.)"/>
+        </xsl:call-template>
+      </xsl:for-each>
+    </xsl:variable>
+    <xsl:value-of select="translate($machines, translate($machines, $letters, ''), '')"/>
   </xsl:template>
 
-  <xsl:template name="read-names">
+  <xsl:template name="offered-on-names">
     <xsl:param name="list"/>
     <xsl:if test="$list != ''">
-      <xsl:variable name="id"
+      <xsl:variable name="name"
           select="translate(substring-before(concat($list, ' '), ' '), $lower, $upper)"/>
-      <xsl:choose>
-        <xsl:when test="not(contains($id, ':')) and
-            contains($versionTable, concat(';', $id, ':'))">
-          <xsl:value-of select="$id"/>
-        </xsl:when>
-        <xsl:otherwise>WINDOWS2000</xsl:otherwise>
-      </xsl:choose>
-      <xsl:text> </xsl:text>
-      <xsl:call-template name="read-names">
+      <xsl:variable name="id">
+        <xsl:choose>
+          <xsl:when test="not(contains($name, ':')) and
+              contains($versionTable, concat(';', $name, ':'))">
+            <xsl:value-of select="$name"/>
+          </xsl:when>
+          <xsl:otherwise>WINDOWS2000</xsl:otherwise>
+        </xsl:choose>
+      </xsl:variable>
+      <xsl:value-of select="substring-before(substring-after(substring-after($versionTable,
+          concat(';', $id, ':')), ':'), ':')"/>
+      <xsl:call-template name="offered-on-names">
         <xsl:with-param name="list" select="substring-after($list, ' ')"/>
       </xsl:call-template>
     </xsl:if>
-  </xsl:template>
-
-  <!-- " for-ANCHOR" for each version the editor offers the context entry on: the entry names
-       that version, All, or the version such a machine was taken for before. -->
-  <xsl:template name="offered-classes">
-    <xsl:variable name="read"><xsl:call-template name="read-versions"/></xsl:variable>
-    <xsl:call-template name="each-version">
-      <xsl:with-param name="what" select="'offered'"/>
-      <xsl:with-param name="read" select="string($read)"/>
-    </xsl:call-template>
   </xsl:template>
 
   <!-- The entries offered on each version, counted, with links that narrow the tables. -->
@@ -656,57 +658,32 @@
     </div>
   </xsl:template>
 
-  <!-- Walks the version table and does one thing for each version a machine can be identified
-       as: what is "offered" (the classes for the version names in read), "any" (the classes
-       that read holds), "index" (a count row of the group), "filter" (the note shown while the
-       tables are narrowed) or "css" (the rule that narrows them). -->
+  <!-- Walks the version table and, for each version a machine can be identified as, writes
+       what asks for: "index" (its count row, when it is of the group), "filter" (the note shown
+       while the tables are narrowed to it) or "css" (the rule that narrows them). -->
   <xsl:template name="each-version">
     <xsl:param name="table" select="substring-after($versionTable, ';')"/>
     <xsl:param name="what"/>
-    <xsl:param name="read"/>
     <xsl:param name="group"/>
     <xsl:if test="$table != ''">
       <xsl:variable name="row" select="substring-before($table, ';')"/>
       <xsl:variable name="id" select="substring-before($row, ':')"/>
-      <xsl:variable name="former" select="substring-before(substring-after($row, ':'), ':')"/>
-      <xsl:variable name="anchor"
-          select="substring-before(substring-after(substring-after($row, ':'), ':'), ':')"/>
-      <xsl:variable name="name"
-          select="substring-after(substring-after(substring-after($row, ':'), ':'), ':')"/>
-      <xsl:if test="$anchor != ''">
+      <xsl:variable name="letter" select="substring-before(substring-after($row, ':'), ':')"/>
+      <xsl:variable name="anchor" select="substring-before(substring-after(substring-after(
+          substring-after($row, ':'), ':'), ':'), ':')"/>
+      <xsl:variable name="name" select="substring-after(substring-after(substring-after(
+          substring-after($row, ':'), ':'), ':'), ':')"/>
+      <xsl:if test="$letter != ''">
         <xsl:choose>
-          <xsl:when test="$what = 'offered'">
-            <xsl:if test="contains($read, concat(' ', $id, ' ')) or contains($read, ' ALL ')
-                or ($former != '' and contains($read, concat(' ', $former, ' ')))">
-              <xsl:value-of select="concat(' for-', $anchor)"/>
-            </xsl:if>
-          </xsl:when>
-          <xsl:when test="$what = 'any'">
-            <xsl:if test="contains($read, concat(' for-', $anchor, ' '))">
-              <xsl:value-of select="concat(' for-', $anchor)"/>
-            </xsl:if>
-          </xsl:when>
           <xsl:when test="$what = 'index' and
               ($group = 'server') = starts-with($id, 'WINDOWSSERVER')">
-            <xsl:variable name="marks">
-              <xsl:for-each select="$items">
-                <xsl:variable name="classes">
-                  <xsl:call-template name="offered-classes"/>
-                </xsl:variable>
-                <xsl:if test="contains(concat($classes, ' '), concat(' for-', $anchor, ' '))">
-                  <xsl:choose>
-                    <xsl:when test="translate(normalize-space(Enabled[last()]), $lower,
-                        $upper) = 'TRUE'">e</xsl:when>
-                    <xsl:otherwise>d</xsl:otherwise>
-                  </xsl:choose>
-                </xsl:if>
-              </xsl:for-each>
-            </xsl:variable>
-            <tr id="version-{$anchor}">
+            <tr id="version-{$anchor}" data-letter="{$letter}">
               <td><a href="#only-{$anchor}"><xsl:value-of select="$name"/></a></td>
-              <td class="count"><xsl:value-of select="string-length($marks)"/></td>
+              <td class="count"><xsl:value-of select="string-length($offeredLetters) -
+                  string-length(translate($offeredLetters, $letter, ''))"/></td>
               <td class="part">
-                <xsl:value-of select="string-length(translate($marks, 'd', ''))"/>
+                <xsl:value-of select="string-length($enabledLetters) -
+                    string-length(translate($enabledLetters, $letter, ''))"/>
                 <xsl:text> enabled</xsl:text>
               </td>
             </tr>
@@ -715,28 +692,21 @@
             <div class="filter" id="only-{$anchor}">
               <xsl:text>Only the optimizations offered on </xsl:text>
               <b><xsl:value-of select="$name"/></b>
-              <xsl:if test="$former != ''">
-                <xsl:text>, those for </xsl:text>
-                <xsl:value-of select="substring-after(substring-after(substring-before(
-                    substring-after($versionTable, concat(';', $former, ':')), ';'), ':'),
-                    ':')"/>
-                <xsl:text> included</xsl:text>
-              </xsl:if>
               <xsl:text>. </xsl:text>
               <a href="#by-version">Show all</a>
             </div>
           </xsl:when>
           <xsl:when test="$what = 'css'">
-            <xsl:value-of select="concat('#only-', $anchor, ':target ~ div.category:not(.for-',
-                $anchor, '), #only-', $anchor, ':target ~ div.category tr.entry:not(.for-',
-                $anchor, ') { display: none; }&#10;          ')"/>
+            <xsl:value-of select="concat('#only-', $anchor, ':target ~ div.category:not(',
+                '[data-offered*=&quot;', $letter, '&quot;]), #only-', $anchor,
+                ':target ~ div.category tr.entry:not([data-offered*=&quot;', $letter,
+                '&quot;]) { display: none; }&#10;          ')"/>
           </xsl:when>
         </xsl:choose>
       </xsl:if>
       <xsl:call-template name="each-version">
         <xsl:with-param name="table" select="substring-after($table, ';')"/>
         <xsl:with-param name="what" select="$what"/>
-        <xsl:with-param name="read" select="$read"/>
         <xsl:with-param name="group" select="$group"/>
       </xsl:call-template>
     </xsl:if>

@@ -153,7 +153,7 @@ def page_rows(page):
                 "justification": squash(just.text()) if just is not None else "",
                 "versions": [squash(li.text()) for li in cells[4].all("li")],
                 "actions": len(list(cells[2].all("li"))),
-                "offered": {ANCHORS.get(c[4:], c) for c in tr.classes() if c.startswith("for-")},
+                "offered": tr.attrs.get("data-offered") or "",
             })
     return rows
 
@@ -193,9 +193,14 @@ def main(catalogue, page_file):
                                      squash(node.first("td", "part").text()))
         expect(shown == want, "%s shows %r, expected %r" % (ident, shown, want))
 
-    # Tables in the fixed category order, entries in file order within each.
+    # Tables in the fixed category order, entries in file order within each; a row names the
+    # versions it is offered on by the letters the index gives them.
     want_rows = sorted(entries, key=lambda e: SECTION_ORDER.index(e["section"]))
     rows = page_rows(page)
+    letters = {n.attrs.get("data-letter"): ANCHORS.get(n.attrs["id"][len("version-"):])
+               for n in page.all("tr") if n.attrs.get("id", "").startswith("version-")}
+    for row in rows:
+        row["offered"] = {letters.get(c, c) for c in row["offered"]}
     expect(len(rows) == len(want_rows), "%d rows, expected %d" % (len(rows), len(want_rows)))
     for want, row in zip(want_rows, rows):
         label = "entry %s (%s)" % (want["number"], want["name"])
