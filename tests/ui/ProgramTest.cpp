@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <chrono>
 #include <functional>
 #include <sstream>
@@ -70,6 +71,39 @@ bool WriteAll(const std::wstring& path, const std::string& bytes) {
     return ok && written == bytes.size();
 }
 
+// winecfg's output, trimmed. Wine keeps the Windows version per prefix; winecfg also sets the
+// product type, which the registry's Version value alone leaves as it was.
+std::string Winecfg(const std::string& arguments) {
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    HANDLE read = nullptr, write = nullptr;
+    if (!CreatePipe(&read, &write, &inherit, 0)) return {};
+    SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = write;
+    PROCESS_INFORMATION winecfg{};
+    std::wstring command = L"winecfg.exe " + Wide(arguments);
+    std::string output;
+    if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                       &startup, &winecfg)) {
+        // Under Wine the pipe does not come to its end when winecfg exits: read what it holds.
+        WaitForSingleObject(winecfg.hProcess, 30000);
+        CloseHandle(winecfg.hProcess);
+        CloseHandle(winecfg.hThread);
+        char buffer[256];
+        DWORD got = 0, waiting = 0;
+        while (PeekNamedPipe(read, nullptr, 0, nullptr, &waiting, nullptr) && waiting > 0 &&
+               ReadFile(read, buffer, sizeof(buffer), &got, nullptr) && got > 0) {
+            output.append(buffer, got);
+        }
+    }
+    CloseHandle(write);
+    CloseHandle(read);
+    while (!output.empty() && isspace(static_cast<unsigned char>(output.back()))) output.pop_back();
+    return output;
+}
+
 struct Entry {
     std::string number, name, versions, enabled, impact, value;
 };
@@ -97,20 +131,24 @@ protected:
     }
 
     void TearDown() override {
-        if (process_.hProcess) {
-            if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
-                TerminateProcess(process_.hProcess, 9);
-                WaitForSingleObject(process_.hProcess, 5000);
-            }
-            CloseHandle(process_.hProcess);
-            CloseHandle(process_.hThread);
-        }
+        Stop();
         for (const wchar_t* name : {L"Orvik.exe", L"OrvikOptimizations.xml", L"SarnetLog.txt",
                                     L"OrvikOptimizations.xml.saving"}) {
             DeleteFileW((folder_ + L"\\" + name).c_str());
         }
         RemoveDirectoryW(folder_.c_str());
         RegDeleteKeyW(HKEY_CURRENT_USER, keyPath_.c_str());
+    }
+
+    void Stop() {
+        if (!process_.hProcess) return;
+        if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(process_.hProcess, 9);
+            WaitForSingleObject(process_.hProcess, 5000);
+        }
+        CloseHandle(process_.hProcess);
+        CloseHandle(process_.hThread);
+        process_ = {};
     }
 
     void WriteCatalogue() {
@@ -242,6 +280,30 @@ protected:
         return ticks;
     }
 
+    // The rows' texts. The list's item record must live in the program's own memory.
+    std::vector<std::string> Texts(HWND editor) {
+        struct Remote {
+            LVITEMA item;
+            char text[256];
+        };
+        HWND list = FindWindowExW(editor, nullptr, WC_LISTVIEWW, nullptr);
+        auto* remote = static_cast<Remote*>(VirtualAllocEx(
+            process_.hProcess, nullptr, sizeof(Remote), MEM_COMMIT, PAGE_READWRITE));
+        std::vector<std::string> texts;
+        const auto count = SendMessageW(list, LVM_GETITEMCOUNT, 0, 0);
+        for (int i = 0; remote && i < count; ++i) {
+            Remote local{};
+            local.item.pszText = remote->text;
+            local.item.cchTextMax = sizeof(local.text);
+            WriteProcessMemory(process_.hProcess, remote, &local, sizeof(local), nullptr);
+            SendMessageW(list, LVM_GETITEMTEXTA, i, reinterpret_cast<LPARAM>(remote));
+            ReadProcessMemory(process_.hProcess, remote, &local, sizeof(local), nullptr);
+            texts.emplace_back(local.text);
+        }
+        if (remote) VirtualFreeEx(process_.hProcess, remote, 0, MEM_RELEASE);
+        return texts;
+    }
+
     bool Tick(HWND editor, size_t row) {
         const std::vector<bool> ticks = Ticks(editor);
         return row < ticks.size() && ticks[row];
@@ -361,4 +423,45 @@ TEST_F(ProgramTest, RunAnsweredYesAppliesTheTickedEntriesAndSaysSo) {
     EXPECT_TRUE(ValueWritten("Five"));
     // The editor goes on after a run.
     EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(editor) != FALSE; }));
+}
+
+TEST_F(ProgramTest, EachWindowsIsOfferedItsOwnEntriesAllAndThoseOfTheVersionItWasTakenFor) {
+    const std::vector<std::string> versions = {
+        "Windows2000", "WindowsXP", "WindowsServer2003", "WindowsVista", "WindowsServer2008",
+        "Windows7", "WindowsServer2003R2", "All", "Windows8", "WindowsServer2012",
+        "WindowsServer2008R2", "Windows8.1", "WindowsServer2012R2", "Windows10",
+        "WindowsServer2016", "WindowsServer2019", "WindowsServer2022", "Windows11",
+        "WindowsServer2025"};
+    entries_.clear();
+    for (const std::string& version : versions) {
+        entries_.push_back({std::to_string(entries_.size() + 1), version, version, "False", "Low",
+                            version});
+    }
+    WriteCatalogue();
+
+    // Wine 8 has no Windows 11, Server 2012 or Server 2016 and later.
+    const struct {
+        const char* wine;
+        std::vector<std::string> listed;
+    } rows[] = {
+        {"win10", {"All", "Windows8", "Windows10"}},
+        {"win81", {"All", "Windows8", "Windows8.1"}},
+        {"win8", {"All", "Windows8"}},
+        {"win7", {"Windows7", "All"}},
+        {"win2008r2", {"WindowsServer2008", "All", "WindowsServer2008R2"}},
+        {"win2008", {"WindowsServer2008", "All"}},
+    };
+    struct Restore {
+        std::string version = Winecfg("-v");
+        ~Restore() { Winecfg("-v " + version); }
+    } restore;
+    ASSERT_FALSE(restore.version.empty());
+    for (const auto& row : rows) {
+        Winecfg(std::string("-v ") + row.wine);
+        ASSERT_EQ(Winecfg("-v"), row.wine);
+        HWND editor = OpenEditor();
+        ASSERT_NE(editor, nullptr) << row.wine;
+        EXPECT_EQ(Texts(editor), row.listed) << row.wine;
+        Stop();
+    }
 }

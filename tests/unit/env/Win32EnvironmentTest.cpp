@@ -34,7 +34,9 @@ TEST(Win32Environment, VersionAndBitnessOfThisProcess) {
     EXPECT_GE(version.major, 5u);
     EXPECT_GT(version.build, 0u);
     EXPECT_TRUE(version.productType >= 1 && version.productType <= 3);
-    if (version.major >= 6) EXPECT_NE(version.edition, 0u);  // GetProductInfo answered
+    if (version.major >= 6) {
+        EXPECT_NE(version.edition, 0u);  // GetProductInfo answered
+    }
     const int32_t code = utils.GetOSVersion();
     EXPECT_TRUE(code != 6 && code != 7) << code;
     // A 64-bit program is no WOW64 process, so redirection is left alone.
