@@ -2,7 +2,6 @@
 // In-memory stand-ins for SystemInfo, Clock and FileSystem, with what the code under test did.
 
 #include <map>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -38,7 +37,6 @@ public:
 class FakeFileSystem final : public FileSystem {
 public:
     std::map<std::string, std::string> files;
-    std::set<std::string> readOnly;  // appends to these paths fail
 
     bool Append(const std::string& path, const std::string& bytes) override;
     // Stands for a Western code page: ASCII passes, everything else becomes '?'.
