@@ -5,7 +5,7 @@
 
 #include "catalogue/Codes.h"
 #include "platform/win32/common/WideText.h"
-#include "platform/win32/xml/ComPtr.h"
+#include "platform/win32/common/ComPtr.h"
 
 namespace bench {
 namespace {

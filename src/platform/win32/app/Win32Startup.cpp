@@ -24,7 +24,7 @@ ComApartment::~ComApartment() {
 void Win32MessageBoxes::ShowOk(const std::string& text) {
     // No owner window: task-modal keeps every window of this thread waiting, as a modal box
     // must, also in a silent run where there is no window at all.
-    MessageBoxW(nullptr, Widen(text).c_str(), Widen(kApplicationTitle).c_str(),
+    MessageBoxW(nullptr, Widen(text).c_str(), Widen(kProductName).c_str(),
                 MB_OK | MB_TASKMODAL | MB_SETFOREGROUND);
 }
 

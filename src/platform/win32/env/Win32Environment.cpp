@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "platform/win32/common/Handle.h"
 #include "platform/win32/common/WideText.h"
 
 namespace win32 {
@@ -92,13 +93,14 @@ std::string Win32Clock::TimeOfDay() {
 
 bool Win32FileSystem::Append(const std::string& path, const std::string& bytes) {
     // Others may read the file meanwhile; it is closed again at once.
-    HANDLE file = CreateFileW(Widen(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    const UniqueHandle file(CreateFileW(Widen(path).c_str(), FILE_APPEND_DATA,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) return false;
     DWORD written = 0;
-    const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok && written == bytes.size();
+    return WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                     nullptr) &&
+           written == bytes.size();
 }
 
 std::string Win32FileSystem::ToSystemCodePage(const std::string& utf8) {

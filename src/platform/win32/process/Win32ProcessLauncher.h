@@ -11,8 +11,4 @@ public:
     std::string ErrorText(uint32_t code) override;
 };
 
-// FormatMessageW's system text for a Windows error code or HRESULT, final line break removed;
-// empty when the system has none.
-std::string SystemErrorText(uint32_t code);
-
 }  // namespace win32

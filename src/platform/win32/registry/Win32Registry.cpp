@@ -11,34 +11,17 @@
 #include <thread>
 #include <vector>
 
+#include "platform/win32/common/WideText.h"
+
 namespace {
+
+using win32::Narrow;
 
 HKEY Handle(RegKey key) { return reinterpret_cast<HKEY>(key); }
 
-// UTF-8 to UTF-16, every byte counted (embedded NULs stay); nothing for invalid UTF-8.
-std::optional<std::wstring> Widen(const char* utf8, size_t length) {
-    if (length == 0) return std::wstring();
-    const int size = static_cast<int>(length);
-    const int needed =
-        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, size, nullptr, 0);
-    if (needed <= 0) return std::nullopt;
-    std::wstring wide(static_cast<size_t>(needed), L'\0');
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, size, wide.data(), needed);
-    return wide;
-}
-
 // Names end at their first NUL, as the platform reads them.
 std::optional<std::wstring> WidenName(const std::string& utf8) {
-    return Widen(utf8.c_str(), std::strlen(utf8.c_str()));
-}
-
-std::string Narrow(const wchar_t* utf16, size_t length) {
-    if (length == 0) return {};
-    const int size = static_cast<int>(length);
-    const int needed = WideCharToMultiByte(CP_UTF8, 0, utf16, size, nullptr, 0, nullptr, nullptr);
-    std::string narrow(static_cast<size_t>(needed > 0 ? needed : 0), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, utf16, size, narrow.data(), needed, nullptr, nullptr);
-    return narrow;
+    return win32::WidenExactly(utf8.c_str(), std::strlen(utf8.c_str()));
 }
 
 // Copies a name with its NUL when it fits, as the narrow-character calls do.
@@ -129,7 +112,8 @@ int32_t Win32Registry::SetValue(RegKey key, const std::string& name, uint32_t ty
     if (!reg::IsTextType(type)) {
         return RegSetValueExW(Handle(key), wide->c_str(), 0, type, data, size);
     }
-    auto text = Widen(reinterpret_cast<const char*>(data), data == nullptr ? 0 : size);
+    auto text =
+        win32::WidenExactly(reinterpret_cast<const char*>(data), data == nullptr ? 0 : size);
     if (!text) return ERROR_NO_UNICODE_TRANSLATION;
     const auto bytes = static_cast<DWORD>(text->size() * sizeof(wchar_t));
     // The registry counts a NUL found right after text that lacks one; a unit that is no NUL

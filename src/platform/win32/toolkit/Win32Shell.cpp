@@ -6,9 +6,12 @@
 
 #include <string>
 
+#include "platform/win32/common/ComPtr.h"
+#include "platform/win32/common/Handle.h"
+#include "platform/win32/common/Process.h"
+#include "platform/win32/common/SystemError.h"
 #include "platform/win32/common/WideText.h"
 #include "platform/win32/toolkit/Win32Toolkit.h"
-#include "platform/win32/xml/ComPtr.h"
 
 namespace win32 {
 namespace {
@@ -16,21 +19,6 @@ namespace {
 // MinGW's headers declare this interface without its identifier.
 constexpr IID kIidDomDocument2 = {
     0x2933bf95, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60}};
-
-class Handle {
-public:
-    explicit Handle(HANDLE h) : h_(h) {}
-    ~Handle() {
-        if (h_ != INVALID_HANDLE_VALUE && h_ != nullptr) CloseHandle(h_);
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE Get() const { return h_; }
-    bool Valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
-
-private:
-    HANDLE h_;
-};
 
 // An MSXML 6 document loaded from a file with nothing resolved from outside it.
 ComPtr<IXMLDOMDocument2> LoadDocument(const std::string& path, uint32_t& error) {
@@ -64,7 +52,7 @@ ComPtr<IXMLDOMDocument2> LoadDocument(const std::string& path, uint32_t& error) 
 }
 
 uint32_t WriteWholeFile(const std::string& path, const std::string& bytes) {
-    Handle file(CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    UniqueHandle file(CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid()) return GetLastError();
     DWORD written = 0;
@@ -84,19 +72,7 @@ public:
     }
 
     uint32_t StartProcess(const std::string& commandLine) override {
-        std::wstring line = Widen(commandLine);
-        STARTUPINFOW startup{};
-        startup.cb = sizeof(startup);
-        startup.dwFlags = STARTF_USESHOWWINDOW;
-        startup.wShowWindow = SW_SHOWNORMAL;
-        PROCESS_INFORMATION process{};
-        if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &startup, &process)) {
-            return GetLastError();
-        }
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-        return 0;
+        return win32::StartProcess(commandLine, false);
     }
 
     uint32_t OpenDocument(const std::string& path) override {
@@ -136,7 +112,7 @@ public:
         const std::wstring source = Widen(from);
         {
             // The new contents reach the disk before the name points at them.
-            Handle file(CreateFileW(source.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+            UniqueHandle file(CreateFileW(source.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
             if (!file.Valid()) return GetLastError();
             FlushFileBuffers(file.Get());
@@ -152,23 +128,14 @@ public:
 
     uint32_t ProbeWrite(const std::string& path) override {
         const std::wstring file = Widen(path);
-        Handle probe(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+        UniqueHandle probe(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
         return probe.Valid() ? 0 : GetLastError();
     }
 
     std::string ErrorText(uint32_t code) override {
-        wchar_t* text = nullptr;
-        const DWORD length = FormatMessageW(
-            FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                FORMAT_MESSAGE_IGNORE_INSERTS,
-            nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-        std::string result = length ? Narrow(text, length) : std::string();
-        if (text) LocalFree(text);
-        while (!result.empty() && (result.back() == '\n' || result.back() == '\r' ||
-                                   result.back() == ' '))
-            result.pop_back();
-        return result.empty() ? "Error " + std::to_string(code) + "." : result;
+        const std::string text = SystemErrorText(code);
+        return text.empty() ? "Error " + std::to_string(code) + "." : text;
     }
 };
 

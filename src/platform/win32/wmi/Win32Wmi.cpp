@@ -6,46 +6,13 @@
 
 #include <cstdio>
 
+#include "platform/win32/common/ComPtr.h"
+#include "platform/win32/common/SystemError.h"
 #include "platform/win32/common/WideText.h"
-#include "platform/win32/process/Win32ProcessLauncher.h"
 
 namespace win32 {
 
 namespace {
-
-// Owns one COM interface pointer.
-template <typename T>
-class ComPtr {
-public:
-    ComPtr() = default;
-    ComPtr(const ComPtr&) = delete;
-    ComPtr& operator=(const ComPtr&) = delete;
-    ~ComPtr() {
-        if (p_) p_->Release();
-    }
-    T* operator->() const { return p_; }
-    T* get() const { return p_; }
-    T** put() { return &p_; }
-
-private:
-    T* p_ = nullptr;
-};
-
-// Owns one BSTR.
-class Bstr {
-public:
-    explicit Bstr(const std::wstring& text)
-        : b_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
-    Bstr() = default;
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    ~Bstr() { SysFreeString(b_); }
-    BSTR get() const { return b_; }
-    BSTR* put() { return &b_; }
-
-private:
-    BSTR b_ = nullptr;
-};
 
 // Calls made through the proxies impersonate the caller, as the scripting moniker does; an
 // in-process object without a proxy refuses the blanket, which changes nothing.
@@ -56,10 +23,9 @@ void Impersonate(IUnknown* proxy) {
 
 class Win32WmiResultSet final : public WmiResultSet {
 public:
-    Win32WmiResultSet(IEnumWbemClassObject* objects, std::chrono::milliseconds bound,
+    Win32WmiResultSet(ComPtr<IEnumWbemClassObject> objects, std::chrono::milliseconds bound,
                       ULONG batch)
-        : objects_(objects), bound_(bound), batch_(batch) {}
-    ~Win32WmiResultSet() override { objects_->Release(); }
+        : objects_(std::move(objects)), bound_(bound), batch_(batch) {}
 
     int32_t Count(int32_t& count) override {
         count = 0;
@@ -86,40 +52,36 @@ public:
     }
 
 private:
-    IEnumWbemClassObject* objects_;
+    ComPtr<IEnumWbemClassObject> objects_;
     std::chrono::milliseconds bound_;
     ULONG batch_;
 };
 
 class Win32WmiService final : public WmiService {
 public:
-    Win32WmiService(IWbemServices* services, std::chrono::milliseconds bound, ULONG batch)
-        : services_(services), bound_(bound), batch_(batch) {}
-    ~Win32WmiService() override { services_->Release(); }
+    Win32WmiService(ComPtr<IWbemServices> services, std::chrono::milliseconds bound, ULONG batch)
+        : services_(std::move(services)), bound_(bound), batch_(batch) {}
 
     int32_t ExecQuery(const std::string& query, std::unique_ptr<WmiResultSet>& result) override {
         result.reset();
         Bstr language(L"WQL");
         Bstr text(Widen(query));
-        IEnumWbemClassObject* objects = nullptr;
+        ComPtr<IEnumWbemClassObject> objects;
         // Semisynchronous and forward-only, as the scripting interface runs it by default: the
         // call returns at once and the objects arrive while they are counted.
         const HRESULT hr =
-            services_->ExecQuery(language.get(), text.get(),
+            services_->ExecQuery(language.Get(), text.Get(),
                                  WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY, nullptr,
-                                 &objects);
-        if (FAILED(hr)) {
-            if (objects) objects->Release();
-            return hr;
-        }
+                                 objects.Put());
+        if (FAILED(hr)) return hr;
         if (!objects) return static_cast<int32_t>(0x80041001u);  // WBEM_E_FAILED
-        Impersonate(objects);
-        result = std::make_unique<Win32WmiResultSet>(objects, bound_, batch_);
+        Impersonate(objects.Get());
+        result = std::make_unique<Win32WmiResultSet>(std::move(objects), bound_, batch_);
         return S_OK;
     }
 
 private:
-    IWbemServices* services_;
+    ComPtr<IWbemServices> services_;
     std::chrono::milliseconds bound_;
     ULONG batch_;
 };
@@ -130,20 +92,17 @@ int32_t Win32WmiConnector::Connect(std::unique_ptr<WmiService>& service) {
     service.reset();
     ComPtr<IWbemLocator> locator;
     HRESULT hr = CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER,
-                                  IID_IWbemLocator, reinterpret_cast<void**>(locator.put()));
+                                  IID_IWbemLocator, reinterpret_cast<void**>(locator.Put()));
     if (FAILED(hr)) return hr;
     Bstr space(L"ROOT\\CIMV2");
-    IWbemServices* services = nullptr;
+    ComPtr<IWbemServices> services;
     // The connection itself is bounded too: the service gives up after its maximum wait.
-    hr = locator->ConnectServer(space.get(), nullptr, nullptr, nullptr,
-                                WBEM_FLAG_CONNECT_USE_MAX_WAIT, nullptr, nullptr, &services);
-    if (FAILED(hr)) {
-        if (services) services->Release();
-        return hr;
-    }
+    hr = locator->ConnectServer(space.Get(), nullptr, nullptr, nullptr,
+                                WBEM_FLAG_CONNECT_USE_MAX_WAIT, nullptr, nullptr, services.Put());
+    if (FAILED(hr)) return hr;
     if (!services) return static_cast<int32_t>(0x80041001u);  // WBEM_E_FAILED
-    Impersonate(services);
-    service = std::make_unique<Win32WmiService>(services, queryBound_, batch_);
+    Impersonate(services.Get());
+    service = std::make_unique<Win32WmiService>(std::move(services), queryBound_, batch_);
     return S_OK;
 }
 
@@ -152,10 +111,10 @@ std::string Win32WmiConnector::ErrorText(int32_t hresult) {
     ComPtr<IWbemStatusCodeText> status;
     if (SUCCEEDED(CoCreateInstance(CLSID_WbemStatusCodeText, nullptr, CLSCTX_INPROC_SERVER,
                                    IID_IWbemStatusCodeText,
-                                   reinterpret_cast<void**>(status.put())))) {
+                                   reinterpret_cast<void**>(status.Put())))) {
         Bstr message;
-        if (SUCCEEDED(status->GetErrorCodeText(hresult, 0, 0, message.put())) && message.get()) {
-            text = Narrow(message.get(), SysStringLen(message.get()));
+        if (SUCCEEDED(status->GetErrorCodeText(hresult, 0, 0, message.Put()))) {
+            text = Narrow(message.Text());
         }
     }
     if (text.empty()) text = SystemErrorText(static_cast<uint32_t>(hresult));
@@ -166,9 +125,7 @@ std::string Win32WmiConnector::ErrorText(int32_t hresult) {
                       static_cast<unsigned long>(static_cast<uint32_t>(hresult)));
         text = code;
     }
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
-        text.pop_back();
-    }
+    TrimMessageEnd(text);
     return text;
 }
 

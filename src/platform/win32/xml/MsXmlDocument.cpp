@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "platform/win32/common/WideText.h"
-#include "platform/win32/xml/ComPtr.h"
+#include "platform/win32/common/ComPtr.h"
 
 namespace {
 
