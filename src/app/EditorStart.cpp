@@ -2,7 +2,6 @@
 
 #include <memory>
 
-#include "app/StartUp.h"
 #include "catalogue/XmlReader.h"
 #include "catalogue/XmlWriter.h"
 #include "engine/runner.h"
@@ -41,15 +40,13 @@ private:
 }  // namespace
 
 int RunInteractive(Toolkit& toolkit, Shell& shell, XmlDocumentFactory& xml,
-                   const EnginePlatform& platform, const std::string& argumentText) {
+                   const EnginePlatform& platform) {
     CatalogueServices services(xml, platform);
     std::unique_ptr<frmAdvanced> editor;
-    frmSplash splash(
-        toolkit, [&] { SilentRun(xml, platform); },
-        [&] {
-            editor = std::make_unique<frmAdvanced>(toolkit, shell, services);
-            editor->Show();
-        });
-    splash.Form_Load(argumentText);
+    frmSplash splash(toolkit, [&] {
+        editor = std::make_unique<frmAdvanced>(toolkit, shell, services);
+        editor->Show();
+    });
+    splash.Form_Load();
     return toolkit.Run();
 }

@@ -19,16 +19,9 @@ std::string ArgumentText(const std::string& commandLine) {
     return commandLine.substr(i);
 }
 
-StartChoice ChooseStart(const std::string& argumentText) {
-    StartChoice choice;
-    if (argumentText.empty()) return choice;
-    const std::string upper = codes::UpperAscii(argumentText);
-    if (upper == "-RUN") {
-        choice.mode = StartMode::SilentRun;
-    } else if (upper == "-EDIT") {
-        choice.editRequested = true;
-    }
-    return choice;
+StartMode ChooseStart(const std::string& argumentText) {
+    // The whole text, untrimmed: "-RUN " or "-RUN x" open the editor.
+    return codes::UpperAscii(argumentText) == "-RUN" ? StartMode::SilentRun : StartMode::Editor;
 }
 
 void SilentRun(XmlDocumentFactory& xml, const EnginePlatform& platform) {

@@ -18,14 +18,8 @@ enum class StartMode {
     Editor,     // anything else: splash, then the editor
 };
 
-struct StartChoice {
-    StartMode mode = StartMode::Editor;
-    // "-EDIT" was given. It starts the editor like no argument at all.
-    bool editRequested = false;
-};
+// Upper-cases the whole argument text and compares it, untrimmed, with "-RUN".
+StartMode ChooseStart(const std::string& argumentText);
 
-// Upper-cases the whole argument text and compares it, untrimmed, with "-RUN" and "-EDIT".
-StartChoice ChooseStart(const std::string& argumentText);
-
-// Reads OrvikOptimizations.xml beside the executable and applies every enabled entry.
+// Reads the catalogue beside the executable and applies every enabled entry.
 void SilentRun(XmlDocumentFactory& xml, const EnginePlatform& platform);

@@ -6,7 +6,10 @@
 namespace catalogue {
 
 inline constexpr const char* kFileName = "OrvikOptimizations.xml";
-inline constexpr const char* kStylesheetData = "type=\"text/xsl\" href=\"OrvikOptimizations.xsl\"";
+inline constexpr const char* kStylesheetName = "OrvikOptimizations.xsl";
+// The instruction that names the stylesheet beside the catalogue.
+inline const std::string kStylesheetData =
+    std::string("type=\"text/xsl\" href=\"") + kStylesheetName + "\"";
 
 // The catalogue beside the executable: the folder, a backslash, the file name. A folder that
 // already ends in a separator (a drive root, "C:\") gets no second one.

@@ -7,6 +7,7 @@
 #include "platform/WmiService.h"
 
 std::string WMIRunner::WarningText(const wmiItem& item) {
+    // Kept word for word, "then" included: users and their tools know the warning by this text.
     return item.Command + " Was more then or equal to " + std::to_string(item.WarningLevel);
 }
 

@@ -97,7 +97,7 @@ int32_t regRunner::ToDword(const std::string& text) {
     if (!IsDecimalNumber(number)) Raise(kErrTypeMismatch, "Type mismatch");
 
     // Whole numbers exactly; a fraction or exponent is rounded to the nearest whole number,
-    // halves to the even one, as the catalogue's earlier readers did.
+    // halves to the even one: stored catalogues were written for readers that round so.
     const char* begin = number.data() + (number[0] == '+' ? 1 : 0);
     const char* end = number.data() + number.size();
     int64_t whole = 0;
@@ -173,6 +173,7 @@ void regRunner::Run(const std::vector<RegistryItem>& regItems) {
             }
         }
     } catch (...) {
-        // The registry edits report nothing: the run goes on with the command lines.
+        // Registry failures are not logged: the log holds failed commands and queries only, and
+        // the scripts that read it after -RUN rely on that. The run goes on with the commands.
     }
 }

@@ -4,7 +4,7 @@
 
 #include <string>
 
-inline constexpr const char* kApplicationTitle = "Orvik Optimizer";
+#include "platform/ProductName.h"
 
 class MessageBoxes {
 public:

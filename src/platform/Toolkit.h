@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/ProductName.h"
+
 struct Rgb {
     uint8_t r = 0;
     uint8_t g = 0;
@@ -205,5 +207,3 @@ public:
     // Handles input until the last open form has closed; gives the exit code.
     virtual int Run() = 0;
 };
-
-inline constexpr const char* kProductName = "Orvik Optimizer";

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <limits>
 
+#include "catalogue/CatalogueFile.h"
 #include "catalogue/Codes.h"
 #include "ui/Pictures.h"
 #include "ui/frmWarning.h"
@@ -63,8 +64,6 @@ constexpr int kWidth = 872;
 constexpr int kHeight = 485;
 constexpr int kBarTop = 392;  // the button bar runs from here to the bottom
 constexpr int kRight = 436;   // the details column starts here
-const char* const kCatalogueName = "OrvikOptimizations.xml";
-const char* const kStylesheetName = "OrvikOptimizations.xsl";
 const char* const kBrowser = "C:\\Program Files\\Internet Explorer\\iexplore.exe";
 
 LabelLayout Text(const char* name, const char* caption, Box box, double points, Rgb colour) {
@@ -75,6 +74,12 @@ LabelLayout Text(const char* name, const char* caption, Box box, double points, 
     layout.font = {points, false};
     layout.foreColour = colour;
     return layout;
+}
+
+// A file in the executable's folder; a drive root ("C:\") already ends in its separator.
+std::string InFolder(std::string folder, const char* name) {
+    if (folder.empty() || folder.back() != '\\') folder += '\\';
+    return folder + name;
 }
 
 }  // namespace
@@ -90,7 +95,6 @@ void frmAdvanced::Form_Load() {
 }
 
 void frmAdvanced::BuildControls() {
-    using namespace pictures;
     FormLayout layout;
     layout.name = "frmAdvanced";
     layout.caption = kProductName;
@@ -98,13 +102,19 @@ void frmAdvanced::BuildControls() {
     layout.width = kWidth;
     layout.height = kHeight;
     form_ = toolkit_.CreateForm(layout);
-    Form& f = *form_;
 
     // Created in tab order: the list first, then the button bar.
-    lbSettings = &f.AddCheckList("lbSettings", {12, 12, 404, kBarTop - 24}, {11, false});
+    lbSettings = &form_->AddCheckList("lbSettings", {12, 12, 404, kBarTop - 24}, {11, false});
     lbSettings->Click = [this] { ShowDetails(); };
     lbSettings->ItemCheck = [this](int row) { lbSettings_ItemCheck(row); };
+    BuildDetails();
+    BuildButtonBar();
+    BuildMenus();
+}
 
+void frmAdvanced::BuildDetails() {
+    using namespace pictures;
+    Form& f = *form_;
     f.AddLabel(Text("Label1", "Description", {kRight, 6, 126, 30}, 15.75, kDarkGrey));
     f.AddLine("Line1", kRight + 130, 24, kWidth - 14, 24, Rgb{200, 200, 200});
     LabelLayout description = Text("lblDescription", "Label1", {kRight, 42, 422, 104}, 12, kGrey);
@@ -125,42 +135,41 @@ void frmAdvanced::BuildControls() {
     LabelLayout category = Text("lblCategory", "", {kRight + 196, 334, 226, 24}, 12, kGrey);
     category.align = TextAlign::Centre;
     lblCategory = &f.AddLabel(category);
-    f.AddRectangle("Shape1", {0, kBarTop, kWidth, kHeight - kBarTop}, kAccent, std::nullopt);
 
     impactImages = &f.AddImageList("impactImages", 54, 32);
     impactImages->Add(Gauge(Needle::Right));  // 1: high
     impactImages->Add(Gauge(Needle::Left));   // 2: low
     impactImages->Add(Gauge(Needle::Up));     // 3: medium
+}
 
-    // The button bar: a picture that reacts, its caption below it that does not.
+void frmAdvanced::BuildButtonBar() {
+    using namespace pictures;
+    Form& f = *form_;
+    f.AddRectangle("Shape1", {0, kBarTop, kWidth, kHeight - kBarTop}, kAccent, std::nullopt);
+    // Each button: a picture that reacts, its caption below it that does not.
     struct Button {
         const char* picture;
         const char* label;
         const char* caption;
         Symbol symbol;
         int x;
-        void (frmAdvanced::*command)();
+        std::function<void()> command;
     };
     const Button buttons[] = {
-        {"imgSelectAll", "Label3", "Select All", Symbol::SelectAll, 28, nullptr},
-        {"imgUnselectAll", "Label4", "Unselect All", Symbol::UnselectAll, 128, nullptr},
-        {"imgExport", "Label5", "Export", Symbol::Export, 228, &frmAdvanced::Export},
-        {"imgRun", "Label6", "Run", Symbol::Run, 597, &frmAdvanced::Run},
-        {"imgSave", "Label7", "Save", Symbol::Save, 690, &frmAdvanced::Save},
-        {"imgExit", "Label8", "Exit", Symbol::Exit, 790, &frmAdvanced::Exit},
+        {"imgSelectAll", "Label3", "Select All", Symbol::SelectAll, 28, [this] { TickAll(true); }},
+        {"imgUnselectAll", "Label4", "Unselect All", Symbol::UnselectAll, 128,
+         [this] { TickAll(false); }},
+        {"imgExport", "Label5", "Export", Symbol::Export, 228, [this] { Export(); }},
+        {"imgRun", "Label6", "Run", Symbol::Run, 597, [this] { Run(); }},
+        {"imgSave", "Label7", "Save", Symbol::Save, 690, [this] { Save(); }},
+        {"imgExit", "Label8", "Exit", Symbol::Exit, 790, [this] { Exit(); }},
     };
     for (const Button& b : buttons) {
         const int width = b.symbol == Symbol::Run ? 40 : 54;
         Picture& picture =
             f.AddPicture({b.picture, {b.x, kBarTop + 8, width, 59}, kAccent, true});
         picture.SetDrawing(ButtonSymbol(b.symbol));
-        if (b.symbol == Symbol::SelectAll) {
-            picture.Click = [this] { TickAll(true); };
-        } else if (b.symbol == Symbol::UnselectAll) {
-            picture.Click = [this] { TickAll(false); };
-        } else {
-            picture.Click = [this, command = b.command] { (this->*command)(); };
-        }
+        picture.Click = b.command;
         LabelLayout caption =
             Text(b.label, b.caption, {b.x + width / 2 - 48, kBarTop + 68, 96, 20}, 9.75, kWhite);
         caption.font.bold = true;
@@ -168,12 +177,14 @@ void frmAdvanced::BuildControls() {
         caption.align = TextAlign::Centre;
         f.AddLabel(caption);
     }
+}
 
-    MenuItem& mnuFile = f.AddMenu("mnuFile", "&File");
+void frmAdvanced::BuildMenus() {
+    MenuItem& mnuFile = form_->AddMenu("mnuFile", "&File");
     mnuFile.AddItem("mnuSave", "&Save").Click = [this] { Save(); };
     mnuFile.AddItem("mnuRun", "&Run").Click = [this] { Run(); };
     mnuFile.AddItem("mnuExit", "&Exit").Click = [this] { Exit(); };
-    MenuItem& mnuSelect = f.AddMenu("mnuSelect", "&Select");
+    MenuItem& mnuSelect = form_->AddMenu("mnuSelect", "&Select");
     MenuItem& mnuImpact = mnuSelect.AddItem("mnuImpact", "By Impact");
     mnuImpact.AddItem("mnuLow", "Low").Click = [this] { SelectByImpact("LOW"); };
     mnuImpact.AddItem("mnuMedium", "Medium").Click = [this] { SelectByImpact("MEDIUM"); };
@@ -216,7 +227,7 @@ void frmAdvanced::FillList() {
         lbSettings->SetListIndex(0);  // its Click shows the details
     } else {
         // Nothing to list: say why instead of leaving the placeholders up.
-        lblDescription->SetCaption("No optimization in " + std::string(kCatalogueName) +
+        lblDescription->SetCaption("No optimization in " + std::string(catalogue::kFileName) +
                                    " is meant for this version of Windows.");
         lblJustification->SetCaption("");
         lblImpact->SetCaption("");
@@ -263,6 +274,8 @@ OptimizationItemPtr frmAdvanced::FindItemByNumber(int16_t n) const {
 }
 
 void frmAdvanced::SetItemEnabled(const std::string& number, bool value) {
+    // Every entry with that Number takes the tick, so two entries that share a Number share a
+    // tick: stored catalogues were edited with the editor behaving so.
     for (const OptimizationItemPtr& entry : Settings) {
         if (entry->Number == number) entry->Enabled = value;
     }
@@ -337,8 +350,7 @@ OptimizationList frmAdvanced::MergeIntoCatalogue(OptimizationList file) const {
 }
 
 void frmAdvanced::Save() {
-    const std::string folder = services_.ExecutableFolder();
-    const std::string target = folder + "\\" + kCatalogueName;
+    const std::string target = InFolder(services_.ExecutableFolder(), catalogue::kFileName);
     // Written beside the catalogue, then put in its place in one step: a failure part-way
     // leaves the old catalogue whole.
     const std::string temporary = target + ".saving";
@@ -373,28 +385,28 @@ void frmAdvanced::Save() {
 
 void frmAdvanced::Export() {
     const std::string folder = services_.ExecutableFolder();
-    const std::string catalogue = folder + "\\" + kCatalogueName;
+    const std::string file = InFolder(folder, catalogue::kFileName);
     if (shell_.FileExists(kBrowser) &&
-        shell_.StartProcess(std::string(kBrowser) + " " + catalogue) == 0) {
+        shell_.StartProcess(std::string(kBrowser) + " " + file) == 0) {
         return;
     }
     // No Internet Explorer: make the report here and hand it to the default browser.
     std::string reason;
-    if (!shell_.FileExists(catalogue)) {
+    if (!shell_.FileExists(file)) {
         reason = "The file does not exist.";
     } else {
-        const std::string stylesheet = folder + "\\" + kStylesheetName;
+        const std::string stylesheet = InFolder(folder, catalogue::kStylesheetName);
         const std::string report = shell_.TempFolder() + "\\OrvikOptimizations.html";
         if (shell_.FileExists(stylesheet) &&
-            shell_.TransformToHtml(catalogue, stylesheet, report) == 0 &&
+            shell_.TransformToHtml(file, stylesheet, report) == 0 &&
             shell_.OpenDocument(report) == 0) {
             return;
         }
-        const uint32_t code = shell_.OpenDocument(catalogue);
+        const uint32_t code = shell_.OpenDocument(file);
         if (code == 0) return;
         reason = "No web browser or viewer could be started. " + shell_.ErrorText(code);
     }
-    toolkit_.MsgBox("The catalogue " + catalogue + " could not be shown.\n\n" + reason,
+    toolkit_.MsgBox("The catalogue " + file + " could not be shown.\n\n" + reason,
                     MessageStyle::Error);
 }
 

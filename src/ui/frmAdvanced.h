@@ -42,6 +42,9 @@ public:
 private:
     void Form_Load();
     void BuildControls();
+    void BuildDetails();
+    void BuildButtonBar();
+    void BuildMenus();
 
     void LoadSettings();
     void FillList();

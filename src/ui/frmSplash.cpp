@@ -1,6 +1,5 @@
 #include "ui/frmSplash.h"
 
-#include "catalogue/Codes.h"
 #include "ui/Pictures.h"
 
 namespace {
@@ -8,16 +7,7 @@ constexpr int kWidth = 480;
 constexpr int kHeight = 300;
 }  // namespace
 
-void frmSplash::Form_Load(const std::string& arguments) {
-    // The whole text, upper-cased, untrimmed: "-RUN " or "-RUN x" are not -RUN.
-    const std::string upper = codes::UpperAscii(arguments);
-    if (upper == "-RUN") {
-        silentRun_();
-        toolkit_.EndProgram();
-        return;
-    }
-    if (upper == "-EDIT") EditMode = true;
-
+void frmSplash::Form_Load() {
     FormLayout layout;
     layout.name = "frmSplash";
     layout.caption = kProductName;
@@ -27,7 +17,7 @@ void frmSplash::Form_Load(const std::string& arguments) {
     form_ = toolkit_.CreateForm(layout);
     Picture& picture = form_->AddPicture({"Image1", {0, 0, kWidth, kHeight}});
     picture.SetDrawing(pictures::Splash(kWidth, kHeight));
-    // The timer counts from the moment the splash shows, never during a silent run.
+    // The timer counts from the moment the splash shows.
     Timer1_ = &form_->AddTimer("Timer1", 2000, true);
     Timer1_->Tick = [this] { Timer1_Timer(); };
     form_->Show();
