@@ -1,0 +1,134 @@
+#pragma once
+// What every suite that starts our programs under Wine shares: the programs of this build, a
+// scratch folder and a scratch registry key of their own, starting a program with a bound on
+// every wait, its output, message boxes, the log and how a started program was shown.
+
+#include <windows.h>
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace harness {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// Programs of this build, named by their Linux paths: Wine shows the Linux root as drive Z.
+fs::path FromBuild(const std::string& linuxPath);
+fs::path OrvikExe();
+// Writes how it was started to the file its one argument names; see StartedHow.
+fs::path ShowStateProbe();
+
+// Polls the condition until it holds or the time is up; its last answer.
+bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = 15s);
+
+// Paths and the program's UTF-8 text.
+fs::path Path(const std::string& utf8);
+std::string Utf8(const fs::path& path);
+
+// A folder of its own below the temp folder, removed with everything in it.
+class Scratch {
+public:
+    explicit Scratch(const std::string& purpose);
+    ~Scratch();
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+    fs::path operator/(const std::string& name) const { return folder_ / Path(name); }
+    const fs::path& Folder() const { return folder_; }
+    void Write(const std::string& name, const std::string& bytes) const;
+    std::string Read(const std::string& name) const;  // empty when missing
+    bool Exists(const std::string& name) const;
+    // Orvik.exe copied in, so that it finds its catalogue and writes its log here.
+    fs::path CopyOrvik() const;
+
+private:
+    fs::path folder_;
+};
+
+// A program started with the argument text exactly as given after its quoted name, in another
+// working folder than its own, its standard output and error going to files.
+class Process {
+public:
+    Process(const fs::path& program, const std::string& arguments);
+    ~Process();  // ends it when it still runs
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+    DWORD Id() const { return info_.dwProcessId; }
+    HANDLE Handle() const { return info_.hProcess; }
+    bool Running() const;
+    // The exit code; nothing when it did not end in time, and then it is ended.
+    std::optional<DWORD> Wait(std::chrono::milliseconds limit = 60s);
+    std::string Out() const;
+    std::string Err() const;
+
+private:
+    PROCESS_INFORMATION info_{};
+    Scratch output_{"output"};
+};
+
+struct StoredValue {
+    std::string name;
+    DWORD type = 0;
+    std::vector<uint8_t> data;  // text types as UTF-8 without the final NUL
+};
+
+// A key of its own below HKEY_CURRENT_USER\Software, removed before and after. Reads see the
+// 64-bit view, which is where the program writes.
+class ScratchKey {
+public:
+    explicit ScratchKey(const std::string& purpose);
+    ~ScratchKey();
+    ScratchKey(const ScratchKey&) = delete;
+    ScratchKey& operator=(const ScratchKey&) = delete;
+    // Removes the key with everything below it.
+    void Clear() const;
+    // As a catalogue names it, root name first.
+    std::string Name(const std::string& below = "") const;
+    bool Exists(const std::string& below = "") const;
+    std::vector<StoredValue> Values(const std::string& below = "") const;
+    std::optional<StoredValue> Read(const std::string& below, const std::string& name) const;
+    // A REG_DWORD, or -1 when there is none.
+    int64_t Dword(const std::string& below, const std::string& name) const;
+
+private:
+    std::wstring Path(const std::string& below) const;
+    HKEY Open(const std::string& below) const;  // null when there is no such key
+    std::wstring subKey_;
+};
+
+// Catalogue text: an element, a registry action, a whole catalogue around its items.
+std::string Tag(const std::string& name, const std::string& content);
+std::string RegistryEntry(const std::string& key, const std::string& name,
+                          const std::string& type, const std::string& value);
+std::string Catalogue(const std::string& items);
+
+// Whether this session can show windows at all (under Wine: an X display).
+bool CanShowWindows();
+std::vector<HWND> VisibleWindowsOf(DWORD process);
+// A message box with the product's title (and this text, when given), once it has come.
+HWND WaitForMessageBox(const std::string& text = "", std::chrono::milliseconds limit = 30s);
+std::string MessageBoxText(HWND box);
+void Press(HWND box, int button = IDOK);
+
+// The log beside a program, line by line, each line checked to end in CR LF.
+std::vector<std::string> LogLines(const fs::path& folder);
+SYSTEMTIME LocalNow();
+// The line without its date and time, when it starts with the user's short date straight
+// followed by the time, as the platform formats them for some second from..to.
+std::optional<std::string> WithoutStamp(const std::string& line, SYSTEMTIME from, SYSTEMTIME to);
+
+// How the show-state probe found itself started: STARTF_USESHOWWINDOW set, and wShowWindow.
+struct StartedHow {
+    bool showWindowFlag = false;
+    int showWindow = -1;
+};
+std::optional<StartedHow> WaitForProbe(const fs::path& file, std::chrono::milliseconds limit = 15s);
+// A command line that starts the probe writing to file.
+std::string ProbeCommand(const fs::path& file);
+
+}  // namespace harness
