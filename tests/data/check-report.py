@@ -1,40 +1,15 @@
 #!/usr/bin/env python3
-"""Checks a report page, as the browser built it from a catalogue and the stylesheet, against the
-catalogue itself read the way Orvik reads it: any element name for items and entries, the last
-of a field counts, every OSVersion adds, Enabled is TRUE in any letter case, the description is
-split at its first "Justification:", categories and impacts compared without letter case.
+"""Checks a report page, as the browser built it from a catalogue and the stylesheet, against
+what the program's own reader makes of the catalogue (orvik_catalogue_records prints it).
 
-usage: check-report.py CATALOGUE.xml PAGE.html
+usage: check-report.py RECORDS.json PAGE.html
 """
+import json
 import sys
-import xml.etree.ElementTree as ET
 from html.parser import HTMLParser
 
-MARKER = "Justification:"
-SECTIONS = {"STORAGE": "storage", "USER EXPERIENCE": "user-experience",
-            "CPU AND MEMORY": "cpu-and-memory"}
-SECTION_ORDER = ["storage", "user-experience", "cpu-and-memory", "other"]
-VERSIONS = {"WINDOWS2000": "Windows 2000", "WINDOWSXP": "Windows XP",
-            "WINDOWSSERVER2003": "Windows Server 2003", "WINDOWSVISTA": "Windows Vista",
-            "WINDOWSSERVER2008": "Windows Server 2008", "WINDOWS7": "Windows 7",
-            "WINDOWSSERVER2003R2": "Windows Server 2003 R2", "ALL": "All versions",
-            "WINDOWS8": "Windows 8", "WINDOWSSERVER2012": "Windows Server 2012",
-            "WINDOWSSERVER2008R2": "Windows Server 2008 R2", "WINDOWS8.1": "Windows 8.1",
-            "WINDOWSSERVER2012R2": "Windows Server 2012 R2", "WINDOWS10": "Windows 10",
-            "WINDOWSSERVER2016": "Windows Server 2016", "WINDOWSSERVER2019": "Windows Server 2019",
-            "WINDOWSSERVER2022": "Windows Server 2022", "WINDOWS11": "Windows 11",
-            "WINDOWSSERVER2025": "Windows Server 2025"}
-# The version a machine was taken for before it had a name of its own; the editor offers it
-# those entries as well. Server 2003 R2 and All are never a machine's version.
-FORMER = {"WINDOWS8.1": "WINDOWS8", "WINDOWS10": "WINDOWS8", "WINDOWS11": "WINDOWS8",
-          "WINDOWSSERVER2008R2": "WINDOWSSERVER2008"}
-FORMER.update({"WINDOWSSERVER" + v: "WINDOWSSERVER2012"
-               for v in ("2012R2", "2016", "2019", "2022", "2025")})
-MACHINES = [v for v in VERSIONS if v not in ("ALL", "WINDOWSSERVER2003R2")]
-# The page names a version "windows-server-2012-r2" in its ids and classes.
-ANCHORS = {VERSIONS[v].lower().replace(" ", "-").replace(".", "-"): v for v in MACHINES}
-VOID = {"area", "base", "br", "col", "embed", "hr", "img", "input", "link", "meta", "source",
-        "track", "wbr"}
+SECTIONS = ["STORAGE", "USER EXPERIENCE", "CPU AND MEMORY", "OTHER"]
+VOID = {"br", "hr", "img", "input", "link", "meta"}
 
 
 def squash(text):
@@ -42,187 +17,146 @@ def squash(text):
 
 
 class Node:
-    def __init__(self, tag, attrs, parent):
-        self.tag, self.attrs, self.parent, self.children = tag, dict(attrs), parent, []
+    def __init__(self, tag, attrs):
+        self.tag, self.attrs, self.children = tag, dict(attrs), []
+        self.classes = (self.attrs.get("class") or "").split()
 
     def text(self):
-        return "".join(c if isinstance(c, str) else c.text() for c in self.children)
-
-    def classes(self):
-        return (self.attrs.get("class") or "").split()
+        return squash("".join(c if isinstance(c, str) else c.text() for c in self.children))
 
     def all(self, tag=None, cls=None):
         for c in self.children:
             if isinstance(c, Node):
-                if (tag is None or c.tag == tag) and (cls is None or cls in c.classes()):
+                if tag in (None, c.tag) and (cls is None or cls in c.classes):
                     yield c
                 yield from c.all(tag, cls)
 
-    def first(self, tag=None, cls=None):
-        return next(self.all(tag, cls), None)
-
-    def by_id(self, ident):
-        return next((n for n in self.all() if n.attrs.get("id") == ident), None)
+    def first(self, tag, cls=None):
+        return next(self.all(tag, cls), Node(tag, []))
 
 
-class Builder(HTMLParser):
-    def __init__(self):
+class Page(HTMLParser):
+    def __init__(self, text):
         super().__init__(convert_charrefs=True)
-        self.root = self.current = Node("#document", [], None)
+        self.stack = [Node("#document", [])]
+        self.feed(text)
 
     def handle_starttag(self, tag, attrs):
-        node = Node(tag, attrs, self.current)
-        self.current.children.append(node)
+        node = Node(tag, attrs)
+        self.stack[-1].children.append(node)
         if tag not in VOID:
-            self.current = node
-
-    def handle_startendtag(self, tag, attrs):
-        self.current.children.append(Node(tag, attrs, self.current))
+            self.stack.append(node)
 
     def handle_endtag(self, tag):
-        node = self.current
-        while node is not None and node.tag != tag:
-            node = node.parent
-        if node is not None and node.parent is not None:
-            self.current = node.parent
+        if any(n.tag == tag for n in self.stack[1:]):
+            while self.stack.pop().tag != tag:
+                pass
 
     def handle_data(self, data):
-        self.current.children.append(data)
+        self.stack[-1].children.append(data)
+
+    def by_id(self, ident):
+        return next((n for n in self.stack[0].all() if n.attrs.get("id") == ident), Node("", []))
 
 
-def value(element):
-    return "".join(element.itertext()) if element is not None else ""
+def anchor(name):
+    """A version's name as the page names it in ids: "windows-server-2012-r2"."""
+    return name.lower().replace(" ", "-").replace(".", "-")
 
 
-def last(item, name):
-    found = [c for c in item if c.tag == name]
-    return value(found[-1]) if found else ""
+def section(category):
+    return category.upper() if category.upper() in SECTIONS else "OTHER"
 
 
-def expected_entries(path):
-    entries = []
-    for item in ET.parse(path).getroot():
-        description = last(item, "Description")
-        if MARKER in description:
-            desc, why = description.split(MARKER, 1)
-        else:
-            desc, why = description, ""
-        versions, codes = [], set()
-        for os_version in (c for c in item if c.tag == "OSVersion"):
-            for name in value(os_version).split():
-                versions.append(VERSIONS.get(name.upper(), name))
-                # The program reads a name it does not know as Windows 2000.
-                codes.add(name.upper() if name.upper() in VERSIONS else "WINDOWS2000")
-        category = squash(last(item, "Category")).upper()
-        impact = squash(last(item, "Impact"))
-        actions = sum(len(list(lst)) for lst in item
-                      if lst.tag in ("RegistryEntries", "CommandLines", "WMIQueries"))
-        entries.append({
-            "number": squash(last(item, "Number")),
-            "name": squash(last(item, "Name")),
-            "enabled": squash(last(item, "Enabled")).upper() == "TRUE",
-            "section": SECTIONS.get(category, "other"),
+def expected(record):
+    """A record as its row on the page shows it."""
+    impact = squash(record["impact"])
+    return {"number": squash(record["number"]), "name": squash(record["name"]),
+            "enabled": record["enabled"], "section": section(squash(record["category"])),
             "impact": impact or "None",
-            "impact_class": "impact-" + (impact.lower() if impact.upper() in
-                                         ("LOW", "MEDIUM", "HIGH") else "other"),
-            "description": squash(desc),
-            "justification": squash(why),
-            "versions": versions,
-            "actions": actions,
-            "offered": {v for v in MACHINES if {v, "ALL", FORMER.get(v)} & codes},
-        })
-    return entries
+            "badge": impact.lower() if impact.upper() in ("LOW", "MEDIUM", "HIGH") else "other",
+            "description": squash(record["description"]),
+            "justification": squash(record["justification"]),
+            "versions": [v.upper().replace(" ", "") for v in record["versions"]],
+            "offered": sorted(anchor(v) for v in record["offered"]),
+            "actions": record["actions"]}
 
 
-def page_rows(page):
-    rows = []
-    for section in page.all("div", "category"):
-        for tr in section.all("tr", "entry"):
-            cells = [c for c in tr.children if isinstance(c, Node) and c.tag == "td"]
-            just = cells[1].first("span", "justification")
-            badge = cells[3].first("span", "badge")
-            rows.append({
-                "number": squash(cells[0].text()),
-                "name": squash(cells[1].first("span", "name").text()),
-                "enabled": "enabled" in tr.classes(),
-                "state": squash(cells[5].text()),
-                "section": section.attrs.get("id"),
-                "impact": squash(badge.text()),
-                "impact_class": next((c for c in badge.classes() if c.startswith("impact-")), ""),
-                "description": squash(cells[1].first("p", "desc").text()),
-                "justification": squash(just.text()) if just is not None else "",
-                "versions": [squash(li.text()) for li in cells[4].all("li")],
-                "actions": len(list(cells[2].all("li"))),
-                "offered": tr.attrs.get("data-offered") or "",
-            })
-    return rows
+def shown(div, tr, letters):
+    """A row of the page; a version it marks unknown is one the program reads as its first; the
+    versions it is offered on come as the letters the version index gives them."""
+    cells = [c for c in tr.children if isinstance(c, Node) and c.tag == "td"]
+    badge = cells[3].first("span", "badge")
+    versions = ["WINDOWS2000" if "unknown" in li.classes else li.text().upper().replace(" ", "")
+                for li in cells[4].all("li")]
+    return {"number": cells[0].text(), "name": cells[1].first("span", "name").text(),
+            "enabled": "enabled" in tr.classes,
+            "section": div.attrs.get("id", "").upper().replace("-", " "),
+            "impact": badge.text(),
+            "badge": next((c for c in badge.classes if c.startswith("impact-")), "")[7:],
+            "description": cells[1].first("p", "desc").text(),
+            "justification": cells[1].first("span", "justification").text(),
+            "versions": ["ALL" if v == "ALLVERSIONS" else v for v in versions],
+            "offered": sorted(letters.get(c, c) for c in tr.attrs.get("data-offered", "")),
+            "actions": len(list(cells[2].all("li")))}
 
 
-def main(catalogue, page_file):
-    builder = Builder()
+def main(records_file, page_file):
+    with open(records_file, encoding="utf-8") as f:
+        reading = json.load(f)
+    entries = [expected(r) for r in reading["records"]]
     with open(page_file, encoding="utf-8") as f:
-        builder.feed(f.read())
-    page = builder.root
+        page = Page(f.read())
     failures = []
 
     def expect(condition, message):
         if not condition:
             failures.append(message)
 
-    entries = expected_entries(catalogue)
     enabled = sum(e["enabled"] for e in entries)
-    for ident, count in (("total-count", len(entries)), ("enabled-count", enabled),
-                         ("disabled-count", len(entries) - enabled)):
+    summaries = [("total-count", len(entries)), ("enabled-count", enabled),
+                 ("disabled-count", len(entries) - enabled)]
+    for ident, field, key in [("category-storage", "section", "STORAGE"),
+                              ("category-user-experience", "section", "USER EXPERIENCE"),
+                              ("category-cpu-and-memory", "section", "CPU AND MEMORY"),
+                              ("impact-low", "badge", "low"), ("impact-medium", "badge", "medium"),
+                              ("impact-high", "badge", "high")]:
+        members = [e for e in entries if e[field] == key]
+        enabled_members = sum(e["enabled"] for e in members)
+        summaries.append((ident, "%d %d enabled" % (len(members), enabled_members)))
+    # The version index: how many are offered on each version a machine can be, and enabled.
+    for machine in (anchor(m) for m in reading["machines"] if entries):
+        members = [e for e in entries if machine in e["offered"]]
+        enabled_members = sum(e["enabled"] for e in members)
+        summaries.append(("version-" + machine, "%d %d enabled" % (len(members), enabled_members)))
+    for ident, want in summaries:
         node = page.by_id(ident)
-        expect(node is not None and squash(node.text()) == str(count),
-               "%s shows %r, expected %d" % (ident, node and node.text(), count))
+        got = node.text() if node.tag != "tr" else " ".join(
+            node.first("td", c).text() for c in ("count", "part"))
+        expect(got == str(want), "%s shows %r, expected %r" % (ident, got, want))
 
-    for ident, members in (
-            ("category-storage", [e for e in entries if e["section"] == "storage"]),
-            ("category-user-experience",
-             [e for e in entries if e["section"] == "user-experience"]),
-            ("category-cpu-and-memory", [e for e in entries if e["section"] == "cpu-and-memory"]),
-            ("impact-low", [e for e in entries if e["impact"].upper() == "LOW"]),
-            ("impact-medium", [e for e in entries if e["impact"].upper() == "MEDIUM"]),
-            ("impact-high", [e for e in entries if e["impact"].upper() == "HIGH"])) + tuple(
-            ("version-" + a, [e for e in entries if v in e["offered"]])
-            for a, v in ANCHORS.items() if entries):
-        node = page.by_id(ident)
-        want = "%d, %d enabled" % (len(members), sum(e["enabled"] for e in members))
-        shown = node and "%s, %s" % (squash(node.first("td", "count").text()),
-                                     squash(node.first("td", "part").text()))
-        expect(shown == want, "%s shows %r, expected %r" % (ident, shown, want))
-
-    # Tables in the fixed category order, entries in file order within each; a row names the
-    # versions it is offered on by the letters the index gives them.
-    want_rows = sorted(entries, key=lambda e: SECTION_ORDER.index(e["section"]))
-    rows = page_rows(page)
-    letters = {n.attrs.get("data-letter"): ANCHORS.get(n.attrs["id"][len("version-"):])
-               for n in page.all("tr") if n.attrs.get("id", "").startswith("version-")}
-    for row in rows:
-        row["offered"] = {letters.get(c, c) for c in row["offered"]}
+    # Tables in the fixed category order, entries in file order within each.
+    want_rows = sorted(entries, key=lambda e: SECTIONS.index(e["section"]))
+    letters = {n.attrs.get("data-letter"): n.attrs["id"][len("version-"):]
+               for n in page.stack[0].all("tr") if n.attrs.get("id", "").startswith("version-")}
+    rows = [shown(div, tr, letters) for div in page.stack[0].all("div", "category")
+            for tr in div.all("tr", "entry")]
     expect(len(rows) == len(want_rows), "%d rows, expected %d" % (len(rows), len(want_rows)))
     for want, row in zip(want_rows, rows):
-        label = "entry %s (%s)" % (want["number"], want["name"])
-        for field in ("number", "name", "section", "enabled", "impact", "impact_class",
-                      "description", "justification", "versions", "actions", "offered"):
-            expect(row[field] == want[field],
-                   "%s: %s is %r, expected %r" % (label, field, row[field], want[field]))
-        expect(row["state"] == ("Enabled" if want["enabled"] else "Disabled"),
-               "%s: state %r" % (label, row["state"]))
-
+        for field, value in want.items():
+            expect(row[field] == value, "entry %s (%s): %s is %r, expected %r"
+                   % (want["number"], want["name"], field, row[field], value))
     if not entries:
-        expect(page.by_id("empty") is not None, "an empty catalogue shows no notice")
+        expect(page.by_id("empty").tag, "an empty catalogue shows no notice")
 
     for message in failures:
         print("FAIL: " + message)
-    print("%s: %d entries, %d rows, %d failures" % (catalogue, len(entries), len(rows),
+    print("%s: %d entries, %d rows, %d failures" % (page_file, len(entries), len(rows),
                                                    len(failures)))
     return 1 if failures else 0
 
 
 if __name__ == "__main__":
     if len(sys.argv) != 3:
-        print(__doc__)
-        sys.exit(2)
+        sys.exit(__doc__)
     sys.exit(main(sys.argv[1], sys.argv[2]))

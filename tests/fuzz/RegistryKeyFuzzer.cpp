@@ -1,9 +1,9 @@
-// ParseClassKey and ParseSectionKey against the plain rule: the first piece before a backslash
-// names the root (compared after upper-casing ASCII letters), and every later piece comes back
-// followed by one backslash, so that the root piece, a backslash and the section give the key
-// with one backslash more at its end. An empty key has no root and fails with an ErrorRecord.
+// Properties of splitting a registry action's Key: an empty key fails with an ErrorRecord and
+// nothing else fails; the root piece, a backslash and the section give the key back with one
+// backslash more at its end; the root depends on the first piece alone, whatever the case of
+// its ASCII letters, and is one of the four roots or 0.
 
-#include <cstdint>
+#include <cctype>
 #include <optional>
 #include <string>
 
@@ -14,50 +14,35 @@
 
 namespace {
 
-int32_t ExpectedRoot(const std::string& firstPiece) {
-    std::string upper = firstPiece;
-    for (char& c : upper) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+std::optional<int32_t> Root(const std::string& key) {
+    try {
+        return regRunner::ParseClassKey(key);
+    } catch (const ErrorRecord&) {
+        return std::nullopt;
     }
-    if (upper == "HKEY_LOCAL_MACHINE") return reg::kLocalMachine;
-    if (upper == "HKEY_CLASSES_ROOT") return reg::kClassesRoot;
-    if (upper == "HKEY_CURRENT_USER") return reg::kCurrentUser;
-    if (upper == "HKEY_USERS") return reg::kUsers;
-    return 0;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string key(reinterpret_cast<const char*>(data), size);
-
-    std::optional<int32_t> root;
-    try {
-        root = regRunner::ParseClassKey(key);
-    } catch (const ErrorRecord&) {
-    }
-    std::optional<std::string> section;
-    try {
-        section = regRunner::ParseSectionKey(key);
-    } catch (const ErrorRecord&) {
-    }
-
-    if (key.empty()) {
-        FUZZ_CHECK(!root.has_value(), "an empty key named a root");
-        FUZZ_CHECK(!section || section->empty(), "an empty key gave a section");
-        return 0;
-    }
-    FUZZ_CHECK(root.has_value(), fuzzcheck::Shown(key) + ": no root piece");
-    FUZZ_CHECK(section.has_value(), fuzzcheck::Shown(key) + ": no section");
+    const std::optional<int32_t> root = Root(key);
+    const std::string section = regRunner::ParseSectionKey(key);
+    FUZZ_CHECK(root.has_value() == !key.empty(), fuzzcheck::Shown(key) + ": root or not");
+    if (key.empty()) return 0;
 
     const size_t slash = key.find('\\');
-    const std::string firstPiece = key.substr(0, slash);
-    FUZZ_CHECK(*root == ExpectedRoot(firstPiece), fuzzcheck::Shown(key) + ": wrong root");
-    if (slash == std::string::npos) {
-        FUZZ_CHECK(section->empty(), fuzzcheck::Shown(key) + ": a root alone gave a section");
-    } else {
-        FUZZ_CHECK(firstPiece + "\\" + *section == key + "\\",
-                   fuzzcheck::Shown(key) + " gave section " + fuzzcheck::Shown(*section));
-    }
+    const std::string first = key.substr(0, slash);
+    FUZZ_CHECK(slash == std::string::npos ? section.empty() : first + "\\" + section == key + "\\",
+               fuzzcheck::Shown(key) + " gave section " + fuzzcheck::Shown(section));
+    std::string upper = first, lower = first;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    FUZZ_CHECK(Root(first + "\\") == root && Root(upper + "\\") == root &&
+                   Root(lower + "\\") == root,
+               fuzzcheck::Shown(key) + ": the root depends on more than its first piece's name");
+    FUZZ_CHECK(*root == 0 || *root == reg::kLocalMachine || *root == reg::kClassesRoot ||
+                   *root == reg::kCurrentUser || *root == reg::kUsers,
+               fuzzcheck::Shown(key) + ": no root");
     return 0;
 }

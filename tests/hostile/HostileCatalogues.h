@@ -1,7 +1,7 @@
 #pragma once
 // The hostile catalogues and what a silent run must make of each: the committed ones in
 // corpus/ (their registry key written @KEY@) and the large or byte-exact ones made here. The
-// same table serves the native reader test and the run of the real program under Wine.
+// committed ones seed the reader's fuzz target too.
 
 #include <cstdint>
 #include <string>
@@ -17,23 +17,16 @@ enum class Outcome { Applied, Nothing, AppliedOrNothing };
 struct ValueCheck {
     std::string subKey;  // below the case's key, empty for the key itself
     std::string name;
-    uint32_t type = 0;   // 1 REG_SZ, 3 REG_BINARY, 4 REG_DWORD
+    uint32_t type = 0;          // 1 REG_SZ, 3 REG_BINARY, 4 REG_DWORD
     std::vector<uint8_t> data;  // REG_SZ: the UTF-8 text without its NUL
 };
-
-ValueCheck Text(const std::string& name, const std::string& text, const std::string& subKey = "");
-ValueCheck Dword(const std::string& name, uint32_t value, const std::string& subKey = "");
-ValueCheck Bytes(const std::string& name, std::vector<uint8_t> bytes);
-ValueCheck Absent(const std::string& name, const std::string& subKey = "");
 
 struct HostileCase {
     std::string name;
     std::string bytes;  // the whole file
-    Outcome host = Outcome::Applied;     // over the native document object
-    Outcome windows = Outcome::Applied;  // Orvik.exe -RUN under Wine
-    int items = -1;                      // items the reader makes when applied; -1 unchecked
-    std::vector<ValueCheck> values;      // checked when the catalogue was applied
-    uint32_t valueCount = 0;             // values under the key itself when applied; 0 unchecked
+    Outcome outcome = Outcome::Applied;
+    std::vector<ValueCheck> values;  // checked when the catalogue was applied
+    uint32_t valueCount = 0;         // values under the key itself when applied; 0 unchecked
 };
 
 // Text no run may ever write: the content of the files the catalogues point at.

@@ -1,17 +1,10 @@
 #include "RegistryDouble.h"
 #include "RegistryHarness.h"
 
-namespace {
-class DoubleHarness final : public RegistryHarness {
-public:
-    Registry& registry() override { return registry_; }
-    void SetEnvironment(const std::string& name, const std::string& value) override {
-        registry_.SetEnvironment(name, value);
-    }
+std::unique_ptr<Registry> MakeTestRegistry() { return std::make_unique<RegistryDouble>(); }
 
-private:
-    RegistryDouble registry_;
-};
-}  // namespace
+void SetTestEnvironment(Registry& registry, const std::string& name, const std::string& value) {
+    static_cast<RegistryDouble&>(registry).SetEnvironment(name, value);
+}
 
-std::unique_ptr<RegistryHarness> MakeRegistryHarness() { return std::make_unique<DoubleHarness>(); }
+void RemoveTestKey(RegKey, const std::string&) {}

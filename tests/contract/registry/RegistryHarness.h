@@ -1,17 +1,14 @@
 #pragma once
-// What the registry contract needs of the side it runs on: the registry under test, and a way to
-// set an environment variable that the registry's expansion sees.
+// What the registry contract needs of the side it runs on: the in-memory double natively,
+// advapi32 under Wine.
 
 #include <memory>
 #include <string>
 
 #include "platform/Registry.h"
 
-class RegistryHarness {
-public:
-    virtual ~RegistryHarness() = default;
-    virtual Registry& registry() = 0;
-    virtual void SetEnvironment(const std::string& name, const std::string& value) = 0;
-};
-
-std::unique_ptr<RegistryHarness> MakeRegistryHarness();
+std::unique_ptr<Registry> MakeTestRegistry();
+// Sets an environment variable that the registry's expansion sees.
+void SetTestEnvironment(Registry& registry, const std::string& name, const std::string& value);
+// Removes a key with everything below it from the real registry; the double goes with its test.
+void RemoveTestKey(RegKey root, const std::string& path);

@@ -1,21 +1,19 @@
+#include <windows.h>
+
 #include <cstdlib>
 
 #include "RegistryHarness.h"
+#include "platform/win32/common/WideText.h"
 #include "platform/win32/registry/Win32Registry.h"
 
-namespace {
-class Win32Harness final : public RegistryHarness {
-public:
-    Registry& registry() override { return registry_; }
-    // The C runtime passes the variable on to the process environment that the platform's
-    // expansion reads. The contract's names and values are ASCII.
-    void SetEnvironment(const std::string& name, const std::string& value) override {
-        _putenv_s(name.c_str(), value.c_str());
-    }
+std::unique_ptr<Registry> MakeTestRegistry() { return std::make_unique<Win32Registry>(); }
 
-private:
-    Win32Registry registry_;
-};
-}  // namespace
+// The C runtime passes the variable on to the process environment that the platform's expansion
+// reads.
+void SetTestEnvironment(Registry&, const std::string& name, const std::string& value) {
+    _putenv_s(name.c_str(), value.c_str());
+}
 
-std::unique_ptr<RegistryHarness> MakeRegistryHarness() { return std::make_unique<Win32Harness>(); }
+void RemoveTestKey(RegKey root, const std::string& path) {
+    RegDeleteTreeW(reinterpret_cast<HKEY>(root), win32::Widen(path).c_str());
+}

@@ -2,15 +2,6 @@
 
 #include <cstdio>
 
-uint32_t RecordingProcessLauncher::Start(const std::string& commandLine, WindowStyle style) {
-    tried.push_back(commandLine);
-    if (journal) journal->push_back("start:" + commandLine);
-    const auto failure = failures.find(commandLine);
-    if (failure != failures.end()) return failure->second;
-    started.push_back({commandLine, style, redirectionProbe ? *redirectionProbe : false});
-    return 0;
-}
-
 namespace {
 
 class ScriptedSet final : public WmiResultSet {
@@ -20,7 +11,6 @@ public:
 
     int32_t Count(int32_t& count) override {
         owner_.counted.push_back(query_);
-        if (owner_.journal) owner_.journal->push_back("count:" + query_);
         count = answer_.countResult < 0 ? 0 : answer_.count;
         return answer_.countResult;
     }
@@ -33,17 +23,12 @@ private:
 
 class ScriptedService final : public WmiService {
 public:
-    ScriptedService(ScriptedWmi& owner, int number) : owner_(owner), number_(number) {
-        ++owner_.openServices;
-    }
+    explicit ScriptedService(ScriptedWmi& owner) : owner_(owner) { ++owner_.openServices; }
     ~ScriptedService() override { --owner_.openServices; }
 
     int32_t ExecQuery(const std::string& query, std::unique_ptr<WmiResultSet>& result) override {
-        owner_.executed.push_back(std::to_string(number_) + ":" + query);
-        if (owner_.journal) owner_.journal->push_back("query:" + query);
-        const auto scripted = owner_.answers.find(query);
-        const ScriptedWmi::Answer answer =
-            scripted != owner_.answers.end() ? scripted->second : ScriptedWmi::Answer{};
+        owner_.executed.push_back(query);
+        const ScriptedWmi::Answer answer = owner_.answers[query];
         if (answer.execResult < 0) return answer.execResult;
         result = std::make_unique<ScriptedSet>(owner_, query, answer);
         return 0;
@@ -51,19 +36,24 @@ public:
 
 private:
     ScriptedWmi& owner_;
-    int number_;
 };
 
 }  // namespace
 
+uint32_t RecordingProcessLauncher::Start(const std::string& commandLine, WindowStyle style) {
+    tried.push_back(commandLine);
+    const auto failure = failures.find(commandLine);
+    if (failure != failures.end()) return failure->second;
+    started.push_back({commandLine, style, redirectionProbe ? *redirectionProbe : false});
+    return 0;
+}
+
 int32_t ScriptedWmi::Connect(std::unique_ptr<WmiService>& service) {
-    if (journal) journal->push_back("connect");
-    if (connectResult < 0) return connectResult;
     if (connectionsBeforeFailure >= 0 && connections >= connectionsBeforeFailure) {
         return static_cast<int32_t>(0x80041003u);  // access denied
     }
     ++connections;
-    service = std::make_unique<ScriptedService>(*this, connections);
+    service = std::make_unique<ScriptedService>(*this);
     return 0;
 }
 
@@ -75,5 +65,4 @@ std::string ScriptedWmi::ErrorText(int32_t hresult) {
 
 void RecordingMessageBoxes::ShowOk(const std::string& text) {
     shown.push_back(text);
-    if (journal) journal->push_back("box:" + text);
 }

@@ -1,7 +1,6 @@
 #pragma once
 // Stand-ins for the services the runners stand on: a process launcher and a message box that
-// record what they were asked, and a WMI service that answers from a script. Each can write to a
-// shared journal, so a test sees the order of everything the runners did.
+// record what they were asked, and a WMI service that answers from a script.
 
 #include <map>
 #include <memory>
@@ -11,8 +10,6 @@
 #include "platform/MessageBox.h"
 #include "platform/ProcessLauncher.h"
 #include "platform/WmiService.h"
-
-using Journal = std::vector<std::string>;
 
 class RecordingProcessLauncher final : public ProcessLauncher {
 public:
@@ -27,7 +24,6 @@ public:
     std::vector<Started> started;    // successful starts only
     std::vector<std::string> tried;  // every command asked for, failed ones included
     const bool* redirectionProbe = nullptr;
-    Journal* journal = nullptr;
 
     uint32_t Start(const std::string& commandLine, WindowStyle style) override;
     std::string ErrorText(uint32_t code) override { return "system text " + std::to_string(code); }
@@ -42,15 +38,13 @@ public:
     };
 
     std::map<std::string, Answer> answers;  // a query without an answer finds nothing
-    int32_t connectResult = 0;              // HRESULT of every Connect
     // Fails Connect once this many connections have been made (-1: never).
     int connectionsBeforeFailure = -1;
 
     int connections = 0;
-    int openServices = 0;                 // services made and not yet destroyed
-    std::vector<std::string> executed;    // ExecQuery calls, with the service number "n:query"
-    std::vector<std::string> counted;     // queries whose set was counted
-    Journal* journal = nullptr;
+    int openServices = 0;               // services made and not yet destroyed
+    std::vector<std::string> executed;  // ExecQuery calls
+    std::vector<std::string> counted;   // queries whose set was counted
 
     int32_t Connect(std::unique_ptr<WmiService>& service) override;
     std::string ErrorText(int32_t hresult) override;
@@ -59,7 +53,6 @@ public:
 class RecordingMessageBoxes final : public MessageBoxes {
 public:
     std::vector<std::string> shown;
-    Journal* journal = nullptr;
 
     void ShowOk(const std::string& text) override;
 };

@@ -15,32 +15,47 @@ public:
     OsVersionInfo version{6, 1, 7601, 1, 1};  // Windows 7 Ultimate
     bool wow64 = false;
     std::string executablePath = "C:\\Tools\\Orvik.exe";
-    // Every redirection call in order: "off" or "on:<value handed back>".
+    // Every redirection call in order: "off", or "on:saved" when Revert gets what Disable gave.
     std::vector<std::string> redirectionCalls;
     bool redirectionOff = false;
 
     OsVersionInfo QueryVersion() override { return version; }
     bool IsWow64Process() override { return wow64; }
-    void* DisableFsRedirection() override;
-    void RevertFsRedirection(void* saved) override;
+    void* DisableFsRedirection() override {
+        redirectionCalls.push_back("off");
+        redirectionOff = true;
+        return &redirectionOff;
+    }
+    void RevertFsRedirection(void* saved) override {
+        redirectionCalls.push_back(saved == &redirectionOff ? "on:saved" : "on:other");
+        redirectionOff = false;
+    }
     std::string ExecutablePath() override { return executablePath; }
 };
 
 class FakeClock final : public Clock {
 public:
-    std::string date = "06.12.2026";
-    std::string time = "09:15:02";
-    std::string ShortDate() override { return date; }
-    std::string TimeOfDay() override { return time; }
+    std::string ShortDate() override { return "06.12.2026"; }
+    std::string TimeOfDay() override { return "09:15:02"; }
 };
 
 class FakeFileSystem final : public FileSystem {
 public:
     std::map<std::string, std::string> files;
 
-    bool Append(const std::string& path, const std::string& bytes) override;
-    // Stands for a Western code page: ASCII passes, everything else becomes '?'.
-    std::string ToSystemCodePage(const std::string& utf8) override;
+    bool Append(const std::string& path, const std::string& bytes) override {
+        files[path] += bytes;
+        return true;
+    }
+    // Stands for a Western code page: ASCII passes, every other character becomes '?'.
+    std::string ToSystemCodePage(const std::string& utf8) override {
+        std::string result;
+        for (unsigned char byte : utf8) {
+            if (byte < 0x80) result += static_cast<char>(byte);
+            if (byte >= 0xC0) result += '?';  // a lead byte; continuation bytes add nothing
+        }
+        return result;
+    }
 };
 
 // The three fakes together, with the bundle GlobalUtils takes.

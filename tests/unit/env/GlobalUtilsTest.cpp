@@ -59,34 +59,6 @@ TEST(GetOSVersion, FromVersionBuildProductTypeAndEdition) {
     }
 }
 
-TEST(Redirection, OnlyForA32BitProgramOn64BitWindowsAndTheSavedStateGoesBack) {
-    FakeEnvironment env;
-    GlobalUtils utils(env.platform());
-    EXPECT_FALSE(utils.Is64bit());
-    utils.TurnOff64Redirect();
-    utils.TurnOn64Redirect();
-    EXPECT_TRUE(env.system.redirectionCalls.empty());
-
-    env.system.wow64 = true;
-    EXPECT_TRUE(utils.Is64bit());
-    utils.TurnOff64Redirect();
-    EXPECT_TRUE(env.system.redirectionOff);
-    utils.TurnOn64Redirect();
-    EXPECT_FALSE(env.system.redirectionOff);
-    EXPECT_EQ(env.system.redirectionCalls, (std::vector<std::string>{"off", "on:saved"}));
-}
-
-TEST(ExecutablePath, FolderAndNameIncludingADriveRoot) {
-    FakeEnvironment env;
-    GlobalUtils utils(env.platform());
-    env.system.executablePath = "C:\\Program Files\\Orvik\\Orvik.exe";
-    EXPECT_EQ(utils.ExecutableFolder(), "C:\\Program Files\\Orvik");
-    EXPECT_EQ(utils.ExecutableName(), "Orvik");
-    env.system.executablePath = "D:\\Orvik.v2.exe";
-    EXPECT_EQ(utils.ExecutableFolder(), "D:\\");
-    EXPECT_EQ(utils.ExecutableName(), "Orvik.v2");
-}
-
 TEST(WriteLog, ExactLinesWithCrLfAppendedBesideTheExecutableInTheCodePage) {
     FakeEnvironment env;
     GlobalUtils utils(env.platform());

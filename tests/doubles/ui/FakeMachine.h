@@ -1,0 +1,83 @@
+#pragma once
+// The machine and services as the editor sees them: catalogue files held as records (read back
+// as fresh copies, as the real reader gives), other files by name only, a chosen Windows version,
+// and a record of what was written, replaced, started, opened and applied.
+
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/Shell.h"
+#include "ui/EditorServices.h"
+
+class FakeMachine : public Shell, public EditorServices {
+public:
+    static OptimizationList Copy(const OptimizationList& list) {
+        OptimizationList copy;
+        for (const auto& entry : list) copy.push_back(std::make_shared<OptimizationItem>(*entry));
+        return copy;
+    }
+    bool Exists(const std::string& path) const {
+        return catalogues.count(path) != 0 || files.count(path) != 0;
+    }
+    std::string CataloguePath() const { return "C:\\Orvik\\OrvikOptimizations.xml"; }
+
+    // EditorServices
+    int32_t GetOSVersion() override { return 5; }  // Windows 7
+    OptimizationList ReadXML(const std::string& HardPath = "") override {
+        const auto it = catalogues.find(HardPath.empty() ? CataloguePath() : HardPath);
+        return it == catalogues.end() ? OptimizationList{} : Copy(it->second);
+    }
+    bool WriteXMLFile(const OptimizationList& opItems, const std::string& path) override {
+        writes.push_back(path);
+        if (failWrites) return false;
+        catalogues[path] = Copy(opItems);
+        if (truncateWrites) catalogues[path].pop_back();  // a full disk: the file ends part-way
+        return true;
+    }
+    void RunOptimizations(const OptimizationList&) override {}
+    std::string ExecutableFolder() override { return "C:\\Orvik"; }
+
+    // Shell
+    bool FileExists(const std::string& path) override { return Exists(path); }
+    uint32_t StartProcess(const std::string& commandLine) override {
+        started.push_back(commandLine);
+        return 0;
+    }
+    uint32_t OpenDocument(const std::string& path) override {
+        opened.push_back(path);
+        return Exists(path) ? openResult : 2;
+    }
+    uint32_t TransformToHtml(const std::string& xml, const std::string& xsl,
+                             const std::string& html) override {
+        transforms.push_back(xml + "|" + xsl + "|" + html);
+        if (transformResult == 0) files.insert(html);
+        return transformResult;
+    }
+    std::string TempFolder() override { return "C:\\Temp"; }
+    uint32_t ReplaceFile(const std::string& from, const std::string& to) override {
+        replaces.push_back(from + ">" + to);
+        if (replaceResult != 0) return replaceResult;
+        catalogues[to] = catalogues[from];
+        catalogues.erase(from);
+        return 0;
+    }
+    void RemoveFile(const std::string& path) override {
+        catalogues.erase(path);
+        files.erase(path);
+    }
+    uint32_t ProbeWrite(const std::string&) override { return probeResult; }
+    std::string ErrorText(uint32_t code) override { return "error " + std::to_string(code); }
+
+    std::map<std::string, OptimizationList> catalogues;
+    std::set<std::string> files;  // any other file that exists
+    bool failWrites = false;
+    bool truncateWrites = false;
+    uint32_t openResult = 0;
+    uint32_t transformResult = 0;
+    uint32_t replaceResult = 0;
+    uint32_t probeResult = 0;
+    std::vector<std::string> writes, replaces, started, opened, transforms;
+};

@@ -1,0 +1,192 @@
+// The editor over the recording toolkit: what the real program's tests cannot reach cheaply
+// (entries whose Numbers tie or are no plain numbers, the selections of the menus, Save against a
+// file that changed or cannot be written, Export's fallbacks).
+
+#include <gtest/gtest.h>
+
+#include "CheckListScenario.h"
+#include "FakeMachine.h"
+#include "RecordingToolkit.h"
+#include "catalogue/Codes.h"
+#include "ui/frmAdvanced.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+using Flags = std::vector<bool>;
+using codes::kAll;
+using codes::kWindows7;
+using codes::kWindowsXP;
+
+OptimizationItemPtr Entry(const std::string& number, const std::string& name,
+                          std::vector<int32_t> versions = {kAll}, bool enabled = false,
+                          const std::string& impact = "Low", const std::string& category = "") {
+    auto e = std::make_shared<OptimizationItem>();
+    e->Number = number;
+    e->Name = name;
+    e->osVersions = std::move(versions);
+    e->Enabled = enabled;
+    e->Impact = impact;
+    e->Category = category;
+    e->Description = "what " + name + " does";
+    return e;
+}
+
+class EditorTest : public ::testing::Test {
+protected:
+    void Open(OptimizationList entries) {
+        if (!entries.empty()) File() = entries;
+        editor = std::make_unique<frmAdvanced>(toolkit, machine, machine);
+        editor->Show();
+    }
+    OptimizationList& File() { return machine.catalogues[machine.CataloguePath()]; }
+    FakeForm& Form() { return toolkit.form("frmAdvanced"); }
+    FakeCheckList& List() { return Form().checkList("lbSettings"); }
+    std::string Description() { return Form().label("lblDescription").Caption(); }
+    void Click(const std::string& control) {
+        if (control.starts_with("img")) Form().picture(control).Click();
+        if (control.starts_with("mnu")) Form().menu(control).Click();
+    }
+    // Enabled of the editor's entries, or of the file's, in order.
+    static Flags Enabled(const OptimizationList& list) {
+        Flags flags;
+        for (const auto& e : list) flags.push_back(e->Enabled);
+        return flags;
+    }
+    static Strings Numbers(const OptimizationList& list) {
+        Strings numbers;
+        for (const auto& e : list) numbers.push_back(e->Number);
+        return numbers;
+    }
+    std::string Message(size_t i) { return toolkit.messages.at(i).text; }
+
+    RecordingToolkit toolkit;
+    FakeMachine machine;
+    std::unique_ptr<frmAdvanced> editor;
+};
+
+}  // namespace
+
+TEST(RecordingToolkit, CheckListHoldsToTheScenarioOfTheRealControl) {
+    FakeCheckList list;
+    CheckListScenario(list, [] {});
+}
+
+TEST_F(EditorTest, DuplicateNumbersShareATickAndShowTheLaterEntry) {
+    Open({Entry("7", "First"), Entry("8", "Between"), Entry("7", "Second")});
+    EXPECT_EQ(Description(), "what Second does");
+    List().SetSelected(0, true);
+    EXPECT_EQ(Enabled(editor->Settings), Flags({true, false, true}));
+    List().SetSelected(0, false);
+    EXPECT_EQ(Enabled(editor->Settings), Flags({false, false, false}));
+}
+
+TEST_F(EditorTest, EntriesWithoutAPlainNumberAreShownAndTickedByThemselves) {
+    Open({Entry("07", "Padded"), Entry("abc", "Word"), Entry("40000", "Large"),
+          Entry("7", "Seven"), Entry("", "Empty"), Entry("1e400", "Huge")});
+    for (int row = 0; row < List().ListCount(); ++row) {
+        List().SetListIndex(row);
+        EXPECT_EQ(Description(), "what " + List().List(row) + " does") << row;
+        List().SetSelected(row, true);
+        Flags expected(6, false);
+        std::fill(expected.begin(), expected.begin() + row + 1, true);
+        EXPECT_EQ(Enabled(editor->Settings), expected) << row;
+    }
+}
+
+TEST_F(EditorTest, SelectionsListOnlyTheirEntriesStartingFromTheFileAndDisableTheRest) {
+    Open({Entry("1", "H1", {kAll}, false, "High", "Storage"),
+          Entry("2", "L", {kAll}, true, "Low", "User Experience"),
+          Entry("3", "H2", {kAll}, true, "HIGH", "STORAGE"),
+          Entry("4", "M", {kAll}, true, "medium", "cpu and memory"),
+          Entry("5", "X", {kWindowsXP}, true, "High", "Storage")});
+    Click("imgUnselectAll");
+    Click("mnuHigh");
+    EXPECT_EQ(List().Texts(), Strings({"H1", "H2"}));
+    EXPECT_TRUE(List().Selected(1)) << "ticks as stored, not as changed";
+    EXPECT_EQ(Enabled(editor->Settings), Flags({false, false, true, false}));
+    const std::pair<const char*, Strings> selections[] = {
+        {"mnuMedium", {"M"}}, {"mnuLow", {"L"}}, {"mnuStorage", {"H1", "H2"}},
+        {"mnuExperience", {"L"}}, {"mnuCPU", {"M"}}, {"mnuClear", {"H1", "L", "H2", "M"}}};
+    for (const auto& [menu, listed] : selections) {
+        Click(menu);
+        EXPECT_EQ(List().Texts(), listed) << menu;
+    }
+}
+
+TEST_F(EditorTest, SaveWritesTheWholeFileAsItStandsNowWithTheEditorsTicks) {
+    Open({Entry("1", "XP only", {kWindowsXP}, true), Entry("2", "Seven", {kWindows7}),
+          Entry("3", "All", {kAll}, true), Entry("4", "Vanishing", {kWindows7}, true)});
+    const std::string temporary = machine.CataloguePath() + ".saving";
+    List().SetSelected(0, true);
+    List().SetSelected(1, false);
+    File()[0]->Description = "changed meanwhile";
+    File().insert(File().begin() + 2, Entry("9", "Added meanwhile", {kWindows7}, true));
+    File().pop_back();
+    Click("imgSave");
+    EXPECT_EQ(Message(0), "Saved");
+    // Entries the editor did not load stay as the file has them; one that vanished is kept.
+    EXPECT_EQ(Numbers(File()), Strings({"1", "2", "9", "3", "4"}));
+    EXPECT_EQ(Enabled(File()), Flags({true, true, true, false, true}));
+    EXPECT_EQ(File()[0]->Description, "changed meanwhile");
+    // Through a temporary file beside the catalogue that then takes its place.
+    EXPECT_EQ(machine.writes, Strings({temporary}));
+    EXPECT_EQ(machine.replaces, Strings({temporary + ">" + machine.CataloguePath()}));
+
+    // A file that has become unreadable: the catalogue as loaded stands in for it.
+    File().clear();
+    Click("mnuSave");
+    EXPECT_EQ(Numbers(File()), Strings({"1", "2", "3", "4"}));
+}
+
+TEST_F(EditorTest, AFailedSaveLeavesTheCatalogueWholeAndSaysWhy) {
+    Open({Entry("1", "A"), Entry("2", "B")});
+    Click("imgSelectAll");
+    machine.failWrites = true;  // a folder the user may not write to
+    machine.probeResult = 5;
+    Click("imgSave");
+    machine.failWrites = false;
+    machine.truncateWrites = true;  // the disk filled up part-way
+    Click("imgSave");
+    machine.truncateWrites = false;
+    machine.replaceResult = 32;  // the catalogue is open in another program
+    Click("imgSave");
+    const char* const reasons[] = {"error 5", "completely", "error 32"};
+    ASSERT_EQ(toolkit.messages.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(toolkit.messages[i].style, MessageStyle::Error);
+        EXPECT_NE(Message(i).find(machine.CataloguePath()), std::string::npos);
+        EXPECT_NE(Message(i).find(reasons[i]), std::string::npos) << reasons[i];
+    }
+    EXPECT_EQ(Enabled(File()), Flags({false, false}));
+    EXPECT_FALSE(machine.Exists(machine.CataloguePath() + ".saving"));
+}
+
+TEST_F(EditorTest, ExportShowsTheCatalogueThroughWhateverViewerThereIs) {
+    Open({});
+    Click("imgExport");
+    EXPECT_NE(Message(0).find("does not exist"), std::string::npos);
+    toolkit.messages.clear();
+
+    File() = {Entry("1", "A")};
+    const std::string ie = "C:\\Program Files\\Internet Explorer\\iexplore.exe";
+    const std::string xsl = "C:\\Orvik\\OrvikOptimizations.xsl";
+    const std::string html = "C:\\Temp\\OrvikOptimizations.html";
+    machine.files = {ie, xsl};
+    Click("imgExport");
+    EXPECT_EQ(machine.started, Strings({ie + " " + machine.CataloguePath()}));
+    // No Internet Explorer: the report is made here and opened in the default browser.
+    machine.files.erase(ie);
+    Click("imgExport");
+    EXPECT_EQ(machine.transforms, Strings({machine.CataloguePath() + "|" + xsl + "|" + html}));
+    EXPECT_EQ(machine.opened, Strings({html}));
+    // Without a report the catalogue itself is opened; when nothing can show it, one message.
+    machine.transformResult = 5;
+    Click("imgExport");
+    EXPECT_EQ(machine.opened.back(), machine.CataloguePath());
+    EXPECT_TRUE(toolkit.messages.empty());
+    machine.openResult = 1155;
+    Click("imgExport");
+    EXPECT_NE(Message(0).find("error 1155"), std::string::npos);
+    EXPECT_TRUE(machine.writes.empty()) << "Export does not save first";
+}
