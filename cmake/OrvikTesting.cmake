@@ -1,11 +1,25 @@
-# orvik_add_test(NAME SOURCES ... LIBS ... [LABELS ...] [TIMEOUT s])
-# One CTest test per executable. Tests get the label of their side ("host" natively, "wine" for
-# Windows executables, which CTest runs through the Wine emulator) plus the given slice labels.
+# orvik_add_test(NAME SOURCES ... LIBS ... [LABELS ...] [TIMEOUT s] [WOW64] [WOW64_ARGS ...])
+# One CTest test per executable. Tests get the label of their side: "host" natively, "wine" for
+# the x64 Windows build and "wine32" for the x86 one, whose programs run as WOW64 processes
+# under the 64-bit Wine; plus the given slice labels. The x86 build keeps only the tests marked
+# WOW64, those whose outcome can differ for a 32-bit program on 64-bit Windows; WOW64_ARGS
+# narrows what such a test runs there.
+if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(ORVIK_WOW64 ON)
+else()
+  set(ORVIK_WOW64 OFF)
+endif()
+
 function(orvik_add_test name)
-  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "WOW64" "TIMEOUT" "SOURCES;LIBS;LABELS;WOW64_ARGS" ${ARGN})
+  if(ORVIK_WOW64 AND NOT T_WOW64)
+    return()
+  endif()
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main orvik_warnings)
-  if(WIN32)
+  if(ORVIK_WOW64)
+    set(side wine32)
+  elseif(WIN32)
     set(side wine)
   else()
     set(side host)
@@ -16,6 +30,9 @@ function(orvik_add_test name)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
-  add_test(NAME ${side}.${name} COMMAND ${name} --gtest_brief=1)
+  if(NOT ORVIK_WOW64)
+    set(T_WOW64_ARGS)
+  endif()
+  add_test(NAME ${side}.${name} COMMAND ${name} --gtest_brief=1 ${T_WOW64_ARGS})
   set_tests_properties(${side}.${name} PROPERTIES LABELS "${side};${T_LABELS}" TIMEOUT ${T_TIMEOUT})
 endfunction()

@@ -1,5 +1,6 @@
 // The real Orvik.exe -RUN on catalogues written beside a copy of it in a scratch folder: what it
-// does to the registry, which processes it starts and how, what it logs.
+// does to the registry, which processes it starts and how, what it logs. The x86 build runs the
+// same cases as a WOW64 process.
 
 #include <gtest/gtest.h>
 
@@ -72,11 +73,32 @@ TEST_F(SilentRun, RegistryFailureEndsOnlyThatEntrysRegistryEdits) {
     EXPECT_FALSE(folder.Exists("SarnetLog.txt")) << "registry edits log nothing";
 }
 
+TEST_F(SilentRun, LocalMachineSoftwareIsWrittenInTheSixtyFourBitView) {
+    ScratchKey machine("e2e", HKEY_LOCAL_MACHINE);
+    for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) machine.Write("gone", "x", view);
+    WriteCatalogue(Item(true, "All",
+                        RegistryEntry(machine.Name(), "wide", "DWORD", "1") +
+                            RegistryEntry(machine.Name(), "gone", "STRING", "")));
+
+    EXPECT_EQ(Run("-RUN"), 0);
+
+    EXPECT_EQ(machine.Dword("", "wide"), 1);
+    EXPECT_FALSE(machine.Read("", "wide", KEY_WOW64_32KEY)) << "written under Wow6432Node";
+    // Empty text deletes through a key opened without a view flag: in the program's own view,
+    // the 32-bit one for the shipping build.
+    EXPECT_EQ(machine.Read("", "gone", KEY_WOW64_64KEY).has_value(), kWow64);
+    EXPECT_EQ(machine.Read("", "gone", KEY_WOW64_32KEY).has_value(), !kWow64);
+}
+
 TEST_F(SilentRun, CommandsStartHiddenAndAMissingProgramIsLoggedWithTheSystemsDate) {
     const std::string missing = "C:\\orvik-nowhere\\missing.exe /quiet";
-    WriteCatalogue(
-        Item(true, "All", "", Command(Probe("one")) + Command(missing) + Command(Probe("three"))) +
-        Item(true, "All", "", Command(Probe("next"))));
+    // The system folder's cmd.exe is the 64-bit one also for the shipping build.
+    const std::string architecture = "C:\\Windows\\System32\\cmd.exe /c set "
+                                     "PROCESSOR_ARCHITECTURE>\"" + Utf8(folder / "arch") + "\"";
+    WriteCatalogue(Item(true, "All", "",
+                        Command(architecture) + Command(Probe("one")) + Command(missing) +
+                            Command(Probe("three"))) +
+                   Item(true, "All", "", Command(Probe("next"))));
 
     const SYSTEMTIME before = LocalNow();
     EXPECT_EQ(Run("-RUN"), 0);
@@ -88,6 +110,8 @@ TEST_F(SilentRun, CommandsStartHiddenAndAMissingProgramIsLoggedWithTheSystemsDat
         EXPECT_TRUE(how->showWindowFlag) << started;
         EXPECT_EQ(how->showWindow, SW_HIDE) << started;
     }
+    EXPECT_TRUE(WaitFor([&] { return folder.Read("arch") == "PROCESSOR_ARCHITECTURE=AMD64\r\n"; }))
+        << folder.Read("arch");
     std::this_thread::sleep_for(500ms);
     EXPECT_FALSE(folder.Exists("three"));
     const std::vector<std::string> lines = LogLines(folder.Folder());

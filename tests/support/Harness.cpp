@@ -128,38 +128,64 @@ std::optional<DWORD> Process::Wait(std::chrono::milliseconds limit) {
 std::string Process::Out() const { return output_.Read("out"); }
 std::string Process::Err() const { return output_.Read("err"); }
 
-ScratchKey::ScratchKey(const std::string& purpose)
-    : subKey_(std::wstring(L"Software\\") + win32::Widen(UniqueName(purpose))) {
+void RemoveKey(HKEY root, const std::wstring& path) {
+    const size_t slash = path.rfind(L'\\');
+    const std::wstring parent = slash == std::wstring::npos ? L"" : path.substr(0, slash);
+    for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(root, parent.c_str(), 0, KEY_ALL_ACCESS | view, &key) != 0) continue;
+        RegDeleteTreeW(key, path.substr(slash + 1).c_str());
+        RegCloseKey(key);
+    }
+}
+
+ScratchKey::ScratchKey(const std::string& purpose, HKEY root)
+    : root_(root), subKey_(std::wstring(L"Software\\") + win32::Widen(UniqueName(purpose))) {
     Clear();
 }
 
 ScratchKey::~ScratchKey() { Clear(); }
 
-void ScratchKey::Clear() const { RegDeleteTreeW(HKEY_CURRENT_USER, subKey_.c_str()); }
+void ScratchKey::Clear() const { RemoveKey(root_, subKey_); }
 
 std::wstring ScratchKey::Path(const std::string& below) const {
     return below.empty() ? subKey_ : subKey_ + L"\\" + win32::Widen(below);
 }
 
 std::string ScratchKey::Name(const std::string& below) const {
-    return std::string("HKEY_CURRENT_USER\\") + win32::Narrow(Path(below));
+    const char* rootName =
+        root_ == HKEY_LOCAL_MACHINE ? "HKEY_LOCAL_MACHINE\\" : "HKEY_CURRENT_USER\\";
+    return rootName + win32::Narrow(Path(below));
 }
 
-HKEY ScratchKey::Open(const std::string& below) const {
+HKEY ScratchKey::Open(const std::string& below, REGSAM view) const {
     HKEY key = nullptr;
-    RegOpenKeyExW(HKEY_CURRENT_USER, Path(below).c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &key);
+    RegOpenKeyExW(root_, Path(below).c_str(), 0, KEY_READ | view, &key);
     return key;
 }
 
 bool ScratchKey::Exists(const std::string& below) const {
-    HKEY key = Open(below);
+    HKEY key = Open(below, KEY_WOW64_64KEY);
     if (key) RegCloseKey(key);
     return key != nullptr;
 }
 
-std::vector<StoredValue> ScratchKey::Values(const std::string& below) const {
+void ScratchKey::Write(const std::string& name, const std::string& text, REGSAM view) const {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(root_, subKey_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view,
+                              nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const std::wstring wide = win32::Widen(text);
+    EXPECT_EQ(RegSetValueExW(key, win32::Widen(name).c_str(), 0, REG_SZ,
+                             reinterpret_cast<const BYTE*>(wide.c_str()),
+                             static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+std::vector<StoredValue> ScratchKey::Values(const std::string& below, REGSAM view) const {
     std::vector<StoredValue> values;
-    HKEY key = Open(below);
+    HKEY key = Open(below, view);
     if (!key) return values;
     std::vector<wchar_t> name(16384);
     std::vector<uint8_t> data(1 << 20);
@@ -186,9 +212,9 @@ std::vector<StoredValue> ScratchKey::Values(const std::string& below) const {
     return values;
 }
 
-std::optional<StoredValue> ScratchKey::Read(const std::string& below,
-                                            const std::string& name) const {
-    for (const StoredValue& value : Values(below)) {
+std::optional<StoredValue> ScratchKey::Read(const std::string& below, const std::string& name,
+                                            REGSAM view) const {
+    for (const StoredValue& value : Values(below, view)) {
         if (_wcsicmp(win32::Widen(value.name).c_str(), win32::Widen(name).c_str()) == 0) {
             return value;
         }

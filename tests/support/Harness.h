@@ -18,6 +18,10 @@ namespace harness {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
+// The tests run under the 64-bit Wine, where a 32-bit program, test or Orvik.exe of the same
+// build, is a WOW64 process.
+inline constexpr bool kWow64 = sizeof(void*) == 4;
+
 // Programs of this build, named by their Linux paths: Wine shows the Linux root as drive Z.
 fs::path FromBuild(const std::string& linuxPath);
 fs::path OrvikExe();
@@ -77,11 +81,14 @@ struct StoredValue {
     std::vector<uint8_t> data;  // text types as UTF-8 without the final NUL
 };
 
-// A key of its own below HKEY_CURRENT_USER\Software, removed before and after. Reads see the
-// 64-bit view, which is where the program writes.
+// Removes a key with everything below it from both registry views.
+void RemoveKey(HKEY root, const std::wstring& path);
+
+// A key of its own below the root's Software key, removed from both views before and after.
+// Reads see the 64-bit view, which is where the program writes, unless given KEY_WOW64_32KEY.
 class ScratchKey {
 public:
-    explicit ScratchKey(const std::string& purpose);
+    explicit ScratchKey(const std::string& purpose, HKEY root = HKEY_CURRENT_USER);
     ~ScratchKey();
     ScratchKey(const ScratchKey&) = delete;
     ScratchKey& operator=(const ScratchKey&) = delete;
@@ -90,14 +97,19 @@ public:
     // As a catalogue names it, root name first.
     std::string Name(const std::string& below = "") const;
     bool Exists(const std::string& below = "") const;
-    std::vector<StoredValue> Values(const std::string& below = "") const;
-    std::optional<StoredValue> Read(const std::string& below, const std::string& name) const;
+    std::vector<StoredValue> Values(const std::string& below = "",
+                                    REGSAM view = KEY_WOW64_64KEY) const;
+    std::optional<StoredValue> Read(const std::string& below, const std::string& name,
+                                    REGSAM view = KEY_WOW64_64KEY) const;
     // A REG_DWORD, or -1 when there is none.
     int64_t Dword(const std::string& below, const std::string& name) const;
+    // Stores text as REG_SZ in the key itself, in the view given.
+    void Write(const std::string& name, const std::string& text, REGSAM view) const;
 
 private:
     std::wstring Path(const std::string& below) const;
-    HKEY Open(const std::string& below) const;  // null when there is no such key
+    HKEY Open(const std::string& below, REGSAM view) const;  // null when there is no such key
+    HKEY root_;
     std::wstring subKey_;
 };
 

@@ -148,7 +148,8 @@ protected:
 
 }  // namespace
 
-TEST_F(ProgramTest, SplashHandsOverToTheEditorAfterTwoSecondsAndClosingItEnds) {
+// The smoke test that the x86 build runs too.
+TEST_F(ProgramTest, SplashEditorAndSave) {
     orvik.emplace(exe, "");
     HWND splash = nullptr, editor = nullptr;
     ASSERT_TRUE(WaitFor([&] { return (splash = FindForm("Orvik Optimizer", false)); }));
@@ -158,15 +159,8 @@ TEST_F(ProgramTest, SplashHandsOverToTheEditorAfterTwoSecondsAndClosingItEnds) {
     EXPECT_GE(std::chrono::steady_clock::now() - shown, 1500ms);
     EXPECT_TRUE(WaitFor([&] { return !IsWindow(splash); }, 3s));
     // The editor lists the entries for this Windows and no other.
-    EXPECT_TRUE(WaitFor([&] { return Ticks(editor) == Row{false, true, false, true}; }));
-    // Closing the editor, the only window left, ends the program.
-    PostMessageW(editor, WM_CLOSE, 0, 0);
-    EXPECT_EQ(orvik->Wait(10s), 0u);
-}
+    ASSERT_TRUE(WaitFor([&] { return Ticks(editor) == Row{false, true, false, true}; }));
 
-TEST_F(ProgramTest, TicksSavedKeepTheOtherWindowsEntries) {
-    HWND editor = OpenEditor();
-    ASSERT_NE(editor, nullptr);
     // The keyboard is on the list, whose first row is current after loading: Space ticks it.
     PressKey(VK_SPACE);
     ASSERT_TRUE(WaitFor([&] { return Ticks(editor) == Row{true, true, false, true}; }));
@@ -174,15 +168,16 @@ TEST_F(ProgramTest, TicksSavedKeepTheOtherWindowsEntries) {
     ASSERT_TRUE(Confirm("Saved"));
     EXPECT_EQ(FileFlags(),
               (Flags{{"1", true}, {"2", true}, {"3", true}, {"4", false}, {"5", true}}));
-
     ClickButton(editor, L"imgUnselectAll");
     ASSERT_TRUE(WaitFor([&] { return Ticks(editor) == Row(4, false); }));
     ClickButton(editor, L"imgSave");
     ASSERT_TRUE(Confirm("Saved"));
     EXPECT_EQ(FileFlags(),
               (Flags{{"1", false}, {"2", false}, {"3", true}, {"4", false}, {"5", false}}));
-    ClickButton(editor, L"imgExit");
-    EXPECT_TRUE(orvik->Wait(10s));
+
+    // Closing the editor, the only window left, ends the program.
+    PostMessageW(editor, WM_CLOSE, 0, 0);
+    EXPECT_EQ(orvik->Wait(10s), 0u);
 }
 
 TEST_F(ProgramTest, RunAppliesTheTickedEntriesOnlyAfterYes) {

@@ -76,17 +76,16 @@ TEST_F(RegistryContract, HandleRightsAreChecked) {
 }
 
 TEST_F(RegistryContract, ThirtyTwoBitViewOfLocalMachineSoftwareIsItsWow6432Node) {
-    const std::string name = UniqueName("OrvikTest-");
+    const std::string leaf = UniqueName("OrvikTest-"), name = "Software\\" + leaf;
     RegKey key = 0;
-    ASSERT_EQ(r.CreateKey(kHklm, "Software\\" + name, reg::kAllSpecificRights | reg::kWow64_32Key,
-                          key),
-              0);
+    ASSERT_EQ(r.CreateKey(kHklm, name, reg::kAllSpecificRights | reg::kWow64_32Key, key), 0);
     r.CloseKey(key);
-    EXPECT_TRUE(Exists(kHklm, "Software\\Wow6432Node\\" + name));
-    EXPECT_TRUE(Exists(kHklm, "Software\\" + name, reg::kWow64_32Key));
-    EXPECT_FALSE(Exists(kHklm, "Software\\" + name));
-    EXPECT_FALSE(Exists(kHklm, "Software\\" + name, reg::kWow64_64Key));
-    RemoveTestKey(kHklm, "Software\\Wow6432Node\\" + name);
+    EXPECT_TRUE(Exists(kHklm, "Software\\Wow6432Node\\" + leaf, reg::kWow64_64Key));
+    EXPECT_TRUE(Exists(kHklm, name, reg::kWow64_32Key));
+    EXPECT_FALSE(Exists(kHklm, name, reg::kWow64_64Key));
+    // Without a flag a program sees its own view.
+    EXPECT_EQ(Exists(kHklm, name), kWow64View);
+    RemoveTestKey(kHklm, name);
     // Other roots have one view only.
     ASSERT_EQ(r.CreateKey(kHkcu, scratch + "\\V", reg::kAllSpecificRights | reg::kWow64_32Key,
                           key),

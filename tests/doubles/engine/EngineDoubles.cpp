@@ -44,7 +44,7 @@ uint32_t RecordingProcessLauncher::Start(const std::string& commandLine, WindowS
     tried.push_back(commandLine);
     const auto failure = failures.find(commandLine);
     if (failure != failures.end()) return failure->second;
-    started.push_back({commandLine, style, redirectionProbe ? *redirectionProbe : false});
+    started.push_back({commandLine, style});
     return 0;
 }
 

@@ -16,14 +16,12 @@ public:
     struct Started {
         std::string commandLine;
         WindowStyle style;
-        bool redirectionOff;  // as *redirectionProbe said at the start
     };
 
     // Commands whose start fails, with the Windows error code it fails with.
     std::map<std::string, uint32_t> failures;
     std::vector<Started> started;    // successful starts only
     std::vector<std::string> tried;  // every command asked for, failed ones included
-    const bool* redirectionProbe = nullptr;
 
     uint32_t Start(const std::string& commandLine, WindowStyle style) override;
     std::string ErrorText(uint32_t code) override { return "system text " + std::to_string(code); }

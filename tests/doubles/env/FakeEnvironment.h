@@ -13,23 +13,12 @@
 class FakeSystemInfo final : public SystemInfo {
 public:
     OsVersionInfo version{6, 1, 7601, 1, 1};  // Windows 7 Ultimate
-    bool wow64 = false;
     std::string executablePath = "C:\\Tools\\Orvik.exe";
-    // Every redirection call in order: "off", or "on:saved" when Revert gets what Disable gave.
-    std::vector<std::string> redirectionCalls;
-    bool redirectionOff = false;
 
     OsVersionInfo QueryVersion() override { return version; }
-    bool IsWow64Process() override { return wow64; }
-    void* DisableFsRedirection() override {
-        redirectionCalls.push_back("off");
-        redirectionOff = true;
-        return &redirectionOff;
-    }
-    void RevertFsRedirection(void* saved) override {
-        redirectionCalls.push_back(saved == &redirectionOff ? "on:saved" : "on:other");
-        redirectionOff = false;
-    }
+    bool IsWow64Process() override { return false; }
+    void* DisableFsRedirection() override { return nullptr; }
+    void RevertFsRedirection(void*) override {}
     std::string ExecutablePath() override { return executablePath; }
 };
 

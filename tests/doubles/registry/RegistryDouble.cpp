@@ -58,11 +58,10 @@ int32_t RegistryDouble::Resolve(RegKey root, const std::string& subKey, uint32_t
     if (const int32_t looked = Lookup(root, needed, path)) return looked;
     std::vector<std::string> parts;
     if (!Split(CName(subKey), parts)) return kBadPathname;
-    // The 32-bit view of HKEY_LOCAL_MACHINE\Software is its Wow6432Node.
-    const bool view32 = (access & reg::kWow64_32Key) != 0 ||
-                        (wow64_ && (access & reg::kWow64_64Key) == 0);
-    if (view32 && path == "HKEY_LOCAL_MACHINE" && !parts.empty() && parts[0] == "SOFTWARE" &&
-        (parts.size() < 2 || parts[1] != "WOW6432NODE")) {
+    // The 32-bit view of HKEY_LOCAL_MACHINE\Software is its Wow6432Node; the double stands for a
+    // 64-bit program, whose own view is the 64-bit one.
+    if ((access & reg::kWow64_32Key) != 0 && path == "HKEY_LOCAL_MACHINE" && !parts.empty() &&
+        parts[0] == "SOFTWARE" && (parts.size() < 2 || parts[1] != "WOW6432NODE")) {
         parts.insert(parts.begin() + 1, "WOW6432NODE");
     }
     for (const std::string& part : parts) path += "\\" + part;

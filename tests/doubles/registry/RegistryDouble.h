@@ -15,11 +15,6 @@
 
 class RegistryDouble final : public Registry {
 public:
-    // wow64: the program is a 32-bit one on 64-bit Windows, so its default view of
-    // HKEY_LOCAL_MACHINE\Software is the 32-bit one (Software\Wow6432Node). Otherwise the
-    // default view is the 64-bit one and KEY_WOW64_32KEY reaches Wow6432Node.
-    explicit RegistryDouble(bool wow64 = false) : wow64_(wow64) {}
-
     int32_t OpenKey(RegKey root, const std::string& subKey, uint32_t access,
                     RegKey& key) override;
     int32_t CreateKey(RegKey root, const std::string& subKey, uint32_t access,
@@ -56,7 +51,6 @@ private:
     int32_t Lookup(RegKey key, uint32_t needed, std::string& path) const;
     int32_t NewHandle(const std::string& path, uint32_t access, RegKey& key);
 
-    bool wow64_;
     // Every key by its path, with its values by folded name.
     std::map<std::string, std::map<std::string, StoredValue>> keys_;
     std::map<RegKey, Handle> handles_;

@@ -1,26 +1,18 @@
-// What the whole-program tests cannot reach under Wine, where the program runs as a 64-bit
-// process and WMI answers as Wine does: the registry view and file-system redirection of a
-// 32-bit program on 64-bit Windows, and every way a WMI query fails or reaches its level.
+// What the whole-program tests cannot reach under Wine, where WMI answers as Wine does: every way
+// a WMI query fails or reaches its level.
 
 #include <gtest/gtest.h>
 
 #include "EngineDoubles.h"
 #include "FakeEnvironment.h"
 #include "RegistryDouble.h"
-#include "engine/CmdRunner.h"
 #include "engine/WMIRunner.h"
-#include "engine/regRunner.h"
-#include "registry/cRegistry.h"
 
 namespace {
 
 using Strings = std::vector<std::string>;
 
 struct Engine {
-    explicit Engine(bool wow64 = false) : registry(wow64) {
-        env.system.wow64 = wow64;
-        processes.redirectionProbe = &env.system.redirectionOff;
-    }
     EnginePlatform platform() { return {env.platform(), registry, processes, wmi, boxes}; }
     const std::string& Log() { return env.files.files["C:\\Tools\\SarnetLog.txt"]; }
 
@@ -30,41 +22,6 @@ struct Engine {
     ScriptedWmi wmi;
     RecordingMessageBoxes boxes;
 };
-
-TEST(regRunner, ThirtyTwoBitProgramWritesAndReadsTheSixtyFourBitView) {
-    Engine f(true);
-    RegistryItem item;
-    item.Key = "HKEY_LOCAL_MACHINE\\Software\\OrvikTest";
-    item.ValueName = "Wide";
-    item.Value = "1";
-    regRunner(f.platform()).Run({item});
-    EXPECT_TRUE(f.registry.Stored(item.Key, "Wide"));
-    EXPECT_FALSE(f.registry.Stored("HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\OrvikTest", "Wide"));
-    GlobalUtils utils(f.env.platform());
-    cRegistry registry(f.registry, utils);
-    registry.ClassKey(reg::kLocalMachine);
-    registry.SectionKey("Software\\OrvikTest");
-    EXPECT_EQ(registry.ValueByName("Wide"), Variant(int32_t{1}));
-}
-
-TEST(CmdRunner, RedirectionIsOffWhileCommandsStartAndBackOnAfterTheFirstFailure) {
-    Engine f(true);
-    f.processes.failures["C:\\missing\\tool.exe /x"] = 2;
-    const std::vector<cmdItem> items = {{"first.exe"}, {"C:\\missing\\tool.exe /x"}, {"never.exe"}};
-    CmdRunner(f.platform()).Run(items);
-    ASSERT_EQ(f.processes.started.size(), 1u);
-    EXPECT_TRUE(f.processes.started[0].redirectionOff);
-    EXPECT_EQ(f.processes.tried.size(), 2u);
-    EXPECT_EQ(f.Log(), "06.12.202609:15:02 Error 2, Source = Orvik.CmdRunner: system text 2Trace: "
-                       "Command: C:\\missing\\tool.exe /x\r\n");
-    // Switched back on, with the state that was saved, though the list ended early.
-    EXPECT_EQ(f.env.system.redirectionCalls, (Strings{"off", "on:saved"}));
-
-    // On 32-bit Windows there is nothing to switch.
-    Engine plain;
-    CmdRunner(plain.platform()).Run(items);
-    EXPECT_TRUE(plain.env.system.redirectionCalls.empty());
-}
 
 TEST(WMIRunner, WarnsWhenTheCountReachesTheLevelAndNeverCountsTheUnexamined) {
     Engine f;

@@ -3,18 +3,31 @@
 #include <windows.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "Harness.h"
+#include "engine/CmdRunner.h"
 #include "env/GlobalUtils.h"
+#include "platform/win32/app/Win32Startup.h"
 #include "platform/win32/env/Win32Environment.h"
+#include "platform/win32/process/Win32ProcessLauncher.h"
+#include "platform/win32/registry/Win32Registry.h"
+#include "platform/win32/wmi/Win32Wmi.h"
 
 namespace {
+
+namespace fs = std::filesystem;
 
 struct RealEnvironment {
     win32::Win32SystemInfo system;
     win32::Win32Clock clock;
     win32::Win32FileSystem files;
+    Win32Registry registry;
+    win32::Win32ProcessLauncher processes;
+    win32::Win32WmiConnector wmi;
+    win32::Win32MessageBoxes boxes;
     EnvPlatform platform() { return {system, clock, files}; }
+    EnginePlatform engine() { return {platform(), registry, processes, wmi, boxes}; }
 };
 
 }  // namespace
@@ -31,15 +44,45 @@ TEST(Win32Environment, VersionAndBitnessOfThisProcess) {
     }
     const int32_t code = utils.GetOSVersion();
     EXPECT_TRUE(code != 6 && code != 7) << code;
-    // A 64-bit program is no WOW64 process, so redirection is left alone.
-    if (sizeof(void*) == 8) {
-        EXPECT_FALSE(utils.Is64bit());
-    }
+    EXPECT_EQ(utils.Is64bit(), harness::kWow64);
     EXPECT_NE(utils.ExecutableName().find("env_win32_test"), std::string::npos);
 }
 
+TEST(Win32Environment, SystemFolderCommandsStartNativeProgramsAndRedirectionComesBackOn) {
+    RealEnvironment env;
+    GlobalUtils utils(env.platform());
+    harness::Scratch folder("redirection");
+    const std::string name = "Orvik-view-" + std::to_string(GetCurrentProcessId());
+    // A file that only this program's own view of the system folder holds: for a WOW64 process,
+    // the 32-bit folder.
+    const fs::path own = fs::path(L"C:\\Windows\\System32") / name;
+    std::ofstream(own) << "own view";
+    if (harness::kWow64) {
+        ASSERT_FALSE(fs::exists(fs::path(L"C:\\Windows\\Sysnative") / name));
+    }
+
+    const fs::path log = harness::Path(utils.ExecutableFolder()) / "SarnetLog.txt";
+    fs::remove(log);
+
+    const std::string architecture = "C:\\Windows\\System32\\cmd.exe /c set "
+                                     "PROCESSOR_ARCHITECTURE>\"" +
+                                     harness::Utf8(folder / "started") + "\"";
+    const std::vector<cmdItem> lists[] = {{{architecture}},
+                                          {{architecture}, {"C:\\orvik-nowhere\\missing.exe"}}};
+    for (const auto& list : lists) {
+        fs::remove(folder / "started");
+        CmdRunner(env.engine()).Run(list);
+        EXPECT_TRUE(harness::WaitFor(
+            [&] { return folder.Read("started") == "PROCESSOR_ARCHITECTURE=AMD64\r\n"; }))
+            << "not the 64-bit program: " << folder.Read("started");
+        EXPECT_TRUE(fs::exists(own)) << "redirection left off after " << list.size() << " commands";
+    }
+    EXPECT_EQ(harness::LogLines(log.parent_path()).size(), 1u) << "the start did not fail";
+    fs::remove(own);
+    fs::remove(log);
+}
+
 TEST(Win32Environment, LogLineStartsWithTheSystemsDateAndTimeAndAnUnwritableLogLosesIt) {
-    namespace fs = std::filesystem;
     RealEnvironment env;
     GlobalUtils utils(env.platform());
     const fs::path log = harness::Path(utils.ExecutableFolder()) / "SarnetLog.txt";
