@@ -27,7 +27,9 @@ orvik_wine_up() {
     timeout 180 wineboot -i </dev/null >/dev/null 2>&1 || true
     timeout 60 wineserver -w || true
     # Without a window manager, destroying a top-level window waits about 2 s unless unmanaged.
-    timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 || true
+    # With 32-bit Wine, `wine reg` is the 32-bit reg.exe: /reg:64 for what 64-bit programs see.
+    timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f /reg:64 \
+      </dev/null >/dev/null 2>&1 || true
     timeout 60 wineserver -w || true
   fi
   (wineserver -p </dev/null >/dev/null 2>&1 &)
