@@ -2,7 +2,6 @@
 #include "RegistryHarness.h"
 
 std::unique_ptr<Registry> MakeTestRegistry() { return std::make_unique<RegistryDouble>(); }
-const bool kWow64View = false;
 
 void SetTestEnvironment(Registry& registry, const std::string& name, const std::string& value) {
     static_cast<RegistryDouble&>(registry).SetEnvironment(name, value);

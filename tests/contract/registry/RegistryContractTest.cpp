@@ -75,25 +75,6 @@ TEST_F(RegistryContract, HandleRightsAreChecked) {
     r.CloseKey(key);
 }
 
-TEST_F(RegistryContract, ThirtyTwoBitViewOfLocalMachineSoftwareIsItsWow6432Node) {
-    const std::string leaf = UniqueName("OrvikTest-"), name = "Software\\" + leaf;
-    RegKey key = 0;
-    ASSERT_EQ(r.CreateKey(kHklm, name, reg::kAllSpecificRights | reg::kWow64_32Key, key), 0);
-    r.CloseKey(key);
-    EXPECT_TRUE(Exists(kHklm, "Software\\Wow6432Node\\" + leaf, reg::kWow64_64Key));
-    EXPECT_TRUE(Exists(kHklm, name, reg::kWow64_32Key));
-    EXPECT_FALSE(Exists(kHklm, name, reg::kWow64_64Key));
-    // Without a flag a program sees its own view.
-    EXPECT_EQ(Exists(kHklm, name), kWow64View);
-    RemoveTestKey(kHklm, name);
-    // Other roots have one view only.
-    ASSERT_EQ(r.CreateKey(kHkcu, scratch + "\\V", reg::kAllSpecificRights | reg::kWow64_32Key,
-                          key),
-              0);
-    r.CloseKey(key);
-    EXPECT_TRUE(Exists(kHkcu, scratch + "\\V", reg::kWow64_64Key));
-}
-
 TEST_F(RegistryContract, EnvironmentExpansionSizesAndUnknownNames) {
     SetTestEnvironment(r, "ORVIKCONTRACTDIR", "C:\\Orvik Dir");
     char buffer[64] = {};

@@ -9,7 +9,6 @@
 #include "RegistryHarness.h"
 
 inline const RegKey kHkcu = reg::RootKey(reg::kCurrentUser);
-inline const RegKey kHklm = reg::RootKey(reg::kLocalMachine);
 
 // A name no other test run uses.
 inline std::string UniqueName(const std::string& prefix) {
@@ -51,9 +50,9 @@ protected:
         return result;
     }
 
-    bool Exists(RegKey root, const std::string& path, uint32_t view = 0) {
+    bool Exists(RegKey root, const std::string& path) {
         RegKey key = 0;
-        const bool found = r.OpenKey(root, path, reg::kQueryValue | view, key) == 0;
+        const bool found = r.OpenKey(root, path, reg::kQueryValue, key) == 0;
         if (key != 0) r.CloseKey(key);
         return found;
     }

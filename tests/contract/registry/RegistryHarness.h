@@ -8,10 +8,7 @@
 #include "platform/Registry.h"
 
 std::unique_ptr<Registry> MakeTestRegistry();
-// Whether the registry is seen as a 32-bit program on 64-bit Windows sees it.
-extern const bool kWow64View;
 // Sets an environment variable that the registry's expansion sees.
 void SetTestEnvironment(Registry& registry, const std::string& name, const std::string& value);
-// Removes a key with everything below it from the real registry, in both views; the double goes
-// with its test.
+// Removes a key with everything below it from the real registry; the double goes with its test.
 void RemoveTestKey(RegKey root, const std::string& path);

@@ -2,13 +2,11 @@
 
 #include <cstdlib>
 
-#include "Harness.h"
 #include "RegistryHarness.h"
 #include "platform/win32/common/WideText.h"
 #include "platform/win32/registry/Win32Registry.h"
 
 std::unique_ptr<Registry> MakeTestRegistry() { return std::make_unique<Win32Registry>(); }
-const bool kWow64View = harness::kWow64;
 
 // The C runtime passes the variable on to the process environment that the platform's expansion
 // reads.
@@ -17,5 +15,5 @@ void SetTestEnvironment(Registry&, const std::string& name, const std::string& v
 }
 
 void RemoveTestKey(RegKey root, const std::string& path) {
-    harness::RemoveKey(reinterpret_cast<HKEY>(root), win32::Widen(path));
+    RegDeleteTreeW(reinterpret_cast<HKEY>(root), win32::Widen(path).c_str());
 }

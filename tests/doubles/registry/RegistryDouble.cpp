@@ -53,17 +53,11 @@ int32_t RegistryDouble::Lookup(RegKey key, uint32_t needed, std::string& path) c
     return (it->second.access & needed) == needed ? reg::kSuccess : reg::kAccessDenied;
 }
 
-int32_t RegistryDouble::Resolve(RegKey root, const std::string& subKey, uint32_t access,
-                                std::string& path, uint32_t needed) const {
+int32_t RegistryDouble::Resolve(RegKey root, const std::string& subKey, std::string& path,
+                                uint32_t needed) const {
     if (const int32_t looked = Lookup(root, needed, path)) return looked;
     std::vector<std::string> parts;
     if (!Split(CName(subKey), parts)) return kBadPathname;
-    // The 32-bit view of HKEY_LOCAL_MACHINE\Software is its Wow6432Node; the double stands for a
-    // 64-bit program, whose own view is the 64-bit one.
-    if ((access & reg::kWow64_32Key) != 0 && path == "HKEY_LOCAL_MACHINE" && !parts.empty() &&
-        parts[0] == "SOFTWARE" && (parts.size() < 2 || parts[1] != "WOW6432NODE")) {
-        parts.insert(parts.begin() + 1, "WOW6432NODE");
-    }
     for (const std::string& part : parts) path += "\\" + part;
     return reg::kSuccess;
 }
@@ -79,7 +73,7 @@ int32_t RegistryDouble::OpenKey(RegKey root, const std::string& subKey, uint32_t
                                 RegKey& key) {
     key = 0;
     std::string path;
-    if (const int32_t result = Resolve(root, subKey, access, path)) return result;
+    if (const int32_t result = Resolve(root, subKey, path)) return result;
     if (path.find('\\') != std::string::npos && keys_.count(path) == 0) return reg::kFileNotFound;
     return NewHandle(path, access, key);
 }
@@ -88,7 +82,7 @@ int32_t RegistryDouble::CreateKey(RegKey root, const std::string& subKey, uint32
                                   RegKey& key) {
     key = 0;
     std::string path;
-    if (const int32_t result = Resolve(root, subKey, access, path)) return result;
+    if (const int32_t result = Resolve(root, subKey, path)) return result;
     // Every key along the path comes into being.
     for (size_t slash = path.find('\\'); slash != std::string::npos;
          slash = path.find('\\', slash + 1)) {

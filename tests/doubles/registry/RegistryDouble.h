@@ -1,9 +1,10 @@
 #pragma once
 // An in-memory registry that behaves like advapi32 as the product's paths use it: names compared
 // without regard to ASCII case, missing keys created along a path, ERROR_MORE_DATA with the size
-// for a small buffer, data kept with the type and size written, handle rights checked, and the
-// 32- and 64-bit views of HKEY_LOCAL_MACHINE\Software. The registry contract holds it to the
-// real thing. The calls no product path makes answer ERROR_CALL_NOT_IMPLEMENTED.
+// for a small buffer, data kept with the type and size written, handle rights checked. It keeps
+// one view and ignores view flags: the product asks only for the 64-bit view, a 64-bit program's
+// own; the views themselves are tested on the real registry. The registry contract holds it to
+// the real thing. The calls no product path makes answer ERROR_CALL_NOT_IMPLEMENTED.
 
 #include <cstdint>
 #include <map>
@@ -46,7 +47,7 @@ private:
         std::string path;  // as stored: the root's name and the folded sub keys
         uint32_t access = 0;
     };
-    int32_t Resolve(RegKey root, const std::string& subKey, uint32_t access, std::string& path,
+    int32_t Resolve(RegKey root, const std::string& subKey, std::string& path,
                     uint32_t needed = 0) const;
     int32_t Lookup(RegKey key, uint32_t needed, std::string& path) const;
     int32_t NewHandle(const std::string& path, uint32_t access, RegKey& key);
