@@ -6,6 +6,7 @@
 #include "catalogue/Codes.h"
 #include "platform/win32/common/WideText.h"
 #include "platform/win32/common/ComPtr.h"
+#include "platform/win32/xml/SafeDocument.h"
 
 namespace bench {
 namespace {
@@ -15,21 +16,10 @@ using win32::ComPtr;
 using win32::Variant;
 using win32::Widen;
 
-constexpr IID kIidDomDocument2 = {
-    0x2933bf95, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60}};
-
 ComPtr<IXMLDOMDocument2> NewDocument(bool preserveWhiteSpace) {
-    ComPtr<IXMLDOMDocument2> doc;
-    CLSID clsid;
-    if (FAILED(CLSIDFromProgID(L"Msxml2.DOMDocument.6.0", &clsid)) ||
-        FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, kIidDomDocument2,
-                                reinterpret_cast<void**>(doc.Put())))) {
-        return {};
-    }
-    doc->put_async(VARIANT_FALSE);
-    doc->put_validateOnParse(VARIANT_FALSE);
-    doc->put_resolveExternals(VARIANT_FALSE);
-    doc->put_preserveWhiteSpace(preserveWhiteSpace ? VARIANT_TRUE : VARIANT_FALSE);
+    HRESULT error = S_OK;
+    ComPtr<IXMLDOMDocument2> doc = win32::NewSafeDocument(error);
+    if (doc) doc->put_preserveWhiteSpace(preserveWhiteSpace ? VARIANT_TRUE : VARIANT_FALSE);
     return doc;
 }
 

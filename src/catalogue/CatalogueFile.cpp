@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string_view>
 
 #include "catalogue/Codes.h"
 #include "platform/Utf8.h"
@@ -9,31 +10,22 @@
 namespace catalogue {
 namespace {
 
-enum class Encoding { Utf8, Utf16LE, Utf16BE };
-
 // Marks every character outside ASCII in the markup view; the prolog's syntax is all ASCII.
 constexpr char kOther = '\x80';
+
+FileCheck Refused(size_t offset, const char* reason) { return {false, offset, reason}; }
 
 // Characters XML does not allow are refused here, for every parser alike: parsers differ in what
 // they let through where they keep text as it is (CDATA, comments, instructions; NUL, which some
 // take for the end of the file).
 // Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
-std::optional<std::string> ViewUtf8(const std::string& bytes, size_t start) {
-    std::string view;
-    view.reserve(bytes.size());
+FileCheck CheckUtf8(const std::string& bytes, size_t start) {
     size_t i = start;
     while (i < bytes.size()) {
         const auto b0 = static_cast<unsigned char>(bytes[i]);
         if (b0 < 0x80) {
-            // ASCII, the bulk of any catalogue: checked and copied a run at a time.
-            size_t end = i;
-            while (end < bytes.size() && static_cast<unsigned char>(bytes[end]) < 0x80 &&
-                   utf8::IsXmlChar(static_cast<unsigned char>(bytes[end]))) {
-                ++end;
-            }
-            if (end == i) return std::nullopt;  // a character XML does not allow
-            view.append(bytes, i, end - i);
-            i = end;
+            if (!utf8::IsXmlChar(b0)) return Refused(i, "a character XML does not allow");
+            ++i;
             continue;
         }
         size_t length;
@@ -48,28 +40,27 @@ std::optional<std::string> ViewUtf8(const std::string& bytes, size_t start) {
             length = 4;
             code = b0 & 0x07u;
         } else {
-            return std::nullopt;
+            return Refused(i, "not UTF-8");
         }
-        if (i + length > bytes.size()) return std::nullopt;
+        if (i + length > bytes.size()) return Refused(i, "not UTF-8");
         for (size_t k = 1; k < length; ++k) {
             const auto b = static_cast<unsigned char>(bytes[i + k]);
-            if ((b & 0xC0) != 0x80) return std::nullopt;
+            if ((b & 0xC0) != 0x80) return Refused(i, "not UTF-8");
             code = (code << 6) | (b & 0x3Fu);
         }
         if ((length == 3 && code < 0x800) || (length == 4 && code < 0x10000) ||
-            (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF || !utf8::IsXmlChar(code)) {
-            return std::nullopt;
+            (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) {
+            return Refused(i, "not UTF-8");
         }
-        view += kOther;
+        if (!utf8::IsXmlChar(code)) return Refused(i, "a character XML does not allow");
         i += length;
     }
-    return view;
+    return {};
 }
 
-// UTF-16 with every surrogate in a pair.
-std::optional<std::string> ViewUtf16(const std::string& bytes, size_t start, bool bigEndian) {
-    if ((bytes.size() - start) % 2 != 0) return std::nullopt;
-    std::string view;
+// UTF-16 with every surrogate in a pair. view gets one character per unit, for the prolog.
+FileCheck CheckUtf16(const std::string& bytes, size_t start, bool bigEndian, std::string& view) {
+    if ((bytes.size() - start) % 2 != 0) return Refused(bytes.size() - 1, "not UTF-16");
     view.reserve((bytes.size() - start) / 2);
     bool highPending = false;
     for (size_t i = start; i < bytes.size(); i += 2) {
@@ -78,20 +69,21 @@ std::optional<std::string> ViewUtf16(const std::string& bytes, size_t start, boo
         const uint32_t unit = bigEndian ? (first << 8u) | second : (second << 8u) | first;
         const bool high = unit >= 0xD800 && unit <= 0xDBFF;
         const bool low = unit >= 0xDC00 && unit <= 0xDFFF;
-        if (highPending != low) return std::nullopt;
+        if (highPending != low) return Refused(i, "not UTF-16");
         highPending = high;
-        if (high) continue;
-        if (!high && !low && !utf8::IsXmlChar(unit)) return std::nullopt;
+        if (!high && !low && !utf8::IsXmlChar(unit)) {
+            return Refused(i, "a character XML does not allow");
+        }
         view += unit < 0x80 ? static_cast<char>(unit) : kOther;
     }
-    if (highPending) return std::nullopt;
-    return view;
+    if (highPending) return Refused(bytes.size() - 2, "not UTF-16");
+    return {};
 }
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 // The encoding named by the declaration at the very start, if it names one.
-std::optional<std::string> DeclaredEncoding(const std::string& view) {
+std::optional<std::string> DeclaredEncoding(std::string_view view) {
     if (view.rfind("<?xml", 0) != 0 || view.size() < 6 || !IsSpace(view[5])) return std::nullopt;
     const size_t end = view.find("?>");
     const size_t at = view.find("encoding", 5);
@@ -104,7 +96,35 @@ std::optional<std::string> DeclaredEncoding(const std::string& view) {
     if (i >= end || (view[i] != '"' && view[i] != '\'')) return std::string();
     const size_t close = view.find(view[i], i + 1);
     if (close == std::string::npos || close > end) return std::string();
-    return codes::UpperAscii(view.substr(i + 1, close - i - 1));
+    return codes::UpperAscii(std::string(view.substr(i + 1, close - i - 1)));
+}
+
+// What may stand before the root element; i counts characters of the view.
+FileCheck CheckProlog(std::string_view view) {
+    size_t i = 0;
+    while (true) {
+        while (i < view.size() && IsSpace(view[i])) ++i;
+        if (view.compare(i, 2, "<?") == 0) {
+            // The declaration belongs at the very start; anywhere else the file is not XML.
+            if (i != 0 && view.compare(i, 5, "<?xml") == 0 &&
+                (i + 5 >= view.size() || IsSpace(view[i + 5]) || view[i + 5] == '?')) {
+                return Refused(i, "a declaration after the start");
+            }
+            const size_t end = view.find("?>", i + 2);
+            if (end == std::string::npos) return Refused(i, "an instruction without its end");
+            i = end + 2;
+        } else if (view.compare(i, 4, "<!--") == 0) {
+            const size_t end = view.find("-->", i + 4);
+            if (end == std::string::npos) return Refused(i, "a comment without its end");
+            i = end + 3;
+        } else if (view.compare(i, 1, "<") == 0 && view.compare(i, 2, "<!") != 0) {
+            return {};  // the root element begins
+        } else if (view.compare(i, 9, "<!DOCTYPE") == 0) {
+            return Refused(i, "a document type");
+        } else {
+            return Refused(i, i == view.size() ? "no root element" : "text before the root element");
+        }
+    }
 }
 
 }  // namespace
@@ -115,58 +135,40 @@ std::string DefaultPath(const std::string& executableFolder) {
     return path + kFileName;
 }
 
-bool IsAcceptableFile(const std::string& bytes) {
+FileCheck CheckFile(const std::string& bytes) {
     auto byteAt = [&](size_t i) {
         return i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0x100u;
     };
-    Encoding encoding = Encoding::Utf8;
+    // A file without byte-order mark is taken as UTF-8; UTF-16 without one then fails, as it
+    // must have the mark.
     size_t start = 0;
+    size_t unit = 1;
+    bool bigEndian = false;
     if (byteAt(0) == 0xEF && byteAt(1) == 0xBB && byteAt(2) == 0xBF) {
         start = 3;
     } else if (byteAt(0) == 0xFF && byteAt(1) == 0xFE) {
-        if (byteAt(2) == 0 && byteAt(3) == 0) return false;  // UTF-32
-        encoding = Encoding::Utf16LE;
-        start = 2;
+        if (byteAt(2) == 0 && byteAt(3) == 0) return Refused(0, "UTF-32");
+        start = 2, unit = 2;
     } else if (byteAt(0) == 0xFE && byteAt(1) == 0xFF) {
-        encoding = Encoding::Utf16BE;
-        start = 2;
+        start = 2, unit = 2, bigEndian = true;
     }
-    // A file without byte-order mark is taken as UTF-8; UTF-16 without one then fails below,
-    // as it must have the mark.
-    const std::optional<std::string> decoded =
-        encoding == Encoding::Utf8 ? ViewUtf8(bytes, start)
-                                   : ViewUtf16(bytes, start, encoding == Encoding::Utf16BE);
-    if (!decoded) return false;
-    const std::string& view = *decoded;
+    // The prolog is read from the bytes themselves where they are UTF-8 (every byte of a
+    // character outside ASCII is above 0x7F, so none looks like markup), else from a view.
+    std::string utf16View;
+    FileCheck check = unit == 1 ? CheckUtf8(bytes, start)
+                                : CheckUtf16(bytes, start, bigEndian, utf16View);
+    if (!check.acceptable) return check;
+    const std::string_view view = unit == 1 ? std::string_view(bytes).substr(start)
+                                            : std::string_view(utf16View);
 
     if (const std::optional<std::string> declared = DeclaredEncoding(view)) {
-        const bool matches = encoding == Encoding::Utf8 ? *declared == "UTF-8"
-                                                        : *declared == "UTF-16";
-        if (!matches) return false;
-    }
-
-    size_t i = 0;
-    while (true) {
-        while (i < view.size() && IsSpace(view[i])) ++i;
-        if (view.compare(i, 2, "<?") == 0) {
-            // The declaration belongs at the very start; anywhere else the file is not XML.
-            if (i != 0 && view.compare(i, 5, "<?xml") == 0 &&
-                (i + 5 >= view.size() || IsSpace(view[i + 5]) || view[i + 5] == '?')) {
-                return false;
-            }
-            const size_t end = view.find("?>", i + 2);
-            if (end == std::string::npos) return false;
-            i = end + 2;
-        } else if (view.compare(i, 4, "<!--") == 0) {
-            const size_t end = view.find("-->", i + 4);
-            if (end == std::string::npos) return false;
-            i = end + 3;
-        } else if (view.compare(i, 1, "<") == 0 && view.compare(i, 2, "<!") != 0) {
-            return true;  // the root element begins
-        } else {
-            return false;  // a document type, stray text, or no root at all
+        if (*declared != (unit == 1 ? "UTF-8" : "UTF-16")) {
+            return Refused(start, "the declared encoding is not the file's");
         }
     }
+    check = CheckProlog(view);
+    check.offset = start + check.offset * unit;
+    return check;
 }
 
 }  // namespace catalogue

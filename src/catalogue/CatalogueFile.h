@@ -15,13 +15,20 @@ inline const std::string kStylesheetData =
 // already ends in a separator (a drive root, "C:\") gets no second one.
 std::string DefaultPath(const std::string& executableFolder);
 
-// True when the file may be handed to the XML parser: UTF-8 (with or without byte-order mark)
+struct FileCheck {
+    bool acceptable = true;
+    size_t offset = 0;   // of the first byte that fails the check
+    std::string reason;  // why, when it does
+};
+
+// Whether the file may be handed to the XML parser: UTF-8 (with or without byte-order mark)
 // or UTF-16 with its byte-order mark, every character decodable and allowed in XML 1.0 (no NUL
 // or other control character but tab and line ends, no U+FFFE or U+FFFF), a declared encoding
 // that matches, and nothing before the root element but the declaration (at the very start
 // only), comments, processing instructions and white space. A document type is refused
 // outright: some parsers expand its entities whatever they are told, and the catalogue never
 // needs one.
-bool IsAcceptableFile(const std::string& bytes);
+FileCheck CheckFile(const std::string& bytes);
+inline bool IsAcceptableFile(const std::string& bytes) { return CheckFile(bytes).acceptable; }
 
 }  // namespace catalogue

@@ -1,11 +1,15 @@
 #pragma once
 // The records of one optimization and its actions. Plain data: the reader fills them, the editor
-// changes Enabled, the writer and the runners read them.
+// changes Enabled, the writer and the runners read them. Position is where the record's element
+// starts in the file it was read from (0 and 0 for a record made otherwise).
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "platform/XmlEvents.h"
 
 // One registry edit.
 class RegistryItem {
@@ -14,6 +18,7 @@ public:
     std::string Key;      // root-key name, then the sub key names, each after a backslash
     std::string ValueName;
     std::string Value;    // the data as text; its form depends on KeyType
+    XmlPosition Position;
 
     // Key-type name to code; any unrecognised name gives 0 (DWORD).
     static int32_t SetKeyType(const std::string& Value);
@@ -24,14 +29,23 @@ public:
 // One command line.
 class cmdItem {
 public:
+    cmdItem() = default;
+    explicit cmdItem(std::string command) : Command(std::move(command)) {}
+
     std::string Command;
+    XmlPosition Position;
 };
 
 // One WMI query with its warning threshold (9999: never examined).
 class wmiItem {
 public:
+    wmiItem() = default;
+    wmiItem(std::string command, int16_t warningLevel)
+        : Command(std::move(command)), WarningLevel(warningLevel) {}
+
     std::string Command;
     int16_t WarningLevel = 0;
+    XmlPosition Position;
 };
 
 // One optimization. Shared by reference: the editor's Settings and the reader's catalogue hold
@@ -50,6 +64,7 @@ public:
     std::vector<wmiItem> wmiItems;
     bool Enabled = false;
     std::vector<int32_t> osVersions;
+    XmlPosition Position;
 };
 
 using OptimizationItemPtr = std::shared_ptr<OptimizationItem>;

@@ -2,6 +2,7 @@
 
 #include <limits>
 #include <memory>
+#include <optional>
 
 #include "catalogue/CatalogueFile.h"
 #include "catalogue/Codes.h"
@@ -11,137 +12,265 @@ namespace {
 
 constexpr const char* kMarker = "Justification:";
 
-// An element's value: all its text with the white space around it removed.
-std::string ValueOf(const XmlElement& element) {
-    const std::string text = element.Text();
+// A value: all the text of its element with the white space around it removed.
+std::string Trimmed(const std::string& text) {
     const char* space = " \t\r\n";
     const size_t first = text.find_first_not_of(space);
     if (first == std::string::npos) return std::string();
     return text.substr(first, text.find_last_not_of(space) - first + 1);
 }
 
-RegistryItem ReadRegistryEntry(const XmlElement& entry) {
-    RegistryItem item;
-    for (const auto& field : entry.ChildElements()) {
-        const std::string name = field->Name();
-        if (name == "Key") item.Key = ValueOf(*field);
-        else if (name == "ValueName") item.ValueName = ValueOf(*field);
-        else if (name == "Value") item.Value = ValueOf(*field);
-        else if (name == "KeyType") item.KeyType = RegistryItem::SetKeyType(ValueOf(*field));
-    }
-    return item;
-}
-
-cmdItem ReadCommandEntry(const XmlElement& entry) {
-    cmdItem item;
-    for (const auto& field : entry.ChildElements()) {
-        if (field->Name() == "Command") item.Command = ValueOf(*field);
-    }
-    return item;
-}
-
-wmiItem ReadQueryEntry(const XmlElement& entry) {
-    wmiItem item;
-    for (const auto& field : entry.ChildElements()) {
-        const std::string name = field->Name();
-        if (name == "Command") item.Command = ValueOf(*field);
-        else if (name == "WarningLevel") {
-            item.WarningLevel = catalogue::ParseWarningLevel(ValueOf(*field));
-        }
-    }
-    return item;
-}
-
-void ReadDescription(const std::string& value, OptimizationItem& item) {
-    const size_t at = value.find(kMarker);
-    if (at == std::string::npos) {
-        item.Description = value;  // Justification keeps what it had
-        return;
-    }
-    item.Description = value.substr(0, at);
-    item.Justification = value.substr(at + std::char_traits<char>::length(kMarker));
-}
-
-void ReadVersions(const std::string& value, OptimizationItem& item) {
-    if (value.empty()) return;
-    size_t start = 0;
-    while (true) {
-        const size_t blank = value.find(' ', start);
-        item.osVersions.push_back(codes::SetOSVersion(value.substr(start, blank - start)));
-        if (blank == std::string::npos) break;
-        start = blank + 1;
-    }
-}
-
-OptimizationItemPtr ReadItem(const XmlElement& element) {
-    auto item = std::make_shared<OptimizationItem>();
-    for (const auto& field : element.ChildElements()) {
-        const std::string name = field->Name();
-        if (name == "Name") item->Name = ValueOf(*field);
-        else if (name == "Impact") item->Impact = ValueOf(*field);
-        else if (name == "Category") item->Category = ValueOf(*field);
-        else if (name == "Number") item->Number = ValueOf(*field);
-        else if (name == "Description") ReadDescription(ValueOf(*field), *item);
-        else if (name == "OSVersion") ReadVersions(ValueOf(*field), *item);
-        else if (name == "Enabled") item->Enabled = codes::UpperAscii(ValueOf(*field)) == "TRUE";
-        else if (name == "Mode") item->mode = codes::SetMode(ValueOf(*field));
-        else if (name == "RegistryEntries") {
-            for (const auto& entry : field->ChildElements()) {
-                item->regItems.push_back(ReadRegistryEntry(*entry));
-            }
-        } else if (name == "CommandLines") {
-            for (const auto& entry : field->ChildElements()) {
-                item->cmdItems.push_back(ReadCommandEntry(*entry));
-            }
-        } else if (name == "WMIQueries") {
-            for (const auto& entry : field->ChildElements()) {
-                item->wmiItems.push_back(ReadQueryEntry(*entry));
-            }
-        }
-    }
-    return item;
-}
-
-}  // namespace
-
-namespace catalogue {
-
-int16_t ParseWarningLevel(const std::string& value) {
+std::optional<int16_t> ParseWarningLevel(const std::string& value) {
     size_t i = 0;
     const bool negative = !value.empty() && value[0] == '-';
     if (!value.empty() && (value[0] == '-' || value[0] == '+')) i = 1;
-    if (i == value.size()) return kUnreadableWarningLevel;
+    if (i == value.size()) return std::nullopt;
     int32_t level = 0;
     for (; i < value.size(); ++i) {
-        if (value[i] < '0' || value[i] > '9') return kUnreadableWarningLevel;
+        if (value[i] < '0' || value[i] > '9') return std::nullopt;
         level = level * 10 + (value[i] - '0');
-        if (level > std::numeric_limits<int16_t>::max() + 1) return kUnreadableWarningLevel;
+        if (level > std::numeric_limits<int16_t>::max() + 1) return std::nullopt;
     }
     if (negative) level = -level;
-    if (level > std::numeric_limits<int16_t>::max()) return kUnreadableWarningLevel;
+    if (level > std::numeric_limits<int16_t>::max()) return std::nullopt;
     return static_cast<int16_t>(level);
 }
 
-}  // namespace catalogue
+// The element names of the value fields at levels 3 and 5.
+enum class Field {
+    Name, Impact, Category, Number, Description, OSVersion, Enabled, Mode,  // of an item
+    Key, ValueName, Value, KeyType,                                         // of a registry entry
+    Command, WarningLevel,                                                  // of the other two
+};
+enum class List { None, Registry, Commands, Queries };
+
+std::optional<Field> ItemField(std::string_view name) {
+    if (name == "Name") return Field::Name;
+    if (name == "Impact") return Field::Impact;
+    if (name == "Category") return Field::Category;
+    if (name == "Number") return Field::Number;
+    if (name == "Description") return Field::Description;
+    if (name == "OSVersion") return Field::OSVersion;
+    if (name == "Enabled") return Field::Enabled;
+    if (name == "Mode") return Field::Mode;
+    return std::nullopt;
+}
+
+std::optional<Field> EntryField(List list, std::string_view name) {
+    if (list == List::Registry) {
+        if (name == "Key") return Field::Key;
+        if (name == "ValueName") return Field::ValueName;
+        if (name == "Value") return Field::Value;
+        if (name == "KeyType") return Field::KeyType;
+        return std::nullopt;
+    }
+    if (name == "Command") return Field::Command;
+    if (list == List::Queries && name == "WarningLevel") return Field::WarningLevel;
+    return std::nullopt;
+}
+
+List ListOf(std::string_view name) {
+    if (name == "RegistryEntries") return List::Registry;
+    if (name == "CommandLines") return List::Commands;
+    if (name == "WMIQueries") return List::Queries;
+    return List::None;
+}
+
+// Builds the catalogue while the parser reads: it holds only the record being filled and the
+// text of the one value being gathered. Levels: 1 the root, 2 items, 3 an item's fields and
+// lists, 4 a list's entries, 5 an entry's fields.
+class CatalogueBuilder : public XmlEvents {
+public:
+    explicit CatalogueBuilder(ReadObserver* observer) : observer_(observer) {}
+
+    // The catalogue, or empty when the file did not make one.
+    OptimizationList Take() {
+        if (failed_ || !rootSeen_) return {};
+        return std::move(catalogue_);
+    }
+
+    void StartElement(std::string_view name, XmlPosition at) override {
+        const int level = ++depth_;
+        if (skipFrom_ != 0 || field_) return;  // inside what is skipped or gathered
+        switch (level) {
+            case 1:
+                rootSeen_ = true;
+                if (name != "Optimizations") {
+                    failed_ = true;
+                    Skip(name, at);
+                }
+                break;
+            case 2:
+                catalogue_.push_back(std::make_shared<OptimizationItem>());
+                catalogue_.back()->Position = at;
+                break;
+            case 3:
+                if ((field_ = ItemField(name))) {
+                    Gather(name, at);
+                } else if ((list_ = ListOf(name)) == List::None) {
+                    Skip(name, at);
+                }
+                break;
+            case 4: {
+                OptimizationItem& item = *catalogue_.back();
+                if (list_ == List::Registry) item.regItems.emplace_back().Position = at;
+                if (list_ == List::Commands) item.cmdItems.emplace_back().Position = at;
+                if (list_ == List::Queries) item.wmiItems.emplace_back().Position = at;
+                break;
+            }
+            default:  // 5: levels below are gathered or skipped with it
+                if ((field_ = EntryField(list_, name))) {
+                    Gather(name, at);
+                } else {
+                    Skip(name, at);
+                }
+                break;
+        }
+    }
+
+    void Text(std::string_view text) override {
+        if (field_ && skipFrom_ == 0) text_.append(text);
+    }
+
+    void EndElement() override {
+        const int level = depth_--;
+        if (level == skipFrom_) skipFrom_ = 0;
+        if (field_ && level == fieldLevel_) {
+            Apply(*field_, Trimmed(text_));
+            field_.reset();
+            text_.clear();
+        }
+        if (level == 3) list_ = List::None;
+    }
+
+    void Error(std::string_view reason, XmlPosition at) override {
+        failed_ = true;
+        Tell(ReadNotice::Kind::ParseError, at, {}, std::string(reason));
+    }
+
+private:
+    void Gather(std::string_view name, XmlPosition at) {
+        fieldLevel_ = depth_;
+        if (observer_) {
+            fieldName_ = name;
+            fieldAt_ = at;
+        }
+    }
+
+    void Skip(std::string_view name, XmlPosition at) {
+        skipFrom_ = depth_;
+        Tell(ReadNotice::Kind::UnknownElement, at, name, {});
+    }
+
+    void Tell(ReadNotice::Kind kind, XmlPosition at, std::string_view element, std::string text) {
+        if (observer_) observer_->Notice({kind, at, std::string(element), std::move(text)});
+    }
+
+    // For the observer: a name that the conversion did not know, so it became code 0.
+    void CheckName(int32_t code, const std::string& value, const char* codeZeroName) {
+        if (observer_ && code == 0 && codes::UpperAscii(value) != codeZeroName) {
+            Tell(ReadNotice::Kind::UnknownName, fieldAt_, fieldName_, value);
+        }
+    }
+
+    void Apply(Field field, std::string value) {
+        OptimizationItem& item = *catalogue_.back();
+        switch (field) {
+            case Field::Name: item.Name = std::move(value); break;
+            case Field::Impact: item.Impact = std::move(value); break;
+            case Field::Category: item.Category = std::move(value); break;
+            case Field::Number: item.Number = std::move(value); break;
+            case Field::Description:
+                if (const size_t at = value.find(kMarker); at != std::string::npos) {
+                    item.Justification = value.substr(at + std::char_traits<char>::length(kMarker));
+                    value.resize(at);
+                }  // else Justification keeps what it had
+                item.Description = std::move(value);
+                break;
+            case Field::OSVersion:
+                // Names split at every blank: two blanks make an empty name between them.
+                for (size_t start = 0; !value.empty();) {
+                    const size_t blank = value.find(' ', start);
+                    const std::string name = value.substr(start, blank - start);
+                    item.osVersions.push_back(codes::SetOSVersion(name));
+                    CheckName(item.osVersions.back(), name, "WINDOWS2000");
+                    if (blank == std::string::npos) break;
+                    start = blank + 1;
+                }
+                break;
+            case Field::Enabled: {
+                const std::string upper = codes::UpperAscii(value);
+                item.Enabled = upper == "TRUE";
+                if (observer_ && !item.Enabled && upper != "FALSE") {
+                    Tell(ReadNotice::Kind::UnclearEnabled, fieldAt_, fieldName_, value);
+                }
+                break;
+            }
+            case Field::Mode:
+                item.mode = codes::SetMode(value);
+                CheckName(item.mode, value, "HIDEF");
+                break;
+            case Field::Key: item.regItems.back().Key = std::move(value); break;
+            case Field::ValueName: item.regItems.back().ValueName = std::move(value); break;
+            case Field::Value: item.regItems.back().Value = std::move(value); break;
+            case Field::KeyType:
+                item.regItems.back().KeyType = RegistryItem::SetKeyType(value);
+                CheckName(item.regItems.back().KeyType, value, "DWORD");
+                break;
+            case Field::Command:
+                if (list_ == List::Commands) item.cmdItems.back().Command = std::move(value);
+                else item.wmiItems.back().Command = std::move(value);
+                break;
+            case Field::WarningLevel: {
+                const std::optional<int16_t> level = ParseWarningLevel(value);
+                item.wmiItems.back().WarningLevel =
+                    level.value_or(catalogue::kUnreadableWarningLevel);
+                if (!level) Tell(ReadNotice::Kind::UnreadableWarningLevel, fieldAt_, fieldName_, value);
+                break;
+            }
+        }
+    }
+
+    ReadObserver* observer_;
+    OptimizationList catalogue_;
+    int depth_ = 0;
+    bool rootSeen_ = false;
+    bool failed_ = false;
+    int skipFrom_ = 0;  // level of the element skipped with its content; 0 when none
+    List list_ = List::None;
+    std::optional<Field> field_;  // the value being gathered, at fieldLevel_
+    int fieldLevel_ = 0;
+    std::string text_;
+    std::string fieldName_;  // for the observer only
+    XmlPosition fieldAt_;
+};
+
+}  // namespace
 
 OptimizationList XmlReader::ReadXML(const std::string& HardPath) {
     // Callers go on with whatever they get, so no failure leaves this function.
     try {
         const std::string path =
             HardPath.empty() ? catalogue::DefaultPath(executableFolder_) : HardPath;
-        std::optional<std::string> bytes = xml_.ReadFileBytes(path);
-        if (!bytes || !catalogue::IsAcceptableFile(*bytes)) return {};
-        std::unique_ptr<XmlDocument> document = xml_.NewDocument();
-        if (!document->Parse(*bytes)) return {};
-        // The document holds what it parsed: a large catalogue need not stay in memory twice
-        // while its records are made.
-        bytes.reset();
-        std::unique_ptr<XmlElement> root = document->Root();
-        if (!root || root->Name() != "Optimizations") return {};
-
-        OptimizationList catalogue;
-        for (const auto& element : root->ChildElements()) catalogue.push_back(ReadItem(*element));
-        return catalogue;
+        const std::optional<std::string> bytes = xml_.ReadFileBytes(path);
+        if (!bytes) {
+            if (observer_) {
+                observer_->Notice({ReadNotice::Kind::Unreadable, {}, {}, "cannot be read"});
+            }
+            return {};
+        }
+        const catalogue::FileCheck check = catalogue::CheckFile(*bytes);
+        if (!check.acceptable) {
+            if (observer_) {
+                observer_->Notice({ReadNotice::Kind::RefusedFile,
+                                   XmlPositionCounter(*bytes).At(check.offset), {},
+                                   check.reason});
+            }
+            return {};
+        }
+        CatalogueBuilder builder(observer_);
+        if (!xml_.ReadEvents(*bytes, builder)) return {};
+        return builder.Take();
     } catch (...) {
         return {};
     }

@@ -1,7 +1,8 @@
 #pragma once
 // Reads the catalogue file into the catalogue: one new OptimizationItem per item element, in
-// file order. A file that is missing or cannot be loaded gives an empty catalogue; nothing is
-// reported and nothing is thrown.
+// file order, each record with the position of its element. A file that is missing or cannot be
+// loaded gives an empty catalogue; nothing is reported and nothing is thrown, unless an observer
+// asks to be told.
 
 #include <string>
 
@@ -9,11 +10,36 @@
 
 class XmlDocumentFactory;
 
+// Something the reader passes over or reads as a default, where the file holds it.
+struct ReadNotice {
+    enum class Kind {
+        Unreadable,      // the file cannot be read (text: why); the catalogue is empty
+        RefusedFile,     // the bytes failed the check before parsing (text: why); empty
+        ParseError,      // the parser's reason (text); empty
+        UnknownElement,  // skipped with its content; for the root, the catalogue is empty
+        UnknownName,     // a version, mode or key-type name (text) that became code 0
+        UnreadableWarningLevel,  // text: the value; the query warns at kUnreadableWarningLevel
+        UnclearEnabled,  // text: the value, neither True nor False; read as false
+    };
+    Kind kind;
+    XmlPosition at;
+    std::string element;  // the element's name (empty for the file as a whole)
+    std::string text;
+};
+
+class ReadObserver {
+public:
+    virtual ~ReadObserver() = default;
+    virtual void Notice(const ReadNotice& notice) = 0;
+};
+
 class XmlReader {
 public:
-    // executableFolder: where the catalogue lives when no path is given.
-    XmlReader(XmlDocumentFactory& xml, std::string executableFolder)
-        : xml_(xml), executableFolder_(std::move(executableFolder)) {}
+    // executableFolder: where the catalogue lives when no path is given. observer, when given,
+    // hears of everything the reader would otherwise pass over in silence.
+    XmlReader(XmlDocumentFactory& xml, std::string executableFolder,
+              ReadObserver* observer = nullptr)
+        : xml_(xml), executableFolder_(std::move(executableFolder)), observer_(observer) {}
 
     // HardPath empty: OrvikOptimizations.xml beside the executable; else the file's full path.
     OptimizationList ReadXML(const std::string& HardPath = std::string());
@@ -21,14 +47,14 @@ public:
 private:
     XmlDocumentFactory& xml_;
     std::string executableFolder_;
+    ReadObserver* observer_;
 };
 
 namespace catalogue {
 
-// The level a query warns at, from the text of its WarningLevel element. Anything that is not a
-// whole decimal number in the 16-bit range warns as soon as the query finds one object: a level
-// the file cannot state must neither hide what the query finds nor warn when it finds nothing.
+// The level a query warns at when its WarningLevel element holds anything but a whole decimal
+// number in the 16-bit range: it warns as soon as the query finds one object, since a level the
+// file cannot state must neither hide what the query finds nor warn when it finds nothing.
 inline constexpr int16_t kUnreadableWarningLevel = 1;
-int16_t ParseWarningLevel(const std::string& value);
 
 }  // namespace catalogue

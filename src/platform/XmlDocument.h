@@ -1,26 +1,19 @@
 #pragma once
-// The XML document object the catalogue stands on: parse a file's bytes, walk elements in
-// document order, build a new document and save it. Text and paths are UTF-8; paths may use
-// backslashes on every side. Only the catalogue reader and writer use it.
+// The XML services the catalogue stands on: a file's bytes, the parser's events over them (for
+// the reader), and a document object that is built and saved (for the writer). Text and paths
+// are UTF-8; paths may use backslashes on every side.
 
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
-// One element of a document; valid while its document lives.
+#include "platform/XmlEvents.h"
+
+// One element of a document being built; valid while its document lives. Failures of the
+// document object surface when it is saved.
 class XmlElement {
 public:
     virtual ~XmlElement() = default;
-
-    virtual std::string Name() const = 0;
-    // All text inside, child elements' text included, concatenated in document order; CDATA
-    // counts as text, comments and processing instructions do not. Nothing is trimmed.
-    virtual std::string Text() const = 0;
-    // The child elements in document order; text, comments and instructions are left out.
-    virtual std::vector<std::unique_ptr<XmlElement>> ChildElements() const = 0;
-
-    // Building a document. Failures of the document object surface when it is saved.
     virtual std::unique_ptr<XmlElement> AppendElement(const std::string& name) = 0;
     // Appends a text node, also an empty one (so that an empty element keeps its end tag).
     virtual void AppendText(const std::string& text) = 0;
@@ -29,14 +22,6 @@ public:
 class XmlDocument {
 public:
     virtual ~XmlDocument() = default;
-
-    // Parses a whole file as read by ReadFileBytes, its encoding taken from its byte-order mark
-    // or declaration. White-space-only text between elements is dropped; no document type is
-    // processed and nothing external is fetched. False when the bytes are not well-formed XML.
-    virtual bool Parse(const std::string& bytes) = 0;
-    // The root element of the parsed or created document; empty when there is none.
-    virtual std::unique_ptr<XmlElement> Root() = 0;
-
     // Starts a new document: the declaration (version 1.0, UTF-8), the processing instruction
     // xml-stylesheet with the given data, and the root element, which is returned.
     virtual std::unique_ptr<XmlElement> Create(const std::string& rootName,
@@ -48,13 +33,19 @@ public:
 class XmlDocumentFactory {
 public:
     virtual ~XmlDocumentFactory() = default;
-    // Never empty: a document object that cannot be had gives one that fails to parse and save.
+    // Never empty: a document object that cannot be had gives one that fails to save.
     virtual std::unique_ptr<XmlDocument> NewDocument() = 0;
     // The whole file, byte for byte; empty when it is missing or cannot be read. The reader
-    // checks these bytes before it hands the very same bytes to Parse.
+    // checks these bytes before it hands the very same bytes to ReadEvents.
     virtual std::optional<std::string> ReadFileBytes(const std::string& path) = 0;
+    // Parses a whole file as read by ReadFileBytes, its encoding taken from its byte-order mark
+    // or declaration, and reports what it finds to events. No document type is processed and
+    // nothing external is fetched. False when the bytes are not well-formed XML (Error has been
+    // reported then) or the parser could not be had. What a handler throws is thrown on from
+    // here once the parser has let go.
+    virtual bool ReadEvents(const std::string& bytes, XmlEvents& events) = 0;
 };
 
-// The document object of this build: pugixml natively, MSXML 6 on Windows (library orvik_xml).
-// On Windows the calling thread must have initialised COM.
+// The XML services of this build: expat and pugixml natively, MSXML 6 on Windows (library
+// orvik_xml). On Windows the calling thread must have initialised COM.
 std::unique_ptr<XmlDocumentFactory> NewXmlDocumentFactory();

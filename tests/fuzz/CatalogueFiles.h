@@ -20,6 +20,9 @@ public:
         if (path == kPath) return bytes;
         return real_->ReadFileBytes(path);
     }
+    bool ReadEvents(const std::string& file, XmlEvents& events) override {
+        return real_->ReadEvents(file, events);
+    }
 
 private:
     std::unique_ptr<XmlDocumentFactory> real_ = NewXmlDocumentFactory();

@@ -12,34 +12,19 @@
 #include "platform/win32/common/SystemError.h"
 #include "platform/win32/common/WideText.h"
 #include "platform/win32/toolkit/Win32Toolkit.h"
+#include "platform/win32/xml/SafeDocument.h"
 
 namespace win32 {
 namespace {
 
-// MinGW's headers declare this interface without its identifier.
-constexpr IID kIidDomDocument2 = {
-    0x2933bf95, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60}};
-
 // An MSXML 6 document loaded from a file with nothing resolved from outside it.
 ComPtr<IXMLDOMDocument2> LoadDocument(const std::string& path, uint32_t& error) {
-    ComPtr<IXMLDOMDocument2> doc;
-    CLSID clsid;
-    HRESULT hr = CLSIDFromProgID(L"Msxml2.DOMDocument.6.0", &clsid);
-    if (SUCCEEDED(hr)) {
-        hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, kIidDomDocument2,
-                              reinterpret_cast<void**>(doc.Put()));
-    }
-    if (FAILED(hr) || !doc) {
-        error = static_cast<uint32_t>(hr);
+    HRESULT made = S_OK;
+    ComPtr<IXMLDOMDocument2> doc = NewSafeDocument(made);
+    if (!doc) {
+        error = static_cast<uint32_t>(made);
         return {};
     }
-    doc->put_async(VARIANT_FALSE);
-    doc->put_validateOnParse(VARIANT_FALSE);
-    doc->put_resolveExternals(VARIANT_FALSE);
-    Variant prohibit;
-    prohibit.Get().vt = VT_BOOL;
-    prohibit.Get().boolVal = VARIANT_TRUE;
-    doc->setProperty(Bstr(L"ProhibitDTD").Get(), prohibit.Get());
     Variant source;
     source.Get().vt = VT_BSTR;
     source.Get().bstrVal = SysAllocString(Widen(path).c_str());

@@ -1,7 +1,8 @@
 #pragma once
-// The Windows XML document object: MSXML 6 through COM. The calling thread must have initialised
-// COM. Document types are prohibited and nothing external is resolved; the catalogue reader
-// refuses document types before parsing as well, since not every MSXML honours the prohibition.
+// The Windows XML services: files through kernel32, events from MSXML 6's SAX2 reader, the
+// writer's document from MSXML 6's DOM. The calling thread must have initialised COM. Document
+// types are prohibited and nothing external is resolved; the catalogue reader refuses document
+// types before parsing as well, since not every MSXML honours the prohibition.
 
 #include "platform/XmlDocument.h"
 
@@ -9,4 +10,5 @@ class MsXmlDocumentFactory : public XmlDocumentFactory {
 public:
     std::unique_ptr<XmlDocument> NewDocument() override;
     std::optional<std::string> ReadFileBytes(const std::string& path) override;
+    bool ReadEvents(const std::string& bytes, XmlEvents& events) override;
 };

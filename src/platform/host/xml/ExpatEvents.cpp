@@ -1,0 +1,127 @@
+// The native build's XML events, from expat (Debian's libexpat1-dev).
+
+#include <expat.h>
+
+#include <algorithm>
+#include <exception>
+
+#include "platform/host/xml/HostXml.h"
+
+namespace {
+
+// Splits expat's "uri, local name, prefix" triplets; never in a name or a namespace name.
+constexpr char kSeparator = '\x01';
+
+class ExpatParse {
+public:
+    ExpatParse(const std::string& bytes, XmlEvents& events)
+        : bytes_(bytes), events_(events), positions_(bytes) {}
+    ExpatParse(const ExpatParse&) = delete;
+    ExpatParse& operator=(const ExpatParse&) = delete;
+    ~ExpatParse() {
+        if (parser_) XML_ParserFree(parser_);
+    }
+
+    bool Run() {
+        // Namespace-aware, as MSXML is: a prefix nobody declared is an error on both sides.
+        parser_ = XML_ParserCreateNS(nullptr, kSeparator);
+        if (!parser_) return false;
+        XML_SetReturnNSTriplet(parser_, 1);
+        XML_SetUserData(parser_, this);
+        XML_SetElementHandler(parser_, &ExpatParse::OnStart, &ExpatParse::OnEnd);
+        XML_SetCharacterDataHandler(parser_, &ExpatParse::OnText);
+        XML_SetStartDoctypeDeclHandler(parser_, &ExpatParse::OnDocumentType);
+        XML_SetParamEntityParsing(parser_, XML_PARAM_ENTITY_PARSING_NEVER);
+
+        // In pieces: expat copies what it is given, and the whole file at once would be held
+        // twice while it is read.
+        constexpr size_t kPiece = 64 * 1024;
+        bool ok = true;
+        size_t at = 0;
+        do {
+            const size_t length = std::min(kPiece, bytes_.size() - at);
+            const bool last = at + length == bytes_.size();
+            ok = XML_Parse(parser_, bytes_.data() + at, static_cast<int>(length), last) ==
+                 XML_STATUS_OK;
+            at += length;
+        } while (ok && at < bytes_.size());
+        if (failure_) std::rethrow_exception(failure_);
+        if (!ok) {
+            const char* reason = documentType_ ? "a document type is not allowed"
+                                               : XML_ErrorString(XML_GetErrorCode(parser_));
+            const XML_Index index = XML_GetCurrentByteIndex(parser_);
+            events_.Error(reason ? reason : "not well-formed",
+                          positions_.At(index < 0 ? 0 : static_cast<size_t>(index)));
+        }
+        return ok;
+    }
+
+private:
+    // Handlers catch everything: nothing may unwind through expat's C frames.
+    template <typename Step>
+    static void Guarded(void* self, Step step) {
+        auto* parse = static_cast<ExpatParse*>(self);
+        try {
+            step(*parse);
+        } catch (...) {
+            parse->failure_ = std::current_exception();
+            XML_StopParser(parse->parser_, XML_FALSE);
+        }
+    }
+
+    static void OnStart(void* self, const XML_Char* name, const XML_Char**) {
+        Guarded(self, [name](ExpatParse& p) {
+            // "uri local prefix" back to the name as written: prefix, colon, local name.
+            std::string_view local = name;
+            std::string_view prefix;
+            if (const size_t first = local.find(kSeparator); first != local.npos) {
+                local.remove_prefix(first + 1);
+                if (const size_t second = local.find(kSeparator); second != local.npos) {
+                    prefix = local.substr(second + 1);
+                    local = local.substr(0, second);
+                }
+            }
+            const XmlPosition at =
+                p.positions_.At(static_cast<size_t>(XML_GetCurrentByteIndex(p.parser_)));
+            if (prefix.empty()) {
+                p.events_.StartElement(local, at);
+            } else {
+                p.name_.assign(prefix).append(1, ':').append(local);
+                p.events_.StartElement(p.name_, at);
+            }
+        });
+    }
+
+    static void OnEnd(void* self, const XML_Char*) {
+        Guarded(self, [](ExpatParse& p) { p.events_.EndElement(); });
+    }
+
+    static void OnText(void* self, const XML_Char* text, int length) {
+        Guarded(self, [=](ExpatParse& p) {
+            p.events_.Text(std::string_view(text, static_cast<size_t>(length)));
+        });
+    }
+
+    // A document type is refused outright, before any of its declarations takes effect.
+    static void OnDocumentType(void* self, const XML_Char*, const XML_Char*, const XML_Char*,
+                               int) {
+        auto* parse = static_cast<ExpatParse*>(self);
+        parse->documentType_ = true;
+        XML_StopParser(parse->parser_, XML_FALSE);
+    }
+
+    const std::string& bytes_;
+    XmlEvents& events_;
+    XmlPositionCounter positions_;
+    XML_Parser parser_ = nullptr;
+    std::string name_;
+    std::exception_ptr failure_;
+    bool documentType_ = false;
+};
+
+}  // namespace
+
+bool HostXmlFactory::ReadEvents(const std::string& bytes, XmlEvents& events) {
+    ExpatParse parse(bytes, events);
+    return parse.Run();
+}

@@ -1,0 +1,273 @@
+// The Windows XML events: MSXML 6's SAX2 reader over the file's bytes, handed over from memory.
+//
+// Positions: MSXML's locator tells where an event ends, not where it starts, and in units that
+// differ between MSXML and Wine's (Wine counts UTF-8 bytes from the line's start, stops at the
+// start tag's ">" rather than after it, and takes a carriage return alone for no line end). So
+// element positions are not taken from it: the n-th start tag in the bytes is the n-th element
+// the parser reports (text holds no "<", and comments, instructions and CDATA sections are
+// passed over), and its "<" is counted by the rule every side shares. An error's position is
+// the locator's own, as the parser gives it.
+
+#include <windows.h>
+#include <msxml2.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <string>
+#include <string_view>
+
+#include "platform/win32/common/WideText.h"
+#include "platform/win32/common/ComPtr.h"
+#include "platform/win32/xml/MsXmlDocument.h"
+
+namespace {
+
+using win32::ComPtr;
+
+// From Microsoft's MSXML 6 documentation; MinGW's headers declare the interfaces without them.
+constexpr CLSID kClsidSaxReader60 = {
+    0x88d96a0c, 0xf192, 0x11d4, {0xa6, 0x5f, 0x00, 0x40, 0x96, 0x32, 0x51, 0xe5}};
+constexpr IID kIidSaxReader = {
+    0xa4f96ed0, 0xf829, 0x476e, {0x81, 0xc0, 0xcd, 0xc7, 0xbd, 0x2a, 0x08, 0x02}};
+constexpr IID kIidContentHandler = {
+    0x1545cdfa, 0x9e4e, 0x4497, {0xa8, 0xa4, 0x2b, 0xf7, 0xd0, 0x11, 0x2c, 0x44}};
+constexpr IID kIidErrorHandler = {
+    0xa60511c4, 0xccf5, 0x479e, {0x98, 0xa3, 0xdc, 0x8d, 0xc5, 0x45, 0xb7, 0xd0}};
+
+// The bytes as a stream MSXML reads in pieces, so that it holds no copy of the whole file.
+class BytesStream final : public ISequentialStream {
+public:
+    explicit BytesStream(std::string_view bytes) : bytes_(bytes) {}
+
+    HRESULT WINAPI QueryInterface(REFIID iid, void** object) override {
+        if (iid == IID_IUnknown || iid == IID_ISequentialStream) {
+            *object = static_cast<ISequentialStream*>(this);
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    // Lives on the stack of the parse that uses it.
+    ULONG WINAPI AddRef() override { return 2; }
+    ULONG WINAPI Release() override { return 1; }
+
+    HRESULT WINAPI Read(void* buffer, ULONG size, ULONG* read) override {
+        const size_t count = std::min<size_t>(size, bytes_.size() - at_);
+        if (count != 0) std::memcpy(buffer, bytes_.data() + at_, count);
+        at_ += count;
+        if (read) *read = static_cast<ULONG>(count);
+        return count < size ? S_FALSE : S_OK;
+    }
+    HRESULT WINAPI Write(const void*, ULONG, ULONG*) override { return STG_E_ACCESSDENIED; }
+
+private:
+    std::string_view bytes_;
+    size_t at_ = 0;
+};
+
+// Finds start tags in the bytes, in order, in the file's code units.
+class StartTags {
+public:
+    StartTags(std::string_view bytes, const XmlPositionCounter& units)
+        : bytes_(bytes), units_(units), step_(units.UnitSize()) {}
+
+    // The offset of the next start tag's "<".
+    size_t Next() {
+        while (at_ + step_ <= bytes_.size()) {
+            const size_t open = Find("<", at_);
+            if (open == bytes_.npos) break;
+            at_ = open + step_;
+            if (At(at_, '/')) continue;  // an end tag
+            if (At(at_, '?')) {
+                at_ = Past("?>", at_);
+            } else if (Starts(at_, "!--")) {
+                at_ = Past("-->", at_);
+            } else if (Starts(at_, "![CDATA[")) {
+                at_ = Past("]]>", at_);
+            } else {
+                return open;
+            }
+        }
+        return bytes_.size();
+    }
+
+private:
+    bool At(size_t offset, char c) const {
+        return offset + step_ <= bytes_.size() && units_.Unit(offset) == static_cast<uint32_t>(c);
+    }
+    bool Starts(size_t offset, std::string_view text) const {
+        for (char c : text) {
+            if (!At(offset, c)) return false;
+            offset += step_;
+        }
+        return true;
+    }
+    size_t Find(std::string_view text, size_t from) const {
+        if (step_ == 1) return bytes_.find(text, from);
+        for (size_t i = from; i + step_ <= bytes_.size(); i += step_) {
+            if (Starts(i, text)) return i;
+        }
+        return bytes_.npos;
+    }
+    size_t Past(std::string_view end, size_t from) const {
+        const size_t found = Find(end, from);
+        return found == bytes_.npos ? bytes_.size() : found + end.size() * step_;
+    }
+
+    std::string_view bytes_;
+    const XmlPositionCounter& units_;
+    size_t step_;
+    size_t at_ = 0;
+};
+
+std::string ErrorText(HRESULT code) {
+    char text[32];
+    std::snprintf(text, sizeof text, "error 0x%08lX", static_cast<unsigned long>(code));
+    return text;
+}
+
+class SaxParse final : public ISAXContentHandler, public ISAXErrorHandler {
+public:
+    SaxParse(const std::string& bytes, XmlEvents& events)
+        : bytes_(bytes), events_(events), positions_(bytes), tags_(bytes, positions_) {}
+
+    bool Run() {
+        ComPtr<ISAXXMLReader> reader;
+        if (FAILED(CoCreateInstance(kClsidSaxReader60, nullptr, CLSCTX_INPROC_SERVER,
+                                    kIidSaxReader, reinterpret_cast<void**>(reader.Put()))) ||
+            !reader) {
+            return false;
+        }
+        reader->putFeature(L"prohibit-dtd", VARIANT_TRUE);
+        reader->putFeature(L"http://xml.org/sax/features/external-general-entities",
+                           VARIANT_FALSE);
+        reader->putFeature(L"http://xml.org/sax/features/external-parameter-entities",
+                           VARIANT_FALSE);
+        reader->putContentHandler(this);
+        reader->putErrorHandler(this);
+        BytesStream stream(bytes_);
+        VARIANT input;
+        VariantInit(&input);
+        input.vt = VT_UNKNOWN;
+        input.punkVal = &stream;
+        const HRESULT hr = reader->parse(input);
+        reader->putContentHandler(nullptr);
+        reader->putErrorHandler(nullptr);
+        if (failure_) std::rethrow_exception(failure_);
+        if (FAILED(hr) && !failed_) {
+            failed_ = true;
+            events_.Error(ErrorText(hr), {});
+        }
+        return !failed_;
+    }
+
+    HRESULT WINAPI QueryInterface(REFIID iid, void** object) override {
+        if (iid == IID_IUnknown || iid == kIidContentHandler) {
+            *object = static_cast<ISAXContentHandler*>(this);
+        } else if (iid == kIidErrorHandler) {
+            *object = static_cast<ISAXErrorHandler*>(this);
+        } else {
+            *object = nullptr;
+            return E_NOINTERFACE;
+        }
+        return S_OK;
+    }
+    // Lives on the stack of ReadEvents, which takes the handlers back before it returns.
+    ULONG WINAPI AddRef() override { return 2; }
+    ULONG WINAPI Release() override { return 1; }
+
+    HRESULT WINAPI startElement(const wchar_t*, int, const wchar_t*, int, const wchar_t* name,
+                                int nameLength, ISAXAttributes*) override {
+        return Guarded([&] {
+            const XmlPosition at = positions_.At(tags_.Next());
+            events_.StartElement(win32::Narrow(name, static_cast<size_t>(nameLength)), at);
+        });
+    }
+    HRESULT WINAPI endElement(const wchar_t*, int, const wchar_t*, int, const wchar_t*,
+                              int) override {
+        return Guarded([&] { events_.EndElement(); });
+    }
+    HRESULT WINAPI characters(const wchar_t* text, int length) override {
+        return Guarded(
+            [&] { events_.Text(win32::Narrow(text, static_cast<size_t>(length))); });
+    }
+
+    HRESULT WINAPI fatalError(ISAXLocator* locator, const wchar_t* message,
+                              HRESULT code) override {
+        return Failed(locator, message, code);
+    }
+    HRESULT WINAPI error(ISAXLocator* locator, const wchar_t* message, HRESULT code) override {
+        return Failed(locator, message, code);
+    }
+    HRESULT WINAPI ignorableWarning(ISAXLocator*, const wchar_t*, HRESULT) override {
+        return S_OK;
+    }
+
+    HRESULT WINAPI putDocumentLocator(ISAXLocator*) override { return S_OK; }
+    HRESULT WINAPI startDocument() override { return S_OK; }
+    HRESULT WINAPI endDocument() override { return S_OK; }
+    HRESULT WINAPI startPrefixMapping(const wchar_t*, int, const wchar_t*, int) override {
+        return S_OK;
+    }
+    HRESULT WINAPI endPrefixMapping(const wchar_t*, int) override { return S_OK; }
+    HRESULT WINAPI ignorableWhitespace(const wchar_t*, int) override { return S_OK; }
+    HRESULT WINAPI processingInstruction(const wchar_t*, int, const wchar_t*, int) override {
+        return S_OK;
+    }
+    HRESULT WINAPI skippedEntity(const wchar_t*, int) override { return S_OK; }
+
+private:
+    // Handlers catch everything: nothing may unwind through MSXML's frames. A failure stops
+    // the parse and is thrown again once MSXML has returned.
+    template <typename Step>
+    HRESULT Guarded(Step step) {
+        if (failed_) return E_FAIL;
+        try {
+            step();
+            return S_OK;
+        } catch (...) {
+            failure_ = std::current_exception();
+            failed_ = true;
+            return E_FAIL;
+        }
+    }
+
+    // Every error stops the parse: a catalogue MSXML finds fault with is not read.
+    HRESULT Failed(ISAXLocator* locator, const wchar_t* message, HRESULT code) {
+        if (failed_) return E_FAIL;
+        int line = 0;
+        int column = 0;
+        if (locator) {
+            locator->getLineNumber(&line);
+            locator->getColumnNumber(&column);
+        }
+        std::string reason = message ? win32::Narrow(message, wcslen(message)) : std::string();
+        while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' ||
+                                   reason.back() == ' ')) {
+            reason.pop_back();
+        }
+        if (reason.empty()) reason = ErrorText(code);
+        const HRESULT stop = Guarded([&] {
+            events_.Error(reason, {static_cast<uint32_t>(line > 0 ? line : 0),
+                                   static_cast<uint32_t>(column > 0 ? column : 0)});
+        });
+        failed_ = true;
+        return stop == S_OK ? E_FAIL : stop;
+    }
+
+    const std::string& bytes_;
+    XmlEvents& events_;
+    XmlPositionCounter positions_;
+    StartTags tags_;
+    std::exception_ptr failure_;
+    bool failed_ = false;
+};
+
+}  // namespace
+
+bool MsXmlDocumentFactory::ReadEvents(const std::string& bytes, XmlEvents& events) {
+    SaxParse parse(bytes, events);
+    return parse.Run();
+}
