@@ -183,9 +183,10 @@ private:
             case Field::Description:
                 if (const size_t at = value.find(kMarker); at != std::string::npos) {
                     item.Justification = value.substr(at + std::char_traits<char>::length(kMarker));
-                    value.resize(at);
-                }  // else Justification keeps what it had
-                item.Description = std::move(value);
+                    item.Description = value.substr(0, at);  // held at its own size
+                } else {
+                    item.Description = std::move(value);  // Justification keeps what it had
+                }
                 break;
             case Field::OSVersion:
                 // Names split at every blank: two blanks make an empty name between them.
@@ -225,7 +226,9 @@ private:
                 const std::optional<int16_t> level = ParseWarningLevel(value);
                 item.wmiItems.back().WarningLevel =
                     level.value_or(catalogue::kUnreadableWarningLevel);
-                if (!level) Tell(ReadNotice::Kind::UnreadableWarningLevel, fieldAt_, fieldName_, value);
+                if (!level) {
+                    Tell(ReadNotice::Kind::UnreadableWarningLevel, fieldAt_, fieldName_, value);
+                }
                 break;
             }
         }

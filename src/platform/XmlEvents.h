@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 // A place in a file. Lines count from 1 and end at a line feed, a carriage return with a line
@@ -40,15 +41,18 @@ public:
             return i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0u;
         };
         if (byte(0) == 0xFF && byte(1) == 0xFE) {
-            unit_ = 2, low_ = 0, offset_ = 2;
+            unit_ = 2, low_ = 0, start_ = 2;
         } else if (byte(0) == 0xFE && byte(1) == 0xFF) {
-            unit_ = 2, low_ = 1, offset_ = 2;
+            unit_ = 2, low_ = 1, start_ = 2;
         } else if (byte(0) == 0xEF && byte(1) == 0xBB && byte(2) == 0xBF) {
-            offset_ = 3;
+            start_ = 3;
         }
+        offset_ = start_;
     }
 
     size_t UnitSize() const { return unit_; }
+    // The bytes of the byte-order mark the file starts with; 0 without one.
+    size_t MarkSize() const { return start_; }
     // The code unit at offset (a byte, or a UTF-16 unit in the file's byte order).
     uint32_t Unit(size_t offset) const {
         const auto byte = [&](size_t i) { return static_cast<unsigned char>(bytes_[i]); };
@@ -58,23 +62,56 @@ public:
 
     XmlPosition At(size_t offset) {
         if (offset > bytes_.size()) offset = bytes_.size();
-        for (; offset_ + unit_ <= offset; offset_ += unit_) {
-            const uint32_t c = Unit(offset_);
-            if (c == '\n' || c == '\r') {
-                if (c == '\r' || previous_ != '\r') ++line_;  // CR LF is one line end
-                characters_ = 0;
-            } else if (unit_ == 1 ? (c & 0xC0u) != 0x80u : c < 0xDC00 || c > 0xDFFF) {
-                ++characters_;  // a character starts here: no UTF-8 tail, no low surrogate
-            }
-            previous_ = c;
+        if (unit_ == 1) {
+            CountBytes(offset);
+        } else {
+            CountUnits(offset);
         }
         return {line_, characters_ + 1};
     }
 
 private:
+    // UTF-8, the usual case: line ends found with memchr, characters counted on the last line.
+    void CountBytes(size_t end) {
+        if (end <= offset_) return;
+        const char* const data = bytes_.data();
+        size_t lineStart = std::string_view::npos;  // after the last line end before end
+        for (const char lineEnd : {'\r', '\n'}) {
+            for (const char* p = data + offset_;
+                 (p = static_cast<const char*>(std::memchr(p, lineEnd, end - (p - data))));
+                 ++p) {
+                const size_t at = static_cast<size_t>(p - data);
+                const char before = at == offset_ ? static_cast<char>(previous_) : data[at - 1];
+                if (lineEnd == '\r' || before != '\r') ++line_;  // CR LF is one line end
+                if (lineStart == std::string_view::npos || at + 1 > lineStart) lineStart = at + 1;
+            }
+        }
+        if (lineStart != std::string_view::npos) characters_ = 0;
+        for (size_t i = lineStart == std::string_view::npos ? offset_ : lineStart; i < end; ++i) {
+            characters_ += (static_cast<unsigned char>(data[i]) & 0xC0u) != 0x80u;  // no tail
+        }
+        previous_ = static_cast<unsigned char>(data[end - 1]);
+        offset_ = end;
+    }
+
+    // UTF-16: unit by unit; a low surrogate starts no character.
+    void CountUnits(size_t end) {
+        for (; offset_ + unit_ <= end; offset_ += unit_) {
+            const uint32_t c = Unit(offset_);
+            if (c == '\n' || c == '\r') {
+                if (c == '\r' || previous_ != '\r') ++line_;  // CR LF is one line end
+                characters_ = 0;
+            } else if (c < 0xDC00 || c > 0xDFFF) {
+                ++characters_;
+            }
+            previous_ = c;
+        }
+    }
+
     std::string_view bytes_;
     size_t unit_ = 1;
     size_t low_ = 0;  // which byte of a UTF-16 unit is its low one
+    size_t start_ = 0;
     size_t offset_ = 0;  // counted up to here
     uint32_t line_ = 1;
     uint32_t characters_ = 0;  // on this line before offset_

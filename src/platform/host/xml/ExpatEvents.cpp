@@ -15,7 +15,7 @@ constexpr char kSeparator = '\x01';
 class ExpatParse {
 public:
     ExpatParse(const std::string& bytes, XmlEvents& events)
-        : bytes_(bytes), events_(events), positions_(bytes) {}
+        : bytes_(bytes), events_(events), marked_(XmlPositionCounter(bytes).MarkSize() != 0) {}
     ExpatParse(const ExpatParse&) = delete;
     ExpatParse& operator=(const ExpatParse&) = delete;
     ~ExpatParse() {
@@ -34,7 +34,8 @@ public:
         XML_SetParamEntityParsing(parser_, XML_PARAM_ENTITY_PARSING_NEVER);
 
         // In pieces: expat copies what it is given, and the whole file at once would be held
-        // twice while it is read.
+        // twice while it is read. (Given pieces, it also counts lines and columns as it goes,
+        // which is where the positions come from.)
         constexpr size_t kPiece = 64 * 1024;
         bool ok = true;
         size_t at = 0;
@@ -49,14 +50,20 @@ public:
         if (!ok) {
             const char* reason = documentType_ ? "a document type is not allowed"
                                                : XML_ErrorString(XML_GetErrorCode(parser_));
-            const XML_Index index = XML_GetCurrentByteIndex(parser_);
-            events_.Error(reason ? reason : "not well-formed",
-                          positions_.At(index < 0 ? 0 : static_cast<size_t>(index)));
+            events_.Error(reason ? reason : "not well-formed", Here());
         }
         return ok;
     }
 
 private:
+    // Where the event begins. expat counts positions by the shared rule but for one thing: it
+    // takes a byte-order mark for a character of the first line.
+    XmlPosition Here() const {
+        const auto line = static_cast<uint32_t>(XML_GetCurrentLineNumber(parser_));
+        const auto column = static_cast<uint32_t>(XML_GetCurrentColumnNumber(parser_)) + 1;
+        return {line, line == 1 && marked_ && column > 1 ? column - 1 : column};
+    }
+
     // Handlers catch everything: nothing may unwind through expat's C frames.
     template <typename Step>
     static void Guarded(void* self, Step step) {
@@ -81,8 +88,7 @@ private:
                     local = local.substr(0, second);
                 }
             }
-            const XmlPosition at =
-                p.positions_.At(static_cast<size_t>(XML_GetCurrentByteIndex(p.parser_)));
+            const XmlPosition at = p.Here();
             if (prefix.empty()) {
                 p.events_.StartElement(local, at);
             } else {
@@ -112,7 +118,7 @@ private:
 
     const std::string& bytes_;
     XmlEvents& events_;
-    XmlPositionCounter positions_;
+    const bool marked_;  // the file starts with a byte-order mark
     XML_Parser parser_ = nullptr;
     std::string name_;
     std::exception_ptr failure_;
