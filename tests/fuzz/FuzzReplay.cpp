@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <string>
 #include <vector>
 
 #ifdef _WIN32
@@ -16,42 +15,36 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
-namespace {
-
-int Replay(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)),
-                                  std::istreambuf_iterator<char>());
-    if (!in.eof() && in.fail()) {
-        std::fprintf(stderr, "cannot read %s\n", file.string().c_str());
-        return 0;
-    }
-    LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-    return 1;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
 #ifdef _WIN32
     // The catalogue targets stand on MSXML here, which needs COM as the program sets it up.
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
 #endif
-    int replayed = 0;
+    namespace fs = std::filesystem;
+    std::vector<fs::path> inputs;
     for (int i = 1; i < argc; ++i) {
-        const std::filesystem::path path(argv[i]);
-        if (std::filesystem::is_directory(path)) {
-            for (const auto& entry : std::filesystem::recursive_directory_iterator(path)) {
-                if (entry.is_regular_file()) replayed += Replay(entry.path());
+        if (fs::is_directory(argv[i])) {
+            for (const auto& entry : fs::recursive_directory_iterator(argv[i])) {
+                if (entry.is_regular_file()) inputs.push_back(entry.path());
             }
-        } else if (std::filesystem::is_regular_file(path)) {
-            replayed += Replay(path);
+        } else if (fs::is_regular_file(argv[i])) {
+            inputs.push_back(argv[i]);
         } else {
             std::fprintf(stderr, "no such input: %s\n", argv[i]);
             return 1;
         }
     }
-    std::printf("replayed %d inputs\n", replayed);
+    for (const fs::path& input : inputs) {
+        std::ifstream in(input, std::ios::binary);
+        const std::vector<char> bytes((std::istreambuf_iterator<char>(in)),
+                                      std::istreambuf_iterator<char>());
+        if (in.bad()) {
+            std::fprintf(stderr, "cannot read %s\n", input.string().c_str());
+            return 1;
+        }
+        LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    }
+    std::printf("replayed %zu inputs\n", inputs.size());
     // A replay that found nothing to run has tested nothing.
-    return replayed > 0 ? 0 : 1;
+    return inputs.empty() ? 1 : 0;
 }
