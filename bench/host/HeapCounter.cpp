@@ -3,10 +3,16 @@
 #include <malloc.h>
 
 #include <atomic>
-#include <cstdlib>
-#include <new>
+#include <cerrno>
 
-#include <pugixml.hpp>
+// glibc's own allocator, under the names it keeps for programs that replace malloc.
+extern "C" {
+void* __libc_malloc(size_t size);
+void* __libc_calloc(size_t count, size_t size);
+void* __libc_realloc(void* block, size_t size);
+void* __libc_memalign(size_t alignment, size_t size);
+void __libc_free(void* block);
+}
 
 namespace {
 
@@ -14,26 +20,18 @@ std::atomic<size_t> live{0};
 std::atomic<size_t> peak{0};
 
 // What the allocator really hands out, so that the count is the memory taken, not asked for.
-void* Take(size_t size) {
-    void* block = std::malloc(size == 0 ? 1 : size);
+void* Counted(void* block) {
     if (!block) return nullptr;
-    const size_t now = live.fetch_add(malloc_usable_size(block)) + malloc_usable_size(block);
+    const size_t size = malloc_usable_size(block);
+    const size_t now = live.fetch_add(size) + size;
     size_t high = peak.load();
     while (now > high && !peak.compare_exchange_weak(high, now)) {
     }
     return block;
 }
 
-void Give(void* block) {
-    if (!block) return;
-    live.fetch_sub(malloc_usable_size(block));
-    std::free(block);
-}
-
-void* TakeOrThrow(size_t size) {
-    void* block = Take(size);
-    if (!block) throw std::bad_alloc();
-    return block;
+void Uncount(void* block) {
+    if (block) live.fetch_sub(malloc_usable_size(block));
 }
 
 }  // namespace
@@ -43,17 +41,30 @@ namespace bench {
 size_t HeapLive() { return live.load(); }
 size_t HeapPeak() { return peak.load(); }
 void ResetHeapPeak() { peak.store(live.load()); }
-void CountPugiXml() { pugi::set_memory_management_functions(&Take, &Give); }
 
 }  // namespace bench
 
-void* operator new(size_t size) { return TakeOrThrow(size); }
-void* operator new[](size_t size) { return TakeOrThrow(size); }
-void* operator new(size_t size, const std::nothrow_t&) noexcept { return Take(size); }
-void* operator new[](size_t size, const std::nothrow_t&) noexcept { return Take(size); }
-void operator delete(void* block) noexcept { Give(block); }
-void operator delete[](void* block) noexcept { Give(block); }
-void operator delete(void* block, size_t) noexcept { Give(block); }
-void operator delete[](void* block, size_t) noexcept { Give(block); }
-void operator delete(void* block, const std::nothrow_t&) noexcept { Give(block); }
-void operator delete[](void* block, const std::nothrow_t&) noexcept { Give(block); }
+extern "C" {
+
+void* malloc(size_t size) { return Counted(__libc_malloc(size)); }
+void* calloc(size_t count, size_t size) { return Counted(__libc_calloc(count, size)); }
+void free(void* block) {
+    Uncount(block);
+    __libc_free(block);
+}
+void* realloc(void* block, size_t size) {
+    const size_t before = block ? malloc_usable_size(block) : 0;
+    void* moved = __libc_realloc(block, size);
+    if (moved || size == 0) live.fetch_sub(before);
+    return Counted(moved);
+}
+void* memalign(size_t alignment, size_t size) {
+    return Counted(__libc_memalign(alignment, size));
+}
+void* aligned_alloc(size_t alignment, size_t size) { return memalign(alignment, size); }
+int posix_memalign(void** block, size_t alignment, size_t size) {
+    *block = memalign(alignment, size);
+    return *block || size == 0 ? 0 : ENOMEM;
+}
+
+}  // extern "C"

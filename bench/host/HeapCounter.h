@@ -1,6 +1,7 @@
 #pragma once
-// Counts the live heap bytes of this process that C++ and pugixml allocate, and their peak.
-// Linking this in replaces the global operator new and delete of the program.
+// Counts the live heap bytes of this process and their peak: every block of the C library's
+// allocator, whoever asks for it (C++, expat, pugixml). Linking this in replaces malloc and
+// its kin for the whole program.
 
 #include <cstddef>
 
@@ -10,7 +11,5 @@ size_t HeapLive();
 size_t HeapPeak();
 // The peak starts again from what is live now.
 void ResetHeapPeak();
-// Routes pugixml's own allocations through the counter as well.
-void CountPugiXml();
 
 }  // namespace bench
