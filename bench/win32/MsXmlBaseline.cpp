@@ -3,7 +3,12 @@
 #include <windows.h>
 #include <msxml2.h>
 
+#include <algorithm>
+#include <cstring>
+#include <optional>
+
 #include "catalogue/Codes.h"
+#include "platform/XmlDocument.h"
 #include "platform/win32/common/WideText.h"
 #include "platform/win32/common/ComPtr.h"
 #include "platform/win32/xml/SafeDocument.h"
@@ -110,41 +115,86 @@ void BuildItem(Builder& root, const OptimizationItem& record) {
     }
 }
 
+constexpr CLSID kClsidSaxReader60 = {
+    0x88d96a0c, 0xf192, 0x11d4, {0xa6, 0x5f, 0x00, 0x40, 0x96, 0x32, 0x51, 0xe5}};
+constexpr IID kIidSaxReader = {
+    0xa4f96ed0, 0xf829, 0x476e, {0x81, 0xc0, 0xcd, 0xc7, 0xbd, 0x2a, 0x08, 0x02}};
+
+// Handlers that do nothing, over a stream of the bytes: the parser's own work and no more.
+class Nothing final : public ISAXContentHandler, public ISAXErrorHandler, public ISequentialStream {
+public:
+    explicit Nothing(const std::string& bytes) : bytes_(bytes) {}
+    HRESULT WINAPI QueryInterface(REFIID iid, void** object) override {
+        *object = iid == IID_ISequentialStream ? static_cast<ISequentialStream*>(this) : nullptr;
+        return *object ? S_OK : E_NOINTERFACE;
+    }
+    ULONG WINAPI AddRef() override { return 2; }
+    ULONG WINAPI Release() override { return 1; }
+    HRESULT WINAPI Read(void* buffer, ULONG size, ULONG* read) override {
+        const size_t count = std::min<size_t>(size, bytes_.size() - at_);
+        if (count != 0) memcpy(buffer, bytes_.data() + at_, count);
+        at_ += count;
+        *read = static_cast<ULONG>(count);
+        return count < size ? S_FALSE : S_OK;
+    }
+    HRESULT WINAPI Write(const void*, ULONG, ULONG*) override { return E_NOTIMPL; }
+    HRESULT WINAPI putDocumentLocator(ISAXLocator*) override { return S_OK; }
+    HRESULT WINAPI startDocument() override { return S_OK; }
+    HRESULT WINAPI endDocument() override { return S_OK; }
+    HRESULT WINAPI startPrefixMapping(const wchar_t*, int, const wchar_t*, int) override {
+        return S_OK;
+    }
+    HRESULT WINAPI endPrefixMapping(const wchar_t*, int) override { return S_OK; }
+    HRESULT WINAPI startElement(const wchar_t*, int, const wchar_t*, int, const wchar_t*, int,
+                                ISAXAttributes*) override {
+        return S_OK;
+    }
+    HRESULT WINAPI endElement(const wchar_t*, int, const wchar_t*, int, const wchar_t*,
+                              int) override {
+        return S_OK;
+    }
+    HRESULT WINAPI characters(const wchar_t*, int) override { return S_OK; }
+    HRESULT WINAPI ignorableWhitespace(const wchar_t*, int) override { return S_OK; }
+    HRESULT WINAPI processingInstruction(const wchar_t*, int, const wchar_t*, int) override {
+        return S_OK;
+    }
+    HRESULT WINAPI skippedEntity(const wchar_t*, int) override { return S_OK; }
+    HRESULT WINAPI error(ISAXLocator*, const wchar_t*, HRESULT) override { return E_FAIL; }
+    HRESULT WINAPI fatalError(ISAXLocator*, const wchar_t*, HRESULT) override { return E_FAIL; }
+    HRESULT WINAPI ignorableWarning(ISAXLocator*, const wchar_t*, HRESULT) override {
+        return S_OK;
+    }
+
+private:
+    const std::string& bytes_;
+    size_t at_ = 0;
+};
+
 }  // namespace
 
-bool LoadWithMsXml(const std::string& path) {
-    ComPtr<IXMLDOMDocument2> doc = NewDocument(false);
-    if (!doc) return false;
-    Variant source;
-    source.Get().vt = VT_BSTR;
-    source.Get().bstrVal = SysAllocString(Widen(path).c_str());
-    VARIANT_BOOL loaded = VARIANT_FALSE;
-    return SUCCEEDED(doc->load(source.Get(), &loaded)) && loaded == VARIANT_TRUE;
-}
-
-bool LoadBytesWithMsXml(const std::string& path) {
-    HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    LARGE_INTEGER size{};
-    SAFEARRAY* array = nullptr;
-    void* data = nullptr;
-    DWORD read = 0;
-    const bool got = GetFileSizeEx(file, &size) && size.QuadPart < 0x7fffffff &&
-                     (array = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(size.QuadPart))) &&
-                     SUCCEEDED(SafeArrayAccessData(array, &data)) &&
-                     ReadFile(file, data, static_cast<DWORD>(size.QuadPart), &read, nullptr) &&
-                     read == size.QuadPart;
-    CloseHandle(file);
-    if (data) SafeArrayUnaccessData(array);
-    Variant source;  // owns the array from here on
-    source.Get().vt = VT_ARRAY | VT_UI1;
-    source.Get().parray = array;
-    if (!got) return false;
-    ComPtr<IXMLDOMDocument2> doc = NewDocument(false);
-    if (!doc) return false;
-    VARIANT_BOOL loaded = VARIANT_FALSE;
-    return SUCCEEDED(doc->load(source.Get(), &loaded)) && loaded == VARIANT_TRUE;
+bool ParseWithSax(const std::string& path) {
+    const std::optional<std::string> bytes = NewXmlDocumentFactory()->ReadFileBytes(path);
+    ComPtr<ISAXXMLReader> reader;
+    if (!bytes || FAILED(CoCreateInstance(kClsidSaxReader60, nullptr, CLSCTX_INPROC_SERVER,
+                                          kIidSaxReader,
+                                          reinterpret_cast<void**>(reader.Put())))) {
+        return false;
+    }
+    reader->putFeature(L"prohibit-dtd", VARIANT_TRUE);
+    reader->putFeature(L"http://xml.org/sax/features/external-general-entities", VARIANT_FALSE);
+    reader->putFeature(L"http://xml.org/sax/features/external-parameter-entities",
+                       VARIANT_FALSE);
+    Nothing nothing(*bytes);
+    reader->putContentHandler(&nothing);
+    reader->putErrorHandler(&nothing);
+    VARIANT input;
+    VariantInit(&input);
+    input.vt = VT_UNKNOWN;
+    input.punkVal = static_cast<ISequentialStream*>(&nothing);
+    const HRESULT hr = reader->parse(input);
+    reader->putContentHandler(nullptr);
+    reader->putErrorHandler(nullptr);
+    return SUCCEEDED(hr);
 }
 
 bool SaveWithMsXml(const OptimizationList& items, const std::string& path) {

@@ -1,6 +1,7 @@
 #pragma once
-// MSXML 6 doing alone what the catalogue reader and writer do through the document object:
-// loading a file, and building the writer's document and saving it. COM must be initialised.
+// MSXML 6 doing alone what the catalogue reader and writer do through it: its SAX2 reader
+// parsing a file into handlers that do nothing, and its DOM building the writer's document and
+// saving it. COM must be initialised.
 
 #include <string>
 
@@ -8,11 +9,9 @@
 
 namespace bench {
 
-// A fresh DOMDocument with the reader's settings loads the file; false when it does not.
-bool LoadWithMsXml(const std::string& path);
-// The same, MSXML reading the file's bytes from memory (as the reader hands them over) rather
-// than opening the file itself.
-bool LoadBytesWithMsXml(const std::string& path);
+// The file read into memory and parsed by MSXML 6's SAX2 reader with the reader's settings,
+// handed over as the reader hands it (a stream over the bytes), into handlers that do nothing.
+bool ParseWithSax(const std::string& path);
 
 // Builds the document the writer builds for these records, layout text included, with plain
 // DOM calls, and saves it; false when any step fails.
