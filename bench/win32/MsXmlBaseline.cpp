@@ -103,7 +103,9 @@ void BuildItem(Builder& root, const OptimizationItem& record) {
     }
     if (!record.cmdItems.empty()) {
         Builder list = item.Open(L"CommandLines");
-        for (const cmdItem& cmd : record.cmdItems) list.Open(L"CommandLine").Value(L"Command", cmd.Command);
+        for (const cmdItem& cmd : record.cmdItems) {
+            list.Open(L"CommandLine").Value(L"Command", cmd.Command);
+        }
     }
     if (!record.wmiItems.empty()) {
         Builder list = item.Open(L"WMIQueries");

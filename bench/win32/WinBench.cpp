@@ -349,8 +349,8 @@ int main(int argc, char** argv) {
     } else if (mode == "memory" && step == "parser" && argc == 4) {
         result = MemoryParser(argv[3]);
     } else {
-        std::printf("usage: orvik_bench_win catalogue | fill [items] | memory generate <path> <items> | "
-                    "memory read|parser <path>\n");
+        std::printf("usage: orvik_bench_win catalogue | fill [items] | "
+                    "memory generate <path> <items> | memory read|parser <path>\n");
     }
     std::fflush(stdout);
     return result;
