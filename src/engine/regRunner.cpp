@@ -149,13 +149,16 @@ std::string regRunner::ParseSectionKey(const std::string& Key) {
 
 void regRunner::Run(const std::vector<RegistryItem>& regItems) {
     try {
-        // One registry object for the whole list, made at its first action.
+        // One registry object for the whole list, made at its first action; values in a row
+        // under one key are written through one open key.
         std::unique_ptr<GlobalUtils> utils;
         std::unique_ptr<cRegistry> registry;
+        std::optional<cRegistry::HeldWrites> held;
         for (const RegistryItem& item : regItems) {
             if (!registry) {
                 utils = std::make_unique<GlobalUtils>(platform_.env);
                 registry = std::make_unique<cRegistry>(platform_.registry, *utils);
+                held.emplace(*registry);
             }
             registry->ClassKey(ParseClassKey(item.Key));
             registry->SectionKey(ParseSectionKey(item.Key));

@@ -74,7 +74,14 @@ LocalDateTime LocalTimeNow() {
 cRegistry::cRegistry(Registry& registry, GlobalUtils& utils, LocalTimeSource now)
     : registry_(registry), utils_(utils), now_(std::move(now)) {}
 
-uint32_t cRegistry::ViewFlag() { return utils_.Is64bit() ? reg::kWow64_64Key : 0; }
+// Whether the program runs under WOW64 cannot change while it runs: asked once per object.
+uint32_t cRegistry::ViewFlag() {
+    if (!viewAsked_) {
+        viewFlag_ = utils_.Is64bit() ? reg::kWow64_64Key : 0;
+        viewAsked_ = true;
+    }
+    return viewFlag_;
+}
 
 std::string cRegistry::ErrorSource() { return utils_.ExecutableName() + ".cRegistry"; }
 
@@ -214,16 +221,32 @@ int32_t cRegistry::WriteValue(RegKey key, const Variant& vValue) {
 }
 
 void cRegistry::Value(const Variant& vValue) {
-    int32_t result = 0;
-    {
-        KeyHandle key(registry_);
-        if (registry_.CreateKey(Root(), sectionKey_, reg::kAllSpecificRights | ViewFlag(),
-                                key.out()) != reg::kSuccess) {
-            Raise(kErrRegistry, SetValueMessage(vValue));
+    const uint32_t access = reg::kAllSpecificRights | ViewFlag();
+    // A key held from the write before is used again; should the write fail there (the key
+    // deleted meanwhile), it is made afresh, as an unheld write does, and the write tried again.
+    for (bool fresh = !written_.For(Root(), sectionKey_, access);; fresh = true) {
+        if (fresh) {
+            RegKey key = 0;
+            written_.Close();
+            if (registry_.CreateKey(Root(), sectionKey_, access, key) != reg::kSuccess) {
+                Raise(kErrRegistry, SetValueMessage(vValue));
+            }
+            written_.Hold(key, Root(), sectionKey_, access);
         }
-        result = WriteValue(key.get(), vValue);
+        int32_t result = reg::kSuccess;
+        try {
+            result = WriteValue(written_.Get(), vValue);
+        } catch (...) {
+            written_.Close();
+            throw;
+        }
+        if (result == reg::kSuccess) {
+            if (!hold_) written_.Close();
+            return;
+        }
+        written_.Close();
+        if (fresh) Raise(kErrSetValue, SetValueMessage(vValue));
     }
-    if (result != reg::kSuccess) Raise(kErrSetValue, SetValueMessage(vValue));
 }
 
 int32_t cRegistry::SwapByteOrder(int32_t value) {
@@ -273,6 +296,7 @@ bool cRegistry::CanCreateSubKey(const std::string& sSectionKey) {
 }
 
 bool cRegistry::DeleteSection(const std::string& sKeyForInternalRecursionOnly) {
+    written_.Close();  // no handle of ours keeps a key that is to go
     const std::string section =
         sKeyForInternalRecursionOnly.empty() ? sectionKey_ : sKeyForInternalRecursionOnly;
     if (NamesRoot(section)) {

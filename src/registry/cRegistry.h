@@ -1,11 +1,13 @@
 #pragma once
 // The system's stateful registry wrapper. A caller sets the position first (ClassKey,
 // SectionKey, ValueKey, ValueType) and then reads or writes Value. Failures are raised as
-// ErrorRecord. Every member opens and closes its own key handle.
+// ErrorRecord. Every member opens and closes its own key handle, unless the caller holds the
+// writes (HeldWrites) for a list of them.
 
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "env/ErrorRecord.h"
@@ -35,6 +37,24 @@ public:
     static constexpr int32_t kErrSubscript = 9;
 
     cRegistry(Registry& registry, GlobalUtils& utils, LocalTimeSource now = LocalTimeNow);
+
+    // While one lives, the key a write created stays open for the next write into the same key,
+    // so that a list of values under one key costs one create and one close rather than one
+    // per value. It is closed when another key is written, a write fails, a section is
+    // deleted, and when the HeldWrites goes.
+    class HeldWrites {
+    public:
+        explicit HeldWrites(cRegistry& registry) : registry_(registry) { registry_.hold_ = true; }
+        ~HeldWrites() {
+            registry_.hold_ = false;
+            registry_.written_.Close();
+        }
+        HeldWrites(const HeldWrites&) = delete;
+        HeldWrites& operator=(const HeldWrites&) = delete;
+
+    private:
+        cRegistry& registry_;
+    };
 
     // An empty vDefault keeps the current Default.
     Variant ValueByName(const std::string& sName, const Variant& vDefault = {});
@@ -68,6 +88,36 @@ public:
     void Default(const Variant& vDefault) { default_ = vDefault; }
 
 private:
+    // The key the last held write created, with what it was created for.
+    class HeldKey {
+    public:
+        explicit HeldKey(Registry& registry) : registry_(&registry) {}
+        HeldKey(HeldKey&& other) noexcept
+            : registry_(other.registry_), key_(std::exchange(other.key_, 0)), root_(other.root_),
+              section_(std::move(other.section_)), access_(other.access_) {}
+        HeldKey& operator=(HeldKey&&) = delete;
+        ~HeldKey() { Close(); }
+
+        RegKey Get() const { return key_; }
+        bool For(RegKey root, const std::string& section, uint32_t access) const {
+            return key_ != 0 && root == root_ && access == access_ && section == section_;
+        }
+        void Hold(RegKey key, RegKey root, const std::string& section, uint32_t access) {
+            Close();
+            key_ = key, root_ = root, section_ = section, access_ = access;
+        }
+        void Close() {
+            if (key_ != 0) registry_->CloseKey(std::exchange(key_, 0));
+        }
+
+    private:
+        Registry* registry_;
+        RegKey key_ = 0;
+        RegKey root_ = 0;
+        std::string section_;
+        uint32_t access_ = 0;
+    };
+
     static int32_t SwapByteOrder(int32_t value);
     std::string ExpandEnvironmentText(const std::string& text);
 
@@ -87,4 +137,8 @@ private:
     std::string valueKey_;
     int32_t valueType_ = 0;
     Variant default_;
+    HeldKey written_{registry_};
+    bool hold_ = false;
+    uint32_t viewFlag_ = 0;  // KEY_WOW64_64KEY or 0, once asked
+    bool viewAsked_ = false;
 };

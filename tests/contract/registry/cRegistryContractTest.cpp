@@ -145,6 +145,23 @@ TEST_F(cRegistryContract, EmptyTextDeletesTheValueButCreatesTheKey) {
     EXPECT_TRUE(c.KeyExists());
 }
 
+// Held writes share one open key; a key deleted meanwhile is made afresh for the next write.
+TEST_F(cRegistryContract, HeldWritesMakeADeletedKeyAfresh) {
+    cRegistry c = Make();
+    c.SectionKey(scratch + "\\Held");
+    {
+        cRegistry::HeldWrites held(c);
+        c.SetValueByName("a", 4, int32_t{1});
+        ASSERT_EQ(r.DeleteKey(kHkcu, scratch + "\\Held"), reg::kSuccess);
+        c.SetValueByName("b", 4, int32_t{2});
+    }
+    uint32_t type = 0;
+    ByteArray got;
+    EXPECT_EQ(Raw(scratch + "\\Held", "a", type, got), reg::kFileNotFound);
+    ASSERT_EQ(Raw(scratch + "\\Held", "b", type, got), reg::kSuccess);
+    EXPECT_EQ(got, (ByteArray{2, 0, 0, 0}));
+}
+
 TEST_F(cRegistryContract, ReadsFallBackToDefault) {
     cRegistry c = Make();
     EXPECT_EQ(c.ValueByName("missing"), Variant{});
