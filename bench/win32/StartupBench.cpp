@@ -1,6 +1,7 @@
 // From start to the editor taking input: starts Orvik.exe without arguments several times and
-// measures, from CreateProcess, when its editor window exists and answers messages. The splash
-// alone stays up for 2000 ms, so that is the floor.
+// measures, from CreateProcess, when its editor window exists and answers messages. Its floor is
+// what a bare window program takes to answer, plus the 2000 ms the splash stays up; the goal is
+// to stay within 100 ms of it.
 //
 //   orvik_bench_startup <path of Orvik.exe> [runs] [path of orvik_bench_floor.exe]
 //
@@ -22,7 +23,7 @@
 namespace {
 
 constexpr double kSplashMs = 2000;
-constexpr double kLimitMs = 2150;
+constexpr double kAboveFloorMs = 100;
 constexpr double kGiveUpMs = 20000;
 
 struct Run {
@@ -113,8 +114,15 @@ int main(int argc, char** argv) {
         std::printf("floor: a bare window program takes input after %.0f ms (median of %zu)\n",
                     bench::Median(floor), floor.size());
     }
-    const bench::Goal goal{"startup.wine", bench::Ratio(median, kSplashMs), kLimitMs / kSplashMs,
-                           "start to editor taking input vs the 2000 ms splash; limit 2150 ms"};
+    const double floorMs = (floor.empty() ? 0 : bench::Median(floor)) + kSplashMs;
+    char detail[160];
+    std::snprintf(detail, sizeof detail,
+                  "start to editor taking input, %.0f ms, vs its floor, a bare window program "
+                  "and the splash, %.0f ms; limit %.0f ms",
+                  median, floorMs, floorMs + kAboveFloorMs);
+    const bench::Goal goal{"startup.wine",
+                           floor.empty() ? bench::Ratio(0, 0) : bench::Ratio(median, floorMs),
+                           (floorMs + kAboveFloorMs) / floorMs, detail};
     std::printf("%s\n", goal.Line().c_str());
     std::fflush(stdout);
     return all ? 0 : 1;
