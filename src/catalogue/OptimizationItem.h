@@ -1,7 +1,8 @@
 #pragma once
 // The records of one optimization and its actions. Plain data: the reader fills them, the editor
 // changes Enabled, the writer and the runners read them. Position is where the record's element
-// starts in the file it was read from (0 and 0 for a record made otherwise).
+// starts in the file it was read from (0 and 0 for a record made otherwise); the action records'
+// constructors take their other fields in order, so that one is written as a braced list of them.
 
 #include <cstdint>
 #include <memory>
@@ -14,6 +15,11 @@
 // One registry edit.
 class RegistryItem {
 public:
+    RegistryItem() = default;
+    RegistryItem(int32_t keyType, std::string key, std::string valueName, std::string value)
+        : KeyType(keyType), Key(std::move(key)), ValueName(std::move(valueName)),
+          Value(std::move(value)) {}
+
     int32_t KeyType = 0;  // key-type code: 0 DWORD, 1 STRING, 2 BINARY
     std::string Key;      // root-key name, then the sub key names, each after a backslash
     std::string ValueName;
@@ -30,7 +36,7 @@ public:
 class cmdItem {
 public:
     cmdItem() = default;
-    explicit cmdItem(std::string command) : Command(std::move(command)) {}
+    cmdItem(std::string command) : Command(std::move(command)) {}
 
     std::string Command;
     XmlPosition Position;
