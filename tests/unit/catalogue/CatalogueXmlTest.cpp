@@ -162,6 +162,20 @@ TEST_F(CatalogueXml, AnythingUnloadableGivesAnEmptyCatalogue) {
     for (const auto& [what, bytes] : cases) EXPECT_TRUE(Read(bytes).empty()) << what;
 }
 
+// Both event sources accept and refuse the committed hostile catalogues alike: those under
+// refused/ read as nothing, every other one as items.
+TEST_F(CatalogueXml, HostileCatalogues) {
+    int files = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(ORVIK_HOSTILE_CORPUS)) {
+        if (!entry.is_regular_file()) continue;
+        const bool refused = entry.path().parent_path().filename() == "refused";
+        const OptimizationList list = XmlReader(*xml_, "").ReadXML(Utf8(entry.path()));
+        EXPECT_EQ(list.empty(), refused) << entry.path();
+        ++files;
+    }
+    EXPECT_GT(files, 40);
+}
+
 // Every record knows where its element's "<" stands, counted in characters from 1, whatever
 // the encoding and line ends, and past comments, CDATA and instructions that hold a "<".
 TEST_F(CatalogueXml, EveryRecordKnowsWhereItsElementStarts) {
