@@ -9,8 +9,8 @@
 
 #include "catalogue/Codes.h"
 #include "platform/XmlDocument.h"
-#include "platform/win32/common/WideText.h"
 #include "platform/win32/common/ComPtr.h"
+#include "platform/win32/common/WideText.h"
 #include "platform/win32/xml/SafeDocument.h"
 
 namespace bench {

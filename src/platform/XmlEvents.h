@@ -2,7 +2,7 @@
 // The XML parser the catalogue reader stands on, as events in document order: an element starts
 // (with where it stands), text, an element ends, an error (with where the parser stopped). Text
 // is UTF-8. Comments, processing instructions and attributes make no events; CDATA sections and
-// references come as text. Every side counts positions by the one rule of XmlPositionCounter.
+// references come as text. Every side gives positions by the one rule of XmlPosition.
 
 #include <cstddef>
 #include <cstdint>

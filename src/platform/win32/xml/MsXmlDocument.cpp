@@ -5,8 +5,8 @@
 
 #include <memory>
 
-#include "platform/win32/common/WideText.h"
 #include "platform/win32/common/ComPtr.h"
+#include "platform/win32/common/WideText.h"
 #include "platform/win32/xml/SafeDocument.h"
 
 namespace {

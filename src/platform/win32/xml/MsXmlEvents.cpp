@@ -1,12 +1,12 @@
 // The Windows XML events: MSXML 6's SAX2 reader over the file's bytes, handed over from memory.
 //
-// Positions: MSXML's locator tells where an event ends, not where it starts, and in units that
-// differ between MSXML and Wine's (Wine counts UTF-8 bytes from the line's start, stops at the
-// start tag's ">" rather than after it, and takes a carriage return alone for no line end). So
-// element positions are not taken from it: the n-th start tag in the bytes is the n-th element
-// the parser reports (text holds no "<", and comments, instructions and CDATA sections are
-// passed over), and its "<" is counted by the rule every side shares. An error's position is
-// the locator's own, as the parser gives it.
+// Positions: MSXML's locator tells where an event ends, the first character after it, not where
+// it starts; Wine's differs again (measured: it gives the start tag's ">" itself, counts the
+// column in UTF-8 bytes, and takes a carriage return alone for no line end). So element
+// positions are not taken from it: the n-th start tag in the bytes is the n-th element the
+// parser reports (text holds no "<", and comments, instructions and CDATA sections are passed
+// over), and its "<" is counted by the rule every side shares. An error's position is the
+// locator's own, as the parser gives it.
 
 #include <windows.h>
 #include <msxml2.h>
@@ -18,8 +18,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/win32/common/WideText.h"
 #include "platform/win32/common/ComPtr.h"
+#include "platform/win32/common/WideText.h"
 #include "platform/win32/xml/MsXmlDocument.h"
 
 namespace {
