@@ -1,7 +1,9 @@
 <?xml version="1.0" encoding="UTF-8"?>
 <!--
-  Report of the optimization catalogue, shown by the web browser when the catalogue file is
-  opened (Export). XSLT 1.0 only, so that MSXML and libxslt render it alike.
+  Report of the optimization catalogue: Export makes it with MSXML into one HTML page that the
+  browser shows as it is (styles inline, no script, nothing fetched); a browser that still applies
+  stylesheets to XML files shows the catalogue the same way. XSLT 1.0 only, so that MSXML and
+  libxslt render it alike.
 
   Reads the file the way the program does: any element name at the item and entry levels, the
   last element of a field counts, every OSVersion element adds versions, Enabled is TRUE in any
@@ -13,7 +15,12 @@
 -->
 <xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
 
+  <!-- The processor puts the meta element that names the encoding first into the head. -->
   <xsl:output method="html" encoding="UTF-8" indent="no" doctype-system="about:legacy-compat"/>
+
+  <!-- The program's version, given by the program that makes the page; none when a browser
+       applies the stylesheet itself. -->
+  <xsl:param name="version" select="''"/>
 
   <xsl:variable name="lower" select="'abcdefghijklmnopqrstuvwxyz'"/>
   <xsl:variable name="upper" select="'ABCDEFGHIJKLMNOPQRSTUVWXYZ'"/>
@@ -62,7 +69,6 @@
     <html lang="en">
       <head>
         <meta http-equiv="X-UA-Compatible" content="IE=edge"/>
-        <meta charset="UTF-8"/>
         <meta name="viewport" content="width=device-width, initial-scale=1"/>
         <title>Orvik Optimizer - Optimization catalogue</title>
         <style type="text/css">
@@ -266,6 +272,10 @@
         <div class="footer">
           Ticked entries are applied by Run in the editor and by Orvik.exe -RUN. The report shows
           the catalogue file as last saved.
+          <xsl:if test="normalize-space($version) != ''">
+            <br/>Made by Orvik Optimizer <span id="version"><xsl:value-of
+                select="normalize-space($version)"/></span>.
+          </xsl:if>
         </div>
       </body>
     </html>

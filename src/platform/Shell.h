@@ -1,22 +1,20 @@
 #pragma once
-// What the editor's Export and Save need of the machine beyond the windows: files, starting the
-// browser, opening a document with its associated viewer, and turning the catalogue into an HTML
-// report. Results are Windows error codes (0 = success). Paths and text are UTF-8.
+// What the editor's Export and Save need of the machine beyond the windows: the report, files,
+// and opening a document with the program the machine associates with it. Results are Windows
+// error codes (0 = success). Paths and text are UTF-8.
 
 #include <cstdint>
 #include <string>
 
-class Shell {
+#include "platform/ReportRenderer.h"
+
+class Shell : public ReportRenderer {
 public:
-    virtual ~Shell() = default;
-    virtual bool FileExists(const std::string& path) = 0;
-    // Starts a command line with a normal, activated window; not awaited.
-    virtual uint32_t StartProcess(const std::string& commandLine) = 0;
-    // Opens a document with the viewer the machine associates with it.
+    // Opens a document as a double-click would: a web page in the default browser. Not awaited.
     virtual uint32_t OpenDocument(const std::string& path) = 0;
-    // Applies the stylesheet to the XML file and writes the result as a UTF-8 HTML file.
-    virtual uint32_t TransformToHtml(const std::string& xmlPath, const std::string& xslPath,
-                                     const std::string& htmlPath) = 0;
+    // Writes the bytes as the whole file, replacing it. A write that fails part-way leaves no
+    // file behind.
+    virtual uint32_t WriteFileBytes(const std::string& path, const std::string& bytes) = 0;
     // The user's folder for temporary files, without a trailing backslash.
     virtual std::string TempFolder() = 0;
     // Replaces `to` by `from` in one step, through to the disk; `from` is gone afterwards.

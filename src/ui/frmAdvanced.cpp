@@ -64,7 +64,8 @@ constexpr int kWidth = 872;
 constexpr int kHeight = 485;
 constexpr int kBarTop = 392;  // the button bar runs from here to the bottom
 constexpr int kRight = 436;   // the details column starts here
-const char* const kBrowser = "C:\\Program Files\\Internet Explorer\\iexplore.exe";
+// Export's page, beside the catalogue or in the temporary folder.
+const char* const kReportName = "OrvikOptimizations.html";
 
 LabelLayout Text(const char* name, const char* caption, Box box, double points, Rgb colour) {
     LabelLayout layout;
@@ -384,30 +385,38 @@ void frmAdvanced::Save() {
 }
 
 void frmAdvanced::Export() {
+    // The catalogue as last saved, made into a page that any browser shows as it is: browsers no
+    // longer apply the stylesheet to a local file themselves. The catalogue is only read.
     const std::string folder = services_.ExecutableFolder();
-    const std::string file = InFolder(folder, catalogue::kFileName);
-    if (shell_.FileExists(kBrowser) &&
-        shell_.StartProcess(std::string(kBrowser) + " " + file) == 0) {
+    const RenderedReport report = shell_.RenderReport(
+        InFolder(folder, catalogue::kFileName), InFolder(folder, catalogue::kStylesheetName));
+    if (!report.Made()) {
+        toolkit_.MsgBox("The report could not be made from " + report.failedFile + ".\n\n" +
+                            report.reason,
+                        MessageStyle::Error);
         return;
     }
-    // No Internet Explorer: make the report here and hand it to the default browser.
-    std::string reason;
-    if (!shell_.FileExists(file)) {
-        reason = "The file does not exist.";
-    } else {
-        const std::string stylesheet = InFolder(folder, catalogue::kStylesheetName);
-        const std::string report = shell_.TempFolder() + "\\OrvikOptimizations.html";
-        if (shell_.FileExists(stylesheet) &&
-            shell_.TransformToHtml(file, stylesheet, report) == 0 &&
-            shell_.OpenDocument(report) == 0) {
-            return;
-        }
-        const uint32_t code = shell_.OpenDocument(file);
-        if (code == 0) return;
-        reason = "No web browser or viewer could be started. " + shell_.ErrorText(code);
+    // Where the user finds it again; a standard user cannot write beside a catalogue in
+    // Program Files, and then it goes to the temporary folder.
+    std::string page = InFolder(folder, kReportName);
+    uint32_t code = shell_.WriteFileBytes(page, report.html);
+    if (code != 0) {
+        page = InFolder(shell_.TempFolder(), kReportName);
+        code = shell_.WriteFileBytes(page, report.html);
     }
-    toolkit_.MsgBox("The catalogue " + file + " could not be shown.\n\n" + reason,
-                    MessageStyle::Error);
+    if (code != 0) {
+        toolkit_.MsgBox("The report could not be written to " + page + ".\n\n" +
+                            shell_.ErrorText(code),
+                        MessageStyle::Error);
+        return;
+    }
+    code = shell_.OpenDocument(page);
+    if (code != 0) {
+        toolkit_.MsgBox("The report was written to " + page +
+                            ", but no web browser could be started to show it.\n\n" +
+                            shell_.ErrorText(code),
+                        MessageStyle::Error);
+    }
 }
 
 void frmAdvanced::Run() {

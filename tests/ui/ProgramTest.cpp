@@ -35,6 +35,25 @@ std::string Winecfg(const std::string& arguments) {
 }
 using Row = std::vector<bool>;
 
+// The shell's open verb for web pages, in this prefix's machine-wide classes (Wine 8 does not read
+// the user's): it copies the page it is asked to open, so that the test sees which file that was.
+struct PageViewer {
+    explicit PageViewer(const fs::path& copy) {
+        const std::wstring command = L"cmd.exe /c copy /y \"%1\" \"" + copy.wstring() + L"\"";
+        for (const auto& [key, value] :
+             {std::pair<const wchar_t*, std::wstring>{kType, L"OrvikTest.Page"},
+              {L"Software\\Classes\\OrvikTest.Page\\shell\\open\\command", command}}) {
+            RegSetKeyValueW(HKEY_LOCAL_MACHINE, key, nullptr, REG_SZ, value.c_str(),
+                            static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+        }
+    }
+    ~PageViewer() {
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, kType);
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\OrvikTest.Page");
+    }
+    static constexpr const wchar_t* kType = L"Software\\Classes\\.html";
+};
+
 class ProgramTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -245,4 +264,31 @@ TEST_F(ProgramTest, EachWindowsIsOfferedItsOwnEntriesAllAndThoseOfTheVersionItWa
         EXPECT_EQ(Texts(editor), row.listed) << row.wine;
         orvik.reset();
     }
+}
+
+TEST_F(ProgramTest, ExportWritesTheReportBesideTheCatalogueAndHasTheShellOpenIt) {
+    const std::string catalogue = folder.Read("OrvikOptimizations.xml");
+    PageViewer viewer(folder / "opened.html");
+    HWND editor = OpenEditor();
+    ASSERT_NE(editor, nullptr);
+    // Without its stylesheet there is no report, and a box says which file is missing.
+    ClickButton(editor, L"imgExport");
+    HWND box = WaitForMessageBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_NE(MessageBoxText(box).find(Utf8(folder / "OrvikOptimizations.xsl")), std::string::npos)
+        << MessageBoxText(box);
+    Press(box);
+
+    fs::copy_file(FromBuild(ORVIK_DATA_DIR "/OrvikOptimizations.xsl"),
+                  folder / "OrvikOptimizations.xsl");
+    ClickButton(editor, L"imgExport");
+    std::string report;
+    EXPECT_TRUE(WaitFor([&] {
+        report = folder.Read("OrvikOptimizations.html");
+        return !report.empty() && folder.Read("opened.html") == report;
+    })) << "the shell was not asked to open " << Utf8(folder / "OrvikOptimizations.html");
+    // The whole file, entries for other Windows versions included; the file itself is untouched.
+    EXPECT_NE(report.find("<span class=\"name\">Three</span>"), std::string::npos);
+    EXPECT_EQ(folder.Read("OrvikOptimizations.xml"), catalogue);
+    EXPECT_EQ(WaitForMessageBox("", 500ms), nullptr);
 }

@@ -1,9 +1,10 @@
-// The report Export makes from the catalogue and its stylesheet where there is no Internet
-// Explorer, on the real MSXML. Save's use of the shell is driven through the whole program.
+// The report that Export makes and the console program will write, on the real MSXML, from the
+// shipped stylesheet. Export itself is driven through the whole program.
 
 #include <gtest/gtest.h>
 
 #include "Harness.h"
+#include "OrvikVersion.h"
 #include "TestSupport.h"
 #include "platform/win32/toolkit/Win32Toolkit.h"
 
@@ -14,29 +15,38 @@ using namespace harness;
 class ShellTest : public ::testing::Test {
 protected:
     std::string At(const char* name) const { return Utf8(folder / name); }
-    std::unique_ptr<Shell> shell = win32::CreateShell();
+    std::unique_ptr<ReportRenderer> renderer = win32::CreateReportRenderer();
     Scratch folder{"shell"};
+    const std::string stylesheet = Utf8(FromBuild(ORVIK_DATA_DIR "/OrvikOptimizations.xsl"));
 };
 
 }  // namespace
 
-TEST_F(ShellTest, TransformMakesTheReportFromTheCatalogueAndItsStylesheet) {
-    folder.Write("a.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Optimizations><Item>"
-                          "<Name>Caf\xC3\xA9 &amp; more</Name></Item></Optimizations>\n");
-    folder.Write("c.xsl",
-                 "<xsl:stylesheet version=\"1.0\" "
-                 "xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
-                 "<xsl:output method=\"html\"/><xsl:template match=\"/\"><html><body>"
-                 "<xsl:for-each select=\"//Item\"><p><xsl:value-of select=\"Name\"/></p>"
-                 "</xsl:for-each></body></html></xsl:template></xsl:stylesheet>\n");
-    ASSERT_EQ(shell->TransformToHtml(At("a.xml"), At("c.xsl"), At("r.html")), 0u);
-    const std::string html = folder.Read("r.html");
-    EXPECT_TRUE(html.starts_with("\xEF\xBB\xBF"));  // UTF-8, marked as such
-    EXPECT_NE(html.find("<p>Caf\xC3\xA9 &amp; more</p>"), std::string::npos) << html;
+TEST_F(ShellTest, ReportIsOneUtf8PageWithTheProgramsVersion) {
+    folder.Write("a.xml", Catalogue(Tag("Item", Tag("Name", "Caf\xC3\xA9 &amp; more"))));
+    const RenderedReport report = renderer->RenderReport(At("a.xml"), stylesheet);
+    ASSERT_TRUE(report.Made()) << report.failedFile << ": " << report.reason;
+    EXPECT_NE(report.html.find(">Caf\xC3\xA9 &amp; more<"), std::string::npos);
+    EXPECT_NE(report.html.find("Other <span"), std::string::npos) << "the stylesheet's spaces";
+    EXPECT_EQ(report.html.find("UTF-16"), std::string::npos) << "a page in UTF-8 says so";
+    EXPECT_NE(report.html.find("<span id=\"version\">" ORVIK_VERSION "</span>"), std::string::npos);
+}
 
-    // A broken catalogue or a missing stylesheet gives a failure, never an empty report.
-    folder.Write("b.xml", "<Optimizations><Item>");
-    EXPECT_NE(shell->TransformToHtml(At("b.xml"), At("c.xsl"), At("x.html")), 0u);
-    EXPECT_NE(shell->TransformToHtml(At("a.xml"), At("missing.xsl"), At("x.html")), 0u);
-    EXPECT_FALSE(folder.Exists("x.html"));
+TEST_F(ShellTest, ReportNamesTheFileItCouldNotUse) {
+    folder.Write("good.xml", Catalogue(""));
+    folder.Write("broken.xml", "<Optimizations><Item>");
+    folder.Write("plain.xsl", "<Optimizations/>");  // well-formed, but no stylesheet
+    const struct {
+        std::string catalogue, stylesheet, blamed;
+    } cases[] = {{At("missing.xml"), stylesheet, At("missing.xml")},
+                 {At("broken.xml"), stylesheet, At("broken.xml")},
+                 {At("good.xml"), At("missing.xsl"), At("missing.xsl")},
+                 {At("good.xml"), At("broken.xml"), At("broken.xml")},
+                 {At("good.xml"), At("plain.xsl"), At("plain.xsl")}};
+    for (const auto& c : cases) {
+        const RenderedReport report = renderer->RenderReport(c.catalogue, c.stylesheet);
+        EXPECT_EQ(report.failedFile, c.blamed) << c.catalogue << " " << c.stylesheet;
+        EXPECT_FALSE(report.reason.empty()) << c.blamed;
+        EXPECT_TRUE(report.html.empty()) << c.blamed;
+    }
 }

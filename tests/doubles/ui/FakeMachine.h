@@ -1,7 +1,7 @@
 #pragma once
 // The machine and services as the editor sees them: catalogue files held as records (read back
 // as fresh copies, as the real reader gives), other files by name only, a chosen Windows version,
-// and a record of what was written, replaced, started, opened and applied.
+// and a record of what was written, replaced, opened and applied.
 
 #include <cstdint>
 #include <map>
@@ -41,20 +41,21 @@ public:
     std::string ExecutableFolder() override { return "C:\\Orvik"; }
 
     // Shell
-    bool FileExists(const std::string& path) override { return Exists(path); }
-    uint32_t StartProcess(const std::string& commandLine) override {
-        started.push_back(commandLine);
-        return 0;
+    RenderedReport RenderReport(const std::string& xml, const std::string& xsl) override {
+        for (const std::string& file : {xml, xsl}) {
+            if (!Exists(file)) return {"", file, "missing"};
+        }
+        return {"report of " + xml, "", ""};
     }
     uint32_t OpenDocument(const std::string& path) override {
         opened.push_back(path);
         return Exists(path) ? openResult : 2;
     }
-    uint32_t TransformToHtml(const std::string& xml, const std::string& xsl,
-                             const std::string& html) override {
-        transforms.push_back(xml + "|" + xsl + "|" + html);
-        if (transformResult == 0) files.insert(html);
-        return transformResult;
+    uint32_t WriteFileBytes(const std::string& path, const std::string& bytes) override {
+        if (unwritable.count(path)) return 5;
+        files.insert(path);
+        pages[path] = bytes;
+        return 0;
     }
     std::string TempFolder() override { return "C:\\Temp"; }
     uint32_t ReplaceFile(const std::string& from, const std::string& to) override {
@@ -73,11 +74,12 @@ public:
 
     std::map<std::string, OptimizationList> catalogues;
     std::set<std::string> files;  // any other file that exists
+    std::set<std::string> unwritable;
+    std::map<std::string, std::string> pages;  // what WriteFileBytes wrote
     bool failWrites = false;
     bool truncateWrites = false;
     uint32_t openResult = 0;
-    uint32_t transformResult = 0;
     uint32_t replaceResult = 0;
     uint32_t probeResult = 0;
-    std::vector<std::string> writes, replaces, started, opened, transforms;
+    std::vector<std::string> writes, replaces, opened;
 };

@@ -1,6 +1,6 @@
 // The editor over the recording toolkit: what the real program's tests cannot reach cheaply
 // (entries whose Numbers tie or are no plain numbers, the selections of the menus, Save against a
-// file that changed or cannot be written, Export's fallbacks).
+// file that changed or cannot be written, where Export puts its report).
 
 #include <gtest/gtest.h>
 
@@ -162,31 +162,34 @@ TEST_F(EditorTest, AFailedSaveLeavesTheCatalogueWholeAndSaysWhy) {
     EXPECT_FALSE(machine.Exists(machine.CataloguePath() + ".saving"));
 }
 
-TEST_F(EditorTest, ExportShowsTheCatalogueThroughWhateverViewerThereIs) {
-    Open({});
-    Click("imgExport");
-    EXPECT_NE(Message(0).find("does not exist"), std::string::npos);
-    toolkit.messages.clear();
-
-    File() = {Entry("1", "A")};
-    const std::string ie = "C:\\Program Files\\Internet Explorer\\iexplore.exe";
+TEST_F(EditorTest, ExportWritesTheReportWhereTheUserFindsItAgainAndOpensIt) {
+    Open({Entry("1", "A")});
     const std::string xsl = "C:\\Orvik\\OrvikOptimizations.xsl";
-    const std::string html = "C:\\Temp\\OrvikOptimizations.html";
-    machine.files = {ie, xsl};
+    const std::string beside = "C:\\Orvik\\OrvikOptimizations.html";
+    const std::string temporary = "C:\\Temp\\OrvikOptimizations.html";
+    // No stylesheet, no report: the box names the file, and nothing is written or opened.
     Click("imgExport");
-    EXPECT_EQ(machine.started, Strings({ie + " " + machine.CataloguePath()}));
-    // No Internet Explorer: the report is made here and opened in the default browser.
-    machine.files.erase(ie);
+    EXPECT_NE(Message(0).find(xsl + ".\n\nmissing"), std::string::npos) << Message(0);
+    EXPECT_TRUE(machine.pages.empty());
+    EXPECT_TRUE(machine.opened.empty());
+
+    machine.files.insert(xsl);
     Click("imgExport");
-    EXPECT_EQ(machine.transforms, Strings({machine.CataloguePath() + "|" + xsl + "|" + html}));
-    EXPECT_EQ(machine.opened, Strings({html}));
-    // Without a report the catalogue itself is opened; when nothing can show it, one message.
-    machine.transformResult = 5;
+    EXPECT_EQ(machine.pages[beside], "report of " + machine.CataloguePath());
+    EXPECT_EQ(machine.opened, Strings({beside}));
+    // A folder the user may not write to: the temporary folder, or a box when that fails too.
+    machine.unwritable = {beside};
     Click("imgExport");
-    EXPECT_EQ(machine.opened.back(), machine.CataloguePath());
-    EXPECT_TRUE(toolkit.messages.empty());
+    EXPECT_EQ(machine.opened.back(), temporary);
+    machine.unwritable.insert(temporary);
+    Click("imgExport");
+    EXPECT_NE(Message(1).find(temporary + ".\n\nerror 5"), std::string::npos) << Message(1);
+    // No browser: the box says where the report is.
+    machine.unwritable.clear();
     machine.openResult = 1155;
     Click("imgExport");
-    EXPECT_NE(Message(0).find("error 1155"), std::string::npos);
+    EXPECT_NE(Message(2).find(beside), std::string::npos) << Message(2);
+    EXPECT_NE(Message(2).find("error 1155"), std::string::npos) << Message(2);
+    ASSERT_EQ(toolkit.messages.size(), 3u);
     EXPECT_TRUE(machine.writes.empty()) << "Export does not save first";
 }
