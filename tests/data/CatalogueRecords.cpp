@@ -1,5 +1,8 @@
 // Prints what the reader makes of a catalogue, one JSON object per record, so that the report
-// check compares the page with the program's own reading:  orvik_catalogue_records FILE.xml
+// check compares the page with the program's own reading (MSXML, as on the users' machines):
+//   orvik_catalogue_records FILE.xml
+
+#include <objbase.h>
 
 #include <cstdio>
 #include <string>
@@ -35,6 +38,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s CATALOGUE.xml\n", argv[0]);
         return 2;
     }
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
     const auto factory = NewXmlDocumentFactory();
     const std::string path = argv[1];
     const OptimizationList items = XmlReader(*factory, "").ReadXML(path);

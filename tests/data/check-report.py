@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Checks a report page, as the browser built it from a catalogue and the stylesheet, against
-what the program's own reader makes of the catalogue (orvik_catalogue_records prints it).
+"""Checks a report page, as the browser built it from the report file, against what the
+program's own reader makes of the catalogue (orvik_catalogue_records prints it), and that the page
+stands alone: no script, nothing fetched, every link inside the page.
 
 usage: check-report.py RECORDS.json PAGE.html
 """
@@ -148,6 +149,16 @@ def main(records_file, page_file):
                    % (want["number"], want["name"], field, row[field], value))
     if not entries:
         expect(page.by_id("empty").tag, "an empty catalogue shows no notice")
+
+    for node in page.stack[0].all():
+        expect(node.tag not in ("script", "link", "iframe", "object", "embed", "img"),
+               "the page has a %s element" % node.tag)
+        expect("src" not in node.attrs, "a %s element loads %s" % (node.tag, node.attrs.get("src")))
+        href = node.attrs.get("href")
+        expect(href is None or href.startswith("#"), "a link leaves the page: %s" % href)
+    for style in page.stack[0].all("style"):
+        expect("url(" not in style.text() and "@import" not in style.text(),
+               "the styles fetch something")
 
     for message in failures:
         print("FAIL: " + message)
