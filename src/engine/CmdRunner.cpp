@@ -1,7 +1,6 @@
 #include "engine/CmdRunner.h"
 
-#include <exception>
-
+#include "engine/Reports.h"
 #include "platform/ProcessLauncher.h"
 
 namespace {
@@ -23,11 +22,11 @@ private:
 
 void CmdRunner::Run(const std::vector<cmdItem>& cmdItems) {
     GlobalUtils utils(platform_.env);
-    const cmdItem* current = nullptr;
+    size_t index = 0;
     try {
         RedirectionOff redirection(utils);
-        for (const cmdItem& item : cmdItems) {
-            current = &item;
+        for (; index < cmdItems.size(); ++index) {
+            const cmdItem& item = cmdItems[index];
             const uint32_t result =
                 platform_.processes.Start(item.Command, ProcessLauncher::WindowStyle::Hidden);
             if (result != 0) {
@@ -35,14 +34,21 @@ void CmdRunner::Run(const std::vector<cmdItem>& cmdItems) {
                                   utils.ExecutableName() + ".CmdRunner",
                                   platform_.processes.ErrorText(result));
             }
+            if (observer_) {
+                observer_->Reported(reports::For(item, index, ActionRecord::Outcome::Done));
+            }
         }
-    } catch (const ErrorRecord& failure) {
-        utils.WriteLog("Command: " + (current ? current->Command : std::string()), failure);
-    } catch (const std::exception& failure) {
-        utils.WriteLog("Command: " + (current ? current->Command : std::string()),
-                       ErrorRecord(0, utils.ExecutableName() + ".CmdRunner", failure.what()));
     } catch (...) {
-        utils.WriteLog("Command: " + (current ? current->Command : std::string()),
-                       ErrorRecord(0, utils.ExecutableName() + ".CmdRunner", "Unknown failure"));
+        const ErrorRecord failure = reports::CurrentError(utils.ExecutableName() + ".CmdRunner");
+        const bool started = index < cmdItems.size();
+        utils.WriteLog("Command: " + (started ? cmdItems[index].Command : std::string()),
+                       failure);
+        if (observer_ && started) {
+            ActionRecord record =
+                reports::For(cmdItems[index], index, ActionRecord::Outcome::Failed);
+            record.error = failure;
+            observer_->Reported(record);
+            reports::Skipped(*observer_, cmdItems, index + 1);
+        }
     }
 }

@@ -7,13 +7,16 @@
 
 #include "catalogue/OptimizationItem.h"
 #include "engine/EnginePlatform.h"
+#include "engine/RunObserver.h"
 
 class CmdRunner {
 public:
-    explicit CmdRunner(const EnginePlatform& platform) : platform_(platform) {}
+    explicit CmdRunner(const EnginePlatform& platform, RunObserver* observer = nullptr)
+        : platform_(platform), observer_(observer) {}
 
     void Run(const std::vector<cmdItem>& cmdItems);
 
 private:
     EnginePlatform platform_;
+    RunObserver* observer_;
 };

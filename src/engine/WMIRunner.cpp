@@ -1,8 +1,8 @@
 #include "engine/WMIRunner.h"
 
-#include <exception>
 #include <memory>
 
+#include "engine/Reports.h"
 #include "platform/MessageBox.h"
 #include "platform/WmiService.h"
 
@@ -13,14 +13,15 @@ std::string WMIRunner::WarningText(const wmiItem& item) {
 
 void WMIRunner::Run(const std::vector<wmiItem>& wmiItems) {
     GlobalUtils utils(platform_.env);
-    const wmiItem* current = nullptr;
+    size_t index = 0;
     auto fail = [&](int32_t hresult) {
         throw ErrorRecord(hresult, utils.ExecutableName() + ".WMIRunner",
                           platform_.wmi.ErrorText(hresult));
     };
     try {
-        for (const wmiItem& item : wmiItems) {
-            current = &item;
+        for (; index < wmiItems.size(); ++index) {
+            const wmiItem& item = wmiItems[index];
+            ActionRecord record = reports::For(item, index, ActionRecord::Outcome::Done);
             // A fresh connection per query, so one broken connection spoils only its query.
             std::unique_ptr<WmiService> service;
             int32_t hr = platform_.wmi.Connect(service);
@@ -30,20 +31,27 @@ void WMIRunner::Run(const std::vector<wmiItem>& wmiItems) {
             hr = service->ExecQuery(item.Command, found);
             if (hr < 0 || !found) fail(hr < 0 ? hr : static_cast<int32_t>(0x80004005u));
 
-            if (item.WarningLevel == kNotExamined) continue;
-
-            int32_t count = 0;
-            hr = found->Count(count);
-            if (hr < 0) fail(hr);
-            if (count >= item.WarningLevel) platform_.messages.ShowOk(WarningText(item));
+            if (item.WarningLevel != kNotExamined) {
+                int32_t count = 0;
+                hr = found->Count(count);
+                if (hr < 0) fail(hr);
+                record.count = count;
+                record.warned = count >= item.WarningLevel;
+                if (record.warned) platform_.messages.ShowOk(WarningText(item));
+            }
+            if (observer_) observer_->Reported(record);
         }
-    } catch (const ErrorRecord& failure) {
-        utils.WriteLog(" Command:" + (current ? current->Command : std::string()), failure);
-    } catch (const std::exception& failure) {
-        utils.WriteLog(" Command:" + (current ? current->Command : std::string()),
-                       ErrorRecord(0, utils.ExecutableName() + ".WMIRunner", failure.what()));
     } catch (...) {
-        utils.WriteLog(" Command:" + (current ? current->Command : std::string()),
-                       ErrorRecord(0, utils.ExecutableName() + ".WMIRunner", "Unknown failure"));
+        const ErrorRecord failure = reports::CurrentError(utils.ExecutableName() + ".WMIRunner");
+        const bool started = index < wmiItems.size();
+        utils.WriteLog(" Command:" + (started ? wmiItems[index].Command : std::string()),
+                       failure);
+        if (observer_ && started) {
+            ActionRecord record =
+                reports::For(wmiItems[index], index, ActionRecord::Outcome::Failed);
+            record.error = failure;
+            observer_->Reported(record);
+            reports::Skipped(*observer_, wmiItems, index + 1);
+        }
     }
 }

@@ -8,12 +8,14 @@
 
 #include "catalogue/OptimizationItem.h"
 #include "engine/EnginePlatform.h"
+#include "engine/RunObserver.h"
 
 class WMIRunner {
 public:
     static constexpr int16_t kNotExamined = 9999;
 
-    explicit WMIRunner(const EnginePlatform& platform) : platform_(platform) {}
+    explicit WMIRunner(const EnginePlatform& platform, RunObserver* observer = nullptr)
+        : platform_(platform), observer_(observer) {}
 
     void Run(const std::vector<wmiItem>& wmiItems);
 
@@ -22,4 +24,5 @@ public:
 
 private:
     EnginePlatform platform_;
+    RunObserver* observer_;
 };

@@ -7,6 +7,8 @@
 #include <optional>
 
 #include "catalogue/Codes.h"
+#include "engine/RegistryTap.h"
+#include "engine/Reports.h"
 #include "registry/cRegistry.h"
 
 namespace {
@@ -148,18 +150,25 @@ std::string regRunner::ParseSectionKey(const std::string& Key) {
 }
 
 void regRunner::Run(const std::vector<RegistryItem>& regItems) {
+    // Only a watched run looks at the values before it writes them.
+    std::optional<RegistryTap> tap;
+    if (observer_) tap.emplace(platform_.registry);
+    size_t index = 0;
     try {
         // One registry object for the whole list, made at its first action; values in a row
         // under one key are written through one open key.
         std::unique_ptr<GlobalUtils> utils;
         std::unique_ptr<cRegistry> registry;
         std::optional<cRegistry::HeldWrites> held;
-        for (const RegistryItem& item : regItems) {
+        for (; index < regItems.size(); ++index) {
+            const RegistryItem& item = regItems[index];
             if (!registry) {
                 utils = std::make_unique<GlobalUtils>(platform_.env);
-                registry = std::make_unique<cRegistry>(platform_.registry, *utils);
+                registry = std::make_unique<cRegistry>(
+                    tap ? static_cast<Registry&>(*tap) : platform_.registry, *utils);
                 held.emplace(*registry);
             }
+            if (tap) tap->Begin();
             registry->ClassKey(ParseClassKey(item.Key));
             registry->SectionKey(ParseSectionKey(item.Key));
             if (item.KeyType == kKeyTypeString) {
@@ -174,9 +183,22 @@ void regRunner::Run(const std::vector<RegistryItem>& regItems) {
                 registry->SetValueByName(item.ValueName, reg::kBinary,
                                          Variant(HexStringToByteArray(digits)));
             }
+            if (observer_) {
+                ActionRecord record = reports::For(item, index, ActionRecord::Outcome::Done);
+                record.change = tap->Take();
+                observer_->Reported(record);
+            }
         }
     } catch (...) {
         // Registry failures are not logged: the log holds failed commands and queries only, and
         // the scripts that read it after -RUN rely on that. The run goes on with the commands.
+        if (observer_) {
+            ActionRecord record =
+                reports::For(regItems[index], index, ActionRecord::Outcome::Failed);
+            record.error = reports::CurrentError("regRunner");
+            record.change = tap->Take();
+            observer_->Reported(record);
+            reports::Skipped(*observer_, regItems, index + 1);
+        }
     }
 }

@@ -1,7 +1,8 @@
 #pragma once
 // Writes the registry values of one optimization through cRegistry: root key and key path from
 // the item's Key, the value converted to what its KeyType names. The first failure ends the list
-// without a report; values written before it stay written.
+// and is logged nowhere; values written before it stay written. An observer, when given, hears of
+// every action with what it did to the value.
 
 #include <cstdint>
 #include <string>
@@ -9,6 +10,7 @@
 
 #include "catalogue/OptimizationItem.h"
 #include "engine/EnginePlatform.h"
+#include "engine/RunObserver.h"
 
 class regRunner {
 public:
@@ -18,7 +20,8 @@ public:
     static constexpr int32_t kErrSubscript = 9;
     static constexpr int32_t kErrTypeMismatch = 13;
 
-    explicit regRunner(const EnginePlatform& platform) : platform_(platform) {}
+    explicit regRunner(const EnginePlatform& platform, RunObserver* observer = nullptr)
+        : platform_(platform), observer_(observer) {}
 
     void Run(const std::vector<RegistryItem>& regItems);
 
@@ -35,4 +38,5 @@ public:
 
 private:
     EnginePlatform platform_;
+    RunObserver* observer_;
 };

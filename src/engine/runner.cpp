@@ -15,13 +15,15 @@ void runner::RunOptimizations(const OptimizationList& Settings) {
     for (const OptimizationItemPtr& entry : Settings) {
         if (!entry || !entry->Enabled) continue;
         if (!registryEdits) {
-            registryEdits.emplace(platform_);
-            commandLines.emplace(platform_);
-            queries.emplace(platform_);
+            registryEdits.emplace(platform_, observer_);
+            commandLines.emplace(platform_, observer_);
+            queries.emplace(platform_, observer_);
         }
+        if (observer_) observer_->EntryStarts(*entry);
         // Each action runner catches its own failures, so one entry never stops the run.
         registryEdits->Run(entry->regItems);
         commandLines->Run(entry->cmdItems);
         queries->Run(entry->wmiItems);
+        if (observer_) observer_->EntryEnds(*entry);
     }
 }

@@ -4,13 +4,16 @@
 
 #include "catalogue/OptimizationItem.h"
 #include "engine/EnginePlatform.h"
+#include "engine/RunObserver.h"
 
 class runner {
 public:
-    explicit runner(const EnginePlatform& platform) : platform_(platform) {}
+    explicit runner(const EnginePlatform& platform, RunObserver* observer = nullptr)
+        : platform_(platform), observer_(observer) {}
 
     void RunOptimizations(const OptimizationList& Settings);
 
 private:
     EnginePlatform platform_;
+    RunObserver* observer_;
 };

@@ -1,0 +1,159 @@
+#include "engine/RegistryTap.h"
+
+namespace {
+
+constexpr uint32_t kViewFlags = reg::kWow64_64Key | reg::kWow64_32Key;
+
+std::string WithoutFinalBackslashes(std::string path) {
+    while (!path.empty() && path.back() == '\\') path.pop_back();
+    return path;
+}
+
+}  // namespace
+
+void RegistryTap::Begin() {
+    created_.clear();
+    change_.reset();
+}
+
+std::optional<RegistryChange> RegistryTap::Take() {
+    std::optional<RegistryChange> change = std::move(change_);
+    Begin();
+    return change;
+}
+
+RegistryData RegistryTap::Read(Registry& registry, RegKey key, const std::string& name) {
+    RegistryData value;
+    uint32_t type = 0;
+    uint32_t size = 0;
+    int32_t result = registry.QueryValue(key, name, type, nullptr, size);
+    if (result != reg::kSuccess && result != reg::kMoreData) return value;
+    value.data.resize(size);
+    if (size != 0) {
+        result = registry.QueryValue(key, name, type, value.data.data(), size);
+        if (result != reg::kSuccess) return {};
+        value.data.resize(size);
+    }
+    value.present = true;
+    value.type = type;
+    return value;
+}
+
+std::vector<std::string> RegistryTap::MissingKeys(RegKey root, const std::string& subKey,
+                                                  uint32_t view) {
+    // Each key of the path in turn, outermost first: from the first that is not there on, every
+    // one is made by the write.
+    std::vector<std::string> missing;
+    for (size_t end = subKey.find('\\');; end = subKey.find('\\', end + 1)) {
+        const std::string path = subKey.substr(0, end);
+        if (!path.empty() && path.back() != '\\') {
+            if (missing.empty()) {
+                RegKey key = 0;
+                const int32_t result = inner_.OpenKey(root, path, reg::kQueryValue | view, key);
+                if (result == reg::kSuccess) inner_.CloseKey(key);
+                if (result == reg::kFileNotFound) missing.push_back(path);
+            } else {
+                missing.push_back(path);
+            }
+        }
+        if (end == std::string::npos) break;
+    }
+    return missing;
+}
+
+RegistryChange RegistryTap::Describe(RegKey key, const std::string& name) {
+    RegistryChange change;
+    if (const auto opened = keys_.find(key); opened != keys_.end()) {
+        change.root = opened->second.root;
+        change.subKey = opened->second.subKey;
+        change.view = opened->second.view;
+    }
+    change.valueName = name;
+    change.before = Read(inner_, key, name);
+    change.after = change.before;
+    change.createdKeys = created_;
+    return change;
+}
+
+int32_t RegistryTap::OpenKey(RegKey root, const std::string& subKey, uint32_t access,
+                             RegKey& key) {
+    const int32_t result = inner_.OpenKey(root, subKey, access, key);
+    if (result == reg::kSuccess) {
+        keys_[key] = {static_cast<int32_t>(root), WithoutFinalBackslashes(subKey),
+                      access & kViewFlags};
+    }
+    return result;
+}
+
+int32_t RegistryTap::CreateKey(RegKey root, const std::string& subKey, uint32_t access,
+                               RegKey& key) {
+    std::vector<std::string> missing = MissingKeys(root, subKey, access & kViewFlags);
+    const int32_t result = inner_.CreateKey(root, subKey, access, key);
+    if (result != reg::kSuccess) return result;
+    keys_[key] = {static_cast<int32_t>(root), WithoutFinalBackslashes(subKey),
+                  access & kViewFlags};
+    if (!missing.empty()) {
+        // Keys made count as a change even when no value is written after them.
+        created_ = std::move(missing);
+        RegistryChange change;
+        change.root = static_cast<int32_t>(root);
+        change.subKey = keys_[key].subKey;
+        change.view = keys_[key].view;
+        change.createdKeys = created_;
+        change_ = std::move(change);
+    }
+    return result;
+}
+
+int32_t RegistryTap::SetValue(RegKey key, const std::string& name, uint32_t type,
+                              const uint8_t* data, uint32_t size) {
+    RegistryChange change = Describe(key, name);
+    const int32_t result = inner_.SetValue(key, name, type, data, size);
+    if (result == reg::kSuccess) {
+        change.after = {true, type, std::vector<uint8_t>(data, data + size)};
+        change_ = std::move(change);
+    }
+    return result;
+}
+
+int32_t RegistryTap::DeleteValue(RegKey key, const std::string& name) {
+    RegistryChange change = Describe(key, name);
+    const int32_t result = inner_.DeleteValue(key, name);
+    if (result == reg::kSuccess) change.after = {};
+    change_ = std::move(change);
+    return result;
+}
+
+int32_t RegistryTap::CloseKey(RegKey key) {
+    keys_.erase(key);
+    return inner_.CloseKey(key);
+}
+
+int32_t RegistryTap::QueryValue(RegKey key, const std::string& name, uint32_t& type,
+                                uint8_t* data, uint32_t& size) {
+    return inner_.QueryValue(key, name, type, data, size);
+}
+
+int32_t RegistryTap::DeleteKey(RegKey root, const std::string& subKey) {
+    return inner_.DeleteKey(root, subKey);
+}
+
+int32_t RegistryTap::EnumKey(RegKey key, uint32_t index, char* name, uint32_t size) {
+    return inner_.EnumKey(key, index, name, size);
+}
+
+int32_t RegistryTap::QueryInfoKey(RegKey key, uint32_t& maxValueNameLength) {
+    return inner_.QueryInfoKey(key, maxValueNameLength);
+}
+
+int32_t RegistryTap::EnumValue(RegKey key, uint32_t index, char* name, uint32_t& nameLength) {
+    return inner_.EnumValue(key, index, name, nameLength);
+}
+
+int32_t RegistryTap::ConnectRegistry(const std::string& machine, RegKey root, RegKey& key) {
+    return inner_.ConnectRegistry(machine, root, key);
+}
+
+uint32_t RegistryTap::ExpandEnvironment(const std::string& source, char* buffer, uint32_t size) {
+    return inner_.ExpandEnvironment(source, buffer, size);
+}

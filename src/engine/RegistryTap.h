@@ -1,0 +1,57 @@
+#pragma once
+// A registry that passes every call on and notes what one registry action does to the machine:
+// the value's state before the write and after it, and the keys the write had to make. The
+// registry runner puts it between cRegistry and the registry when someone watches the run.
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/RunObserver.h"
+#include "platform/Registry.h"
+
+class RegistryTap final : public Registry {
+public:
+    explicit RegistryTap(Registry& inner) : inner_(inner) {}
+
+    // Forgets the previous action; what follows belongs to the next one.
+    void Begin();
+    // What the action did since Begin, when it reached the registry.
+    std::optional<RegistryChange> Take();
+
+    int32_t OpenKey(RegKey root, const std::string& subKey, uint32_t access,
+                    RegKey& key) override;
+    int32_t CreateKey(RegKey root, const std::string& subKey, uint32_t access,
+                      RegKey& key) override;
+    int32_t QueryValue(RegKey key, const std::string& name, uint32_t& type, uint8_t* data,
+                       uint32_t& size) override;
+    int32_t SetValue(RegKey key, const std::string& name, uint32_t type, const uint8_t* data,
+                     uint32_t size) override;
+    int32_t DeleteValue(RegKey key, const std::string& name) override;
+    int32_t DeleteKey(RegKey root, const std::string& subKey) override;
+    int32_t EnumKey(RegKey key, uint32_t index, char* name, uint32_t size) override;
+    int32_t QueryInfoKey(RegKey key, uint32_t& maxValueNameLength) override;
+    int32_t EnumValue(RegKey key, uint32_t index, char* name, uint32_t& nameLength) override;
+    int32_t ConnectRegistry(const std::string& machine, RegKey root, RegKey& key) override;
+    int32_t CloseKey(RegKey key) override;
+    uint32_t ExpandEnvironment(const std::string& source, char* buffer, uint32_t size) override;
+
+    // A value as stored under an open key; absent when it cannot be read.
+    static RegistryData Read(Registry& registry, RegKey key, const std::string& name);
+
+private:
+    struct OpenedKey {
+        int32_t root = 0;
+        std::string subKey;
+        uint32_t view = 0;
+    };
+
+    RegistryChange Describe(RegKey key, const std::string& name);
+    std::vector<std::string> MissingKeys(RegKey root, const std::string& subKey, uint32_t view);
+
+    Registry& inner_;
+    std::map<RegKey, OpenedKey> keys_;
+    std::vector<std::string> created_;
+    std::optional<RegistryChange> change_;
+};

@@ -1,0 +1,67 @@
+#pragma once
+// What a run tells whoever watches it: one record per action as it is carried out, in the order
+// of the run. The window program and the silent run watch nothing; the console program turns the
+// records into its text and JSON.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "catalogue/OptimizationItem.h"
+#include "env/ErrorRecord.h"
+
+// A registry value as stored: absent, or its type and exact bytes (text types as UTF-8 with
+// their terminating NULs, as the registry interface gives them).
+struct RegistryData {
+    bool present = false;
+    uint32_t type = 0;
+    std::vector<uint8_t> data;
+    bool operator==(const RegistryData&) const = default;
+};
+
+// What one registry action did to a value: its state before and after, and the keys that had to
+// be made for it (outermost first).
+struct RegistryChange {
+    int32_t root = 0;      // the root handle the key path is below
+    std::string subKey;    // as the registry was asked, without a final backslash
+    uint32_t view = 0;     // the 64-bit view flag, when the write asked for it
+    std::string valueName;
+    RegistryData before;
+    RegistryData after;    // not present: the value was deleted (or stays absent)
+    std::vector<std::string> createdKeys;
+};
+
+struct ActionRecord {
+    enum class Kind { Registry, Command, Wmi };
+    enum class Outcome {
+        Done,     // written, started or queried
+        Failed,   // error holds why; the rest of the entry's list of this kind is skipped
+        Skipped,  // an earlier action of the same list failed
+    };
+
+    Kind kind = Kind::Registry;
+    Outcome outcome = Outcome::Done;
+    size_t index = 0;  // place in the entry's list of this kind, from 0
+    // The action's record; the one that matches kind is set.
+    const RegistryItem* registry = nullptr;
+    const cmdItem* command = nullptr;
+    const wmiItem* query = nullptr;
+
+    std::optional<ErrorRecord> error;
+    // Registry: what the write did, when it reached the registry.
+    std::optional<RegistryChange> change;
+    // WMI: how many objects the query found (not counted for the level that is never examined)
+    // and whether that reached the warning level.
+    std::optional<int32_t> count;
+    bool warned = false;
+};
+
+class RunObserver {
+public:
+    virtual ~RunObserver() = default;
+    virtual void EntryStarts(const OptimizationItem& entry) = 0;
+    virtual void Reported(const ActionRecord& record) = 0;
+    virtual void EntryEnds(const OptimizationItem& entry) = 0;
+};
