@@ -1,0 +1,111 @@
+#include "cli/Options.h"
+
+#include <map>
+
+namespace cli {
+
+const char* const kUsage =
+    "usage: OrvikCli validate [--catalogue FILE] [--json]\n"
+    "       OrvikCli plan [--catalogue FILE] [--this-windows] [--items N,N,...] [--json]\n"
+    "       OrvikCli apply [--catalogue FILE] [--this-windows] [--items N,N,...] [--json]"
+    " [--force]\n"
+    "       OrvikCli --version\n"
+    "\n"
+    "  validate  check the catalogue and list every problem with its line and column\n"
+    "  plan      show what apply would do on this machine, changing nothing\n"
+    "  apply     apply the enabled entries, as Orvik.exe -RUN does, without any window\n"
+    "\n"
+    "  --catalogue FILE  another catalogue than OrvikOptimizations.xml beside the program\n"
+    "  --this-windows    only the entries the editor offers on this Windows version\n"
+    "  --items N,N,...   only the entries with these Numbers\n"
+    "  --json            one JSON document on standard output instead of text\n"
+    "  --force           apply a catalogue that has errors\n"
+    "\n"
+    "Exit codes: 0 done, 1 an action failed, 2 the catalogue cannot be read or has errors,\n"
+    "3 nothing failed but a WMI check warned, 64 wrong usage.\n";
+
+namespace {
+
+// Which options each command takes.
+enum Allowed : unsigned { kCatalogue = 1, kJson = 2, kSelection = 4, kForce = 8 };
+
+const std::map<std::string, std::pair<Command, unsigned>> kCommands = {
+    {"validate", {Command::Validate, kCatalogue | kJson}},
+    {"plan", {Command::Plan, kCatalogue | kJson | kSelection}},
+    {"apply", {Command::Apply, kCatalogue | kJson | kSelection | kForce}},
+};
+
+void AddItems(const std::string& list, std::vector<std::string>& items) {
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = list.find(',', start);
+        std::string number = list.substr(start, comma - start);
+        const size_t first = number.find_first_not_of(' ');
+        number = first == std::string::npos
+                     ? std::string()
+                     : number.substr(first, number.find_last_not_of(' ') - first + 1);
+        if (number.empty()) throw UsageError("--items takes Numbers separated by commas");
+        items.push_back(number);
+        if (comma == std::string::npos) return;
+        start = comma + 1;
+    }
+}
+
+}  // namespace
+
+Options ParseOptions(const std::vector<std::string>& arguments) {
+    Options options;
+    if (arguments.empty()) throw UsageError("no command given");
+    const std::string& first = arguments[0];
+    if (first == "--version" || first == "--help" || first == "-h" || first == "/?") {
+        if (arguments.size() > 1) throw UsageError(first + " takes nothing after it");
+        options.command = first == "--version" ? Command::Version : Command::Help;
+        return options;
+    }
+    const auto command = kCommands.find(first);
+    if (command == kCommands.end()) throw UsageError("unknown command '" + first + "'");
+    options.command = command->second.first;
+    const unsigned allowed = command->second.second;
+
+    for (size_t i = 1; i < arguments.size(); ++i) {
+        std::string name = arguments[i];
+        std::optional<std::string> value;
+        if (const size_t equals = name.find('='); name.rfind("--", 0) == 0 &&
+                                                  equals != std::string::npos) {
+            value = name.substr(equals + 1);
+            name.erase(equals);
+        }
+        const auto takeValue = [&]() -> std::string {
+            if (value) return *value;
+            if (i + 1 == arguments.size()) throw UsageError(name + " needs a value");
+            return arguments[++i];
+        };
+        const auto allow = [&](unsigned option) {
+            if ((allowed & option) == 0) throw UsageError(first + " does not take " + name);
+        };
+        const auto flag = [&](unsigned option) {
+            allow(option);
+            if (value) throw UsageError(name + " takes no value");
+            return true;
+        };
+        if (name == "--catalogue") {
+            allow(kCatalogue);
+            options.catalogue = takeValue();
+            if (options.catalogue->empty()) throw UsageError("--catalogue needs a file");
+        } else if (name == "--items") {
+            allow(kSelection);
+            AddItems(takeValue(), options.items);
+        } else if (name == "--json") {
+            options.json = flag(kJson);
+        } else if (name == "--this-windows") {
+            options.thisWindows = flag(kSelection);
+        } else if (name == "--force") {
+            options.force = flag(kForce);
+        } else {
+            throw UsageError("unknown option '" + arguments[i] + "'");
+        }
+    }
+    return options;
+}
+
+}  // namespace cli

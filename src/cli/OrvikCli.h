@@ -1,0 +1,27 @@
+#pragma once
+// The console program: validate, plan and apply a catalogue from the command line, with exit
+// codes and a text or JSON report. Everything it stands on comes in through CliPlatform.
+
+#include <string>
+#include <vector>
+
+#include "engine/EnginePlatform.h"
+
+class XmlDocumentFactory;
+class ProgramSearch;
+class Console;
+
+namespace cli {
+
+struct CliPlatform {
+    XmlDocumentFactory& xml;
+    // The machine as apply changes it; its message boxes are never used.
+    EnginePlatform machine;
+    ProgramSearch& programs;
+    Console& console;
+};
+
+// The arguments after the program's name; gives the exit code.
+int Main(const std::vector<std::string>& arguments, CliPlatform& platform);
+
+}  // namespace cli

@@ -1,0 +1,274 @@
+#include "cli/PlanAdapters.h"
+
+#include <cstring>
+#include <vector>
+
+#include "catalogue/Codes.h"
+
+namespace cli {
+namespace {
+
+constexpr uint32_t kViewFlags = reg::kWow64_64Key | reg::kWow64_32Key;
+constexpr uint32_t kInvalidParameter = 87;
+
+std::string Folded(std::string path) {
+    while (!path.empty() && path.back() == '\\') path.pop_back();
+    return codes::UpperAscii(path);
+}
+
+// The keys of a path below its root, outermost first: "A\B" gives "A" and "A\B".
+std::vector<std::string> KeysAlong(const std::string& subKey) {
+    std::vector<std::string> keys;
+    for (size_t end = subKey.find('\\');; end = subKey.find('\\', end + 1)) {
+        const std::string key = subKey.substr(0, end);
+        if (!key.empty() && key.back() != '\\') keys.push_back(key);
+        if (end == std::string::npos) return keys;
+    }
+}
+
+// RegQueryValueEx on data the plan keeps.
+int32_t Answer(const std::string& stored, uint8_t* data, uint32_t& size) {
+    const auto needed = static_cast<uint32_t>(stored.size());
+    if (data == nullptr) {
+        size = needed;
+        return reg::kSuccess;
+    }
+    if (size < needed) {
+        size = needed;
+        return reg::kMoreData;
+    }
+    std::memcpy(data, stored.data(), needed);
+    size = needed;
+    return reg::kSuccess;
+}
+
+}  // namespace
+
+PlanRegistry::~PlanRegistry() {
+    for (const auto& [key, handle] : handles_) {
+        if (handle.machine != 0) machine_.CloseKey(handle.machine);
+    }
+}
+
+const PlanRegistry::Handle* PlanRegistry::Find(RegKey key) const {
+    const auto found = handles_.find(key);
+    return found == handles_.end() ? nullptr : &found->second;
+}
+
+PlanRegistry::Place PlanRegistry::PlaceOf(RegKey root, const std::string& subKey) const {
+    Place place;
+    if (const Handle* handle = Find(root)) {
+        place.path = handle->path;
+        place.machineRoot = handle->machine;
+        place.planOnly = handle->machine == 0;
+    } else {
+        place.path = std::to_string(root);
+        place.machineRoot = root;
+    }
+    const std::string below = Folded(subKey);
+    if (!below.empty()) place.path += "\\" + below;
+    return place;
+}
+
+bool PlanRegistry::Exists(const Place& place, const std::string& subKey, uint32_t view) {
+    if (made_.count(place.path) != 0) return true;
+    if (place.planOnly) return false;
+    RegKey key = 0;
+    const int32_t result = machine_.OpenKey(place.machineRoot, subKey, reg::kQueryValue | view, key);
+    if (result == reg::kSuccess) machine_.CloseKey(key);
+    // A key that refuses to be read is there all the same.
+    return result != reg::kFileNotFound;
+}
+
+RegKey PlanRegistry::Issue(Handle handle) {
+    const RegKey key = next_;
+    next_ += 4;
+    handles_[key] = std::move(handle);
+    return key;
+}
+
+int32_t PlanRegistry::OpenKey(RegKey root, const std::string& subKey, uint32_t access,
+                              RegKey& key) {
+    const Place place = PlaceOf(root, subKey);
+    if (made_.count(place.path) != 0) {
+        key = Issue({place.path, 0, access});
+        return reg::kSuccess;
+    }
+    if (place.planOnly) return reg::kFileNotFound;
+    // The machine checks the access asked for; asking for write access changes nothing.
+    RegKey opened = 0;
+    const int32_t result = machine_.OpenKey(place.machineRoot, subKey, access, opened);
+    if (result != reg::kSuccess) return result;
+    key = Issue({place.path, opened, access});
+    return reg::kSuccess;
+}
+
+int32_t PlanRegistry::CreateKey(RegKey root, const std::string& subKey, uint32_t access,
+                                RegKey& key) {
+    const int32_t opened = OpenKey(root, subKey, access, key);
+    if (opened != reg::kFileNotFound) return opened;
+
+    // The key is missing: the nearest key of its path that is there must let a sub key be made.
+    const uint32_t view = access & kViewFlags;
+    const Place base = PlaceOf(root, "");
+    std::string parent;  // below root; empty: root itself
+    std::vector<std::string> missing;
+    for (const std::string& along : KeysAlong(subKey)) {
+        if (missing.empty() && Exists(PlaceOf(root, along), along, view)) {
+            parent = along;
+        } else {
+            missing.push_back(along);
+        }
+    }
+    if (!base.planOnly && made_.count(PlaceOf(root, parent).path) == 0) {
+        RegKey probe = 0;
+        const int32_t allowed =
+            machine_.OpenKey(base.machineRoot, parent, reg::kCreateSubKey | view, probe);
+        if (allowed != reg::kSuccess) return allowed;
+        machine_.CloseKey(probe);
+    }
+    for (const std::string& along : missing) made_.insert(PlaceOf(root, along).path);
+    key = Issue({PlaceOf(root, subKey).path, 0, access});
+    return reg::kSuccess;
+}
+
+const PlanRegistry::Stored* PlanRegistry::Kept(const Handle& handle,
+                                               const std::string& name) const {
+    const auto found = values_.find(handle.path + "\n" + codes::UpperAscii(name));
+    return found == values_.end() ? nullptr : &found->second;
+}
+
+int32_t PlanRegistry::QueryValue(RegKey key, const std::string& name, uint32_t& type,
+                                 uint8_t* data, uint32_t& size) {
+    const Handle* handle = Find(key);
+    if (handle == nullptr) return machine_.QueryValue(key, name, type, data, size);
+    if ((handle->access & reg::kQueryValue) == 0) return reg::kAccessDenied;
+    if (const Stored* stored = Kept(*handle, name)) {
+        if (!stored->present) return reg::kFileNotFound;
+        type = stored->type;
+        return Answer(stored->data, data, size);
+    }
+    if (handle->machine == 0) return reg::kFileNotFound;
+    return machine_.QueryValue(handle->machine, name, type, data, size);
+}
+
+int32_t PlanRegistry::SetValue(RegKey key, const std::string& name, uint32_t type,
+                               const uint8_t* data, uint32_t size) {
+    const Handle* handle = Find(key);
+    if (handle == nullptr) return reg::kInvalidHandle;  // never a write to the machine
+    if ((handle->access & reg::kSetValue) == 0) return reg::kAccessDenied;
+    values_[handle->path + "\n" + codes::UpperAscii(name)] = {
+        true, type, std::string(reinterpret_cast<const char*>(data), size)};
+    return reg::kSuccess;
+}
+
+int32_t PlanRegistry::DeleteValue(RegKey key, const std::string& name) {
+    const Handle* handle = Find(key);
+    if (handle == nullptr) return reg::kInvalidHandle;
+    if ((handle->access & reg::kSetValue) == 0) return reg::kAccessDenied;
+    uint32_t type = 0;
+    uint32_t size = 0;
+    const int32_t found = QueryValue(key, name, type, nullptr, size);
+    if (found != reg::kSuccess) return found;
+    values_[handle->path + "\n" + codes::UpperAscii(name)] = {};
+    return reg::kSuccess;
+}
+
+int32_t PlanRegistry::DeleteKey(RegKey, const std::string&) {
+    // No run deletes keys; what a plan is not told of it must not pretend to do.
+    return reg::kAccessDenied;
+}
+
+int32_t PlanRegistry::EnumKey(RegKey key, uint32_t index, char* name, uint32_t size) {
+    const Handle* handle = Find(key);
+    if (handle == nullptr) return machine_.EnumKey(key, index, name, size);
+    if (handle->machine == 0) return reg::kNoMoreItems;
+    return machine_.EnumKey(handle->machine, index, name, size);
+}
+
+int32_t PlanRegistry::QueryInfoKey(RegKey key, uint32_t& maxValueNameLength) {
+    const Handle* handle = Find(key);
+    if (handle == nullptr) return machine_.QueryInfoKey(key, maxValueNameLength);
+    if (handle->machine == 0) {
+        maxValueNameLength = 0;
+        return reg::kSuccess;
+    }
+    return machine_.QueryInfoKey(handle->machine, maxValueNameLength);
+}
+
+int32_t PlanRegistry::EnumValue(RegKey key, uint32_t index, char* name, uint32_t& nameLength) {
+    const Handle* handle = Find(key);
+    if (handle == nullptr) return machine_.EnumValue(key, index, name, nameLength);
+    if (handle->machine == 0) return reg::kNoMoreItems;
+    return machine_.EnumValue(handle->machine, index, name, nameLength);
+}
+
+int32_t PlanRegistry::ConnectRegistry(const std::string& machine, RegKey root, RegKey& key) {
+    return machine_.ConnectRegistry(machine, root, key);
+}
+
+int32_t PlanRegistry::CloseKey(RegKey key) {
+    const auto found = handles_.find(key);
+    if (found == handles_.end()) return machine_.CloseKey(key);
+    if (found->second.machine != 0) machine_.CloseKey(found->second.machine);
+    handles_.erase(found);
+    return reg::kSuccess;
+}
+
+uint32_t PlanRegistry::ExpandEnvironment(const std::string& source, char* buffer, uint32_t size) {
+    return machine_.ExpandEnvironment(source, buffer, size);
+}
+
+namespace {
+
+std::optional<std::string> Locate(const std::string& name, const std::vector<std::string>& folders,
+                                  ProgramSearch& search) {
+    if (name.empty()) return std::nullopt;
+    const size_t separator = name.find_last_of("\\/");
+    const std::string last = separator == std::string::npos ? name : name.substr(separator + 1);
+    const std::string file = last.find('.') == std::string::npos ? name + ".exe" : name;
+    if (separator != std::string::npos || name.find(':') != std::string::npos) {
+        if (search.IsFile(file)) return file;
+        return std::nullopt;
+    }
+    for (const std::string& folder : folders) {
+        const std::string path =
+            folder + (folder.empty() || folder.back() == '\\' ? "" : "\\") + file;
+        if (search.IsFile(path)) return path;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> FindProgram(const std::string& commandLine, ProgramSearch& search) {
+    const size_t start = commandLine.find_first_not_of(" \t");
+    if (start == std::string::npos) return std::nullopt;
+    std::vector<std::string> names;
+    if (commandLine[start] == '"') {
+        const size_t closing = commandLine.find('"', start + 1);
+        names.push_back(commandLine.substr(start + 1, closing - start - 1));
+    } else {
+        // An unquoted path with blanks is ambiguous: each run of words up to a blank is tried,
+        // the shortest first.
+        for (size_t blank = commandLine.find_first_of(" \t", start);;
+             blank = commandLine.find_first_of(" \t", blank + 1)) {
+            names.push_back(commandLine.substr(start, blank - start));
+            if (blank == std::string::npos) break;
+        }
+    }
+    const std::vector<std::string> folders = search.SearchFolders();
+    for (const std::string& name : names) {
+        if (std::optional<std::string> found = Locate(name, folders, search)) return found;
+    }
+    return std::nullopt;
+}
+
+uint32_t PlanLauncher::Start(const std::string& commandLine, WindowStyle) {
+    lastProgram.reset();
+    if (commandLine.find('\0') != std::string::npos) return kInvalidParameter;
+    lastProgram = FindProgram(commandLine, search_);
+    return lastProgram ? 0 : static_cast<uint32_t>(reg::kFileNotFound);
+}
+
+}  // namespace cli

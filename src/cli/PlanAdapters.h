@@ -1,0 +1,107 @@
+#pragma once
+// What turns an apply into a plan: the same runners over a registry that reads the machine and
+// keeps writes to itself, and a launcher that finds the program instead of starting it. WMI is
+// used as it is (it only reads). Neither of the console program's runs shows a message box.
+
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+
+#include "platform/MessageBox.h"
+#include "platform/ProcessLauncher.h"
+#include "platform/ProgramSearch.h"
+#include "platform/Registry.h"
+
+namespace cli {
+
+// Reads go to the machine; keys that would be made, values that would be written or deleted are
+// kept here, and later reads of the same plan see them, so each action is planned against what
+// the actions before it would have left. Opening a key with write access asks the machine for
+// that access, so a plan meets the refusals a run would meet. Key and value names are compared
+// without regard to ASCII case; the 32- and 64-bit views share what is kept. Enumeration shows
+// the machine only; keys are never deleted.
+class PlanRegistry final : public Registry {
+public:
+    explicit PlanRegistry(Registry& machine) : machine_(machine) {}
+    ~PlanRegistry() override;
+    PlanRegistry(const PlanRegistry&) = delete;
+    PlanRegistry& operator=(const PlanRegistry&) = delete;
+
+    int32_t OpenKey(RegKey root, const std::string& subKey, uint32_t access,
+                    RegKey& key) override;
+    int32_t CreateKey(RegKey root, const std::string& subKey, uint32_t access,
+                      RegKey& key) override;
+    int32_t QueryValue(RegKey key, const std::string& name, uint32_t& type, uint8_t* data,
+                       uint32_t& size) override;
+    int32_t SetValue(RegKey key, const std::string& name, uint32_t type, const uint8_t* data,
+                     uint32_t size) override;
+    int32_t DeleteValue(RegKey key, const std::string& name) override;
+    int32_t DeleteKey(RegKey root, const std::string& subKey) override;
+    int32_t EnumKey(RegKey key, uint32_t index, char* name, uint32_t size) override;
+    int32_t QueryInfoKey(RegKey key, uint32_t& maxValueNameLength) override;
+    int32_t EnumValue(RegKey key, uint32_t index, char* name, uint32_t& nameLength) override;
+    int32_t ConnectRegistry(const std::string& machine, RegKey root, RegKey& key) override;
+    int32_t CloseKey(RegKey key) override;
+    uint32_t ExpandEnvironment(const std::string& source, char* buffer, uint32_t size) override;
+
+private:
+    struct Handle {
+        std::string path;    // folded, from the root's own name on
+        RegKey machine = 0;  // the machine's handle; 0 for a key that only the plan has made
+        uint32_t access = 0;
+    };
+    struct Stored {
+        bool present = false;  // false: deleted by the plan
+        uint32_t type = 0;
+        std::string data;
+    };
+
+    // A key named by a root and a path below it.
+    struct Place {
+        std::string path;         // folded, from the root's own name on
+        RegKey machineRoot = 0;   // where the machine opens subKey from
+        bool planOnly = false;    // the root is a key only the plan has made
+    };
+
+    Place PlaceOf(RegKey root, const std::string& subKey) const;
+    bool Exists(const Place& place, const std::string& subKey, uint32_t view);
+    RegKey Issue(Handle handle);
+    const Handle* Find(RegKey key) const;
+    // What the plan keeps for a value of an open key; null when it keeps nothing.
+    const Stored* Kept(const Handle& handle, const std::string& name) const;
+
+    Registry& machine_;
+    std::map<RegKey, Handle> handles_;
+    RegKey next_ = 0x7A000;
+    std::set<std::string> made_;  // keys the plan has made
+    std::map<std::string, Stored> values_;  // folded key path + "\n" + folded value name
+};
+
+// The program a command line starts, as process start finds it: a quoted first token, or else
+// the shortest run of words up to a blank that names a file; ".exe" added to a name without an
+// extension; a name without a path searched in the search folders. Nothing when none is found.
+std::optional<std::string> FindProgram(const std::string& commandLine, ProgramSearch& search);
+
+// Finds the program instead of starting it; the last program found stays for the report.
+class PlanLauncher final : public ProcessLauncher {
+public:
+    PlanLauncher(ProgramSearch& search, ProcessLauncher& texts) : search_(search), texts_(texts) {}
+
+    uint32_t Start(const std::string& commandLine, WindowStyle style) override;
+    std::string ErrorText(uint32_t code) override { return texts_.ErrorText(code); }
+
+    std::optional<std::string> lastProgram;
+
+private:
+    ProgramSearch& search_;
+    ProcessLauncher& texts_;
+};
+
+// A WMI warning is reported, never shown.
+class NoMessageBoxes final : public MessageBoxes {
+public:
+    void ShowOk(const std::string&) override {}
+};
+
+}  // namespace cli

@@ -1,0 +1,205 @@
+#include "cli/Report.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+
+#include "platform/Registry.h"
+
+namespace cli {
+namespace {
+
+using Outcome = ActionRecord::Outcome;
+
+bool IsPlan(Command command) { return command == Command::Plan; }
+
+std::string StateText(const RegistryData& value) {
+    if (!value.present) return "(absent)";
+    const std::string data = DataText(value);
+    return TypeName(value.type) + " " + (reg::IsTextType(value.type) ? "\"" + data + "\"" : data);
+}
+
+std::string Padded(std::string text, size_t width) {
+    if (text.size() < width) text.append(width - text.size(), ' ');
+    return text;
+}
+
+std::string ActionLine(const ActionReport& action) {
+    const ActionRecord& record = action.record;
+    std::string line;
+    switch (record.kind) {
+        case ActionRecord::Kind::Registry: {
+            const RegistryItem& item = *record.registry;
+            line = "registry  " + Padded(action.outcome, 10) + item.Key +
+                   (item.Key.empty() || item.Key.back() == '\\' ? "" : "\\") + item.ValueName;
+            if (record.change && record.outcome == Outcome::Done) {
+                const RegistryChange& change = *record.change;
+                line += ": " + StateText(change.before) + " -> " + StateText(change.after);
+                for (const std::string& key : change.createdKeys) {
+                    line += "\n" + std::string(20, ' ') + "new key " + KeyText(change.root, key);
+                }
+            }
+            break;
+        }
+        case ActionRecord::Kind::Command:
+            line = "command   " + Padded(action.outcome, 10) + record.command->Command;
+            if (action.program) line += "\n" + std::string(20, ' ') + "starts " + *action.program;
+            break;
+        case ActionRecord::Kind::Wmi:
+            line = "wmi       " + Padded(action.outcome, 10) + record.query->Command;
+            if (record.count) {
+                line += "\n" + std::string(20, ' ') + std::to_string(*record.count) +
+                        " found, warning level " + std::to_string(record.query->WarningLevel) +
+                        (record.warned ? ": WARNS" : "");
+            }
+            break;
+    }
+    if (record.error) {
+        line += "\n" + std::string(20, ' ') + "error " + std::to_string(record.error->Number) +
+                ", " + record.error->Source + ": " + record.error->Description;
+    }
+    return line;
+}
+
+}  // namespace
+
+std::string DataText(const RegistryData& value) {
+    const auto& bytes = value.data;
+    if (reg::IsTextType(value.type)) {
+        std::string text(bytes.begin(), bytes.end());
+        if (!text.empty() && text.back() == '\0') text.pop_back();
+        return text;
+    }
+    if (value.type == reg::kDword && bytes.size() == 4) {
+        const uint32_t number = bytes[0] | bytes[1] << 8 | bytes[2] << 16 | uint32_t{bytes[3]} << 24;
+        return std::to_string(number);
+    }
+    std::string hex;
+    char pair[4];
+    for (const uint8_t byte : bytes) {
+        std::snprintf(pair, sizeof pair, "%02X", byte);
+        if (!hex.empty()) hex += ',';
+        hex += pair;
+    }
+    return hex;
+}
+
+std::string TypeName(uint32_t type) {
+    static const char* const kNames[] = {"REG_NONE",  "REG_SZ",    "REG_EXPAND_SZ",
+                                         "REG_BINARY", "REG_DWORD", "REG_DWORD_BIG_ENDIAN",
+                                         "REG_LINK",  "REG_MULTI_SZ"};
+    if (type < std::size(kNames)) return kNames[type];
+    return "type " + std::to_string(type);
+}
+
+std::string KeyText(int32_t root, const std::string& subKey) {
+    static const std::map<int32_t, std::string> kRoots = {
+        {reg::kClassesRoot, "HKEY_CLASSES_ROOT"},
+        {reg::kCurrentUser, "HKEY_CURRENT_USER"},
+        {reg::kLocalMachine, "HKEY_LOCAL_MACHINE"},
+        {reg::kUsers, "HKEY_USERS"},
+    };
+    const auto name = kRoots.find(root);
+    const std::string rootText = name != kRoots.end() ? name->second : std::to_string(root);
+    return subKey.empty() ? rootText : rootText + "\\" + subKey;
+}
+
+Place PlaceOf(const ActionRecord& record) {
+    if (record.registry) return PlaceOf(*record.registry);
+    if (record.command) return PlaceOf(*record.command);
+    return PlaceOf(*record.query);
+}
+
+std::string OutcomeWord(const ActionRecord& record, Command command) {
+    const bool plan = IsPlan(command);
+    if (record.outcome == Outcome::Skipped) return "skip";
+    if (record.outcome == Outcome::Failed) return plan ? "fail" : "failed";
+    switch (record.kind) {
+        case ActionRecord::Kind::Registry: {
+            if (!plan) return "applied";
+            if (!record.change) return "unchanged";
+            const RegistryChange& change = *record.change;
+            if (change.before == change.after && change.createdKeys.empty()) return "unchanged";
+            return change.before.present ? "change" : "set";
+        }
+        case ActionRecord::Kind::Command: return plan ? "start" : "started";
+        case ActionRecord::Kind::Wmi: return "found";
+    }
+    return {};
+}
+
+std::vector<std::string> OutcomeWords(Command command) {
+    if (command == Command::Apply) return {"applied", "started", "found", "failed", "skip"};
+    if (command == Command::Plan) {
+        return {"set", "change", "unchanged", "start", "found", "fail", "skip"};
+    }
+    return {};
+}
+
+int ExitCodeOf(const Report& report) {
+    using namespace exit_code;
+    const bool errors = std::any_of(report.problems.begin(), report.problems.end(),
+                                    [](const Problem& p) {
+                                        return p.severity == Problem::Severity::Error;
+                                    });
+    if (!report.readable || report.refused) return kCatalogue;
+    // A plan of a catalogue with errors says what apply would do: refuse it without --force.
+    if (errors && report.command != Command::Apply) return kCatalogue;
+    bool warned = false;
+    for (const EntryReport& entry : report.entries) {
+        for (const ActionReport& action : entry.actions) {
+            if (action.record.outcome == Outcome::Failed) return kActionFailed;
+            warned = warned || action.record.warned;
+        }
+    }
+    return warned ? kWarned : kDone;
+}
+
+std::string ReportText(const Report& report) {
+    std::string text = "Catalogue  " + report.cataloguePath + "\n";
+    if (report.sha256) text += "SHA-256    " + *report.sha256 + "\n";
+    text += "Windows    " + report.windows.name + " (code " +
+            std::to_string(report.windows.code) + "), build " +
+            std::to_string(report.windows.build) +
+            (report.windows.wow64 ? ", a 32-bit program on 64-bit Windows" : "") + "\n";
+
+    size_t errors = 0;
+    if (!report.problems.empty()) text += "\n";
+    for (const Problem& problem : report.problems) {
+        const bool error = problem.severity == Problem::Severity::Error;
+        errors += error ? 1 : 0;
+        text += Padded(error ? "error" : "warning", 8) +
+                Padded(std::to_string(problem.line) + ":" + std::to_string(problem.column), 9) +
+                problem.code + ": " + problem.message + "\n";
+    }
+
+    std::map<std::string, size_t> counts;
+    for (const EntryReport& entry : report.entries) {
+        const OptimizationItem& item = *entry.entry;
+        text += "\n" + item.Number + "  " + item.Name + "  (line " +
+                std::to_string(PlaceOf(item).line) + ")" +
+                (report.command == Command::Validate && !item.Enabled ? "  not enabled" : "") +
+                "\n";
+        for (const ActionReport& action : entry.actions) {
+            ++counts[action.outcome];
+            text += "  " + ActionLine(action) + "\n";
+        }
+    }
+
+    text += "\n";
+    if (report.refused) {
+        text += "The catalogue has errors: nothing was applied (--force applies it anyway).\n";
+    }
+    std::string summary;
+    for (const std::string& word : OutcomeWords(report.command)) {
+        summary += (summary.empty() ? "" : ", ") + std::to_string(counts[word]) + " " + word;
+    }
+    if (!summary.empty()) summary += "; ";
+    const size_t warnings = report.problems.size() - errors;
+    text += summary + std::to_string(errors) + (errors == 1 ? " error, " : " errors, ") +
+            std::to_string(warnings) + (warnings == 1 ? " warning" : " warnings") +
+            "; exit code " + std::to_string(report.exitCode) + "\n";
+    return text;
+}
+
+}  // namespace cli

@@ -1,0 +1,88 @@
+#pragma once
+// What one command found and did, and its two views: text for people, JSON for scripts.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/Checks.h"
+#include "cli/Options.h"
+#include "engine/RunObserver.h"
+
+namespace cli {
+
+struct WindowsInfo {
+    int32_t code = 0;
+    std::string name;
+    uint32_t build = 0;
+    bool wow64 = false;
+};
+
+struct ActionReport {
+    ActionRecord record;
+    std::string outcome;                 // the word the report shows (OutcomeWord)
+    std::optional<std::string> program;  // plan: the program a command would start
+};
+
+struct EntryReport {
+    const OptimizationItem* entry = nullptr;
+    std::vector<ActionReport> actions;
+};
+
+struct Report {
+    Command command = Command::Validate;
+    std::string cataloguePath;
+    std::optional<std::string> sha256;  // none when the file cannot be read
+    WindowsInfo windows;
+    bool readable = true;  // the file gave a catalogue
+    std::vector<Problem> problems;
+    // validate: every entry read; plan and apply: the entries run, with their actions.
+    std::vector<EntryReport> entries;
+    bool refused = false;  // apply: the catalogue has errors and --force was not given
+    int exitCode = 0;
+};
+
+namespace exit_code {
+inline constexpr int kDone = 0;
+inline constexpr int kActionFailed = 1;
+inline constexpr int kCatalogue = 2;
+inline constexpr int kWarned = 3;
+inline constexpr int kUsage = 64;
+}  // namespace exit_code
+
+// apply: applied, started, found, failed, skip; plan: set, change, unchanged, start, found,
+// fail, skip.
+std::string OutcomeWord(const ActionRecord& record, Command command);
+// Every outcome word of the command, in the order the summary lists them.
+std::vector<std::string> OutcomeWords(Command command);
+int ExitCodeOf(const Report& report);
+
+std::string ReportText(const Report& report);
+std::string ReportJson(const Report& report);
+
+// "HKEY_LOCAL_MACHINE\Software\x" from a root handle and a path below it.
+std::string KeyText(int32_t root, const std::string& subKey);
+
+}  // namespace cli
+
+namespace cli {
+
+// Where a record's element starts in the catalogue file: line and column, 0 when not known.
+struct Place {
+    uint32_t line = 0;
+    uint32_t column = 0;
+};
+template <typename Record>
+Place PlaceOf(const Record&) {
+    return {};
+}
+Place PlaceOf(const ActionRecord& record);
+
+// A registry type code as its Windows name ("REG_DWORD"), or "type N".
+std::string TypeName(uint32_t type);
+// A value's data: text without its final NUL, a 4-byte DWORD as its unsigned number, anything
+// else as hexadecimal byte pairs between commas (the catalogue's BINARY form).
+std::string DataText(const RegistryData& value);
+
+}  // namespace cli

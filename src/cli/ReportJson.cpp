@@ -1,0 +1,171 @@
+#include <map>
+
+#include "OrvikVersion.h"
+#include "catalogue/Codes.h"
+#include "cli/Json.h"
+#include "cli/Report.h"
+#include "platform/Registry.h"
+
+namespace cli {
+namespace {
+
+constexpr int kSchema = 1;
+
+const char* CommandName(Command command) {
+    switch (command) {
+        case Command::Plan: return "plan";
+        case Command::Apply: return "apply";
+        default: return "validate";
+    }
+}
+
+void Position(JsonWriter& json, Place place) {
+    json.Key("line").Number(place.line ? std::optional<int64_t>(place.line) : std::nullopt);
+    json.Key("column").Number(place.column ? std::optional<int64_t>(place.column) : std::nullopt);
+}
+
+// null when absent; else its type and its data: text, a DWORD's number, or hexadecimal pairs.
+void Value(JsonWriter& json, const RegistryData& value) {
+    if (!value.present) {
+        json.Null();
+        return;
+    }
+    json.BeginObject().Key("type").String(TypeName(value.type)).Key("data");
+    if (value.type == reg::kDword && value.data.size() == 4) {
+        json.Number(std::stoll(DataText(value)));
+    } else {
+        json.String(DataText(value));
+    }
+    json.EndObject();
+}
+
+void Action(JsonWriter& json, const ActionReport& action) {
+    const ActionRecord& record = action.record;
+    json.BeginObject();
+    switch (record.kind) {
+        case ActionRecord::Kind::Registry: {
+            const RegistryItem& item = *record.registry;
+            json.Key("kind").String("registry").Key("outcome").String(action.outcome);
+            Position(json, PlaceOf(record));
+            json.Key("key").String(item.Key).Key("valueName").String(item.ValueName);
+            json.Key("keyType").String(RegistryItem::GetKeyType(item.KeyType));
+            json.Key("value").String(item.Value);
+            if (record.change) {
+                const RegistryChange& change = *record.change;
+                json.Key("before");
+                Value(json, change.before);
+                json.Key("after");
+                Value(json, change.after);
+                json.Key("createdKeys").BeginArray();
+                for (const std::string& key : change.createdKeys) {
+                    json.String(KeyText(change.root, key));
+                }
+                json.EndArray();
+            }
+            break;
+        }
+        case ActionRecord::Kind::Command:
+            json.Key("kind").String("command").Key("outcome").String(action.outcome);
+            Position(json, PlaceOf(record));
+            json.Key("command").String(record.command->Command);
+            if (action.program) json.Key("program").String(*action.program);
+            break;
+        case ActionRecord::Kind::Wmi:
+            json.Key("kind").String("wmi").Key("outcome").String(action.outcome);
+            Position(json, PlaceOf(record));
+            json.Key("query").String(record.query->Command);
+            json.Key("warningLevel").Number(record.query->WarningLevel);
+            if (record.outcome == ActionRecord::Outcome::Done) {
+                json.Key("count").Number(record.count ? std::optional<int64_t>(*record.count)
+                                                      : std::nullopt);
+                json.Key("warn").Bool(record.warned);
+            }
+            break;
+    }
+    if (record.error) {
+        json.Key("error").BeginObject();
+        json.Key("number").Number(record.error->Number);
+        json.Key("source").String(record.error->Source);
+        json.Key("description").String(record.error->Description);
+        json.EndObject();
+    }
+    json.EndObject();
+}
+
+}  // namespace
+
+std::string ReportJson(const Report& report) {
+    JsonWriter json;
+    json.BeginObject();
+    json.Key("schema").Number(kSchema);
+    json.Key("version").String(ORVIK_VERSION);
+    json.Key("command").String(CommandName(report.command));
+
+    json.Key("catalogue").BeginObject().Key("path").String(report.cataloguePath);
+    json.Key("sha256");
+    if (report.sha256) {
+        json.String(*report.sha256);
+    } else {
+        json.Null();
+    }
+    json.EndObject();
+
+    json.Key("windows").BeginObject();
+    json.Key("name").String(report.windows.name).Key("code").Number(report.windows.code);
+    json.Key("build").Number(report.windows.build).Key("wow64").Bool(report.windows.wow64);
+    json.EndObject();
+
+    size_t errors = 0;
+    json.Key("problems").BeginArray();
+    for (const Problem& problem : report.problems) {
+        const bool error = problem.severity == Problem::Severity::Error;
+        errors += error ? 1 : 0;
+        json.BeginObject().Key("severity").String(error ? "error" : "warning");
+        json.Key("code").String(problem.code);
+        Position(json, {problem.line, problem.column});
+        json.Key("message").String(problem.message).EndObject();
+    }
+    json.EndArray();
+
+    std::map<std::string, int64_t> counts;
+    bool warned = false;
+    json.Key("entries").BeginArray();
+    for (const EntryReport& entry : report.entries) {
+        const OptimizationItem& item = *entry.entry;
+        json.BeginObject().Key("number").String(item.Number).Key("name").String(item.Name);
+        Position(json, PlaceOf(item));
+        if (report.command == Command::Validate) {
+            json.Key("enabled").Bool(item.Enabled);
+        } else {
+            json.Key("actions").BeginArray();
+            for (const ActionReport& action : entry.actions) {
+                ++counts[action.outcome];
+                warned = warned || action.record.warned;
+                Action(json, action);
+            }
+            json.EndArray();
+        }
+        json.EndObject();
+    }
+    json.EndArray();
+
+    json.Key("summary").BeginObject();
+    if (report.command != Command::Validate) {
+        json.Key("outcomes").BeginObject();
+        for (const std::string& word : OutcomeWords(report.command)) {
+            json.Key(word).Number(counts[word]);
+        }
+        json.EndObject();
+        json.Key("warned").Bool(warned);
+        json.Key("refused").Bool(report.refused);
+    }
+    json.Key("errors").Number(static_cast<int64_t>(errors));
+    json.Key("warnings").Number(static_cast<int64_t>(report.problems.size() - errors));
+    json.Key("exitCode").Number(report.exitCode);
+    json.EndObject();
+
+    json.EndObject();
+    return json.Text();
+}
+
+}  // namespace cli

@@ -1,0 +1,12 @@
+#pragma once
+// The console program's standard output and standard error. Text is UTF-8; a console shows its
+// characters, a pipe or file receives it as UTF-8.
+
+#include <string>
+
+class Console {
+public:
+    virtual ~Console() = default;
+    virtual void Out(const std::string& text) = 0;
+    virtual void Err(const std::string& text) = 0;
+};

@@ -1,0 +1,100 @@
+#include "platform/win32/console/Win32Console.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <algorithm>
+
+#include "platform/win32/common/WideText.h"
+
+namespace win32 {
+namespace {
+
+void Write(DWORD which, const std::string& text) {
+    HANDLE stream = GetStdHandle(which);
+    if (stream == nullptr || stream == INVALID_HANDLE_VALUE || text.empty()) return;
+    DWORD mode = 0;
+    DWORD written = 0;
+    if (GetConsoleMode(stream, &mode)) {
+        const std::wstring wide = Widen(text);
+        // Older consoles refuse very large writes: a piece at a time.
+        for (size_t at = 0; at < wide.size(); at += 8192) {
+            const auto count = static_cast<DWORD>(std::min<size_t>(8192, wide.size() - at));
+            if (!WriteConsoleW(stream, wide.data() + at, count, &written, nullptr)) return;
+        }
+        return;
+    }
+    std::string bytes;
+    for (const char c : text) {
+        if (c == '\n') bytes += '\r';
+        bytes += c;
+    }
+    for (size_t at = 0; at < bytes.size(); at += written) {
+        if (!WriteFile(stream, bytes.data() + at, static_cast<DWORD>(bytes.size() - at), &written,
+                       nullptr) ||
+            written == 0) {
+            return;  // a closed pipe: nobody is reading any more
+        }
+    }
+}
+
+// A folder that a function fills in, with a buffer as long as it asks for.
+template <typename Fill>
+std::string Folder(Fill fill) {
+    std::wstring buffer(MAX_PATH, L'\0');
+    UINT length = fill(buffer.data(), static_cast<UINT>(buffer.size()));
+    if (length >= buffer.size()) {
+        buffer.resize(length);
+        length = fill(buffer.data(), static_cast<UINT>(buffer.size()));
+    }
+    return length == 0 || length >= buffer.size() ? std::string() : Narrow(buffer.data(), length);
+}
+
+}  // namespace
+
+std::vector<std::string> ProcessArguments() {
+    int count = 0;
+    wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> result;
+    for (int i = 1; arguments != nullptr && i < count; ++i) result.push_back(Narrow(arguments[i]));
+    if (arguments != nullptr) LocalFree(arguments);
+    return result;
+}
+
+void Win32Console::Out(const std::string& text) { Write(STD_OUTPUT_HANDLE, text); }
+
+void Win32Console::Err(const std::string& text) { Write(STD_ERROR_HANDLE, text); }
+
+std::vector<std::string> Win32ProgramSearch::SearchFolders() {
+    std::vector<std::string> folders;
+    std::wstring program(32768, L'\0');
+    const DWORD length = GetModuleFileNameW(nullptr, program.data(), 32768);
+    program.resize(length);
+    folders.push_back(Narrow(program.substr(0, program.find_last_of(L'\\'))));
+    folders.push_back(Folder([](wchar_t* b, UINT n) { return GetCurrentDirectoryW(n, b); }));
+    folders.push_back(Folder([](wchar_t* b, UINT n) { return GetSystemDirectoryW(b, n); }));
+    const std::string windows =
+        Folder([](wchar_t* b, UINT n) { return GetWindowsDirectoryW(b, n); });
+    folders.push_back(windows + "\\System");
+    folders.push_back(windows);
+
+    const DWORD size = GetEnvironmentVariableW(L"PATH", nullptr, 0);
+    std::wstring path(size, L'\0');
+    path.resize(GetEnvironmentVariableW(L"PATH", path.data(), size));
+    for (size_t start = 0; start <= path.size();) {
+        size_t end = path.find(L';', start);
+        if (end == std::wstring::npos) end = path.size();
+        std::wstring folder = path.substr(start, end - start);
+        std::erase(folder, L'"');
+        if (!folder.empty()) folders.push_back(Narrow(folder));
+        start = end + 1;
+    }
+    return folders;
+}
+
+bool Win32ProgramSearch::IsFile(const std::string& path) {
+    const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+}  // namespace win32

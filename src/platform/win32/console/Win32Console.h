@@ -1,0 +1,30 @@
+#pragma once
+// The console program's side of Windows: its arguments, standard output and error, and the
+// search process start makes for a program.
+
+#include <string>
+#include <vector>
+
+#include "platform/Console.h"
+#include "platform/ProgramSearch.h"
+
+namespace win32 {
+
+// The arguments after the program's name, split as the C runtime splits them, in UTF-8.
+std::vector<std::string> ProcessArguments();
+
+// A console gets the characters (WriteConsoleW), whatever its code page; a pipe or file gets
+// UTF-8 with CR LF line ends.
+class Win32Console final : public Console {
+public:
+    void Out(const std::string& text) override;
+    void Err(const std::string& text) override;
+};
+
+class Win32ProgramSearch final : public ProgramSearch {
+public:
+    std::vector<std::string> SearchFolders() override;
+    bool IsFile(const std::string& path) override;
+};
+
+}  // namespace win32
