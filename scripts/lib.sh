@@ -14,7 +14,7 @@ export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 
 # The programs of a Windows build, as paths in its build folder: scripts/build lays them out in
 # dist/x64 and dist/x86, scripts/package puts them into the zips.
-ORVIK_PROGRAMS=(src/app/Orvik.exe)
+ORVIK_PROGRAMS=(src/app/Orvik.exe src/app/OrvikCli.exe)
 
 orvik_log() { printf '== %s\n' "$*" >&2; }
 

@@ -54,14 +54,9 @@ WindowsInfo IdentifyWindows(const EnvPlatform& env) {
     WindowsInfo windows;
     windows.code = utils.GetOSVersion();
     windows.name = codes::GetOSString(windows.code);
+    windows.build = env.system.QueryVersion().build;
     windows.wow64 = utils.Is64bit();
     return windows;
-}
-
-bool Offered(const OptimizationItem& entry, int32_t machine) {
-    return std::any_of(entry.osVersions.begin(), entry.osVersions.end(), [&](int32_t version) {
-        return version == machine || version == codes::kAll;
-    });
 }
 
 // The enabled entries that the options take, in catalogue order. Numbers that no entry has are
@@ -71,7 +66,9 @@ OptimizationList Select(const OptimizationList& catalogue, const Options& option
     std::set<std::string> unmatched(options.items.begin(), options.items.end());
     OptimizationList selected;
     for (const OptimizationItemPtr& entry : catalogue) {
-        if (options.thisWindows && !Offered(*entry, report.windows.code)) continue;
+        if (options.thisWindows && !codes::IsOffered(entry->osVersions, report.windows.code)) {
+            continue;
+        }
         if (!options.items.empty()) {
             if (std::find(options.items.begin(), options.items.end(), entry->Number) ==
                 options.items.end()) {
@@ -110,7 +107,9 @@ void Run(const OptimizationList& selected, const Options& options, CliPlatform& 
     }
     PlanRegistry registry(machine.registry);
     PlanLauncher launcher(platform.programs, machine.processes);
-    const EnginePlatform plan{machine.env, registry, launcher, machine.wmi, noBoxes};
+    PlanFiles log(machine.env.files);
+    const EnginePlatform plan{{machine.env.system, machine.env.clock, log}, registry, launcher,
+                              machine.wmi, noBoxes};
     Collector collector(report, selected.size(), progress, &launcher);
     runner(plan, &collector).RunOptimizations(selected);
 }

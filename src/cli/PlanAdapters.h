@@ -1,13 +1,15 @@
 #pragma once
 // What turns an apply into a plan: the same runners over a registry that reads the machine and
-// keeps writes to itself, and a launcher that finds the program instead of starting it. WMI is
-// used as it is (it only reads). Neither of the console program's runs shows a message box.
+// keeps writes to itself, a launcher that finds the program instead of starting it, and a log
+// that keeps its lines. WMI is used as it is (it only reads). Neither of the console program's
+// runs shows a message box.
 
 #include <map>
 #include <optional>
 #include <set>
 #include <string>
 
+#include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
 #include "platform/ProcessLauncher.h"
 #include "platform/ProgramSearch.h"
@@ -96,6 +98,25 @@ public:
 private:
     ProgramSearch& search_;
     ProcessLauncher& texts_;
+};
+
+// The log lines a run would write, kept instead of appended to the file.
+class PlanFiles final : public FileSystem {
+public:
+    explicit PlanFiles(FileSystem& machine) : machine_(machine) {}
+
+    bool Append(const std::string&, const std::string& bytes) override {
+        kept += bytes;
+        return true;
+    }
+    std::string ToSystemCodePage(const std::string& utf8) override {
+        return machine_.ToSystemCodePage(utf8);
+    }
+
+    std::string kept;
+
+private:
+    FileSystem& machine_;
 };
 
 // A WMI warning is reported, never shown.

@@ -174,12 +174,13 @@ std::string ReportText(const Report& report) {
     }
 
     std::map<std::string, size_t> counts;
+    // validate lists its entries in JSON only: the text is about the problems.
+    const bool listed = report.command != Command::Validate;
     for (const EntryReport& entry : report.entries) {
+        if (!listed) break;
         const OptimizationItem& item = *entry.entry;
         text += "\n" + item.Number + "  " + item.Name + "  (line " +
-                std::to_string(PlaceOf(item).line) + ")" +
-                (report.command == Command::Validate && !item.Enabled ? "  not enabled" : "") +
-                "\n";
+                std::to_string(PlaceOf(item).line) + ")\n";
         for (const ActionReport& action : entry.actions) {
             ++counts[action.outcome];
             text += "  " + ActionLine(action) + "\n";
@@ -194,6 +195,7 @@ std::string ReportText(const Report& report) {
     for (const std::string& word : OutcomeWords(report.command)) {
         summary += (summary.empty() ? "" : ", ") + std::to_string(counts[word]) + " " + word;
     }
+    if (!listed) summary = std::to_string(report.entries.size()) + " entries";
     if (!summary.empty()) summary += "; ";
     const size_t warnings = report.problems.size() - errors;
     text += summary + std::to_string(errors) + (errors == 1 ? " error, " : " errors, ") +

@@ -26,12 +26,19 @@ std::wstring WinePath(const std::string& unixPath) {
     return path;
 }
 
-class ProgramFile : public ::testing::TestWithParam<const char*> {
+struct Program {
+    const char* path;
+    const char* fileName;
+    const char* description;
+    const char* test;
+};
+
+class ProgramFile : public ::testing::TestWithParam<Program> {
 protected:
     void SetUp() override {
-        path_ = WinePath(GetParam());
+        path_ = WinePath(GetParam().path);
         if (GetFileAttributesW(path_.c_str()) == INVALID_FILE_ATTRIBUTES) {
-            GTEST_SKIP() << GetParam() << " has not been built";
+            GTEST_SKIP() << GetParam().path << " has not been built";
         }
     }
     std::wstring path_;
@@ -72,8 +79,8 @@ TEST_P(ProgramFile, VersionResourceCarriesTheProjectVersion) {
     EXPECT_EQ(text(L"FileVersion"), ORVIK_VERSION);
     EXPECT_EQ(text(L"ProductVersion"), ORVIK_VERSION);
     EXPECT_EQ(text(L"ProductName"), "Orvik Optimizer");
-    EXPECT_EQ(text(L"FileDescription"), "Orvik Optimizer");
-    EXPECT_EQ(text(L"OriginalFilename"), "Orvik.exe");
+    EXPECT_EQ(text(L"FileDescription"), GetParam().description);
+    EXPECT_EQ(text(L"OriginalFilename"), GetParam().fileName);
     EXPECT_EQ(text(L"LegalCopyright").rfind("Copyright (C) ", 0), 0u) << text(L"LegalCopyright");
 }
 
@@ -142,7 +149,14 @@ TEST_P(ProgramFile, IconHasEverySizeOnATransparentGround) {
     FreeLibrary(file);
 }
 
-INSTANTIATE_TEST_SUITE_P(Builds, ProgramFile, ::testing::Values(ORVIK_EXE, ORVIK_X86_EXE),
-                         [](const auto& info) { return info.index == 0 ? "x64" : "x86"; });
+INSTANTIATE_TEST_SUITE_P(
+    Builds, ProgramFile,
+    ::testing::Values(Program{ORVIK_EXE, "Orvik.exe", "Orvik Optimizer", "Orvik_x64"},
+                      Program{ORVIK_X86_EXE, "Orvik.exe", "Orvik Optimizer", "Orvik_x86"},
+                      Program{ORVIK_CLI_EXE, "OrvikCli.exe", "Orvik Optimizer console",
+                              "OrvikCli_x64"},
+                      Program{ORVIK_CLI_X86_EXE, "OrvikCli.exe", "Orvik Optimizer console",
+                              "OrvikCli_x86"}),
+    [](const auto& info) { return std::string(info.param.test); });
 
 }  // namespace

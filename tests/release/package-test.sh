@@ -27,12 +27,14 @@ done
 
 for pair in x64:win64 x86:win32; do
   zip=$work/one/Orvik-$version-${pair%%:*}.zip
-  expected="Orvik.exe OrvikOptimizations.xml OrvikOptimizations.xsl README.txt"
+  expected="Orvik.exe OrvikCli.exe OrvikOptimizations.xml OrvikOptimizations.xsl README.txt"
   [ "$(unzip -Z1 "$zip" | xargs)" = "$expected" ] || fail "$zip holds: $(unzip -Z1 "$zip" | xargs)"
   [ "$(unzip -ZT "$zip" | awk '$1 ~ /^-r/ { print $7 }' | sort -u)" = 20231114.221320 ] ||
     fail "$zip: entries not stamped with SOURCE_DATE_EPOCH: $(unzip -ZT "$zip")"
-  unzip -p "$zip" Orvik.exe | cmp -s - "$builds/${pair#*:}/src/app/Orvik.exe" ||
-    fail "$zip: Orvik.exe is not the ${pair#*:} build's"
+  for program in Orvik.exe OrvikCli.exe; do
+    unzip -p "$zip" $program | cmp -s - "$builds/${pair#*:}/src/app/$program" ||
+      fail "$zip: $program is not the ${pair#*:} build's"
+  done
   for file in OrvikOptimizations.xml OrvikOptimizations.xsl; do
     unzip -p "$zip" "$file" | cmp -s - "$root/data/$file" || fail "$zip: $file is not data/$file"
   done
