@@ -149,6 +149,12 @@ int Main(const std::vector<std::string>& arguments, CliPlatform& platform) {
     check.CheckRecords(catalogue);
     report.problems = check.Problems();
     report.readable = check.Readable() && report.sha256.has_value();
+    if (!report.sha256) {
+        report.problems.insert(report.problems.begin(),
+                               {Problem::Severity::Error, "unreadable", 0, 0,
+                                "the file cannot be read: the catalogue is empty, a run applies "
+                                "nothing"});
+    }
 
     if (options.command == Command::Validate) {
         for (const OptimizationItemPtr& entry : catalogue) report.entries.push_back({entry.get(), {}});
