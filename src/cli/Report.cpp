@@ -168,9 +168,11 @@ std::string ReportText(const Report& report) {
     for (const Problem& problem : report.problems) {
         const bool error = problem.severity == Problem::Severity::Error;
         errors += error ? 1 : 0;
-        text += Padded(error ? "error" : "warning", 8) +
-                Padded(std::to_string(problem.line) + ":" + std::to_string(problem.column), 9) +
-                problem.code + ": " + problem.message + "\n";
+        const std::string place = problem.line == 0 ? std::string()
+                                                    : std::to_string(problem.line) + ":" +
+                                                          std::to_string(problem.column);
+        text += Padded(error ? "error" : "warning", 8) + Padded(place, 9) + problem.code + ": " +
+                problem.message + "\n";
     }
 
     std::map<std::string, size_t> counts;

@@ -1,7 +1,6 @@
 #include <map>
 
 #include "OrvikVersion.h"
-#include "catalogue/Codes.h"
 #include "cli/Json.h"
 #include "cli/Report.h"
 #include "platform/Registry.h"

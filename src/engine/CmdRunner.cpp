@@ -40,10 +40,10 @@ void CmdRunner::Run(const std::vector<cmdItem>& cmdItems) {
         }
     } catch (...) {
         const ErrorRecord failure = reports::CurrentError(utils.ExecutableName() + ".CmdRunner");
-        const bool started = index < cmdItems.size();
-        utils.WriteLog("Command: " + (started ? cmdItems[index].Command : std::string()),
+        const bool reached = index < cmdItems.size();
+        utils.WriteLog("Command: " + (reached ? cmdItems[index].Command : std::string()),
                        failure);
-        if (observer_ && started) {
+        if (observer_ && reached) {
             ActionRecord record =
                 reports::For(cmdItems[index], index, ActionRecord::Outcome::Failed);
             record.error = failure;

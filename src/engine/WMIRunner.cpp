@@ -43,10 +43,10 @@ void WMIRunner::Run(const std::vector<wmiItem>& wmiItems) {
         }
     } catch (...) {
         const ErrorRecord failure = reports::CurrentError(utils.ExecutableName() + ".WMIRunner");
-        const bool started = index < wmiItems.size();
-        utils.WriteLog(" Command:" + (started ? wmiItems[index].Command : std::string()),
+        const bool reached = index < wmiItems.size();
+        utils.WriteLog(" Command:" + (reached ? wmiItems[index].Command : std::string()),
                        failure);
-        if (observer_ && started) {
+        if (observer_ && reached) {
             ActionRecord record =
                 reports::For(wmiItems[index], index, ActionRecord::Outcome::Failed);
             record.error = failure;
