@@ -43,6 +43,7 @@ fs::path FromBuild(const std::string& linuxPath) {
 }
 
 fs::path OrvikExe() { return FromBuild(ORVIK_EXE_PATH); }
+fs::path OrvikCliExe() { return FromBuild(ORVIK_CLI_EXE_PATH); }
 fs::path ShowStateProbe() { return FromBuild(ORVIK_PROBE_PATH); }
 
 bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
@@ -76,6 +77,11 @@ bool Scratch::Exists(const std::string& name) const { return fs::exists(*this / 
 fs::path Scratch::CopyOrvik() const {
     fs::copy_file(OrvikExe(), *this / "Orvik.exe", fs::copy_options::overwrite_existing);
     return *this / "Orvik.exe";
+}
+
+fs::path Scratch::CopyOrvikCli() const {
+    fs::copy_file(OrvikCliExe(), *this / "OrvikCli.exe", fs::copy_options::overwrite_existing);
+    return *this / "OrvikCli.exe";
 }
 
 Process::Process(const fs::path& program, const std::string& arguments) {

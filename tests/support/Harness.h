@@ -25,6 +25,7 @@ inline constexpr bool kWow64 = sizeof(void*) == 4;
 // Programs of this build, named by their Linux paths: Wine shows the Linux root as drive Z.
 fs::path FromBuild(const std::string& linuxPath);
 fs::path OrvikExe();
+fs::path OrvikCliExe();
 // Writes how it was started to the file its one argument names; see StartedHow.
 fs::path ShowStateProbe();
 
@@ -49,6 +50,8 @@ public:
     bool Exists(const std::string& name) const;
     // Orvik.exe copied in, so that it finds its catalogue and writes its log here.
     fs::path CopyOrvik() const;
+    // OrvikCli.exe copied in, likewise.
+    fs::path CopyOrvikCli() const;
 
 private:
     fs::path folder_;
