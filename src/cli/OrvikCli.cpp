@@ -114,6 +114,11 @@ void Run(const OptimizationList& selected, const Options& options, CliPlatform& 
     runner(plan, &collector).RunOptimizations(selected);
 }
 
+int Usage(Console& console, const UsageError& wrong) {
+    console.Err(std::string("OrvikCli: ") + wrong.what() + "\n\n" + kUsage);
+    return exit_code::kUsage;
+}
+
 }  // namespace
 
 int Main(const std::vector<std::string>& arguments, CliPlatform& platform) {
@@ -122,8 +127,7 @@ int Main(const std::vector<std::string>& arguments, CliPlatform& platform) {
     try {
         options = ParseOptions(arguments);
     } catch (const UsageError& wrong) {
-        console.Err(std::string("OrvikCli: ") + wrong.what() + "\n\n" + kUsage);
-        return exit_code::kUsage;
+        return Usage(console, wrong);
     }
     if (options.command == Command::Help) {
         console.Out(kUsage);
@@ -137,8 +141,9 @@ int Main(const std::vector<std::string>& arguments, CliPlatform& platform) {
     GlobalUtils utils(platform.machine.env);
     Report report;
     report.command = options.command;
-    report.cataloguePath = options.catalogue.value_or(catalogue::DefaultPath(utils.ExecutableFolder()));
-    if (const std::optional<std::string> bytes = platform.xml.ReadFileBytes(report.cataloguePath)) {
+    report.cataloguePath =
+        options.catalogue.value_or(catalogue::DefaultPath(utils.ExecutableFolder()));
+    if (const auto bytes = platform.xml.ReadFileBytes(report.cataloguePath)) {
         report.sha256 = Sha256Hex(*bytes);
     }
     report.windows = IdentifyWindows(platform.machine.env);
@@ -157,15 +162,16 @@ int Main(const std::vector<std::string>& arguments, CliPlatform& platform) {
     }
 
     if (options.command == Command::Validate) {
-        for (const OptimizationItemPtr& entry : catalogue) report.entries.push_back({entry.get(), {}});
+        for (const OptimizationItemPtr& entry : catalogue) {
+            report.entries.push_back({entry.get(), {}});
+        }
     } else if (report.readable) {
         report.refused = options.command == Command::Apply && check.HasErrors() && !options.force;
         try {
             const OptimizationList selected = Select(catalogue, options, report);
             if (!report.refused) Run(selected, options, platform, report);
         } catch (const UsageError& wrong) {
-            console.Err(std::string("OrvikCli: ") + wrong.what() + "\n\n" + kUsage);
-            return exit_code::kUsage;
+            return Usage(console, wrong);
         }
     }
     report.exitCode = ExitCodeOf(report);

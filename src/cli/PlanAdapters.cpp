@@ -74,7 +74,8 @@ bool PlanRegistry::Exists(const Place& place, const std::string& subKey, uint32_
     if (made_.count(place.path) != 0) return true;
     if (place.planOnly) return false;
     RegKey key = 0;
-    const int32_t result = machine_.OpenKey(place.machineRoot, subKey, reg::kQueryValue | view, key);
+    const int32_t result =
+        machine_.OpenKey(place.machineRoot, subKey, reg::kQueryValue | view, key);
     if (result == reg::kSuccess) machine_.CloseKey(key);
     // A key that refuses to be read is there all the same.
     return result != reg::kFileNotFound;

@@ -71,7 +71,8 @@ std::string DataText(const RegistryData& value) {
         return text;
     }
     if (value.type == reg::kDword && bytes.size() == 4) {
-        const uint32_t number = bytes[0] | bytes[1] << 8 | bytes[2] << 16 | uint32_t{bytes[3]} << 24;
+        const uint32_t number =
+            bytes[0] | bytes[1] << 8 | bytes[2] << 16 | uint32_t{bytes[3]} << 24;
         return std::to_string(number);
     }
     std::string hex;

@@ -59,7 +59,9 @@ std::string Sha256Hex(std::string_view bytes) {
     tail[rest] = 0x80;
     const size_t tailSize = rest < 56 ? 64 : 128;
     const uint64_t bits = static_cast<uint64_t>(bytes.size()) * 8;
-    for (int i = 0; i < 8; ++i) tail[tailSize - 1 - i] = static_cast<unsigned char>(bits >> (8 * i));
+    for (int i = 0; i < 8; ++i) {
+        tail[tailSize - 1 - i] = static_cast<unsigned char>(bits >> (8 * i));
+    }
     for (size_t i = 0; i < tailSize; i += 64) Compress(state, tail.data() + i);
 
     static constexpr char kDigits[] = "0123456789abcdef";

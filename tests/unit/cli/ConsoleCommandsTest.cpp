@@ -63,8 +63,8 @@ struct Machine {
     std::unique_ptr<XmlDocumentFactory> xml = NewXmlDocumentFactory();
     std::filesystem::path catalogue =
         std::filesystem::temp_directory_path() /
-        ("orvik-cli-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
-         ".xml");
+        ("orvik-cli-" +
+         std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + ".xml");
 
     Machine() { env.system.executablePath = "C:\\Tools\\OrvikCli.exe"; }
     ~Machine() { std::filesystem::remove(catalogue); }
@@ -107,7 +107,9 @@ std::string Outcomes(const json::Value& report) {
     std::string words;
     for (const json::Value& entry : report["entries"].items) {
         words += (words.empty() ? "" : "; ") + entry["number"].text + ":";
-        for (const json::Value& action : entry["actions"].items) words += " " + action["outcome"].text;
+        for (const json::Value& action : entry["actions"].items) {
+            words += " " + action["outcome"].text;
+        }
     }
     return words;
 }
