@@ -9,7 +9,6 @@
 #include "Harness.h"
 #include "JsonReader.h"
 #include "OrvikVersion.h"
-#include "platform/win32/common/WideText.h"
 
 namespace {
 
@@ -58,20 +57,6 @@ protected:
         EXPECT_EQ(report["summary"]["exitCode"].Int(), exitCode);
         return report;
     }
-    void Preset(const std::string& name, DWORD type, const std::string& data) {
-        const std::string path = key.Name().substr(std::string("HKEY_CURRENT_USER\\").size());
-        HKEY opened = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, win32::Widen(path).c_str(), 0, nullptr, 0,
-                                  KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &opened, nullptr),
-                  ERROR_SUCCESS);
-        const std::wstring wide = win32::Widen(data);
-        const bool text = type == REG_SZ;
-        RegSetValueExW(opened, win32::Widen(name).c_str(), 0, type,
-                       text ? reinterpret_cast<const BYTE*>(wide.c_str())
-                            : reinterpret_cast<const BYTE*>(data.data()),
-                       static_cast<DWORD>(text ? (wide.size() + 1) * 2 : data.size()));
-        RegCloseKey(opened);
-    }
     // Every value below the scratch key, as text to compare.
     std::string Registry() const {
         std::string all;
@@ -97,7 +82,7 @@ TEST_F(Console, PlanChangesNothingAndApplyDoesWhatTheSilentRunDoes) {
         Catalogue(Item("1", Tag("RegistryEntries",
                                 RegistryEntry(k + "\\New", "A", "DWORD", "1") +
                                     RegistryEntry(k, "B", "STRING", "x") +
-                                    RegistryEntry(k, "C", "DWORD", "5") +
+                                    RegistryEntry(k, "C", "STRING", "same") +
                                     RegistryEntry(k, "D", "STRING", "") +
                                     RegistryEntry(k, "E", "BINARY", "01,02,ff"))) +
                   Item("2", Tag("RegistryEntries",
@@ -114,9 +99,9 @@ TEST_F(Console, PlanChangesNothingAndApplyDoesWhatTheSilentRunDoes) {
                        false)));
     const auto preset = [&] {
         key.Clear();
-        Preset("B", REG_SZ, "y");
-        Preset("C", REG_DWORD, std::string("\5\0\0\0", 4));
-        Preset("D", REG_SZ, "gone");
+        key.Write("B", "y", KEY_WOW64_64KEY);
+        key.Write("C", "same", KEY_WOW64_64KEY);
+        key.Write("D", "gone", KEY_WOW64_64KEY);
     };
     preset();
     const std::string before = Registry();
@@ -182,6 +167,7 @@ TEST_F(Console, ExitCodesWarningsWithoutABoxAndText) {
     EXPECT_EQ(warned["entries"][0]["name"].text, "Größe ändern");
     EXPECT_EQ(warned["catalogue"]["path"].text, Utf8(folder / "OrvikOptimizations.xml"));
     EXPECT_EQ(warned["version"].text, ORVIK_VERSION);
+    EXPECT_EQ(warned["windows"]["wow64"].boolean, kWow64);
 
     // Into a file, text is UTF-8 with CR LF line ends; progress goes to standard error.
     const Result text = Run(cli, "plan");
