@@ -26,38 +26,104 @@ bool IsSelect(const std::string& query) {
 
 }  // namespace
 
-void CatalogueCheck::Add(Problem::Severity severity, std::string code, uint32_t line,
-                         uint32_t column, std::string message) {
-    problems_.push_back({severity, std::move(code), line, column, std::move(message)});
+void CatalogueCheck::Add(Problem::Severity severity, std::string code, XmlPosition at,
+                         std::string message) {
+    problems_.push_back({severity, std::move(code), at.line, at.column, std::move(message)});
+}
+
+void CatalogueCheck::Notice(const ReadNotice& notice) {
+    using Kind = ReadNotice::Kind;
+    using enum Problem::Severity;
+    const std::string value = Quoted(notice.text);
+    switch (notice.kind) {
+        case Kind::Unreadable:
+            readable_ = false;
+            Add(Error, "unreadable", notice.at,
+                "the file " + notice.text + ": the catalogue is empty, a run applies nothing");
+            break;
+        case Kind::RefusedFile:
+            readable_ = false;
+            Add(Error, "refused-file", notice.at,
+                notice.text + ": the catalogue reads as empty, a run applies nothing");
+            break;
+        case Kind::ParseError:
+            readable_ = false;
+            Add(Error, "not-well-formed", notice.at,
+                "not well-formed XML (" + notice.text +
+                    "): the catalogue reads as empty, a run applies nothing");
+            break;
+        case Kind::UnknownElement:
+            // Whether it is the root shows once the records are there.
+            skipped_.push_back(notice);
+            break;
+        case Kind::UnknownName:
+            if (notice.element == "OSVersion") {
+                Add(Error, "unknown-version", notice.at,
+                    "OSVersion name " + value +
+                        " is no version name: it reads as Windows 2000 (code 0)");
+            } else if (notice.element == "Mode") {
+                Add(Error, "unknown-mode", notice.at,
+                    "Mode " + value + " is not Basic, Normal or HiDef: it reads as HiDef");
+            } else {
+                Add(Error, "unknown-key-type", notice.at,
+                    "KeyType " + value +
+                        " is not DWORD, STRING or BINARY: the value is written as a DWORD");
+            }
+            break;
+        case Kind::UnreadableWarningLevel:
+            Add(Error, "invalid-warning-level", notice.at,
+                "WarningLevel " + value +
+                    " is no whole number from -32768 to 32767: the query warns as soon as it "
+                    "finds one object");
+            break;
+        case Kind::UnclearEnabled:
+            Add(Error, "unclear-enabled", notice.at,
+                "Enabled " + value + " is neither True nor False: the entry counts as not enabled");
+            break;
+    }
 }
 
 void CatalogueCheck::CheckRecords(const OptimizationList& catalogue) {
     using enum Problem::Severity;
+    // Elements skipped where items are read can only be below the root; with no items, the
+    // root itself was skipped and nothing was read.
+    for (const ReadNotice& skipped : skipped_) {
+        if (catalogue.empty()) {
+            readable_ = false;
+            Add(Error, "wrong-root", skipped.at,
+                "the root element is <" + skipped.element +
+                    ">, not <Optimizations>: the catalogue reads as empty, a run applies nothing");
+        } else {
+            Add(Warning, "unknown-element", skipped.at,
+                "<" + skipped.element + "> is no element of the catalogue here: it is skipped "
+                "with its content");
+        }
+    }
     std::map<std::string, const OptimizationItem*> numbers;
     for (const OptimizationItemPtr& entry : catalogue) {
         const OptimizationItem& item = *entry;
-        const uint32_t line = 0, column = 0;
         if (!editor::PlainNumber(item.Number)) {
-            Add(Warning, "number-not-plain", line, column,
+            Add(Warning, "number-not-plain", item.Position,
                 "Number " + Quoted(item.Number) +
                     " is no plain whole number from -32768 to 32767: the editor cannot tie its "
                     "row to this entry by it");
         } else if (const auto [first, fresh] = numbers.emplace(item.Number, &item); !fresh) {
-            Add(Warning, "duplicate-number", line, column,
-                "Number " + item.Number +
-                    " is also an earlier entry's: the editor's tick and --items reach both");
+            Add(Warning, "duplicate-number", item.Position,
+                "Number " + item.Number + " is also the entry's at line " +
+                    std::to_string(first->second->Position.line) +
+                    ": the editor's tick and --items reach both");
         }
         if (item.regItems.empty() && item.cmdItems.empty() && item.wmiItems.empty()) {
-            Add(Warning, "no-action", line, column,
+            Add(Warning, "no-action", item.Position,
                 "the entry has no registry value, command line or WMI query: applying it does "
                 "nothing");
         }
         for (const RegistryItem& value : item.regItems) {
             if (value.Key.empty()) {
-                Add(Error, "empty-key", line, column, std::string("the registry entry has no Key") +
-                                                          kStopsRegistry);
+                Add(Error, "empty-key", value.Position,
+                    std::string("the registry entry has no Key") + kStopsRegistry);
             } else if (regRunner::ParseClassKey(value.Key) == 0) {
-                Add(Error, "unknown-root", line, column,
+                Add(Error, "unknown-root", value.Position,
                     "Key " + Quoted(value.Key) +
                         " starts with no root key name (HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, "
                         "HKEY_CLASSES_ROOT, HKEY_USERS): the write fails and the run stops this "
@@ -70,13 +136,13 @@ void CatalogueCheck::CheckRecords(const OptimizationList& catalogue) {
                     std::string digits = value.Value;
                     std::erase(digits, ',');
                     if (regRunner::HexStringToByteArray(digits).empty()) {
-                        Add(Error, "empty-binary", line, column,
+                        Add(Error, "empty-binary", value.Position,
                             std::string("the BINARY value holds no bytes") + kStopsRegistry);
                     }
                 }
             } catch (const ErrorRecord& failure) {
                 const bool dword = value.KeyType == kKeyTypeDword;
-                Add(Error, dword ? "invalid-dword" : "invalid-binary", line, column,
+                Add(Error, dword ? "invalid-dword" : "invalid-binary", value.Position,
                     (dword ? "DWORD value " + Quoted(value.Value) +
                                  " is no whole number that fits 32 bits ("
                            : "BINARY value " + Quoted(value.Value) +
@@ -86,19 +152,19 @@ void CatalogueCheck::CheckRecords(const OptimizationList& catalogue) {
         }
         for (const cmdItem& command : item.cmdItems) {
             if (command.Command.empty()) {
-                Add(Error, "empty-command", line, column,
+                Add(Error, "empty-command", command.Position,
                     "the command line is empty: starting it fails and the run stops this "
                     "entry's command lines here");
             }
         }
         for (const wmiItem& query : item.wmiItems) {
             if (!IsSelect(query.Command)) {
-                Add(Warning, "query-not-select", line, column,
+                Add(Warning, "query-not-select", query.Position,
                     "the WMI query is no SELECT: the run counts whatever it returns, or logs "
                     "the failure when the service refuses it");
             }
             if (query.WarningLevel <= 0) {
-                Add(Warning, "warning-level-always", line, column,
+                Add(Warning, "warning-level-always", query.Position,
                     "WarningLevel " + std::to_string(query.WarningLevel) +
                         " warns on every run, also when the query finds nothing: Orvik.exe "
                         "-RUN stops on a message box each time");

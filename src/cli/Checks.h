@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "catalogue/OptimizationItem.h"
+#include "catalogue/XmlReader.h"
 
 namespace cli {
 
@@ -20,9 +21,11 @@ struct Problem {
     std::string message;
 };
 
-class CatalogueCheck {
+// Hears the reader while it reads, then checks what it read.
+class CatalogueCheck final : public ReadObserver {
 public:
-    // The checks of the records the reader made.
+    void Notice(const ReadNotice& notice) override;
+    // The checks of the records the reader made; after the reading.
     void CheckRecords(const OptimizationList& catalogue);
 
     // Every problem found, in the order of the file.
@@ -32,10 +35,10 @@ public:
     bool Readable() const { return readable_; }
 
 private:
-    void Add(Problem::Severity severity, std::string code, uint32_t line, uint32_t column,
-             std::string message);
+    void Add(Problem::Severity severity, std::string code, XmlPosition at, std::string message);
 
     std::vector<Problem> problems_;
+    std::vector<ReadNotice> skipped_;  // unknown elements, until it shows whether one is the root
     bool readable_ = true;
 };
 

@@ -150,16 +150,10 @@ int Main(const std::vector<std::string>& arguments, CliPlatform& platform) {
 
     CatalogueCheck check;
     const OptimizationList catalogue =
-        XmlReader(platform.xml, utils.ExecutableFolder()).ReadXML(report.cataloguePath);
+        XmlReader(platform.xml, utils.ExecutableFolder(), &check).ReadXML(report.cataloguePath);
     check.CheckRecords(catalogue);
     report.problems = check.Problems();
-    report.readable = check.Readable() && report.sha256.has_value();
-    if (!report.sha256) {
-        report.problems.insert(report.problems.begin(),
-                               {Problem::Severity::Error, "unreadable", 0, 0,
-                                "the file cannot be read: the catalogue is empty, a run applies "
-                                "nothing"});
-    }
+    report.readable = check.Readable();
 
     if (options.command == Command::Validate) {
         for (const OptimizationItemPtr& entry : catalogue) {

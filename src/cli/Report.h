@@ -74,8 +74,8 @@ struct Place {
     uint32_t column = 0;
 };
 template <typename Record>
-Place PlaceOf(const Record&) {
-    return {};
+Place PlaceOf(const Record& record) {
+    return {record.Position.line, record.Position.column};
 }
 Place PlaceOf(const ActionRecord& record);
 

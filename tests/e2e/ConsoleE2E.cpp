@@ -175,11 +175,25 @@ TEST_F(Console, ExitCodesWarningsWithoutABoxAndText) {
     EXPECT_NE(text.out.find("9  Größe ändern  (line"), std::string::npos) << text.out;
     EXPECT_EQ(text.err, "1 of 1: 9 Größe ändern\r\n");
 
-    EXPECT_EQ(Run(cli, "--version").out, std::string("OrvikCli ") + ORVIK_VERSION + "\r\n");
+    // Places as MSXML's reader gives them: columns count characters, not bytes.
+    folder.Write("problems.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Optimizations>\n"
+                                 "  <Item><Name>Größe</Name><Colour/><OSVersion>Windows 7"
+                                 "</OSVersion></Item>\n</Optimizations>\n");
+    std::string places;
+    const json::Value checked =
+        Json("validate --catalogue \"" + Utf8(folder / "problems.xml") + "\"", 2);
+    for (const json::Value& problem : checked["problems"].items) {
+        places += problem["code"].text + " " + std::to_string(problem["line"].Int()) + ":" +
+                  std::to_string(problem["column"].Int()) + "; ";
+    }
+    EXPECT_EQ(places, "number-not-plain 3:3; no-action 3:3; unknown-element 3:27; "
+                      "unknown-version 3:36; unknown-version 3:36; ");
     const json::Value missing =
         Json("validate --catalogue \"" + Utf8(folder / "none.xml") + "\"", 2);
     EXPECT_EQ(missing["problems"][0]["code"].text, "unreadable");
     EXPECT_TRUE(missing["catalogue"]["sha256"].IsNull());
+
+    EXPECT_EQ(Run(cli, "--version").out, std::string("OrvikCli ") + ORVIK_VERSION + "\r\n");
     for (const char* wrong : {"", "Apply", "plan --force", "apply --items", "apply --items 8"}) {
         const Result usage = Run(cli, wrong);
         EXPECT_EQ(usage.code, 64) << wrong;

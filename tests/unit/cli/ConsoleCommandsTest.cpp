@@ -335,3 +335,74 @@ TEST(ConsoleCommands, Sha256OfPublishedVectors) {
 }
 
 }  // namespace
+
+// Every check, at the line and column where its element starts.
+TEST(ConsoleCommands, ValidateFindsEachProblemWhereItStands) {
+    const std::vector<std::string> lines = {
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>",
+        "<Optimizations>",
+        "  <Item><Number>1</Number><OSVersion>Windows 7</OSVersion><Mode>Fast</Mode>"
+        "<Enabled>yes</Enabled>",
+        "    <Colour>red</Colour>",
+        "    <RegistryEntries><RegistryEntry><Key>HKCU\\Software\\X</Key><KeyType>QWORD</KeyType>"
+        "<Value>abc</Value></RegistryEntry>",
+        "      <RegistryEntry><Key></Key><KeyType>BINARY</KeyType><Value>0A0</Value>"
+        "</RegistryEntry></RegistryEntries>",
+        "    <CommandLines><CommandLine><Command></Command></CommandLine></CommandLines>",
+        "    <WMIQueries><WMIQuery><Command>ASSOCIATORS OF {x}</Command><WarningLevel>0"
+        "</WarningLevel></WMIQuery><WMIQuery><Command>select * from y</Command><WarningLevel>"
+        "many</WarningLevel></WMIQuery></WMIQueries></Item>",
+        "  <Item><Number>1</Number></Item>",
+        "  <Item><Number>07</Number><RegistryEntries><RegistryEntry><Key>HKEY_USERS\\x</Key>"
+        "<KeyType>BINARY</KeyType><Value>,</Value></RegistryEntry></RegistryEntries></Item>",
+        "</Optimizations>",
+    };
+    // code, line, and the text the element starts with on that line (the n-th time it stands
+    // there).
+    const struct {
+        const char* code;
+        size_t line;
+        const char* element;
+        int nth = 1;
+    } expected[] = {
+        {"unknown-version", 3, "<OSVersion>"}, {"unknown-version", 3, "<OSVersion>"},
+        {"unknown-mode", 3, "<Mode>"},         {"unclear-enabled", 3, "<Enabled>"},
+        {"unknown-element", 4, "<Colour>"},    {"unknown-root", 5, "<RegistryEntry>"},
+        {"invalid-dword", 5, "<RegistryEntry>"}, {"unknown-key-type", 5, "<KeyType>"},
+        {"empty-key", 6, "<RegistryEntry>"},   {"invalid-binary", 6, "<RegistryEntry>"},
+        {"empty-command", 7, "<CommandLine>"}, {"query-not-select", 8, "<WMIQuery>"},
+        {"warning-level-always", 8, "<WMIQuery>"},
+        {"invalid-warning-level", 8, "<WarningLevel>", 2},
+        {"duplicate-number", 9, "<Item>"},     {"no-action", 9, "<Item>"},
+        {"number-not-plain", 10, "<Item>"},    {"empty-binary", 10, "<RegistryEntry>"},
+    };
+    Machine m;
+    std::string file;
+    for (const std::string& line : lines) file += line + "\n";
+    std::ofstream(m.catalogue, std::ios::binary) << file;
+    const json::Value report = m.Json({"validate"}, 2);
+
+    std::vector<std::string> found, wanted;
+    for (const json::Value& problem : report["problems"].items) {
+        found.push_back(problem["code"].text + " " + std::to_string(problem["line"].Int()) + ":" +
+                        std::to_string(problem["column"].Int()));
+    }
+    for (const auto& e : expected) {
+        size_t at = std::string::npos;
+        for (int n = 0; n < e.nth; ++n) at = lines[e.line - 1].find(e.element, at + 1);
+        wanted.push_back(std::string(e.code) + " " + std::to_string(e.line) + ":" +
+                         std::to_string(at + 1));
+    }
+    EXPECT_EQ(found, wanted);
+    EXPECT_EQ(report["summary"]["errors"].Int(), 12);
+    EXPECT_EQ(report["entries"][2]["line"].Int(), 10);
+
+    // A file that gives no catalogue at all: nothing to plan either.
+    for (const auto& [text, code] : {std::pair("<Catalogue><Item/></Catalogue>", "wrong-root"),
+                                     {"<Optimizations><Item></Optimizations>", "not-well-formed"},
+                                     {"<!DOCTYPE x><Optimizations/>", "refused-file"}}) {
+        std::ofstream(m.catalogue, std::ios::binary) << text;
+        EXPECT_EQ(m.Json({"validate"}, 2)["problems"][0]["code"].text, code);
+        EXPECT_EQ(m.Json({"plan"}, 2)["entries"].items.size(), 0u);
+    }
+}
