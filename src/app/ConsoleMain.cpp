@@ -1,8 +1,11 @@
-// OrvikCli.exe: validate, plan and apply the catalogue from a console or a script.
+// OrvikCli.exe: validate, plan, apply and undo the catalogue from a console or a script, and make
+// its report page.
 
 #include "app/RealPlatform.h"
 #include "cli/OrvikCli.h"
 #include "platform/win32/console/Win32Console.h"
+#include "platform/win32/registry/Win32UserHives.h"
+#include "platform/win32/toolkit/Win32Toolkit.h"
 
 int main() {
     // COM for WMI and MSXML, apartment-threaded, once for the whole program.
@@ -10,6 +13,10 @@ int main() {
     RealPlatform platform;
     win32::Win32Console console;
     win32::Win32ProgramSearch programs;
-    cli::CliPlatform cli{platform.xml, platform.engine(), programs, console};
+    win32::Win32ConsoleFiles files;
+    win32::Win32UserHives hives;
+    const std::unique_ptr<ReportRenderer> reports = win32::CreateReportRenderer();
+    cli::CliPlatform cli{platform.xml, platform.engine(), programs, console, files, hives,
+                         *reports};
     return cli::Main(win32::ProcessArguments(), cli);
 }

@@ -1,6 +1,8 @@
 #include "cli/Json.h"
 
+#include <charconv>
 #include <cstdio>
+#include <stdexcept>
 
 namespace cli {
 
@@ -27,6 +29,7 @@ std::string JsonString(std::string_view text) {
 }
 
 void JsonWriter::NewLine() {
+    if (oneLine_) return;
     out_ += '\n';
     out_.append(2 * hasMembers_.size(), ' ');
 }
@@ -44,7 +47,7 @@ void JsonWriter::BeforeValue() {
 
 JsonWriter& JsonWriter::Key(std::string_view name) {
     BeforeValue();
-    out_ += JsonString(name) + ": ";
+    out_ += JsonString(name) + (oneLine_ ? ":" : ": ");
     afterKey_ = true;
     return *this;
 }
@@ -87,5 +90,188 @@ JsonWriter& JsonWriter::Null() {
     out_ += "null";
     return *this;
 }
+
+}  // namespace cli
+
+namespace cli {
+namespace {
+
+class Reader {
+public:
+    explicit Reader(std::string_view text) : s_(text) {}
+
+    JsonValue Document() {
+        JsonValue value = Parse(0);
+        Space();
+        if (at_ != s_.size()) Fail("text after the document");
+        return value;
+    }
+
+private:
+    // Deeper than any document of ours; a bound keeps hostile input off the stack.
+    static constexpr int kMaxDepth = 64;
+
+    [[noreturn]] void Fail(const std::string& why) {
+        throw std::runtime_error("JSON: " + why + " at offset " + std::to_string(at_));
+    }
+    void Space() {
+        while (at_ < s_.size() && (s_[at_] == ' ' || s_[at_] == '\t' || s_[at_] == '\r' ||
+                                   s_[at_] == '\n')) {
+            ++at_;
+        }
+    }
+    bool Take(std::string_view word) {
+        if (s_.substr(at_, word.size()) != word) return false;
+        at_ += word.size();
+        return true;
+    }
+    void Expect(char c) {
+        Space();
+        if (at_ >= s_.size() || s_[at_] != c) Fail(std::string("expected ") + c);
+        ++at_;
+    }
+    uint32_t Hex4() {
+        uint32_t code = 0;
+        for (int i = 0; i < 4; ++i, ++at_) {
+            const char c = at_ < s_.size() ? s_[at_] : '\0';
+            const int digit = c >= '0' && c <= '9'   ? c - '0'
+                              : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                              : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                     : -1;
+            if (digit < 0) Fail("bad \\u escape");
+            code = code * 16 + static_cast<uint32_t>(digit);
+        }
+        return code;
+    }
+    static void Utf8(std::string& out, uint32_t c) {
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    std::string String() {
+        Expect('"');
+        std::string out;
+        for (;;) {
+            if (at_ >= s_.size()) Fail("unterminated string");
+            const char c = s_[at_++];
+            if (c == '"') return out;
+            if (static_cast<unsigned char>(c) < 0x20) Fail("control character in a string");
+            if (c != '\\') {
+                out += c;
+                continue;
+            }
+            if (at_ >= s_.size()) Fail("unterminated escape");
+            const char e = s_[at_++];
+            const std::string_view simple = "\"\\/bfnrt";
+            if (const size_t k = simple.find(e); k != std::string_view::npos) {
+                out += "\"\\/\b\f\n\r\t"[k];
+            } else if (e == 'u') {
+                uint32_t code = Hex4();
+                if (code >= 0xD800 && code < 0xDC00 && Take("\\u")) {
+                    const uint32_t low = Hex4();
+                    if (low < 0xDC00 || low > 0xDFFF) Fail("bad surrogate pair");
+                    code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+                }
+                Utf8(out, code);
+            } else {
+                Fail("unknown escape");
+            }
+        }
+    }
+    JsonValue Parse(int depth) {
+        if (depth > kMaxDepth) Fail("too deep");
+        Space();
+        JsonValue value;
+        if (at_ >= s_.size()) Fail("no value");
+        const char c = s_[at_];
+        if (c == '{') {
+            value.type = JsonValue::Type::Object;
+            ++at_;
+            Space();
+            if (Take("}")) return value;
+            do {
+                Space();
+                const std::string name = String();
+                Expect(':');
+                value.members[name] = Parse(depth + 1);
+                Space();
+            } while (Take(","));
+            Expect('}');
+        } else if (c == '[') {
+            value.type = JsonValue::Type::Array;
+            ++at_;
+            Space();
+            if (Take("]")) return value;
+            do {
+                value.items.push_back(Parse(depth + 1));
+                Space();
+            } while (Take(","));
+            Expect(']');
+        } else if (c == '"') {
+            value.type = JsonValue::Type::String;
+            value.text = String();
+        } else if (Take("true")) {
+            value.type = JsonValue::Type::Bool;
+            value.boolean = true;
+        } else if (Take("false")) {
+            value.type = JsonValue::Type::Bool;
+        } else if (!Take("null")) {
+            value.type = JsonValue::Type::Number;
+            value.number = Number();
+        }
+        return value;
+    }
+    // -? digits [. digits] [e [sign] digits], as JSON writes numbers.
+    double Number() {
+        const size_t start = at_;
+        auto digits = [&] {
+            const size_t from = at_;
+            while (at_ < s_.size() && s_[at_] >= '0' && s_[at_] <= '9') ++at_;
+            if (at_ == from) Fail("not a value");
+        };
+        Take("-");
+        digits();
+        if (Take(".")) digits();
+        if (Take("e") || Take("E")) {
+            if (!Take("+")) Take("-");
+            digits();
+        }
+        double number = 0;
+        if (std::from_chars(s_.data() + start, s_.data() + at_, number).ec != std::errc()) {
+            Fail("number out of range");
+        }
+        return number;
+    }
+
+    std::string_view s_;
+    size_t at_ = 0;
+};
+
+const JsonValue kNone;
+
+}  // namespace
+
+const JsonValue& JsonValue::operator[](const std::string& name) const {
+    const auto found = members.find(name);
+    return found == members.end() ? kNone : found->second;
+}
+
+const JsonValue& JsonValue::operator[](size_t index) const {
+    return index < items.size() ? items[index] : kNone;
+}
+
+JsonValue ParseJson(std::string_view text) { return Reader(text).Document(); }
 
 }  // namespace cli

@@ -9,31 +9,60 @@ const char* const kUsage =
     "       OrvikCli plan [--catalogue FILE] [--this-windows] [--items N,N,...] [--json]\n"
     "       OrvikCli apply [--catalogue FILE] [--this-windows] [--items N,N,...] [--json]"
     " [--force]\n"
+    "                      [--journal FILE]\n"
+    "       OrvikCli undo FILE [--json] [--default-hive FILE]\n"
+    "       OrvikCli report [--catalogue FILE] [--out FILE]\n"
     "       OrvikCli --version\n"
+    "  plan and apply also take [--user current|default|both] [--default-hive FILE]\n"
     "\n"
     "  validate  check the catalogue and list every problem with its line and column\n"
     "  plan      show what apply would do on this machine, changing nothing\n"
     "  apply     apply the enabled entries, as Orvik.exe -RUN does, without any window\n"
+    "  undo      put back what the run that wrote the journal FILE changed in the registry\n"
+    "  report    the catalogue as the HTML page that the editor's Export makes\n"
     "\n"
-    "  --catalogue FILE  another catalogue than OrvikOptimizations.xml beside the program\n"
-    "  --this-windows    only the entries the editor offers on this Windows version\n"
-    "  --items N,N,...   only the entries with these Numbers\n"
-    "  --json            one JSON document on standard output instead of text\n"
-    "  --force           apply a catalogue that has errors\n"
+    "  --catalogue FILE     another catalogue than OrvikOptimizations.xml beside the program\n"
+    "  --this-windows       only the entries the editor offers on this Windows version\n"
+    "  --items N,N,...      only the entries with these Numbers\n"
+    "  --json               one JSON document on standard output instead of text\n"
+    "  --force              apply a catalogue that has errors\n"
+    "  --journal FILE       write what the run changes into FILE (a new file), for undo\n"
+    "  --user WHOSE         HKEY_CURRENT_USER values for the current user (the default), the\n"
+    "                       default profile that new users get, or both\n"
+    "  --default-hive FILE  the default profile's hive (C:\\Users\\Default\\NTUSER.DAT)\n"
+    "  --out FILE           write the page into FILE instead of standard output\n"
     "\n"
-    "Exit codes: 0 done, 1 an action failed, 2 the catalogue cannot be read or has errors,\n"
-    "3 nothing failed but a WMI check warned, 64 wrong usage.\n";
+    "Exit codes: 0 done, 1 an action failed, 2 the catalogue (undo: the journal) cannot be read\n"
+    "or has errors, or what the command needs cannot be had, 3 nothing failed but a WMI check\n"
+    "warned, 5 undo left a value alone that changed after the run, 64 wrong usage.\n";
 
 namespace {
 
 // Which options each command takes.
-enum Allowed : unsigned { kCatalogue = 1, kJson = 2, kSelection = 4, kForce = 8 };
+enum Allowed : unsigned {
+    kCatalogue = 1,
+    kJson = 2,
+    kSelection = 4,
+    kForce = 8,
+    kJournal = 16,
+    kUser = 32,
+    kDefaultHive = 64,
+    kOut = 128,
+    kOperand = 256,  // the journal to undo
+};
 
 const std::map<std::string, std::pair<Command, unsigned>> kCommands = {
     {"validate", {Command::Validate, kCatalogue | kJson}},
-    {"plan", {Command::Plan, kCatalogue | kJson | kSelection}},
-    {"apply", {Command::Apply, kCatalogue | kJson | kSelection | kForce}},
+    {"plan", {Command::Plan, kCatalogue | kJson | kSelection | kUser | kDefaultHive}},
+    {"apply",
+     {Command::Apply,
+      kCatalogue | kJson | kSelection | kForce | kJournal | kUser | kDefaultHive}},
+    {"undo", {Command::Undo, kJson | kDefaultHive | kOperand}},
+    {"report", {Command::Report, kCatalogue | kOut}},
 };
+
+const std::map<std::string, Users> kUsers = {
+    {"current", Users::Current}, {"default", Users::Default}, {"both", Users::Both}};
 
 void AddItems(const std::string& list, std::vector<std::string>& items) {
     size_t start = 0;
@@ -52,6 +81,13 @@ void AddItems(const std::string& list, std::vector<std::string>& items) {
 }
 
 }  // namespace
+
+const char* UsersName(Users users) {
+    for (const auto& [name, value] : kUsers) {
+        if (value == users) return name.c_str();
+    }
+    return "";
+}
 
 Options ParseOptions(const std::vector<std::string>& arguments) {
     Options options;
@@ -88,10 +124,27 @@ Options ParseOptions(const std::vector<std::string>& arguments) {
             if (value) throw UsageError(name + " takes no value");
             return true;
         };
+        const auto file = [&](unsigned option, std::optional<std::string>& into) {
+            allow(option);
+            into = takeValue();
+            if (into->empty()) throw UsageError(name + " needs a file");
+        };
         if (name == "--catalogue") {
-            allow(kCatalogue);
-            options.catalogue = takeValue();
-            if (options.catalogue->empty()) throw UsageError("--catalogue needs a file");
+            file(kCatalogue, options.catalogue);
+        } else if (name == "--journal") {
+            file(kJournal, options.journal);
+        } else if (name == "--default-hive") {
+            file(kDefaultHive, options.defaultHive);
+        } else if (name == "--out") {
+            file(kOut, options.out);
+        } else if (name == "--user") {
+            allow(kUser);
+            const auto users = kUsers.find(takeValue());
+            if (users == kUsers.end()) throw UsageError("--user takes current, default or both");
+            options.users = users->second;
+        } else if ((allowed & kOperand) != 0 && !options.journal && !name.empty() &&
+                   name[0] != '-') {
+            options.journal = name;
         } else if (name == "--items") {
             allow(kSelection);
             AddItems(takeValue(), options.items);
@@ -104,6 +157,10 @@ Options ParseOptions(const std::vector<std::string>& arguments) {
         } else {
             throw UsageError("unknown option '" + arguments[i] + "'");
         }
+    }
+    if ((allowed & kOperand) != 0 && !options.journal) throw UsageError(first + " needs a FILE");
+    if (options.defaultHive && (allowed & kUser) != 0 && options.users == Users::Current) {
+        throw UsageError("--default-hive goes with --user default or both");
     }
     return options;
 }

@@ -8,7 +8,10 @@
 
 namespace cli {
 
-enum class Command { Validate, Plan, Apply, Version, Help };
+enum class Command { Validate, Plan, Apply, Undo, Report, Version, Help };
+
+// Whose HKEY_CURRENT_USER the run writes: --user current|default|both.
+enum class Users { Current, Default, Both };
 
 struct Options {
     Command command = Command::Help;
@@ -17,7 +20,14 @@ struct Options {
     bool thisWindows = false;
     std::vector<std::string> items;  // --items N,N,...: Numbers as written
     bool force = false;
+    std::optional<std::string> journal;  // apply --journal FILE; undo FILE
+    Users users = Users::Current;
+    std::optional<std::string> defaultHive;  // --default-hive FILE
+    std::optional<std::string> out;          // report --out FILE
 };
+
+// "current", "default", "both".
+const char* UsersName(Users users);
 
 // Wrong usage; what says what was wrong, for the line above the usage text.
 class UsageError : public std::runtime_error {

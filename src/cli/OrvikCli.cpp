@@ -7,25 +7,35 @@
 #include "OrvikVersion.h"
 #include "catalogue/CatalogueFile.h"
 #include "catalogue/XmlReader.h"
+#include "cli/Journal.h"
 #include "cli/PlanAdapters.h"
+#include "cli/Profile.h"
 #include "cli/Report.h"
 #include "cli/Sha256.h"
+#include "cli/Undo.h"
 #include "engine/runner.h"
+#include "platform/Clock.h"
 #include "platform/Console.h"
+#include "platform/ConsoleFiles.h"
+#include "platform/ReportRenderer.h"
 #include "platform/SystemInfo.h"
+#include "platform/UserHives.h"
 #include "platform/XmlDocument.h"
 
 namespace cli {
 namespace {
 
-// Gathers the runners' records into the report, and tells of each entry on standard error as
-// the run reaches it.
+// Gathers the runners' records into the report and the journal, and tells of each entry on
+// standard error as the run reaches it.
 class Collector final : public RunObserver {
 public:
-    Collector(Report& report, size_t total, Console* progress, PlanLauncher* launcher)
-        : report_(report), total_(total), progress_(progress), launcher_(launcher) {}
+    Collector(Report& report, size_t total, Console* progress, PlanLauncher* launcher,
+              JournalWriter* journal)
+        : report_(report), total_(total), progress_(progress), launcher_(launcher),
+          journal_(journal) {}
 
     void EntryStarts(const OptimizationItem& entry) override {
+        if (journal_) journal_->Entry(entry);
         report_.entries.push_back({&entry, {}});
         if (progress_) {
             progress_->Err(std::to_string(report_.entries.size()) + " of " +
@@ -38,16 +48,24 @@ public:
         if (launcher_ && record.kind == ActionRecord::Kind::Command) {
             action.program = launcher_->lastProgram;
         }
+        if (journal_) journal_->Action(record, action.outcome);
         report_.entries.back().actions.push_back(std::move(action));
     }
-    void EntryEnds(const OptimizationItem&) override {}
+    void EntryEnds(const OptimizationItem&) override {
+        if (journal_) journal_->Flush();
+    }
 
 private:
     Report& report_;
     size_t total_;
     Console* progress_;
     PlanLauncher* launcher_;
+    JournalWriter* journal_;
 };
+
+Problem Failure(const char* code, std::string message) {
+    return {Problem::Severity::Error, code, 0, 0, std::move(message)};
+}
 
 WindowsInfo IdentifyWindows(const EnvPlatform& env) {
     GlobalUtils utils(env);
@@ -93,25 +111,144 @@ OptimizationList Select(const OptimizationList& catalogue, const Options& option
     return selected;
 }
 
+// The run of plan or apply, over the registry that the options make of the machine's: the
+// default profile's hive mapped in, and apply's journal right above the machine.
 void Run(const OptimizationList& selected, const Options& options, CliPlatform& platform,
          Report& report) {
     NoMessageBoxes noBoxes;
     Console* progress = options.json ? nullptr : &platform.console;
     const EnginePlatform& machine = platform.machine;
-    if (options.command == Command::Apply) {
-        const EnginePlatform apply{machine.env, machine.registry, machine.processes, machine.wmi,
-                                   noBoxes};
-        Collector collector(report, selected.size(), progress, nullptr);
-        runner(apply, &collector).RunOptimizations(selected);
-        return;
+    const auto stop = [&](Problem problem) {
+        report.problems.push_back(std::move(problem));
+        report.stopped = true;
+    };
+
+    std::optional<LoadedProfile> profile;
+    if (options.users != Users::Current) {
+        profile.emplace(platform.hives, machine.registry);
+        if (std::optional<Problem> failed = profile->Load(report.hiveFile)) return stop(*failed);
     }
-    PlanRegistry registry(machine.registry);
-    PlanLauncher launcher(platform.programs, machine.processes);
-    PlanFiles log(machine.env.files);
-    const EnginePlatform plan{{machine.env.system, machine.env.clock, log}, registry, launcher,
-                              machine.wmi, noBoxes};
-    Collector collector(report, selected.size(), progress, &launcher);
-    runner(plan, &collector).RunOptimizations(selected);
+    Registry* registry = &machine.registry;
+    std::unique_ptr<OutputFile> file;
+    std::optional<JournalWriter> journal;
+    std::optional<JournalingRegistry> journaled;
+    if (options.journal && options.command == Command::Apply) {
+        uint32_t error = 0;
+        file = platform.files.Create(*options.journal, false, error);
+        if (file) {
+            const JournalHeader header{ORVIK_VERSION,      report.cataloguePath,
+                                       report.sha256,      machine.env.system.ComputerName(),
+                                       machine.env.clock.UtcTimestamp(), options.users,
+                                       report.hiveFile};
+            journal.emplace(*file, header);
+            error = journal->Failure();
+        }
+        if (error != 0) {
+            return stop(Failure("journal-not-made", *options.journal + " could not be made: " +
+                                                        platform.files.ErrorText(error)));
+        }
+        registry = &journaled.emplace(machine.registry, *journal);
+    }
+    if (profile) registry = &profile->Over(*registry, options.users);
+
+    if (options.command == Command::Apply) {
+        const EnginePlatform apply{machine.env, *registry, machine.processes, machine.wmi,
+                                   noBoxes};
+        Collector collector(report, selected.size(), progress, nullptr,
+                            journal ? &*journal : nullptr);
+        runner(apply, &collector).RunOptimizations(selected);
+    } else {
+        PlanRegistry planned(*registry);
+        PlanLauncher launcher(platform.programs, machine.processes);
+        PlanFiles log(machine.env.files);
+        const EnginePlatform plan{{machine.env.system, machine.env.clock, log}, planned,
+                                  launcher, machine.wmi, noBoxes};
+        Collector collector(report, selected.size(), progress, &launcher, nullptr);
+        runner(plan, &collector).RunOptimizations(selected);
+    }
+    if (profile) {
+        if (std::optional<Problem> stays = profile->Unload()) {
+            report.problems.push_back(*stays);
+            report.cleanupFailed = true;
+        }
+    }
+    if (journal) {
+        journal->End();
+        if (const uint32_t error = journal->Failure()) {
+            report.problems.push_back(Failure(
+                "journal-failed", *options.journal + " could not be written (" +
+                                      platform.files.ErrorText(error) +
+                                      "): from the value that failed on, nothing was written"));
+        }
+    }
+}
+
+int Undo(const Options& options, CliPlatform& platform) {
+    UndoReport report;
+    report.path = *options.journal;
+    if (const std::optional<std::string> bytes = platform.files.Read(report.path)) {
+        report.journal = ReadJournal(*bytes);
+        if (!report.journal.isJournal) {
+            report.problems.push_back(
+                Failure("no-journal", "the file is no journal of OrvikCli apply: nothing done"));
+        }
+    } else {
+        report.problems.push_back(Failure("unreadable", "the file cannot be read"));
+    }
+    const Journal& journal = report.journal;
+    report.problems.insert(report.problems.end(), journal.problems.begin(),
+                           journal.problems.end());
+    const std::string machineName = platform.machine.env.system.ComputerName();
+    if (journal.isJournal && journal.header.machine != machineName) {
+        report.problems.push_back({Problem::Severity::Warning, "other-machine", 0, 0,
+                                   "the run was on " + journal.header.machine + ", this is " +
+                                       machineName});
+    }
+
+    Registry& machine = platform.machine.registry;
+    std::optional<LoadedProfile> profile;
+    std::optional<Problem> failed;
+    if (TouchesProfile(journal.records)) {
+        profile.emplace(platform.hives, machine);
+        failed = profile->Load(options.defaultHive.value_or(journal.header.hiveFile));
+    }
+    if (failed) {
+        report.problems.push_back(*failed);
+    } else if (journal.isJournal) {
+        report.ran = true;
+        report.entries =
+            UndoRecords(journal.records, profile ? profile->Over(machine, Users::Current)
+                                                 : machine);
+        if (profile) failed = profile->Unload();
+        if (failed) report.problems.push_back(*failed);
+        report.cleanupFailed = failed.has_value();
+    }
+    report.exitCode = ExitCodeOf(report);
+    platform.console.Out(options.json ? UndoJson(report) : UndoText(report));
+    return report.exitCode;
+}
+
+int MakeReport(const Options& options, CliPlatform& platform, const std::string& folder) {
+    const std::string separator = folder.empty() || folder.back() != '\\' ? "\\" : "";
+    const RenderedReport page = platform.reports.RenderReport(
+        options.catalogue.value_or(catalogue::DefaultPath(folder)),
+        folder + separator + catalogue::kStylesheetName);
+    if (!page.Made()) {
+        platform.console.Err(page.failedFile + ": " + page.reason + "\n");
+        return exit_code::kCatalogue;
+    }
+    if (!options.out) {
+        platform.console.OutBytes(page.html);
+        return exit_code::kDone;
+    }
+    uint32_t error = 0;
+    const std::unique_ptr<OutputFile> file = platform.files.Create(*options.out, true, error);
+    if (file) error = file->Write(page.html);
+    if (error != 0) {
+        platform.console.Err(*options.out + ": " + platform.files.ErrorText(error) + "\n");
+        return exit_code::kCatalogue;
+    }
+    return exit_code::kDone;
 }
 
 int Usage(Console& console, const UsageError& wrong) {
@@ -139,8 +276,17 @@ int Main(const std::vector<std::string>& arguments, CliPlatform& platform) {
     }
 
     GlobalUtils utils(platform.machine.env);
+    if (options.command == Command::Undo) return Undo(options, platform);
+    if (options.command == Command::Report) {
+        return MakeReport(options, platform, utils.ExecutableFolder());
+    }
     Report report;
     report.command = options.command;
+    report.users = options.users;
+    if (options.users != Users::Current) {
+        report.hiveFile = options.defaultHive.value_or(kDefaultHiveFile);
+    }
+    if (options.command == Command::Apply) report.journal = options.journal;
     report.cataloguePath =
         options.catalogue.value_or(catalogue::DefaultPath(utils.ExecutableFolder()));
     if (const auto bytes = platform.xml.ReadFileBytes(report.cataloguePath)) {

@@ -1,6 +1,7 @@
 #pragma once
-// The console program: validate, plan and apply a catalogue from the command line, with exit
-// codes and a text or JSON report. Everything it stands on comes in through CliPlatform.
+// The console program: validate, plan and apply a catalogue from the command line, undo a run
+// from its journal, and make the catalogue's report page, with exit codes and a text or JSON
+// report. Everything it stands on comes in through CliPlatform.
 
 #include <string>
 #include <vector>
@@ -10,6 +11,9 @@
 class XmlDocumentFactory;
 class ProgramSearch;
 class Console;
+class ConsoleFiles;
+class UserHives;
+class ReportRenderer;
 
 namespace cli {
 
@@ -19,6 +23,9 @@ struct CliPlatform {
     EnginePlatform machine;
     ProgramSearch& programs;
     Console& console;
+    ConsoleFiles& files;
+    UserHives& hives;
+    ReportRenderer& reports;
 };
 
 // The arguments after the program's name; gives the exit code.

@@ -175,7 +175,7 @@ int32_t PlanRegistry::DeleteValue(RegKey key, const std::string& name) {
     return reg::kSuccess;
 }
 
-int32_t PlanRegistry::DeleteKey(RegKey, const std::string&) {
+int32_t PlanRegistry::DeleteKey(RegKey, const std::string&, uint32_t) {
     // No run deletes keys; what a plan is not told of it must not pretend to do.
     return reg::kAccessDenied;
 }

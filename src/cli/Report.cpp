@@ -13,17 +13,6 @@ using Outcome = ActionRecord::Outcome;
 
 bool IsPlan(Command command) { return command == Command::Plan; }
 
-std::string StateText(const RegistryData& value) {
-    if (!value.present) return "(absent)";
-    const std::string data = DataText(value);
-    return TypeName(value.type) + " " + (reg::IsTextType(value.type) ? "\"" + data + "\"" : data);
-}
-
-std::string Padded(std::string text, size_t width) {
-    if (text.size() < width) text.append(width - text.size(), ' ');
-    return text;
-}
-
 std::string ActionLine(const ActionReport& action) {
     const ActionRecord& record = action.record;
     std::string line;
@@ -62,6 +51,41 @@ std::string ActionLine(const ActionReport& action) {
 }
 
 }  // namespace
+
+std::string StateText(const RegistryData& value) {
+    if (!value.present) return "(absent)";
+    const std::string data = DataText(value);
+    return TypeName(value.type) + " " + (reg::IsTextType(value.type) ? "\"" + data + "\"" : data);
+}
+
+std::string Padded(std::string text, size_t width) {
+    if (text.size() < width) text.append(width - text.size(), ' ');
+    return text;
+}
+
+std::string ProblemsText(const std::vector<Problem>& problems) {
+    std::string text = problems.empty() ? "" : "\n";
+    for (const Problem& problem : problems) {
+        const bool error = problem.severity == Problem::Severity::Error;
+        const std::string place = problem.line == 0 ? std::string()
+                                                    : std::to_string(problem.line) + ":" +
+                                                          std::to_string(problem.column);
+        text += Padded(error ? "error" : "warning", 8) + Padded(place, 9) + problem.code + ": " +
+                problem.message + "\n";
+    }
+    return text;
+}
+
+std::string SummaryTail(const std::vector<Problem>& problems, int exitCode) {
+    const auto errors = static_cast<size_t>(
+        std::count_if(problems.begin(), problems.end(), [](const Problem& p) {
+            return p.severity == Problem::Severity::Error;
+        }));
+    const size_t warnings = problems.size() - errors;
+    return std::to_string(errors) + (errors == 1 ? " error, " : " errors, ") +
+           std::to_string(warnings) + (warnings == 1 ? " warning" : " warnings") +
+           "; exit code " + std::to_string(exitCode) + "\n";
+}
 
 std::string DataText(const RegistryData& value) {
     const auto& bytes = value.data;
@@ -143,9 +167,10 @@ int ExitCodeOf(const Report& report) {
                                     [](const Problem& p) {
                                         return p.severity == Problem::Severity::Error;
                                     });
-    if (!report.readable || report.refused) return kCatalogue;
+    if (!report.readable || report.refused || report.stopped) return kCatalogue;
     // A plan of a catalogue with errors says what apply would do: refuse it without --force.
     if (errors && report.command != Command::Apply) return kCatalogue;
+    if (report.cleanupFailed) return kActionFailed;
     bool warned = false;
     for (const EntryReport& entry : report.entries) {
         for (const ActionReport& action : entry.actions) {
@@ -163,18 +188,12 @@ std::string ReportText(const Report& report) {
             std::to_string(report.windows.code) + "), build " +
             std::to_string(report.windows.build) +
             (report.windows.wow64 ? ", a 32-bit program on 64-bit Windows" : "") + "\n";
-
-    size_t errors = 0;
-    if (!report.problems.empty()) text += "\n";
-    for (const Problem& problem : report.problems) {
-        const bool error = problem.severity == Problem::Severity::Error;
-        errors += error ? 1 : 0;
-        const std::string place = problem.line == 0 ? std::string()
-                                                    : std::to_string(problem.line) + ":" +
-                                                          std::to_string(problem.column);
-        text += Padded(error ? "error" : "warning", 8) + Padded(place, 9) + problem.code + ": " +
-                problem.message + "\n";
+    if (report.users != Users::Current) {
+        text += "User       " + std::string(UsersName(report.users)) + ", " + report.hiveFile +
+                "\n";
     }
+    if (report.journal) text += "Journal    " + *report.journal + "\n";
+    text += ProblemsText(report.problems);
 
     std::map<std::string, size_t> counts;
     // validate lists its entries in JSON only: the text is about the problems.
@@ -194,17 +213,14 @@ std::string ReportText(const Report& report) {
     if (report.refused) {
         text += "The catalogue has errors: nothing was applied (--force applies it anyway).\n";
     }
+    if (report.stopped) text += "Nothing was run: see the error above.\n";
     std::string summary;
     for (const std::string& word : OutcomeWords(report.command)) {
         summary += (summary.empty() ? "" : ", ") + std::to_string(counts[word]) + " " + word;
     }
     if (!listed) summary = std::to_string(report.entries.size()) + " entries";
     if (!summary.empty()) summary += "; ";
-    const size_t warnings = report.problems.size() - errors;
-    text += summary + std::to_string(errors) + (errors == 1 ? " error, " : " errors, ") +
-            std::to_string(warnings) + (warnings == 1 ? " warning" : " warnings") +
-            "; exit code " + std::to_string(report.exitCode) + "\n";
-    return text;
+    return text + summary + SummaryTail(report.problems, report.exitCode);
 }
 
 }  // namespace cli

@@ -12,6 +12,8 @@
 
 namespace cli {
 
+class JsonWriter;
+
 struct WindowsInfo {
     int32_t code = 0;
     std::string name;
@@ -32,6 +34,9 @@ struct EntryReport {
 
 struct Report {
     Command command = Command::Validate;
+    Users users = Users::Current;
+    std::string hiveFile;  // the default profile's, when the run reaches it
+    std::optional<std::string> journal;
     std::string cataloguePath;
     std::optional<std::string> sha256;  // none when the file cannot be read
     WindowsInfo windows;
@@ -40,6 +45,9 @@ struct Report {
     // validate: every entry read; plan and apply: the entries run, with their actions.
     std::vector<EntryReport> entries;
     bool refused = false;  // apply: the catalogue has errors and --force was not given
+    // Nothing was run: what it needs could not be had (an error among the problems says what).
+    bool stopped = false;
+    bool cleanupFailed = false;  // the default profile stays loaded
     int exitCode = 0;
 };
 
@@ -48,6 +56,7 @@ inline constexpr int kDone = 0;
 inline constexpr int kActionFailed = 1;
 inline constexpr int kCatalogue = 2;
 inline constexpr int kWarned = 3;
+inline constexpr int kConflict = 5;
 inline constexpr int kUsage = 64;
 }  // namespace exit_code
 
@@ -60,6 +69,17 @@ int ExitCodeOf(const Report& report);
 
 std::string ReportText(const Report& report);
 std::string ReportJson(const Report& report);
+
+// Pieces that the undo report shares: a value's state ("REG_SZ "x"", "(absent)"), text padded to
+// a width, the problems as lines (after a blank line), and the summary's end with the counts of
+// errors and warnings and the exit code.
+std::string StateText(const RegistryData& value);
+std::string Padded(std::string text, size_t width);
+std::string ProblemsText(const std::vector<Problem>& problems);
+std::string SummaryTail(const std::vector<Problem>& problems, int exitCode);
+// JSON: a value (null, or its type and data) and the problems array, giving the errors' count.
+void ValueJson(JsonWriter& json, const RegistryData& value);
+int64_t ProblemsJson(JsonWriter& json, const std::vector<Problem>& problems);
 
 // "HKEY_LOCAL_MACHINE\Software\x" from a root handle and a path below it.
 std::string KeyText(int32_t root, const std::string& subKey);

@@ -23,21 +23,6 @@ void Position(JsonWriter& json, Place place) {
     json.Key("column").Number(place.column ? std::optional<int64_t>(place.column) : std::nullopt);
 }
 
-// null when absent; else its type and its data: text, a DWORD's number, or hexadecimal pairs.
-void Value(JsonWriter& json, const RegistryData& value) {
-    if (!value.present) {
-        json.Null();
-        return;
-    }
-    json.BeginObject().Key("type").String(TypeName(value.type)).Key("data");
-    if (value.type == reg::kDword && value.data.size() == 4) {
-        json.Number(std::stoll(DataText(value)));
-    } else {
-        json.String(DataText(value));
-    }
-    json.EndObject();
-}
-
 void Action(JsonWriter& json, const ActionReport& action) {
     const ActionRecord& record = action.record;
     json.BeginObject();
@@ -52,9 +37,9 @@ void Action(JsonWriter& json, const ActionReport& action) {
             if (record.change) {
                 const RegistryChange& change = *record.change;
                 json.Key("before");
-                Value(json, change.before);
+                ValueJson(json, change.before);
                 json.Key("after");
-                Value(json, change.after);
+                ValueJson(json, change.after);
                 json.Key("createdKeys").BeginArray();
                 for (const std::string& key : change.createdKeys) {
                     json.String(KeyText(change.root, key));
@@ -93,6 +78,36 @@ void Action(JsonWriter& json, const ActionReport& action) {
 
 }  // namespace
 
+// null when absent; else its type and its data: text, a DWORD's number, or hexadecimal pairs.
+void ValueJson(JsonWriter& json, const RegistryData& value) {
+    if (!value.present) {
+        json.Null();
+        return;
+    }
+    json.BeginObject().Key("type").String(TypeName(value.type)).Key("data");
+    if (value.type == reg::kDword && value.data.size() == 4) {
+        json.Number(std::stoll(DataText(value)));
+    } else {
+        json.String(DataText(value));
+    }
+    json.EndObject();
+}
+
+int64_t ProblemsJson(JsonWriter& json, const std::vector<Problem>& problems) {
+    int64_t errors = 0;
+    json.Key("problems").BeginArray();
+    for (const Problem& problem : problems) {
+        const bool error = problem.severity == Problem::Severity::Error;
+        errors += error ? 1 : 0;
+        json.BeginObject().Key("severity").String(error ? "error" : "warning");
+        json.Key("code").String(problem.code);
+        Position(json, {problem.line, problem.column});
+        json.Key("message").String(problem.message).EndObject();
+    }
+    json.EndArray();
+    return errors;
+}
+
 std::string ReportJson(const Report& report) {
     JsonWriter json;
     json.BeginObject();
@@ -114,17 +129,23 @@ std::string ReportJson(const Report& report) {
     json.Key("build").Number(report.windows.build).Key("wow64").Bool(report.windows.wow64);
     json.EndObject();
 
-    size_t errors = 0;
-    json.Key("problems").BeginArray();
-    for (const Problem& problem : report.problems) {
-        const bool error = problem.severity == Problem::Severity::Error;
-        errors += error ? 1 : 0;
-        json.BeginObject().Key("severity").String(error ? "error" : "warning");
-        json.Key("code").String(problem.code);
-        Position(json, {problem.line, problem.column});
-        json.Key("message").String(problem.message).EndObject();
+    if (report.command != Command::Validate) {
+        json.Key("user").String(UsersName(report.users)).Key("defaultHive");
+        if (report.users == Users::Current) {
+            json.Null();
+        } else {
+            json.String(report.hiveFile);
+        }
     }
-    json.EndArray();
+    if (report.command == Command::Apply) {
+        json.Key("journal");
+        if (report.journal) {
+            json.String(*report.journal);
+        } else {
+            json.Null();
+        }
+    }
+    const int64_t errors = ProblemsJson(json, report.problems);
 
     std::map<std::string, int64_t> counts;
     bool warned = false;
@@ -156,10 +177,10 @@ std::string ReportJson(const Report& report) {
         }
         json.EndObject();
         json.Key("warned").Bool(warned);
-        json.Key("refused").Bool(report.refused);
+        json.Key("refused").Bool(report.refused || report.stopped);
     }
-    json.Key("errors").Number(static_cast<int64_t>(errors));
-    json.Key("warnings").Number(static_cast<int64_t>(report.problems.size() - errors));
+    json.Key("errors").Number(errors);
+    json.Key("warnings").Number(static_cast<int64_t>(report.problems.size()) - errors);
     json.Key("exitCode").Number(report.exitCode);
     json.EndObject();
 

@@ -1,15 +1,9 @@
 #include "engine/RegistryTap.h"
 
-namespace {
-
-constexpr uint32_t kViewFlags = reg::kWow64_64Key | reg::kWow64_32Key;
-
-std::string WithoutFinalBackslashes(std::string path) {
+std::string RegistryTap::KeyPath(std::string path) {
     while (!path.empty() && path.back() == '\\') path.pop_back();
     return path;
 }
-
-}  // namespace
 
 void RegistryTap::Begin() {
     created_.clear();
@@ -39,8 +33,8 @@ RegistryData RegistryTap::Read(Registry& registry, RegKey key, const std::string
     return value;
 }
 
-std::vector<std::string> RegistryTap::MissingKeys(RegKey root, const std::string& subKey,
-                                                  uint32_t view) {
+std::vector<std::string> RegistryTap::MissingKeys(Registry& registry, RegKey root,
+                                                  const std::string& subKey, uint32_t view) {
     // Each key of the path in turn, outermost first: from the first that is not there on, every
     // one is made by the write.
     std::vector<std::string> missing;
@@ -49,8 +43,8 @@ std::vector<std::string> RegistryTap::MissingKeys(RegKey root, const std::string
         if (!path.empty() && path.back() != '\\') {
             if (missing.empty()) {
                 RegKey key = 0;
-                const int32_t result = inner_.OpenKey(root, path, reg::kQueryValue | view, key);
-                if (result == reg::kSuccess) inner_.CloseKey(key);
+                const int32_t result = registry.OpenKey(root, path, reg::kQueryValue | view, key);
+                if (result == reg::kSuccess) registry.CloseKey(key);
                 if (result == reg::kFileNotFound) missing.push_back(path);
             } else {
                 missing.push_back(path);
@@ -79,7 +73,7 @@ int32_t RegistryTap::OpenKey(RegKey root, const std::string& subKey, uint32_t ac
                              RegKey& key) {
     const int32_t result = inner_.OpenKey(root, subKey, access, key);
     if (result == reg::kSuccess) {
-        keys_[key] = {static_cast<int32_t>(root), WithoutFinalBackslashes(subKey),
+        keys_[key] = {static_cast<int32_t>(root), KeyPath(subKey),
                       access & kViewFlags};
     }
     return result;
@@ -87,10 +81,10 @@ int32_t RegistryTap::OpenKey(RegKey root, const std::string& subKey, uint32_t ac
 
 int32_t RegistryTap::CreateKey(RegKey root, const std::string& subKey, uint32_t access,
                                RegKey& key) {
-    std::vector<std::string> missing = MissingKeys(root, subKey, access & kViewFlags);
+    std::vector<std::string> missing = MissingKeys(inner_, root, subKey, access & kViewFlags);
     const int32_t result = inner_.CreateKey(root, subKey, access, key);
     if (result != reg::kSuccess) return result;
-    keys_[key] = {static_cast<int32_t>(root), WithoutFinalBackslashes(subKey),
+    keys_[key] = {static_cast<int32_t>(root), KeyPath(subKey),
                   access & kViewFlags};
     if (!missing.empty()) {
         // Keys made count as a change even when no value is written after them.
@@ -134,8 +128,8 @@ int32_t RegistryTap::QueryValue(RegKey key, const std::string& name, uint32_t& t
     return inner_.QueryValue(key, name, type, data, size);
 }
 
-int32_t RegistryTap::DeleteKey(RegKey root, const std::string& subKey) {
-    return inner_.DeleteKey(root, subKey);
+int32_t RegistryTap::DeleteKey(RegKey root, const std::string& subKey, uint32_t view) {
+    return inner_.DeleteKey(root, subKey, view);
 }
 
 int32_t RegistryTap::EnumKey(RegKey key, uint32_t index, char* name, uint32_t size) {

@@ -29,7 +29,7 @@ public:
     int32_t SetValue(RegKey key, const std::string& name, uint32_t type, const uint8_t* data,
                      uint32_t size) override;
     int32_t DeleteValue(RegKey key, const std::string& name) override;
-    int32_t DeleteKey(RegKey root, const std::string& subKey) override;
+    int32_t DeleteKey(RegKey root, const std::string& subKey, uint32_t view) override;
     int32_t EnumKey(RegKey key, uint32_t index, char* name, uint32_t size) override;
     int32_t QueryInfoKey(RegKey key, uint32_t& maxValueNameLength) override;
     int32_t EnumValue(RegKey key, uint32_t index, char* name, uint32_t& nameLength) override;
@@ -39,6 +39,12 @@ public:
 
     // A value as stored under an open key; absent when it cannot be read.
     static RegistryData Read(Registry& registry, RegKey key, const std::string& name);
+    // The keys of the path that creating it would make, outermost first.
+    static std::vector<std::string> MissingKeys(Registry& registry, RegKey root,
+                                                const std::string& subKey, uint32_t view);
+    // A key path as the records name it: without final backslashes.
+    static std::string KeyPath(std::string path);
+    static constexpr uint32_t kViewFlags = reg::kWow64_64Key | reg::kWow64_32Key;
 
 private:
     struct OpenedKey {
@@ -48,7 +54,6 @@ private:
     };
 
     RegistryChange Describe(RegKey key, const std::string& name);
-    std::vector<std::string> MissingKeys(RegKey root, const std::string& subKey, uint32_t view);
 
     Registry& inner_;
     std::map<RegKey, OpenedKey> keys_;

@@ -9,4 +9,6 @@ public:
     virtual ~Console() = default;
     virtual void Out(const std::string& text) = 0;
     virtual void Err(const std::string& text) = 0;
+    // Bytes that a pipe or file gets exactly as they are; a console shows them as UTF-8 text.
+    virtual void OutBytes(const std::string& bytes) = 0;
 };

@@ -50,6 +50,7 @@ inline constexpr int32_t kInvalidHandle = 6;
 inline constexpr int32_t kInvalidData = 13;
 inline constexpr int32_t kMoreData = 234;
 inline constexpr int32_t kNoMoreItems = 259;
+inline constexpr int32_t kKeyDeleted = 1018;
 inline constexpr int32_t kNoUnicodeTranslation = 1113;
 
 // True for the types whose data is text and crosses this interface as UTF-8.
@@ -79,8 +80,9 @@ public:
                              const uint8_t* data, uint32_t size) = 0;
     // RegDeleteValue.
     virtual int32_t DeleteValue(RegKey key, const std::string& name) = 0;
-    // RegDeleteKey: refuses a key that still has sub keys.
-    virtual int32_t DeleteKey(RegKey root, const std::string& subKey) = 0;
+    // RegDeleteKey, or RegDeleteKeyEx when a view flag is given (a 32-bit program deletes in the
+    // 64-bit view only so): refuses a key that still has sub keys.
+    virtual int32_t DeleteKey(RegKey root, const std::string& subKey, uint32_t view) = 0;
     // RegEnumKey: the NUL-terminated name of the sub key at index; 234 when it does not fit
     // into size bytes with its NUL.
     virtual int32_t EnumKey(RegKey key, uint32_t index, char* name, uint32_t size) = 0;

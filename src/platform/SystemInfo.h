@@ -26,4 +26,6 @@ public:
     virtual void RevertFsRedirection(void* saved) = 0;
     // Full path of the running executable, e.g. C:\Tools\Orvik.exe.
     virtual std::string ExecutablePath() = 0;
+    // The machine's name (GetComputerName).
+    virtual std::string ComputerName() = 0;
 };

@@ -311,7 +311,7 @@ bool cRegistry::DeleteSection(const std::string& sKeyForInternalRecursionOnly) {
     for (int32_t i = 0; i < count; ++i) DeleteSection(section + "\\" + subKeys[i]);
     sectionKey_ = section;
     if (!KeyExists()) return false;
-    if (registry_.DeleteKey(Root(), section) != reg::kSuccess) {
+    if (registry_.DeleteKey(Root(), section, 0) != reg::kSuccess) {
         Raise(kErrRegistry, "Failed to delete registry Key: '" + std::to_string(classKey_) +
                                 "',Section: '" + section + "'");
     }

@@ -1,6 +1,7 @@
 // The real OrvikCli.exe beside a copy of Orvik.exe in a scratch folder: its exit codes, its JSON
-// read as a script reads it, a plan that leaves the registry and the folder as they were, and an
-// apply that leaves them as Orvik.exe -RUN does.
+// read as a script reads it, a plan that leaves the registry and the folder as they were, an
+// apply that leaves them as Orvik.exe -RUN does, an undo that puts them back, and the default
+// profile's hive written while it is loaded.
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 #include "Harness.h"
 #include "JsonReader.h"
 #include "OrvikVersion.h"
+#include "platform/win32/common/WideText.h"
 
 namespace {
 
@@ -70,10 +72,52 @@ protected:
         return all;
     }
 
+    // The key below its root, as the registry functions take it.
+    static std::wstring Below(const ScratchKey& scratch) {
+        const std::string name = scratch.Name();
+        return win32::Widen(name.substr(name.find('\\') + 1));
+    }
+    void Put(const std::wstring& subKey, const wchar_t* name, DWORD type, const void* data,
+             size_t size) {
+        ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, subKey.c_str(), name, type, data,
+                                  static_cast<DWORD>(size)),
+                  ERROR_SUCCESS);
+    }
+    // The key with everything below it, as `reg export` writes it.
+    std::string Export() {
+        fs::remove(folder / "export.reg");
+        Process reg("reg.exe", "export \"" + key.Name() + "\" \"" +
+                                   Utf8(folder / "export.reg") + "\" /y");
+        EXPECT_EQ(reg.Wait(), 0u);
+        return folder.Read("export.reg");
+    }
+
     Scratch folder{"cli"};
     ScratchKey key{"cli"};
     const fs::path cli = folder.CopyOrvikCli();
 };
+
+// RegSaveKey and RegLoadKey need these, in the test as in the program.
+bool EnableHivePrivileges() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &token)) return false;
+    bool enabled = true;
+    for (const wchar_t* privilege : {SE_BACKUP_NAME, SE_RESTORE_NAME}) {
+        TOKEN_PRIVILEGES one{1, {{{0, 0}, SE_PRIVILEGE_ENABLED}}};
+        enabled = enabled && LookupPrivilegeValueW(nullptr, privilege, &one.Privileges[0].Luid) &&
+                  AdjustTokenPrivileges(token, FALSE, &one, 0, nullptr, nullptr) &&
+                  GetLastError() == ERROR_SUCCESS;
+    }
+    CloseHandle(token);
+    return enabled;
+}
+
+bool ProfileLoaded() {
+    HKEY loaded = nullptr;
+    if (RegOpenKeyExW(HKEY_USERS, L"OrvikDefaultProfile", 0, KEY_READ, &loaded) != 0) return false;
+    RegCloseKey(loaded);
+    return true;
+}
 
 TEST_F(Console, PlanChangesNothingAndApplyDoesWhatTheSilentRunDoes) {
     const std::string k = key.Name();
@@ -200,6 +244,88 @@ TEST_F(Console, ExitCodesWarningsWithoutABoxAndText) {
         EXPECT_NE(usage.err.find("usage: OrvikCli validate"), std::string::npos) << wrong;
         EXPECT_EQ(usage.out, "") << wrong;
     }
+}
+
+// Values of several types, one deleted, keys made along a path, a command line and a query:
+// undo of the journal leaves the key exactly as it was, and a second undo finds nothing to do.
+TEST_F(Console, UndoOfAJournalPutsTheKeyBackExactly) {
+    const std::wstring at = Below(key);
+    const wchar_t multi[] = L"a\0b\0";  // and the array's own NUL
+    const uint8_t qword[8] = {1, 2, 3, 4, 5, 6, 7, 8}, binary[3] = {1, 2, 3};
+    const DWORD five = 5;
+    Put(at, L"Multi", REG_MULTI_SZ, multi, sizeof multi);
+    Put(at, L"Expand", REG_EXPAND_SZ, L"%TEMP%\\x", 18);
+    Put(at, L"Qword", REG_QWORD, qword, sizeof qword);
+    Put(at, L"Binary", REG_BINARY, binary, sizeof binary);
+    Put(at, L"Dword", REG_DWORD, &five, sizeof five);
+    Put(at, L"Gone", REG_SZ, L"gone", 10);
+    const std::string k = key.Name(), deeper = k + "\\New\\Deeper";
+    folder.Write("OrvikOptimizations.xml",
+                 Catalogue(Item("1", Tag("RegistryEntries",
+                                         RegistryEntry(k, "Multi", "STRING", "x") +
+                                             RegistryEntry(k, "Expand", "DWORD", "1") +
+                                             RegistryEntry(k, "Qword", "BINARY", "0A0B") +
+                                             RegistryEntry(k, "Binary", "STRING", "y") +
+                                             RegistryEntry(k, "Dword", "DWORD", "7") +
+                                             RegistryEntry(k, "Gone", "STRING", "") +
+                                             RegistryEntry(k, "Absent", "STRING", "%z%") +
+                                             RegistryEntry(deeper, "D", "DWORD", "1"))) +
+                           Item("2", Tag("CommandLines", Command(ProbeCommand(folder / "ran"))) +
+                                         Tag("WMIQueries",
+                                             Query("SELECT * FROM Win32_OperatingSystem", 9)))));
+    const std::string before = Export();
+    ASSERT_NE(before.find(std::string("Q\0w\0o\0r\0d", 9)), std::string::npos) << "UTF-16";
+    const std::string journal = " \"" + Utf8(folder / "run.journal") + "\"";
+    EXPECT_EQ(Run(cli, "apply --journal" + journal).code, 0);
+    EXPECT_TRUE(key.Exists("New\\Deeper"));
+    EXPECT_NE(Export(), before);
+
+    const json::Value undone = Json("undo" + journal, 0);
+    EXPECT_EQ(Export(), before);
+    const json::Value& outcomes = undone["summary"]["outcomes"];
+    EXPECT_EQ(outcomes["restored"].Int(), 8);
+    EXPECT_EQ(outcomes["removed"].Int(), 2);
+    EXPECT_EQ(outcomes["not-undoable"].Int(), 2);
+    EXPECT_EQ(Json("undo" + journal, 0)["summary"]["outcomes"]["unchanged"].Int(), 10);
+    EXPECT_EQ(Export(), before);
+}
+
+// The default profile's hive, made here with RegSaveKey: HKEY_CURRENT_USER values go into it
+// while it is loaded (a later action reads what an earlier one wrote there), the current user's
+// key stays as it was, and the hive is unloaded after the run, after a failure too. Wine does not
+// write a loaded hive back to its file; Windows does when it is unloaded.
+TEST_F(Console, DefaultProfileHiveIsWrittenWhileLoaded) {
+    ASSERT_TRUE(EnableHivePrivileges());
+    ScratchKey source{"hive"};
+    const wchar_t kept[] = L"profile";
+    Put(Below(source) + L"\\" + Below(key), L"Kept", REG_SZ, kept, sizeof kept);
+    HKEY saved = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, Below(source).c_str(), 0, KEY_READ, &saved), 0);
+    const std::string hive = Utf8(folder / "NTUSER.DAT");
+    EXPECT_EQ(RegSaveKeyW(saved, win32::Widen(hive).c_str(), nullptr), ERROR_SUCCESS);
+    RegCloseKey(saved);
+    const std::string k = key.Name();
+    folder.Write("OrvikOptimizations.xml",
+                 Catalogue(Item("1", Tag("RegistryEntries",
+                                         RegistryEntry(k, "V", "DWORD", "1") +
+                                             RegistryEntry(k, "Kept", "STRING", "x"))) +
+                           Item("2", Tag("RegistryEntries",
+                                         RegistryEntry(k, "V", "DWORD", "2") +
+                                             RegistryEntry(k, "Bad", "DWORD", "many")))));
+    const std::string profile = " --user default --default-hive \"" + hive + "\"";
+    const json::Value plan = Json("plan" + profile, 2);
+    EXPECT_EQ(plan["entries"][0]["actions"][1]["before"]["data"].text, "profile");
+
+    const std::string journal = " --journal \"" + Utf8(folder / "run.journal") + "\"";
+    const json::Value applied = Json("apply --force" + profile + journal, 1);
+    EXPECT_EQ(applied["entries"][0]["actions"][1]["before"]["data"].text, "profile");
+    EXPECT_EQ(applied["entries"][1]["actions"][0]["before"]["data"].Int(), 1);
+    EXPECT_FALSE(key.Exists());
+    EXPECT_FALSE(ProfileLoaded());
+
+    const json::Value undone = Json("undo" + journal.substr(10), 0);
+    EXPECT_EQ(undone["journal"]["defaultHive"].text, hive);
+    EXPECT_FALSE(ProfileLoaded());
 }
 
 }  // namespace

@@ -278,6 +278,11 @@ TEST_F(ProgramTest, ExportWritesTheReportBesideTheCatalogueAndHasTheShellOpenIt)
     EXPECT_NE(MessageBoxText(box).find(Utf8(folder / "OrvikOptimizations.xsl")), std::string::npos)
         << MessageBoxText(box);
     Press(box);
+    // OrvikCli report makes the page from the same function: the same failure, the same bytes.
+    const fs::path cli = folder.CopyOrvikCli();
+    Process failed(cli, "report");
+    EXPECT_EQ(failed.Wait(), 2u);
+    EXPECT_EQ(failed.Err().find(Utf8(folder / "OrvikOptimizations.xsl") + ": "), 0u);
 
     fs::copy_file(FromBuild(ORVIK_DATA_DIR "/OrvikOptimizations.xsl"),
                   folder / "OrvikOptimizations.xsl");
@@ -289,6 +294,12 @@ TEST_F(ProgramTest, ExportWritesTheReportBesideTheCatalogueAndHasTheShellOpenIt)
     })) << "the shell was not asked to open " << Utf8(folder / "OrvikOptimizations.html");
     // The whole file, entries for other Windows versions included; the file itself is untouched.
     EXPECT_NE(report.find("<span class=\"name\">Three</span>"), std::string::npos);
+    Process written(cli, "report --out \"" + Utf8(folder / "cli.html") + "\"");
+    EXPECT_EQ(written.Wait(), 0u);
+    EXPECT_EQ(folder.Read("cli.html"), report);
+    Process printed(cli, "report");
+    EXPECT_EQ(printed.Wait(), 0u);
+    EXPECT_EQ(printed.Out(), report);
     EXPECT_EQ(folder.Read("OrvikOptimizations.xml"), catalogue);
     EXPECT_EQ(WaitForMessageBox("", 500ms), nullptr);
 }

@@ -90,3 +90,34 @@ TEST_F(RegistryContract, EnvironmentExpansionSizesAndUnknownNames) {
         EXPECT_EQ(std::string(buffer), text);
     }
 }
+
+// What undo asks of a key that a run made: whether a sub key or a value (the default one too) is
+// left in it, and then to delete it, which only a key without sub keys allows.
+TEST_F(RegistryContract, KeysAreListedAndOnlyThoseWithoutSubKeysDeleted) {
+    RegKey key = 0;
+    ASSERT_EQ(r.CreateKey(kHkcu, scratch + "\\A\\B", reg::kAllSpecificRights, key), 0);
+    r.CloseKey(key);
+    const uint32_t listing = reg::kQueryValue | reg::kEnumerateSubKeys;
+    char name[8] = {};
+    uint32_t length = sizeof name;
+    ASSERT_EQ(r.OpenKey(kHkcu, scratch + "\\A", listing, key), 0);
+    EXPECT_EQ(r.EnumKey(key, 0, name, sizeof name), 0);
+    EXPECT_STRCASEEQ(name, "B");
+    EXPECT_EQ(r.EnumKey(key, 0, name, 1), reg::kMoreData);
+    EXPECT_EQ(r.EnumKey(key, 1, name, sizeof name), reg::kNoMoreItems);
+    EXPECT_EQ(r.EnumValue(key, 0, name, length), reg::kNoMoreItems);
+    r.CloseKey(key);
+    EXPECT_NE(r.DeleteKey(kHkcu, scratch + "\\A", reg::kWow64_64Key), 0);
+
+    ASSERT_EQ(PutRaw(scratch + "\\A\\B", "", reg::kSz, Bytes(std::string("x\0", 2))), 0);
+    ASSERT_EQ(r.OpenKey(kHkcu, scratch + "\\A\\B", listing, key), 0);
+    EXPECT_EQ(r.EnumKey(key, 0, name, sizeof name), reg::kNoMoreItems);
+    length = 1;
+    EXPECT_EQ(r.EnumValue(key, 0, name, length), 0);
+    EXPECT_EQ(length, 0u);
+    r.CloseKey(key);
+    EXPECT_EQ(r.DeleteKey(kHkcu, scratch + "\\a\\b", reg::kWow64_64Key), 0);
+    EXPECT_EQ(r.DeleteKey(kHkcu, scratch + "\\A", 0), 0);
+    EXPECT_FALSE(Exists(kHkcu, scratch + "\\A"));
+    EXPECT_EQ(r.DeleteKey(kHkcu, scratch + "\\A", 0), reg::kFileNotFound);
+}

@@ -153,7 +153,7 @@ TEST_F(cRegistryContract, HeldWritesMakeADeletedKeyAfresh) {
         cRegistry::HeldWrites held(c);
         c.SetValueByName("a", 4, int32_t{1});
         // Another program deletes the key (the double has no such call: 120, not implemented).
-        const int32_t deleted = r.DeleteKey(kHkcu, scratch + "\\Held");
+        const int32_t deleted = r.DeleteKey(kHkcu, scratch + "\\Held", 0);
         if (deleted == 120) GTEST_SKIP() << "the registry under test cannot delete keys";
         ASSERT_EQ(deleted, reg::kSuccess);
         c.SetValueByName("b", 4, int32_t{2});

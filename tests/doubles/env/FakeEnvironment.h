@@ -20,12 +20,14 @@ public:
     void* DisableFsRedirection() override { return nullptr; }
     void RevertFsRedirection(void*) override {}
     std::string ExecutablePath() override { return executablePath; }
+    std::string ComputerName() override { return "IMAGE-01"; }
 };
 
 class FakeClock final : public Clock {
 public:
     std::string ShortDate() override { return "06.12.2026"; }
     std::string TimeOfDay() override { return "09:15:02"; }
+    std::string UtcTimestamp() override { return "2026-12-06T08:15:02Z"; }
 };
 
 class FakeFileSystem final : public FileSystem {

@@ -36,6 +36,26 @@ const char* RootName(RegKey root) {
 constexpr int32_t kBadPathname = 161;
 constexpr int32_t kNotImplemented = 120;
 
+// The full path as stored: the root's name and the folded keys.
+std::string Folded(const std::string& fullPath) {
+    std::vector<std::string> parts;
+    Split(fullPath, parts);
+    std::string path;
+    for (const std::string& part : parts) path += (path.empty() ? "" : "\\") + part;
+    return path;
+}
+
+bool IsBelow(const std::string& path, const std::string& key) {
+    return path.size() > key.size() && path.compare(0, key.size(), key) == 0 &&
+           path[key.size()] == '\\';
+}
+
+int32_t CopyName(const std::string& name, char* buffer, uint32_t size) {
+    if (name.size() + 1 > size) return reg::kMoreData;
+    std::copy(name.c_str(), name.c_str() + name.size() + 1, buffer);
+    return reg::kSuccess;
+}
+
 }  // namespace
 
 void RegistryDouble::SetEnvironment(const std::string& name, const std::string& value) {
@@ -50,6 +70,7 @@ int32_t RegistryDouble::Lookup(RegKey key, uint32_t needed, std::string& path) c
     const auto it = handles_.find(key);
     if (it == handles_.end()) return reg::kInvalidHandle;
     path = it->second.path;
+    if (path.find('\\') != std::string::npos && keys_.count(path) == 0) return reg::kKeyDeleted;
     return (it->second.access & needed) == needed ? reg::kSuccess : reg::kAccessDenied;
 }
 
@@ -121,11 +142,43 @@ int32_t RegistryDouble::DeleteValue(RegKey key, const std::string& name) {
     return keys_[path].erase(Fold(CName(name))) == 1 ? reg::kSuccess : reg::kFileNotFound;
 }
 
-// No product path deletes keys, enumerates or connects to another machine.
-int32_t RegistryDouble::DeleteKey(RegKey, const std::string&) { return kNotImplemented; }
-int32_t RegistryDouble::EnumKey(RegKey, uint32_t, char*, uint32_t) { return kNotImplemented; }
+int32_t RegistryDouble::DeleteKey(RegKey root, const std::string& subKey, uint32_t) {
+    std::string path;
+    if (const int32_t result = Resolve(root, subKey, path)) return result;
+    const auto key = keys_.find(path);
+    if (key == keys_.end() || path.find('\\') == std::string::npos) return reg::kFileNotFound;
+    const auto below = keys_.lower_bound(path + "\\");
+    if (below != keys_.end() && IsBelow(below->first, path)) return reg::kAccessDenied;
+    keys_.erase(key);
+    return reg::kSuccess;
+}
+
+int32_t RegistryDouble::EnumKey(RegKey key, uint32_t index, char* name, uint32_t size) {
+    std::string path;
+    if (const int32_t looked = Lookup(key, reg::kEnumerateSubKeys, path)) return looked;
+    for (auto it = keys_.lower_bound(path + "\\"); it != keys_.end() && IsBelow(it->first, path);
+         ++it) {
+        const std::string below = it->first.substr(path.size() + 1);
+        if (below.find('\\') == std::string::npos && index-- == 0) {
+            return CopyName(below, name, size);
+        }
+    }
+    return reg::kNoMoreItems;
+}
+
+int32_t RegistryDouble::EnumValue(RegKey key, uint32_t index, char* name, uint32_t& nameLength) {
+    std::string path;
+    if (const int32_t looked = Lookup(key, reg::kQueryValue, path)) return looked;
+    const auto& values = keys_[path];
+    if (index >= values.size()) return reg::kNoMoreItems;
+    const std::string& found = std::next(values.begin(), index)->first;
+    const int32_t copied = CopyName(found, name, nameLength);
+    if (copied == reg::kSuccess) nameLength = static_cast<uint32_t>(found.size());
+    return copied;
+}
+
+// No product path asks for the longest value name or connects to another machine.
 int32_t RegistryDouble::QueryInfoKey(RegKey, uint32_t&) { return kNotImplemented; }
-int32_t RegistryDouble::EnumValue(RegKey, uint32_t, char*, uint32_t&) { return kNotImplemented; }
 int32_t RegistryDouble::ConnectRegistry(const std::string&, RegKey, RegKey& key) {
     key = 0;
     return kNotImplemented;
@@ -159,13 +212,35 @@ uint32_t RegistryDouble::ExpandEnvironment(const std::string& source, char* buff
     return needed;
 }
 
+std::string RegistryDouble::Dump() const {
+    std::string all;
+    for (const auto& [path, values] : keys_) {
+        all += path + ":";
+        for (const auto& [name, value] : values) {
+            all += " " + name + "=" + std::to_string(value.type) + ":" +
+                   std::string(value.data.begin(), value.data.end());
+        }
+        all += "\n";
+    }
+    return all;
+}
+
+bool RegistryDouble::MoveTree(const std::string& from, const std::string& to) {
+    const std::string source = Folded(from), target = Folded(to);
+    if (keys_.count(source) == 0 || keys_.count(target) != 0) return false;
+    keys_[target] = std::move(keys_[source]);
+    keys_.erase(source);
+    for (auto it = keys_.lower_bound(source + "\\");
+         it != keys_.end() && IsBelow(it->first, source);) {
+        keys_[target + it->first.substr(source.size())] = std::move(it->second);
+        it = keys_.erase(it);
+    }
+    return true;
+}
+
 std::optional<RegistryDouble::StoredValue> RegistryDouble::Stored(const std::string& fullPath,
                                                                   const std::string& name) const {
-    std::vector<std::string> parts;
-    Split(fullPath, parts);
-    std::string path;
-    for (const std::string& part : parts) path += (path.empty() ? "" : "\\") + part;
-    const auto key = keys_.find(path);
+    const auto key = keys_.find(Folded(fullPath));
     if (key == keys_.end() || key->second.count(Fold(name)) == 0) return std::nullopt;
     return key->second.at(Fold(name));
 }

@@ -4,7 +4,8 @@
 // for a small buffer, data kept with the type and size written, handle rights checked. It keeps
 // one view and ignores view flags: the product asks only for the 64-bit view, a 64-bit program's
 // own; the views themselves are tested on the real registry. The registry contract holds it to
-// the real thing. The calls no product path makes answer ERROR_CALL_NOT_IMPLEMENTED.
+// the real thing. The calls no product path makes answer ERROR_CALL_NOT_IMPLEMENTED. Names that
+// it lists come back folded to upper case.
 
 #include <cstdint>
 #include <map>
@@ -25,7 +26,7 @@ public:
     int32_t SetValue(RegKey key, const std::string& name, uint32_t type, const uint8_t* data,
                      uint32_t size) override;
     int32_t DeleteValue(RegKey key, const std::string& name) override;
-    int32_t DeleteKey(RegKey root, const std::string& subKey) override;
+    int32_t DeleteKey(RegKey root, const std::string& subKey, uint32_t view) override;
     int32_t EnumKey(RegKey key, uint32_t index, char* name, uint32_t size) override;
     int32_t QueryInfoKey(RegKey key, uint32_t& maxValueNameLength) override;
     int32_t EnumValue(RegKey key, uint32_t index, char* name, uint32_t& nameLength) override;
@@ -41,6 +42,11 @@ public:
     };
     // What is stored; the path is full, root name first ("HKEY_CURRENT_USER\Software\X").
     std::optional<StoredValue> Stored(const std::string& fullPath, const std::string& name) const;
+    // Every key with its values, one line each, to compare whole states.
+    std::string Dump() const;
+    // Moves a key with everything below it to another full path, as loading and unloading a hive
+    // does; false when there is none or the place is taken.
+    bool MoveTree(const std::string& from, const std::string& to);
 
 private:
     struct Handle {

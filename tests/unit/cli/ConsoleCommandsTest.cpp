@@ -1,6 +1,7 @@
 // The console program's commands on the doubles: what validate, plan and apply report and exit
-// with, that a plan changes nothing and foretells what apply then does, and the pieces they are
-// made of (the command line, the program search, the catalogue's hash).
+// with, that a plan changes nothing and foretells what apply then does, that undo puts back what
+// a journal says, also in the default profile, and the pieces they are made of (the command line,
+// the program search, the catalogue's hash).
 
 #include <gtest/gtest.h>
 
@@ -18,6 +19,9 @@
 #include "cli/PlanAdapters.h"
 #include "cli/Sha256.h"
 #include "platform/Console.h"
+#include "platform/ConsoleFiles.h"
+#include "platform/ReportRenderer.h"
+#include "platform/UserHives.h"
 #include "platform/XmlDocument.h"
 
 namespace {
@@ -34,8 +38,75 @@ public:
 class FakeConsole final : public Console {
 public:
     std::string out, err;
+    std::function<void()> onProgress;
     void Out(const std::string& text) override { out += text; }
-    void Err(const std::string& text) override { err += text; }
+    void Err(const std::string& text) override {
+        err += text;
+        if (onProgress) onProgress();
+    }
+    void OutBytes(const std::string& bytes) override { out += bytes; }
+};
+
+class FakeFiles final : public ConsoleFiles {
+public:
+    std::map<std::string, std::string> files;
+    std::unique_ptr<OutputFile> Create(const std::string& path, bool replace,
+                                       uint32_t& error) override {
+        error = !replace && files.count(path) != 0 ? 80 : 0;
+        if (error != 0) return nullptr;
+        files[path].clear();
+        return std::make_unique<File>(files[path]);
+    }
+    std::optional<std::string> Read(const std::string& path) override {
+        if (files.count(path) == 0) return std::nullopt;
+        return files[path];
+    }
+    std::string ErrorText(uint32_t code) override { return "system text " + std::to_string(code); }
+
+private:
+    struct File final : OutputFile {
+        explicit File(std::string& bytes) : bytes(bytes) {}
+        uint32_t Write(const std::string& more) override { return bytes += more, 0; }
+        uint32_t Flush() override { return 0; }
+        std::string& bytes;
+    };
+};
+
+// A hive file is a key "FILE\<path>" of the registry double until it is loaded.
+class FakeHives final : public UserHives {
+public:
+    explicit FakeHives(RegistryDouble& registry) : registry_(registry) {}
+    int32_t privileges = 0;
+    std::function<void()> cleanup;
+    std::vector<std::string> calls;
+
+    int32_t EnablePrivileges() override { return privileges; }
+    int32_t Load(const std::string& name, const std::string& file) override {
+        calls.push_back("load " + file);
+        loaded_[name] = file;
+        return registry_.MoveTree("FILE\\" + file, "HKEY_USERS\\" + name) ? 0 : 2;
+    }
+    int32_t Unload(const std::string& name) override {
+        calls.push_back("unload");
+        return registry_.MoveTree("HKEY_USERS\\" + name, "FILE\\" + loaded_[name]) ? 0 : 87;
+    }
+    void WhenInterrupted(std::function<void()> call) override { cleanup = std::move(call); }
+    std::string ErrorText(int32_t code) override { return "system text " + std::to_string(code); }
+
+private:
+    RegistryDouble& registry_;
+    std::map<std::string, std::string> loaded_;
+};
+
+// The page is the catalogue's path; a catalogue that is not there is the file at fault.
+class FakeReports final : public ReportRenderer {
+public:
+    RenderedReport RenderReport(const std::string& catalogue, const std::string&) override {
+        if (!std::filesystem::exists(std::u8string(catalogue.begin(), catalogue.end()))) {
+            return {"", catalogue, "not there"};
+        }
+        return {"<html>" + catalogue + "</html>", "", ""};
+    }
 };
 
 const std::string kKey = "HKEY_CURRENT_USER\\Software\\OrvikCli";
@@ -60,6 +131,9 @@ struct Machine {
     RecordingMessageBoxes boxes;
     FakePrograms programs;
     FakeConsole console;
+    FakeFiles files;
+    FakeHives hives{registry};
+    FakeReports reports;
     std::unique_ptr<XmlDocumentFactory> xml = NewXmlDocumentFactory();
     std::filesystem::path catalogue =
         std::filesystem::temp_directory_path() /
@@ -74,9 +148,10 @@ struct Machine {
                                                     << "</Optimizations>";
     }
     int Run(std::vector<std::string> arguments) {
-        console = {};
-        cli::CliPlatform platform{*xml, {env.platform(), registry, processes, wmi, boxes},
-                                  programs, console};
+        console.out.clear();
+        console.err.clear();
+        cli::CliPlatform platform{*xml,    {env.platform(), registry, processes, wmi, boxes},
+                                  programs, console, files, hives, reports};
         return cli::Main(arguments, platform);
     }
     json::Value Json(std::vector<std::string> arguments, int exitCode) {
@@ -86,10 +161,19 @@ struct Machine {
         EXPECT_EQ(report["summary"]["exitCode"].Int(), exitCode);
         return report;
     }
-    void Preset(const std::string& name, uint32_t type, const std::string& data) {
+    json::Value Undo(const std::string& journal, int exitCode) {
+        EXPECT_EQ(Run({"undo", journal, "--json"}), exitCode) << console.out << console.err;
+        return json::Parse(console.out);
+    }
+    void Preset(const std::string& name, uint32_t type, const std::string& data,
+                const std::string& path = "HKEY_CURRENT_USER\\Software\\OrvikCli") {
         RegKey key = 0;
-        ASSERT_EQ(registry.CreateKey(reg::RootKey(reg::kCurrentUser), "Software\\OrvikCli",
-                                     reg::kAllSpecificRights, key), 0);
+        const size_t root = path.find('\\');
+        ASSERT_EQ(registry.CreateKey(reg::RootKey(path.rfind("HKEY_CURRENT_USER", 0) == 0
+                                                      ? reg::kCurrentUser
+                                                      : reg::kUsers),
+                                     path.substr(root + 1), reg::kAllSpecificRights, key),
+                  0);
         registry.SetValue(key, name, type, reinterpret_cast<const uint8_t*>(data.data()),
                           static_cast<uint32_t>(data.size()));
         registry.CloseKey(key);
@@ -234,6 +318,10 @@ TEST(ConsoleCommands, ExitCodes) {
         {clean, {"plan", "--items"}, 64},
         {clean, {"undo"}, 64},
         {clean, {}, 64},
+        {clean, {"report"}, 0},
+        {"-", {"report"}, 2},
+        {clean, {"plan", "--default-hive", "x"}, 64},
+        {clean, {"apply", "--user", "nobody"}, 64},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.catalogue + " " + (c.arguments.empty() ? "" : c.arguments[0]));
@@ -250,6 +338,176 @@ TEST(ConsoleCommands, ExitCodes) {
                   c.exitCode == 64);
         EXPECT_TRUE(m.boxes.shown.empty());
     }
+}
+
+const std::string kCommandAndQuery =
+    "<CommandLines><CommandLine><Command>tool.exe</Command></CommandLine></CommandLines>"
+    "<WMIQueries><WMIQuery><Command>SELECT * FROM Any</Command><WarningLevel>9</WarningLevel>"
+    "</WMIQuery></WMIQueries>";
+
+// The summary's counts of the outcomes named: "restored 3, conflict 1".
+std::string Counts(const json::Value& report, std::vector<std::string> words) {
+    std::string counts;
+    for (const std::string& word : words) {
+        counts += (counts.empty() ? "" : ", ") + word + " " +
+                  std::to_string(report["summary"]["outcomes"][word].Int());
+    }
+    return counts;
+}
+
+// Values of every type, present and absent, written over, written twice and deleted, and keys
+// made along a path: undo puts the whole registry back as it was, and a second undo finds
+// nothing to do. A value changed after the run is left alone.
+TEST(ConsoleCommands, UndoPutsBackExactlyWhatTheRunChanged) {
+    Machine m;
+    m.programs.files = {"C:\\Tools\\tool.exe"};
+    const std::pair<uint32_t, std::string> types[] = {
+        {reg::kNone, ""},
+        {reg::kSz, std::string("a\0", 2)},
+        {reg::kExpandSz, std::string("%x%\0", 4)},
+        {reg::kBinary, "\x01\xFF"},
+        {reg::kDword, kDword},
+        {reg::kDwordBigEndian, std::string("\0\0\0\1", 4)},
+        {reg::kLink, "ab"},
+        {reg::kMultiSz, std::string("a\0b\0\0", 5)},
+        {11, std::string(8, '\x07')}};
+    std::string values;
+    for (const auto& [type, data] : types) {
+        m.Preset("T" + std::to_string(type), type, data);
+        values += Registry(kKey, "T" + std::to_string(type), type % 2 ? "DWORD" : "STRING", "1");
+    }
+    values += Registry(kKey, "Absent", "BINARY", "0A") + Registry(kKey, "T1", "STRING", "") +
+              Registry(kKey + "\\New\\Deeper", "D", "DWORD", "2");
+    m.Write(Item("1", "<RegistryEntries>" + values + "</RegistryEntries>") +
+            Item("2", kCommandAndQuery));
+    const std::string before = m.registry.Dump();
+    const auto apply = [&](const std::string& journal) {
+        EXPECT_EQ(m.Run({"apply", "--catalogue", testsupport::Utf8(m.catalogue), "--journal",
+                         journal}),
+                  0);
+        EXPECT_NE(m.registry.Dump(), before);
+    };
+    apply("run.journal");
+    const json::Value undone = m.Undo("run.journal", 0);
+    EXPECT_EQ(m.registry.Dump(), before);
+    EXPECT_EQ(Counts(undone, {"restored", "removed", "not-undoable"}),
+              "restored 12, removed 2, not-undoable 2");
+    EXPECT_EQ(undone["entries"][0]["actions"][1]["command"].text, "tool.exe");
+    std::string nothingToDo = "2: not-undoable not-undoable; 1:";
+    for (int i = 0; i < 14; ++i) nothingToDo += " unchanged";
+    EXPECT_EQ(Outcomes(m.Undo("run.journal", 0)), nothingToDo);
+    EXPECT_EQ(m.registry.Dump(), before);
+
+    apply("again.journal");
+    m.Preset("T4", reg::kDword, std::string("\x09\0\0\0", 4));
+    const json::Value conflict = m.Undo("again.journal", 5);
+    EXPECT_EQ(Counts(conflict, {"restored", "conflict"}), "restored 11, conflict 1");
+    EXPECT_EQ(m.Stored(kKey, "T4"), std::string("\x09\0\0\0", 4));
+    m.Preset("T4", reg::kDword, kDword);
+    EXPECT_EQ(m.registry.Dump(), before);
+}
+
+// A journal is undone up to its last whole record; one that is no journal is refused.
+TEST(ConsoleCommands, UndoOfACutOrDamagedJournal) {
+    Machine m;
+    for (const char* name : {"A", "B", "C"}) m.Preset(name, reg::kSz, std::string("0\0", 2));
+    m.Write(Item("1", "<RegistryEntries>" + Registry(kKey, "A", "STRING", "1") +
+                          Registry(kKey, "B", "STRING", "1") + Registry(kKey, "C", "STRING", "1") +
+                          "</RegistryEntries>"));
+    ASSERT_EQ(m.Run({"apply", "--catalogue", testsupport::Utf8(m.catalogue), "--journal", "j"}),
+              0);
+    const std::string whole = m.files.files["j"];
+    std::vector<size_t> ends;  // where each line ends: head, entry, A, B, C, end
+    for (size_t at = whole.find('\n'); at != std::string::npos; at = whole.find('\n', at + 1)) {
+        ends.push_back(at + 1);
+    }
+    ASSERT_EQ(ends.size(), 6u);
+    const struct {
+        std::string journal;
+        int exitCode;
+        std::string problem;  // the first problem's code
+        std::string restored; // the values put back
+    } cases[] = {
+        {whole, 0, "", "ABC"},
+        {whole.substr(0, ends[4]), 0, "journal-cut", "ABC"},  // no end: the run was ended
+        {whole.substr(0, ends[3] + 20), 0, "journal-cut", "AB"},
+        {whole.substr(0, ends[2]) + "{\"record\": \"value\", \"root\": 1}\n" +
+             whole.substr(ends[3]),
+         2, "journal-damaged", "A"},
+        {whole.substr(0, ends[0] / 2), 2, "no-journal", ""},
+        {"", 2, "no-journal", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.journal);
+        for (const char* name : {"A", "B", "C"}) m.Preset(name, reg::kSz, std::string("1\0", 2));
+        m.files.files["cut"] = c.journal;
+        const json::Value report = m.Undo("cut", c.exitCode);
+        EXPECT_EQ(report["problems"][0]["code"].text, c.problem);
+        std::string restored;
+        for (const char* name : {"A", "B", "C"}) {
+            if (m.Stored(kKey, name) == std::string("0\0", 2)) restored += name;
+        }
+        EXPECT_EQ(restored, c.restored);
+    }
+}
+
+// --user default and both: HKEY_CURRENT_USER values land in the default profile's hive, loaded
+// for the run and unloaded after it, also when the program is interrupted; undo loads it again.
+TEST(ConsoleCommands, DefaultProfileHive) {
+    Machine m;
+    const std::string hive = "C:\\Hive\\NTUSER.DAT";
+    m.Preset("V", reg::kSz, std::string("profile\0", 8), "HKEY_USERS\\Staged\\Software\\OrvikCli");
+    ASSERT_TRUE(m.registry.MoveTree("HKEY_USERS\\Staged", "FILE\\" + hive));
+    m.Preset("Other", reg::kSz, "", "HKEY_CURRENT_USER\\Software");
+    m.Write(Item("1", "<RegistryEntries>" + Registry(kKey, "V", "STRING", "x") +
+                          "</RegistryEntries>") +
+            Item("2", "<RegistryEntries>" + Registry(kKey, "W", "STRING", "y") +
+                          "</RegistryEntries>"));
+    const std::string before = m.registry.Dump();
+    const std::string inHive = "FILE\\" + hive + "\\Software\\OrvikCli";
+    const json::Value plan = m.Json({"plan", "--user", "default", "--default-hive", hive}, 0);
+    EXPECT_EQ(plan["entries"][0]["actions"][0]["before"]["data"].text, "profile");
+    EXPECT_EQ(m.hives.calls, (std::vector<std::string>{"load " + hive, "unload"}));
+    EXPECT_FALSE(m.hives.cleanup) << "no cleanup is left behind";
+
+    const json::Value both = m.Json({"apply", "--user", "both", "--default-hive", hive,
+                                     "--journal", "both.journal"}, 0);
+    EXPECT_EQ(both["user"].text, "both");
+    EXPECT_EQ(m.Stored(inHive, "V"), std::string("x\0", 2));
+    EXPECT_EQ(m.Stored(kKey, "W"), std::string("y\0", 2));
+    EXPECT_EQ(m.Stored(inHive, "W"), std::string("y\0", 2));
+    m.hives.calls.clear();
+    EXPECT_EQ(Counts(m.Undo("both.journal", 0), {"restored", "removed"}), "restored 4, removed 1");
+    EXPECT_EQ(m.hives.calls, (std::vector<std::string>{"load " + hive, "unload"}));
+    EXPECT_EQ(m.registry.Dump(), before);
+
+    // Interrupted as entry 2 starts: the hive is unloaded at once and nothing more goes into it.
+    m.console.onProgress = [&] {
+        if (m.console.err.find("2 of 2") != std::string::npos && m.hives.cleanup) {
+            m.hives.cleanup();
+        }
+    };
+    EXPECT_EQ(m.Run({"apply", "--user", "default", "--default-hive", hive, "--catalogue",
+                     testsupport::Utf8(m.catalogue)}),
+              1);
+    m.console.onProgress = nullptr;
+    EXPECT_EQ(m.Stored(inHive, "V"), std::string("x\0", 2));
+    EXPECT_EQ(m.Stored(inHive, "W"), "-");
+    EXPECT_NE(m.console.out.find("error 26001"), std::string::npos) << m.console.out;
+
+    // Nothing is written without the privileges, or when the place is taken.
+    m.Preset("V", reg::kSz, std::string("profile\0", 8), inHive);
+    const std::string now = m.registry.Dump();
+    const auto refused = [&](const char* users) {
+        return m.Json({"apply", "--user", users, "--default-hive", hive}, 2)["problems"][0]["code"]
+            .text;
+    };
+    m.hives.privileges = 1300;
+    EXPECT_EQ(refused("default"), "no-privileges");
+    m.hives.privileges = 0;
+    m.Preset("X", reg::kSz, "", "HKEY_USERS\\OrvikDefaultProfile");
+    EXPECT_EQ(refused("both"), "hive-in-use");
+    EXPECT_EQ(m.Stored(kKey, "V"), "-");
 }
 
 TEST(ConsoleCommands, SelectionByWindowsAndNumbers) {

@@ -5,12 +5,27 @@
 
 #include <algorithm>
 
+#include "platform/win32/common/Handle.h"
+#include "platform/win32/common/SystemError.h"
 #include "platform/win32/common/WideText.h"
 
 namespace win32 {
 namespace {
 
-void Write(DWORD which, const std::string& text) {
+// Until everything is written or the file refuses more.
+bool WriteAll(HANDLE file, const std::string& bytes) {
+    DWORD written = 0;
+    for (size_t at = 0; at < bytes.size(); at += written) {
+        if (!WriteFile(file, bytes.data() + at, static_cast<DWORD>(bytes.size() - at), &written,
+                       nullptr) ||
+            written == 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void Write(DWORD which, const std::string& text, bool asText = true) {
     HANDLE stream = GetStdHandle(which);
     if (stream == nullptr || stream == INVALID_HANDLE_VALUE || text.empty()) return;
     DWORD mode = 0;
@@ -24,19 +39,30 @@ void Write(DWORD which, const std::string& text) {
         }
         return;
     }
+    if (!asText) {
+        WriteAll(stream, text);
+        return;
+    }
     std::string bytes;
     for (const char c : text) {
         if (c == '\n') bytes += '\r';
         bytes += c;
     }
-    for (size_t at = 0; at < bytes.size(); at += written) {
-        if (!WriteFile(stream, bytes.data() + at, static_cast<DWORD>(bytes.size() - at), &written,
-                       nullptr) ||
-            written == 0) {
-            return;  // a closed pipe: nobody is reading any more
-        }
-    }
+    WriteAll(stream, bytes);  // a closed pipe fails: nobody is reading any more
 }
+
+class Win32OutputFile final : public OutputFile {
+public:
+    explicit Win32OutputFile(HANDLE file) : file_(file) {}
+    uint32_t Write(const std::string& bytes) override {
+        return WriteAll(file_.Get(), bytes) ? 0 : Failure();
+    }
+    uint32_t Flush() override { return FlushFileBuffers(file_.Get()) ? 0 : Failure(); }
+
+private:
+    static uint32_t Failure() { return GetLastError() ? GetLastError() : ERROR_WRITE_FAULT; }
+    UniqueHandle file_;
+};
 
 // A folder that a function fills in, with a buffer as long as it asks for.
 template <typename Fill>
@@ -64,6 +90,37 @@ std::vector<std::string> ProcessArguments() {
 void Win32Console::Out(const std::string& text) { Write(STD_OUTPUT_HANDLE, text); }
 
 void Win32Console::Err(const std::string& text) { Write(STD_ERROR_HANDLE, text); }
+
+void Win32Console::OutBytes(const std::string& bytes) { Write(STD_OUTPUT_HANDLE, bytes, false); }
+
+std::unique_ptr<OutputFile> Win32ConsoleFiles::Create(const std::string& path, bool replace,
+                                                      uint32_t& error) {
+    // Others may read it while it is written: a journal can be watched as the run goes.
+    HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                              replace ? CREATE_ALWAYS : CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        error = GetLastError();
+        return nullptr;
+    }
+    error = 0;
+    return std::make_unique<Win32OutputFile>(file);
+}
+
+std::optional<std::string> Win32ConsoleFiles::Read(const std::string& path) {
+    const UniqueHandle file(CreateFileW(Widen(path).c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) return std::nullopt;
+    std::string bytes;
+    char buffer[65536];
+    DWORD got = 0;
+    while (ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr) && got != 0) {
+        bytes.append(buffer, got);
+    }
+    return bytes;
+}
+
+std::string Win32ConsoleFiles::ErrorText(uint32_t code) { return SystemErrorText(code); }
 
 std::vector<std::string> Win32ProgramSearch::SearchFolders() {
     std::vector<std::string> folders;

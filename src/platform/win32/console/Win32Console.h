@@ -1,11 +1,12 @@
 #pragma once
-// The console program's side of Windows: its arguments, standard output and error, and the
-// search process start makes for a program.
+// The console program's side of Windows: its arguments, standard output and error, its files,
+// and the search process start makes for a program.
 
 #include <string>
 #include <vector>
 
 #include "platform/Console.h"
+#include "platform/ConsoleFiles.h"
 #include "platform/ProgramSearch.h"
 
 namespace win32 {
@@ -19,6 +20,15 @@ class Win32Console final : public Console {
 public:
     void Out(const std::string& text) override;
     void Err(const std::string& text) override;
+    void OutBytes(const std::string& bytes) override;
+};
+
+class Win32ConsoleFiles final : public ConsoleFiles {
+public:
+    std::unique_ptr<OutputFile> Create(const std::string& path, bool replace,
+                                       uint32_t& error) override;
+    std::optional<std::string> Read(const std::string& path) override;
+    std::string ErrorText(uint32_t code) override;
 };
 
 class Win32ProgramSearch final : public ProgramSearch {

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <vector>
 
 #include "platform/win32/common/Handle.h"
@@ -77,6 +78,21 @@ std::string Win32SystemInfo::ExecutablePath() {
         if (length < buffer.size()) return Narrow(buffer.data(), length);
         buffer.resize(buffer.size() * 2);  // truncated: long path
     }
+}
+
+std::string Win32SystemInfo::ComputerName() {
+    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
+    return GetComputerNameW(name, &length) ? Narrow(name, length) : std::string{};
+}
+
+std::string Win32Clock::UtcTimestamp() {
+    SYSTEMTIME now;
+    GetSystemTime(&now);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02uZ", now.wYear, now.wMonth,
+                  now.wDay, now.wHour, now.wMinute, now.wSecond);
+    return text;
 }
 
 std::string Win32Clock::ShortDate() {

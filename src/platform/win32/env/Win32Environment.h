@@ -14,12 +14,14 @@ public:
     void* DisableFsRedirection() override;
     void RevertFsRedirection(void* saved) override;
     std::string ExecutablePath() override;
+    std::string ComputerName() override;
 };
 
 class Win32Clock final : public Clock {
 public:
     std::string ShortDate() override;
     std::string TimeOfDay() override;
+    std::string UtcTimestamp() override;
 };
 
 class Win32FileSystem final : public FileSystem {

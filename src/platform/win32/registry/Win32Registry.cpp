@@ -129,10 +129,17 @@ int32_t Win32Registry::DeleteValue(RegKey key, const std::string& name) {
     return RegDeleteValueW(Handle(key), wide->c_str());
 }
 
-int32_t Win32Registry::DeleteKey(RegKey root, const std::string& subKey) {
+int32_t Win32Registry::DeleteKey(RegKey root, const std::string& subKey, uint32_t view) {
     const auto wide = WidenName(subKey);
     if (!wide) return ERROR_NO_UNICODE_TRANSLATION;
-    return RegDeleteKeyW(Handle(root), wide->c_str());
+    if (view == 0) return RegDeleteKeyW(Handle(root), wide->c_str());
+    // Looked up, not imported: Windows before XP x64 has no such call, and there a view flag
+    // is never asked for.
+    using DeleteKeyEx = LONG(WINAPI*)(HKEY, LPCWSTR, REGSAM, DWORD);
+    const auto deleteKeyEx = reinterpret_cast<DeleteKeyEx>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleW(L"advapi32.dll"), "RegDeleteKeyExW")));
+    if (deleteKeyEx == nullptr) return RegDeleteKeyW(Handle(root), wide->c_str());
+    return deleteKeyEx(Handle(root), wide->c_str(), view, 0);
 }
 
 int32_t Win32Registry::EnumKey(RegKey key, uint32_t index, char* name, uint32_t size) {

@@ -29,7 +29,7 @@ public:
     int32_t SetValue(RegKey key, const std::string& name, uint32_t type, const uint8_t* data,
                      uint32_t size) override;
     int32_t DeleteValue(RegKey key, const std::string& name) override;
-    int32_t DeleteKey(RegKey root, const std::string& subKey) override;
+    int32_t DeleteKey(RegKey root, const std::string& subKey, uint32_t view) override;
     int32_t EnumKey(RegKey key, uint32_t index, char* name, uint32_t size) override;
     int32_t QueryInfoKey(RegKey key, uint32_t& maxValueNameLength) override;
     int32_t EnumValue(RegKey key, uint32_t index, char* name, uint32_t& nameLength) override;

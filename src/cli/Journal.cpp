@@ -1,0 +1,262 @@
+#include "cli/Journal.h"
+
+#include <cstdio>
+#include <map>
+#include <stdexcept>
+
+#include "OrvikVersion.h"
+#include "cli/Json.h"
+#include "platform/ConsoleFiles.h"
+
+namespace cli {
+namespace {
+
+constexpr int kSchema = 1;
+
+const std::map<std::string, int32_t> kRoots = {
+    {"HKEY_CLASSES_ROOT", reg::kClassesRoot},   {"HKEY_CURRENT_USER", reg::kCurrentUser},
+    {"HKEY_LOCAL_MACHINE", reg::kLocalMachine}, {"HKEY_USERS", reg::kUsers},
+    {"HKEY_CURRENT_CONFIG", reg::kCurrentConfig}};
+
+std::string RootName(int32_t root) {
+    for (const auto& [name, handle] : kRoots) {
+        if (handle == root) return name;
+    }
+    return std::to_string(root);
+}
+
+void Data(JsonWriter& json, const RegistryData& value) {
+    if (!value.present) {
+        json.Null();
+        return;
+    }
+    std::string hex;
+    char pair[3];
+    for (const uint8_t byte : value.data) {
+        std::snprintf(pair, sizeof pair, "%02X", byte);
+        hex += pair;
+    }
+    json.BeginObject().Key("type").Number(value.type).Key("data").String(hex).EndObject();
+}
+
+// What a line must hold; anything else makes it no whole record.
+struct Damaged : std::runtime_error {
+    Damaged() : std::runtime_error("no whole record") {}
+};
+
+const std::string& Text(const JsonValue& value) {
+    if (value.type != JsonValue::Type::String) throw Damaged();
+    return value.text;
+}
+
+int64_t Whole(const JsonValue& value, int64_t high) {
+    if (value.type != JsonValue::Type::Number || value.number < 0 ||
+        value.number > static_cast<double>(high) ||
+        value.number != static_cast<double>(value.Int())) {
+        throw Damaged();
+    }
+    return value.Int();
+}
+
+RegistryData DataOf(const JsonValue& value) {
+    RegistryData data;
+    if (value.IsNull()) return data;
+    data.present = true;
+    data.type = static_cast<uint32_t>(Whole(value["type"], 0xFFFFFFFF));
+    const std::string& hex = Text(value["data"]);
+    if (hex.size() % 2 != 0) throw Damaged();
+    for (size_t i = 0; i < hex.size(); i += 2) {
+        unsigned byte = 0;
+        if (std::sscanf(hex.c_str() + i, "%2x", &byte) != 1 ||
+            hex.find_first_not_of("0123456789ABCDEFabcdef", i) < i + 2) {
+            throw Damaged();
+        }
+        data.data.push_back(static_cast<uint8_t>(byte));
+    }
+    return data;
+}
+
+JournalRecord RecordOf(const JsonValue& line) {
+    JournalRecord record;
+    const std::string& kind = Text(line["record"]);
+    const auto place = [&] {
+        const auto root = kRoots.find(Text(line["root"]));
+        if (root == kRoots.end()) throw Damaged();
+        record.change.root = root->second;
+        record.change.view = static_cast<uint32_t>(Whole(line["view"], 0xFFFFFFFF));
+    };
+    if (kind == "entry") {
+        record.kind = JournalRecord::Kind::Entry;
+        record.number = Text(line["number"]);
+        record.name = Text(line["name"]);
+    } else if (kind == "keys") {
+        record.kind = JournalRecord::Kind::Keys;
+        place();
+        if (line["keys"].type != JsonValue::Type::Array) throw Damaged();
+        for (const JsonValue& key : line["keys"].items) {
+            record.change.createdKeys.push_back(Text(key));
+        }
+    } else if (kind == "value") {
+        record.kind = JournalRecord::Kind::Value;
+        place();
+        record.change.subKey = Text(line["key"]);
+        record.change.valueName = Text(line["name"]);
+        record.change.before = DataOf(line["before"]);
+        record.change.after = DataOf(line["after"]);
+    } else if (kind == "command" || kind == "wmi") {
+        record.kind = kind == "wmi" ? JournalRecord::Kind::Wmi : JournalRecord::Kind::Command;
+        record.text = Text(line[kind == "wmi" ? "query" : "command"]);
+        record.outcome = Text(line["outcome"]);
+    } else if (kind != "end") {
+        throw Damaged();
+    }
+    return record;
+}
+
+Problem Damage(Problem::Severity severity, const char* code, uint32_t line,
+               const std::string& message) {
+    return {severity, code, line, 0, message};
+}
+
+}  // namespace
+
+Journal ReadJournal(const std::string& bytes) {
+    Journal journal;
+    std::vector<std::string> lines;
+    for (size_t start = 0; start < bytes.size();) {
+        size_t end = bytes.find('\n', start);
+        if (end == std::string::npos) end = bytes.size();
+        std::string line = bytes.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(std::move(line));
+        start = end + 1;
+    }
+    try {
+        const JsonValue head = ParseJson(lines.empty() ? "" : lines[0]);
+        if (Text(head["record"]) != "journal" || Whole(head["schema"], kSchema) != kSchema) {
+            return journal;
+        }
+        JournalHeader& header = journal.header;
+        header.version = Text(head["version"]);
+        header.cataloguePath = Text(head["catalogue"]["path"]);
+        const JsonValue& sha256 = head["catalogue"]["sha256"];
+        if (!sha256.IsNull()) header.sha256 = Text(sha256);
+        header.machine = Text(head["machine"]);
+        header.time = Text(head["time"]);
+        const std::string& users = Text(head["user"]);
+        for (const Users each : {Users::Current, Users::Default, Users::Both}) {
+            if (users == UsersName(each)) header.users = each;
+        }
+        if (header.users != Users::Current) header.hiveFile = Text(head["defaultHive"]);
+    } catch (const std::runtime_error&) {
+        return journal;
+    }
+    journal.isJournal = true;
+
+    bool ended = false;
+    for (size_t i = 1; i < lines.size() && !ended; ++i) {
+        const auto number = static_cast<uint32_t>(i + 1);
+        if (lines[i].empty() && i + 1 == lines.size()) break;  // after the last line break
+        try {
+            journal.records.push_back(RecordOf(ParseJson(lines[i])));
+            journal.records.back().line = number;
+            ended = journal.records.back().kind == JournalRecord::Kind::End;
+        } catch (const std::runtime_error&) {
+            const std::string upTo = "undone up to line " + std::to_string(number - 1);
+            if (i + 1 == lines.size()) {
+                journal.problems.push_back(Damage(
+                    Problem::Severity::Warning, "journal-cut", number,
+                    "the last record is cut short (the run was ended while it wrote it): " +
+                        upTo));
+            } else {
+                journal.problems.push_back(Damage(
+                    Problem::Severity::Error, "journal-damaged", number,
+                    "no whole record: " + upTo + ", what the " +
+                        std::to_string(lines.size() - i) + " lines from here say is not"));
+            }
+            return journal;
+        }
+    }
+    if (!ended) {
+        journal.problems.push_back(Damage(
+            Problem::Severity::Warning, "journal-cut", static_cast<uint32_t>(lines.size()),
+            "the journal ends before the run did (it was ended, or the file is cut short)"));
+    }
+    return journal;
+}
+
+JournalWriter::JournalWriter(OutputFile& file, const JournalHeader& header) : file_(file) {
+    JsonWriter json(true);
+    json.BeginObject().Key("record").String("journal").Key("schema").Number(kSchema);
+    json.Key("version").String(ORVIK_VERSION);
+    json.Key("catalogue").BeginObject().Key("path").String(header.cataloguePath).Key("sha256");
+    if (header.sha256) {
+        json.String(*header.sha256);
+    } else {
+        json.Null();
+    }
+    json.EndObject();
+    json.Key("machine").String(header.machine).Key("time").String(header.time);
+    json.Key("user").String(UsersName(header.users));
+    if (header.users != Users::Current) json.Key("defaultHive").String(header.hiveFile);
+    json.EndObject();
+    Line(json);
+}
+
+int32_t JournalWriter::Line(const JsonWriter& json) {
+    if (failure_ == 0) failure_ = file_.Write(json.Text());
+    return static_cast<int32_t>(failure_);
+}
+
+int32_t JournalWriter::KeysCreating(int32_t root, uint32_t view,
+                                    const std::vector<std::string>& keys) {
+    JsonWriter json(true);
+    json.BeginObject().Key("record").String("keys").Key("root").String(RootName(root));
+    json.Key("view").Number(view).Key("keys").BeginArray();
+    for (const std::string& key : keys) json.String(key);
+    json.EndArray().EndObject();
+    return Line(json);
+}
+
+int32_t JournalWriter::ValueChanging(const RegistryChange& change) {
+    JsonWriter json(true);
+    json.BeginObject().Key("record").String("value").Key("root").String(RootName(change.root));
+    json.Key("key").String(change.subKey).Key("view").Number(change.view);
+    json.Key("name").String(change.valueName).Key("before");
+    Data(json, change.before);
+    json.Key("after");
+    Data(json, change.after);
+    json.EndObject();
+    return Line(json);
+}
+
+void JournalWriter::Entry(const OptimizationItem& entry) {
+    JsonWriter json(true);
+    json.BeginObject().Key("record").String("entry").Key("number").String(entry.Number);
+    json.Key("name").String(entry.Name).EndObject();
+    Line(json);
+}
+
+void JournalWriter::Action(const ActionRecord& record, const std::string& outcome) {
+    if (record.kind == ActionRecord::Kind::Registry) return;  // journaled as it was made
+    const bool wmi = record.kind == ActionRecord::Kind::Wmi;
+    JsonWriter json(true);
+    json.BeginObject().Key("record").String(wmi ? "wmi" : "command");
+    json.Key(wmi ? "query" : "command").String(wmi ? record.query->Command
+                                                   : record.command->Command);
+    json.Key("outcome").String(outcome).EndObject();
+    Line(json);
+}
+
+void JournalWriter::Flush() {
+    if (failure_ == 0) failure_ = file_.Flush();
+}
+
+void JournalWriter::End() {
+    JsonWriter json(true);
+    json.BeginObject().Key("record").String("end").EndObject();
+    Line(json);
+    Flush();
+}
+
+}  // namespace cli

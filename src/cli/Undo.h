@@ -1,0 +1,48 @@
+#pragma once
+// Undo: the journal of a run replayed backwards through the registry interface. A value is put
+// back with its exact type and bytes only where it still holds what the run wrote; one that
+// already holds what it held before is left as it is, and one that changed since is left alone
+// as a conflict. Keys the run made go when they are empty. Command lines and WMI queries are
+// listed, not undone.
+
+#include <string>
+#include <vector>
+
+#include "cli/Journal.h"
+
+namespace cli {
+
+struct UndoAction {
+    const JournalRecord* record = nullptr;
+    std::string key;      // keys: the one key this is about, below the record's root
+    std::string outcome;  // restored, removed, unchanged, kept, conflict, failed, not-undoable
+    RegistryData found;   // value: what it held when undo came to it
+    int32_t error = 0;    // failed: the Windows error code
+};
+
+struct UndoEntry {
+    std::string number, name;
+    std::vector<UndoAction> actions;  // last first
+};
+
+// The records' entries last first, each with what undo did.
+std::vector<UndoEntry> UndoRecords(const std::vector<JournalRecord>& records, Registry& registry);
+
+// Whether the records change the default profile loaded as it is during a run.
+bool TouchesProfile(const std::vector<JournalRecord>& records);
+
+struct UndoReport {
+    std::string path;
+    Journal journal;
+    std::vector<Problem> problems;  // the journal's and the command's
+    std::vector<UndoEntry> entries;
+    bool ran = false;            // the records were undone
+    bool cleanupFailed = false;  // the default profile stays loaded
+    int exitCode = 0;
+};
+
+int ExitCodeOf(const UndoReport& report);
+std::string UndoText(const UndoReport& report);
+std::string UndoJson(const UndoReport& report);
+
+}  // namespace cli

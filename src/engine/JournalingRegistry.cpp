@@ -1,0 +1,123 @@
+#include "engine/JournalingRegistry.h"
+
+#include "engine/RegistryTap.h"
+
+namespace {
+
+bool IsPredefined(RegKey key) {
+    const auto handle = static_cast<int32_t>(static_cast<intptr_t>(key));
+    return reg::RootKey(handle) == key && handle >= reg::kClassesRoot &&
+           handle <= reg::kCurrentConfig;
+}
+
+}  // namespace
+
+bool JournalingRegistry::PlaceOf(RegKey root, const std::string& subKey, uint32_t access,
+                                 Place& place) const {
+    const std::string below = RegistryTap::KeyPath(subKey);
+    place.view = access & RegistryTap::kViewFlags;
+    if (IsPredefined(root)) {
+        place.root = static_cast<int32_t>(static_cast<intptr_t>(root));
+        place.subKey = below;
+        return true;
+    }
+    const auto opened = keys_.find(root);
+    if (opened == keys_.end()) return false;
+    place.root = opened->second.root;
+    place.subKey = opened->second.subKey.empty() || below.empty()
+                       ? opened->second.subKey + below
+                       : opened->second.subKey + "\\" + below;
+    return true;
+}
+
+int32_t JournalingRegistry::OpenKey(RegKey root, const std::string& subKey, uint32_t access,
+                                    RegKey& key) {
+    Place place;
+    const bool known = PlaceOf(root, subKey, access, place);
+    const int32_t result = inner_.OpenKey(root, subKey, access, key);
+    if (result == reg::kSuccess && known) keys_[key] = place;
+    return result;
+}
+
+int32_t JournalingRegistry::CreateKey(RegKey root, const std::string& subKey, uint32_t access,
+                                      RegKey& key) {
+    key = 0;
+    Place place;
+    if (!PlaceOf(root, subKey, access, place)) return reg::kInvalidHandle;
+    const std::vector<std::string> missing = RegistryTap::MissingKeys(
+        inner_, reg::RootKey(place.root), place.subKey, place.view);
+    if (!missing.empty()) {
+        if (const int32_t refused = journal_.KeysCreating(place.root, place.view, missing)) {
+            return refused;
+        }
+    }
+    const int32_t result = inner_.CreateKey(root, subKey, access, key);
+    if (result == reg::kSuccess) keys_[key] = place;
+    return result;
+}
+
+int32_t JournalingRegistry::Changing(RegKey key, const std::string& name,
+                                     const RegistryData& after) {
+    const auto opened = keys_.find(key);
+    if (opened == keys_.end()) return reg::kInvalidHandle;
+    RegistryChange change;
+    change.root = opened->second.root;
+    change.subKey = opened->second.subKey;
+    change.view = opened->second.view;
+    change.valueName = name;
+    change.before = RegistryTap::Read(inner_, key, name);
+    change.after = after;
+    return journal_.ValueChanging(change);
+}
+
+int32_t JournalingRegistry::SetValue(RegKey key, const std::string& name, uint32_t type,
+                                     const uint8_t* data, uint32_t size) {
+    const RegistryData after{true, type, std::vector<uint8_t>(data, data + size)};
+    if (const int32_t refused = Changing(key, name, after)) return refused;
+    return inner_.SetValue(key, name, type, data, size);
+}
+
+int32_t JournalingRegistry::DeleteValue(RegKey key, const std::string& name) {
+    // A value that is not there is not deleted: nothing to take back.
+    if (RegistryTap::Read(inner_, key, name).present) {
+        if (const int32_t refused = Changing(key, name, {})) return refused;
+    }
+    return inner_.DeleteValue(key, name);
+}
+
+int32_t JournalingRegistry::DeleteKey(RegKey, const std::string&, uint32_t) {
+    return reg::kAccessDenied;
+}
+
+int32_t JournalingRegistry::CloseKey(RegKey key) {
+    keys_.erase(key);
+    return inner_.CloseKey(key);
+}
+
+int32_t JournalingRegistry::QueryValue(RegKey key, const std::string& name, uint32_t& type,
+                                       uint8_t* data, uint32_t& size) {
+    return inner_.QueryValue(key, name, type, data, size);
+}
+
+int32_t JournalingRegistry::EnumKey(RegKey key, uint32_t index, char* name, uint32_t size) {
+    return inner_.EnumKey(key, index, name, size);
+}
+
+int32_t JournalingRegistry::QueryInfoKey(RegKey key, uint32_t& maxValueNameLength) {
+    return inner_.QueryInfoKey(key, maxValueNameLength);
+}
+
+int32_t JournalingRegistry::EnumValue(RegKey key, uint32_t index, char* name,
+                                      uint32_t& nameLength) {
+    return inner_.EnumValue(key, index, name, nameLength);
+}
+
+int32_t JournalingRegistry::ConnectRegistry(const std::string& machine, RegKey root,
+                                            RegKey& key) {
+    return inner_.ConnectRegistry(machine, root, key);
+}
+
+uint32_t JournalingRegistry::ExpandEnvironment(const std::string& source, char* buffer,
+                                               uint32_t size) {
+    return inner_.ExpandEnvironment(source, buffer, size);
+}
