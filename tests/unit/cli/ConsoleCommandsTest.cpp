@@ -50,12 +50,13 @@ public:
 class FakeFiles final : public ConsoleFiles {
 public:
     std::map<std::string, std::string> files;
+    int writesBeforeFailure = -1;  // then every write fails with 112, a full disk
     std::unique_ptr<OutputFile> Create(const std::string& path, bool replace,
                                        uint32_t& error) override {
         error = !replace && files.count(path) != 0 ? 80 : 0;
         if (error != 0) return nullptr;
         files[path].clear();
-        return std::make_unique<File>(files[path]);
+        return std::make_unique<File>(files[path], writesBeforeFailure);
     }
     std::optional<std::string> Read(const std::string& path) override {
         if (files.count(path) == 0) return std::nullopt;
@@ -65,10 +66,14 @@ public:
 
 private:
     struct File final : OutputFile {
-        explicit File(std::string& bytes) : bytes(bytes) {}
-        uint32_t Write(const std::string& more) override { return bytes += more, 0; }
+        File(std::string& bytes, int& writes) : bytes(bytes), writes(writes) {}
+        uint32_t Write(const std::string& more) override {
+            if (writes >= 0 && writes-- == 0) return 112;
+            return bytes += more, 0;
+        }
         uint32_t Flush() override { return 0; }
         std::string& bytes;
+        int& writes;
     };
 };
 
@@ -449,6 +454,14 @@ TEST(ConsoleCommands, UndoOfACutOrDamagedJournal) {
         }
         EXPECT_EQ(restored, c.restored);
     }
+
+    // A journal that cannot be written stops the changes it would have described.
+    for (const char* name : {"A", "B", "C"}) m.Preset(name, reg::kSz, std::string("0\0", 2));
+    m.files.writesBeforeFailure = 3;  // the head, the entry and A
+    const json::Value full = m.Json({"apply", "--journal", "full"}, 1);
+    EXPECT_EQ(full["problems"][0]["code"].text, "journal-failed");
+    EXPECT_EQ(m.Stored(kKey, "A"), std::string("1\0", 2));
+    EXPECT_EQ(m.Stored(kKey, "B"), std::string("0\0", 2));
 }
 
 // --user default and both: HKEY_CURRENT_USER values land in the default profile's hive, loaded
