@@ -290,6 +290,20 @@ TEST_F(Console, UndoOfAJournalPutsTheKeyBackExactly) {
     EXPECT_EQ(Export(), before);
 }
 
+// Below HKEY_LOCAL_MACHINE\Software a 32-bit program writes into the 64-bit view; undo deletes
+// the keys it made there, not their namesakes in the 32-bit view.
+TEST_F(Console, UndoRemovesKeysFromTheViewTheRunWrote) {
+    ScratchKey machine("cli", HKEY_LOCAL_MACHINE);
+    folder.Write("OrvikOptimizations.xml",
+                 Catalogue(Item("1", Tag("RegistryEntries", RegistryEntry(machine.Name("New"), "D",
+                                                                          "DWORD", "1")))));
+    const std::string journal = " --journal \"" + Utf8(folder / "run.journal") + "\"";
+    EXPECT_EQ(Run(cli, "apply" + journal).code, 0);
+    EXPECT_EQ(machine.Dword("New", "D"), 1);
+    EXPECT_EQ(Json("undo" + journal.substr(10), 0)["summary"]["outcomes"]["removed"].Int(), 2);
+    EXPECT_FALSE(machine.Exists());
+}
+
 // The default profile's hive, made here with RegSaveKey: HKEY_CURRENT_USER values go into it
 // while it is loaded (a later action reads what an earlier one wrote there), the current user's
 // key stays as it was, and the hive is unloaded after the run, after a failure too. Wine does not
