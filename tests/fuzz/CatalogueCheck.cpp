@@ -14,8 +14,6 @@
 #include <iterator>
 #include <sstream>
 
-#include "platform/Utf8.h"
-
 namespace cataloguecheck {
 namespace {
 
@@ -79,38 +77,6 @@ std::string FirstDifference(const std::string& expected, const std::string& actu
                    (moreGot ? b : "(none)");
         }
     }
-}
-
-std::string ThroughFile(const std::string& value) {
-    std::string kept;
-    for (size_t i = 0; i < value.size();) {
-        const auto b0 = static_cast<unsigned char>(value[i]);
-        const size_t length = b0 < 0x80                    ? 1
-                              : b0 >= 0xC2 && b0 <= 0xDF ? 2
-                              : b0 >= 0xE0 && b0 <= 0xEF ? 3
-                              : b0 >= 0xF0 && b0 <= 0xF4 ? 4
-                                                         : 0;
-        uint32_t code = length == 1 ? b0 : b0 & (0x7Fu >> length);
-        bool ok = length > 0 && i + length <= value.size();
-        for (size_t k = 1; ok && k < length; ++k) {
-            const auto b = static_cast<unsigned char>(value[i + k]);
-            ok = (b & 0xC0) == 0x80;
-            code = (code << 6) | (b & 0x3Fu);
-        }
-        ok = ok && !(length == 3 && code < 0x800) && !(length == 4 && code < 0x10000) &&
-             !(code >= 0xD800 && code <= 0xDFFF) && code <= 0x10FFFF;
-        if (!ok) code = 0xFFFD;
-        if (utf8::IsXmlChar(code)) utf8::Append(kept, code);
-        i += ok ? length : 1;
-    }
-    std::string out;
-    for (size_t i = 0; i < kept.size(); ++i) {
-        out += kept[i] == '\r' ? '\n' : kept[i];
-        if (kept[i] == '\r' && i + 1 < kept.size() && kept[i + 1] == '\n') ++i;
-    }
-    const size_t first = out.find_first_not_of(" \t\n");
-    if (first == std::string::npos) return std::string();
-    return out.substr(first, out.find_last_not_of(" \t\n") - first + 1);
 }
 
 const std::string& ScratchFile() {

@@ -16,11 +16,6 @@ std::string Dump(const OptimizationList& records, bool lineFeeds = false);
 // Empty when two dumps are equal; else their first differing lines.
 std::string FirstDifference(const std::string& expected, const std::string& actual);
 
-// A value as it comes back from the file: each byte that is no part of well-formed UTF-8 as
-// U+FFFD, characters XML 1.0 cannot carry left out, a carriage return (alone or before a line
-// feed) as a line feed, and the white space around it trimmed.
-std::string ThroughFile(const std::string& value);
-
 // A file of this process's own, in a memory-backed folder where there is one (a disk folder
 // makes a round trip a hundred times slower); removed at exit.
 const std::string& ScratchFile();
