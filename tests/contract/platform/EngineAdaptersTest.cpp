@@ -13,23 +13,17 @@ namespace {
 using namespace harness;
 using Style = ProcessLauncher::WindowStyle;
 
-TEST(Win32ProcessLauncher, StartsTheCommandLineAsGivenInTheWindowStyleAsked) {
+// Hidden, as every command of a catalogue starts; a name outside the ANSI code page must reach
+// the process exactly.
+TEST(Win32ProcessLauncher, StartsTheCommandLineAsGivenHidden) {
     win32::Win32ProcessLauncher launcher;
     Scratch folder("launcher");
-    // Names outside the ANSI code page: the command line must reach the process exactly.
-    const struct {
-        const char* file;
-        Style style;
-        int shown;
-    } starts[] = {{"hidden-\xCE\xA9", Style::Hidden, SW_HIDE},
-                  {"shown-m\xC3\xA4rker", Style::NormalFocus, SW_SHOWNORMAL}};
-    for (const auto& start : starts) {
-        EXPECT_EQ(launcher.Start(ProbeCommand(folder / start.file), start.style), 0u);
-        const auto how = WaitForProbe(folder / start.file);
-        ASSERT_TRUE(how) << start.file;
-        EXPECT_TRUE(how->showWindowFlag) << start.file;
-        EXPECT_EQ(how->showWindow, start.shown) << start.file;
-    }
+    const fs::path file = folder / "hidden-\xCE\xA9 m\xC3\xA4rker";
+    EXPECT_EQ(launcher.Start(ProbeCommand(file), Style::Hidden), 0u);
+    const auto how = WaitForProbe(file);
+    ASSERT_TRUE(how);
+    EXPECT_TRUE(how->showWindowFlag);
+    EXPECT_EQ(how->showWindow, SW_HIDE);
 }
 
 TEST(Win32ProcessLauncher, FailuresComeBackAsWindowsErrorsWithText) {

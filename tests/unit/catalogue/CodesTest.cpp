@@ -8,17 +8,12 @@
 using namespace codes;
 
 // Names from the file: ASCII letters in any case; anything else falls back to the first code.
+// Every name the writer writes reads back below; these are the near misses.
 TEST(Codes, NamesInAnyCaseAndEverythingElseFallsBack) {
-    for (const char* name : {"dword", "String", "BINARY", " STRING", "QWORD", ""}) {
-        const std::string upper = UpperAscii(name);
-        const int32_t expected = upper == "STRING" ? 1 : upper == "BINARY" ? 2 : 0;
-        EXPECT_EQ(RegistryItem::SetKeyType(name), expected) << name;
-    }
+    EXPECT_EQ(RegistryItem::SetKeyType("binary"), 2);
+    EXPECT_EQ(RegistryItem::SetKeyType("QWORD"), 0);
     EXPECT_EQ(RegistryItem::GetKeyType(3), "");
-    EXPECT_EQ(SetOSVersion("WINDOWS7"), 5);
-    EXPECT_EQ(SetOSVersion("windowsserver2012"), 9);
-    EXPECT_EQ(SetOSVersion("Windows8.1"), kWindows81);
-    EXPECT_EQ(SetOSVersion("WindowsServer2025"), kWindowsServer2025);
+    EXPECT_EQ(SetOSVersion("windowsserver2012"), kWindowsServer2012);
     for (const char* name : {"Windows 7", "Windows12", "Windows81", "", "w\xC3\xAE" "ndows7"})
         EXPECT_EQ(SetOSVersion(name), 0) << name;
     EXPECT_EQ(SetMode("normal"), 1);
@@ -31,7 +26,10 @@ TEST(Codes, EveryDisplayNameReadsBackToItsCodeAndOutOfRangeThrows) {
         std::erase(name, ' ');
         EXPECT_EQ(SetOSVersion(name), code) << name;
     }
-    for (int32_t code = 0; code <= 2; ++code) EXPECT_EQ(SetMode(GetMode(code)), code);
+    for (int32_t code = 0; code <= 2; ++code) {
+        EXPECT_EQ(SetMode(GetMode(code)), code);
+        EXPECT_EQ(RegistryItem::SetKeyType(RegistryItem::GetKeyType(code)), code);
+    }
     EXPECT_THROW(GetOSString(kVersionCount), std::out_of_range);
     EXPECT_THROW(GetOSString(-1), std::out_of_range);
     EXPECT_THROW(GetMode(3), std::out_of_range);
