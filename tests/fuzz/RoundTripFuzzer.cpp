@@ -13,13 +13,34 @@
 
 #include "CatalogueCheck.h"
 #include "FuzzCheck.h"
-#include "FuzzInput.h"
 #include "catalogue/Codes.h"
 #include "catalogue/XmlReader.h"
 #include "catalogue/XmlWriter.h"
 #include "platform/XmlDocument.h"
 
 namespace {
+
+// The fuzzer's bytes as small decisions; once they run out, zeros.
+class FuzzInput {
+public:
+    FuzzInput(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+    bool Empty() const { return pos_ >= size_; }
+    uint8_t Byte() { return pos_ < size_ ? data_[pos_++] : 0; }
+    // A number in [0, limit), from as many bytes as the limit needs.
+    uint32_t Below(uint32_t limit) {
+        if (limit <= 1) return 0;
+        uint32_t value = 0;
+        for (uint32_t range = 1; range < limit && range != 0; range <<= 8) {
+            value = (value << 8) | Byte();
+        }
+        return value % limit;
+    }
+
+private:
+    const uint8_t* data_;
+    size_t size_;
+    size_t pos_ = 0;
+};
 
 // Pieces that make the texts: what the format escapes, white space, the marker, characters
 // beyond ASCII, characters XML cannot carry, malformed UTF-8.
