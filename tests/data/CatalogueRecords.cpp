@@ -1,37 +1,18 @@
-// Prints what the reader makes of a catalogue, one JSON object per record, so that the report
-// check compares the page with the program's own reading (MSXML, as on the users' machines):
+// Prints what the reader makes of a catalogue, one JSON object per record, and the program's
+// version, so that the report check compares the page with the program's own reading (MSXML, as
+// on the users' machines):
 //   orvik_catalogue_records FILE.xml
 
 #include <objbase.h>
 
 #include <cstdio>
-#include <string>
 #include <vector>
 
+#include "OrvikVersion.h"
 #include "catalogue/Codes.h"
 #include "catalogue/XmlReader.h"
+#include "cli/Json.h"
 #include "platform/XmlDocument.h"
-
-namespace {
-
-std::string Json(const std::string& text) {
-    std::string quoted = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            quoted += '\\';
-            quoted += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", c);
-            quoted += escape;
-        } else {
-            quoted += static_cast<char>(c);
-        }
-    }
-    return quoted + "\"";
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -40,38 +21,38 @@ int main(int argc, char** argv) {
     }
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
     const auto factory = NewXmlDocumentFactory();
-    const std::string path = argv[1];
-    const OptimizationList items = XmlReader(*factory, "").ReadXML(path);
+    const OptimizationList items = XmlReader(*factory, "").ReadXML(argv[1]);
     // The versions a machine can be identified as, and for each record those it is offered on.
     std::vector<int32_t> machines;
     for (int32_t code = 0; code < codes::kVersionCount; ++code) {
         if (code != codes::kAll && code != codes::kWindowsServer2003R2) machines.push_back(code);
     }
-    auto names = [](const std::vector<int32_t>& list) {
-        std::string text;
-        for (int32_t code : list) {
-            text += (text.empty() ? "" : ", ") + Json(codes::GetOSString(code));
-        }
-        return "[" + text + "]";
+    cli::JsonWriter out;
+    const auto names = [&out](const std::vector<int32_t>& list) {
+        out.BeginArray();
+        for (int32_t code : list) out.String(codes::GetOSString(code));
+        out.EndArray();
     };
-    std::printf("{\"machines\": %s, \"records\": [\n", names(machines).c_str());
-    for (size_t i = 0; i < items.size(); ++i) {
-        const OptimizationItem& item = *items[i];
+    out.BeginObject().Key("version").String(ORVIK_VERSION).Key("machines");
+    names(machines);
+    out.Key("records").BeginArray();
+    for (const OptimizationItemPtr& item : items) {
         std::vector<int32_t> offered;
         for (int32_t machine : machines) {
-            if (codes::IsOffered(item.osVersions, machine)) offered.push_back(machine);
+            if (codes::IsOffered(item->osVersions, machine)) offered.push_back(machine);
         }
-        std::printf(
-            "{\"number\": %s, \"name\": %s, \"enabled\": %s, \"category\": %s, \"impact\": %s, "
-            "\"description\": %s, \"justification\": %s, \"versions\": %s, \"offered\": %s, "
-            "\"actions\": %zu}%s\n",
-            Json(item.Number).c_str(), Json(item.Name).c_str(), item.Enabled ? "true" : "false",
-            Json(item.Category).c_str(), Json(item.Impact).c_str(),
-            Json(item.Description).c_str(), Json(item.Justification).c_str(),
-            names(item.osVersions).c_str(), names(offered).c_str(),
-            item.regItems.size() + item.cmdItems.size() + item.wmiItems.size(),
-            i + 1 < items.size() ? "," : "");
+        out.BeginObject().Key("number").String(item->Number).Key("name").String(item->Name);
+        out.Key("enabled").Bool(item->Enabled).Key("category").String(item->Category);
+        out.Key("impact").String(item->Impact).Key("description").String(item->Description);
+        out.Key("justification").String(item->Justification).Key("versions");
+        names(item->osVersions);
+        out.Key("offered");
+        names(offered);
+        out.Key("actions").Number(static_cast<int64_t>(
+            item->regItems.size() + item->cmdItems.size() + item->wmiItems.size()));
+        out.EndObject();
     }
-    std::printf("]}\n");
+    out.EndArray().EndObject();
+    std::fputs(out.Text().c_str(), stdout);
     return 0;
 }

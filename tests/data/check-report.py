@@ -149,6 +149,8 @@ def main(records_file, page_file):
                    % (want["number"], want["name"], field, row[field], value))
     if not entries:
         expect(page.by_id("empty").tag, "an empty catalogue shows no notice")
+    version = page.by_id("version").text()
+    expect(version == reading["version"], "the page names version %r" % version)
 
     for node in page.stack[0].all():
         expect(node.tag not in ("script", "link", "iframe", "object", "embed", "img"),
