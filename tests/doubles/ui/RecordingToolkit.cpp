@@ -30,10 +30,6 @@ std::vector<std::string> FakeCheckList::Texts() const {
     return texts;
 }
 
-MenuItem& FakeMenuItem::AddItem(const std::string& name, const std::string&) {
-    return *(items[name] = std::make_unique<FakeMenuItem>());
-}
-
 FakeForm::~FakeForm() {
     auto& forms = toolkit_.forms_;
     forms.erase(std::remove(forms.begin(), forms.end(), this), forms.end());
@@ -73,19 +69,6 @@ void FakeForm::Unload() {
     if (closed) return;
     closed = true;
     if (Unloaded) Unloaded();
-}
-
-FakeMenuItem& FakeForm::menu(const std::string& name) {
-    std::vector<FakeMenuItem*> open = {&menus_};
-    while (!open.empty()) {
-        FakeMenuItem* item = open.back();
-        open.pop_back();
-        if (const auto found = item->items.find(name); found != item->items.end()) {
-            return *found->second;
-        }
-        for (auto& [_, child] : item->items) open.push_back(child.get());
-    }
-    throw std::out_of_range("no menu item " + name);
 }
 
 std::unique_ptr<Form> RecordingToolkit::CreateForm(const FormLayout& layout) {

@@ -66,10 +66,17 @@ private:
     int listIndex_ = -1;
 };
 
+// Every item of a form's menus lands in one map by name, at whatever depth it is added.
 class FakeMenuItem : public MenuItem {
 public:
-    MenuItem& AddItem(const std::string& name, const std::string& caption) override;
-    std::map<std::string, std::unique_ptr<FakeMenuItem>> items;  // by name
+    using Items = std::map<std::string, std::unique_ptr<FakeMenuItem>>;
+    explicit FakeMenuItem(Items& all) : all_(all) {}
+    MenuItem& AddItem(const std::string& name, const std::string&) override {
+        return *(all_[name] = std::make_unique<FakeMenuItem>(all_));
+    }
+
+private:
+    Items& all_;
 };
 
 class RecordingToolkit;
@@ -98,7 +105,7 @@ public:
     FakeLabel& label(const std::string& name) { return *labels_.at(name); }
     FakePicture& picture(const std::string& name) { return *pictures_.at(name); }
     FakeCheckList& checkList(const std::string& name) { return *lists_.at(name); }
-    FakeMenuItem& menu(const std::string& name);  // searched through the whole menu tree
+    FakeMenuItem& menu(const std::string& name) { return *menuItems_.at(name); }
 
     const std::string name;
     bool closed = false;
@@ -110,7 +117,8 @@ private:
     std::map<std::string, std::unique_ptr<FakeCheckList>> lists_;
     std::vector<std::unique_ptr<FakeImageList>> imageLists_;
     std::vector<std::unique_ptr<FakeTimer>> timers_;
-    FakeMenuItem menus_;
+    FakeMenuItem::Items menuItems_;
+    FakeMenuItem menus_{menuItems_};
 };
 
 class RecordingToolkit : public Toolkit {
