@@ -23,26 +23,22 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
     return text;
 }
 
-// ASCII text in UTF-16 or UTF-32, little-endian unless said otherwise.
-std::string Wide(const std::string& ascii, size_t unit, bool bigEndian = false) {
+// ASCII text in UTF-16, little-endian unless said otherwise.
+std::string Utf16(const std::string& ascii, bool bigEndian = false) {
     std::string out;
-    for (char c : ascii) {
-        std::string code(unit, '\0');
-        code[bigEndian ? unit - 1 : 0] = c;
-        out += code;
-    }
+    for (char c : ascii) out += bigEndian ? std::string{'\0', c} : std::string{c, '\0'};
     return out;
 }
 
-// A committed catalogue with key in place of @KEY@, in whichever encoding the file is written.
+// A committed catalogue with key in place of @KEY@, in UTF-8 or UTF-16 as the file is written
+// (those in other encodings are refused whole).
 std::string Load(const fs::path& file, const std::string& key) {
     std::ifstream in(file, std::ios::binary);
     if (!in) throw std::runtime_error("missing hostile catalogue " + file.string());
     std::string text(std::istreambuf_iterator<char>(in), {});
     text = Replaced(text, "@KEY@", key);
-    text = Replaced(text, Wide("@KEY@", 2), Wide(key, 2));
-    text = Replaced(text, Wide("@KEY@", 2, true), Wide(key, 2, true));
-    return Replaced(text, Wide("@KEY@", 4), Wide(key, 4));
+    text = Replaced(text, Utf16("@KEY@"), Utf16(key));
+    return Replaced(text, Utf16("@KEY@", true), Utf16(key, true));
 }
 
 // One enabled item with the given registry entries and other fields.
