@@ -1,4 +1,4 @@
-// The report that Export makes and the console program will write, on the real MSXML, from the
+// The report that Export makes and the console program writes, on the real MSXML, from the
 // shipped stylesheet: which file it blames when it cannot make one. Export itself is driven
 // through the whole program, and the page's content is checked in a browser.
 
