@@ -208,6 +208,10 @@ void frmAdvanced::LoadSettings() {
     for (const OptimizationItemPtr& entry : loaded_) {
         if (entry && codes::IsOffered(entry->osVersions, os_)) Settings.push_back(entry);
     }
+    byNumber_.clear();
+    for (const OptimizationItemPtr& entry : Settings) {
+        byNumber_[entry->Number].push_back(entry.get());
+    }
 }
 
 void frmAdvanced::AppendRow(const OptimizationItemPtr& entry) {
@@ -277,9 +281,9 @@ OptimizationItemPtr frmAdvanced::FindItemByNumber(int16_t n) const {
 void frmAdvanced::SetItemEnabled(const std::string& number, bool value) {
     // Every entry with that Number takes the tick, so two entries that share a Number share a
     // tick: stored catalogues were edited with the editor behaving so.
-    for (const OptimizationItemPtr& entry : Settings) {
-        if (entry->Number == number) entry->Enabled = value;
-    }
+    const auto sharing = byNumber_.find(number);
+    if (sharing == byNumber_.end()) return;
+    for (OptimizationItem* entry : sharing->second) entry->Enabled = value;
 }
 
 void frmAdvanced::lbSettings_ItemCheck(int row) {

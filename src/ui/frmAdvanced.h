@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "catalogue/OptimizationItem.h"
@@ -75,6 +76,9 @@ private:
     // The whole catalogue as the last LoadSettings read it; Save falls back on it.
     OptimizationList loaded_;
     int32_t os_ = 0;
+    // Settings by Number, made with them: ticking a row reaches every entry sharing its Number
+    // without a search through the whole list.
+    std::unordered_map<std::string, std::vector<OptimizationItem*>> byNumber_;
     // The entry each row was made from, for rows whose Number is not plain.
     std::vector<OptimizationItemPtr> rowEntries_;
 
