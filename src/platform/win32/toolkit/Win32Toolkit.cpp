@@ -143,13 +143,11 @@ class Win32CheckList final : public CheckList {
 public:
     Win32CheckList(Win32Form& form, const Box& box, HFONT font);
     HWND hwnd() const { return hwnd_; }
-    void OnNotify(const NMHDR& header);
+    LRESULT OnNotify(const NMHDR& header);
 
     void AddItem(const std::string& text) override;
     int NewIndex() const override { return newIndex_; }
-    int ListCount() const override {
-        return static_cast<int>(SendMessageW(hwnd_, LVM_GETITEMCOUNT, 0, 0));
-    }
+    int ListCount() const override { return count_; }
     std::string List(int index) const override;
     int32_t ItemData(int index) const override;
     void SetItemData(int index, int32_t value) override;
@@ -159,6 +157,7 @@ public:
     void SetSelected(int index, bool ticked) override;
     void Clear() override;
     void ResumeDrawing();
+    void Destroyed() { count_ = 0; }  // its rows went with the window
 
 private:
     bool Valid(int index) const { return index >= 0 && index < ListCount(); }
@@ -170,6 +169,7 @@ private:
     HWND hwnd_;
     bool held_ = false;
     int quiet_ = 0;  // > 0 while the program changes the view itself
+    int count_ = 0;  // rows are added and removed only through this class
     int newIndex_ = -1;
     int current_ = -1;
 };
@@ -467,16 +467,21 @@ void Win32CheckList::ResumeDrawing() {
 void Win32CheckList::AddItem(const std::string& text) {
     HoldDrawing();
     std::wstring wide = Widen(text);
+    // The unticked box comes with the row itself (a list view with check boxes gives every new
+    // row state image 1 whatever it is asked), not from a second message per row.
     LVITEMW item{};
-    item.mask = LVIF_TEXT | LVIF_PARAM;
-    item.iItem = ListCount();
+    item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_STATE;
+    item.iItem = count_;
     item.pszText = wide.data();
+    item.state = INDEXTOSTATEIMAGEMASK(1);
+    item.stateMask = LVIS_STATEIMAGEMASK;
     ++quiet_;
     const int index =
         static_cast<int>(SendMessageW(hwnd_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
-    if (index >= 0) SetState(index, INDEXTOSTATEIMAGEMASK(1), LVIS_STATEIMAGEMASK);
     --quiet_;
-    if (index >= 0) newIndex_ = index;
+    if (index < 0) return;
+    ++count_;
+    newIndex_ = index;
 }
 
 std::string Win32CheckList::List(int index) const {
@@ -547,14 +552,17 @@ void Win32CheckList::Clear() {
     ++quiet_;
     SendMessageW(hwnd_, LVM_DELETEALLITEMS, 0, 0);
     --quiet_;
+    count_ = 0;
     newIndex_ = -1;
     current_ = -1;
 }
 
-void Win32CheckList::OnNotify(const NMHDR& header) {
-    if (header.code != LVN_ITEMCHANGED || quiet_ > 0) return;
+LRESULT Win32CheckList::OnNotify(const NMHDR& header) {
+    // Rows go only through Clear, which needs no word per row.
+    if (header.code == LVN_DELETEALLITEMS) return TRUE;
+    if (header.code != LVN_ITEMCHANGED || quiet_ > 0) return 0;
     const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
-    if (!(change.uChanged & LVIF_STATE) || change.iItem < 0) return;
+    if (!(change.uChanged & LVIF_STATE) || change.iItem < 0) return 0;
     const UINT oldImage = (change.uOldState & LVIS_STATEIMAGEMASK) >> 12;
     const UINT newImage = (change.uNewState & LVIS_STATEIMAGEMASK) >> 12;
     // A tick the user changed (state image 1 unticked, 2 ticked; 0 is a row being made).
@@ -568,6 +576,7 @@ void Win32CheckList::OnNotify(const NMHDR& header) {
         current_ = change.iItem;
         if (Click) Guarded(Click);
     }
+    return 0;
 }
 
 // ---- timer and menus ---------------------------------------------------------------------
@@ -768,6 +777,7 @@ void Win32Form::Unload() {
 void Win32Form::Destroyed() {
     ReleaseOthers();
     for (auto& timer : timers_) timer->Stop();
+    for (auto& list : lists_) list->Destroyed();
     hwnd_ = nullptr;
     toolkit_.Closed(this, !dying_);
     if (!dying_ && Unloaded) Guarded(Unloaded);
@@ -831,7 +841,7 @@ LRESULT Win32Form::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_NOTIFY: {
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
         for (auto& list : lists_) {
-            if (list->hwnd() == header->hwndFrom) list->OnNotify(*header);
+            if (list->hwnd() == header->hwndFrom) return list->OnNotify(*header);
         }
         return 0;
     }
