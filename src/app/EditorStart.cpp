@@ -43,10 +43,13 @@ int RunInteractive(Toolkit& toolkit, Shell& shell, XmlDocumentFactory& xml,
                    const EnginePlatform& platform) {
     CatalogueServices services(xml, platform);
     std::unique_ptr<frmAdvanced> editor;
-    frmSplash splash(toolkit, [&] {
-        editor = std::make_unique<frmAdvanced>(toolkit, shell, services);
-        editor->Show();
-    });
+    frmSplash splash(
+        toolkit,
+        [&] {
+            editor = std::make_unique<frmAdvanced>(toolkit, shell, services);
+            editor->Load();
+        },
+        [&] { editor->Show(); });
     splash.Form_Load();
     return toolkit.Run();
 }

@@ -85,8 +85,12 @@ std::string InFolder(std::string folder, const char* name) {
 
 }  // namespace
 
+void frmAdvanced::Load() {
+    if (!form_) Form_Load();
+}
+
 void frmAdvanced::Show() {
-    Form_Load();
+    Load();
     form_->Show();
 }
 

@@ -34,7 +34,9 @@ public:
     frmAdvanced(Toolkit& toolkit, Shell& shell, EditorServices& services)
         : toolkit_(toolkit), shell_(shell), services_(services) {}
 
-    // Loads the window (building the list) and shows it, not modally.
+    // Loads the window hidden: builds it and fills the list from the catalogue.
+    void Load();
+    // Shows the window, not modally, loading it first if Load has not.
     void Show();
 
     // The entries for this Windows version, shared with the catalogue they were read from.

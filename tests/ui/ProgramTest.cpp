@@ -175,6 +175,16 @@ TEST_F(ProgramTest, SplashEditorAndSave) {
     EXPECT_EQ(orvik->Wait(10s), 0u);
 }
 
+// The editor is built hidden behind the splash: closing the splash early still ends the program.
+TEST_F(ProgramTest, ClosingTheSplashEndsTheProgram) {
+    orvik.emplace(exe, "");
+    HWND splash = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (splash = FindForm("Orvik Optimizer", false)); }));
+    std::this_thread::sleep_for(1s);
+    PostMessageW(splash, WM_CLOSE, 0, 0);
+    EXPECT_EQ(orvik->Wait(10s), 0u);
+}
+
 TEST_F(ProgramTest, RunAppliesTheTickedEntriesOnlyAfterYes) {
     HWND editor = OpenEditor();
     ASSERT_NE(editor, nullptr);
