@@ -207,12 +207,12 @@ void frmAdvanced::BuildMenus() {
 
 void frmAdvanced::LoadSettings() {
     Settings.clear();
+    byNumber_.clear();
     os_ = services_.GetOSVersion();
     loaded_ = services_.ReadXML();
     for (const OptimizationItemPtr& entry : loaded_) {
         if (entry && codes::IsOffered(entry->osVersions, os_)) Settings.push_back(entry);
     }
-    byNumber_.clear();
     for (const OptimizationItemPtr& entry : Settings) {
         byNumber_[entry->Number].push_back(entry.get());
     }
