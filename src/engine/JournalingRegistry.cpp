@@ -93,31 +93,3 @@ int32_t JournalingRegistry::CloseKey(RegKey key) {
     keys_.erase(key);
     return inner_.CloseKey(key);
 }
-
-int32_t JournalingRegistry::QueryValue(RegKey key, const std::string& name, uint32_t& type,
-                                       uint8_t* data, uint32_t& size) {
-    return inner_.QueryValue(key, name, type, data, size);
-}
-
-int32_t JournalingRegistry::EnumKey(RegKey key, uint32_t index, char* name, uint32_t size) {
-    return inner_.EnumKey(key, index, name, size);
-}
-
-int32_t JournalingRegistry::QueryInfoKey(RegKey key, uint32_t& maxValueNameLength) {
-    return inner_.QueryInfoKey(key, maxValueNameLength);
-}
-
-int32_t JournalingRegistry::EnumValue(RegKey key, uint32_t index, char* name,
-                                      uint32_t& nameLength) {
-    return inner_.EnumValue(key, index, name, nameLength);
-}
-
-int32_t JournalingRegistry::ConnectRegistry(const std::string& machine, RegKey root,
-                                            RegKey& key) {
-    return inner_.ConnectRegistry(machine, root, key);
-}
-
-uint32_t JournalingRegistry::ExpandEnvironment(const std::string& source, char* buffer,
-                                               uint32_t size) {
-    return inner_.ExpandEnvironment(source, buffer, size);
-}

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engine/RunObserver.h"
-#include "platform/Registry.h"
+#include "platform/ForwardingRegistry.h"
 
 class RegistryJournal {
 public:
@@ -22,28 +22,21 @@ public:
     virtual int32_t ValueChanging(const RegistryChange& change) = 0;
 };
 
-class JournalingRegistry final : public Registry {
+class JournalingRegistry final : public ForwardingRegistry {
 public:
     JournalingRegistry(Registry& inner, RegistryJournal& journal)
-        : inner_(inner), journal_(journal) {}
+        : ForwardingRegistry(inner), journal_(journal) {}
 
     int32_t OpenKey(RegKey root, const std::string& subKey, uint32_t access,
                     RegKey& key) override;
     int32_t CreateKey(RegKey root, const std::string& subKey, uint32_t access,
                       RegKey& key) override;
-    int32_t QueryValue(RegKey key, const std::string& name, uint32_t& type, uint8_t* data,
-                       uint32_t& size) override;
     int32_t SetValue(RegKey key, const std::string& name, uint32_t type, const uint8_t* data,
                      uint32_t size) override;
     int32_t DeleteValue(RegKey key, const std::string& name) override;
     // Refused: a deleted key with what was below it could not be put back.
     int32_t DeleteKey(RegKey root, const std::string& subKey, uint32_t view) override;
-    int32_t EnumKey(RegKey key, uint32_t index, char* name, uint32_t size) override;
-    int32_t QueryInfoKey(RegKey key, uint32_t& maxValueNameLength) override;
-    int32_t EnumValue(RegKey key, uint32_t index, char* name, uint32_t& nameLength) override;
-    int32_t ConnectRegistry(const std::string& machine, RegKey root, RegKey& key) override;
     int32_t CloseKey(RegKey key) override;
-    uint32_t ExpandEnvironment(const std::string& source, char* buffer, uint32_t size) override;
 
 private:
     // Where a key is: below one of the predefined roots.
@@ -56,7 +49,6 @@ private:
     bool PlaceOf(RegKey root, const std::string& subKey, uint32_t access, Place& place) const;
     int32_t Changing(RegKey key, const std::string& name, const RegistryData& after);
 
-    Registry& inner_;
     RegistryJournal& journal_;
     std::map<RegKey, Place> keys_;
 };

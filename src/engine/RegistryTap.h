@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "engine/RunObserver.h"
-#include "platform/Registry.h"
+#include "platform/ForwardingRegistry.h"
 
-class RegistryTap final : public Registry {
+class RegistryTap final : public ForwardingRegistry {
 public:
-    explicit RegistryTap(Registry& inner) : inner_(inner) {}
+    using ForwardingRegistry::ForwardingRegistry;
 
     // Forgets the previous action; what follows belongs to the next one.
     void Begin();
@@ -24,18 +24,10 @@ public:
                     RegKey& key) override;
     int32_t CreateKey(RegKey root, const std::string& subKey, uint32_t access,
                       RegKey& key) override;
-    int32_t QueryValue(RegKey key, const std::string& name, uint32_t& type, uint8_t* data,
-                       uint32_t& size) override;
     int32_t SetValue(RegKey key, const std::string& name, uint32_t type, const uint8_t* data,
                      uint32_t size) override;
     int32_t DeleteValue(RegKey key, const std::string& name) override;
-    int32_t DeleteKey(RegKey root, const std::string& subKey, uint32_t view) override;
-    int32_t EnumKey(RegKey key, uint32_t index, char* name, uint32_t size) override;
-    int32_t QueryInfoKey(RegKey key, uint32_t& maxValueNameLength) override;
-    int32_t EnumValue(RegKey key, uint32_t index, char* name, uint32_t& nameLength) override;
-    int32_t ConnectRegistry(const std::string& machine, RegKey root, RegKey& key) override;
     int32_t CloseKey(RegKey key) override;
-    uint32_t ExpandEnvironment(const std::string& source, char* buffer, uint32_t size) override;
 
     // A value as stored under an open key; absent when it cannot be read.
     static RegistryData Read(Registry& registry, RegKey key, const std::string& name);
@@ -55,7 +47,6 @@ private:
 
     RegistryChange Describe(RegKey key, const std::string& name);
 
-    Registry& inner_;
     std::map<RegKey, OpenedKey> keys_;
     std::vector<std::string> created_;
     std::optional<RegistryChange> change_;
