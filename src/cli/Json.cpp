@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "platform/Utf8.h"
+
 namespace cli {
 
 std::string JsonString(std::string_view text) {
@@ -143,23 +145,6 @@ private:
         }
         return code;
     }
-    static void Utf8(std::string& out, uint32_t c) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
     std::string String() {
         Expect('"');
         std::string out;
@@ -184,7 +169,7 @@ private:
                     if (low < 0xDC00 || low > 0xDFFF) Fail("bad surrogate pair");
                     code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
                 }
-                Utf8(out, code);
+                utf8::Append(out, code);
             } else {
                 Fail("unknown escape");
             }
