@@ -149,10 +149,13 @@ FileCheck CheckProlog(std::string_view view) {
 
 }  // namespace
 
+std::string InFolder(const std::string& folder, const std::string& name) {
+    const bool separated = !folder.empty() && (folder.back() == '\\' || folder.back() == '/');
+    return separated ? folder + name : folder + '\\' + name;
+}
+
 std::string DefaultPath(const std::string& executableFolder) {
-    std::string path = executableFolder;
-    if (path.empty() || (path.back() != '\\' && path.back() != '/')) path += '\\';
-    return path + kFileName;
+    return InFolder(executableFolder, kFileName);
 }
 
 FileCheck CheckFile(const std::string& bytes) {

@@ -11,8 +11,10 @@ inline constexpr const char* kStylesheetName = "OrvikOptimizations.xsl";
 inline const std::string kStylesheetData =
     std::string("type=\"text/xsl\" href=\"") + kStylesheetName + "\"";
 
-// The catalogue beside the executable: the folder, a backslash, the file name. A folder that
-// already ends in a separator (a drive root, "C:\") gets no second one.
+// A file in a folder: the folder, a backslash, the name. A folder that already ends in a
+// separator (a drive root, "C:\") gets no second one.
+std::string InFolder(const std::string& folder, const std::string& name);
+// The catalogue beside the executable.
 std::string DefaultPath(const std::string& executableFolder);
 
 struct FileCheck {

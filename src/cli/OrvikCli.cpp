@@ -229,10 +229,9 @@ int Undo(const Options& options, CliPlatform& platform) {
 }
 
 int MakeReport(const Options& options, CliPlatform& platform, const std::string& folder) {
-    const std::string separator = folder.empty() || folder.back() != '\\' ? "\\" : "";
     const RenderedReport page = platform.reports.RenderReport(
         options.catalogue.value_or(catalogue::DefaultPath(folder)),
-        folder + separator + catalogue::kStylesheetName);
+        catalogue::InFolder(folder, catalogue::kStylesheetName));
     if (!page.Made()) {
         platform.console.Err(page.failedFile + ": " + page.reason + "\n");
         return exit_code::kCatalogue;

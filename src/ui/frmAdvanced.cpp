@@ -77,12 +77,6 @@ LabelLayout Text(const char* name, const char* caption, Box box, double points, 
     return layout;
 }
 
-// A file in the executable's folder; a drive root ("C:\") already ends in its separator.
-std::string InFolder(std::string folder, const char* name) {
-    if (folder.empty() || folder.back() != '\\') folder += '\\';
-    return folder + name;
-}
-
 }  // namespace
 
 void frmAdvanced::Load() {
@@ -359,7 +353,7 @@ OptimizationList frmAdvanced::MergeIntoCatalogue(OptimizationList file) const {
 }
 
 void frmAdvanced::Save() {
-    const std::string target = InFolder(services_.ExecutableFolder(), catalogue::kFileName);
+    const std::string target = catalogue::DefaultPath(services_.ExecutableFolder());
     // Written beside the catalogue, then put in its place in one step: a failure part-way
     // leaves the old catalogue whole.
     const std::string temporary = target + ".saving";
@@ -397,7 +391,7 @@ void frmAdvanced::Export() {
     // longer apply the stylesheet to a local file themselves. The catalogue is only read.
     const std::string folder = services_.ExecutableFolder();
     const RenderedReport report = shell_.RenderReport(
-        InFolder(folder, catalogue::kFileName), InFolder(folder, catalogue::kStylesheetName));
+        catalogue::DefaultPath(folder), catalogue::InFolder(folder, catalogue::kStylesheetName));
     if (!report.Made()) {
         toolkit_.MsgBox("The report could not be made from " + report.failedFile + ".\n\n" +
                             report.reason,
@@ -406,10 +400,10 @@ void frmAdvanced::Export() {
     }
     // Where the user finds it again; a standard user cannot write beside a catalogue in
     // Program Files, and then it goes to the temporary folder.
-    std::string page = InFolder(folder, kReportName);
+    std::string page = catalogue::InFolder(folder, kReportName);
     uint32_t code = shell_.WriteFileBytes(page, report.html);
     if (code != 0) {
-        page = InFolder(shell_.TempFolder(), kReportName);
+        page = catalogue::InFolder(shell_.TempFolder(), kReportName);
         code = shell_.WriteFileBytes(page, report.html);
     }
     if (code != 0) {
