@@ -1,42 +1,26 @@
 #include "cli/Journal.h"
 
-#include <cstdio>
-#include <map>
 #include <stdexcept>
 
 #include "OrvikVersion.h"
 #include "cli/Json.h"
+#include "engine/regRunner.h"
+#include "env/ErrorRecord.h"
 #include "platform/ConsoleFiles.h"
+#include "platform/HexText.h"
 
 namespace cli {
 namespace {
 
 constexpr int kSchema = 1;
 
-const std::map<std::string, int32_t> kRoots = {
-    {"HKEY_CLASSES_ROOT", reg::kClassesRoot},   {"HKEY_CURRENT_USER", reg::kCurrentUser},
-    {"HKEY_LOCAL_MACHINE", reg::kLocalMachine}, {"HKEY_USERS", reg::kUsers},
-    {"HKEY_CURRENT_CONFIG", reg::kCurrentConfig}};
-
-std::string RootName(int32_t root) {
-    for (const auto& [name, handle] : kRoots) {
-        if (handle == root) return name;
-    }
-    return std::to_string(root);
-}
-
 void Data(JsonWriter& json, const RegistryData& value) {
     if (!value.present) {
         json.Null();
         return;
     }
-    std::string hex;
-    char pair[3];
-    for (const uint8_t byte : value.data) {
-        std::snprintf(pair, sizeof pair, "%02X", byte);
-        hex += pair;
-    }
-    json.BeginObject().Key("type").Number(value.type).Key("data").String(hex).EndObject();
+    json.BeginObject().Key("type").Number(value.type).Key("data").String(HexText(value.data));
+    json.EndObject();
 }
 
 // What a line must hold; anything else makes it no whole record.
@@ -63,15 +47,10 @@ RegistryData DataOf(const JsonValue& value) {
     if (value.IsNull()) return data;
     data.present = true;
     data.type = static_cast<uint32_t>(Whole(value["type"], 0xFFFFFFFF));
-    const std::string& hex = Text(value["data"]);
-    if (hex.size() % 2 != 0) throw Damaged();
-    for (size_t i = 0; i < hex.size(); i += 2) {
-        unsigned byte = 0;
-        if (std::sscanf(hex.c_str() + i, "%2x", &byte) != 1 ||
-            hex.find_first_not_of("0123456789ABCDEFabcdef", i) < i + 2) {
-            throw Damaged();
-        }
-        data.data.push_back(static_cast<uint8_t>(byte));
+    try {
+        data.data = regRunner::HexStringToByteArray(Text(value["data"]));
+    } catch (const ErrorRecord&) {
+        throw Damaged();
     }
     return data;
 }
@@ -80,9 +59,9 @@ JournalRecord RecordOf(const JsonValue& line) {
     JournalRecord record;
     const std::string& kind = Text(line["record"]);
     const auto place = [&] {
-        const auto root = kRoots.find(Text(line["root"]));
-        if (root == kRoots.end()) throw Damaged();
-        record.change.root = root->second;
+        const int32_t root = reg::RootByName(Text(line["root"]));
+        if (root == 0) throw Damaged();
+        record.change.root = root;
         record.change.view = static_cast<uint32_t>(Whole(line["view"], 0xFFFFFFFF));
     };
     if (kind == "entry") {
@@ -211,7 +190,7 @@ int32_t JournalWriter::Line(const JsonWriter& json) {
 int32_t JournalWriter::KeysCreating(int32_t root, uint32_t view,
                                     const std::vector<std::string>& keys) {
     JsonWriter json(true);
-    json.BeginObject().Key("record").String("keys").Key("root").String(RootName(root));
+    json.BeginObject().Key("record").String("keys").Key("root").String(reg::RootName(root));
     json.Key("view").Number(view).Key("keys").BeginArray();
     for (const std::string& key : keys) json.String(key);
     json.EndArray().EndObject();
@@ -220,7 +199,7 @@ int32_t JournalWriter::KeysCreating(int32_t root, uint32_t view,
 
 int32_t JournalWriter::ValueChanging(const RegistryChange& change) {
     JsonWriter json(true);
-    json.BeginObject().Key("record").String("value").Key("root").String(RootName(change.root));
+    json.BeginObject().Key("record").String("value").Key("root").String(reg::RootName(change.root));
     json.Key("key").String(change.subKey).Key("view").Number(change.view);
     json.Key("name").String(change.valueName).Key("before");
     Data(json, change.before);

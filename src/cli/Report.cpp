@@ -1,9 +1,9 @@
 #include "cli/Report.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <map>
 
+#include "platform/HexText.h"
 #include "platform/Registry.h"
 
 namespace cli {
@@ -99,14 +99,7 @@ std::string DataText(const RegistryData& value) {
             bytes[0] | bytes[1] << 8 | bytes[2] << 16 | uint32_t{bytes[3]} << 24;
         return std::to_string(number);
     }
-    std::string hex;
-    char pair[4];
-    for (const uint8_t byte : bytes) {
-        std::snprintf(pair, sizeof pair, "%02X", byte);
-        if (!hex.empty()) hex += ',';
-        hex += pair;
-    }
-    return hex;
+    return HexText(bytes, ",");
 }
 
 std::string TypeName(uint32_t type) {
@@ -118,14 +111,7 @@ std::string TypeName(uint32_t type) {
 }
 
 std::string KeyText(int32_t root, const std::string& subKey) {
-    static const std::map<int32_t, std::string> kRoots = {
-        {reg::kClassesRoot, "HKEY_CLASSES_ROOT"},
-        {reg::kCurrentUser, "HKEY_CURRENT_USER"},
-        {reg::kLocalMachine, "HKEY_LOCAL_MACHINE"},
-        {reg::kUsers, "HKEY_USERS"},
-    };
-    const auto name = kRoots.find(root);
-    const std::string rootText = name != kRoots.end() ? name->second : std::to_string(root);
+    const std::string rootText = reg::RootName(root);
     return subKey.empty() ? rootText : rootText + "\\" + subKey;
 }
 

@@ -53,6 +53,32 @@ inline constexpr int32_t kNoMoreItems = 259;
 inline constexpr int32_t kKeyDeleted = 1018;
 inline constexpr int32_t kNoUnicodeTranslation = 1113;
 
+// The predefined roots by their names.
+struct NamedRoot {
+    int32_t root;
+    const char* name;
+};
+inline constexpr NamedRoot kRootNames[] = {
+    {kClassesRoot, "HKEY_CLASSES_ROOT"}, {kCurrentUser, "HKEY_CURRENT_USER"},
+    {kLocalMachine, "HKEY_LOCAL_MACHINE"}, {kUsers, "HKEY_USERS"},
+    {kCurrentConfig, "HKEY_CURRENT_CONFIG"}};
+
+// A root's name; its number for a key that is none of them.
+inline std::string RootName(int32_t root) {
+    for (const NamedRoot& named : kRootNames) {
+        if (named.root == root) return named.name;
+    }
+    return std::to_string(root);
+}
+
+// The root of that exact name; 0 for none.
+inline int32_t RootByName(const std::string& name) {
+    for (const NamedRoot& named : kRootNames) {
+        if (name == named.name) return named.root;
+    }
+    return 0;
+}
+
 // True for the types whose data is text and crosses this interface as UTF-8.
 constexpr bool IsTextType(uint32_t type) {
     return type == kSz || type == kExpandSz || type == kMultiSz;

@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "env/GlobalUtils.h"
+#include "platform/HexText.h"
 
 namespace {
 
@@ -29,14 +30,7 @@ private:
 // Byte arrays in messages: hex pairs separated by commas, the catalogue's own form.
 std::string QuoteForMessage(const Variant& v) {
     if (const auto* bytes = std::get_if<std::vector<uint8_t>>(&v)) {
-        std::string text;
-        char pair[4];
-        for (size_t i = 0; i < bytes->size(); ++i) {
-            std::snprintf(pair, sizeof pair, "%02X", (*bytes)[i]);
-            if (i != 0) text += ',';
-            text += pair;
-        }
-        return text;
+        return HexText(*bytes, ",");
     }
     return VariantToText(v);
 }
