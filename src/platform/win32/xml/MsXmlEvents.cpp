@@ -19,6 +19,7 @@
 #include <string_view>
 
 #include "platform/win32/common/ComPtr.h"
+#include "platform/win32/common/SystemError.h"
 #include "platform/win32/common/WideText.h"
 #include "platform/win32/xml/MsXmlDocument.h"
 
@@ -123,9 +124,11 @@ private:
 };
 
 std::string ErrorText(HRESULT code) {
-    char text[32];
-    std::snprintf(text, sizeof text, "error 0x%08lX", static_cast<unsigned long>(code));
-    return text;
+    std::string text = win32::SystemErrorText(static_cast<uint32_t>(code));
+    if (!text.empty()) return text;
+    char number[32];
+    std::snprintf(number, sizeof number, "error 0x%08lX", static_cast<unsigned long>(code));
+    return number;
 }
 
 class SaxParse final : public ISAXContentHandler, public ISAXErrorHandler {
@@ -254,10 +257,7 @@ private:
             locator->getColumnNumber(&column);
         }
         std::string reason = message ? win32::Narrow(message, wcslen(message)) : std::string();
-        while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' ||
-                                   reason.back() == ' ')) {
-            reason.pop_back();
-        }
+        win32::TrimMessageEnd(reason);
         if (reason.empty()) reason = ErrorText(code);
         const HRESULT stop = Guarded([&] {
             events_.Error(reason, {static_cast<uint32_t>(line > 0 ? line : 0),
