@@ -4,26 +4,16 @@
 #include <vector>
 
 #include "catalogue/Codes.h"
+#include "engine/RegistryTap.h"
 
 namespace cli {
 namespace {
 
-constexpr uint32_t kViewFlags = reg::kWow64_64Key | reg::kWow64_32Key;
 constexpr uint32_t kInvalidParameter = 87;
 
 std::string Folded(std::string path) {
     while (!path.empty() && path.back() == '\\') path.pop_back();
     return codes::UpperAscii(path);
-}
-
-// The keys of a path below its root, outermost first: "A\B" gives "A" and "A\B".
-std::vector<std::string> KeysAlong(const std::string& subKey) {
-    std::vector<std::string> keys;
-    for (size_t end = subKey.find('\\');; end = subKey.find('\\', end + 1)) {
-        const std::string key = subKey.substr(0, end);
-        if (!key.empty() && key.back() != '\\') keys.push_back(key);
-        if (end == std::string::npos) return keys;
-    }
 }
 
 // RegQueryValueEx on data the plan keeps.
@@ -70,17 +60,6 @@ PlanRegistry::Place PlanRegistry::PlaceOf(RegKey root, const std::string& subKey
     return place;
 }
 
-bool PlanRegistry::Exists(const Place& place, const std::string& subKey, uint32_t view) {
-    if (made_.count(place.path) != 0) return true;
-    if (place.planOnly) return false;
-    RegKey key = 0;
-    const int32_t result =
-        machine_.OpenKey(place.machineRoot, subKey, reg::kQueryValue | view, key);
-    if (result == reg::kSuccess) machine_.CloseKey(key);
-    // A key that refuses to be read is there all the same.
-    return result != reg::kFileNotFound;
-}
-
 RegKey PlanRegistry::Issue(Handle handle) {
     const RegKey key = next_;
     next_ += 4;
@@ -110,17 +89,15 @@ int32_t PlanRegistry::CreateKey(RegKey root, const std::string& subKey, uint32_t
     if (opened != reg::kFileNotFound) return opened;
 
     // The key is missing: the nearest key of its path that is there must let a sub key be made.
-    const uint32_t view = access & kViewFlags;
+    const uint32_t view = access & RegistryTap::kViewFlags;
     const Place base = PlaceOf(root, "");
-    std::string parent;  // below root; empty: root itself
-    std::vector<std::string> missing;
-    for (const std::string& along : KeysAlong(subKey)) {
-        if (missing.empty() && Exists(PlaceOf(root, along), along, view)) {
-            parent = along;
-        } else {
-            missing.push_back(along);
-        }
-    }
+    // Asked of this registry, so that keys the plan has made count as there.
+    const std::vector<std::string> missing = RegistryTap::MissingKeys(*this, root, subKey, view);
+    if (missing.empty()) return reg::kFileNotFound;
+    const size_t last = missing.front().rfind('\\');
+    // Below root; empty: root itself.
+    const std::string parent =
+        last == std::string::npos ? "" : RegistryTap::KeyPath(missing.front().substr(0, last));
     if (!base.planOnly && made_.count(PlaceOf(root, parent).path) == 0) {
         RegKey probe = 0;
         const int32_t allowed =

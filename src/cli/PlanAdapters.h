@@ -67,7 +67,6 @@ private:
     };
 
     Place PlaceOf(RegKey root, const std::string& subKey) const;
-    bool Exists(const Place& place, const std::string& subKey, uint32_t view);
     RegKey Issue(Handle handle);
     const Handle* Find(RegKey key) const;
     // What the plan keeps for a value of an open key; null when it keeps nothing.
