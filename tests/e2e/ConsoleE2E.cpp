@@ -15,6 +15,7 @@
 namespace {
 
 using namespace harness;
+using json::Outcomes;
 
 std::string Command(const std::string& line) { return Tag("CommandLine", Tag("Command", line)); }
 
@@ -25,18 +26,6 @@ std::string Query(const std::string& query, int level) {
 std::string Item(const std::string& number, const std::string& body, bool enabled = true) {
     return Tag("Item", Tag("Number", number) + Tag("Name", "Entry " + number) +
                            Tag("Enabled", enabled ? "True" : "False") + body);
-}
-
-// The outcome of every action, entry by entry: "1: set change; 2: fail skip".
-std::string Outcomes(const json::Value& report) {
-    std::string words;
-    for (const json::Value& entry : report["entries"].items) {
-        words += (words.empty() ? "" : "; ") + entry["number"].text + ":";
-        for (const json::Value& action : entry["actions"].items) {
-            words += " " + action["outcome"].text;
-        }
-    }
-    return words;
 }
 
 class Console : public ::testing::Test {

@@ -7,4 +7,14 @@
 namespace json {
 using Value = cli::JsonValue;
 inline Value Parse(std::string_view text) { return cli::ParseJson(text); }
+
+// The outcome of every action of a report, entry by entry: "1: set change; 2: fail skip".
+inline std::string Outcomes(const Value& report) {
+    std::string words;
+    for (const Value& entry : report["entries"].items) {
+        words += (words.empty() ? "" : "; ") + entry["number"].text + ":";
+        for (const Value& action : entry["actions"].items) words += " " + action["outcome"].text;
+    }
+    return words;
+}
 }  // namespace json
