@@ -40,14 +40,6 @@ private:
 
 }  // namespace
 
-uint32_t RecordingProcessLauncher::Start(const std::string& commandLine, WindowStyle style) {
-    tried.push_back(commandLine);
-    const auto failure = failures.find(commandLine);
-    if (failure != failures.end()) return failure->second;
-    started.push_back({commandLine, style});
-    return 0;
-}
-
 int32_t ScriptedWmi::Connect(std::unique_ptr<WmiService>& service) {
     if (connectionsBeforeFailure >= 0 && connections >= connectionsBeforeFailure) {
         return static_cast<int32_t>(0x80041003u);  // access denied

@@ -1,6 +1,6 @@
 #pragma once
-// Stand-ins for the services the runners stand on: a process launcher and a message box that
-// record what they were asked, and a WMI service that answers from a script.
+// Stand-ins for the services the runners stand on: a process launcher that starts nothing, a
+// message box that records what it was asked, and a WMI service that answers from a script.
 
 #include <map>
 #include <memory>
@@ -11,19 +11,10 @@
 #include "platform/ProcessLauncher.h"
 #include "platform/WmiService.h"
 
-class RecordingProcessLauncher final : public ProcessLauncher {
+// Starts nothing, and every start succeeds: what is started is the real program's test.
+class IdleProcessLauncher final : public ProcessLauncher {
 public:
-    struct Started {
-        std::string commandLine;
-        WindowStyle style;
-    };
-
-    // Commands whose start fails, with the Windows error code it fails with.
-    std::map<std::string, uint32_t> failures;
-    std::vector<Started> started;    // successful starts only
-    std::vector<std::string> tried;  // every command asked for, failed ones included
-
-    uint32_t Start(const std::string& commandLine, WindowStyle style) override;
+    uint32_t Start(const std::string&, WindowStyle) override { return 0; }
     std::string ErrorText(uint32_t code) override { return "system text " + std::to_string(code); }
 };
 

@@ -18,7 +18,7 @@ struct Engine {
 
     FakeEnvironment env;
     RegistryDouble registry;
-    RecordingProcessLauncher processes;
+    IdleProcessLauncher processes;
     ScriptedWmi wmi;
     RecordingMessageBoxes boxes;
 };
