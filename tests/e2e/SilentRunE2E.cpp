@@ -83,12 +83,14 @@ TEST_F(SilentRun, LocalMachineSoftwareIsWrittenInTheSixtyFourBitView) {
 }
 
 TEST_F(SilentRun, CommandsStartHiddenAndAMissingProgramIsLoggedWithTheSystemsDate) {
+    // Outside the ANSI code page: the name must reach the process exactly.
+    const char* const unusual = "hidden-\xCE\xA9 m\xC3\xA4rker";
     const std::string missing = "C:\\orvik-nowhere\\missing.exe /quiet";
     // The system folder's cmd.exe is the 64-bit one also for the shipping build.
     const std::string architecture = "C:\\Windows\\System32\\cmd.exe /c set "
                                      "PROCESSOR_ARCHITECTURE>\"" + Utf8(folder / "arch") + "\"";
     WriteCatalogue(Item(true, "All", "",
-                        Command(architecture) + Command(Probe("one")) + Command(missing) +
+                        Command(architecture) + Command(Probe(unusual)) + Command(missing) +
                             Command(Probe("three"))) +
                    Item(true, "All", "", Command(Probe("next"))));
 
@@ -96,7 +98,7 @@ TEST_F(SilentRun, CommandsStartHiddenAndAMissingProgramIsLoggedWithTheSystemsDat
     EXPECT_EQ(Run("-RUN"), 0);
     const SYSTEMTIME after = LocalNow();
 
-    for (const char* started : {"one", "next"}) {
+    for (const char* started : {unusual, "next"}) {
         const auto how = WaitForProbe(folder / started);
         ASSERT_TRUE(how) << started;
         EXPECT_TRUE(how->showWindowFlag) << started;

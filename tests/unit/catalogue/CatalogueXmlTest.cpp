@@ -101,15 +101,16 @@ TEST_F(CatalogueXml, SplitsDescriptionsAndVersionNamesAsWritten) {
         // A later description without the marker leaves the earlier justification alone.
         "<Item><Description>x Justification:y</Description><Description>plain</Description>"
         "</Item>"
-        // Blanks split names; two blanks give an empty name; the trailing blank is trimmed.
-        "<Item><OSVersion>Windows XP</OSVersion><OSVersion>Windows10  WINDOWS8 </OSVersion>"
-        "<OSVersion></OSVersion></Item>");
+        // Blanks split names; two blanks give an empty name; the trailing blank is trimmed. A near
+        // miss or a letter outside ASCII makes no name.
+        "<Item><OSVersion>Windows XP Windows81 w\xC3\xAEndows7</OSVersion>"
+        "<OSVersion>Windows10  WINDOWS8 </OSVersion><OSVersion></OSVersion></Item>");
     EXPECT_EQ(Dump(list),
               "|||only why|||0|0|\n"
               "||a |b Justification:c|||0|0|\n"
               "||no justification: here||||0|0|\n"
               "||plain|y|||0|0|\n"
-              "||||||0|0|0;0;13;0;8;\n");
+              "||||||0|0|0;0;0;0;13;0;8;\n");
 }
 
 TEST_F(CatalogueXml, WarningLevelOutsideWholeSixteenBitNumbersWarnsAtOneObject) {
