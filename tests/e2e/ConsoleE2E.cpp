@@ -48,19 +48,6 @@ protected:
         EXPECT_EQ(report["summary"]["exitCode"].Int(), exitCode);
         return report;
     }
-    // Every value below the scratch key, as text to compare.
-    std::string Registry() const {
-        std::string all;
-        for (const char* below : {"", "New"}) {
-            all += std::string("[") + below + (key.Exists(below) ? "]" : " absent]");
-            for (const StoredValue& value : key.Values(below)) {
-                all += " " + value.name + "=" + std::to_string(value.type) + ":" +
-                       std::string(value.data.begin(), value.data.end());
-            }
-        }
-        return all;
-    }
-
     // The key below its root, as the registry functions take it.
     static std::wstring Below(const ScratchKey& scratch) {
         const std::string name = scratch.Name();
@@ -137,13 +124,13 @@ TEST_F(Console, PlanChangesNothingAndApplyDoesWhatTheSilentRunDoes) {
         key.Write("D", "gone", KEY_WOW64_64KEY);
     };
     preset();
-    const std::string before = Registry();
+    const std::string before = Export();
 
     // The unknown root is an error of the catalogue: plan still shows everything, and exits 2.
     const json::Value plan = Json("plan", 2);
     EXPECT_EQ(Outcomes(plan),
               "1: set change unchanged change set; 2: fail skip fail skip fail; 3: start found");
-    EXPECT_EQ(Registry(), before);
+    EXPECT_EQ(Export(), before);
     std::this_thread::sleep_for(500ms);
     EXPECT_FALSE(folder.Exists("started"));
     EXPECT_FALSE(folder.Exists("SarnetLog.txt"));
@@ -155,14 +142,14 @@ TEST_F(Console, PlanChangesNothingAndApplyDoesWhatTheSilentRunDoes) {
     EXPECT_TRUE(plan["entries"][2]["actions"][1]["count"].IsNull());
 
     EXPECT_TRUE(Json("apply", 2)["summary"]["refused"].boolean);
-    EXPECT_EQ(Registry(), before);
+    EXPECT_EQ(Export(), before);
 
     SYSTEMTIME from = LocalNow();
     const json::Value apply = Json("apply --force", 1);
     EXPECT_EQ(Outcomes(apply), "1: applied applied applied applied applied; 2: failed skip "
                                "failed skip failed; 3: started found");
     ASSERT_TRUE(WaitForProbe(folder / "started"));
-    const std::string applied = Registry();
+    const std::string applied = Export();
     std::vector<std::string> logged;
     for (const std::string& line : LogLines(folder.Folder())) {
         // The Source names the program that ran.
@@ -179,7 +166,7 @@ TEST_F(Console, PlanChangesNothingAndApplyDoesWhatTheSilentRunDoes) {
     from = LocalNow();
     EXPECT_EQ(Run(folder.CopyOrvik(), "-RUN").code, 0);
     ASSERT_TRUE(WaitForProbe(folder / "started"));
-    EXPECT_EQ(Registry(), applied);
+    EXPECT_EQ(Export(), applied);
     std::vector<std::string> silent;
     for (const std::string& line : LogLines(folder.Folder())) {
         silent.push_back(WithoutStamp(line, from, LocalNow()).value_or(line));

@@ -25,6 +25,18 @@ std::string UniqueName(const std::string& purpose) {
            std::to_string(++serial);
 }
 
+// Removes a key with everything below it from both registry views.
+void RemoveKey(HKEY root, const std::wstring& path) {
+    const size_t slash = path.rfind(L'\\');
+    const std::wstring parent = slash == std::wstring::npos ? L"" : path.substr(0, slash);
+    for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(root, parent.c_str(), 0, KEY_ALL_ACCESS | view, &key) != 0) continue;
+        RegDeleteTreeW(key, path.substr(slash + 1).c_str());
+        RegCloseKey(key);
+    }
+}
+
 }  // namespace
 
 fs::path Path(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
@@ -42,8 +54,6 @@ fs::path FromBuild(const std::string& linuxPath) {
     return Path(path);
 }
 
-fs::path OrvikExe() { return FromBuild(ORVIK_EXE_PATH); }
-fs::path OrvikCliExe() { return FromBuild(ORVIK_CLI_EXE_PATH); }
 fs::path ShowStateProbe() { return FromBuild(ORVIK_PROBE_PATH); }
 
 bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
@@ -75,12 +85,14 @@ std::string Scratch::Read(const std::string& name) const { return ReadFile(*this
 bool Scratch::Exists(const std::string& name) const { return fs::exists(*this / name); }
 
 fs::path Scratch::CopyOrvik() const {
-    fs::copy_file(OrvikExe(), *this / "Orvik.exe", fs::copy_options::overwrite_existing);
+    fs::copy_file(FromBuild(ORVIK_EXE_PATH), *this / "Orvik.exe",
+                  fs::copy_options::overwrite_existing);
     return *this / "Orvik.exe";
 }
 
 fs::path Scratch::CopyOrvikCli() const {
-    fs::copy_file(OrvikCliExe(), *this / "OrvikCli.exe", fs::copy_options::overwrite_existing);
+    fs::copy_file(FromBuild(ORVIK_CLI_EXE_PATH), *this / "OrvikCli.exe",
+                  fs::copy_options::overwrite_existing);
     return *this / "OrvikCli.exe";
 }
 
@@ -133,17 +145,6 @@ std::optional<DWORD> Process::Wait(std::chrono::milliseconds limit) {
 
 std::string Process::Out() const { return output_.Read("out"); }
 std::string Process::Err() const { return output_.Read("err"); }
-
-void RemoveKey(HKEY root, const std::wstring& path) {
-    const size_t slash = path.rfind(L'\\');
-    const std::wstring parent = slash == std::wstring::npos ? L"" : path.substr(0, slash);
-    for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(root, parent.c_str(), 0, KEY_ALL_ACCESS | view, &key) != 0) continue;
-        RegDeleteTreeW(key, path.substr(slash + 1).c_str());
-        RegCloseKey(key);
-    }
-}
 
 ScratchKey::ScratchKey(const std::string& purpose, HKEY root)
     : root_(root), subKey_(std::wstring(L"Software\\") + win32::Widen(UniqueName(purpose))) {

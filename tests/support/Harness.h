@@ -24,8 +24,6 @@ inline constexpr bool kWow64 = sizeof(void*) == 4;
 
 // Programs of this build, named by their Linux paths: Wine shows the Linux root as drive Z.
 fs::path FromBuild(const std::string& linuxPath);
-fs::path OrvikExe();
-fs::path OrvikCliExe();
 // Writes how it was started to the file its one argument names; see StartedHow.
 fs::path ShowStateProbe();
 
@@ -66,7 +64,6 @@ public:
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
     DWORD Id() const { return info_.dwProcessId; }
-    HANDLE Handle() const { return info_.hProcess; }
     bool Running() const;
     // The exit code; nothing when it did not end in time, and then it is ended.
     std::optional<DWORD> Wait(std::chrono::milliseconds limit = 60s);
@@ -83,9 +80,6 @@ struct StoredValue {
     DWORD type = 0;
     std::vector<uint8_t> data;  // text types as UTF-8 without the final NUL
 };
-
-// Removes a key with everything below it from both registry views.
-void RemoveKey(HKEY root, const std::wstring& path);
 
 // A key of its own below the root's Software key, removed from both views before and after.
 // Reads see the 64-bit view, which is where the program writes, unless given KEY_WOW64_32KEY.
