@@ -193,8 +193,9 @@ const std::string kDword = std::string("\x05\0\0\0", 4);
 TEST(ConsoleCommands, ExitCodes) {
     const std::string warns = Item("1", "<WMIQueries><WMIQuery><Command>SELECT * FROM W</Command>"
                                         "<WarningLevel>1</WarningLevel></WMIQuery></WMIQueries>");
-    const std::string clean = Item("1", "<CommandLines><CommandLine><Command>tool.exe</Command>"
-                                        "</CommandLine></CommandLines>");
+    const std::string command = "<CommandLines><CommandLine><Command>tool.exe</Command>"
+                                "</CommandLine></CommandLines>";
+    const std::string clean = Item("1", command);
     const std::string broken = warns + Item("2", "<RegistryEntries>" +
                                                      Registry(kKey, "E", "DWORD", "many") +
                                                      "</RegistryEntries>");
@@ -224,7 +225,7 @@ TEST(ConsoleCommands, ExitCodes) {
         {clean, {"apply", "--user", "nobody"}, 64},
         {clean, {"validate", "--items", "1"}, 64},
         {clean, {"apply", "--json=yes"}, 64},
-        {clean, {"apply", "--items", "1,,2"}, 64},
+        {clean + Item("", command), {"apply", "--items", ",1"}, 64},  // even for a blank Number
         {clean, {"apply", "-json"}, 64},
         {clean, {"--version", "plan"}, 64},
         {clean, {"apply", "--catalogue"}, 64},
