@@ -385,6 +385,7 @@ TEST(ConsoleCommands, DefaultProfileHive) {
     EXPECT_EQ(m.Stored(inHive, "V"), std::string("x\0", 2));
     EXPECT_EQ(m.Stored(inHive, "W"), "-");
     EXPECT_NE(m.console.out.find("error 26001"), std::string::npos) << m.console.out;
+    EXPECT_NE(m.console.out.find("REG_SZ \"profile\" -> REG_SZ \"x\""), std::string::npos);
 
     // Nothing is written without the privileges, or when the place is taken.
     m.Preset("V", reg::kSz, std::string("profile\0", 8), inHive);
