@@ -63,6 +63,23 @@ private:
     JournalWriter* journal_;
 };
 
+// Once the journal has failed, no command starts either: the journal could not tell of it.
+class JournaledLauncher final : public ProcessLauncher {
+public:
+    JournaledLauncher(ProcessLauncher& inner, const JournalWriter& journal)
+        : inner_(inner), journal_(journal) {}
+
+    uint32_t Start(const std::string& commandLine, WindowStyle style) override {
+        if (const uint32_t failure = journal_.Failure()) return failure;
+        return inner_.Start(commandLine, style);
+    }
+    std::string ErrorText(uint32_t code) override { return inner_.ErrorText(code); }
+
+private:
+    ProcessLauncher& inner_;
+    const JournalWriter& journal_;
+};
+
 Problem Failure(const char* code, std::string message) {
     return {Problem::Severity::Error, code, 0, 0, std::move(message)};
 }
@@ -152,8 +169,10 @@ void Run(const OptimizationList& selected, const Options& options, CliPlatform& 
     if (profile) registry = &profile->Over(*registry, options.users);
 
     if (options.command == Command::Apply) {
-        const EnginePlatform apply{machine.env, *registry, machine.processes, machine.wmi,
-                                   noBoxes};
+        std::optional<JournaledLauncher> journaledLauncher;
+        ProcessLauncher& processes =
+            journal ? journaledLauncher.emplace(machine.processes, *journal) : machine.processes;
+        const EnginePlatform apply{machine.env, *registry, processes, machine.wmi, noBoxes};
         Collector collector(report, selected.size(), progress, nullptr,
                             journal ? &*journal : nullptr);
         runner(apply, &collector).RunOptimizations(selected);
@@ -179,6 +198,7 @@ void Run(const OptimizationList& selected, const Options& options, CliPlatform& 
                 "journal-failed", *options.journal + " could not be written (" +
                                       platform.files.ErrorText(error) +
                                       "): from the value that failed on, nothing was written"));
+            report.journalFailed = true;
         }
     }
 }

@@ -156,7 +156,7 @@ int ExitCodeOf(const Report& report) {
     if (!report.readable || report.refused || report.stopped) return kCatalogue;
     // A plan of a catalogue with errors says what apply would do: refuse it without --force.
     if (errors && report.command != Command::Apply) return kCatalogue;
-    if (report.cleanupFailed) return kActionFailed;
+    if (report.cleanupFailed || report.journalFailed) return kActionFailed;
     bool warned = false;
     for (const EntryReport& entry : report.entries) {
         for (const ActionReport& action : entry.actions) {

@@ -48,6 +48,7 @@ struct Report {
     // Nothing was run: what it needs could not be had (an error among the problems says what).
     bool stopped = false;
     bool cleanupFailed = false;  // the default profile stays loaded
+    bool journalFailed = false;  // apply: a record of the journal could not be written
     int exitCode = 0;
 };
 

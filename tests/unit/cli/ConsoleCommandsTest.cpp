@@ -336,13 +336,19 @@ TEST(ConsoleCommands, UndoOfACutOrDamagedJournal) {
         EXPECT_EQ(restored, c.restored);
     }
 
-    // A journal that cannot be written stops the changes it would have described.
-    for (const char* name : {"A", "B", "C"}) m.Preset(name, reg::kSz, std::string("0\0", 2));
-    m.files.writesBeforeFailure = 3;  // the head, the entry and A
-    const json::Value full = m.Json({"apply", "--journal", "full"}, 1);
-    EXPECT_EQ(full["problems"][0]["code"].text, "journal-failed");
-    EXPECT_EQ(m.Stored(kKey, "A"), std::string("1\0", 2));
-    EXPECT_EQ(m.Stored(kKey, "B"), std::string("0\0", 2));
+    // A journal that cannot be written stops the changes it would have described, commands
+    // included, and fails the run also when only its last record is lost.
+    m.Write(Item("1", "<RegistryEntries>" + Registry(kKey, "A", "STRING", "1") +
+                          "</RegistryEntries><CommandLines><CommandLine><Command>tool.exe"
+                          "</Command></CommandLine></CommandLines>"));
+    for (const int writes : {2, 4}) {  // of the head, the entry, A, the command and the end
+        m.Preset("A", reg::kSz, std::string("0\0", 2));
+        m.files.writesBeforeFailure = writes;
+        const json::Value full = m.Json({"apply", "--journal", std::to_string(writes)}, 1);
+        EXPECT_EQ(full["problems"][0]["code"].text, "journal-failed");
+        EXPECT_EQ(m.Stored(kKey, "A"), std::string(writes == 4 ? "1\0" : "0\0", 2));
+        EXPECT_EQ(Outcomes(full), writes == 4 ? "1: applied started" : "1: failed failed");
+    }
 }
 
 // --user default and both: HKEY_CURRENT_USER values land in the default profile's hive, loaded
