@@ -1,5 +1,6 @@
 #include "catalogue/XmlReader.h"
 
+#include <exception>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -251,15 +252,20 @@ private:
 }  // namespace
 
 OptimizationList XmlReader::ReadXML(const std::string& HardPath) {
-    // Callers go on with whatever they get, so no failure leaves this function.
+    // Callers go on with whatever they get, so no failure leaves this function; the observer
+    // hears of any, so that a file never read is not taken for an empty catalogue.
+    const auto unreadable = [&](const std::string& why) {
+        try {
+            if (observer_) observer_->Notice({ReadNotice::Kind::Unreadable, {}, {}, why});
+        } catch (...) {
+        }
+    };
     try {
         const std::string path =
             HardPath.empty() ? catalogue::DefaultPath(executableFolder_) : HardPath;
         const std::optional<std::string> bytes = xml_.ReadFileBytes(path);
         if (!bytes) {
-            if (observer_) {
-                observer_->Notice({ReadNotice::Kind::Unreadable, {}, {}, "cannot be read"});
-            }
+            unreadable("cannot be read");
             return {};
         }
         const catalogue::FileCheck check = catalogue::CheckFile(*bytes);
@@ -274,7 +280,10 @@ OptimizationList XmlReader::ReadXML(const std::string& HardPath) {
         CatalogueBuilder builder(observer_);
         if (!xml_.ReadEvents(*bytes, builder)) return {};
         return builder.Take();
+    } catch (const std::exception& failure) {
+        unreadable(std::string("cannot be read (") + failure.what() + ")");
     } catch (...) {
-        return {};
+        unreadable("cannot be read");
     }
+    return {};
 }

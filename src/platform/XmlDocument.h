@@ -41,8 +41,8 @@ public:
     // Parses a whole file as read by ReadFileBytes, its encoding taken from its byte-order mark
     // or declaration, and reports what it finds to events. No document type is processed and
     // nothing external is fetched. False when the bytes are not well-formed XML (Error has been
-    // reported then) or the parser could not be had. What a handler throws is thrown on from
-    // here once the parser has let go.
+    // reported then). A parser that cannot be had throws std::runtime_error, saying why; what a
+    // handler throws is thrown on from here once the parser has let go.
     virtual bool ReadEvents(const std::string& bytes, XmlEvents& events) = 0;
 };
 

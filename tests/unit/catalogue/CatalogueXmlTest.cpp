@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -243,9 +244,18 @@ TEST_F(CatalogueXml, AnObserverHearsWhatWouldPassInSilence) {
         ASSERT_EQ(notices.heard.size(), 1u) << heard;
         EXPECT_EQ(notices.heard[0].substr(0, heard.size()), heard);
     }
+    // A file never parsed is no empty catalogue: missing, or with no parser to be had.
+    struct NoParser final : XmlDocumentFactory {
+        std::unique_ptr<XmlDocument> NewDocument() override { return nullptr; }
+        std::optional<std::string> ReadFileBytes(const std::string&) override { return "<a/>"; }
+        bool ReadEvents(const std::string&, XmlEvents&) override { throw std::runtime_error("x"); }
+    } noParser;
     notices.heard.clear();
     XmlReader(*xml_, Utf8(folder_), &notices).ReadXML(Utf8(File("missing.xml")));
-    EXPECT_EQ(notices.heard, (std::vector<std::string>{"Unreadable@0:0 =cannot be read"}));
+    XmlReader(noParser, Utf8(folder_), &notices).ReadXML("any");
+    EXPECT_EQ(notices.heard,
+              (std::vector<std::string>{"Unreadable@0:0 =cannot be read",
+                                        "Unreadable@0:0 =cannot be read (x)"}));
 }
 
 TEST_F(CatalogueXml, RecordsWithUnnamedCodesLeaveTheFileAsItWas) {

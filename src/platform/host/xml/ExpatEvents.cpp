@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <stdexcept>
 
 #include "platform/host/xml/HostXml.h"
 
@@ -25,7 +26,7 @@ public:
     bool Run() {
         // Namespace-aware, as MSXML is: a prefix nobody declared is an error on both sides.
         parser_ = XML_ParserCreateNS(nullptr, kSeparator);
-        if (!parser_) return false;
+        if (!parser_) throw std::runtime_error("expat cannot be used: out of memory");
         XML_SetReturnNSTriplet(parser_, 1);
         XML_SetUserData(parser_, this);
         XML_SetElementHandler(parser_, &ExpatParse::OnStart, &ExpatParse::OnEnd);

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -138,10 +139,12 @@ public:
 
     bool Run() {
         ComPtr<ISAXXMLReader> reader;
-        if (FAILED(CoCreateInstance(kClsidSaxReader60, nullptr, CLSCTX_INPROC_SERVER,
-                                    kIidSaxReader, reinterpret_cast<void**>(reader.Put()))) ||
-            !reader) {
-            return false;
+        const HRESULT made = CoCreateInstance(kClsidSaxReader60, nullptr, CLSCTX_INPROC_SERVER,
+                                              kIidSaxReader,
+                                              reinterpret_cast<void**>(reader.Put()));
+        if (FAILED(made) || !reader) {
+            throw std::runtime_error("MSXML 6 cannot be used: " +
+                                     ErrorText(FAILED(made) ? made : E_POINTER));
         }
         reader->putFeature(L"prohibit-dtd", VARIANT_TRUE);
         reader->putFeature(L"http://xml.org/sax/features/external-general-entities",
