@@ -206,14 +206,16 @@ void Run(const OptimizationList& selected, const Options& options, CliPlatform& 
 int Undo(const Options& options, CliPlatform& platform) {
     UndoReport report;
     report.path = *options.journal;
-    if (const std::optional<std::string> bytes = platform.files.Read(report.path)) {
+    uint32_t error = 0;
+    if (const std::optional<std::string> bytes = platform.files.Read(report.path, error)) {
         report.journal = ReadJournal(*bytes);
         if (!report.journal.isJournal) {
             report.problems.push_back(
                 Failure("no-journal", "the file is no journal of OrvikCli apply: nothing done"));
         }
     } else {
-        report.problems.push_back(Failure("unreadable", "the file cannot be read"));
+        report.problems.push_back(Failure(
+            "unreadable", "the file cannot be read: " + platform.files.ErrorText(error)));
     }
     const Journal& journal = report.journal;
     report.problems.insert(report.problems.end(), journal.problems.begin(),

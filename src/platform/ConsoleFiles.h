@@ -24,7 +24,7 @@ public:
     // (80, ERROR_FILE_EXISTS). Null and the error when it cannot be made.
     virtual std::unique_ptr<OutputFile> Create(const std::string& path, bool replace,
                                                uint32_t& error) = 0;
-    // The whole file, byte for byte; nothing when it cannot be read.
-    virtual std::optional<std::string> Read(const std::string& path) = 0;
+    // The whole file, byte for byte; nothing and the error when it cannot be read.
+    virtual std::optional<std::string> Read(const std::string& path, uint32_t& error) = 0;
     virtual std::string ErrorText(uint32_t code) = 0;
 };

@@ -60,8 +60,9 @@ public:
         files[path].clear();
         return std::make_unique<File>(files[path], writesBeforeFailure);
     }
-    std::optional<std::string> Read(const std::string& path) override {
-        if (files.count(path) == 0) return std::nullopt;
+    std::optional<std::string> Read(const std::string& path, uint32_t& error) override {
+        error = files.count(path) == 0 ? 2 : 0;
+        if (error != 0) return std::nullopt;
         return files[path];
     }
     std::string ErrorText(uint32_t code) override { return "system text " + std::to_string(code); }
@@ -335,6 +336,8 @@ TEST(ConsoleCommands, UndoOfACutOrDamagedJournal) {
         }
         EXPECT_EQ(restored, c.restored);
     }
+    EXPECT_EQ(m.Undo("none", 2)["problems"][0]["message"].text,
+              "the file cannot be read: system text 2");
 
     // A journal that cannot be written stops the changes it would have described, commands
     // included, and fails the run also when only its last record is lost.

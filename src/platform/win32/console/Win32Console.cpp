@@ -7,6 +7,7 @@
 
 #include "platform/win32/common/Handle.h"
 #include "platform/win32/common/SystemError.h"
+#include "platform/win32/common/WholeFile.h"
 #include "platform/win32/common/WideText.h"
 
 namespace win32 {
@@ -106,18 +107,9 @@ std::unique_ptr<OutputFile> Win32ConsoleFiles::Create(const std::string& path, b
     return std::make_unique<Win32OutputFile>(file);
 }
 
-std::optional<std::string> Win32ConsoleFiles::Read(const std::string& path) {
-    const UniqueHandle file(CreateFileW(Widen(path).c_str(), GENERIC_READ,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.Valid()) return std::nullopt;
-    std::string bytes;
-    char buffer[65536];
-    DWORD got = 0;
-    while (ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr) && got != 0) {
-        bytes.append(buffer, got);
-    }
-    return bytes;
+std::optional<std::string> Win32ConsoleFiles::Read(const std::string& path, uint32_t& error) {
+    // A journal may still be open for writing: a run that goes on, or one that was killed.
+    return ReadWholeFile(path, FILE_SHARE_READ | FILE_SHARE_WRITE, error);
 }
 
 std::string Win32ConsoleFiles::ErrorText(uint32_t code) { return SystemErrorText(code); }

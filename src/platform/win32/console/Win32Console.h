@@ -27,7 +27,7 @@ class Win32ConsoleFiles final : public ConsoleFiles {
 public:
     std::unique_ptr<OutputFile> Create(const std::string& path, bool replace,
                                        uint32_t& error) override;
-    std::optional<std::string> Read(const std::string& path) override;
+    std::optional<std::string> Read(const std::string& path, uint32_t& error) override;
     std::string ErrorText(uint32_t code) override;
 };
 

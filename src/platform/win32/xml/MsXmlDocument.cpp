@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "platform/win32/common/ComPtr.h"
+#include "platform/win32/common/WholeFile.h"
 #include "platform/win32/common/WideText.h"
 #include "platform/win32/xml/SafeDocument.h"
 
@@ -113,26 +114,8 @@ std::unique_ptr<XmlDocument> MsXmlDocumentFactory::NewDocument() {
 }
 
 std::optional<std::string> MsXmlDocumentFactory::ReadFileBytes(const std::string& path) {
-    HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return std::nullopt;
-    std::unique_ptr<void, decltype(&CloseHandle)> closer(file, &CloseHandle);
-    // Sized once: a catalogue may be large, and it is held once while it is read.
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file, &size) || size.QuadPart > 0x7FFFFFFF) return std::nullopt;
-    std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
-    size_t done = 0;
-    while (done < bytes.size()) {
-        DWORD read = 0;
-        if (!ReadFile(file, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &read,
-                      nullptr)) {
-            return std::nullopt;
-        }
-        if (read == 0) break;  // the file shrank meanwhile
-        done += read;
-    }
-    bytes.resize(done);
-    return bytes;
+    uint32_t error = 0;
+    return win32::ReadWholeFile(path, FILE_SHARE_READ, error);
 }
 
 std::unique_ptr<XmlDocumentFactory> NewXmlDocumentFactory() {

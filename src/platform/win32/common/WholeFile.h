@@ -1,0 +1,16 @@
+#pragma once
+// A whole file read into memory: the catalogue for the reader, a journal for undo.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace win32 {
+
+// The file's bytes, in one buffer sized once when it is opened; others may keep it open with the
+// FILE_SHARE_ flags in share. Nothing, and the Windows error code, when it cannot be opened or
+// read.
+std::optional<std::string> ReadWholeFile(const std::string& path, uint32_t share,
+                                         uint32_t& error);
+
+}  // namespace win32
