@@ -141,6 +141,14 @@ void Run(const OptimizationList& selected, const Options& options, CliPlatform& 
     };
 
     std::optional<LoadedProfile> profile;
+    // Unloaded here rather than when profile goes, so that a hive that stays loaded is reported.
+    const auto unload = [&] {
+        if (!profile) return;
+        if (std::optional<Problem> stays = profile->Unload()) {
+            report.problems.push_back(*stays);
+            report.cleanupFailed = true;
+        }
+    };
     if (options.users != Users::Current) {
         profile.emplace(platform.hives, machine.registry);
         if (std::optional<Problem> failed = profile->Load(report.hiveFile)) return stop(*failed);
@@ -161,8 +169,9 @@ void Run(const OptimizationList& selected, const Options& options, CliPlatform& 
             error = journal->Failure();
         }
         if (error != 0) {
-            return stop(Failure("journal-not-made", *options.journal + " could not be made: " +
-                                                        platform.files.ErrorText(error)));
+            stop(Failure("journal-not-made", *options.journal + " could not be made: " +
+                                                 platform.files.ErrorText(error)));
+            return unload();
         }
         registry = &journaled.emplace(machine.registry, *journal);
     }
@@ -185,12 +194,7 @@ void Run(const OptimizationList& selected, const Options& options, CliPlatform& 
         Collector collector(report, selected.size(), progress, &launcher, nullptr);
         runner(plan, &collector).RunOptimizations(selected);
     }
-    if (profile) {
-        if (std::optional<Problem> stays = profile->Unload()) {
-            report.problems.push_back(*stays);
-            report.cleanupFailed = true;
-        }
-    }
+    unload();
     if (journal) {
         journal->End();
         if (const uint32_t error = journal->Failure()) {

@@ -85,6 +85,7 @@ class FakeHives final : public UserHives {
 public:
     explicit FakeHives(RegistryDouble& registry) : registry_(registry) {}
     int32_t privileges = 0;
+    int32_t unloadFailure = 0;
     std::function<void()> cleanup;
     std::vector<std::string> calls;
 
@@ -96,6 +97,7 @@ public:
     }
     int32_t Unload(const std::string& name) override {
         calls.push_back("unload");
+        if (unloadFailure != 0) return unloadFailure;
         return registry_.MoveTree("HKEY_USERS\\" + name, "FILE\\" + loaded_[name]) ? 0 : 87;
     }
     void WhenInterrupted(std::function<void()> call) override { cleanup = std::move(call); }
@@ -395,6 +397,13 @@ TEST(ConsoleCommands, DefaultProfileHive) {
     EXPECT_EQ(m.Stored(inHive, "W"), "-");
     EXPECT_NE(m.console.out.find("error 26001"), std::string::npos) << m.console.out;
     EXPECT_NE(m.console.out.find("REG_SZ \"profile\" -> REG_SZ \"x\""), std::string::npos);
+
+    // A journal that cannot be made lets the hive go again, and says when it stays loaded.
+    m.files.files["taken"] = "";
+    m.hives.unloadFailure = 5;
+    const json::Value taken = m.Json({"apply", "--user", "default", "--default-hive", hive,
+                                      "--journal", "taken"}, 2);
+    EXPECT_EQ(taken["problems"][1]["code"].text, "hive-not-unloaded");
 
     // Nothing is written without the privileges, or when the place is taken.
     m.Preset("V", reg::kSz, std::string("profile\0", 8), inHive);
