@@ -65,7 +65,10 @@ int32_t JournalingRegistry::Changing(RegKey key, const std::string& name,
     change.subKey = opened->second.subKey;
     change.view = opened->second.view;
     change.valueName = name;
-    change.before = RegistryTap::Read(inner_, key, name);
+    // A state that cannot be read is not journaled as absent: undo would delete the value.
+    int32_t unread = 0;
+    change.before = RegistryTap::Read(inner_, key, name, unread);
+    if (unread != 0) return unread;
     change.after = after;
     return journal_.ValueChanging(change);
 }
@@ -79,7 +82,10 @@ int32_t JournalingRegistry::SetValue(RegKey key, const std::string& name, uint32
 
 int32_t JournalingRegistry::DeleteValue(RegKey key, const std::string& name) {
     // A value that is not there is not deleted: nothing to take back.
-    if (RegistryTap::Read(inner_, key, name).present) {
+    int32_t unread = 0;
+    const bool present = RegistryTap::Read(inner_, key, name, unread).present;
+    if (unread != 0) return unread;
+    if (present) {
         if (const int32_t refused = Changing(key, name, {})) return refused;
     }
     return inner_.DeleteValue(key, name);

@@ -17,15 +17,28 @@ std::optional<RegistryChange> RegistryTap::Take() {
 }
 
 RegistryData RegistryTap::Read(Registry& registry, RegKey key, const std::string& name) {
+    int32_t error = 0;
+    return Read(registry, key, name, error);
+}
+
+RegistryData RegistryTap::Read(Registry& registry, RegKey key, const std::string& name,
+                               int32_t& error) {
     RegistryData value;
     uint32_t type = 0;
     uint32_t size = 0;
     int32_t result = registry.QueryValue(key, name, type, nullptr, size);
-    if (result != reg::kSuccess && result != reg::kMoreData) return value;
+    error = 0;
+    if (result != reg::kSuccess && result != reg::kMoreData) {
+        if (result != reg::kFileNotFound) error = result;
+        return value;
+    }
     value.data.resize(size);
     if (size != 0) {
         result = registry.QueryValue(key, name, type, value.data.data(), size);
-        if (result != reg::kSuccess) return {};
+        if (result != reg::kSuccess) {
+            error = result;
+            return {};
+        }
         value.data.resize(size);
     }
     value.present = true;

@@ -31,6 +31,9 @@ public:
 
     // A value as stored under an open key; absent when it cannot be read.
     static RegistryData Read(Registry& registry, RegKey key, const std::string& name);
+    // The same, with why it could not be read in error: 0 when it was, or is not there.
+    static RegistryData Read(Registry& registry, RegKey key, const std::string& name,
+                             int32_t& error);
     // The keys of the path that creating it would make, outermost first.
     static std::vector<std::string> MissingKeys(Registry& registry, RegKey root,
                                                 const std::string& subKey, uint32_t view);

@@ -1,11 +1,12 @@
 // What the whole-program tests cannot reach under Wine, where WMI answers as Wine does: every way
-// a WMI query fails or reaches its level.
+// a WMI query fails or reaches its level; a value the journal cannot read.
 
 #include <gtest/gtest.h>
 
 #include "EngineDoubles.h"
 #include "FakeEnvironment.h"
 #include "RegistryDouble.h"
+#include "engine/JournalingRegistry.h"
 #include "engine/WMIRunner.h"
 
 namespace {
@@ -61,6 +62,26 @@ TEST(WMIRunner, TheFirstFailureIsLoggedAndEndsTheList) {
         EXPECT_EQ(f.Log(), std::string("06.12.202609:15:02 Error ") + failure.error +
                                "Trace:  Command:bad\r\n");
     }
+}
+
+// A value whose state cannot be read (here: through a key without the right to query) is neither
+// written nor deleted: the journal would record it as absent, and undo would delete it.
+TEST(JournalingRegistry, AValueThatCannotBeReadIsLeftAlone) {
+    struct Count final : RegistryJournal {
+        int32_t KeysCreating(int32_t, uint32_t, const Strings&) override { return 0; }
+        int32_t ValueChanging(const RegistryChange&) override { return ++changes, 0; }
+        int changes = 0;
+    } journal;
+    RegistryDouble machine;
+    JournalingRegistry journaled(machine, journal);
+    RegKey key = 0;
+    ASSERT_EQ(journaled.CreateKey(reg::RootKey(reg::kCurrentUser), "Software\\X", reg::kSetValue,
+                                  key),
+              0);
+    const uint8_t data[] = {'1', 0};
+    EXPECT_EQ(journaled.SetValue(key, "V", reg::kSz, data, 2), reg::kAccessDenied);
+    EXPECT_EQ(journaled.DeleteValue(key, "V"), reg::kAccessDenied);
+    EXPECT_EQ(journal.changes, 0);
 }
 
 }  // namespace
