@@ -80,6 +80,15 @@ private:
     const JournalWriter& journal_;
 };
 
+// The exit code, unless standard output refused what the command wrote: a script that reads it
+// must not take a lost report for one that says all went well.
+int Written(CliPlatform& platform, uint32_t error, int exitCode) {
+    if (error == 0) return exitCode;
+    platform.console.Err("OrvikCli: standard output cannot be written: " +
+                         platform.files.ErrorText(error) + "\n");
+    return exit_code::kCatalogue;
+}
+
 Problem Failure(const char* code, std::string message) {
     return {Problem::Severity::Error, code, 0, 0, std::move(message)};
 }
@@ -250,8 +259,9 @@ int Undo(const Options& options, CliPlatform& platform) {
         report.cleanupFailed = failed.has_value();
     }
     report.exitCode = ExitCodeOf(report);
-    platform.console.Out(options.json ? UndoJson(report) : UndoText(report));
-    return report.exitCode;
+    return Written(platform,
+                   platform.console.Out(options.json ? UndoJson(report) : UndoText(report)),
+                   report.exitCode);
 }
 
 int MakeReport(const Options& options, CliPlatform& platform, const std::string& folder) {
@@ -263,12 +273,15 @@ int MakeReport(const Options& options, CliPlatform& platform, const std::string&
         return exit_code::kCatalogue;
     }
     if (!options.out) {
-        platform.console.OutBytes(page.html);
-        return exit_code::kDone;
+        return Written(platform, platform.console.OutBytes(page.html), exit_code::kDone);
     }
     uint32_t error = 0;
-    const std::unique_ptr<OutputFile> file = platform.files.Create(*options.out, true, error);
+    std::unique_ptr<OutputFile> file = platform.files.Create(*options.out, true, error);
     if (file) error = file->Write(page.html);
+    if (file && error != 0) {
+        file.reset();  // closed, so that it can go: no page is better than part of one
+        platform.files.Remove(*options.out);
+    }
     if (error != 0) {
         platform.console.Err(*options.out + ": " + platform.files.ErrorText(error) + "\n");
         return exit_code::kCatalogue;
@@ -292,12 +305,11 @@ int Main(const std::vector<std::string>& arguments, CliPlatform& platform) {
         return Usage(console, wrong);
     }
     if (options.command == Command::Help) {
-        console.Out(kUsage);
-        return exit_code::kDone;
+        return Written(platform, console.Out(kUsage), exit_code::kDone);
     }
     if (options.command == Command::Version) {
-        console.Out(std::string("OrvikCli ") + ORVIK_VERSION + "\n");
-        return exit_code::kDone;
+        return Written(platform, console.Out(std::string("OrvikCli ") + ORVIK_VERSION + "\n"),
+                       exit_code::kDone);
     }
 
     GlobalUtils utils(platform.machine.env);
@@ -340,8 +352,8 @@ int Main(const std::vector<std::string>& arguments, CliPlatform& platform) {
         }
     }
     report.exitCode = ExitCodeOf(report);
-    console.Out(options.json ? ReportJson(report) : ReportText(report));
-    return report.exitCode;
+    return Written(platform, console.Out(options.json ? ReportJson(report) : ReportText(report)),
+                   report.exitCode);
 }
 
 }  // namespace cli

@@ -40,13 +40,14 @@ public:
 class FakeConsole final : public Console {
 public:
     std::string out, err;
+    uint32_t outFailure = 0;  // what standard output fails with
     std::function<void()> onProgress;
-    void Out(const std::string& text) override { out += text; }
+    uint32_t Out(const std::string& text) override { return out += text, outFailure; }
     void Err(const std::string& text) override {
         err += text;
         if (onProgress) onProgress();
     }
-    void OutBytes(const std::string& bytes) override { out += bytes; }
+    uint32_t OutBytes(const std::string& bytes) override { return out += bytes, outFailure; }
 };
 
 class FakeFiles final : public ConsoleFiles {
@@ -65,6 +66,7 @@ public:
         if (error != 0) return std::nullopt;
         return files[path];
     }
+    void Remove(const std::string& path) override { files.erase(path); }
     std::string ErrorText(uint32_t code) override { return "system text " + std::to_string(code); }
 
 private:
@@ -249,6 +251,19 @@ TEST(ConsoleCommands, ExitCodes) {
                   c.exitCode == 64);
         EXPECT_TRUE(m.boxes.shown.empty());
     }
+
+    // Output that cannot be written fails the command, whatever it did; no part of a page stays.
+    Machine m;
+    m.Write(clean);
+    const std::string catalogue = testsupport::Utf8(m.catalogue);
+    m.console.outFailure = 112;
+    for (const char* command : {"validate", "apply", "report"}) {
+        EXPECT_EQ(m.Run({command, "--catalogue", catalogue}), 2) << command;
+        EXPECT_NE(m.console.err.find("cannot be written: system text 112"), std::string::npos);
+    }
+    m.files.writesBeforeFailure = 0;
+    EXPECT_EQ(m.Run({"report", "--out", "page.html", "--catalogue", catalogue}), 2);
+    EXPECT_EQ(m.files.files.count("page.html"), 0u);
 }
 
 // The summary's counts of the outcomes named: "restored 3, conflict 1".

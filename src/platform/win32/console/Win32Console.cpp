@@ -13,6 +13,8 @@
 namespace win32 {
 namespace {
 
+uint32_t WriteFailure() { return GetLastError() ? GetLastError() : ERROR_WRITE_FAULT; }
+
 // Until everything is written or the file refuses more.
 bool WriteAll(HANDLE file, const std::string& bytes) {
     DWORD written = 0;
@@ -26,9 +28,10 @@ bool WriteAll(HANDLE file, const std::string& bytes) {
     return true;
 }
 
-void Write(DWORD which, const std::string& text, bool asText = true) {
+// 0, or the error that refused the text.
+uint32_t Write(DWORD which, const std::string& text, bool asText = true) {
     HANDLE stream = GetStdHandle(which);
-    if (stream == nullptr || stream == INVALID_HANDLE_VALUE || text.empty()) return;
+    if (stream == nullptr || stream == INVALID_HANDLE_VALUE || text.empty()) return 0;
     DWORD mode = 0;
     DWORD written = 0;
     if (GetConsoleMode(stream, &mode)) {
@@ -36,32 +39,31 @@ void Write(DWORD which, const std::string& text, bool asText = true) {
         // Older consoles refuse very large writes: a piece at a time.
         for (size_t at = 0; at < wide.size(); at += 8192) {
             const auto count = static_cast<DWORD>(std::min<size_t>(8192, wide.size() - at));
-            if (!WriteConsoleW(stream, wide.data() + at, count, &written, nullptr)) return;
+            if (!WriteConsoleW(stream, wide.data() + at, count, &written, nullptr)) {
+                return WriteFailure();
+            }
         }
-        return;
+        return 0;
     }
-    if (!asText) {
-        WriteAll(stream, text);
-        return;
-    }
+    if (!asText) return WriteAll(stream, text) ? 0 : WriteFailure();
     std::string bytes;
     for (const char c : text) {
         if (c == '\n') bytes += '\r';
         bytes += c;
     }
-    WriteAll(stream, bytes);  // a closed pipe fails: nobody is reading any more
+    // A closed pipe fails too: nobody got the whole of it.
+    return WriteAll(stream, bytes) ? 0 : WriteFailure();
 }
 
 class Win32OutputFile final : public OutputFile {
 public:
     explicit Win32OutputFile(HANDLE file) : file_(file) {}
     uint32_t Write(const std::string& bytes) override {
-        return WriteAll(file_.Get(), bytes) ? 0 : Failure();
+        return WriteAll(file_.Get(), bytes) ? 0 : WriteFailure();
     }
-    uint32_t Flush() override { return FlushFileBuffers(file_.Get()) ? 0 : Failure(); }
+    uint32_t Flush() override { return FlushFileBuffers(file_.Get()) ? 0 : WriteFailure(); }
 
 private:
-    static uint32_t Failure() { return GetLastError() ? GetLastError() : ERROR_WRITE_FAULT; }
     UniqueHandle file_;
 };
 
@@ -88,11 +90,13 @@ std::vector<std::string> ProcessArguments() {
     return result;
 }
 
-void Win32Console::Out(const std::string& text) { Write(STD_OUTPUT_HANDLE, text); }
+uint32_t Win32Console::Out(const std::string& text) { return Write(STD_OUTPUT_HANDLE, text); }
 
 void Win32Console::Err(const std::string& text) { Write(STD_ERROR_HANDLE, text); }
 
-void Win32Console::OutBytes(const std::string& bytes) { Write(STD_OUTPUT_HANDLE, bytes, false); }
+uint32_t Win32Console::OutBytes(const std::string& bytes) {
+    return Write(STD_OUTPUT_HANDLE, bytes, false);
+}
 
 std::unique_ptr<OutputFile> Win32ConsoleFiles::Create(const std::string& path, bool replace,
                                                       uint32_t& error) {
@@ -111,6 +115,8 @@ std::optional<std::string> Win32ConsoleFiles::Read(const std::string& path, uint
     // A journal may still be open for writing: a run that goes on, or one that was killed.
     return ReadWholeFile(path, FILE_SHARE_READ | FILE_SHARE_WRITE, error);
 }
+
+void Win32ConsoleFiles::Remove(const std::string& path) { DeleteFileW(Widen(path).c_str()); }
 
 std::string Win32ConsoleFiles::ErrorText(uint32_t code) { return SystemErrorText(code); }
 

@@ -18,9 +18,9 @@ std::vector<std::string> ProcessArguments();
 // UTF-8 with CR LF line ends.
 class Win32Console final : public Console {
 public:
-    void Out(const std::string& text) override;
+    uint32_t Out(const std::string& text) override;
     void Err(const std::string& text) override;
-    void OutBytes(const std::string& bytes) override;
+    uint32_t OutBytes(const std::string& bytes) override;
 };
 
 class Win32ConsoleFiles final : public ConsoleFiles {
@@ -28,6 +28,7 @@ public:
     std::unique_ptr<OutputFile> Create(const std::string& path, bool replace,
                                        uint32_t& error) override;
     std::optional<std::string> Read(const std::string& path, uint32_t& error) override;
+    void Remove(const std::string& path) override;
     std::string ErrorText(uint32_t code) override;
 };
 
