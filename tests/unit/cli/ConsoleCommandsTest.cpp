@@ -293,8 +293,9 @@ TEST(ConsoleCommands, UndoPutsBackExactlyWhatTheRunChanged) {
         {11, std::string(8, '\x07')}};
     std::string values;
     for (const auto& [type, data] : types) {
-        m.Preset("T" + std::to_string(type), type, data);
-        values += Registry(kKey, "T" + std::to_string(type), type % 2 ? "DWORD" : "STRING", "1");
+        const std::string name = std::string("T") + std::to_string(type);
+        m.Preset(name, type, data);
+        values += Registry(kKey, name, type % 2 ? "DWORD" : "STRING", "1");
     }
     values += Registry(kKey, "Absent", "BINARY", "0A") + Registry(kKey, "T1", "STRING", "") +
               Registry(kKey + "\\New\\Deeper", "D", "DWORD", "2");
