@@ -53,9 +53,12 @@ UndoAction UndoValue(const JournalRecord& record, const std::vector<JournalRecor
     const int32_t opened = registry.OpenKey(
         root, change.subKey, reg::kQueryValue | reg::kSetValue | change.view, key);
     if (opened != reg::kSuccess && opened != reg::kFileNotFound) return Failed(action, opened);
-    if (key != 0) action.found = RegistryTap::Read(registry, key, change.valueName);
     int32_t result = reg::kSuccess;
-    if (HeldBefore(action.found, records, record)) {
+    // A value that cannot be read is no value that is absent: deciding on it could delete it.
+    if (key != 0) action.found = RegistryTap::Read(registry, key, change.valueName, result);
+    if (result != reg::kSuccess) {
+        // Nothing decided.
+    } else if (HeldBefore(action.found, records, record)) {
         // Nothing to do.
     } else if (action.found != change.after) {
         action.outcome = "conflict";
