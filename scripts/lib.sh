@@ -2,10 +2,66 @@
 ORVIK_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # Build folders live under build/ unless ORVIK_BUILD_ROOT says otherwise (parallel work trees).
 ORVIK_BUILD_ROOT=${ORVIK_BUILD_ROOT:-$ORVIK_ROOT/build}
+orvik_installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+
+# Whether this machine's kernel runs 32-bit x86 programs: some cannot (WSL 1, kernels started
+# with ia32_emulation=0, some VM hosts), and there wine32 would take 64-bit Wine down with it.
+# The probe is the smallest static i386 program: exit(42) through int 0x80, needing no library.
+# Asked once per process tree (ORVIK_RUNS_32BIT: yes or no).
+orvik_runs_32bit() {
+  if [ -z "${ORVIK_RUNS_32BIT:-}" ]; then
+    local dir
+    dir=$(mktemp -d) || return 1
+    printf '%b' '\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00' \
+      '\x02\x00\x03\x00\x01\x00\x00\x00\x54\x80\x04\x08\x34\x00\x00\x00' \
+      '\x00\x00\x00\x00\x00\x00\x00\x00\x34\x00\x20\x00\x01\x00\x00\x00\x00\x00\x00\x00' \
+      '\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08\x00\x80\x04\x08' \
+      '\x60\x00\x00\x00\x60\x00\x00\x00\x05\x00\x00\x00\x00\x10\x00\x00' \
+      '\xbb\x2a\x00\x00\x00\xb8\x01\x00\x00\x00\xcd\x80' >"$dir/probe"
+    chmod +x "$dir/probe"
+    local result=0
+    "$dir/probe" 2>/dev/null || result=$?
+    rm -rf "$dir"
+    if [ "$result" -eq 42 ]; then ORVIK_RUNS_32BIT=yes; else ORVIK_RUNS_32BIT=no; fi
+    export ORVIK_RUNS_32BIT
+  fi
+  [ "$ORVIK_RUNS_32BIT" = yes ]
+}
+
+# What scripts/bootstrap does about wine32:i386, from whether the kernel runs 32-bit programs
+# (yes/no) and whether wine32 is installed (yes/no): install, keep, remove or skip.
+orvik_wine32_action() {
+  case "$1/$2" in
+    yes/no) echo install ;;
+    yes/yes) echo keep ;;
+    no/yes) echo remove ;;
+    *) echo skip ;;
+  esac
+}
+
+# The 32-bit slice runs where wine32 is installed and the kernel runs 32-bit programs; otherwise
+# this says why not.
+orvik_wine32_missing() {
+  if ! orvik_runs_32bit; then
+    echo "this machine's kernel cannot run 32-bit programs"
+  elif ! orvik_installed wine32:i386; then
+    echo "wine32:i386 is not installed (scripts/bootstrap says why)"
+  fi
+}
+orvik_has_wine32() { [ -z "$(orvik_wine32_missing)" ]; }
+orvik_runs_32bit || true  # probed here, so that subshells inherit the answer
+
 # With 32-bit Wine present the prefix is a WOW64 one; a prefix made without it fails every
 # program once wine32 is installed, so each kind gets a prefix of its own.
-orvik_has_wine32() { dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; }
 if orvik_has_wine32; then ORVIK_WINE_KIND=wow64; else ORVIK_WINE_KIND=win64; fi
+
+# Programs start through the 64-bit loader: with wine32 installed, /usr/bin/wine is the 32-bit
+# one, which hands 64-bit programs on and so fails them all where it cannot run. The 64-bit
+# loader starts a 32-bit program through its 32-bit sibling (WINELOADER names the pair).
+export ORVIK_WINE64=/usr/lib/wine/wine64
+[ -x "$ORVIK_WINE64" ] || ORVIK_WINE64=$(command -v wine64 || command -v wine || echo wine)
+export WINELOADER=${WINELOADER:-$ORVIK_WINE64}
+orvik_wine() { "$ORVIK_WINE64" "$@"; }
 export WINEPREFIX=${WINEPREFIX:-$ORVIK_BUILD_ROOT/wineprefix-$ORVIK_WINE_KIND}
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEARCH=win64
@@ -24,16 +80,16 @@ orvik_wine_up() {
   mkdir -p "$WINEPREFIX"
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     orvik_log "creating Wine prefix $WINEPREFIX"
-    timeout 180 wineboot -i </dev/null >/dev/null 2>&1 || true
+    timeout 180 "$ORVIK_WINE64" wineboot -i </dev/null >/dev/null 2>&1 || true
     timeout 60 wineserver -w || true
     # Without a window manager, destroying a top-level window waits about 2 s unless unmanaged.
-    # With 32-bit Wine, `wine reg` is the 32-bit reg.exe: /reg:64 for what 64-bit programs see.
-    timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f /reg:64 \
+    # /reg:64: what 64-bit programs see, whichever reg.exe answers.
+    timeout 60 "$ORVIK_WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f /reg:64 \
       </dev/null >/dev/null 2>&1 || true
     timeout 60 wineserver -w || true
   fi
   (wineserver -p </dev/null >/dev/null 2>&1 &)
-  timeout 120 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+  timeout 120 "$ORVIK_WINE64" cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
 
 orvik_wine_down() {

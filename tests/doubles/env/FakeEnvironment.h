@@ -15,10 +15,13 @@ public:
     OsVersionInfo version{6, 1, 7601, 1, 1};  // Windows 7 Ultimate
     std::string executablePath = "C:\\Tools\\Orvik.exe";
 
+    bool wow64 = false;      // posing as the shipping 32-bit build on 64-bit Windows
+    int redirectionOff = 0;  // redirection turned off and not yet back on
+
     OsVersionInfo QueryVersion() override { return version; }
-    bool IsWow64Process() override { return false; }
-    void* DisableFsRedirection() override { return nullptr; }
-    void RevertFsRedirection(void*) override {}
+    bool IsWow64Process() override { return wow64; }
+    void* DisableFsRedirection() override { return ++redirectionOff, &redirectionOff; }
+    void RevertFsRedirection(void*) override { --redirectionOff; }
     std::string ExecutablePath() override { return executablePath; }
     std::string ComputerName() override { return "IMAGE-01"; }
 };

@@ -90,11 +90,20 @@ int32_t RegistryDouble::NewHandle(const std::string& path, uint32_t access, RegK
     return reg::kSuccess;
 }
 
+void RegistryDouble::View(RegKey root, uint32_t access, std::string& path) const {
+    static const std::string software = "HKEY_LOCAL_MACHINE\\SOFTWARE";
+    static const std::string node = software + "\\WOW6432NODE";
+    if (!wow64Process || RootName(root) == nullptr || (access & reg::kWow64_64Key) != 0) return;
+    if (path != software && !IsBelow(path, software)) return;
+    if (path != node && !IsBelow(path, node)) path.insert(software.size(), "\\WOW6432NODE");
+}
+
 int32_t RegistryDouble::OpenKey(RegKey root, const std::string& subKey, uint32_t access,
                                 RegKey& key) {
     key = 0;
     std::string path;
     if (const int32_t result = Resolve(root, subKey, path)) return result;
+    View(root, access, path);
     if (path.find('\\') != std::string::npos && keys_.count(path) == 0) return reg::kFileNotFound;
     return NewHandle(path, access, key);
 }
@@ -104,6 +113,7 @@ int32_t RegistryDouble::CreateKey(RegKey root, const std::string& subKey, uint32
     key = 0;
     std::string path;
     if (const int32_t result = Resolve(root, subKey, path)) return result;
+    View(root, access, path);
     // Every key along the path comes into being.
     for (size_t slash = path.find('\\'); slash != std::string::npos;
          slash = path.find('\\', slash + 1)) {
@@ -142,9 +152,10 @@ int32_t RegistryDouble::DeleteValue(RegKey key, const std::string& name) {
     return keys_[path].erase(Fold(CName(name))) == 1 ? reg::kSuccess : reg::kFileNotFound;
 }
 
-int32_t RegistryDouble::DeleteKey(RegKey root, const std::string& subKey, uint32_t) {
+int32_t RegistryDouble::DeleteKey(RegKey root, const std::string& subKey, uint32_t view) {
     std::string path;
     if (const int32_t result = Resolve(root, subKey, path)) return result;
+    View(root, view, path);
     const auto key = keys_.find(path);
     if (key == keys_.end() || path.find('\\') == std::string::npos) return reg::kFileNotFound;
     const auto below = keys_.lower_bound(path + "\\");

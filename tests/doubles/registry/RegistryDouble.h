@@ -2,8 +2,9 @@
 // An in-memory registry that behaves like advapi32 as the product's paths use it: names compared
 // without regard to ASCII case, missing keys created along a path, ERROR_MORE_DATA with the size
 // for a small buffer, data kept with the type and size written, handle rights checked. It keeps
-// one view and ignores view flags: the product asks only for the 64-bit view, a 64-bit program's
-// own; the views themselves are tested on the real registry. The registry contract holds it to
+// one view and ignores view flags, as it is for a 64-bit program; posing as a 32-bit one
+// (wow64Process), HKEY_LOCAL_MACHINE\Software opened without the 64-bit view flag is the 32-bit
+// view below Wow6432Node, as on 64-bit Windows. The registry contract holds it to
 // the real thing. The calls no product path makes answer ERROR_CALL_NOT_IMPLEMENTED. Names that
 // it lists come back folded to upper case.
 
@@ -36,6 +37,8 @@ public:
 
     void SetEnvironment(const std::string& name, const std::string& value);
 
+    bool wow64Process = false;
+
     struct StoredValue {
         uint32_t type = 0;
         std::vector<uint8_t> data;
@@ -57,6 +60,7 @@ private:
                     uint32_t needed = 0) const;
     int32_t Lookup(RegKey key, uint32_t needed, std::string& path) const;
     int32_t NewHandle(const std::string& path, uint32_t access, RegKey& key);
+    void View(RegKey root, uint32_t access, std::string& path) const;
 
     // Every key by its path, with its values by folded name.
     std::map<std::string, std::map<std::string, StoredValue>> keys_;

@@ -1,5 +1,6 @@
 // What the whole-program tests cannot reach under Wine, where WMI answers as Wine does: every way
-// a WMI query fails or reaches its level; a value the journal cannot read.
+// a WMI query fails or reaches its level; a value the journal cannot read; and the shipping 32-bit
+// build's view of 64-bit Windows on machines that cannot run it.
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,7 @@
 #include "RegistryDouble.h"
 #include "engine/JournalingRegistry.h"
 #include "engine/WMIRunner.h"
+#include "engine/runner.h"
 
 namespace {
 
@@ -82,6 +84,66 @@ TEST(JournalingRegistry, AValueThatCannotBeReadIsLeftAlone) {
     EXPECT_EQ(journaled.SetValue(key, "V", reg::kSz, data, 2), reg::kAccessDenied);
     EXPECT_EQ(journaled.DeleteValue(key, "V"), reg::kAccessDenied);
     EXPECT_EQ(journal.changes, 0);
+}
+
+// Starts nothing; a program named missing.exe is not found. Notes whether redirection was off.
+class RedirectionWitness final : public ProcessLauncher {
+public:
+    explicit RedirectionWitness(const FakeSystemInfo& system) : system_(system) {}
+    std::vector<bool> offAtStart;
+
+    uint32_t Start(const std::string& command, WindowStyle) override {
+        offAtStart.push_back(system_.redirectionOff > 0);
+        return command == "missing.exe" ? 2 : 0;
+    }
+    std::string ErrorText(uint32_t code) override { return "system text " + std::to_string(code); }
+
+private:
+    const FakeSystemInfo& system_;
+};
+
+// The shipping build is a 32-bit program: on 64-bit Windows its HKEY_LOCAL_MACHINE\Software
+// writes must reach the 64-bit view, and its commands start with redirection off,
+// which is back on when the list ends however it ends. The same rows hold for a 64-bit program.
+TEST(runner, AsA32BitProgramOn64BitWindowsWritesThe64BitViewAndRestoresRedirection) {
+    const char* key = "HKEY_LOCAL_MACHINE\\Software\\Orvik\\Wow";
+    const struct {
+        const char* name;
+        std::vector<RegistryItem> values;
+        std::vector<cmdItem> commands;
+        size_t started;
+        const char* dwordAfter;  // D's data after the run
+    } rows[] = {
+        {"a value written", {{0, key, "D", "7"}}, {}, 0, "7"},
+        {"every command started", {}, {{"a.exe"}, {"b.exe"}}, 2, "old"},
+        {"a failed start ends the list", {}, {{"a.exe"}, {"missing.exe"}, {"c.exe"}}, 2, "old"},
+    };
+    for (const bool wow64 : {true, false}) {
+        for (const auto& row : rows) {
+            Engine f;
+            f.env.system.wow64 = f.registry.wow64Process = wow64;
+            RedirectionWitness launcher(f.env.system);
+            RegKey open = 0;
+            ASSERT_EQ(f.registry.CreateKey(reg::RootKey(reg::kLocalMachine), "Software\\Orvik\\Wow",
+                                           reg::kSetValue | reg::kWow64_64Key, open), 0);
+            const uint8_t old[] = {'o', 'l', 'd', 0};
+            f.registry.SetValue(open, "D", reg::kSz, old, sizeof old);
+            auto item = std::make_shared<OptimizationItem>();
+            item->Enabled = true;
+            item->regItems = row.values;
+            item->cmdItems = row.commands;
+            runner({f.env.platform(), f.registry, launcher, f.wmi, f.boxes}).RunOptimizations({item});
+
+            const std::string at = std::string(row.name) + (wow64 ? " (WOW64)" : " (64-bit)");
+            const auto stored = f.registry.Stored(key, "D");
+            ASSERT_TRUE(stored) << at;
+            EXPECT_EQ(stored->data[0], row.dwordAfter[0] == '7' ? 7 : 'o') << at;
+            EXPECT_FALSE(f.registry.Stored("HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Orvik\\Wow", "D"))
+                << at;
+            EXPECT_EQ(launcher.offAtStart, std::vector<bool>(row.started, wow64)) << at;
+            EXPECT_EQ(f.env.system.redirectionOff, 0) << at;
+        }
+    }
 }
 
 }  // namespace
