@@ -46,18 +46,97 @@ bool EvenQuotes(const std::string& text, char quote) {
     return std::count(text.begin(), text.end(), quote) % 2 == 0;
 }
 
-// Removing apps or features, or turning off Windows Update, Search or Defender, is the
-// administrator's choice, never the default.
-bool Disrupts(const OptimizationItem& item) {
+// The entry's actions, upper-cased, one a line: each registry value as KEY\VALUENAME, then the
+// command lines.
+std::string UpperActions(const OptimizationItem& item) {
     std::string actions;
     for (const auto& action : item.regItems) actions += action.Key + "\\" + action.ValueName + "\n";
     for (const auto& action : item.cmdItems) actions += action.Command + "\n";
-    actions = UpperAscii(actions);
+    return UpperAscii(actions);
+}
+
+bool Holds(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// Removing apps or features, or turning off Windows Update, Search or Defender, is the
+// administrator's choice, never the default.
+bool Disrupts(const OptimizationItem& item) {
+    const std::string actions = UpperActions(item);
     for (const char* kind :
          {"REMOVE-APPXPROVISIONEDPACKAGE", "UNINSTALL-WINDOWSFEATURE", "\\SERVICES\\WUAUSERV\\",
           "\\AU\\NOAUTOUPDATE", "\\SERVICES\\WSEARCH\\", "\\SERVICES\\WINDEFEND\\",
           "\\POLICIES\\MICROSOFT\\WINDOWS DEFENDER"}) {
         if (actions.find(kind) != std::string::npos) return true;
+    }
+    return false;
+}
+
+// Values and commands whose effect the administrator must know of before ticking the entry: the
+// editions or versions that honour them, what Microsoft calls them or advises instead, or that no
+// Microsoft source documents them. Every entry that carries one says it.
+struct Caveat {
+    const char* action;  // part of an upper-cased line of UpperActions
+    const char* phrase;  // what the entry's description or justification holds
+};
+constexpr Caveat kCaveats[] = {
+    {"\\WINDOWS SEARCH\\CONNECTEDSEARCHUSEWEB", "Enterprise and Education"},
+    {"\\WINDOWS SEARCH\\DISABLEWEBSEARCH", "Windows Desktop Search"},
+    {"\\DATACOLLECTION\\ALLOWTELEMETRY", "Diagnostic data off (not recommended)"},
+    {"\\DATACOLLECTION\\ALLOWTELEMETRY", "Enterprise, Education and Server"},
+    {"\\PREVIEWBUILDS\\ALLOWBUILDPREVIEW", "up to Windows 10 version 1703"},
+    {"\\WINDOWS DEFENDER\\RANDOMIZESCHEDULETASKTIMES", "not configured"},
+    {"\\DEVICE METADATA\\PREVENTDEVICEMETADATAFROMNETWORK",
+     "Prevent automatic download of applications associated with device metadata"},
+    {"UNINSTALL-WINDOWSFEATURE -NAME WINDOWS-DEFENDER", "passive mode"},
+    {"\\POLICIES\\SYSTEM\\ENABLELUA", "Windows 10 and 11"},
+    {"\\OPTIMALLAYOUT\\ENABLEAUTOLAYOUT", "undocumented"},
+    {"\\EXPLORER\\NOLOWDISKSPACECHECKS", "undocumented"},
+    {"\\SERVICES\\EMDMGMT\\", "undocumented"},
+    {"\\VISUALEFFECTS\\VISUALFXSETTING", "undocumented"},
+    {"POWERCFG.EXE /SETACTIVE 3 /NUMERICAL", "undocumented"},
+};
+
+// Values that do not act on every version their entry is offered on, each with the value that acts
+// there: a policy that Windows 10 reads only up to version 1703, and a policy that Windows 11
+// version 24H2 reads in user scope only.
+struct Companion {
+    const char* written;
+    const char* needed;
+};
+constexpr Companion kCompanions[] = {
+    {"HKEY_LOCAL_MACHINE\\SOFTWARE\\POLICIES\\MICROSOFT\\WINDOWS\\PREVIEWBUILDS\\ALLOWBUILDPREVIEW",
+     "HKEY_LOCAL_MACHINE\\SOFTWARE\\POLICIES\\MICROSOFT\\WINDOWS\\WINDOWSUPDATE\\"
+     "MANAGEPREVIEWBUILDSPOLICYVALUE"},
+    {"HKEY_LOCAL_MACHINE\\SOFTWARE\\POLICIES\\MICROSOFT\\WINDOWS\\WINDOWSAI\\DISABLEAIDATAANALYSIS",
+     "HKEY_CURRENT_USER\\SOFTWARE\\POLICIES\\MICROSOFT\\WINDOWS\\WINDOWSAI\\DISABLEAIDATAANALYSIS"},
+};
+
+// Policies whose administrative templates support them from Windows 8.1 and Server 2012 R2 or
+// earlier.
+constexpr const char* kPoliciesOf81[] = {
+    "\\ADVERTISINGINFO\\DISABLEDBYGROUPPOLICY", "\\SETTINGSYNC\\DISABLESETTINGSYNC",
+    "\\DEVICE METADATA\\PREVENTDEVICEMETADATAFROMNETWORK", "\\V6TRANSITION\\TEREDO_STATE",
+    "\\APPCOMPAT\\DISABLEINVENTORY", "\\APPCOMPAT\\DISABLEUAR", "\\WINDOWSSTORE\\AUTODOWNLOAD",
+    "\\ONEDRIVE\\DISABLEFILESYNCNGSC",
+};
+
+// Services that Windows Server installs only with the Desktop Experience, as Microsoft's service
+// guidance for Windows Server 2016 lists them.
+constexpr const char* kDesktopExperienceServices[] = {
+    "AXINSTSV", "BTHSERV", "CDPUSERSVC", "CSCSERVICE", "DMWAPPUSHSERVICE", "FDRESPUB", "ICSSVC",
+    "LFSVC", "MAPSBROKER", "ONESYNCSVC", "PCASVC", "PHONESVC", "PIMINDEXMAINTENANCESVC", "QWAVE",
+    "RMSVC", "SENSORDATASERVICE", "SENSORSERVICE", "SENSRSVC", "SHELLHWDETECTION", "SSDPSRV",
+    "STISVC", "TABLETINPUTSERVICE", "THEMES", "TRKWKS", "UNISTORESVC", "UPNPHOST", "USERDATASVC",
+    "WALLETSERVICE", "WIARPC", "WSEARCH", "XBLAUTHMANAGER", "XBLGAMESAVE",
+};
+
+bool OfferedOnServer(const OptimizationItem& item) {
+    for (int32_t server : {codes::kWindowsServer2008, codes::kWindowsServer2008R2,
+                           codes::kWindowsServer2012, codes::kWindowsServer2012R2,
+                           codes::kWindowsServer2016, codes::kWindowsServer2019,
+                           codes::kWindowsServer2022, codes::kWindowsServer2025}) {
+        if (codes::IsOffered(item.osVersions, server)) return true;
     }
     return false;
 }
@@ -185,6 +264,12 @@ TEST_F(ShippedCatalogue, EveryActionIsOneTheRunnersCarryOutAsMeant) {
             }
             // Windows 2000 lives in C:\WINNT, where none of these paths exist.
             EXPECT_FALSE(Lists(*item, codes::kWindows2000)) << where;
+            // schtasks /Run and Start-ScheduledTask return as soon as the task has started: a command
+            // that starts a task waits for its end, so that OrvikCli apply ends after the task.
+            EXPECT_FALSE(program.ends_with("\\SCHTASKS.EXE") && Holds(upper, " /RUN ")) << where;
+            if (Holds(upper, "START-SCHEDULEDTASK")) {
+                EXPECT_TRUE(Holds(upper, "GET-SCHEDULEDTASK") && Holds(upper, "'RUNNING'")) << where;
+            }
             // bcdedit and the task switches of schtasks came with Windows Vista.
             const bool vistaTool = program.ends_with("\\BCDEDIT.EXE") ||
                                    (program.ends_with("\\SCHTASKS.EXE") &&
@@ -204,6 +289,52 @@ TEST_F(ShippedCatalogue, EveryActionIsOneTheRunnersCarryOutAsMeant) {
                 << where;
             // A level of 0 or below would stop every run with a message box.
             EXPECT_GE(action.WarningLevel, 1) << where;
+        }
+    }
+}
+
+TEST_F(ShippedCatalogue, EveryEntrySaysWhatItsValuesDependOnAndWritesWhatTheyNeed) {
+    for (const auto& item : items_) {
+        const std::string actions = UpperActions(*item);
+        const std::string text = item->Description + item->Justification;
+        for (const Caveat& caveat : kCaveats) {
+            if (Holds(actions, caveat.action)) {
+                EXPECT_TRUE(Holds(text, caveat.phrase)) << Label(*item) << ": " << caveat.phrase;
+            }
+        }
+        for (const Companion& pair : kCompanions) {
+            if (Holds(actions, std::string(pair.written) + "\n")) {
+                EXPECT_TRUE(Holds(actions, std::string(pair.needed) + "\n"))
+                    << Label(*item) << ": " << pair.needed;
+            }
+        }
+    }
+}
+
+// Offered where Microsoft's templates say the policy applies, the versions between Windows 8 and
+// Windows 10 included; and honest about Server Core, where a service entry only leaves a stray key.
+TEST_F(ShippedCatalogue, EveryEntryIsOfferedWhereItsPolicyAppliesAndSaysWhereItsServiceIsMissing) {
+    for (const auto& item : items_) {
+        const std::string actions = UpperActions(*item);
+        const auto offered = [&item](int32_t machine) {
+            return codes::IsOffered(item->osVersions, machine);
+        };
+        for (const char* policy : kPoliciesOf81) {
+            if (!Holds(actions, policy)) continue;
+            EXPECT_TRUE(!offered(codes::kWindows10) || offered(codes::kWindows81))
+                << Label(*item) << ": Windows 8.1";
+            const bool laterServer = offered(codes::kWindowsServer2016) ||
+                                     offered(codes::kWindowsServer2019) ||
+                                     offered(codes::kWindowsServer2022) ||
+                                     offered(codes::kWindowsServer2025);
+            EXPECT_TRUE(!laterServer || offered(codes::kWindowsServer2012R2))
+                << Label(*item) << ": Windows Server 2012 R2";
+        }
+        if (!OfferedOnServer(*item)) continue;
+        for (const char* service : kDesktopExperienceServices) {
+            if (Holds(actions, std::string("\\SERVICES\\") + service + "\\")) {
+                EXPECT_TRUE(Holds(item->Description, "Server Core")) << Label(*item) << ": " << service;
+            }
         }
     }
 }
