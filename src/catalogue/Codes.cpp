@@ -108,16 +108,16 @@ std::string GetMode(int32_t mode) {
 
 int32_t RegistryItem::SetKeyType(const std::string& Value) {
     const std::string upper = codes::UpperAscii(Value);
-    if (upper == "STRING") return 1;
-    if (upper == "BINARY") return 2;
-    return 0;  // "DWORD" and every unrecognised name
+    if (upper == "STRING") return codes::kKeyTypeString;
+    if (upper == "BINARY") return codes::kKeyTypeBinary;
+    return codes::kKeyTypeDword;  // "DWORD" and every unrecognised name
 }
 
 std::string RegistryItem::GetKeyType(int32_t Value) {
     switch (Value) {
-        case 0: return "DWORD";
-        case 1: return "STRING";
-        case 2: return "BINARY";
+        case codes::kKeyTypeDword: return "DWORD";
+        case codes::kKeyTypeString: return "STRING";
+        case codes::kKeyTypeBinary: return "BINARY";
         default: return {};
     }
 }

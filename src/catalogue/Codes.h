@@ -1,5 +1,5 @@
 #pragma once
-// Windows-version and mode code tables. Names are upper-cased and compared exactly; an
+// Windows-version, mode and key-type code tables. Names are upper-cased and compared exactly; an
 // unrecognised name is code 0, never an error.
 
 #include <cstdint>
@@ -40,6 +40,11 @@ bool IsOffered(const std::vector<int32_t>& osVersions, int32_t machine);
 inline constexpr int32_t kModeHiDef = 0;
 inline constexpr int32_t kModeNormal = 1;
 inline constexpr int32_t kModeBasic = 2;
+
+// A registry value's key type, as RegistryItem::KeyType holds it.
+inline constexpr int32_t kKeyTypeDword = 0;
+inline constexpr int32_t kKeyTypeString = 1;
+inline constexpr int32_t kKeyTypeBinary = 2;
 
 // ASCII upper-casing: the names compared are ASCII, and other bytes of UTF-8 text stay intact.
 std::string UpperAscii(std::string text);

@@ -10,8 +10,8 @@
 namespace cli {
 namespace {
 
-constexpr int32_t kKeyTypeDword = 0;
-constexpr int32_t kKeyTypeBinary = 2;
+using codes::kKeyTypeBinary;
+using codes::kKeyTypeDword;
 constexpr const char* kStopsRegistry = ": the run stops this entry's registry values here";
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }

@@ -13,9 +13,9 @@
 
 namespace {
 
-constexpr int32_t kKeyTypeDword = 0;
-constexpr int32_t kKeyTypeString = 1;
-constexpr int32_t kKeyTypeBinary = 2;
+using codes::kKeyTypeBinary;
+using codes::kKeyTypeDword;
+using codes::kKeyTypeString;
 
 [[noreturn]] void Raise(int32_t number, const std::string& description) {
     throw ErrorRecord(number, "regRunner", description);

@@ -30,10 +30,11 @@ void RemoveKey(HKEY root, const std::wstring& path) {
     const size_t slash = path.rfind(L'\\');
     const std::wstring parent = slash == std::wstring::npos ? L"" : path.substr(0, slash);
     for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(root, parent.c_str(), 0, KEY_ALL_ACCESS | view, &key) != 0) continue;
-        RegDeleteTreeW(key, path.substr(slash + 1).c_str());
-        RegCloseKey(key);
+        win32::UniqueKey key;
+        if (RegOpenKeyExW(root, parent.c_str(), 0, KEY_ALL_ACCESS | view, key.Put()) != 0) {
+            continue;
+        }
+        RegDeleteTreeW(key.Get(), path.substr(slash + 1).c_str());
     }
 }
 
@@ -165,42 +166,39 @@ std::string ScratchKey::Name(const std::string& below) const {
     return rootName + win32::Narrow(Path(below));
 }
 
-HKEY ScratchKey::Open(const std::string& below, REGSAM view) const {
-    HKEY key = nullptr;
-    RegOpenKeyExW(root_, Path(below).c_str(), 0, KEY_READ | view, &key);
+win32::UniqueKey ScratchKey::Open(const std::string& below, REGSAM view) const {
+    win32::UniqueKey key;
+    RegOpenKeyExW(root_, Path(below).c_str(), 0, KEY_READ | view, key.Put());
     return key;
 }
 
 bool ScratchKey::Exists(const std::string& below) const {
-    HKEY key = Open(below, KEY_WOW64_64KEY);
-    if (key) RegCloseKey(key);
-    return key != nullptr;
+    return Open(below, KEY_WOW64_64KEY).Valid();
 }
 
 void ScratchKey::Write(const std::string& name, const std::string& text, REGSAM view) const {
-    HKEY key = nullptr;
+    win32::UniqueKey key;
     ASSERT_EQ(RegCreateKeyExW(root_, subKey_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view,
-                              nullptr, &key, nullptr),
+                              nullptr, key.Put(), nullptr),
               ERROR_SUCCESS);
     const std::wstring wide = win32::Widen(text);
-    EXPECT_EQ(RegSetValueExW(key, win32::Widen(name).c_str(), 0, REG_SZ,
+    EXPECT_EQ(RegSetValueExW(key.Get(), win32::Widen(name).c_str(), 0, REG_SZ,
                              reinterpret_cast<const BYTE*>(wide.c_str()),
                              static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t))),
               ERROR_SUCCESS);
-    RegCloseKey(key);
 }
 
 std::vector<StoredValue> ScratchKey::Values(const std::string& below, REGSAM view) const {
     std::vector<StoredValue> values;
-    HKEY key = Open(below, view);
-    if (!key) return values;
+    const win32::UniqueKey key = Open(below, view);
+    if (!key.Valid()) return values;
     std::vector<wchar_t> name(16384);
     std::vector<uint8_t> data(1 << 20);
     for (DWORD i = 0;; ++i) {
         DWORD nameLength = static_cast<DWORD>(name.size());
         DWORD size = static_cast<DWORD>(data.size());
         StoredValue value;
-        if (RegEnumValueW(key, i, name.data(), &nameLength, nullptr, &value.type, data.data(),
+        if (RegEnumValueW(key.Get(), i, name.data(), &nameLength, nullptr, &value.type, data.data(),
                           &size) != ERROR_SUCCESS) {
             break;
         }
@@ -215,7 +213,6 @@ std::vector<StoredValue> ScratchKey::Values(const std::string& below, REGSAM vie
         }
         values.push_back(value);
     }
-    RegCloseKey(key);
     return values;
 }
 

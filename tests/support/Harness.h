@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/common/Handle.h"
+
 namespace harness {
 
 namespace fs = std::filesystem;
@@ -105,7 +107,7 @@ public:
 
 private:
     std::wstring Path(const std::string& below) const;
-    HKEY Open(const std::string& below, REGSAM view) const;  // null when there is no such key
+    win32::UniqueKey Open(const std::string& below, REGSAM view) const;  // none: no such key
     HKEY root_;
     std::wstring subKey_;
 };

@@ -4,37 +4,11 @@
 #include <windows.h>
 
 #include <string>
-#include <utility>
 
 #include "platform/Toolkit.h"
+#include "platform/win32/common/Handle.h"
 
 namespace win32 {
-
-// Owns one GDI object.
-template <class T>
-class GdiObject {
-public:
-    GdiObject() = default;
-    explicit GdiObject(T handle) : h_(handle) {}
-    ~GdiObject() { Reset(); }
-    GdiObject(GdiObject&& other) noexcept : h_(std::exchange(other.h_, nullptr)) {}
-    GdiObject& operator=(GdiObject&& other) noexcept {
-        if (this != &other) {
-            Reset();
-            h_ = std::exchange(other.h_, nullptr);
-        }
-        return *this;
-    }
-    GdiObject(const GdiObject&) = delete;
-    GdiObject& operator=(const GdiObject&) = delete;
-    T Get() const { return h_; }
-    void Reset() {
-        if (h_) DeleteObject(std::exchange(h_, nullptr));
-    }
-
-private:
-    T h_ = nullptr;
-};
 
 // A memory device context, with the object it had selected put back when it goes.
 class MemoryDc {

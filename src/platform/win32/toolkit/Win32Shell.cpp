@@ -13,16 +13,13 @@
 #include "platform/win32/common/SystemError.h"
 #include "platform/win32/common/WideText.h"
 #include "platform/win32/toolkit/Win32Toolkit.h"
+#include "platform/win32/xml/MsXmlIds.h"
 #include "platform/win32/xml/SafeDocument.h"
 
 namespace win32 {
 namespace {
 
-// From Microsoft's list of MSXML 6 GUIDs; MinGW's headers lack both.
-constexpr CLSID kClsidXslTemplate60 = {
-    0x88d96a08, 0xf192, 0x11d4, {0xa6, 0x5f, 0x00, 0x40, 0x96, 0x32, 0x51, 0xe5}};
-constexpr IID kIidXslTemplate = {
-    0x2933bf93, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60}};
+using namespace msxml;
 
 std::string ErrorWords(uint32_t code) {
     const std::string text = SystemErrorText(code);

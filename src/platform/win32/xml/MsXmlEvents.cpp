@@ -23,20 +23,13 @@
 #include "platform/win32/common/SystemError.h"
 #include "platform/win32/common/WideText.h"
 #include "platform/win32/xml/MsXmlDocument.h"
+#include "platform/win32/xml/MsXmlIds.h"
 
 namespace {
 
 using win32::ComPtr;
 
-// From Microsoft's MSXML 6 documentation; MinGW's headers declare the interfaces without them.
-constexpr CLSID kClsidSaxReader60 = {
-    0x88d96a0c, 0xf192, 0x11d4, {0xa6, 0x5f, 0x00, 0x40, 0x96, 0x32, 0x51, 0xe5}};
-constexpr IID kIidSaxReader = {
-    0xa4f96ed0, 0xf829, 0x476e, {0x81, 0xc0, 0xcd, 0xc7, 0xbd, 0x2a, 0x08, 0x02}};
-constexpr IID kIidContentHandler = {
-    0x1545cdfa, 0x9e4e, 0x4497, {0xa8, 0xa4, 0x2b, 0xf7, 0xd0, 0x11, 0x2c, 0x44}};
-constexpr IID kIidErrorHandler = {
-    0xa60511c4, 0xccf5, 0x479e, {0x98, 0xa3, 0xdc, 0x8d, 0xc5, 0x45, 0xb7, 0xd0}};
+using namespace win32::msxml;
 
 // The bytes as a stream MSXML reads in pieces, so that it holds no copy of the whole file.
 class BytesStream final : public ISequentialStream {

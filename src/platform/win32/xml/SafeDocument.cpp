@@ -1,17 +1,10 @@
 #include "platform/win32/xml/SafeDocument.h"
 
+#include "platform/win32/xml/MsXmlIds.h"
+
 namespace win32 {
-namespace {
 
-// From Microsoft's list of MSXML 6 GUIDs; MinGW's headers lack them.
-constexpr CLSID kClsidDomDocument60 = {
-    0x88d96a05, 0xf192, 0x11d4, {0xa6, 0x5f, 0x00, 0x40, 0x96, 0x32, 0x51, 0xe5}};
-constexpr CLSID kClsidFreeThreadedDomDocument60 = {
-    0x88d96a06, 0xf192, 0x11d4, {0xa6, 0x5f, 0x00, 0x40, 0x96, 0x32, 0x51, 0xe5}};
-constexpr IID kIidDomDocument2 = {
-    0x2933bf95, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60}};
-
-}  // namespace
+using namespace msxml;
 
 ComPtr<IXMLDOMDocument2> NewSafeDocument(HRESULT& error, bool freeThreaded) {
     ComPtr<IXMLDOMDocument2> doc;
