@@ -121,3 +121,25 @@ TEST_F(RegistryContract, KeysAreListedAndOnlyThoseWithoutSubKeysDeleted) {
     EXPECT_FALSE(Exists(kHkcu, scratch + "\\A"));
     EXPECT_EQ(r.DeleteKey(kHkcu, scratch + "\\A", 0), reg::kFileNotFound);
 }
+
+// The longest value name bounds them all. No machine name is this machine, and one that does not
+// exist fails at once as a bad network path, not when the adapter's bound runs out.
+TEST_F(RegistryContract, LongestValueNameAndConnections) {
+    const std::string longName = "x" + kGreek;  // 17 bytes of UTF-8
+    ASSERT_EQ(PutRaw(scratch, longName, reg::kBinary, {1}), 0);
+    ASSERT_EQ(PutRaw(scratch, "y", reg::kBinary, {2}), 0);
+    RegKey key = 0;
+    ASSERT_EQ(r.OpenKey(kHkcu, scratch, reg::kQueryValue, key), 0);
+    uint32_t longest = 0;
+    EXPECT_EQ(r.QueryInfoKey(key, longest), 0);
+    EXPECT_GE(longest, longName.size());
+    r.CloseKey(key);
+
+    const std::pair<const char*, int32_t> machines[] = {{"", 0}, {"\\\\orvik-no-such-host", 53}};
+    for (const auto& [machine, result] : machines) {
+        RegKey remote = 1;
+        EXPECT_EQ(r.ConnectRegistry(machine, reg::RootKey(reg::kLocalMachine), remote), result);
+        EXPECT_EQ(remote != 0, result == 0) << machine;
+        if (remote != 0) EXPECT_EQ(r.CloseKey(remote), 0);
+    }
+}

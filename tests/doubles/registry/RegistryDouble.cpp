@@ -14,11 +14,12 @@ std::string CName(const std::string& name) { return std::string(name.c_str()); }
 
 // Path components; empty ones (doubled or trailing backslashes) are skipped as the platform
 // does. A leading backslash is refused.
-bool Split(const std::string& path, std::vector<std::string>& parts) {
+bool Split(const std::string& path, std::vector<std::string>& parts, bool fold = true) {
     if (!path.empty() && path[0] == '\\') return false;
     for (size_t start = 0, end; start <= path.size(); start = end + 1) {
         end = std::min(path.find('\\', start), path.size());
-        if (end > start) parts.push_back(Fold(path.substr(start, end - start)));
+        const std::string part = path.substr(start, end - start);
+        if (end > start) parts.push_back(fold ? Fold(part) : part);
     }
     return true;
 }
@@ -34,7 +35,7 @@ const char* RootName(RegKey root) {
 }
 
 constexpr int32_t kBadPathname = 161;
-constexpr int32_t kNotImplemented = 120;
+constexpr int32_t kBadNetPath = 53;
 
 // The full path as stored: the root's name and the folded keys.
 std::string Folded(const std::string& fullPath) {
@@ -98,6 +99,18 @@ void RegistryDouble::View(RegKey root, uint32_t access, std::string& path) const
     if (path != node && !IsBelow(path, node)) path.insert(software.size(), "\\WOW6432NODE");
 }
 
+// Keeps the names a path gives its keys as written, for listing; the path as stored, from its
+// end, matches them one to one.
+void RegistryDouble::Spell(const std::string& subKey, const std::string& path) {
+    std::vector<std::string> written;
+    Split(CName(subKey), written, false);
+    std::string key = path;
+    for (auto name = written.rbegin(); name != written.rend(); ++name) {
+        spelled_.emplace(key, *name);
+        key.erase(std::min(key.rfind('\\'), key.size()));
+    }
+}
+
 int32_t RegistryDouble::OpenKey(RegKey root, const std::string& subKey, uint32_t access,
                                 RegKey& key) {
     key = 0;
@@ -113,6 +126,7 @@ int32_t RegistryDouble::CreateKey(RegKey root, const std::string& subKey, uint32
     key = 0;
     std::string path;
     if (const int32_t result = Resolve(root, subKey, path)) return result;
+    const std::string asked = path;
     View(root, access, path);
     // Every key along the path comes into being.
     for (size_t slash = path.find('\\'); slash != std::string::npos;
@@ -120,6 +134,7 @@ int32_t RegistryDouble::CreateKey(RegKey root, const std::string& subKey, uint32
         keys_[path.substr(0, slash)];
     }
     keys_[path];
+    if (path == asked) Spell(subKey, path);  // the 32-bit view's keys list folded
     return NewHandle(path, access, key);
 }
 
@@ -142,7 +157,10 @@ int32_t RegistryDouble::SetValue(RegKey key, const std::string& name, uint32_t t
                                  const uint8_t* data, uint32_t size) {
     std::string path;
     if (const int32_t looked = Lookup(key, reg::kSetValue, path)) return looked;
-    keys_[path][Fold(CName(name))] = {type, {data, data == nullptr ? data : data + size}};
+    StoredValue& stored = keys_[path][Fold(CName(name))];
+    if (stored.name.empty()) stored.name = CName(name);  // the first spelling stays
+    stored.type = type;
+    stored.data.assign(data, data == nullptr ? data : data + size);
     return reg::kSuccess;
 }
 
@@ -161,6 +179,7 @@ int32_t RegistryDouble::DeleteKey(RegKey root, const std::string& subKey, uint32
     const auto below = keys_.lower_bound(path + "\\");
     if (below != keys_.end() && IsBelow(below->first, path)) return reg::kAccessDenied;
     keys_.erase(key);
+    spelled_.erase(path);
     return reg::kSuccess;
 }
 
@@ -171,7 +190,8 @@ int32_t RegistryDouble::EnumKey(RegKey key, uint32_t index, char* name, uint32_t
          ++it) {
         const std::string below = it->first.substr(path.size() + 1);
         if (below.find('\\') == std::string::npos && index-- == 0) {
-            return CopyName(below, name, size);
+            const auto spelled = spelled_.find(it->first);
+            return CopyName(spelled == spelled_.end() ? below : spelled->second, name, size);
         }
     }
     return reg::kNoMoreItems;
@@ -182,17 +202,29 @@ int32_t RegistryDouble::EnumValue(RegKey key, uint32_t index, char* name, uint32
     if (const int32_t looked = Lookup(key, reg::kQueryValue, path)) return looked;
     const auto& values = keys_[path];
     if (index >= values.size()) return reg::kNoMoreItems;
-    const std::string& found = std::next(values.begin(), index)->first;
+    const std::string& found = std::next(values.begin(), index)->second.name;
     const int32_t copied = CopyName(found, name, nameLength);
     if (copied == reg::kSuccess) nameLength = static_cast<uint32_t>(found.size());
     return copied;
 }
 
-// No product path asks for the longest value name or connects to another machine.
-int32_t RegistryDouble::QueryInfoKey(RegKey, uint32_t&) { return kNotImplemented; }
-int32_t RegistryDouble::ConnectRegistry(const std::string&, RegKey, RegKey& key) {
+int32_t RegistryDouble::QueryInfoKey(RegKey key, uint32_t& maxValueNameLength) {
+    std::string path;
+    if (const int32_t looked = Lookup(key, reg::kQueryValue, path)) return looked;
+    maxValueNameLength = 0;
+    for (const auto& [name, value] : keys_[path]) {
+        maxValueNameLength = std::max(maxValueNameLength, static_cast<uint32_t>(name.size()));
+    }
+    return reg::kSuccess;
+}
+
+// No name is this machine; every other machine is out of reach.
+int32_t RegistryDouble::ConnectRegistry(const std::string& machine, RegKey root, RegKey& key) {
     key = 0;
-    return kNotImplemented;
+    if (!machine.empty()) return kBadNetPath;
+    std::string path;
+    if (const int32_t looked = Lookup(root, 0, path)) return looked;
+    return NewHandle(path, reg::kAllSpecificRights, key);
 }
 
 int32_t RegistryDouble::CloseKey(RegKey key) {

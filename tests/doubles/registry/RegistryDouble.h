@@ -5,8 +5,7 @@
 // one view and ignores view flags, as it is for a 64-bit program; posing as a 32-bit one
 // (wow64Process), HKEY_LOCAL_MACHINE\Software opened without the 64-bit view flag is the 32-bit
 // view below Wow6432Node, as on 64-bit Windows. The registry contract holds it to
-// the real thing. The calls no product path makes answer ERROR_CALL_NOT_IMPLEMENTED. Names that
-// it lists come back folded to upper case.
+// the real thing. It lists names as they were first written; another machine is never reached.
 
 #include <cstdint>
 #include <map>
@@ -40,6 +39,7 @@ public:
     bool wow64Process = false;
 
     struct StoredValue {
+        std::string name;  // as first written
         uint32_t type = 0;
         std::vector<uint8_t> data;
     };
@@ -61,9 +61,11 @@ private:
     int32_t Lookup(RegKey key, uint32_t needed, std::string& path) const;
     int32_t NewHandle(const std::string& path, uint32_t access, RegKey& key);
     void View(RegKey root, uint32_t access, std::string& path) const;
+    void Spell(const std::string& subKey, const std::string& path);
 
     // Every key by its path, with its values by folded name.
     std::map<std::string, std::map<std::string, StoredValue>> keys_;
+    std::map<std::string, std::string> spelled_;  // a key's own name as first written, by path
     std::map<RegKey, Handle> handles_;
     RegKey nextHandle_ = 0x1000;
     std::map<std::string, std::string> environment_;  // folded name -> value

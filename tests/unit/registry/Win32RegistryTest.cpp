@@ -1,8 +1,12 @@
 // The advapi32 adapter's own additions: UTF-8 in key paths and values meets the platform's UTF-16
-// whatever the code page, and text that is no UTF-8 is refused. What the program writes is read
-// back as UTF-16 by the hostile catalogues' run.
+// whatever the code page, text that is no UTF-8 is refused, and a connection is bounded in time.
+// What the program writes is read back as UTF-16 by the hostile catalogues' run.
 #include <gtest/gtest.h>
 #include <windows.h>
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 
 #include "platform/win32/registry/Win32Registry.h"
 
@@ -40,4 +44,32 @@ TEST(Win32RegistryText, GreekMeetsTheRegistrysUtf16OnAnyCodePage) {
               reg::kNoUnicodeTranslation);
     registry.CloseKey(key);
     EXPECT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str()), ERROR_SUCCESS);
+}
+
+// The platform's call is held until the adapter has given up on it: the answer can only be the
+// bound's.
+TEST(Win32RegistryConnect, AConnectionStillPendingAtTheBoundFails) {
+    struct Gate {
+        std::mutex lock;
+        std::condition_variable changed;
+        bool released = false, finished = false;
+    };
+    const auto gate = std::make_shared<Gate>();
+    auto held = [gate](const std::string&, RegKey, RegKey& key) {
+        std::unique_lock<std::mutex> guard(gate->lock);
+        gate->changed.wait(guard, [&] { return gate->released; });
+        gate->finished = true;
+        gate->changed.notify_all();
+        key = 0;
+        return static_cast<int32_t>(ERROR_BAD_NETPATH);
+    };
+    Win32Registry registry(std::chrono::milliseconds(20), held);
+    RegKey key = 1;
+    EXPECT_EQ(registry.ConnectRegistry("\\\\slow", reg::RootKey(reg::kLocalMachine), key),
+              WAIT_TIMEOUT);
+    EXPECT_EQ(key, 0u);
+    std::unique_lock<std::mutex> guard(gate->lock);
+    gate->released = true;
+    gate->changed.notify_all();
+    gate->changed.wait(guard, [&] { return gate->finished; });
 }
