@@ -25,11 +25,11 @@ void WMIRunner::Run(const std::vector<wmiItem>& wmiItems) {
             // A fresh connection per query, so one broken connection spoils only its query.
             std::unique_ptr<WmiService> service;
             int32_t hr = platform_.wmi.Connect(service);
-            if (hr < 0 || !service) fail(hr < 0 ? hr : static_cast<int32_t>(0x80004005u));
+            if (hr < 0 || !service) fail(hr < 0 ? hr : wmi::kFailed);
 
             std::unique_ptr<WmiResultSet> found;
             hr = service->ExecQuery(item.Command, found);
-            if (hr < 0 || !found) fail(hr < 0 ? hr : static_cast<int32_t>(0x80004005u));
+            if (hr < 0 || !found) fail(hr < 0 ? hr : wmi::kFailed);
 
             if (item.WarningLevel != kNotExamined) {
                 int32_t count = 0;

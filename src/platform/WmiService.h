@@ -33,6 +33,8 @@ public:
 };
 
 namespace wmi {
+// The HRESULT of a call that failed without saying why (E_FAIL).
+inline constexpr int32_t kFailed = static_cast<int32_t>(0x80004005u);
 // The HRESULT a set reports when it did not finish in time (WBEM_E_TIMED_OUT).
 inline constexpr int32_t kTimedOut = static_cast<int32_t>(0x80041069u);
 }  // namespace wmi

@@ -74,7 +74,7 @@ public:
                                  WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY, nullptr,
                                  objects.Put());
         if (FAILED(hr)) return hr;
-        if (!objects) return static_cast<int32_t>(0x80041001u);  // WBEM_E_FAILED
+        if (!objects) return static_cast<int32_t>(WBEM_E_FAILED);
         Impersonate(objects.Get());
         result = std::make_unique<Win32WmiResultSet>(std::move(objects), bound_, batch_);
         return S_OK;
@@ -100,7 +100,7 @@ int32_t Win32WmiConnector::Connect(std::unique_ptr<WmiService>& service) {
     hr = locator->ConnectServer(space.Get(), nullptr, nullptr, nullptr,
                                 WBEM_FLAG_CONNECT_USE_MAX_WAIT, nullptr, nullptr, services.Put());
     if (FAILED(hr)) return hr;
-    if (!services) return static_cast<int32_t>(0x80041001u);  // WBEM_E_FAILED
+    if (!services) return static_cast<int32_t>(WBEM_E_FAILED);
     Impersonate(services.Get());
     service = std::make_unique<Win32WmiService>(std::move(services), queryBound_, batch_);
     return S_OK;
