@@ -55,9 +55,9 @@ std::vector<std::string> RegistryTap::MissingKeys(Registry& registry, RegKey roo
         const std::string path = subKey.substr(0, end);
         if (!path.empty() && path.back() != '\\') {
             if (missing.empty()) {
-                RegKey key = 0;
-                const int32_t result = registry.OpenKey(root, path, reg::kQueryValue | view, key);
-                if (result == reg::kSuccess) registry.CloseKey(key);
+                OwnedKey key(reg::OpenedKey{&registry});
+                const int32_t result =
+                    registry.OpenKey(root, path, reg::kQueryValue | view, *key.Put());
                 if (result == reg::kFileNotFound) missing.push_back(path);
             } else {
                 missing.push_back(path);

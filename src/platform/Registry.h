@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/Owned.h"
+
 // An open key, or one of the predefined roots below. The roots are the 32-bit constants
 // sign-extended, as the platform's HKEY values are on 64-bit Windows too.
 using RegKey = uintptr_t;
@@ -128,3 +130,18 @@ public:
     virtual uint32_t ExpandEnvironment(const std::string& source, char* buffer,
                                               uint32_t size) = 0;
 };
+
+namespace reg {
+
+// A key opened through a Registry, closed through it.
+struct OpenedKey {
+    using Type = RegKey;
+    Registry* registry = nullptr;
+    static bool Valid(RegKey key) { return key != 0; }
+    void Close(RegKey key) const { registry->CloseKey(key); }
+};
+
+}  // namespace reg
+
+// A key that its holder closes: OwnedKey key(reg::OpenedKey{&registry}).
+using OwnedKey = Owned<reg::OpenedKey>;

@@ -10,23 +10,6 @@
 
 namespace {
 
-// Closes the key it holds when the member that opened it returns, raised errors included.
-class KeyHandle {
-public:
-    explicit KeyHandle(Registry& registry) : registry_(registry) {}
-    KeyHandle(const KeyHandle&) = delete;
-    KeyHandle& operator=(const KeyHandle&) = delete;
-    ~KeyHandle() {
-        if (key_ != 0) registry_.CloseKey(key_);
-    }
-    RegKey& out() { return key_; }
-    RegKey get() const { return key_; }
-
-private:
-    Registry& registry_;
-    RegKey key_ = 0;
-};
-
 // Byte arrays in messages: hex pairs separated by commas, the catalogue's own form.
 std::string QuoteForMessage(const Variant& v) {
     if (const auto* bytes = std::get_if<std::vector<uint8_t>>(&v)) {
@@ -102,39 +85,39 @@ void cRegistry::SetValueByName(const std::string& sName, int32_t lType, const Va
 }
 
 bool cRegistry::KeyExists() {
-    KeyHandle key(registry_);
-    return registry_.OpenKey(Root(), sectionKey_, reg::kQueryValue | ViewFlag(), key.out()) ==
+    OwnedKey key(reg::OpenedKey{&registry_});
+    return registry_.OpenKey(Root(), sectionKey_, reg::kQueryValue | ViewFlag(), *key.Put()) ==
            reg::kSuccess;
 }
 
 bool cRegistry::CreateKey() {
-    KeyHandle key(registry_);
+    OwnedKey key(reg::OpenedKey{&registry_});
     if (registry_.CreateKey(Root(), sectionKey_, reg::kAllSpecificRights | ViewFlag(),
-                            key.out()) != reg::kSuccess) {
+                            *key.Put()) != reg::kSuccess) {
         Raise(kErrRegistry, "Failed to create registry Key: '" + sectionKey_);
     }
     return true;
 }
 
 bool cRegistry::DeleteValue() {
-    KeyHandle key(registry_);
-    if (registry_.OpenKey(Root(), sectionKey_, reg::kAllSpecificRights, key.out()) !=
+    OwnedKey key(reg::OpenedKey{&registry_});
+    if (registry_.OpenKey(Root(), sectionKey_, reg::kAllSpecificRights, *key.Put()) !=
         reg::kSuccess) {
         Raise(kErrRegistry, "Failed to open key '" + std::to_string(classKey_) + "',Section: '" +
                                 sectionKey_ + "' for delete access");
     }
-    return registry_.DeleteValue(key.get(), valueKey_) == reg::kSuccess;
+    return registry_.DeleteValue(key.Get(), valueKey_) == reg::kSuccess;
 }
 
 Variant cRegistry::Value() {
-    KeyHandle key(registry_);
-    if (registry_.OpenKey(Root(), sectionKey_, reg::kQueryValue | ViewFlag(), key.out()) !=
+    OwnedKey key(reg::OpenedKey{&registry_});
+    if (registry_.OpenKey(Root(), sectionKey_, reg::kQueryValue | ViewFlag(), *key.Put()) !=
         reg::kSuccess) {
         return default_;
     }
     uint32_t type = 0;
     uint32_t size = 0;
-    const int32_t probe = registry_.QueryValue(key.get(), valueKey_, type, nullptr, size);
+    const int32_t probe = registry_.QueryValue(key.Get(), valueKey_, type, nullptr, size);
     if (probe != reg::kSuccess && probe != reg::kMoreData) return default_;
 
     valueType_ = static_cast<int32_t>(type);
@@ -142,7 +125,7 @@ Variant cRegistry::Value() {
     auto read = [&](uint32_t minimum) {
         std::vector<uint8_t> data(std::max(size, minimum), 0);
         uint32_t got = size;
-        registry_.QueryValue(key.get(), valueKey_, type, data.data(), got);
+        registry_.QueryValue(key.Get(), valueKey_, type, data.data(), got);
         return data;
     };
     auto asText = [](std::vector<uint8_t> data) {
@@ -331,16 +314,16 @@ int32_t cRegistry::lConnectRegHKLM(const std::string& sMachine) {
 bool cRegistry::EnumerateValues(std::vector<std::string>& sKeyNames, int32_t& iKeyCount) {
     iKeyCount = 0;
     sKeyNames.clear();
-    KeyHandle key(registry_);
-    if (registry_.OpenKey(Root(), sectionKey_, reg::kQueryValue, key.out()) != reg::kSuccess) {
+    OwnedKey key(reg::OpenedKey{&registry_});
+    if (registry_.OpenKey(Root(), sectionKey_, reg::kQueryValue, *key.Put()) != reg::kSuccess) {
         return true;
     }
     uint32_t longest = 0;
-    if (registry_.QueryInfoKey(key.get(), longest) != reg::kSuccess) return true;
+    if (registry_.QueryInfoKey(key.Get(), longest) != reg::kSuccess) return true;
     std::vector<char> name(size_t{longest} + 1);
     for (uint32_t index = 0;; ++index) {
         uint32_t length = longest + 1;
-        if (registry_.EnumValue(key.get(), index, name.data(), length) != reg::kSuccess) break;
+        if (registry_.EnumValue(key.Get(), index, name.data(), length) != reg::kSuccess) break;
         sKeyNames.emplace_back(name.data(), std::min<size_t>(length, name.size()));
         ++iKeyCount;
     }
@@ -352,13 +335,13 @@ bool cRegistry::EnumerateSections(std::vector<std::string>& sSect, int32_t& iSec
     constexpr uint32_t kNameBuffer = 255 * 3 + 1;
     iSectCount = 0;
     sSect.clear();
-    KeyHandle key(registry_);
+    OwnedKey key(reg::OpenedKey{&registry_});
     int32_t result =
-        registry_.OpenKey(Root(), sectionKey_, reg::kEnumerateSubKeys, key.out());
+        registry_.OpenKey(Root(), sectionKey_, reg::kEnumerateSubKeys, *key.Put());
     std::vector<char> name(kNameBuffer);
     for (uint32_t index = 0; result == reg::kSuccess; ++index) {
         std::fill(name.begin(), name.end(), '\0');
-        result = registry_.EnumKey(key.get(), index, name.data(), kNameBuffer);
+        result = registry_.EnumKey(key.Get(), index, name.data(), kNameBuffer);
         if (result == reg::kSuccess) {
             ++iSectCount;
             sSect.emplace_back(name.begin(), std::find(name.begin(), name.end(), '\0'));

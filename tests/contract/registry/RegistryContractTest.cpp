@@ -140,6 +140,6 @@ TEST_F(RegistryContract, LongestValueNameAndConnections) {
         RegKey remote = 1;
         EXPECT_EQ(r.ConnectRegistry(machine, reg::RootKey(reg::kLocalMachine), remote), result);
         EXPECT_EQ(remote != 0, result == 0) << machine;
-        if (remote != 0) EXPECT_EQ(r.CloseKey(remote), 0);
+        if (remote != 0) r.CloseKey(remote);
     }
 }

@@ -1,47 +1,11 @@
 #pragma once
-// One owner for every kind of handle the platform hands out: the kind says which values mean
-// "none" and how a handle is let go, and the holder lets go of what it holds when it goes.
+// The kinds of handle Windows hands out, each with how it is let go, for the one owner.
 
 #include <windows.h>
 
-#include <utility>
+#include "platform/Owned.h"
 
 namespace win32 {
-
-template <class Kind>
-class Owned {
-public:
-    using Type = typename Kind::Type;
-
-    Owned() = default;
-    explicit Owned(Type handle) : h_(handle) {}
-    ~Owned() { Reset(); }
-    Owned(Owned&& other) noexcept : h_(std::exchange(other.h_, Type{})) {}
-    Owned& operator=(Owned&& other) noexcept {
-        if (this != &other) {
-            Reset();
-            h_ = std::exchange(other.h_, Type{});
-        }
-        return *this;
-    }
-    Owned(const Owned&) = delete;
-    Owned& operator=(const Owned&) = delete;
-
-    Type Get() const { return h_; }
-    bool Valid() const { return Kind::Valid(h_); }
-    // For out parameters: whatever was held is let go first.
-    Type* Put() {
-        Reset();
-        return &h_;
-    }
-    void Reset() {
-        const Type held = std::exchange(h_, Type{});
-        if (Kind::Valid(held)) Kind::Close(held);
-    }
-
-private:
-    Type h_{};
-};
 
 // Kernel objects. Both null and INVALID_HANDLE_VALUE mean "none", since the platform's calls
 // return one or the other on failure.

@@ -23,8 +23,8 @@ struct HashState {
 }  // namespace
 
 std::optional<hash::Sha256Digest> hash::Sha256(std::string_view bytes) {
-    win32::Owned<HashAlgorithm> algorithm;
-    win32::Owned<HashState> state;
+    Owned<HashAlgorithm> algorithm;
+    Owned<HashState> state;
     // No object buffer: the provider keeps the hash state itself (Windows 7 and later).
     if (!BCRYPT_SUCCESS(
             BCryptOpenAlgorithmProvider(algorithm.Put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0)) ||
