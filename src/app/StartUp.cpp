@@ -28,5 +28,8 @@ void SilentRun(XmlDocumentFactory& xml, const EnginePlatform& platform) {
     GlobalUtils utils(platform.env);
     XmlReader reader(xml, utils.ExecutableFolder());
     const OptimizationList catalogue = reader.ReadXML("");
-    runner(platform).RunOptimizations(catalogue);
+    // Only what the editor offers on this Windows, as a run after the editor's Save applied when
+    // Save kept no other version's entries. Nothing is logged of the others: the log holds
+    // failures, and the scripts that read it after -RUN rely on that.
+    runner(platform).RunOptimizations(catalogue, utils.GetOSVersion());
 }

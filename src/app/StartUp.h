@@ -21,5 +21,6 @@ enum class StartMode {
 // Upper-cases the whole argument text and compares it, untrimmed, with "-RUN".
 StartMode ChooseStart(const std::string& argumentText);
 
-// Reads the catalogue beside the executable and applies every enabled entry.
+// Reads the catalogue beside the executable and applies every enabled entry that the editor
+// offers on this Windows version.
 void SilentRun(XmlDocumentFactory& xml, const EnginePlatform& platform);

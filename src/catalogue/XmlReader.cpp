@@ -45,6 +45,8 @@ enum class Field {
 };
 enum class List { None, Registry, Commands, Queries };
 
+constexpr unsigned Bit(Field field) { return 1u << static_cast<unsigned>(field); }
+
 std::optional<Field> ItemField(std::string_view name) {
     if (name == "Name") return Field::Name;
     if (name == "Impact") return Field::Impact;
@@ -68,6 +70,12 @@ std::optional<Field> EntryField(List list, std::string_view name) {
     if (name == "Command") return Field::Command;
     if (list == List::Queries && name == "WarningLevel") return Field::WarningLevel;
     return std::nullopt;
+}
+
+// The name the writer gives an entry of the list.
+const char* EntryName(List list) {
+    if (list == List::Registry) return "RegistryEntry";
+    return list == List::Commands ? "CommandLine" : "WMIQuery";
 }
 
 List ListOf(std::string_view name) {
@@ -104,6 +112,7 @@ public:
             case 2:
                 catalogue_.push_back(std::make_shared<OptimizationItem>());
                 catalogue_.back()->Position = at;
+                if (name != "Item") Tell(ReadNotice::Kind::UnusualName, at, name, "Item");
                 break;
             case 3:
                 if ((field_ = ItemField(name))) {
@@ -117,6 +126,10 @@ public:
                 if (list_ == List::Registry) item.regItems.emplace_back().Position = at;
                 if (list_ == List::Commands) item.cmdItems.emplace_back().Position = at;
                 if (list_ == List::Queries) item.wmiItems.emplace_back().Position = at;
+                if (name != EntryName(list_)) {
+                    Tell(ReadNotice::Kind::UnusualName, at, name, EntryName(list_));
+                }
+                registryFields_ = 0;
                 break;
             }
             default:  // 5: levels below are gathered or skipped with it
@@ -137,10 +150,12 @@ public:
         const int level = depth_--;
         if (level == skipFrom_) skipFrom_ = 0;
         if (field_ && level == fieldLevel_) {
+            registryFields_ |= Bit(*field_);
             Apply(*field_, Trimmed(text_));
             field_.reset();
             text_.clear();
         }
+        if (level == 4 && list_ == List::Registry) TellMissingFields();
         if (level == 3) list_ = List::None;
     }
 
@@ -161,6 +176,19 @@ private:
     void Skip(std::string_view name, XmlPosition at) {
         skipFrom_ = depth_;
         Tell(ReadNotice::Kind::UnknownElement, at, name, {});
+    }
+
+    // A registry entry without Key, ValueName or Value reads them as empty: for Value and
+    // ValueName that still writes, so only an element written empty says it is meant.
+    void TellMissingFields() {
+        const XmlPosition at = catalogue_.back()->regItems.back().Position;
+        for (const Field field : {Field::Key, Field::ValueName, Field::Value}) {
+            if ((registryFields_ & Bit(field)) != 0) continue;
+            const char* name = field == Field::Key         ? "Key"
+                               : field == Field::ValueName ? "ValueName"
+                                                           : "Value";
+            Tell(ReadNotice::Kind::MissingElement, at, name, {});
+        }
     }
 
     void Tell(ReadNotice::Kind kind, XmlPosition at, std::string_view element, std::string text) {
@@ -243,6 +271,7 @@ private:
     int skipFrom_ = 0;  // level of the element skipped with its content; 0 when none
     List list_ = List::None;
     std::optional<Field> field_;  // the value being gathered, at fieldLevel_
+    unsigned registryFields_ = 0;  // Bit of each field the registry entry being read has had
     int fieldLevel_ = 0;
     std::string text_;
     std::string fieldName_;  // for the observer only

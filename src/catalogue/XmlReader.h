@@ -20,6 +20,8 @@ struct ReadNotice {
         UnknownName,     // a version, mode or key-type name (text) that became code 0
         UnreadableWarningLevel,  // text: the value; the query warns at kUnreadableWarningLevel
         UnclearEnabled,  // text: the value, neither True nor False; read as false
+        MissingElement,  // a registry entry without the element named (Key, ValueName, Value)
+        UnusualName,     // an item or entry element named otherwise than the writer's (text)
     };
     Kind kind;
     XmlPosition at;

@@ -16,6 +16,18 @@ constexpr const char* kStopsRegistry = ": the run stops this entry's registry va
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
+// What an item or entry element is read as, by the name the writer gives it.
+std::string Meaning(const std::string& writersName) {
+    if (writersName == "Item") return "an item";
+    if (writersName == "RegistryEntry") return "a registry entry";
+    if (writersName == "CommandLine") return "a command line";
+    return "a WMI query";
+}
+
+bool Before(XmlPosition a, XmlPosition b) {
+    return std::pair(a.line, a.column) < std::pair(b.line, b.column);
+}
+
 bool IsSelect(const std::string& query) {
     const size_t first = query.find_first_not_of(" \t\r\n");
     if (first == std::string::npos) return false;
@@ -58,6 +70,7 @@ void CatalogueCheck::Notice(const ReadNotice& notice) {
             break;
         case Kind::UnknownName:
             if (notice.element == "OSVersion") {
+                unknownVersions_.push_back(notice.at);
                 Add(Error, "unknown-version", notice.at,
                     "OSVersion name " + value +
                         " is no version name: it reads as Windows 2000 (code 0)");
@@ -80,6 +93,72 @@ void CatalogueCheck::Notice(const ReadNotice& notice) {
             Add(Error, "unclear-enabled", notice.at,
                 "Enabled " + value + " is neither True nor False: the entry counts as not enabled");
             break;
+        case Kind::MissingElement: MissingElement(notice); break;
+        case Kind::UnusualName:
+            Add(Warning, "unusual-name", notice.at,
+                "<" + notice.element + "> is read as " + Meaning(notice.text) +
+                    ", but the writer writes <" + notice.text + ">: a misspelling?");
+            break;
+    }
+}
+
+void CatalogueCheck::MissingElement(const ReadNotice& notice) {
+    using enum Problem::Severity;
+    if (notice.element == "Key") {
+        missingKeys_.push_back(notice.at);
+        Add(Error, "missing-key", notice.at,
+            std::string("the registry entry has no <Key>") + kStopsRegistry);
+    } else if (notice.element == "ValueName") {
+        Add(Error, "missing-value-name", notice.at,
+            "the registry entry has no <ValueName>: a run writes the key's default value "
+            "(<ValueName></ValueName> says that is meant)");
+    } else {
+        Add(Error, "missing-value", notice.at,
+            "the registry entry has no <Value>: a run writes empty text, which for a STRING "
+            "deletes the value (<Value></Value> says that is meant)");
+    }
+}
+
+void CatalogueCheck::CheckRegistryItem(const RegistryItem& value) {
+    using enum Problem::Severity;
+    const bool keyMissing = std::find(missingKeys_.begin(), missingKeys_.end(),
+                                      value.Position) != missingKeys_.end();
+    if (value.Key.empty()) {
+        if (!keyMissing) {
+            Add(Error, "empty-key", value.Position,
+                std::string("the registry entry has no Key") + kStopsRegistry);
+        }
+    } else if (regRunner::ParseClassKey(value.Key) == 0) {
+        Add(Error, "unknown-root", value.Position,
+            "Key " + Quoted(value.Key) +
+                " starts with no root key name (HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, "
+                "HKEY_CLASSES_ROOT, HKEY_USERS): the write fails and the run stops this "
+                "entry's registry values here");
+    }
+    try {
+        if (value.KeyType == kKeyTypeDword) {
+            const int32_t written = regRunner::ToDword(value.Value);
+            if (regRunner::IsRoundedDword(value.Value)) {
+                Add(Warning, "dword-rounded", value.Position,
+                    "DWORD value " + Quoted(value.Value) +
+                        " is no plain whole number: a run writes " + std::to_string(written));
+            }
+        } else if (value.KeyType == kKeyTypeBinary) {
+            std::string digits = value.Value;
+            std::erase(digits, ',');
+            if (regRunner::HexStringToByteArray(digits).empty()) {
+                Add(Error, "empty-binary", value.Position,
+                    std::string("the BINARY value holds no bytes") + kStopsRegistry);
+            }
+        }
+    } catch (const ErrorRecord& failure) {
+        const bool dword = value.KeyType == kKeyTypeDword;
+        Add(Error, dword ? "invalid-dword" : "invalid-binary", value.Position,
+            (dword ? "DWORD value " + Quoted(value.Value) +
+                         " is no whole number that fits 32 bits ("
+                   : "BINARY value " + Quoted(value.Value) +
+                         " is no run of hexadecimal digit pairs (") +
+                failure.Description + ")" + kStopsRegistry);
     }
 }
 
@@ -100,8 +179,21 @@ void CatalogueCheck::CheckRecords(const OptimizationList& catalogue) {
         }
     }
     std::map<std::string, const OptimizationItem*> numbers;
-    for (const OptimizationItemPtr& entry : catalogue) {
-        const OptimizationItem& item = *entry;
+    size_t nextUnknown = 0;  // into unknownVersions_, which are in file order as the items
+    for (size_t i = 0; i < catalogue.size(); ++i) {
+        const OptimizationItem& item = *catalogue[i];
+        size_t unknown = 0;
+        while (nextUnknown < unknownVersions_.size() &&
+               (i + 1 == catalogue.size() ||
+                Before(unknownVersions_[nextUnknown], catalogue[i + 1]->Position))) {
+            ++unknown, ++nextUnknown;
+        }
+        if (item.Enabled && unknown == item.osVersions.size()) {
+            Add(Warning, "offered-nowhere", item.Position,
+                "the entry is enabled but names no Windows version (OSVersion is empty or "
+                "holds no version name): no Windows offers it, so the editor does not list it "
+                "and a run leaves it out");
+        }
         if (!editor::PlainNumber(item.Number)) {
             Add(Warning, "number-not-plain", item.Position,
                 "Number " + Quoted(item.Number) +
@@ -118,38 +210,7 @@ void CatalogueCheck::CheckRecords(const OptimizationList& catalogue) {
                 "the entry has no registry value, command line or WMI query: applying it does "
                 "nothing");
         }
-        for (const RegistryItem& value : item.regItems) {
-            if (value.Key.empty()) {
-                Add(Error, "empty-key", value.Position,
-                    std::string("the registry entry has no Key") + kStopsRegistry);
-            } else if (regRunner::ParseClassKey(value.Key) == 0) {
-                Add(Error, "unknown-root", value.Position,
-                    "Key " + Quoted(value.Key) +
-                        " starts with no root key name (HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, "
-                        "HKEY_CLASSES_ROOT, HKEY_USERS): the write fails and the run stops this "
-                        "entry's registry values here");
-            }
-            try {
-                if (value.KeyType == kKeyTypeDword) {
-                    regRunner::ToDword(value.Value);
-                } else if (value.KeyType == kKeyTypeBinary) {
-                    std::string digits = value.Value;
-                    std::erase(digits, ',');
-                    if (regRunner::HexStringToByteArray(digits).empty()) {
-                        Add(Error, "empty-binary", value.Position,
-                            std::string("the BINARY value holds no bytes") + kStopsRegistry);
-                    }
-                }
-            } catch (const ErrorRecord& failure) {
-                const bool dword = value.KeyType == kKeyTypeDword;
-                Add(Error, dword ? "invalid-dword" : "invalid-binary", value.Position,
-                    (dword ? "DWORD value " + Quoted(value.Value) +
-                                 " is no whole number that fits 32 bits ("
-                           : "BINARY value " + Quoted(value.Value) +
-                                 " is no run of hexadecimal digit pairs (") +
-                        failure.Description + ")" + kStopsRegistry);
-            }
-        }
+        for (const RegistryItem& value : item.regItems) CheckRegistryItem(value);
         for (const cmdItem& command : item.cmdItems) {
             if (command.Command.empty()) {
                 Add(Error, "empty-command", command.Position,

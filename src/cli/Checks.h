@@ -36,10 +36,14 @@ public:
 
 private:
     void Add(Problem::Severity severity, std::string code, XmlPosition at, std::string message);
+    void MissingElement(const ReadNotice& notice);
+    void CheckRegistryItem(const RegistryItem& value);
 
     std::vector<Problem> problems_;
     std::vector<ReadNotice> skipped_;  // unknown elements, until it shows whether one is the root
     bool readable_ = true;
+    std::vector<XmlPosition> unknownVersions_;  // where each unknown OSVersion name stands
+    std::vector<XmlPosition> missingKeys_;      // registry entries without a Key element
 };
 
 }  // namespace cli

@@ -6,8 +6,8 @@ namespace cli {
 
 const char* const kUsage =
     "usage: OrvikCli validate [--catalogue FILE] [--json]\n"
-    "       OrvikCli plan [--catalogue FILE] [--this-windows] [--items N,N,...] [--json]\n"
-    "       OrvikCli apply [--catalogue FILE] [--this-windows] [--items N,N,...] [--json]"
+    "       OrvikCli plan [--catalogue FILE] [--all-versions] [--items N,N,...] [--json]\n"
+    "       OrvikCli apply [--catalogue FILE] [--all-versions] [--items N,N,...] [--json]"
     " [--force]\n"
     "                      [--journal FILE]\n"
     "       OrvikCli undo FILE [--json] [--default-hive FILE]\n"
@@ -17,12 +17,14 @@ const char* const kUsage =
     "\n"
     "  validate  check the catalogue and list every problem with its line and column\n"
     "  plan      show what apply would do on this machine, changing nothing\n"
-    "  apply     apply the enabled entries, as Orvik.exe -RUN does, without any window\n"
+    "  apply     apply the enabled entries offered on this Windows, as Orvik.exe -RUN does,\n"
+    "            without any window\n"
     "  undo      put back what the run that wrote the journal FILE changed in the registry\n"
     "  report    the catalogue as the HTML page that the editor's Export makes\n"
     "\n"
     "  --catalogue FILE     another catalogue than OrvikOptimizations.xml beside the program\n"
-    "  --this-windows       only the entries the editor offers on this Windows version\n"
+    "  --all-versions       also the entries meant for other Windows versions; without it\n"
+    "                       (or with --this-windows) only those the editor offers here\n"
     "  --items N,N,...      only the entries with these Numbers\n"
     "  --json               one JSON document on standard output instead of text\n"
     "  --force              apply a catalogue that has errors\n"
@@ -102,6 +104,7 @@ Options ParseOptions(const std::vector<std::string>& arguments) {
     if (command == kCommands.end()) throw UsageError("unknown command '" + first + "'");
     options.command = command->second.first;
     const unsigned allowed = command->second.second;
+    bool thisWindows = false;  // the default, said outright
 
     for (size_t i = 1; i < arguments.size(); ++i) {
         std::string name = arguments[i];
@@ -151,7 +154,9 @@ Options ParseOptions(const std::vector<std::string>& arguments) {
         } else if (name == "--json") {
             options.json = flag(kJson);
         } else if (name == "--this-windows") {
-            options.thisWindows = flag(kSelection);
+            thisWindows = flag(kSelection);
+        } else if (name == "--all-versions") {
+            options.allVersions = flag(kSelection);
         } else if (name == "--force") {
             options.force = flag(kForce);
         } else {
@@ -159,6 +164,9 @@ Options ParseOptions(const std::vector<std::string>& arguments) {
         }
     }
     if ((allowed & kOperand) != 0 && !options.journal) throw UsageError(first + " needs a FILE");
+    if (thisWindows && options.allVersions) {
+        throw UsageError("--this-windows and --all-versions exclude each other");
+    }
     if (options.defaultHive && (allowed & kUser) != 0 && options.users == Users::Current) {
         throw UsageError("--default-hive goes with --user default or both");
     }

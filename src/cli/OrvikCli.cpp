@@ -37,18 +37,23 @@ public:
     void EntryStarts(const OptimizationItem& entry) override {
         if (journal_) journal_->Entry(entry);
         report_.entries.push_back({&entry, {}});
+        ++started_;
         if (progress_) {
-            progress_->Err(std::to_string(report_.entries.size()) + " of " +
+            progress_->Err(std::to_string(started_) + " of " +
                            std::to_string(total_) + ": " + entry.Number + " " + entry.Name +
                            "\n");
         }
+    }
+    // Not in the journal: nothing of it was done.
+    void EntryLeftOut(const OptimizationItem& entry) override {
+        report_.entries.push_back({&entry, {}, true});
     }
     void Reported(const ActionRecord& record) override {
         ActionReport action{record, OutcomeWord(record, report_.command), std::nullopt};
         if (launcher_ && record.kind == ActionRecord::Kind::Command) {
             action.program = launcher_->lastProgram;
         }
-        if (journal_) journal_->Action(record, action.outcome);
+        if (journal_ && !report_.entries.back().leftOut) journal_->Action(record, action.outcome);
         report_.entries.back().actions.push_back(std::move(action));
     }
     void EntryEnds(const OptimizationItem&) override {
@@ -57,7 +62,8 @@ public:
 
 private:
     Report& report_;
-    size_t total_;
+    size_t total_;  // the entries that run
+    size_t started_ = 0;
     Console* progress_;
     PlanLauncher* launcher_;
     JournalWriter* journal_;
@@ -103,16 +109,14 @@ WindowsInfo IdentifyWindows(const EnvPlatform& env) {
     return windows;
 }
 
-// The enabled entries that the options take, in catalogue order. Numbers that no entry has are
-// wrong usage; entries that are named but not enabled stay out, with a warning.
+// The enabled entries that the options take, in catalogue order, also those for other Windows
+// versions, which the run leaves out. Numbers that no entry has are wrong usage; entries that
+// are named but not enabled stay out, with a warning.
 OptimizationList Select(const OptimizationList& catalogue, const Options& options,
                         Report& report) {
     std::set<std::string> unmatched(options.items.begin(), options.items.end());
     OptimizationList selected;
     for (const OptimizationItemPtr& entry : catalogue) {
-        if (options.thisWindows && !codes::IsOffered(entry->osVersions, report.windows.code)) {
-            continue;
-        }
         if (!options.items.empty()) {
             if (std::find(options.items.begin(), options.items.end(), entry->Number) ==
                 options.items.end()) {
@@ -131,8 +135,7 @@ OptimizationList Select(const OptimizationList& catalogue, const Options& option
         if (entry->Enabled) selected.push_back(entry);
     }
     if (!unmatched.empty()) {
-        throw UsageError("no entry" + std::string(options.thisWindows ? " offered here" : "") +
-                         " has the Number " + *unmatched.begin());
+        throw UsageError("no entry has the Number " + *unmatched.begin());
     }
     return selected;
 }
@@ -144,6 +147,12 @@ void Run(const OptimizationList& selected, const Options& options, CliPlatform& 
     NoMessageBoxes noBoxes;
     Console* progress = options.json ? nullptr : &platform.console;
     const EnginePlatform& machine = platform.machine;
+    std::optional<int32_t> offeredOn;
+    if (!options.allVersions) offeredOn = report.windows.code;
+    const auto runs = static_cast<size_t>(
+        std::count_if(selected.begin(), selected.end(), [&](const OptimizationItemPtr& entry) {
+            return !offeredOn || codes::IsOffered(entry->osVersions, *offeredOn);
+        }));
     const auto stop = [&](Problem problem) {
         report.problems.push_back(std::move(problem));
         report.stopped = true;
@@ -191,17 +200,16 @@ void Run(const OptimizationList& selected, const Options& options, CliPlatform& 
         ProcessLauncher& processes =
             journal ? journaledLauncher.emplace(machine.processes, *journal) : machine.processes;
         const EnginePlatform apply{machine.env, *registry, processes, machine.wmi, noBoxes};
-        Collector collector(report, selected.size(), progress, nullptr,
-                            journal ? &*journal : nullptr);
-        runner(apply, &collector).RunOptimizations(selected);
+        Collector collector(report, runs, progress, nullptr, journal ? &*journal : nullptr);
+        runner(apply, &collector).RunOptimizations(selected, offeredOn);
     } else {
         PlanRegistry planned(*registry);
         PlanLauncher launcher(platform.programs, machine.processes);
         PlanFiles log(machine.env.files);
         const EnginePlatform plan{{machine.env.system, machine.env.clock, log}, planned,
                                   launcher, machine.wmi, noBoxes};
-        Collector collector(report, selected.size(), progress, &launcher, nullptr);
-        runner(plan, &collector).RunOptimizations(selected);
+        Collector collector(report, runs, progress, &launcher, nullptr);
+        runner(plan, &collector).RunOptimizations(selected, offeredOn);
     }
     unload();
     if (journal) {

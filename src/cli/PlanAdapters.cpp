@@ -1,6 +1,7 @@
 #include "cli/PlanAdapters.h"
 
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 #include "catalogue/Codes.h"
@@ -10,6 +11,31 @@ namespace cli {
 namespace {
 
 constexpr uint32_t kInvalidParameter = 87;
+// The registry's limits, in UTF-16 characters: a key name (each name of a path) and a value
+// name. Windows refuses longer ones with ERROR_INVALID_PARAMETER, which a plan can tell at once.
+constexpr size_t kMaxKeyName = 255;
+constexpr size_t kMaxValueName = 16383;
+
+size_t Utf16Length(std::string_view text) {
+    size_t units = 0;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte & 0xC0) != 0x80) ++units;  // a character starts here
+        if (byte >= 0xF0) ++units;           // beyond the first plane: a surrogate pair
+    }
+    return units;
+}
+
+bool HasOverlongKeyName(const std::string& path) {
+    for (size_t start = 0;;) {
+        const size_t slash = path.find('\\', start);
+        if (Utf16Length(std::string_view(path).substr(start, slash - start)) > kMaxKeyName) {
+            return true;
+        }
+        if (slash == std::string::npos) return false;
+        start = slash + 1;
+    }
+}
 
 std::string Folded(std::string path) {
     while (!path.empty() && path.back() == '\\') path.pop_back();
@@ -85,6 +111,7 @@ int32_t PlanRegistry::OpenKey(RegKey root, const std::string& subKey, uint32_t a
 
 int32_t PlanRegistry::CreateKey(RegKey root, const std::string& subKey, uint32_t access,
                                 RegKey& key) {
+    if (HasOverlongKeyName(subKey)) return static_cast<int32_t>(kInvalidParameter);
     const int32_t opened = OpenKey(root, subKey, access, key);
     if (opened != reg::kFileNotFound) return opened;
 
@@ -135,6 +162,7 @@ int32_t PlanRegistry::SetValue(RegKey key, const std::string& name, uint32_t typ
     const Handle* handle = Find(key);
     if (handle == nullptr) return reg::kInvalidHandle;  // never a write to the machine
     if ((handle->access & reg::kSetValue) == 0) return reg::kAccessDenied;
+    if (Utf16Length(name) > kMaxValueName) return static_cast<int32_t>(kInvalidParameter);
     values_[handle->path + "\n" + codes::UpperAscii(name)] = {
         true, type, std::string(reinterpret_cast<const char*>(data), size)};
     return reg::kSuccess;

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
+
+#include "catalogue/Codes.h"
 
 #include "platform/HexText.h"
 #include "platform/Registry.h"
@@ -147,6 +150,17 @@ std::vector<std::string> OutcomeWords(Command command) {
     return {};
 }
 
+std::string LeftOutReason(const OptimizationItem& entry, const WindowsInfo& windows) {
+    std::string versions;
+    std::set<int32_t> named;
+    for (const int32_t code : entry.osVersions) {
+        if (!named.insert(code).second || code < 0 || code >= codes::kVersionCount) continue;
+        versions += (versions.empty() ? "" : ", ") + codes::GetOSString(code);
+    }
+    return "meant for " + (versions.empty() ? "no Windows version" : versions) +
+           ", not this Windows (" + windows.name + ")";
+}
+
 int ExitCodeOf(const Report& report) {
     using namespace exit_code;
     const bool errors = std::any_of(report.problems.begin(), report.problems.end(),
@@ -182,6 +196,7 @@ std::string ReportText(const Report& report) {
     text += ProblemsText(report.problems);
 
     std::map<std::string, size_t> counts;
+    size_t leftOut = 0;
     // validate lists its entries in JSON only: the text is about the problems.
     const bool listed = report.command != Command::Validate;
     for (const EntryReport& entry : report.entries) {
@@ -189,6 +204,10 @@ std::string ReportText(const Report& report) {
         const OptimizationItem& item = *entry.entry;
         text += "\n" + item.Number + "  " + item.Name + "  (line " +
                 std::to_string(PlaceOf(item).line) + ")\n";
+        if (entry.leftOut) {
+            ++leftOut;
+            text += "  left out: " + LeftOutReason(item, report.windows) + "\n";
+        }
         for (const ActionReport& action : entry.actions) {
             ++counts[action.outcome];
             text += "  " + ActionLine(action) + "\n";
@@ -203,6 +222,10 @@ std::string ReportText(const Report& report) {
     std::string summary;
     for (const std::string& word : OutcomeWords(report.command)) {
         summary += (summary.empty() ? "" : ", ") + std::to_string(counts[word]) + " " + word;
+    }
+    if (leftOut != 0) {
+        summary += " (" + std::to_string(leftOut) +
+                   (leftOut == 1 ? " entry" : " entries") + " for other Windows left out)";
     }
     if (!listed) summary = std::to_string(report.entries.size()) + " entries";
     if (!summary.empty()) summary += "; ";

@@ -30,6 +30,7 @@ struct ActionReport {
 struct EntryReport {
     const OptimizationItem* entry = nullptr;
     std::vector<ActionReport> actions;
+    bool leftOut = false;  // meant for other Windows versions: every action skip
 };
 
 struct Report {
@@ -67,6 +68,8 @@ std::string OutcomeWord(const ActionRecord& record, Command command);
 // Every outcome word of the command, in the order the summary lists them.
 std::vector<std::string> OutcomeWords(Command command);
 int ExitCodeOf(const Report& report);
+// Why an entry was left out: the versions it is meant for, and this one.
+std::string LeftOutReason(const OptimizationItem& entry, const WindowsInfo& windows);
 
 std::string ReportText(const Report& report);
 std::string ReportJson(const Report& report);

@@ -76,6 +76,16 @@ void Action(JsonWriter& json, const ActionReport& action) {
     json.EndObject();
 }
 
+// Why a plan or apply left the entry out; null for one that ran.
+void Reason(JsonWriter& json, const EntryReport& entry, const WindowsInfo& windows) {
+    json.Key("reason");
+    if (entry.leftOut) {
+        json.String(LeftOutReason(*entry.entry, windows));
+    } else {
+        json.Null();
+    }
+}
+
 }  // namespace
 
 // null when absent; else its type and its data: text, a DWORD's number, or hexadecimal pairs.
@@ -148,6 +158,7 @@ std::string ReportJson(const Report& report) {
     const int64_t errors = ProblemsJson(json, report.problems);
 
     std::map<std::string, int64_t> counts;
+    int64_t leftOut = 0;
     bool warned = false;
     json.Key("entries").BeginArray();
     for (const EntryReport& entry : report.entries) {
@@ -157,6 +168,8 @@ std::string ReportJson(const Report& report) {
         if (report.command == Command::Validate) {
             json.Key("enabled").Bool(item.Enabled);
         } else {
+            leftOut += entry.leftOut ? 1 : 0;
+            Reason(json, entry, report.windows);
             json.Key("actions").BeginArray();
             for (const ActionReport& action : entry.actions) {
                 ++counts[action.outcome];
@@ -176,6 +189,7 @@ std::string ReportJson(const Report& report) {
             json.Key(word).Number(counts[word]);
         }
         json.EndObject();
+        json.Key("leftOut").Number(leftOut);
         json.Key("warned").Bool(warned);
         json.Key("refused").Bool(report.refused || report.stopped);
     }

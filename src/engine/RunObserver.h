@@ -62,6 +62,9 @@ class RunObserver {
 public:
     virtual ~RunObserver() = default;
     virtual void EntryStarts(const OptimizationItem& entry) = 0;
+    // An enabled entry that the run leaves out, being meant for other Windows versions: its
+    // actions follow, each Skipped, then EntryEnds.
+    virtual void EntryLeftOut(const OptimizationItem& entry) = 0;
     virtual void Reported(const ActionRecord& record) = 0;
     virtual void EntryEnds(const OptimizationItem& entry) = 0;
 };

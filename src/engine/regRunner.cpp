@@ -117,6 +117,14 @@ int32_t regRunner::ToDword(const std::string& text) {
     return static_cast<int32_t>(rounded);
 }
 
+bool regRunner::IsRoundedDword(const std::string& text) {
+    const std::string number = TrimBlanks(text);
+    if (number.size() >= 2 && number[0] == '&' && (number[1] == 'H' || number[1] == 'h')) {
+        return false;  // a bit pattern: its hex digits may well hold an E
+    }
+    return IsDecimalNumber(number) && number.find_first_of(".eE") != std::string::npos;
+}
+
 std::vector<uint8_t> regRunner::HexStringToByteArray(const std::string& HexString) {
     if (HexString.size() % 2 != 0) {
         Raise(kErrInvalidCall, "Invalid procedure call or argument");

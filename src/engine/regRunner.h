@@ -35,6 +35,9 @@ public:
     // A DWORD value text as the 32 bits the registry receives; raises when it is no number or
     // does not fit.
     static int32_t ToDword(const std::string& text);
+    // Whether ToDword takes the text as a fraction or with an exponent ("2.5", "1e3"), so that
+    // the number written is not the digits the text shows.
+    static bool IsRoundedDword(const std::string& text);
 
 private:
     EnginePlatform platform_;

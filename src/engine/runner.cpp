@@ -2,11 +2,13 @@
 
 #include <optional>
 
+#include "catalogue/Codes.h"
 #include "engine/CmdRunner.h"
+#include "engine/Reports.h"
 #include "engine/WMIRunner.h"
 #include "engine/regRunner.h"
 
-void runner::RunOptimizations(const OptimizationList& Settings) {
+void runner::RunOptimizations(const OptimizationList& Settings, std::optional<int32_t> offeredOn) {
     // One of each action runner for the whole call, made when the first entry needs it.
     std::optional<regRunner> registryEdits;
     std::optional<CmdRunner> commandLines;
@@ -14,6 +16,16 @@ void runner::RunOptimizations(const OptimizationList& Settings) {
 
     for (const OptimizationItemPtr& entry : Settings) {
         if (!entry || !entry->Enabled) continue;
+        if (offeredOn && !codes::IsOffered(entry->osVersions, *offeredOn)) {
+            if (observer_) {
+                observer_->EntryLeftOut(*entry);
+                reports::Skipped(*observer_, entry->regItems, 0);
+                reports::Skipped(*observer_, entry->cmdItems, 0);
+                reports::Skipped(*observer_, entry->wmiItems, 0);
+                observer_->EntryEnds(*entry);
+            }
+            continue;
+        }
         if (!registryEdits) {
             registryEdits.emplace(platform_, observer_);
             commandLines.emplace(platform_, observer_);

@@ -23,10 +23,14 @@ std::string Query(const std::string& query, int level) {
     return Tag("WMIQuery", Tag("Command", query) + Tag("WarningLevel", std::to_string(level)));
 }
 
-std::string Item(const std::string& number, const std::string& body, bool enabled = true) {
+std::string Item(const std::string& number, const std::string& body, bool enabled = true,
+                 const std::string& versions = "All") {
     return Tag("Item", Tag("Number", number) + Tag("Name", "Entry " + number) +
-                           Tag("Enabled", enabled ? "True" : "False") + body);
+                           Tag("Enabled", enabled ? "True" : "False") +
+                           Tag("OSVersion", versions) + body);
 }
+
+std::string Values(const std::string& entries) { return Tag("RegistryEntries", entries); }
 
 class Console : public ::testing::Test {
 protected:
@@ -316,6 +320,138 @@ TEST_F(Console, DefaultProfileHiveIsWrittenWhileLoaded) {
     const json::Value undone = Json("undo" + journal.substr(10), 0);
     EXPECT_EQ(undone["journal"]["defaultHive"].text, hive);
     EXPECT_FALSE(ProfileLoaded());
+}
+
+// Entries for other Windows versions stay out of plan and apply unless --all-versions takes
+// them, and the report says why; Windows 10 takes the entries of Windows 8, as the editor does.
+TEST_F(Console, OnlyTheEntriesOfferedOnThisWindowsRun) {
+    const std::string k = key.Name();
+    folder.Write("OrvikOptimizations.xml",
+                 Catalogue(Item("1", Values(RegistryEntry(k, "seven", "DWORD", "1")), true,
+                                "Windows7") +
+                           Item("2",
+                                Values(RegistryEntry(k, "xp", "DWORD", "2")) +
+                                    Tag("CommandLines", Command(ProbeCommand(folder / "xp"))),
+                                true, "WindowsXP WindowsServer2003") +
+                           Item("3", Values(RegistryEntry(k, "eight", "DWORD", "3")), true,
+                                "Windows8")));
+    const json::Value plan = Json("plan", 0);
+    EXPECT_EQ(Outcomes(plan), "1: set; 2: skip skip; 3: skip");
+    EXPECT_EQ(plan["entries"][1]["reason"].text,
+              "meant for Windows XP, Windows Server 2003, not this Windows (Windows 7)");
+    EXPECT_EQ(plan["summary"]["leftOut"].Int(), 2);
+    const Result text = Run(cli, "plan");
+    EXPECT_NE(text.out.find("3  Entry 3  (line 2)\r\n  left out: meant for Windows 8, not this "
+                            "Windows (Windows 7)\r\n  registry  skip"),
+              std::string::npos)
+        << text.out;
+
+    EXPECT_EQ(Outcomes(Json("apply --this-windows", 0)), "1: applied; 2: skip skip; 3: skip");
+    EXPECT_EQ(key.Dword("", "seven"), 1);
+    EXPECT_EQ(key.Values().size(), 1u);
+    {
+        WineVersion ten("win10");
+        ASSERT_TRUE(ten.Set());
+        EXPECT_EQ(Outcomes(Json("apply", 0)), "1: skip; 2: skip skip; 3: applied");
+    }
+    EXPECT_EQ(key.Dword("", "eight"), 3);
+    EXPECT_EQ(Outcomes(Json("apply --all-versions", 0)), "1: applied; 2: applied started; 3: applied");
+    EXPECT_EQ(key.Dword("", "xp"), 2);
+    EXPECT_TRUE(WaitForProbe(folder / "xp"));
+}
+
+// On Windows 10 the shipped catalogue's scheduled defragmentation of Vista to 7 stays off: there
+// the task also retrims, which the entry's own text says must stay on.
+TEST_F(Console, ShippedCatalogueOnWindowsTenLeavesTheDefragmentationOfSevenAlone) {
+    WineVersion ten("win10");
+    ASSERT_TRUE(ten.Set());
+    const std::string catalogue = Utf8(FromBuild(ORVIK_DATA_DIR "/OrvikOptimizations.xml"));
+    const json::Value plan =
+        json::Parse(Run(cli, "plan --json --catalogue \"" + catalogue + "\"").out);
+    size_t found = 0;
+    for (const json::Value& entry : plan["entries"].items) {
+        for (const json::Value& action : entry["actions"].items) {
+            if (action["command"].text.find("\\Defrag\\ScheduledDefrag\" /Disable") ==
+                std::string::npos) {
+                continue;
+            }
+            ++found;
+            EXPECT_EQ(action["outcome"].text, "skip");
+            EXPECT_NE(entry["reason"].text.find("Windows 7, not this Windows (Windows 10)"),
+                      std::string::npos)
+                << entry["reason"].text;
+        }
+    }
+    EXPECT_EQ(found, 1u);
+    EXPECT_GT(plan["summary"]["leftOut"].Int(), 0);
+}
+
+// Misspelt elements that change what a run writes are errors, so apply refuses the catalogue;
+// names the writer would not write and DWORDs that are rounded are warnings. Orvik.exe reads the
+// file as before: it deletes A, writes B's text as the key's default value, 1e3 as 1000.
+TEST_F(Console, ValidateCatchesMisspeltElementsThatChangeWhatARunWrites) {
+    const std::string k = key.Name();
+    const auto entry = [&](const std::string& element, const std::string& fields) {
+        return Tag(element, Tag("Key", k) + fields);
+    };
+    folder.Write(
+        "OrvikOptimizations.xml",
+        Catalogue(Item("1", Values(entry("RegistryEntry", Tag("ValueName", "A") +
+                                                             Tag("KeyType", "STRING") +
+                                                             Tag("Vaule", "x")) +
+                                   entry("RegistryEntry", Tag("ValueNmae", "B") +
+                                                             Tag("KeyType", "STRING") +
+                                                             Tag("Value", "y")) +
+                                   entry("RegistryEntri", Tag("ValueName", "C") +
+                                                             Tag("KeyType", "DWORD") +
+                                                             Tag("Value", "1e3")) +
+                                   RegistryEntry(k, "D", "DWORD", "&amp;HE0") +
+                                   RegistryEntry(k, "E", "STRING", ""))) +
+                  "<Itme>" + Tag("Number", "2") + Tag("Enabled", "True") +
+                  Tag("OSVersion", "All") + Values(RegistryEntry(k, "F", "DWORD", "2.5")) +
+                  "</Itme>"));
+    key.Write("A", "kept", KEY_WOW64_64KEY);
+    std::string codes;
+    const json::Value checked = Json("validate", 2);
+    for (const json::Value& problem : checked["problems"].items) {
+        codes += problem["code"].text + " ";
+    }
+    EXPECT_EQ(codes, "missing-value unknown-element missing-value-name unknown-element "
+                     "unusual-name dword-rounded unusual-name dword-rounded ");
+    EXPECT_EQ(checked["problems"][5]["message"].text,
+              "DWORD value \"1e3\" is no plain whole number: a run writes 1000");
+    EXPECT_TRUE(Json("apply", 2)["summary"]["refused"].boolean);
+    EXPECT_EQ(key.Values().size(), 1u);
+
+    EXPECT_EQ(Run(folder.CopyOrvik(), "-RUN").code, 0);
+    EXPECT_FALSE(key.Read("", "A"));
+    EXPECT_EQ(key.Read("", "").value_or(StoredValue{}).data, std::vector<uint8_t>{'y'});
+    EXPECT_EQ(key.Dword("", "C"), 1000);
+    EXPECT_EQ(key.Dword("", "F"), 2);
+}
+
+// Names longer than the registry takes: the plan says the writes fail, with the error the
+// registry gives apply, and what follows in that entry is skipped.
+TEST_F(Console, PlanForeseesNamesTooLongForTheRegistry) {
+    const std::string k = key.Name();
+    folder.Write("OrvikOptimizations.xml",
+                 Catalogue(Item("1", Values(RegistryEntry(k, std::string(16384, 'v'), "DWORD",
+                                                          "1") +
+                                            RegistryEntry(k, "after", "DWORD", "1"))) +
+                           Item("2", Values(RegistryEntry(k + "\\" + std::string(300, 'k'), "v",
+                                                          "DWORD", "1"))) +
+                           Item("3", Values(RegistryEntry(k, std::string(16383, 'v'), "DWORD",
+                                                          "1")))));
+    const json::Value plan = Json("plan", 1);
+    EXPECT_EQ(Outcomes(plan), "1: fail skip; 2: fail; 3: set");
+    const json::Value apply = Json("apply", 1);
+    EXPECT_EQ(Outcomes(apply), "1: failed skip; 2: failed; 3: applied");
+    for (size_t entry : {0, 1}) {
+        const json::Value& planned = plan["entries"][entry]["actions"][0]["error"];
+        EXPECT_EQ(planned["number"].Int(), 87);
+        EXPECT_EQ(planned["number"].Int(),
+                  apply["entries"][entry]["actions"][0]["error"]["number"].Int());
+    }
 }
 
 }  // namespace

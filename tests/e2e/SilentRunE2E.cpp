@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <thread>
 
 #include "Harness.h"
@@ -158,20 +159,42 @@ TEST_F(SilentRun, WarningBoxHaltsTheRunUntilConfirmed) {
     EXPECT_FALSE(folder.Exists("SarnetLog.txt"));
 }
 
-TEST_F(SilentRun, DisabledEntriesAreSkippedOtherVersionsApplied) {
-    WriteCatalogue(Item(false, "All", RegistryEntry(key.Name(), "disabled", "DWORD", "1"),
-                        Command(Probe("disabled"))) +
-                   Item(true, "WindowsXP WindowsServer2003R2",
-                        RegistryEntry(key.Name(), "otherVersion", "DWORD", "2")) +
-                   Item(true, "Windows2000", RegistryEntry(key.Name(), "old", "DWORD", "3")));
-
-    EXPECT_EQ(Run("-run"), 0);  // any letter case
-
-    EXPECT_EQ(key.Dword("", "disabled"), -1);
-    EXPECT_EQ(key.Dword("", "otherVersion"), 2);
-    EXPECT_EQ(key.Dword("", "old"), 3);
+// What the editor lists is what runs: the running version's entries, All, and those of the
+// version it was taken for before it had a name of its own. Of the others nothing is said, not
+// even in the log, which holds failures only.
+TEST_F(SilentRun, AppliesOnlyTheEnabledEntriesOfferedOnThisWindows) {
+    const auto entry = [&](bool enabled, const std::string& versions, const std::string& name) {
+        return Item(enabled, versions, RegistryEntry(key.Name(), name, "DWORD", "1"),
+                    Command(Probe(name)));
+    };
+    WriteCatalogue(entry(false, "All", "disabled") +
+                   entry(true, "WindowsXP WindowsServer2003R2", "xp") +
+                   entry(true, "Windows7", "seven") + entry(true, "Windows8", "eight") +
+                   entry(true, "Windows10", "ten") + entry(true, "Windows 7", "misspelt") +
+                   entry(true, "WindowsXP All", "all"));
+    const struct {
+        const char* wine;
+        std::set<std::string> applied;
+    } rows[] = {
+        {"win7", {"seven", "all"}},
+        {"win10", {"eight", "ten", "all"}},
+    };
+    for (const auto& row : rows) {
+        WineVersion version(row.wine);
+        ASSERT_TRUE(version.Set()) << row.wine;
+        key.Clear();
+        EXPECT_EQ(Run("-run"), 0);  // any letter case
+        std::set<std::string> written;
+        for (const StoredValue& value : key.Values()) written.insert(value.name);
+        EXPECT_EQ(written, row.applied) << row.wine;
+        for (const std::string& name : row.applied) {
+            EXPECT_TRUE(WaitForProbe(folder / name)) << name;
+            fs::remove(folder / name);
+        }
+    }
     std::this_thread::sleep_for(500ms);
-    EXPECT_FALSE(folder.Exists("disabled"));
+    for (const char* name : {"disabled", "xp", "misspelt"}) EXPECT_FALSE(folder.Exists(name));
+    EXPECT_FALSE(folder.Exists("SarnetLog.txt"));
 }
 
 TEST_F(SilentRun, MissingCatalogueEndsQuietly) {

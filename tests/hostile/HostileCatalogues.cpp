@@ -41,9 +41,9 @@ std::string Load(const fs::path& file, const std::string& key) {
     return Replaced(text, Utf16("@KEY@", true), Utf16(key, true));
 }
 
-// One enabled item with the given registry entries and other fields.
+// One enabled item for every Windows with the given registry entries and other fields.
 std::string Item(const std::string& entries, const std::string& fields = "") {
-    return harness::Tag("Item", "<Enabled>True</Enabled>" + fields +
+    return harness::Tag("Item", "<Enabled>True</Enabled><OSVersion>All</OSVersion>" + fields +
                                     harness::Tag("RegistryEntries", entries));
 }
 
@@ -164,7 +164,7 @@ std::vector<HostileCase> Cases(const std::string& corpus, const std::string& key
     }
     cases.push_back({"many-attributes",
                      Catalogue("<Item" + attributes + "><Enabled" + attributes +
-                              ">True</Enabled><RegistryEntries>" +
+                              ">True</Enabled><OSVersion>All</OSVersion><RegistryEntries>" +
                               RegistryEntry(key, "Marker", "STRING", "applied") +
                               "</RegistryEntries></Item>"),
                      Outcome::Applied, marker});

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <fstream>
 #include <iterator>
 #include <thread>
@@ -245,6 +246,25 @@ std::string RegistryEntry(const std::string& key, const std::string& name,
 
 std::string Catalogue(const std::string& items) {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + Tag("Optimizations", items) + "\n";
+}
+
+std::string Winecfg(const std::string& arguments) {
+    Process winecfg("winecfg.exe", arguments);
+    winecfg.Wait(30s);
+    std::string answer = winecfg.Out();
+    while (!answer.empty() && std::isspace(static_cast<unsigned char>(answer.back()))) {
+        answer.pop_back();
+    }
+    return answer;
+}
+
+WineVersion::WineVersion(const std::string& name) {
+    Winecfg("-v " + name);
+    set_ = !before_.empty() && Winecfg("-v") == name;
+}
+
+WineVersion::~WineVersion() {
+    if (!before_.empty()) Winecfg("-v " + before_);
 }
 
 bool CanShowWindows() {

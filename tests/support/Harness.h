@@ -118,6 +118,25 @@ std::string RegistryEntry(const std::string& key, const std::string& name,
                           const std::string& type, const std::string& value);
 std::string Catalogue(const std::string& items);
 
+// winecfg's answer, trimmed ("-v" gives the prefix's Windows version, "-v win10" sets it).
+// Wine keeps the version per prefix; winecfg also sets the product type, which the registry's
+// Version value alone leaves as it was.
+std::string Winecfg(const std::string& arguments);
+
+// The prefix as another Windows version (winecfg's name: win7, win10...) while it lives.
+class WineVersion {
+public:
+    explicit WineVersion(const std::string& name);
+    ~WineVersion();
+    WineVersion(const WineVersion&) = delete;
+    WineVersion& operator=(const WineVersion&) = delete;
+    bool Set() const { return set_; }
+
+private:
+    std::string before_ = Winecfg("-v");
+    bool set_ = false;
+};
+
 // Whether this session can show windows at all (under Wine: an X display).
 bool CanShowWindows();
 std::vector<HWND> VisibleWindowsOf(DWORD process);

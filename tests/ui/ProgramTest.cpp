@@ -22,17 +22,6 @@ namespace {
 using namespace harness;
 using Flags = std::vector<std::pair<std::string, bool>>;
 
-// winecfg's answer, trimmed. Wine keeps the Windows version per prefix; winecfg also sets the
-// product type, which the registry's Version value alone leaves as it was.
-std::string Winecfg(const std::string& arguments) {
-    Process winecfg("winecfg.exe", arguments);
-    winecfg.Wait(30s);
-    std::string answer = winecfg.Out();
-    while (!answer.empty() && std::isspace(static_cast<unsigned char>(answer.back()))) {
-        answer.pop_back();
-    }
-    return answer;
-}
 using Row = std::vector<bool>;
 
 // The shell's open verb for web pages, in this prefix's machine-wide classes (Wine 8 does not read

@@ -203,7 +203,7 @@ public:
     void Notice(const ReadNotice& n) override {
         static const char* const kKinds[] = {"Unreadable",     "RefusedFile",  "ParseError",
                                              "UnknownElement", "UnknownName",  "WarningLevel",
-                                             "Enabled"};
+                                             "Enabled",        "Missing",      "Unusual"};
         heard.push_back(std::string(kKinds[static_cast<int>(n.kind)]) + "@" +
                         std::to_string(n.at.line) + ":" + std::to_string(n.at.column) + " " +
                         n.element + "=" + n.text);
@@ -219,8 +219,8 @@ TEST_F(CatalogueXml, AnObserverHearsWhatWouldPassInSilence) {
         "<Enabled>yes</Enabled><Mode>Turbo</Mode><Enabled>False</Enabled>\n"
         "<RegistryEntries><RegistryEntry><KeyType>QWORD</KeyType><Extra/><KeyType>dword</KeyType>"
         "</RegistryEntry></RegistryEntries>\n"
-        "<WMIQueries><WMIQuery><WarningLevel>lots</WarningLevel><WarningLevel>12</WarningLevel>"
-        "</WMIQuery></WMIQueries><Mode>hidef</Mode><OSVersion>windows2000</OSVersion></Item>\n"
+        "<WMIQueries><WMIQeury><WarningLevel>lots</WarningLevel><WarningLevel>12</WarningLevel>"
+        "</WMIQeury></WMIQueries><Mode>hidef</Mode><OSVersion>windows2000</OSVersion></Item>\n"
         "</Optimizations>",
         &notices);
     ASSERT_EQ(list.size(), 1u);  // what is heard changes nothing that is read
@@ -230,7 +230,9 @@ TEST_F(CatalogueXml, AnObserverHearsWhatWouldPassInSilence) {
                   "UnknownElement@3:7 Colour=", "UnknownName@3:27 OSVersion=Windows12",
                   "UnknownName@3:27 OSVersion=", "Enabled@3:73 Enabled=yes",
                   "UnknownName@3:95 Mode=Turbo", "UnknownName@4:33 KeyType=QWORD",
-                  "UnknownElement@4:57 Extra=", "WarningLevel@5:23 WarningLevel=lots"}));
+                  "UnknownElement@4:57 Extra=", "Missing@4:18 Key=", "Missing@4:18 ValueName=",
+                  "Missing@4:18 Value=", "Unusual@5:13 WMIQeury=WMIQuery",
+                  "WarningLevel@5:23 WarningLevel=lots"}));
 
     const std::pair<std::string, std::string> files[] = {
         {"<Catalogue><Item/></Catalogue>", "UnknownElement@1:1 Catalogue="},

@@ -212,6 +212,7 @@ TEST(ConsoleCommands, ExitCodes) {
         {clean, {"validate"}, 0},
         {clean, {"plan"}, 0},
         {clean, {"apply", "--this-windows"}, 0},
+        {clean, {"plan", "--this-windows", "--all-versions"}, 64},
         {"-", {"validate"}, 2},
         {"-", {"plan"}, 2},
         {"-", {"apply", "--force"}, 2},
@@ -439,18 +440,77 @@ TEST(ConsoleCommands, DefaultProfileHive) {
 TEST(ConsoleCommands, SelectionByWindowsAndNumbers) {
     Machine m;  // identified as Windows 7
     const std::string body = "<CommandLines><CommandLine><Command>tool.exe</Command>"
+                             "</CommandLine><CommandLine><Command>tool.exe</Command>"
                              "</CommandLine></CommandLines>";
     m.programs.files = {"C:\\Tools\\tool.exe"};
-    m.Write(Item("1", body, "True", "Windows7") + Item("2", body, "True", "Windows10") +
-            Item("3", body, "False", "ALL") + Item("4", body, "True", "WindowsXP ALL"));
-    EXPECT_EQ(Outcomes(m.Json({"plan"}, 0)), "1: start; 2: start; 4: start");
-    EXPECT_EQ(Outcomes(m.Json({"plan", "--this-windows"}, 0)), "1: start; 4: start");
+    m.Write(Item("1", body, "True", "Windows7") + Item("2", body, "True", "Windows10 WindowsXP") +
+            Item("3", body, "False", "ALL") + Item("4", body, "True", "WindowsXP ALL") +
+            Item("5", "", "True", ""));
+    // Entries for other Windows stand where they are, left out, with the versions they are for.
+    const json::Value plan = m.Json({"plan"}, 0);
+    EXPECT_EQ(Outcomes(plan), "1: start start; 2: skip skip; 4: start start; 5:");
+    EXPECT_EQ(plan["entries"][1]["reason"].text,
+              "meant for Windows 10, Windows XP, not this Windows (Windows 7)");
+    EXPECT_EQ(plan["entries"][3]["reason"].text,
+              "meant for no Windows version, not this Windows (Windows 7)");
+    EXPECT_TRUE(plan["entries"][0]["reason"].IsNull());
+    EXPECT_EQ(plan["summary"]["leftOut"].Int(), 2);
+    EXPECT_EQ(plan["summary"]["outcomes"]["skip"].Int(), 2);
+    EXPECT_EQ(Outcomes(m.Json({"plan", "--this-windows"}, 0)), Outcomes(plan));
+    EXPECT_EQ(Outcomes(m.Json({"plan", "--all-versions"}, 0)),
+              "1: start start; 2: start start; 4: start start; 5:");
     const json::Value named = m.Json({"plan", "--items", " 2, 3", "--items=4"}, 0);
-    EXPECT_EQ(Outcomes(named), "2: start; 4: start");
-    EXPECT_EQ(named["problems"][0]["code"].text, "item-not-enabled");
-    EXPECT_EQ(m.Run({"plan", "--this-windows", "--items", "2", "--catalogue",
-                     testsupport::Utf8(m.catalogue)}),
-              64);
+    EXPECT_EQ(Outcomes(named), "2: skip skip; 4: start start");
+    EXPECT_EQ(named["problems"][0]["code"].text, "offered-nowhere");  // entry 5
+    EXPECT_EQ(named["problems"].items.back()["code"].text, "item-not-enabled");
+
+    // Progress counts the entries that run; the text says why the others were left out, and
+    // the journal does not hold them.
+    EXPECT_EQ(m.Run({"apply", "--catalogue", testsupport::Utf8(m.catalogue), "--journal", "j"}),
+              0);
+    EXPECT_EQ(m.console.err, "1 of 2: 1 Entry 1\n2 of 2: 4 Entry 4\n");
+    EXPECT_NE(m.console.out.find("2  Entry 2  (line 1)\n  left out: meant for Windows 10, "
+                                 "Windows XP, not this Windows (Windows 7)\n  command   skip"),
+              std::string::npos)
+        << m.console.out;
+    EXPECT_NE(m.console.out.find("0 failed, 2 skip (2 entries for other Windows left out); "),
+              std::string::npos)
+        << m.console.out;
+    EXPECT_EQ(m.files.files["j"].find("Entry 2"), std::string::npos);
+}
+
+// The registry's limits count UTF-16 characters: a key name (each of a path) of 255, a value
+// name of 16,383. A plan refuses longer ones as Windows does, though Wine takes a key name of 256.
+TEST(ConsoleCommands, PlanRefusesNamesLongerThanTheRegistryTakes) {
+    const auto times = [](const std::string& piece, size_t count) {
+        std::string text;
+        for (size_t i = 0; i < count; ++i) text += piece;
+        return text;
+    };
+    const struct {
+        std::string key, value;
+        int32_t result;
+    } cases[] = {
+        {times("k", 255), "v", 0},
+        {times("k", 256), "v", 87},
+        {"a\\" + times("k", 256) + "\\b", "v", 87},
+        {times("\xC3\xA9", 255), "v", 0},  // é: two bytes, one character
+        {"k", times("v", 16383), 0},
+        {"k", times("v", 16384), 87},
+        {"k", times("\xF0\x9F\x98\x80", 8191) + "v", 0},  // a surrogate pair each
+        {"k", times("\xF0\x9F\x98\x80", 8192), 87},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.key.size());
+        RegistryDouble machine;
+        cli::PlanRegistry plan(machine);
+        RegKey key = 0;
+        int32_t result = plan.CreateKey(reg::RootKey(reg::kCurrentUser), "Software\\" + c.key,
+                                        reg::kAllSpecificRights, key);
+        const uint8_t data[] = {'x', 0};
+        if (result == 0) result = plan.SetValue(key, c.value, reg::kSz, data, sizeof data);
+        EXPECT_EQ(result, c.result) << c.value.size();
+    }
 }
 
 TEST(ConsoleCommands, ProgramsAreFoundAsProcessStartFindsThem) {
@@ -498,9 +558,9 @@ TEST(ConsoleCommands, ValidateFindsEachProblemWhereItStands) {
         "  <Item><Number>1</Number><OSVersion>Windows 7</OSVersion><Mode>Fast</Mode>"
         "<Enabled>yes</Enabled>",
         "    <Colour>red</Colour>",
-        "    <RegistryEntries><RegistryEntry><Key>HKCU\\Software\\X</Key><KeyType>QWORD</KeyType>"
-        "<Value>abc</Value></RegistryEntry>",
-        "      <RegistryEntry><Key></Key><KeyType>BINARY</KeyType><Value>0A0</Value>"
+        "    <RegistryEntries><RegistryEntry><Key>HKCU\\Software\\X</Key><ValueName/>"
+        "<KeyType>QWORD</KeyType><Value>abc</Value></RegistryEntry>",
+        "      <RegistryEntry><Key></Key><ValueName/><KeyType>BINARY</KeyType><Value>0A0</Value>"
         "</RegistryEntry></RegistryEntries>",
         "    <CommandLines><CommandLine><Command></Command></CommandLine></CommandLines>",
         "    <WMIQueries><WMIQuery><Command>ASSOCIATORS OF {x}</Command><WarningLevel>0"
@@ -508,7 +568,14 @@ TEST(ConsoleCommands, ValidateFindsEachProblemWhereItStands) {
         "many</WarningLevel></WMIQuery></WMIQueries></Item>",
         "  <Item><Number>1</Number></Item>",
         "  <Item><Number>07</Number><RegistryEntries><RegistryEntry><Key>HKEY_USERS\\x</Key>"
-        "<KeyType>BINARY</KeyType><Value>,</Value></RegistryEntry></RegistryEntries></Item>",
+        "<ValueName/><KeyType>BINARY</KeyType><Value>,</Value></RegistryEntry></RegistryEntries>"
+        "</Item>",
+        "  <Itme><Number>11</Number><Enabled>True</Enabled><OSVersion>Windows 7</OSVersion>"
+        "<RegistryEntries><RegistryEntri><Key>HKEY_USERS\\x</Key><ValueName>v</ValueName>"
+        "<Value>2.5</Value></RegistryEntri>",
+        "    <RegistryEntry><ValueNmae>v</ValueNmae><Vaule>1</Vaule></RegistryEntry><RegistryEntry>"
+        "<Key>HKEY_USERS\\x</Key><ValueName></ValueName><KeyType>STRING</KeyType><Value></Value>"
+        "</RegistryEntry></RegistryEntries></Itme>",
         "</Optimizations>",
     };
     // code, line, and the text the element starts with on that line (the n-th time it stands
@@ -529,6 +596,12 @@ TEST(ConsoleCommands, ValidateFindsEachProblemWhereItStands) {
         {"invalid-warning-level", 8, "<WarningLevel>", 2},
         {"duplicate-number", 9, "<Item>"},     {"no-action", 9, "<Item>"},
         {"number-not-plain", 10, "<Item>"},    {"empty-binary", 10, "<RegistryEntry>"},
+        {"unusual-name", 11, "<Itme>"},        {"offered-nowhere", 11, "<Itme>"},
+        {"unknown-version", 11, "<OSVersion>"}, {"unknown-version", 11, "<OSVersion>"},
+        {"unusual-name", 11, "<RegistryEntri>"}, {"dword-rounded", 11, "<RegistryEntri>"},
+        {"missing-key", 12, "<RegistryEntry>"}, {"missing-value-name", 12, "<RegistryEntry>"},
+        {"missing-value", 12, "<RegistryEntry>"}, {"invalid-dword", 12, "<RegistryEntry>"},
+        {"unknown-element", 12, "<ValueNmae>"}, {"unknown-element", 12, "<Vaule>"},
     };
     Machine m;
     std::string file;
@@ -548,7 +621,9 @@ TEST(ConsoleCommands, ValidateFindsEachProblemWhereItStands) {
                          std::to_string(at + 1));
     }
     EXPECT_EQ(found, wanted);
-    EXPECT_EQ(report["summary"]["errors"].Int(), 12);
+    EXPECT_EQ(report["summary"]["errors"].Int(), 18);
+    EXPECT_EQ(report["problems"][23]["message"].text,
+              "DWORD value \"2.5\" is no plain whole number: a run writes 2");
     EXPECT_EQ(report["entries"][2]["line"].Int(), 10);
 
     // A file that gives no catalogue at all: nothing to plan either.
