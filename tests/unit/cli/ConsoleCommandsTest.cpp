@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <tuple>
 
 #include "EngineDoubles.h"
 #include "FakeEnvironment.h"
@@ -482,34 +483,25 @@ TEST(ConsoleCommands, SelectionByWindowsAndNumbers) {
 // The registry's limits count UTF-16 characters: a key name (each of a path) of 255, a value
 // name of 16,383. A plan refuses longer ones as Windows does, though Wine takes a key name of 256.
 TEST(ConsoleCommands, PlanRefusesNamesLongerThanTheRegistryTakes) {
-    const auto times = [](const std::string& piece, size_t count) {
+    const std::string e = "\xC3\xA9", smile = "\xF0\x9F\x98\x80";  // one character, a pair
+    const auto times = [](std::string piece, size_t count) {
         std::string text;
-        for (size_t i = 0; i < count; ++i) text += piece;
+        while (count-- > 0) text += piece;
         return text;
     };
-    const struct {
-        std::string key, value;
-        int32_t result;
-    } cases[] = {
-        {times("k", 255), "v", 0},
-        {times("k", 256), "v", 87},
-        {"a\\" + times("k", 256) + "\\b", "v", 87},
-        {times("\xC3\xA9", 255), "v", 0},  // é: two bytes, one character
-        {"k", times("v", 16383), 0},
-        {"k", times("v", 16384), 87},
-        {"k", times("\xF0\x9F\x98\x80", 8191) + "v", 0},  // a surrogate pair each
-        {"k", times("\xF0\x9F\x98\x80", 8192), 87},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.key.size());
+    const std::tuple<std::string, std::string, int32_t> cases[] = {
+        {times("k", 255), "v", 0},  {times("k", 256), "v", 87}, {"a\\" + times("k", 256), "v", 87},
+        {times(e, 255), "v", 0},    {"k", times("v", 16383), 0}, {"k", times("v", 16384), 87},
+        {"k", times(smile, 8191) + "v", 0}, {"k", times(smile, 8192), 87}};
+    for (const auto& [subKey, name, expected] : cases) {
         RegistryDouble machine;
         cli::PlanRegistry plan(machine);
         RegKey key = 0;
-        int32_t result = plan.CreateKey(reg::RootKey(reg::kCurrentUser), "Software\\" + c.key,
-                                        reg::kAllSpecificRights, key);
         const uint8_t data[] = {'x', 0};
-        if (result == 0) result = plan.SetValue(key, c.value, reg::kSz, data, sizeof data);
-        EXPECT_EQ(result, c.result) << c.value.size();
+        int32_t result = plan.CreateKey(reg::RootKey(reg::kCurrentUser), subKey,
+                                        reg::kAllSpecificRights, key);
+        if (result == 0) result = plan.SetValue(key, name, reg::kSz, data, sizeof data);
+        EXPECT_EQ(result, expected) << subKey.size() << " " << name.size();
     }
 }
 
