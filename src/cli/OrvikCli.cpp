@@ -140,6 +140,14 @@ OptimizationList Select(const OptimizationList& catalogue, const Options& option
     return selected;
 }
 
+// How many of the entries run: those offered on offeredOn, or all.
+size_t Running(const OptimizationList& selected, std::optional<int32_t> offeredOn) {
+    return static_cast<size_t>(
+        std::count_if(selected.begin(), selected.end(), [&](const OptimizationItemPtr& entry) {
+            return !offeredOn || codes::IsOffered(entry->osVersions, *offeredOn);
+        }));
+}
+
 // The run of plan or apply, over the registry that the options make of the machine's: the
 // default profile's hive mapped in, and apply's journal right above the machine.
 void Run(const OptimizationList& selected, const Options& options, CliPlatform& platform,
@@ -147,12 +155,9 @@ void Run(const OptimizationList& selected, const Options& options, CliPlatform& 
     NoMessageBoxes noBoxes;
     Console* progress = options.json ? nullptr : &platform.console;
     const EnginePlatform& machine = platform.machine;
-    std::optional<int32_t> offeredOn;
-    if (!options.allVersions) offeredOn = report.windows.code;
-    const auto runs = static_cast<size_t>(
-        std::count_if(selected.begin(), selected.end(), [&](const OptimizationItemPtr& entry) {
-            return !offeredOn || codes::IsOffered(entry->osVersions, *offeredOn);
-        }));
+    const std::optional<int32_t> offeredOn =
+        options.allVersions ? std::nullopt : std::optional(report.windows.code);
+    const size_t runs = Running(selected, offeredOn);
     const auto stop = [&](Problem problem) {
         report.problems.push_back(std::move(problem));
         report.stopped = true;

@@ -187,10 +187,6 @@ TEST_F(SilentRun, AppliesOnlyTheEnabledEntriesOfferedOnThisWindows) {
         std::set<std::string> written;
         for (const StoredValue& value : key.Values()) written.insert(value.name);
         EXPECT_EQ(written, row.applied) << row.wine;
-        for (const std::string& name : row.applied) {
-            EXPECT_TRUE(WaitForProbe(folder / name)) << name;
-            fs::remove(folder / name);
-        }
     }
     std::this_thread::sleep_for(500ms);
     for (const char* name : {"disabled", "xp", "misspelt"}) EXPECT_FALSE(folder.Exists(name));
