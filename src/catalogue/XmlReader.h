@@ -13,13 +13,13 @@ class XmlDocumentFactory;
 // Something the reader passes over or reads as a default, where the file holds it.
 struct ReadNotice {
     enum class Kind {
-        Unreadable,      // the file cannot be read (text: why); the catalogue is empty
-        RefusedFile,     // the bytes failed the check before parsing (text: why); empty
-        ParseError,      // the parser's reason (text); empty
-        UnknownElement,  // skipped with its content; for the root, the catalogue is empty
-        UnknownName,     // a version, mode or key-type name (text) that became code 0
+        Unreadable,              // the file cannot be read (text: why); the catalogue is empty
+        RefusedFile,             // the bytes failed the check before parsing (text: why); empty
+        ParseError,              // the parser's reason (text); empty
+        UnknownElement,          // skipped with its content; for the root, the catalogue is empty
+        UnknownName,             // a version, mode or key-type name (text) that became code 0
         UnreadableWarningLevel,  // text: the value; the query warns at kUnreadableWarningLevel
-        UnclearEnabled,  // text: the value, neither True nor False; read as false
+        UnclearEnabled,          // text: the value, neither True nor False; read as false
         MissingElement,  // a registry entry without the element named (Key, ValueName, Value)
         UnusualName,     // an item or entry element named otherwise than the writer's (text)
     };

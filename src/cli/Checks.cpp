@@ -121,8 +121,8 @@ void CatalogueCheck::MissingElement(const ReadNotice& notice) {
 
 void CatalogueCheck::CheckRegistryItem(const RegistryItem& value) {
     using enum Problem::Severity;
-    const bool keyMissing = std::find(missingKeys_.begin(), missingKeys_.end(),
-                                      value.Position) != missingKeys_.end();
+    const bool keyMissing =
+        std::find(missingKeys_.begin(), missingKeys_.end(), value.Position) != missingKeys_.end();
     if (value.Key.empty()) {
         if (!keyMissing) {
             Add(Error, "empty-key", value.Position,
@@ -154,10 +154,10 @@ void CatalogueCheck::CheckRegistryItem(const RegistryItem& value) {
     } catch (const ErrorRecord& failure) {
         const bool dword = value.KeyType == kKeyTypeDword;
         Add(Error, dword ? "invalid-dword" : "invalid-binary", value.Position,
-            (dword ? "DWORD value " + Quoted(value.Value) +
-                         " is no whole number that fits 32 bits ("
-                   : "BINARY value " + Quoted(value.Value) +
-                         " is no run of hexadecimal digit pairs (") +
+            (dword
+                 ? "DWORD value " + Quoted(value.Value) + " is no whole number that fits 32 bits ("
+                 : "BINARY value " + Quoted(value.Value) +
+                       " is no run of hexadecimal digit pairs (") +
                 failure.Description + ")" + kStopsRegistry);
     }
 }

@@ -17,7 +17,7 @@ struct Options {
     Command command = Command::Help;
     std::optional<std::string> catalogue;  // --catalogue FILE; else the one beside the program
     bool json = false;
-    bool allVersions = false;  // every enabled entry, not only those offered on this Windows
+    bool allVersions = false;        // every enabled entry, not only those offered on this Windows
     std::vector<std::string> items;  // --items N,N,...: Numbers as written
     bool force = false;
     std::optional<std::string> journal;  // apply --journal FILE; undo FILE

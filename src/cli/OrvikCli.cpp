@@ -39,9 +39,8 @@ public:
         report_.entries.push_back({&entry, {}});
         ++started_;
         if (progress_) {
-            progress_->Err(std::to_string(started_) + " of " +
-                           std::to_string(total_) + ": " + entry.Number + " " + entry.Name +
-                           "\n");
+            progress_->Err(std::to_string(started_) + " of " + std::to_string(total_) + ": " +
+                           entry.Number + " " + entry.Name + "\n");
         }
     }
     // Not in the journal: nothing of it was done.

@@ -224,8 +224,8 @@ std::string ReportText(const Report& report) {
         summary += (summary.empty() ? "" : ", ") + std::to_string(counts[word]) + " " + word;
     }
     if (leftOut != 0) {
-        summary += " (" + std::to_string(leftOut) +
-                   (leftOut == 1 ? " entry" : " entries") + " for other Windows left out)";
+        summary += " (" + std::to_string(leftOut) + (leftOut == 1 ? " entry" : " entries") +
+                   " for other Windows left out)";
     }
     if (!listed) summary = std::to_string(report.entries.size()) + " entries";
     if (!summary.empty()) summary += "; ";

@@ -26,8 +26,8 @@ std::string Query(const std::string& query, int level) {
 std::string Item(const std::string& number, const std::string& body, bool enabled = true,
                  const std::string& versions = "All") {
     return Tag("Item", Tag("Number", number) + Tag("Name", "Entry " + number) +
-                           Tag("Enabled", enabled ? "True" : "False") +
-                           Tag("OSVersion", versions) + body);
+                           Tag("Enabled", enabled ? "True" : "False") + Tag("OSVersion", versions) +
+                           body);
 }
 
 std::string Values(const std::string& entries) { return Tag("RegistryEntries", entries); }
@@ -326,15 +326,14 @@ TEST_F(Console, DefaultProfileHiveIsWrittenWhileLoaded) {
 // them, and the report says why; Windows 10 takes the entries of Windows 8, as the editor does.
 TEST_F(Console, OnlyTheEntriesOfferedOnThisWindowsRun) {
     const std::string k = key.Name();
-    folder.Write("OrvikOptimizations.xml",
-                 Catalogue(Item("1", Values(RegistryEntry(k, "seven", "DWORD", "1")), true,
-                                "Windows7") +
-                           Item("2",
-                                Values(RegistryEntry(k, "xp", "DWORD", "2")) +
-                                    Tag("CommandLines", Command(ProbeCommand(folder / "xp"))),
-                                true, "WindowsXP WindowsServer2003") +
-                           Item("3", Values(RegistryEntry(k, "eight", "DWORD", "3")), true,
-                                "Windows8")));
+    folder.Write(
+        "OrvikOptimizations.xml",
+        Catalogue(Item("1", Values(RegistryEntry(k, "seven", "DWORD", "1")), true, "Windows7") +
+                  Item("2",
+                       Values(RegistryEntry(k, "xp", "DWORD", "2")) +
+                           Tag("CommandLines", Command(ProbeCommand(folder / "xp"))),
+                       true, "WindowsXP WindowsServer2003") +
+                  Item("3", Values(RegistryEntry(k, "eight", "DWORD", "3")), true, "Windows8")));
     const json::Value plan = Json("plan", 0);
     EXPECT_EQ(Outcomes(plan), "1: set; 2: skip skip; 3: skip");
     EXPECT_EQ(plan["entries"][1]["reason"].text,
@@ -397,28 +396,27 @@ TEST_F(Console, ValidateCatchesMisspeltElementsThatChangeWhatARunWrites) {
     };
     folder.Write(
         "OrvikOptimizations.xml",
-        Catalogue(Item("1", Values(entry("RegistryEntry", Tag("ValueName", "A") +
-                                                             Tag("KeyType", "STRING") +
-                                                             Tag("Vaule", "x")) +
-                                   entry("RegistryEntry", Tag("ValueNmae", "B") +
-                                                             Tag("KeyType", "STRING") +
-                                                             Tag("Value", "y")) +
-                                   entry("RegistryEntri", Tag("ValueName", "C") +
-                                                             Tag("KeyType", "DWORD") +
-                                                             Tag("Value", "1e3")) +
-                                   RegistryEntry(k, "D", "DWORD", "&amp;HE0") +
-                                   RegistryEntry(k, "E", "STRING", ""))) +
-                  "<Itme>" + Tag("Number", "2") + Tag("Enabled", "True") +
-                  Tag("OSVersion", "All") + Values(RegistryEntry(k, "F", "DWORD", "2.5")) +
-                  "</Itme>"));
+        Catalogue(
+            Item("1",
+                 Values(entry("RegistryEntry", Tag("ValueName", "A") + Tag("KeyType", "STRING") +
+                                                   Tag("Vaule", "x")) +
+                        entry("RegistryEntry", Tag("ValueNmae", "B") + Tag("KeyType", "STRING") +
+                                                   Tag("Value", "y")) +
+                        entry("RegistryEntri", Tag("ValueName", "C") + Tag("KeyType", "DWORD") +
+                                                   Tag("Value", "1e3")) +
+                        RegistryEntry(k, "D", "DWORD", "&amp;HE0") +
+                        RegistryEntry(k, "E", "STRING", ""))) +
+            "<Itme>" + Tag("Number", "2") + Tag("Enabled", "True") + Tag("OSVersion", "All") +
+            Values(RegistryEntry(k, "F", "DWORD", "2.5")) + "</Itme>"));
     key.Write("A", "kept", KEY_WOW64_64KEY);
     std::string codes;
     const json::Value checked = Json("validate", 2);
     for (const json::Value& problem : checked["problems"].items) {
         codes += problem["code"].text + " ";
     }
-    EXPECT_EQ(codes, "missing-value unknown-element missing-value-name unknown-element "
-                     "unusual-name dword-rounded unusual-name dword-rounded ");
+    EXPECT_EQ(codes,
+              "missing-value unknown-element missing-value-name unknown-element "
+              "unusual-name dword-rounded unusual-name dword-rounded ");
     EXPECT_EQ(checked["problems"][5]["message"].text,
               "DWORD value \"1e3\" is no plain whole number: a run writes 1000");
     EXPECT_TRUE(Json("apply", 2)["summary"]["refused"].boolean);
@@ -435,14 +433,13 @@ TEST_F(Console, ValidateCatchesMisspeltElementsThatChangeWhatARunWrites) {
 // meets, and what follows in that entry is skipped.
 TEST_F(Console, PlanForeseesNamesTooLongForTheRegistry) {
     const std::string k = key.Name();
-    folder.Write("OrvikOptimizations.xml",
-                 Catalogue(Item("1", Values(RegistryEntry(k, std::string(16384, 'v'), "DWORD",
-                                                          "1") +
-                                            RegistryEntry(k, "after", "DWORD", "1"))) +
-                           Item("2", Values(RegistryEntry(k + "\\" + std::string(300, 'k'), "v",
-                                                          "DWORD", "1"))) +
-                           Item("3", Values(RegistryEntry(k, std::string(16383, 'v'), "DWORD",
-                                                          "1")))));
+    folder.Write(
+        "OrvikOptimizations.xml",
+        Catalogue(
+            Item("1", Values(RegistryEntry(k, std::string(16384, 'v'), "DWORD", "1") +
+                             RegistryEntry(k, "after", "DWORD", "1"))) +
+            Item("2", Values(RegistryEntry(k + "\\" + std::string(300, 'k'), "v", "DWORD", "1"))) +
+            Item("3", Values(RegistryEntry(k, std::string(16383, 'v'), "DWORD", "1")))));
     const json::Value plan = Json("plan", 1);
     EXPECT_EQ(Outcomes(plan), "1: fail skip; 2: fail; 3: set");
     const json::Value apply = Json("apply", 1);

@@ -162,12 +162,12 @@ std::vector<HostileCase> Cases(const std::string& corpus, const std::string& key
     for (int i = 0; i < 10000; ++i) {
         attributes.append(" a").append(std::to_string(i)).append("=\"&amp;\"");
     }
-    cases.push_back({"many-attributes",
-                     Catalogue("<Item" + attributes + "><Enabled" + attributes +
-                              ">True</Enabled><OSVersion>All</OSVersion><RegistryEntries>" +
-                              RegistryEntry(key, "Marker", "STRING", "applied") +
-                              "</RegistryEntries></Item>"),
-                     Outcome::Applied, marker});
+    cases.push_back(
+        {"many-attributes",
+         Catalogue("<Item" + attributes + "><Enabled" + attributes +
+                   ">True</Enabled><OSVersion>All</OSVersion><RegistryEntries>" +
+                   RegistryEntry(key, "Marker", "STRING", "applied") + "</RegistryEntries></Item>"),
+         Outcome::Applied, marker});
     const std::string deep = Repeated("<d>", 1000000) + "deep" + Repeated("</d>", 1000000);
     const std::string longName(1024 * 1024, 'e');
     for (const auto& [name, fields] : std::vector<std::pair<std::string, std::string>>{
