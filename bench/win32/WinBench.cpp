@@ -5,6 +5,8 @@
 //   orvik_bench_win fill                          the editor's list from 5000 items vs the read
 //   orvik_bench_win memory generate <path> <n>    writes a catalogue of n items
 //   orvik_bench_win memory read <path>            peak memory while the reader reads it
+//   orvik_bench_win policies                      a Windows 11 sized PolicyDefinitions folder
+//                                                 read vs reading its files' bytes
 
 #include <windows.h>
 #include <commctrl.h>
@@ -19,6 +21,7 @@
 #include <vector>
 
 #include "bench/common/CatalogueGenerator.h"
+#include "bench/common/PolicyGenerator.h"
 #include "bench/common/Report.h"
 #include "bench/win32/MsXmlBaseline.h"
 #include "bench/win32/WinTiming.h"
@@ -27,6 +30,8 @@
 #include "catalogue/XmlWriter.h"
 #include "platform/XmlDocument.h"
 #include "platform/win32/app/Win32Startup.h"
+#include "platform/win32/policy/Win32PolicyFolders.h"
+#include "policy/PolicyDefinitions.h"
 #include "platform/win32/toolkit/Win32Toolkit.h"
 #include "ui/EditorServices.h"
 #include "ui/frmAdvanced.h"
@@ -156,6 +161,7 @@ public:
     }
     void RunOptimizations(const OptimizationList&) override {}
     std::string ExecutableFolder() override { return folder_; }
+    std::vector<std::string> PolicyLines(const OptimizationItem&) override { return {}; }
 
 private:
     XmlDocumentFactory& xml_;
@@ -326,6 +332,58 @@ int MemoryRead(const std::string& path) {
     return items > 0 ? 0 : 1;
 }
 
+// The policy definitions as validate and plan read them: every .admx, then (the most they ever
+// need) the .adml of every file, against reading the same files' bytes.
+int Policies() {
+    Scratch scratch;
+    std::filesystem::create_directories(scratch.Path("en-US"));
+    std::vector<std::string> paths;
+    size_t bytes = 0;
+    for (const auto& [name, text] : bench::MakePolicyDefinitions()) {
+        paths.push_back(scratch.Folder() + "\\" + name);
+        bytes += text.size();
+        if (!bench::WriteFile(paths.back(), text)) return 1;
+    }
+    std::unique_ptr<XmlDocumentFactory> xml = NewXmlDocumentFactory();
+    win32::Win32PolicyFolders folders;
+    size_t policies = 0;
+    const auto load = [&](bool texts) {
+        policy::PolicyLibrary library(folders, *xml);
+        if (!library.Load(scratch.Folder())) return false;
+        policies = library.Read().policies.size();
+        for (size_t i = 0; texts && i < policies; ++i) {
+            if (library.DisplayName(i).rfind("Configure ", 0) != 0) return false;
+        }
+        return library.Problems().empty();
+    };
+    const auto raw = [&] {
+        size_t read = 0;
+        std::string why;
+        for (const std::string& path : paths) read += folders.Read(path, why).value_or("").size();
+        return read == bytes;
+    };
+    Series definitions, all, files, files2;
+    const bool ok = Rounds([&] { return load(false); }, raw, definitions, files) &&
+                    Rounds([&] { return load(true); }, raw, all, files2);
+    std::printf("folder: %zu files, %zu bytes, %zu policies\n", paths.size(), bytes, policies);
+    PrintSeries("every .admx", definitions);
+    PrintSeries("every .admx and .adml", all);
+    PrintSeries("the files' bytes", files);
+    const double ms = bench::Median(all.cpu);
+    char detail[256];
+    std::snprintf(detail, sizeof detail,
+                  "every .admx and .adml of %zu files, %zu policies: %.0f ms processor (%.0f "
+                  "wall) against 500 ms; reading the same files' bytes %.0f ms, %.1f times that",
+                  paths.size(), policies, ms, bench::Median(all.wall), bench::Median(files2.cpu),
+                  bench::Ratio(ms, bench::Median(files2.cpu)));
+    std::printf("%s\n",
+                bench::Goal{"policies.wine", ok ? bench::Ratio(ms, 500) : bench::Ratio(0, 0), 1.0,
+                            ok ? detail : "failed"}
+                    .Line()
+                    .c_str());
+    return ok ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -338,6 +396,7 @@ int main(int argc, char** argv) {
     const std::string step = argc > 2 ? argv[2] : "";
     int result = 2;
     if (mode == "catalogue") result = Catalogue();
+    else if (mode == "policies") result = Policies();
     else if (mode == "fill") result = Fill(argc > 2 ? std::atoi(argv[2]) : 5000);
     else if (mode == "memory" && step == "generate" && argc == 5) {
         result = bench::WriteFile(argv[3], bench::CatalogueText(bench::MakeCatalogue(
@@ -350,7 +409,7 @@ int main(int argc, char** argv) {
         result = MemoryParser(argv[3]);
     } else {
         std::printf("usage: orvik_bench_win catalogue | fill [items] | "
-                    "memory generate <path> <items> | memory read|parser <path>\n");
+                    "memory generate <path> <items> | memory read|parser <path> | policies\n");
     }
     std::fflush(stdout);
     return result;

@@ -4,6 +4,7 @@
 #include "app/RealPlatform.h"
 #include "cli/OrvikCli.h"
 #include "platform/win32/console/Win32Console.h"
+#include "platform/win32/policy/Win32PolicyFolders.h"
 #include "platform/win32/registry/Win32UserHives.h"
 #include "platform/win32/toolkit/Win32Toolkit.h"
 
@@ -15,8 +16,9 @@ int main() {
     win32::Win32ProgramSearch programs;
     win32::Win32ConsoleFiles files;
     win32::Win32UserHives hives;
+    win32::Win32PolicyFolders policies;
     const std::unique_ptr<ReportRenderer> reports = win32::CreateReportRenderer();
     cli::CliPlatform cli{platform.xml, platform.engine(), programs, console, files, hives,
-                         *reports};
+                         *reports, policies};
     return cli::Main(win32::ProcessArguments(), cli);
 }

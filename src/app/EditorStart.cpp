@@ -1,10 +1,13 @@
 #include "app/EditorStart.h"
 
 #include <memory>
+#include <optional>
 
 #include "catalogue/XmlReader.h"
 #include "catalogue/XmlWriter.h"
 #include "engine/runner.h"
+#include "platform/PolicyFolders.h"
+#include "policy/PolicyCheck.h"
 #include "ui/EditorServices.h"
 #include "ui/frmAdvanced.h"
 #include "ui/frmSplash.h"
@@ -15,8 +18,9 @@ namespace {
 // objects it needs and lets them go when it returns.
 class CatalogueServices final : public EditorServices {
 public:
-    CatalogueServices(XmlDocumentFactory& xml, const EnginePlatform& platform)
-        : xml_(xml), platform_(platform) {}
+    CatalogueServices(XmlDocumentFactory& xml, PolicyFolders& policies,
+                      const EnginePlatform& platform)
+        : xml_(xml), policies_(policies), platform_(platform) {}
 
     int32_t GetOSVersion() override { return GlobalUtils(platform_.env).GetOSVersion(); }
     OptimizationList ReadXML(const std::string& HardPath) override {
@@ -31,17 +35,28 @@ public:
     std::string ExecutableFolder() override {
         return GlobalUtils(platform_.env).ExecutableFolder();
     }
+    // The machine's definitions, read when the first entry is shown and kept while the editor is.
+    std::vector<std::string> PolicyLines(const OptimizationItem& entry) override {
+        if (!library_) {
+            library_.emplace(policies_, xml_);
+            found_ = library_->Load(policies_.DefaultFolder());
+        }
+        return found_ ? policy::PolicyLines(entry, *library_) : std::vector<std::string>{};
+    }
 
 private:
     XmlDocumentFactory& xml_;
+    PolicyFolders& policies_;
     const EnginePlatform& platform_;
+    std::optional<policy::PolicyLibrary> library_;
+    bool found_ = false;
 };
 
 }  // namespace
 
 int RunInteractive(Toolkit& toolkit, Shell& shell, XmlDocumentFactory& xml,
-                   const EnginePlatform& platform) {
-    CatalogueServices services(xml, platform);
+                   PolicyFolders& policies, const EnginePlatform& platform) {
+    CatalogueServices services(xml, policies, platform);
     std::unique_ptr<frmAdvanced> editor;
     frmSplash splash(
         toolkit,

@@ -6,8 +6,9 @@
 class Toolkit;
 class Shell;
 class XmlDocumentFactory;
+class PolicyFolders;
 
 // Shows the splash, then the editor, and handles input until the program ends; gives the exit
 // code.
 int RunInteractive(Toolkit& toolkit, Shell& shell, XmlDocumentFactory& xml,
-                   const EnginePlatform& platform);
+                   PolicyFolders& policies, const EnginePlatform& platform);

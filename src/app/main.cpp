@@ -3,6 +3,7 @@
 #include "app/EditorStart.h"
 #include "app/RealPlatform.h"
 #include "app/StartUp.h"
+#include "platform/win32/policy/Win32PolicyFolders.h"
 #include "platform/win32/toolkit/Win32Toolkit.h"
 
 int main() {
@@ -16,5 +17,6 @@ int main() {
     // The splash, then the editor, on the real windows.
     const auto toolkit = win32::CreateToolkit();
     const auto shell = win32::CreateShell();
-    return RunInteractive(*toolkit, *shell, platform.xml, platform.engine());
+    win32::Win32PolicyFolders policies;
+    return RunInteractive(*toolkit, *shell, platform.xml, policies, platform.engine());
 }

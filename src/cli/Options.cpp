@@ -14,6 +14,8 @@ const char* const kUsage =
     "       OrvikCli report [--catalogue FILE] [--out FILE]\n"
     "       OrvikCli --version\n"
     "  plan and apply also take [--user current|default|both] [--default-hive FILE]\n"
+    "  validate, plan and apply also take [--policy-definitions FOLDER]\n"
+    "                                     [--no-policy-definitions] [--strict]\n"
     "\n"
     "  validate  check the catalogue and list every problem with its line and column\n"
     "  plan      show what apply would do on this machine, changing nothing\n"
@@ -33,6 +35,10 @@ const char* const kUsage =
     "                       default profile that new users get, or both\n"
     "  --default-hive FILE  the default profile's hive (C:\\Users\\Default\\NTUSER.DAT)\n"
     "  --out FILE           write the page into FILE instead of standard output\n"
+    "  --policy-definitions FOLDER  check values under policy keys against the .admx files\n"
+    "                       of FOLDER (%SystemRoot%\\PolicyDefinitions when it exists)\n"
+    "  --no-policy-definitions      do not check values against policy definitions\n"
+    "  --strict             warnings count as errors\n"
     "\n"
     "Exit codes: 0 done, 1 an action failed, 2 the catalogue (undo: the journal) cannot be read\n"
     "or has errors, or what the command needs cannot be had, 3 nothing failed but a WMI check\n"
@@ -51,14 +57,15 @@ enum Allowed : unsigned {
     kDefaultHive = 64,
     kOut = 128,
     kOperand = 256,  // the journal to undo
+    kPolicy = 512,   // --policy-definitions, --no-policy-definitions, --strict
 };
 
 const std::map<std::string, std::pair<Command, unsigned>> kCommands = {
-    {"validate", {Command::Validate, kCatalogue | kJson}},
-    {"plan", {Command::Plan, kCatalogue | kJson | kSelection | kUser | kDefaultHive}},
+    {"validate", {Command::Validate, kCatalogue | kJson | kPolicy}},
+    {"plan", {Command::Plan, kCatalogue | kJson | kSelection | kUser | kDefaultHive | kPolicy}},
     {"apply",
      {Command::Apply,
-      kCatalogue | kJson | kSelection | kForce | kJournal | kUser | kDefaultHive}},
+      kCatalogue | kJson | kSelection | kForce | kJournal | kUser | kDefaultHive | kPolicy}},
     {"undo", {Command::Undo, kJson | kDefaultHive | kOperand}},
     {"report", {Command::Report, kCatalogue | kOut}},
 };
@@ -140,6 +147,10 @@ Options ParseOptions(const std::vector<std::string>& arguments) {
             file(kDefaultHive, options.defaultHive);
         } else if (name == "--out") {
             file(kOut, options.out);
+        } else if (name == "--policy-definitions") {
+            file(kPolicy, options.policyDefinitions);
+        } else if (name == "--no-policy-definitions" || name == "--strict") {
+            (name == "--strict" ? options.strict : options.noPolicyDefinitions) = flag(kPolicy);
         } else if (name == "--user") {
             allow(kUser);
             const auto users = kUsers.find(takeValue());
@@ -166,6 +177,9 @@ Options ParseOptions(const std::vector<std::string>& arguments) {
     if ((allowed & kOperand) != 0 && !options.journal) throw UsageError(first + " needs a FILE");
     if (thisWindows && options.allVersions) {
         throw UsageError("--this-windows and --all-versions exclude each other");
+    }
+    if (options.policyDefinitions && options.noPolicyDefinitions) {
+        throw UsageError("--policy-definitions and --no-policy-definitions exclude each other");
     }
     if (options.defaultHive && (allowed & kUser) != 0 && options.users == Users::Current) {
         throw UsageError("--default-hive goes with --user default or both");

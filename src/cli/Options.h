@@ -24,6 +24,11 @@ struct Options {
     Users users = Users::Current;
     std::optional<std::string> defaultHive;  // --default-hive FILE
     std::optional<std::string> out;          // report --out FILE
+    // --policy-definitions FOLDER; else %SystemRoot%\PolicyDefinitions. Not with
+    // --no-policy-definitions, which turns the policy check off.
+    std::optional<std::string> policyDefinitions;
+    bool noPolicyDefinitions = false;
+    bool strict = false;  // --strict: warnings count as errors
 };
 
 // "current", "default", "both".

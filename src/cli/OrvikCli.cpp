@@ -9,6 +9,7 @@
 #include "catalogue/XmlReader.h"
 #include "cli/Journal.h"
 #include "cli/PlanAdapters.h"
+#include "cli/PolicyChecks.h"
 #include "cli/Profile.h"
 #include "cli/Report.h"
 #include "cli/Sha256.h"
@@ -48,7 +49,12 @@ public:
         report_.entries.push_back({&entry, {}, true});
     }
     void Reported(const ActionRecord& record) override {
-        ActionReport action{record, OutcomeWord(record, report_.command), std::nullopt};
+        ActionReport action{record, OutcomeWord(record, report_.command), std::nullopt,
+                            std::nullopt};
+        if (const auto note = report_.policyNotes.find(record.registry);
+            record.registry && note != report_.policyNotes.end()) {
+            action.policy = note->second;
+        }
         if (launcher_ && record.kind == ActionRecord::Kind::Command) {
             action.program = launcher_->lastProgram;
         }
@@ -349,15 +355,16 @@ int Main(const std::vector<std::string>& arguments, CliPlatform& platform) {
     check.CheckRecords(catalogue);
     report.problems = check.Problems();
     report.readable = check.Readable();
-
+    report.strict = options.strict;
+    CheckPolicies(catalogue, options, platform.policies, platform.xml, report);
     if (options.command == Command::Validate) {
         for (const OptimizationItemPtr& entry : catalogue) {
             report.entries.push_back({entry.get(), {}});
         }
     } else if (report.readable) {
-        report.refused = options.command == Command::Apply && check.HasErrors() && !options.force;
         try {
             const OptimizationList selected = Select(catalogue, options, report);
+            report.refused = options.command == Command::Apply && !options.force && HasErrors(report);
             if (!report.refused) Run(selected, options, platform, report);
         } catch (const UsageError& wrong) {
             return Usage(console, wrong);

@@ -14,6 +14,7 @@ class Console;
 class ConsoleFiles;
 class UserHives;
 class ReportRenderer;
+class PolicyFolders;
 
 namespace cli {
 
@@ -26,6 +27,7 @@ struct CliPlatform {
     ConsoleFiles& files;
     UserHives& hives;
     ReportRenderer& reports;
+    PolicyFolders& policies;
 };
 
 // The arguments after the program's name; gives the exit code.

@@ -24,6 +24,12 @@ std::string ActionLine(const ActionReport& action) {
             const RegistryItem& item = *record.registry;
             line = "registry  " + Padded(action.outcome, 10) + item.Key +
                    (item.Key.empty() || item.Key.back() == '\\' ? "" : "\\") + item.ValueName;
+            if (action.policy) {
+                line += "\n" + std::string(20, ' ') +
+                        (action.policy->defined ? "policy " + action.policy->name + " (\"" +
+                                                      action.policy->displayName + "\")"
+                                                : std::string("not a defined policy"));
+            }
             if (record.change && record.outcome == Outcome::Done) {
                 const RegistryChange& change = *record.change;
                 line += ": " + StateText(change.before) + " -> " + StateText(change.after);
@@ -161,12 +167,15 @@ std::string LeftOutReason(const OptimizationItem& entry, const WindowsInfo& wind
            ", not this Windows (" + windows.name + ")";
 }
 
+bool HasErrors(const Report& report) {
+    return std::any_of(report.problems.begin(), report.problems.end(), [&](const Problem& p) {
+        return p.severity == Problem::Severity::Error || report.strict;
+    });
+}
+
 int ExitCodeOf(const Report& report) {
     using namespace exit_code;
-    const bool errors = std::any_of(report.problems.begin(), report.problems.end(),
-                                    [](const Problem& p) {
-                                        return p.severity == Problem::Severity::Error;
-                                    });
+    const bool errors = HasErrors(report);
     if (!report.readable || report.refused || report.stopped) return kCatalogue;
     // A plan of a catalogue with errors says what apply would do: refuse it without --force.
     if (errors && report.command != Command::Apply) return kCatalogue;
@@ -193,6 +202,14 @@ std::string ReportText(const Report& report) {
                 "\n";
     }
     if (report.journal) text += "Journal    " + *report.journal + "\n";
+    const PolicyDefinitionsReport& policies = report.policyDefinitions;
+    text += "Policies   " +
+            (!policies.checked ? std::string("not checked (--no-policy-definitions)")
+             : policies.found  ? policies.folder + ", " + std::to_string(policies.definitions) +
+                                    " definitions"
+                               : policies.folder + ": no policy definitions found") +
+            "\n";
+    if (report.strict) text += "Strict     warnings count as errors\n";
     text += ProblemsText(report.problems);
 
     std::map<std::string, size_t> counts;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "cli/Checks.h"
@@ -21,10 +22,26 @@ struct WindowsInfo {
     bool wow64 = false;
 };
 
+// A registry value under a policy key: the policy that defines it, or none.
+struct PolicyNote {
+    bool defined = false;
+    std::string name;
+    std::string displayName;
+};
+
+// The policy definitions the values were checked against.
+struct PolicyDefinitionsReport {
+    bool checked = false;  // not with --no-policy-definitions
+    std::string folder;
+    bool found = false;  // the folder holds .admx files
+    size_t definitions = 0;
+};
+
 struct ActionReport {
     ActionRecord record;
     std::string outcome;                 // the word the report shows (OutcomeWord)
     std::optional<std::string> program;  // plan: the program a command would start
+    std::optional<PolicyNote> policy;    // a registry value under a policy key
 };
 
 struct EntryReport {
@@ -43,6 +60,9 @@ struct Report {
     WindowsInfo windows;
     bool readable = true;  // the file gave a catalogue
     std::vector<Problem> problems;
+    bool strict = false;  // --strict: warnings count as errors
+    PolicyDefinitionsReport policyDefinitions;
+    std::unordered_map<const RegistryItem*, PolicyNote> policyNotes;
     // validate: every entry read; plan and apply: the entries run, with their actions.
     std::vector<EntryReport> entries;
     bool refused = false;  // apply: the catalogue has errors and --force was not given
@@ -70,6 +90,8 @@ std::vector<std::string> OutcomeWords(Command command);
 int ExitCodeOf(const Report& report);
 // Why an entry was left out: the versions it is meant for, and this one.
 std::string LeftOutReason(const OptimizationItem& entry, const WindowsInfo& windows);
+// Errors among the problems; with --strict, warnings too.
+bool HasErrors(const Report& report);
 
 std::string ReportText(const Report& report);
 std::string ReportJson(const Report& report);

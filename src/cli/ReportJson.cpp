@@ -23,6 +23,28 @@ void Position(JsonWriter& json, Place place) {
     json.Key("column").Number(place.column ? std::optional<int64_t>(place.column) : std::nullopt);
 }
 
+// The policy that defines a value under a policy key, or null.
+void PolicyJson(JsonWriter& json, const PolicyNote& policy) {
+    json.Key("policy");
+    if (!policy.defined) {
+        json.Null();
+        return;
+    }
+    json.BeginObject().Key("name").String(policy.name);
+    json.Key("displayName").String(policy.displayName).EndObject();
+}
+
+// The folder the values were checked against, or null when they were not.
+void DefinitionsJson(JsonWriter& json, const PolicyDefinitionsReport& policies) {
+    json.Key("policyDefinitions");
+    if (!policies.checked) {
+        json.Null();
+        return;
+    }
+    json.BeginObject().Key("folder").String(policies.folder).Key("found").Bool(policies.found);
+    json.Key("definitions").Number(static_cast<int64_t>(policies.definitions)).EndObject();
+}
+
 void Action(JsonWriter& json, const ActionReport& action) {
     const ActionRecord& record = action.record;
     json.BeginObject();
@@ -34,6 +56,7 @@ void Action(JsonWriter& json, const ActionReport& action) {
             json.Key("key").String(item.Key).Key("valueName").String(item.ValueName);
             json.Key("keyType").String(RegistryItem::GetKeyType(item.KeyType));
             json.Key("value").String(item.Value);
+            if (action.policy) PolicyJson(json, *action.policy);
             if (record.change) {
                 const RegistryChange& change = *record.change;
                 json.Key("before");
@@ -155,6 +178,7 @@ std::string ReportJson(const Report& report) {
             json.Null();
         }
     }
+    DefinitionsJson(json, report.policyDefinitions);
     const int64_t errors = ProblemsJson(json, report.problems);
 
     std::map<std::string, int64_t> counts;
@@ -193,6 +217,7 @@ std::string ReportJson(const Report& report) {
         json.Key("warned").Bool(warned);
         json.Key("refused").Bool(report.refused || report.stopped);
     }
+    json.Key("strict").Bool(report.strict);
     json.Key("errors").Number(errors);
     json.Key("warnings").Number(static_cast<int64_t>(report.problems.size()) - errors);
     json.Key("exitCode").Number(report.exitCode);

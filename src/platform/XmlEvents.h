@@ -1,8 +1,9 @@
 #pragma once
 // The XML parser the catalogue reader stands on, as events in document order: an element starts
-// (with where it stands), text, an element ends, an error (with where the parser stopped). Text
-// is UTF-8. Comments, processing instructions and attributes make no events; CDATA sections and
-// references come as text. Every side gives positions by the one rule of XmlPosition.
+// (with where it stands), its attributes, text, an element ends, an error (with where the parser
+// stopped). Text is UTF-8. Comments, processing instructions and namespace declarations make no
+// events; CDATA sections and references come as text. Every side gives positions by the one rule
+// of XmlPosition.
 
 #include <cstddef>
 #include <cstdint>
@@ -24,6 +25,13 @@ public:
     virtual ~XmlEvents() = default;
     // at: the position of the "<" that opens the start tag.
     virtual void StartElement(std::string_view name, XmlPosition at) = 0;
+    // One attribute of the element just started, right after its StartElement, its value with
+    // references replaced. The catalogue has none; the policy definitions are made of them.
+    virtual void Attribute(std::string_view /*name*/, std::string_view /*value*/) {}
+    // Whether the element just started or the text now coming matters at all: a parser that has
+    // to convert them may spare itself that for what a reader passes over.
+    virtual bool WantsAttributes() { return true; }
+    virtual bool WantsText() { return true; }
     // Character data, in as many pieces as the parser likes.
     virtual void Text(std::string_view text) = 0;
     virtual void EndElement() = 0;

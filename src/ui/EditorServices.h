@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "catalogue/OptimizationItem.h"
 
@@ -22,4 +23,7 @@ public:
     virtual void RunOptimizations(const OptimizationList& Settings) = 0;
     // Folder of the executable, without a trailing backslash.
     virtual std::string ExecutableFolder() = 0;
+    // One line for each policy that defines values of the entry, from the machine's policy
+    // definitions: its display name and the Windows it is supported on. None without them.
+    virtual std::vector<std::string> PolicyLines(const OptimizationItem& entry) = 0;
 };

@@ -250,7 +250,9 @@ void frmAdvanced::ShowDetails() {
     }
     if (!e) return;
     lblDescription->SetCaption(e->Description);
-    lblJustification->SetCaption(e->Justification);
+    std::string justification = e->Justification;
+    for (const std::string& line : services_.PolicyLines(*e)) justification += "\n" + line;
+    lblJustification->SetCaption(justification);
     lblImpact->SetCaption(e->Impact);
     lblCategory->SetCaption(e->Category);
     ShowImpactPicture(e->Impact);

@@ -39,6 +39,10 @@ public:
     }
     void RunOptimizations(const OptimizationList&) override {}
     std::string ExecutableFolder() override { return "C:\\Orvik"; }
+    std::vector<std::string> PolicyLines(const OptimizationItem& entry) override {
+        const auto lines = policyLines.find(entry.Number);
+        return lines == policyLines.end() ? std::vector<std::string>{} : lines->second;
+    }
 
     // Shell
     RenderedReport RenderReport(const std::string& xml, const std::string& xsl) override {
@@ -75,6 +79,7 @@ public:
     std::map<std::string, OptimizationList> catalogues;
     std::set<std::string> files;  // any other file that exists
     std::set<std::string> unwritable;
+    std::map<std::string, std::vector<std::string>> policyLines;  // by Number
     std::map<std::string, std::string> pages;  // what WriteFileBytes wrote
     bool failWrites = false;
     bool truncateWrites = false;

@@ -12,6 +12,7 @@
 
 #include "EngineDoubles.h"
 #include "FakeEnvironment.h"
+#include "FakePolicyFolders.h"
 #include "JsonReader.h"
 #include "RegistryDouble.h"
 #include "TestSupport.h"
@@ -142,6 +143,7 @@ struct Machine {
     FakeFiles files;
     FakeHives hives{registry};
     NoReports reports;
+    FakePolicyFolders policies;
     std::unique_ptr<XmlDocumentFactory> xml = NewXmlDocumentFactory();
     std::filesystem::path catalogue =
         std::filesystem::temp_directory_path() /
@@ -159,7 +161,7 @@ struct Machine {
         console.out.clear();
         console.err.clear();
         cli::CliPlatform platform{*xml,    {env.platform(), registry, processes, wmi, boxes},
-                                  programs, console, files, hives, reports};
+                                  programs, console, files, hives, reports, policies};
         return cli::Main(arguments, platform);
     }
     json::Value Json(std::vector<std::string> arguments, int exitCode) {
@@ -236,6 +238,18 @@ TEST(ConsoleCommands, ExitCodes) {
         {clean, {"apply", "-json"}, 64},
         {clean, {"--version", "plan"}, 64},
         {clean, {"apply", "--catalogue"}, 64},
+        // --strict: warnings count as errors; apply refuses them without --force
+        {clean + Item("x", command), {"validate"}, 0},
+        {clean + Item("x", command), {"validate", "--strict"}, 2},
+        {clean + Item("x", command), {"plan", "--strict"}, 2},
+        {clean + Item("x", command), {"apply", "--strict"}, 2},
+        {clean + Item("x", command), {"apply", "--strict", "--force"}, 0},
+        {clean, {"apply", "--strict", "--items", "1,2"}, 64},
+        {clean + Item("2", command, "False"), {"apply", "--strict", "--items", "1,2"}, 2},
+        {clean, {"apply", "--strict"}, 0},
+        {clean, {"validate", "--no-policy-definitions", "--policy-definitions", "C:\\D"}, 64},
+        {clean, {"validate", "--policy-definitions"}, 64},
+        {clean, {"report", "--strict"}, 64},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.catalogue + " " + (c.arguments.empty() ? "" : c.arguments[0]));

@@ -81,6 +81,17 @@ TEST_F(EditorTest, DuplicateNumbersShareATickAndShowTheLaterEntry) {
     EXPECT_EQ(Enabled(editor->Settings), Flags({false, false, false}));
 }
 
+TEST_F(EditorTest, DetailsNameThePoliciesOfTheEntrysValues) {
+    OptimizationItemPtr first = Entry("1", "Policies");
+    first->Justification = "Because.";
+    machine.policyLines["1"] = {"Policy: A (supported on: X)", "Policy: B"};
+    Open({first, Entry("2", "Plain")});
+    EXPECT_EQ(Form().label("lblJustification").Caption(),
+              "Because.\nPolicy: A (supported on: X)\nPolicy: B");
+    List().SetListIndex(1);
+    EXPECT_EQ(Form().label("lblJustification").Caption(), "");
+}
+
 TEST_F(EditorTest, EntriesWithoutAPlainNumberAreShownAndTickedByThemselves) {
     Open({Entry("07", "Padded"), Entry("abc", "Word"), Entry("40000", "Large"),
           Entry("7", "Seven"), Entry("", "Empty"), Entry("1e400", "Huge")});

@@ -77,24 +77,29 @@ private:
         }
     }
 
-    static void OnStart(void* self, const XML_Char* name, const XML_Char**) {
-        Guarded(self, [name](ExpatParse& p) {
-            // "uri local prefix" back to the name as written: prefix, colon, local name.
-            std::string_view local = name;
-            std::string_view prefix;
-            if (const size_t first = local.find(kSeparator); first != local.npos) {
-                local.remove_prefix(first + 1);
-                if (const size_t second = local.find(kSeparator); second != local.npos) {
-                    prefix = local.substr(second + 1);
-                    local = local.substr(0, second);
-                }
+    // "uri local prefix" back to the name as written: prefix, colon, local name.
+    std::string_view Written(std::string_view name) {
+        std::string_view local = name;
+        std::string_view prefix;
+        if (const size_t first = local.find(kSeparator); first != local.npos) {
+            local.remove_prefix(first + 1);
+            if (const size_t second = local.find(kSeparator); second != local.npos) {
+                prefix = local.substr(second + 1);
+                local = local.substr(0, second);
             }
+        }
+        if (prefix.empty()) return local;
+        name_.assign(prefix).append(1, ':').append(local);
+        return name_;
+    }
+
+    static void OnStart(void* self, const XML_Char* name, const XML_Char** attributes) {
+        Guarded(self, [name, attributes](ExpatParse& p) {
             const XmlPosition at = p.Here();
-            if (prefix.empty()) {
-                p.events_.StartElement(local, at);
-            } else {
-                p.name_.assign(prefix).append(1, ':').append(local);
-                p.events_.StartElement(p.name_, at);
+            p.events_.StartElement(p.Written(name), at);
+            if (!p.events_.WantsAttributes()) return;
+            for (const XML_Char** pair = attributes; pair && *pair; pair += 2) {
+                p.events_.Attribute(p.Written(pair[0]), pair[1]);
             }
         });
     }
@@ -105,7 +110,9 @@ private:
 
     static void OnText(void* self, const XML_Char* text, int length) {
         Guarded(self, [=](ExpatParse& p) {
-            p.events_.Text(std::string_view(text, static_cast<size_t>(length)));
+            if (p.events_.WantsText()) {
+                p.events_.Text(std::string_view(text, static_cast<size_t>(length)));
+            }
         });
     }
 

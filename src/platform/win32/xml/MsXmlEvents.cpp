@@ -130,20 +130,12 @@ public:
     SaxParse(const std::string& bytes, XmlEvents& events)
         : bytes_(bytes), events_(events), positions_(bytes), tags_(bytes, positions_) {}
 
-    bool Run() {
-        ComPtr<ISAXXMLReader> reader;
-        const HRESULT made = CoCreateInstance(kClsidSaxReader60, nullptr, CLSCTX_INPROC_SERVER,
-                                              kIidSaxReader,
-                                              reinterpret_cast<void**>(reader.Put()));
-        if (FAILED(made) || !reader) {
-            throw std::runtime_error("MSXML 6 cannot be used: " +
-                                     ErrorText(FAILED(made) ? made : E_POINTER));
-        }
-        reader->putFeature(L"prohibit-dtd", VARIANT_TRUE);
-        reader->putFeature(L"http://xml.org/sax/features/external-general-entities",
-                           VARIANT_FALSE);
-        reader->putFeature(L"http://xml.org/sax/features/external-parameter-entities",
-                           VARIANT_FALSE);
+    // cached: the reader of an earlier parse, or empty; kept for the next one when this one
+    // went well.
+    bool Run(ComPtr<IUnknown>& cached) {
+        ComPtr<ISAXXMLReader> reader = cached.As<ISAXXMLReader>(kIidSaxReader);
+        cached.Reset();
+        if (!reader) reader = NewReader();
         reader->putContentHandler(this);
         reader->putErrorHandler(this);
         BytesStream stream(bytes_);
@@ -159,7 +151,25 @@ public:
             failed_ = true;
             events_.Error(ErrorText(hr), {});
         }
+        if (!failed_) cached = reader;
         return !failed_;
+    }
+
+    static ComPtr<ISAXXMLReader> NewReader() {
+        ComPtr<ISAXXMLReader> reader;
+        const HRESULT made = CoCreateInstance(kClsidSaxReader60, nullptr, CLSCTX_INPROC_SERVER,
+                                              kIidSaxReader,
+                                              reinterpret_cast<void**>(reader.Put()));
+        if (FAILED(made) || !reader) {
+            throw std::runtime_error("MSXML 6 cannot be used: " +
+                                     ErrorText(FAILED(made) ? made : E_POINTER));
+        }
+        reader->putFeature(L"prohibit-dtd", VARIANT_TRUE);
+        reader->putFeature(L"http://xml.org/sax/features/external-general-entities",
+                           VARIANT_FALSE);
+        reader->putFeature(L"http://xml.org/sax/features/external-parameter-entities",
+                           VARIANT_FALSE);
+        return reader;
     }
 
     HRESULT WINAPI QueryInterface(REFIID iid, void** object) override {
@@ -178,10 +188,21 @@ public:
     ULONG WINAPI Release() override { return 1; }
 
     HRESULT WINAPI startElement(const wchar_t*, int, const wchar_t*, int, const wchar_t* name,
-                                int nameLength, ISAXAttributes*) override {
+                                int nameLength, ISAXAttributes* attributes) override {
         return Guarded([&] {
             const XmlPosition at = positions_.At(tags_.Next());
             events_.StartElement(Narrowed(name, nameLength), at);
+            int count = 0;
+            if (!attributes || !events_.WantsAttributes()) return;
+            if (FAILED(attributes->getLength(&count))) count = 0;
+            for (int i = 0; i < count; ++i) {
+                const wchar_t* text = nullptr;
+                int length = 0;
+                if (FAILED(attributes->getQName(i, &text, &length))) continue;
+                attributeName_.assign(Narrowed(text, length));
+                if (FAILED(attributes->getValue(i, &text, &length))) continue;
+                events_.Attribute(attributeName_, Narrowed(text, length));
+            }
         });
     }
     HRESULT WINAPI endElement(const wchar_t*, int, const wchar_t*, int, const wchar_t*,
@@ -189,7 +210,9 @@ public:
         return Guarded([&] { events_.EndElement(); });
     }
     HRESULT WINAPI characters(const wchar_t* text, int length) override {
-        return Guarded([&] { events_.Text(Narrowed(text, length)); });
+        return Guarded([&] {
+            if (events_.WantsText()) events_.Text(Narrowed(text, length));
+        });
     }
 
     HRESULT WINAPI fatalError(ISAXLocator* locator, const wchar_t* message,
@@ -268,6 +291,7 @@ private:
     XmlPositionCounter positions_;
     StartTags tags_;
     std::string narrowed_;
+    std::string attributeName_;
     std::exception_ptr failure_;
     bool failed_ = false;
 };
@@ -276,5 +300,5 @@ private:
 
 bool MsXmlDocumentFactory::ReadEvents(const std::string& bytes, XmlEvents& events) {
     SaxParse parse(bytes, events);
-    return parse.Run();
+    return parse.Run(saxReader_);
 }
