@@ -83,7 +83,7 @@ protected:
 TEST_F(Policies, ValuesAreCheckedAgainstTheDefinitionsOfTheFolder) {
     const std::string catalogue = Catalogue(Tag(
         "Item",
-        Tag("Number", "1") + Tag("Name", "One") + Tag("Enabled", "True") +
+        Tag("Number", "1") + Tag("Name", "One") + Tag("Enabled", "True") + Tag("OSVersion", "ALL") +
             Tag("RegistryEntries", RegistryEntry(machine, "NoAutoRun", "DWORD", "1") + "\n" +
                                        RegistryEntry(machine, "NoAutoRn", "DWORD", "1") + "\n" +
                                        RegistryEntry(machine, "CacheSize", "DWORD", "51") + "\n" +
@@ -151,7 +151,7 @@ TEST_F(Policies, ValuesAreCheckedAgainstTheDefinitionsOfTheFolder) {
 TEST_F(Policies, DefaultFolderIsBelowTheWindowsFolder) {
     folder.Write(
         "OrvikOptimizations.xml",
-        Catalogue(Tag("Item", Tag("Number", "1") + Tag("Enabled", "True") +
+        Catalogue(Tag("Item", Tag("Number", "1") + Tag("Enabled", "True") + Tag("OSVersion", "ALL") +
                                   Tag("RegistryEntries",
                                       RegistryEntry(machine, "CacheSize", "DWORD", "0")))));
     wchar_t windows[MAX_PATH];
