@@ -9,7 +9,7 @@ const char* const kUsage =
     "       OrvikCli plan [--catalogue FILE] [--all-versions] [--items N,N,...] [--json]\n"
     "       OrvikCli apply [--catalogue FILE] [--all-versions] [--items N,N,...] [--json]"
     " [--force]\n"
-    "                      [--journal FILE]\n"
+    "                      [--journal FILE] [--command-timeout SECONDS | --no-wait]\n"
     "       OrvikCli undo FILE [--json] [--default-hive FILE]\n"
     "       OrvikCli report [--catalogue FILE] [--out FILE]\n"
     "       OrvikCli --version\n"
@@ -34,6 +34,9 @@ const char* const kUsage =
     "  --user WHOSE         HKEY_CURRENT_USER values for the current user (the default), the\n"
     "                       default profile that new users get, or both\n"
     "  --default-hive FILE  the default profile's hive (C:\\Users\\Default\\NTUSER.DAT)\n"
+    "  --command-timeout SECONDS  how long apply waits for each command line to end before it\n"
+    "                       fails it and goes on, leaving it running (600)\n"
+    "  --no-wait            start command lines without waiting for them, as Orvik.exe -RUN\n"
     "  --out FILE           write the page into FILE instead of standard output\n"
     "  --policy-definitions FOLDER  check values under policy keys against the .admx files\n"
     "                       of FOLDER (%SystemRoot%\\PolicyDefinitions when it exists)\n"
@@ -58,6 +61,7 @@ enum Allowed : unsigned {
     kOut = 128,
     kOperand = 256,  // the journal to undo
     kPolicy = 512,   // --policy-definitions, --no-policy-definitions, --strict
+    kWait = 1024,  // --command-timeout, --no-wait
 };
 
 const std::map<std::string, std::pair<Command, unsigned>> kCommands = {
@@ -65,7 +69,7 @@ const std::map<std::string, std::pair<Command, unsigned>> kCommands = {
     {"plan", {Command::Plan, kCatalogue | kJson | kSelection | kUser | kDefaultHive | kPolicy}},
     {"apply",
      {Command::Apply,
-      kCatalogue | kJson | kSelection | kForce | kJournal | kUser | kDefaultHive | kPolicy}},
+      kCatalogue | kJson | kSelection | kForce | kJournal | kUser | kDefaultHive | kPolicy | kWait}},
     {"undo", {Command::Undo, kJson | kDefaultHive | kOperand}},
     {"report", {Command::Report, kCatalogue | kOut}},
 };
@@ -87,6 +91,17 @@ void AddItems(const std::string& list, std::vector<std::string>& items) {
         if (comma == std::string::npos) return;
         start = comma + 1;
     }
+}
+
+// Whole seconds from 1 on, few enough that the wait in milliseconds stays a bound.
+uint32_t Seconds(const std::string& text) {
+    const bool digits = !text.empty() && text.size() <= 7 &&
+                        text.find_first_not_of("0123456789") == std::string::npos;
+    const auto seconds = digits ? static_cast<uint32_t>(std::stoul(text)) : 0;
+    if (seconds == 0 || seconds > 2000000) {
+        throw UsageError("--command-timeout takes whole seconds from 1 to 2000000");
+    }
+    return seconds;
 }
 
 }  // namespace
@@ -159,6 +174,11 @@ Options ParseOptions(const std::vector<std::string>& arguments) {
         } else if ((allowed & kOperand) != 0 && !options.journal && !name.empty() &&
                    name[0] != '-') {
             options.journal = name;
+        } else if (name == "--command-timeout") {
+            allow(kWait);
+            options.commandTimeout = Seconds(takeValue());
+        } else if (name == "--no-wait") {
+            options.noWait = flag(kWait);
         } else if (name == "--items") {
             allow(kSelection);
             AddItems(takeValue(), options.items);
@@ -181,6 +201,7 @@ Options ParseOptions(const std::vector<std::string>& arguments) {
     if (options.policyDefinitions && options.noPolicyDefinitions) {
         throw UsageError("--policy-definitions and --no-policy-definitions exclude each other");
     }
+    if (options.commandTimeout && options.noWait) throw UsageError("--no-wait takes no timeout");
     if (options.defaultHive && (allowed & kUser) != 0 && options.users == Users::Current) {
         throw UsageError("--default-hive goes with --user default or both");
     }

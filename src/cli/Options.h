@@ -13,6 +13,8 @@ enum class Command { Validate, Plan, Apply, Undo, Report, Version, Help };
 // Whose HKEY_CURRENT_USER the run writes: --user current|default|both.
 enum class Users { Current, Default, Both };
 
+inline constexpr uint32_t kCommandTimeout = 600;
+
 struct Options {
     Command command = Command::Help;
     std::optional<std::string> catalogue;  // --catalogue FILE; else the one beside the program
@@ -29,6 +31,10 @@ struct Options {
     std::optional<std::string> policyDefinitions;
     bool noPolicyDefinitions = false;
     bool strict = false;  // --strict: warnings count as errors
+    // apply: how long each command line may run before the next action (--command-timeout
+    // SECONDS, else kCommandTimeout), or not awaited at all (--no-wait).
+    std::optional<uint32_t> commandTimeout;
+    bool noWait = false;
 };
 
 // "current", "default", "both".

@@ -84,6 +84,11 @@ public:
         if (const uint32_t failure = journal_.Failure()) return failure;
         return inner_.Start(commandLine, style);
     }
+    uint32_t StartAndWait(const std::string& commandLine, WindowStyle style,
+                          std::chrono::milliseconds limit, Ending& ending) override {
+        if (const uint32_t failure = journal_.Failure()) return failure;
+        return inner_.StartAndWait(commandLine, style, limit, ending);
+    }
     std::string ErrorText(uint32_t code) override { return inner_.ErrorText(code); }
 
 private:
@@ -153,6 +158,37 @@ size_t Running(const OptimizationList& selected, std::optional<int32_t> offeredO
         }));
 }
 
+// A new journal with its head written, or why not. A file that could not take the head goes
+// again, so that the same command can be run once more.
+std::optional<Problem> StartJournal(const Options& options, const Report& report,
+                                    CliPlatform& platform, std::unique_ptr<OutputFile>& file,
+                                    std::optional<JournalWriter>& journal) {
+    const std::string& path = *options.journal;
+    ConsoleFiles& files = platform.files;
+    const EnvPlatform& env = platform.machine.env;
+    uint32_t error = 0;
+    file = files.Create(path, false, error);
+    if (file) {
+        journal.emplace(*file, JournalHeader{ORVIK_VERSION, report.cataloguePath, report.sha256,
+                                             env.system.ComputerName(), env.clock.UtcTimestamp(),
+                                             options.users, report.hiveFile});
+        error = journal->Failure();
+    }
+    if (error == 0) return std::nullopt;
+    if (file) {
+        journal.reset();
+        file.reset();  // closed, so that it can be deleted
+        files.Remove(path);
+    }
+    return Failure("journal-not-made", path + " could not be made: " + files.ErrorText(error));
+}
+
+// How long apply waits for each command line; none: it does not.
+std::optional<std::chrono::milliseconds> CommandLimit(const Options& options) {
+    if (options.noWait) return std::nullopt;
+    return std::chrono::seconds(options.commandTimeout.value_or(kCommandTimeout));
+}
+
 // The run of plan or apply, over the registry that the options make of the machine's: the
 // default profile's hive mapped in, and apply's journal right above the machine.
 void Run(const OptimizationList& selected, const Options& options, CliPlatform& platform,
@@ -186,38 +222,34 @@ void Run(const OptimizationList& selected, const Options& options, CliPlatform& 
     std::optional<JournalWriter> journal;
     std::optional<JournalingRegistry> journaled;
     if (options.journal && options.command == Command::Apply) {
-        uint32_t error = 0;
-        file = platform.files.Create(*options.journal, false, error);
-        if (file) {
-            const JournalHeader header{ORVIK_VERSION,      report.cataloguePath,
-                                       report.sha256,      machine.env.system.ComputerName(),
-                                       machine.env.clock.UtcTimestamp(), options.users,
-                                       report.hiveFile};
-            journal.emplace(*file, header);
-            error = journal->Failure();
-        }
-        if (error != 0) {
-            stop(Failure("journal-not-made", *options.journal + " could not be made: " +
-                                                 platform.files.ErrorText(error)));
+        if (auto failed = StartJournal(options, report, platform, file, journal)) {
+            stop(*failed);
             return unload();
         }
         registry = &journaled.emplace(machine.registry, *journal);
     }
-    if (profile) registry = &profile->Over(*registry, options.users);
+    // A plan keeps its writes below the hive's mapping, so that each user's are its own.
+    std::optional<PlanRegistry> planned;
+    if (options.command == Command::Plan) registry = &planned.emplace(*registry);
+    std::vector<UserTarget> users;
+    if (profile) {
+        Registry& hive = profile->Over(*registry, Users::Default);
+        if (options.users == Users::Both) users = {{"current", registry}, {"default", &hive}};
+        if (options.users == Users::Default) registry = &hive;
+    }
 
     if (options.command == Command::Apply) {
         std::optional<JournaledLauncher> journaledLauncher;
         ProcessLauncher& processes =
             journal ? journaledLauncher.emplace(machine.processes, *journal) : machine.processes;
-        const EnginePlatform apply{machine.env, *registry, processes, machine.wmi, noBoxes};
+        const EnginePlatform apply{machine.env, *registry, processes, machine.wmi, noBoxes, users};
         Collector collector(report, runs, progress, nullptr, journal ? &*journal : nullptr);
-        runner(apply, &collector).RunOptimizations(selected, offeredOn);
+        runner(apply, &collector, CommandLimit(options)).RunOptimizations(selected, offeredOn);
     } else {
-        PlanRegistry planned(*registry);
         PlanLauncher launcher(platform.programs, machine.processes);
         PlanFiles log(machine.env.files);
-        const EnginePlatform plan{{machine.env.system, machine.env.clock, log}, planned,
-                                  launcher, machine.wmi, noBoxes};
+        const EnvPlatform env{machine.env.system, machine.env.clock, log};
+        const EnginePlatform plan{env, *registry, launcher, machine.wmi, noBoxes, users};
         Collector collector(report, runs, progress, &launcher, nullptr);
         runner(plan, &collector).RunOptimizations(selected, offeredOn);
     }

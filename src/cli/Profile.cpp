@@ -42,9 +42,9 @@ std::optional<Problem> LoadedProfile::Load(const std::string& file) {
 }
 
 Registry& LoadedProfile::Over(Registry& inner, Users users) {
-    const UserRegistry::Users mapped = users == Users::Default ? UserRegistry::Users::Profile
-                                       : users == Users::Both  ? UserRegistry::Users::Both
-                                                               : UserRegistry::Users::Current;
+    // Both is a registry of each kind, HKEY_CURRENT_USER itself needing no mapping.
+    const UserRegistry::Users mapped =
+        users == Users::Current ? UserRegistry::Users::Current : UserRegistry::Users::Profile;
     registry_.emplace(inner, mapped, kProfileHive);
     // No key of the hive may be open while it is unloaded; the run stops writing there.
     hives_.WhenInterrupted([this] {

@@ -24,6 +24,7 @@ std::string ActionLine(const ActionReport& action) {
             const RegistryItem& item = *record.registry;
             line = "registry  " + Padded(action.outcome, 10) + item.Key +
                    (item.Key.empty() || item.Key.back() == '\\' ? "" : "\\") + item.ValueName;
+            if (!record.user.empty()) line += "  (" + record.user + " user)";
             if (action.policy) {
                 line += "\n" + std::string(20, ' ') +
                         (action.policy->defined ? "policy " + action.policy->name + " (\"" +
@@ -42,6 +43,10 @@ std::string ActionLine(const ActionReport& action) {
         case ActionRecord::Kind::Command:
             line = "command   " + Padded(action.outcome, 10) + record.command->Command;
             if (action.program) line += "\n" + std::string(20, ' ') + "starts " + *action.program;
+            if (record.exitCode) {
+                line +=
+                    "\n" + std::string(20, ' ') + "exit code " + std::to_string(*record.exitCode);
+            }
             break;
         case ActionRecord::Kind::Wmi:
             line = "wmi       " + Padded(action.outcome, 10) + record.query->Command;
@@ -142,14 +147,18 @@ std::string OutcomeWord(const ActionRecord& record, Command command) {
             if (change.before == change.after && change.createdKeys.empty()) return "unchanged";
             return change.before.present ? "change" : "set";
         }
-        case ActionRecord::Kind::Command: return plan ? "start" : "started";
+        case ActionRecord::Kind::Command:
+            if (plan) return "start";
+            return record.exitCode ? "ran" : "started";
         case ActionRecord::Kind::Wmi: return "found";
     }
     return {};
 }
 
 std::vector<std::string> OutcomeWords(Command command) {
-    if (command == Command::Apply) return {"applied", "started", "found", "failed", "skip"};
+    if (command == Command::Apply) {
+        return {"applied", "started", "ran", "found", "failed", "skip"};
+    }
     if (command == Command::Plan) {
         return {"set", "change", "unchanged", "start", "found", "fail", "skip"};
     }

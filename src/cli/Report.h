@@ -82,8 +82,8 @@ inline constexpr int kConflict = 5;
 inline constexpr int kUsage = 64;
 }  // namespace exit_code
 
-// apply: applied, started, found, failed, skip; plan: set, change, unchanged, start, found,
-// fail, skip.
+// apply: applied, started (not awaited), ran (ended with exit code 0), found, failed, skip;
+// plan: set, change, unchanged, start, found, fail, skip.
 std::string OutcomeWord(const ActionRecord& record, Command command);
 // Every outcome word of the command, in the order the summary lists them.
 std::vector<std::string> OutcomeWords(Command command);

@@ -57,6 +57,7 @@ void Action(JsonWriter& json, const ActionReport& action) {
             json.Key("keyType").String(RegistryItem::GetKeyType(item.KeyType));
             json.Key("value").String(item.Value);
             if (action.policy) PolicyJson(json, *action.policy);
+            if (!record.user.empty()) json.Key("user").String(record.user);
             if (record.change) {
                 const RegistryChange& change = *record.change;
                 json.Key("before");
@@ -76,6 +77,7 @@ void Action(JsonWriter& json, const ActionReport& action) {
             Position(json, PlaceOf(record));
             json.Key("command").String(record.command->Command);
             if (action.program) json.Key("program").String(*action.program);
+            if (record.exitCode) json.Key("exitCode").Number(int64_t{*record.exitCode});
             break;
         case ActionRecord::Kind::Wmi:
             json.Key("kind").String("wmi").Key("outcome").String(action.outcome);

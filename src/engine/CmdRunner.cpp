@@ -20,26 +20,51 @@ private:
 
 }  // namespace
 
+void CmdRunner::Carry(const cmdItem& item, const std::string& source,
+                      std::optional<uint32_t>& exitCode) {
+    constexpr auto kHidden = ProcessLauncher::WindowStyle::Hidden;
+    ProcessLauncher& processes = platform_.processes;
+    ProcessLauncher::Ending ending;
+    const uint32_t result =
+        awaitLimit_ ? processes.StartAndWait(item.Command, kHidden, *awaitLimit_, ending)
+                    : processes.Start(item.Command, kHidden);
+    if (result != 0) {
+        throw ErrorRecord(static_cast<int32_t>(result), source, processes.ErrorText(result));
+    }
+    if (!awaitLimit_) return;
+    if (!ending.inTime) {
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(*awaitLimit_);
+        throw ErrorRecord(static_cast<int32_t>(ProcessLauncher::kTimedOut), source,
+                          "The command did not end within " + std::to_string(seconds.count()) +
+                              " seconds and was left running");
+    }
+    exitCode = ending.exitCode;
+    if (ending.exitCode != 0) {
+        // The number as the platform keeps it, so 0xC0000005 reads as its negative.
+        throw ErrorRecord(static_cast<int32_t>(ending.exitCode), source,
+                          "The command ended with exit code " + std::to_string(ending.exitCode));
+    }
+}
+
 void CmdRunner::Run(const std::vector<cmdItem>& cmdItems) {
     GlobalUtils utils(platform_.env);
+    const std::string source = utils.ExecutableName() + ".CmdRunner";
     size_t index = 0;
+    std::optional<uint32_t> exitCode;
     try {
         RedirectionOff redirection(utils);
         for (; index < cmdItems.size(); ++index) {
-            const cmdItem& item = cmdItems[index];
-            const uint32_t result =
-                platform_.processes.Start(item.Command, ProcessLauncher::WindowStyle::Hidden);
-            if (result != 0) {
-                throw ErrorRecord(static_cast<int32_t>(result),
-                                  utils.ExecutableName() + ".CmdRunner",
-                                  platform_.processes.ErrorText(result));
-            }
+            exitCode.reset();
+            Carry(cmdItems[index], source, exitCode);
             if (observer_) {
-                observer_->Reported(reports::For(item, index, ActionRecord::Outcome::Done));
+                ActionRecord record =
+                    reports::For(cmdItems[index], index, ActionRecord::Outcome::Done);
+                record.exitCode = exitCode;
+                observer_->Reported(record);
             }
         }
     } catch (...) {
-        const ErrorRecord failure = reports::CurrentError(utils.ExecutableName() + ".CmdRunner");
+        const ErrorRecord failure = reports::CurrentError(source);
         const bool reached = index < cmdItems.size();
         utils.WriteLog("Command: " + (reached ? cmdItems[index].Command : std::string()),
                        failure);
@@ -47,6 +72,7 @@ void CmdRunner::Run(const std::vector<cmdItem>& cmdItems) {
             ActionRecord record =
                 reports::For(cmdItems[index], index, ActionRecord::Outcome::Failed);
             record.error = failure;
+            record.exitCode = exitCode;
             observer_->Reported(record);
             reports::Skipped(*observer_, cmdItems, index + 1);
         }

@@ -1,8 +1,12 @@
 #pragma once
-// Starts the command lines of one optimization, hidden and not awaited, with the file-system
-// redirection of a 32-bit program on 64-bit Windows switched off around them. The first command
-// that cannot be started is logged and ends the list.
+// Starts the command lines of one optimization, hidden, with the file-system redirection of a
+// 32-bit program on 64-bit Windows switched off around them. They are not awaited, unless the
+// runner is given a bound to wait for each: then a command that does not end in time or ends
+// with an exit code other than 0 fails as one that cannot be started does. The first command
+// that fails is logged and ends the list.
 
+#include <chrono>
+#include <optional>
 #include <vector>
 
 #include "catalogue/OptimizationItem.h"
@@ -11,12 +15,18 @@
 
 class CmdRunner {
 public:
-    explicit CmdRunner(const EnginePlatform& platform, RunObserver* observer = nullptr)
-        : platform_(platform), observer_(observer) {}
+    // awaitLimit: how long each command may run before the next action; none: not awaited.
+    explicit CmdRunner(const EnginePlatform& platform, RunObserver* observer = nullptr,
+                       std::optional<std::chrono::milliseconds> awaitLimit = std::nullopt)
+        : platform_(platform), observer_(observer), awaitLimit_(awaitLimit) {}
 
     void Run(const std::vector<cmdItem>& cmdItems);
 
 private:
+    // Starts one command and, when awaited, sees it end; raises what makes it fail.
+    void Carry(const cmdItem& item, const std::string& source, std::optional<uint32_t>& exitCode);
+
     EnginePlatform platform_;
     RunObserver* observer_;
+    std::optional<std::chrono::milliseconds> awaitLimit_;
 };

@@ -36,7 +36,7 @@ struct RegistryChange {
 struct ActionRecord {
     enum class Kind { Registry, Command, Wmi };
     enum class Outcome {
-        Done,     // written, started or queried
+        Done,     // written, started (or run to a good end) or queried
         Failed,   // error holds why; the rest of the entry's list of this kind is skipped
         Skipped,  // an earlier action of the same list failed
     };
@@ -52,6 +52,11 @@ struct ActionRecord {
     std::optional<ErrorRecord> error;
     // Registry: what the write did, when it reached the registry.
     std::optional<RegistryChange> change;
+    // Registry, with a run that writes several users' HKEY_CURRENT_USER: whose this write was
+    // ("current", "default"); empty otherwise.
+    std::string user;
+    // Command, when it was awaited and ended in time: its exit code.
+    std::optional<uint32_t> exitCode;
     // WMI: how many objects the query found (not counted for the level that is never examined)
     // and whether that reached the warning level.
     std::optional<int32_t> count;

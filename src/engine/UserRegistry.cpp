@@ -46,10 +46,7 @@ std::vector<UserRegistry::Target> UserRegistry::Targets(RegKey root,
     if (root != reg::RootKey(reg::kCurrentUser) || users_ == Users::Current) {
         return {{root, subKey}};
     }
-    const Target profile{reg::RootKey(reg::kUsers),
-                         subKey.empty() ? hive_ : hive_ + "\\" + subKey};
-    if (users_ == Users::Profile) return {profile};
-    return {{root, subKey}, profile};
+    return {{reg::RootKey(reg::kUsers), subKey.empty() ? hive_ : hive_ + "\\" + subKey}};
 }
 
 template <typename Call>
@@ -128,14 +125,7 @@ int32_t UserRegistry::SetValue(RegKey key, const std::string& name, uint32_t typ
 }
 
 int32_t UserRegistry::DeleteValue(RegKey key, const std::string& name) {
-    // Gone from every user that had it: a user without it is no failure.
-    bool deleted = false;
-    const int32_t result = Each(key, [&](RegKey member) {
-        const int32_t deletion = inner_.DeleteValue(member, name);
-        deleted = deleted || deletion == reg::kSuccess;
-        return deletion == reg::kFileNotFound ? reg::kSuccess : deletion;
-    });
-    return result == reg::kSuccess && !deleted ? reg::kFileNotFound : result;
+    return Each(key, [&](RegKey member) { return inner_.DeleteValue(member, name); });
 }
 
 int32_t UserRegistry::DeleteKey(RegKey root, const std::string& subKey, uint32_t view) {

@@ -1,10 +1,9 @@
 #pragma once
-// The registry with HKEY_CURRENT_USER as the run is told to see it: the current user's own, a
-// profile hive loaded below HKEY_USERS (the default profile, from which new users are made), or
-// both at once. With both, every write and delete goes to both; a read sees the current user's
-// key where it is there, else the profile's. Every call is made under one lock, so that Abandon,
-// called from another thread when the program is interrupted, finds no call under way, closes
-// what is open and so lets the hive be unloaded.
+// The registry with HKEY_CURRENT_USER as the run is told to see it: the current user's own, or a
+// profile hive loaded below HKEY_USERS (the default profile, from which new users are made). A
+// run for both has one of each (see UserTarget). Every call is made under one lock, so that
+// Abandon, called from another thread when the program is interrupted, finds no call under way,
+// closes what is open and so lets the hive be unloaded.
 
 #include <map>
 #include <mutex>
@@ -15,7 +14,7 @@
 
 class UserRegistry final : public Registry {
 public:
-    enum class Users { Current, Profile, Both };
+    enum class Users { Current, Profile };
 
     // hive: where the profile is loaded, as a path below HKEY_USERS.
     UserRegistry(Registry& inner, Users users, std::string hive);

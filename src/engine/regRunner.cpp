@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <memory>
+#include <list>
 #include <optional>
 
 #include "catalogue/Codes.h"
@@ -157,56 +157,93 @@ std::string regRunner::ParseSectionKey(const std::string& Key) {
     return path;
 }
 
-void regRunner::Run(const std::vector<RegistryItem>& regItems) {
-    // Only a watched run looks at the values before it writes them.
+// One place the list is written to: a registry object of its own for the whole list, so that
+// values in a row under one key are written through one open key, and, when the run is watched,
+// the tap that notes what each write did.
+struct regRunner::Destination {
+    Destination(Registry& registry, GlobalUtils& utils, bool watched, std::string forUser)
+        : user(std::move(forUser)),
+          tap(watched ? std::optional<RegistryTap>(std::in_place, registry) : std::nullopt),
+          values(tap ? static_cast<Registry&>(*tap) : registry, utils), held(values) {}
+
+    std::string user;
     std::optional<RegistryTap> tap;
-    if (observer_) tap.emplace(platform_.registry);
-    size_t index = 0;
+    cRegistry values;
+    cRegistry::HeldWrites held;
+};
+
+void regRunner::Write(cRegistry& registry, const RegistryItem& item) {
+    registry.ClassKey(ParseClassKey(item.Key));
+    registry.SectionKey(ParseSectionKey(item.Key));
+    if (item.KeyType == kKeyTypeString) {
+        registry.SetValueByName(item.ValueName, reg::kSz, Variant(item.Value));
+    } else if (item.KeyType == kKeyTypeDword) {
+        registry.SetValueByName(item.ValueName, reg::kDword, Variant(ToDword(item.Value)));
+    } else if (item.KeyType == kKeyTypeBinary) {
+        std::string digits;
+        for (char c : item.Value) {
+            if (c != ',') digits += c;
+        }
+        registry.SetValueByName(item.ValueName, reg::kBinary,
+                                Variant(HexStringToByteArray(digits)));
+    }
+}
+
+bool regRunner::WriteTo(Destination& to, const RegistryItem& item, size_t index) {
+    if (to.tap) to.tap->Begin();
+    ActionRecord record = reports::For(item, index, ActionRecord::Outcome::Done);
+    bool written = true;
     try {
-        // One registry object for the whole list, made at its first action; values in a row
-        // under one key are written through one open key.
-        std::unique_ptr<GlobalUtils> utils;
-        std::unique_ptr<cRegistry> registry;
-        std::optional<cRegistry::HeldWrites> held;
-        for (; index < regItems.size(); ++index) {
-            const RegistryItem& item = regItems[index];
-            if (!registry) {
-                utils = std::make_unique<GlobalUtils>(platform_.env);
-                registry = std::make_unique<cRegistry>(
-                    tap ? static_cast<Registry&>(*tap) : platform_.registry, *utils);
-                held.emplace(*registry);
-            }
-            if (tap) tap->Begin();
-            registry->ClassKey(ParseClassKey(item.Key));
-            registry->SectionKey(ParseSectionKey(item.Key));
-            if (item.KeyType == kKeyTypeString) {
-                registry->SetValueByName(item.ValueName, reg::kSz, Variant(item.Value));
-            } else if (item.KeyType == kKeyTypeDword) {
-                registry->SetValueByName(item.ValueName, reg::kDword, Variant(ToDword(item.Value)));
-            } else if (item.KeyType == kKeyTypeBinary) {
-                std::string digits;
-                for (char c : item.Value) {
-                    if (c != ',') digits += c;
-                }
-                registry->SetValueByName(item.ValueName, reg::kBinary,
-                                         Variant(HexStringToByteArray(digits)));
-            }
-            if (observer_) {
-                ActionRecord record = reports::For(item, index, ActionRecord::Outcome::Done);
-                record.change = tap->Take();
+        Write(to.values, item);
+    } catch (...) {
+        // Registry failures are not logged: the log holds failed commands and queries only, and
+        // the scripts that read it after -RUN rely on that.
+        record.outcome = ActionRecord::Outcome::Failed;
+        record.error = reports::CurrentError("regRunner");
+        written = false;
+    }
+    if (observer_) {
+        record.change = to.tap->Take();
+        record.user = to.user;
+        observer_->Reported(record);
+    }
+    return written;
+}
+
+void regRunner::Run(const std::vector<RegistryItem>& regItems) {
+    if (regItems.empty()) return;
+    // Made at the list's first action: the registry itself, then one destination per user.
+    GlobalUtils utils(platform_.env);
+    std::list<Destination> destinations;
+    destinations.emplace_back(platform_.registry, utils, observer_ != nullptr, "");
+    for (const UserTarget& target : platform_.users) {
+        destinations.emplace_back(*target.registry, utils, observer_ != nullptr, target.user);
+    }
+    const auto destinationsOf = [&](const RegistryItem& item) {
+        std::vector<Destination*> of;
+        const bool forUsers = !platform_.users.empty() && !item.Key.empty() &&
+                              ParseClassKey(item.Key) == reg::kCurrentUser;
+        for (Destination& to : destinations) {
+            if (forUsers != to.user.empty()) of.push_back(&to);
+        }
+        return of;
+    };
+
+    for (size_t index = 0; index < regItems.size(); ++index) {
+        bool failed = false;
+        for (Destination* to : destinationsOf(regItems[index])) {
+            failed = !WriteTo(*to, regItems[index], index) || failed;
+        }
+        if (!failed) continue;
+        // The run goes on with the commands; the rest of this list is left undone.
+        for (size_t rest = index + 1; observer_ && rest < regItems.size(); ++rest) {
+            for (const Destination* to : destinationsOf(regItems[rest])) {
+                ActionRecord record =
+                    reports::For(regItems[rest], rest, ActionRecord::Outcome::Skipped);
+                record.user = to->user;
                 observer_->Reported(record);
             }
         }
-    } catch (...) {
-        // Registry failures are not logged: the log holds failed commands and queries only, and
-        // the scripts that read it after -RUN rely on that. The run goes on with the commands.
-        if (observer_) {
-            ActionRecord record =
-                reports::For(regItems[index], index, ActionRecord::Outcome::Failed);
-            record.error = reports::CurrentError("regRunner");
-            record.change = tap->Take();
-            observer_->Reported(record);
-            reports::Skipped(*observer_, regItems, index + 1);
-        }
+        return;
     }
 }

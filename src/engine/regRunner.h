@@ -2,7 +2,9 @@
 // Writes the registry values of one optimization through cRegistry: root key and key path from
 // the item's Key, the value converted to what its KeyType names. The first failure ends the list
 // and is logged nowhere; values written before it stay written. An observer, when given, hears of
-// every action with what it did to the value.
+// every action with what it did to the value. A value under HKEY_CURRENT_USER of a run for
+// several users is written for each of them, as one action per user; a failure for any of them
+// ends the list after that value.
 
 #include <cstdint>
 #include <string>
@@ -11,6 +13,8 @@
 #include "catalogue/OptimizationItem.h"
 #include "engine/EnginePlatform.h"
 #include "engine/RunObserver.h"
+
+class cRegistry;
 
 class regRunner {
 public:
@@ -40,6 +44,11 @@ public:
     static bool IsRoundedDword(const std::string& text);
 
 private:
+    struct Destination;
+    // Writes the item through one destination and reports it; false when it failed.
+    bool WriteTo(Destination& to, const RegistryItem& item, size_t index);
+    void Write(cRegistry& registry, const RegistryItem& item);
+
     EnginePlatform platform_;
     RunObserver* observer_;
 };

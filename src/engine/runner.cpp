@@ -28,7 +28,7 @@ void runner::RunOptimizations(const OptimizationList& Settings, std::optional<in
         }
         if (!registryEdits) {
             registryEdits.emplace(platform_, observer_);
-            commandLines.emplace(platform_, observer_);
+            commandLines.emplace(platform_, observer_, commandLimit_);
             queries.emplace(platform_, observer_);
         }
         if (observer_) observer_->EntryStarts(*entry);

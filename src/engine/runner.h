@@ -2,6 +2,7 @@
 // Applies a list of optimizations: every enabled entry, in list order, registry edits first,
 // then command lines, then WMI queries. Tells its caller nothing.
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 
@@ -11,8 +12,10 @@
 
 class runner {
 public:
-    explicit runner(const EnginePlatform& platform, RunObserver* observer = nullptr)
-        : platform_(platform), observer_(observer) {}
+    // commandLimit: each command line is awaited up to it (see CmdRunner); none: not awaited.
+    explicit runner(const EnginePlatform& platform, RunObserver* observer = nullptr,
+                    std::optional<std::chrono::milliseconds> commandLimit = std::nullopt)
+        : platform_(platform), observer_(observer), commandLimit_(commandLimit) {}
 
     // offeredOn, when given, is the running Windows version: only the entries offered on it
     // (codes::IsOffered) run, as the editor lists them; the observer hears of the others.
@@ -22,4 +25,5 @@ public:
 private:
     EnginePlatform platform_;
     RunObserver* observer_;
+    std::optional<std::chrono::milliseconds> commandLimit_;
 };

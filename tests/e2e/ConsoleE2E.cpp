@@ -150,8 +150,9 @@ TEST_F(Console, PlanChangesNothingAndApplyDoesWhatTheSilentRunDoes) {
 
     SYSTEMTIME from = LocalNow();
     const json::Value apply = Json("apply --force", 1);
-    EXPECT_EQ(Outcomes(apply), "1: applied applied applied applied applied; 2: failed skip "
-                               "failed skip failed; 3: started found");
+    EXPECT_EQ(Outcomes(apply),
+              "1: applied applied applied applied applied; 2: failed skip "
+              "failed skip failed; 3: ran found");
     ASSERT_TRUE(WaitForProbe(folder / "started"));
     const std::string applied = Export();
     std::vector<std::string> logged;
@@ -354,8 +355,7 @@ TEST_F(Console, OnlyTheEntriesOfferedOnThisWindowsRun) {
         EXPECT_EQ(Outcomes(Json("apply", 0)), "1: skip; 2: skip skip; 3: applied");
     }
     EXPECT_EQ(key.Dword("", "eight"), 3);
-    EXPECT_EQ(Outcomes(Json("apply --all-versions", 0)),
-              "1: applied; 2: applied started; 3: applied");
+    EXPECT_EQ(Outcomes(Json("apply --all-versions", 0)), "1: applied; 2: applied ran; 3: applied");
     EXPECT_EQ(key.Dword("", "xp"), 2);
     EXPECT_TRUE(WaitForProbe(folder / "xp"));
 }
@@ -450,6 +450,117 @@ TEST_F(Console, PlanForeseesNamesTooLongForTheRegistry) {
         EXPECT_EQ(planned["number"].Int(), met["number"].Int());
         EXPECT_EQ(planned["description"].text, met["description"].text);
     }
+}
+
+// apply waits for each command line before the next action and tells its exit code: one that
+// ends with another code than 0 fails and is logged, one still running at the bound fails and is
+// left running, and the run goes on. --no-wait and Orvik.exe -RUN start them and go on.
+TEST_F(Console, ApplyAwaitsCommandLinesAndTellsTheirExitCodes) {
+    const std::string k = key.Name();
+    const std::string three = ProbeCommand(folder / "three", 0ms, 3);
+    const std::string late = ProbeCommand(folder / "late", 9s);
+    folder.Write(
+        "OrvikOptimizations.xml",
+        Catalogue(Item("1", Tag("CommandLines", Command(ProbeCommand(folder / "slow", 3s)) +
+                                                    Command(three) +
+                                                    Command(ProbeCommand(folder / "never")))) +
+                  Item("2", Tag("RegistryEntries", RegistryEntry(k, "A", "DWORD", "1")) +
+                                Tag("CommandLines", Command(late))) +
+                  Item("3", Tag("RegistryEntries", RegistryEntry(k, "B", "DWORD", "1")))));
+    const auto clean = [&] {
+        for (const char* name : {"slow", "three", "never", "late", "SarnetLog.txt"}) {
+            fs::remove(folder / name);
+        }
+    };
+    const SYSTEMTIME from = LocalNow();
+    const json::Value waited = Json("apply --command-timeout 5", 1);
+    EXPECT_TRUE(folder.Exists("slow"));
+    EXPECT_FALSE(folder.Exists("late"));
+    EXPECT_EQ(Outcomes(waited), "1: ran failed skip; 2: applied failed; 3: applied");
+    const json::Value& first = waited["entries"][0]["actions"];
+    EXPECT_EQ(first[0]["exitCode"].Int(), 0);
+    EXPECT_EQ(first[1]["exitCode"].Int(), 3);
+    const json::Value& timedOut = waited["entries"][1]["actions"][1]["error"];
+    EXPECT_EQ(timedOut["number"].Int(), 258);
+    EXPECT_EQ(timedOut["description"].text,
+              "The command did not end within 5 seconds and was left running");
+    std::vector<std::string> logged;
+    for (const std::string& line : LogLines(folder.Folder())) {
+        logged.push_back(WithoutStamp(line, from, LocalNow()).value_or(line));
+    }
+    EXPECT_EQ(logged, (std::vector<std::string>{
+                          " Error 3, Source = OrvikCli.CmdRunner: The command ended with exit "
+                          "code 3Trace: Command: " +
+                              three,
+                          " Error 258, Source = OrvikCli.CmdRunner: The command did not end "
+                          "within 5 seconds and was left runningTrace: Command: " +
+                              late}));
+    EXPECT_TRUE(WaitForProbe(folder / "late")) << "left running";
+    EXPECT_FALSE(folder.Exists("never"));
+
+    // Not awaited, the commands are started and nothing of their end is known.
+    for (const bool silent : {false, true}) {
+        clean();
+        if (silent) {
+            EXPECT_EQ(Run(folder.CopyOrvik(), "-RUN").code, 0);
+        } else {
+            EXPECT_EQ(Outcomes(Json("apply --no-wait", 0)),
+                      "1: started started started; 2: applied started; 3: applied");
+        }
+        EXPECT_FALSE(folder.Exists("slow")) << silent;
+        for (const char* name : {"slow", "three", "never", "late"}) {
+            EXPECT_TRUE(WaitForProbe(folder / name)) << name;
+        }
+        EXPECT_FALSE(folder.Exists("SarnetLog.txt"));
+    }
+}
+
+// --user both: each user's write is an action of its own, with its own state and keys made. A
+// value set already for the current user is unchanged there and new in the default profile; a
+// delete of a value that only the current user holds is done for both.
+TEST_F(Console, BothUsersAreWrittenAndReportedEachOnItsOwn) {
+    ASSERT_TRUE(EnableHivePrivileges());
+    ScratchKey source{"hive"};
+    Put(Below(source), L"Kept", REG_SZ, L"k", 4);
+    HKEY saved = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, Below(source).c_str(), 0, KEY_READ, &saved), 0);
+    const std::string hive = Utf8(folder / "NTUSER.DAT");
+    EXPECT_EQ(RegSaveKeyW(saved, win32::Widen(hive).c_str(), nullptr), ERROR_SUCCESS);
+    RegCloseKey(saved);
+    const DWORD one = 1;
+    Put(Below(key), L"V", REG_DWORD, &one, sizeof one);
+    Put(Below(key), L"D", REG_SZ, L"x", 4);
+    const std::string k = key.Name();
+    folder.Write(
+        "OrvikOptimizations.xml",
+        Catalogue(Item("1", Tag("RegistryEntries", RegistryEntry(k, "V", "DWORD", "1") +
+                                                       RegistryEntry(k, "D", "STRING", "")))));
+    const std::string both = " --user both --default-hive \"" + hive + "\"";
+    const json::Value plan = Json("plan" + both, 0);
+    EXPECT_EQ(Outcomes(plan), "1: unchanged set change unchanged");
+
+    const std::string journal = " \"" + Utf8(folder / "run.journal") + "\"";
+    const json::Value applied = Json("apply" + both + " --journal" + journal, 0);
+    std::string actions;
+    for (const json::Value& action : applied["entries"][0]["actions"].items) {
+        actions += action["user"].text + " " + action["valueName"].text + " " +
+                   (action["before"].IsNull() ? "-" : action["before"]["type"].text) + ">" +
+                   (action["after"].IsNull() ? "-" : action["after"]["type"].text);
+        for (const json::Value& made : action["createdKeys"].items) actions += " " + made.text;
+        actions += "; ";
+    }
+    const std::string scratch = k.substr(k.find('\\') + 1);
+    EXPECT_EQ(actions,
+              "current V REG_DWORD>REG_DWORD; default V ->REG_DWORD "
+              "HKEY_CURRENT_USER\\Software HKEY_CURRENT_USER\\" +
+                  scratch + "; current D REG_SZ>-; default D ->-; ");
+    EXPECT_EQ(plan["entries"][0]["actions"][1]["createdKeys"].items.size(), 2u);
+    EXPECT_FALSE(key.Read("", "D"));
+    EXPECT_FALSE(ProfileLoaded());
+
+    Json("undo" + journal, 0);
+    EXPECT_EQ(key.Read("", "D")->data, std::vector<uint8_t>{'x'});
+    EXPECT_FALSE(ProfileLoaded());
 }
 
 }  // namespace

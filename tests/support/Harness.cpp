@@ -374,8 +374,15 @@ std::optional<StartedHow> WaitForProbe(const fs::path& file, std::chrono::millis
     return how;
 }
 
-std::string ProbeCommand(const fs::path& file) {
-    return std::string("\"") + Utf8(ShowStateProbe()) + "\" \"" + Utf8(file) + "\"";
+std::string ProbeCommand(const fs::path& file, std::chrono::milliseconds delay, int exitCode) {
+    // Appended piece by piece: GCC 12 warns falsely about a chain of + on strings here.
+    std::string command = "\"";
+    command.append(Utf8(ShowStateProbe())).append("\" \"").append(Utf8(file)).append("\"");
+    if (delay.count() != 0 || exitCode != 0) {
+        command.append(" ").append(std::to_string(delay.count()));
+    }
+    if (exitCode != 0) command.append(" ").append(std::to_string(exitCode));
+    return command;
 }
 
 }  // namespace harness

@@ -158,7 +158,8 @@ struct StartedHow {
     int showWindow = -1;
 };
 std::optional<StartedHow> WaitForProbe(const fs::path& file, std::chrono::milliseconds limit = 15s);
-// A command line that starts the probe writing to file.
-std::string ProbeCommand(const fs::path& file);
+// A command line that starts the probe writing to file, after delay, then ending with exitCode.
+std::string ProbeCommand(const fs::path& file, std::chrono::milliseconds delay = 0ms,
+                         int exitCode = 0);
 
 }  // namespace harness

@@ -23,6 +23,29 @@ TEST(Win32ProcessLauncher, RefusesACommandLineThatWouldStartSomethingElse) {
     EXPECT_NE(launcher.Start("", Style::Hidden), 0u);
 }
 
+// An awaited command gives its exit code; one still running at the bound is left to run on.
+TEST(Win32ProcessLauncher, AwaitsTheEndWithinTheBoundAndLeavesALateOneRunning) {
+    win32::Win32ProcessLauncher launcher;
+    Scratch folder("launcher");
+    ProcessLauncher::Ending ending;
+    ASSERT_EQ(
+        launcher.StartAndWait(ProbeCommand(folder / "ended", 0ms, 7), Style::Hidden, 30s, ending),
+        0u);
+    EXPECT_TRUE(ending.inTime);
+    EXPECT_EQ(ending.exitCode, 7u);
+    EXPECT_TRUE(folder.Exists("ended"));
+
+    ending = {true, 9};
+    ASSERT_EQ(
+        launcher.StartAndWait(ProbeCommand(folder / "late", 3s), Style::Hidden, 300ms, ending), 0u);
+    EXPECT_FALSE(ending.inTime);
+    EXPECT_FALSE(folder.Exists("late"));
+    EXPECT_TRUE(WaitForProbe(folder / "late"));
+
+    EXPECT_NE(launcher.StartAndWait("C:\\orvik-nowhere\\missing.exe", Style::Hidden, 30s, ending),
+              0u);
+}
+
 class Win32Wmi : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -11,10 +11,21 @@
 #include "platform/ProcessLauncher.h"
 #include "platform/WmiService.h"
 
-// Starts nothing, and every start succeeds: what is started is the real program's test.
+// Starts nothing, and every start succeeds: what is started is the real program's test. An
+// awaited command ends as endings says (in time with 0 unless told otherwise).
 class IdleProcessLauncher final : public ProcessLauncher {
 public:
+    std::map<std::string, Ending> endings;
+    std::vector<std::chrono::milliseconds> limits;  // of every wait
+
     uint32_t Start(const std::string&, WindowStyle) override { return 0; }
+    uint32_t StartAndWait(const std::string& commandLine, WindowStyle,
+                          std::chrono::milliseconds limit, Ending& ending) override {
+        limits.push_back(limit);
+        const auto told = endings.find(commandLine);
+        ending = told == endings.end() ? Ending{true, 0} : told->second;
+        return 0;
+    }
     std::string ErrorText(uint32_t code) override { return "system text " + std::to_string(code); }
 };
 

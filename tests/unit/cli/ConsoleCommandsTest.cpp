@@ -250,6 +250,10 @@ TEST(ConsoleCommands, ExitCodes) {
         {clean, {"validate", "--no-policy-definitions", "--policy-definitions", "C:\\D"}, 64},
         {clean, {"validate", "--policy-definitions"}, 64},
         {clean, {"report", "--strict"}, 64},
+        {clean, {"apply", "--no-wait", "--command-timeout", "5"}, 64},
+        {clean, {"apply", "--command-timeout", "0"}, 64},
+        {clean, {"apply", "--command-timeout", "2000001"}, 64},
+        {clean, {"plan", "--no-wait"}, 64},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.catalogue + " " + (c.arguments.empty() ? "" : c.arguments[0]));
@@ -280,6 +284,35 @@ TEST(ConsoleCommands, ExitCodes) {
     m.files.writesBeforeFailure = 0;
     EXPECT_EQ(m.Run({"report", "--out", "page.html", "--catalogue", catalogue}), 2);
     EXPECT_EQ(m.files.files.count("page.html"), 0u);
+
+    // A journal that could not take its head (a full disk) is not left behind to refuse a retry.
+    m.console.outFailure = 0;
+    m.files.writesBeforeFailure = 0;
+    EXPECT_EQ(m.Run({"apply", "--catalogue", catalogue, "--journal", "j"}), 2);
+    EXPECT_NE(m.console.out.find("journal-not-made"), std::string::npos) << m.console.out;
+    EXPECT_EQ(m.files.files.count("j"), 0u);
+    m.files.writesBeforeFailure = -1;
+    EXPECT_EQ(m.Run({"apply", "--catalogue", catalogue, "--journal", "j"}), 0) << m.console.out;
+}
+
+// What the real program's test cannot wait for: apply's bound for each command line as given,
+// 600 seconds without one, none with --no-wait.
+TEST(ConsoleCommands, CommandLinesAreAwaitedWithinTheirBound) {
+    using std::chrono::seconds;
+    Machine m;
+    m.processes.endings["late.exe"] = {false, 0};
+    m.Write(Item("1",
+                 "<CommandLines><CommandLine><Command>late.exe</Command></CommandLine>"
+                 "<CommandLine><Command>ok.exe</Command></CommandLine></CommandLines>"));
+    const json::Value waited = m.Json({"apply", "--command-timeout", "5"}, 1);
+    EXPECT_EQ(Outcomes(waited), "1: failed skip");
+    EXPECT_EQ(waited["entries"][0]["actions"][0]["error"]["description"].text,
+              "The command did not end within 5 seconds and was left running");
+    m.Json({"apply"}, 1);
+    EXPECT_EQ(m.processes.limits,
+              (std::vector<std::chrono::milliseconds>{seconds(5), seconds(600)}));
+    EXPECT_EQ(Outcomes(m.Json({"apply", "--no-wait"}, 0)), "1: started started");
+    EXPECT_EQ(m.processes.limits.size(), 2u);
 }
 
 // The summary's counts of the outcomes named: "restored 3, conflict 1".
@@ -384,7 +417,7 @@ TEST(ConsoleCommands, UndoOfACutOrDamagedJournal) {
         const json::Value full = m.Json({"apply", "--journal", std::to_string(writes)}, 1);
         EXPECT_EQ(full["problems"][0]["code"].text, "journal-failed");
         EXPECT_EQ(m.Stored(kKey, "A"), std::string(writes == 4 ? "1\0" : "0\0", 2));
-        EXPECT_EQ(Outcomes(full), writes == 4 ? "1: applied started" : "1: failed failed");
+        EXPECT_EQ(Outcomes(full), writes == 4 ? "1: applied ran" : "1: failed failed");
     }
 }
 
@@ -394,24 +427,33 @@ TEST(ConsoleCommands, DefaultProfileHive) {
     Machine m;
     const std::string hive = "C:\\Hive\\NTUSER.DAT";
     m.Preset("V", reg::kSz, std::string("profile\0", 8), "HKEY_USERS\\Staged\\Software\\OrvikCli");
+    m.Preset("P", reg::kSz, std::string("p\0", 2), "HKEY_USERS\\Staged\\Software\\OrvikCli");
     ASSERT_TRUE(m.registry.MoveTree("HKEY_USERS\\Staged", "FILE\\" + hive));
     m.Preset("Other", reg::kSz, "", "HKEY_CURRENT_USER\\Software");
-    m.Write(Item("1", "<RegistryEntries>" + Registry(kKey, "V", "STRING", "x") +
-                          "</RegistryEntries>") +
-            Item("2", "<RegistryEntries>" + Registry(kKey, "W", "STRING", "y") +
-                          "</RegistryEntries>"));
+    m.Write(
+        Item("1", "<RegistryEntries>" + Registry(kKey, "V", "STRING", "x") + "</RegistryEntries>") +
+        Item("2", "<RegistryEntries>" + Registry(kKey, "W", "STRING", "y") +
+                      Registry(kKey, "P", "STRING", "") + "</RegistryEntries>"));
     const std::string before = m.registry.Dump();
     const std::string inHive = "FILE\\" + hive + "\\Software\\OrvikCli";
+    // Each user's write is an action of its own (its state and keys made are the real program's
+    // test); the delete of a value that only the profile holds is done for both.
+    EXPECT_EQ(Outcomes(m.Json({"plan", "--user", "both", "--default-hive", hive}, 0)),
+              "1: set change; 2: set set unchanged change");
+    m.hives.calls.clear();
     const json::Value both = m.Json({"apply", "--user", "both", "--default-hive", hive,
                                      "--journal", "both.journal"}, 0);
     EXPECT_EQ(both["user"].text, "both");
+    EXPECT_EQ(Outcomes(both), "1: applied applied; 2: applied applied applied applied");
+    EXPECT_EQ(both["entries"][1]["actions"][3]["user"].text, "default");
+    EXPECT_EQ(m.Stored(inHive, "P"), "-");
     EXPECT_EQ(m.hives.calls, (std::vector<std::string>{"load " + hive, "unload"}));
     EXPECT_FALSE(m.hives.cleanup) << "no cleanup is left behind";
     EXPECT_EQ(m.Stored(inHive, "V"), std::string("x\0", 2));
     EXPECT_EQ(m.Stored(kKey, "W"), std::string("y\0", 2));
     EXPECT_EQ(m.Stored(inHive, "W"), std::string("y\0", 2));
     m.hives.calls.clear();
-    EXPECT_EQ(Counts(m.Undo("both.journal", 0), {"restored", "removed"}), "restored 4, removed 1");
+    EXPECT_EQ(Counts(m.Undo("both.journal", 0), {"restored", "removed"}), "restored 5, removed 1");
     EXPECT_EQ(m.hives.calls, (std::vector<std::string>{"load " + hive, "unload"}));
     EXPECT_EQ(m.registry.Dump(), before);
 

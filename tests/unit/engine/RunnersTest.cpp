@@ -96,6 +96,11 @@ public:
         offAtStart.push_back(system_.redirectionOff > 0);
         return command == "missing.exe" ? 2 : 0;
     }
+    uint32_t StartAndWait(const std::string& command, WindowStyle style, std::chrono::milliseconds,
+                          Ending& ending) override {
+        ending = {true, 0};
+        return Start(command, style);
+    }
     std::string ErrorText(uint32_t code) override { return "system text " + std::to_string(code); }
 
 private:

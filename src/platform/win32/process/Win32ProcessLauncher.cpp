@@ -9,6 +9,15 @@ uint32_t Win32ProcessLauncher::Start(const std::string& commandLine, WindowStyle
     return StartProcess(commandLine, style == WindowStyle::Hidden);
 }
 
+uint32_t Win32ProcessLauncher::StartAndWait(const std::string& commandLine, WindowStyle style,
+                                            std::chrono::milliseconds limit, Ending& ending) {
+    std::optional<uint32_t> exitCode;
+    const uint32_t result =
+        StartProcessAndWait(commandLine, style == WindowStyle::Hidden, limit, exitCode);
+    ending = {exitCode.has_value(), exitCode.value_or(0)};
+    return result;
+}
+
 std::string Win32ProcessLauncher::ErrorText(uint32_t code) { return SystemErrorText(code); }
 
 }  // namespace win32

@@ -1,5 +1,5 @@
 #pragma once
-// CreateProcessW behind ProcessLauncher.
+// CreateProcessW behind ProcessLauncher; WaitForSingleObject and GetExitCodeProcess to await it.
 
 #include "platform/ProcessLauncher.h"
 
@@ -8,6 +8,8 @@ namespace win32 {
 class Win32ProcessLauncher final : public ProcessLauncher {
 public:
     uint32_t Start(const std::string& commandLine, WindowStyle style) override;
+    uint32_t StartAndWait(const std::string& commandLine, WindowStyle style,
+                          std::chrono::milliseconds limit, Ending& ending) override;
     std::string ErrorText(uint32_t code) override;
 };
 
