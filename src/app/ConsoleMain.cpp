@@ -6,9 +6,12 @@
 #include "platform/win32/console/Win32Console.h"
 #include "platform/win32/policy/Win32PolicyFolders.h"
 #include "platform/win32/registry/Win32UserHives.h"
+#include "platform/win32/security/LibrarySearch.h"
 #include "platform/win32/toolkit/Win32Toolkit.h"
 
 int main() {
+    // First of all: no library that COM, MSXML or WMI load later comes from this folder.
+    win32::RestrictLibrarySearch();
     // COM for WMI and MSXML, apartment-threaded, once for the whole program.
     win32::ComApartment com;
     RealPlatform platform;
@@ -19,6 +22,6 @@ int main() {
     win32::Win32PolicyFolders policies;
     const std::unique_ptr<ReportRenderer> reports = win32::CreateReportRenderer();
     cli::CliPlatform cli{platform.xml, platform.engine(), programs, console, files, hives,
-                         *reports, policies};
+                         *reports, policies, platform.security};
     return cli::Main(win32::ProcessArguments(), cli);
 }

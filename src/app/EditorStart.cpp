@@ -3,11 +3,13 @@
 #include <memory>
 #include <optional>
 
+#include "catalogue/CatalogueFile.h"
 #include "catalogue/XmlReader.h"
 #include "catalogue/XmlWriter.h"
 #include "engine/runner.h"
 #include "platform/PolicyFolders.h"
 #include "policy/PolicyCheck.h"
+#include "env/FileTrust.h"
 #include "ui/EditorServices.h"
 #include "ui/frmAdvanced.h"
 #include "ui/frmSplash.h"
@@ -19,8 +21,8 @@ namespace {
 class CatalogueServices final : public EditorServices {
 public:
     CatalogueServices(XmlDocumentFactory& xml, PolicyFolders& policies,
-                      const EnginePlatform& platform)
-        : xml_(xml), policies_(policies), platform_(platform) {}
+                      const EnginePlatform& platform, FileSecurity& security)
+        : xml_(xml), policies_(policies), platform_(platform), security_(security) {}
 
     int32_t GetOSVersion() override { return GlobalUtils(platform_.env).GetOSVersion(); }
     OptimizationList ReadXML(const std::string& HardPath) override {
@@ -44,10 +46,17 @@ public:
         return found_ ? policy::PolicyLines(entry, *library_) : std::vector<std::string>{};
     }
 
+    std::string CatalogueRefusal() override {
+        const trust::CatalogueTrust trust =
+            trust::CheckCatalogue(security_, catalogue::DefaultPath(ExecutableFolder()));
+        return trust.Refused() ? trust.verdict.reason : "";
+    }
+
 private:
     XmlDocumentFactory& xml_;
     PolicyFolders& policies_;
     const EnginePlatform& platform_;
+    FileSecurity& security_;
     std::optional<policy::PolicyLibrary> library_;
     bool found_ = false;
 };
@@ -55,8 +64,9 @@ private:
 }  // namespace
 
 int RunInteractive(Toolkit& toolkit, Shell& shell, XmlDocumentFactory& xml,
-                   PolicyFolders& policies, const EnginePlatform& platform) {
-    CatalogueServices services(xml, policies, platform);
+                   PolicyFolders& policies, const EnginePlatform& platform,
+                   FileSecurity& security) {
+    CatalogueServices services(xml, policies, platform, security);
     std::unique_ptr<frmAdvanced> editor;
     frmSplash splash(
         toolkit,

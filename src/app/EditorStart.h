@@ -6,9 +6,11 @@
 class Toolkit;
 class Shell;
 class XmlDocumentFactory;
+class FileSecurity;
 class PolicyFolders;
 
 // Shows the splash, then the editor, and handles input until the program ends; gives the exit
-// code.
+// code. Run elevated, the editor opens a catalogue that others may change read-only.
 int RunInteractive(Toolkit& toolkit, Shell& shell, XmlDocumentFactory& xml,
-                   PolicyFolders& policies, const EnginePlatform& platform);
+                   PolicyFolders& policies, const EnginePlatform& platform,
+                   FileSecurity& security);

@@ -7,6 +7,7 @@
 #include "platform/win32/env/Win32Environment.h"
 #include "platform/win32/process/Win32ProcessLauncher.h"
 #include "platform/win32/registry/Win32Registry.h"
+#include "platform/win32/security/Win32FileSecurity.h"
 #include "platform/win32/wmi/Win32Wmi.h"
 #include "platform/win32/xml/MsXmlDocument.h"
 
@@ -19,6 +20,7 @@ struct RealPlatform {
     win32::Win32WmiConnector wmi;
     win32::Win32MessageBoxes boxes;
     MsXmlDocumentFactory xml;
+    win32::Win32FileSecurity security;
 
     EnvPlatform env() { return {system, clock, files}; }
     EnginePlatform engine() { return {env(), registry, processes, wmi, boxes}; }

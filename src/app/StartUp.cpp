@@ -1,8 +1,10 @@
 #include "app/StartUp.h"
 
+#include "catalogue/CatalogueFile.h"
 #include "catalogue/Codes.h"
 #include "catalogue/XmlReader.h"
 #include "engine/runner.h"
+#include "env/FileTrust.h"
 
 std::string ArgumentText(const std::string& commandLine) {
     // As the C runtime finds WinMain's command line: a quoted name ends at its closing quote,
@@ -24,8 +26,17 @@ StartMode ChooseStart(const std::string& argumentText) {
     return codes::UpperAscii(argumentText) == "-RUN" ? StartMode::SilentRun : StartMode::Editor;
 }
 
-void SilentRun(XmlDocumentFactory& xml, const EnginePlatform& platform) {
+void SilentRun(XmlDocumentFactory& xml, const EnginePlatform& platform, FileSecurity& security) {
     GlobalUtils utils(platform.env);
+    const trust::CatalogueTrust trust =
+        trust::CheckCatalogue(security, catalogue::DefaultPath(utils.ExecutableFolder()));
+    if (trust.Refused()) {
+        constexpr int32_t kAccessDenied = 5;
+        utils.WriteLog("nothing was applied",
+                       ErrorRecord(kAccessDenied, utils.ExecutableName(),
+                                   "The catalogue " + trust.verdict.reason + ". "));
+    }
+    if (!trust.MayRead()) return;
     XmlReader reader(xml, utils.ExecutableFolder());
     const OptimizationList catalogue = reader.ReadXML("");
     // Only what the editor offers on this Windows, as a run after the editor's Save applied when

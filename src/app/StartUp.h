@@ -7,6 +7,7 @@
 #include "engine/EnginePlatform.h"
 
 class XmlDocumentFactory;
+class FileSecurity;
 
 // The argument text: the command line after the program's own name, as Windows splits that name
 // off (a name in double quotes runs to the closing quote, otherwise to the first blank), without
@@ -22,5 +23,6 @@ enum class StartMode {
 StartMode ChooseStart(const std::string& argumentText);
 
 // Reads the catalogue beside the executable and applies every enabled entry that the editor
-// offers on this Windows version.
-void SilentRun(XmlDocumentFactory& xml, const EnginePlatform& platform);
+// offers on this Windows version. Run elevated, it applies nothing from a catalogue that others
+// than administrators may change, and logs why.
+void SilentRun(XmlDocumentFactory& xml, const EnginePlatform& platform, FileSecurity& security);

@@ -4,19 +4,23 @@
 #include "app/RealPlatform.h"
 #include "app/StartUp.h"
 #include "platform/win32/policy/Win32PolicyFolders.h"
+#include "platform/win32/security/LibrarySearch.h"
 #include "platform/win32/toolkit/Win32Toolkit.h"
 
 int main() {
+    // First of all: no library that COM, MSXML or WMI load later comes from this folder.
+    win32::RestrictLibrarySearch();
     // COM for WMI and MSXML, apartment-threaded, once for the whole program.
     win32::ComApartment com;
     RealPlatform platform;
     if (ChooseStart(ArgumentText(win32::ProcessCommandLine())) == StartMode::SilentRun) {
-        SilentRun(platform.xml, platform.engine());
+        SilentRun(platform.xml, platform.engine(), platform.security);
         return 0;  // ends at once: no window has been made
     }
     // The splash, then the editor, on the real windows.
     const auto toolkit = win32::CreateToolkit();
     const auto shell = win32::CreateShell();
     win32::Win32PolicyFolders policies;
-    return RunInteractive(*toolkit, *shell, platform.xml, policies, platform.engine());
+    return RunInteractive(*toolkit, *shell, platform.xml, policies, platform.engine(),
+                          platform.security);
 }

@@ -4,6 +4,7 @@
 #include <map>
 
 #include "catalogue/Codes.h"
+#include "cli/Protection.h"
 #include "engine/regRunner.h"
 #include "ui/frmAdvanced.h"
 
@@ -216,6 +217,11 @@ void CatalogueCheck::CheckRecords(const OptimizationList& catalogue) {
                 Add(Error, "empty-command", command.Position,
                     "the command line is empty: starting it fails and the run stops this "
                     "entry's command lines here");
+            } else if (!NamesFullPath(command.Command)) {
+                Add(Warning, "program-not-full-path", command.Position,
+                    "the program is named without a full path: Windows searches for it, first "
+                    "in the folder of Orvik.exe and in the current folder, where others than "
+                    "administrators may be able to put a program of that name");
             }
         }
         for (const wmiItem& query : item.wmiItems) {

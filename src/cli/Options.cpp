@@ -10,6 +10,7 @@ const char* const kUsage =
     "       OrvikCli apply [--catalogue FILE] [--all-versions] [--items N,N,...] [--json]"
     " [--force]\n"
     "                      [--journal FILE] [--command-timeout SECONDS | --no-wait]\n"
+    "                      [--trust-catalogue]\n"
     "       OrvikCli undo FILE [--json] [--default-hive FILE]\n"
     "       OrvikCli report [--catalogue FILE] [--out FILE]\n"
     "       OrvikCli --version\n"
@@ -30,6 +31,7 @@ const char* const kUsage =
     "  --items N,N,...      only the entries with these Numbers\n"
     "  --json               one JSON document on standard output instead of text\n"
     "  --force              apply a catalogue that has errors\n"
+    "  --trust-catalogue    apply, as administrator, a catalogue that others may change\n"
     "  --journal FILE       write what the run changes into FILE (a new file), for undo\n"
     "  --user WHOSE         HKEY_CURRENT_USER values for the current user (the default), the\n"
     "                       default profile that new users get, or both\n"
@@ -62,6 +64,7 @@ enum Allowed : unsigned {
     kOperand = 256,  // the journal to undo
     kPolicy = 512,   // --policy-definitions, --no-policy-definitions, --strict
     kWait = 1024,  // --command-timeout, --no-wait
+    kTrust = 2048,  // --trust-catalogue
 };
 
 const std::map<std::string, std::pair<Command, unsigned>> kCommands = {
@@ -69,7 +72,8 @@ const std::map<std::string, std::pair<Command, unsigned>> kCommands = {
     {"plan", {Command::Plan, kCatalogue | kJson | kSelection | kUser | kDefaultHive | kPolicy}},
     {"apply",
      {Command::Apply,
-      kCatalogue | kJson | kSelection | kForce | kJournal | kUser | kDefaultHive | kPolicy | kWait}},
+      kCatalogue | kJson | kSelection | kForce | kJournal | kUser | kDefaultHive | kPolicy | kWait |
+                         kTrust}},
     {"undo", {Command::Undo, kJson | kDefaultHive | kOperand}},
     {"report", {Command::Report, kCatalogue | kOut}},
 };
@@ -190,6 +194,8 @@ Options ParseOptions(const std::vector<std::string>& arguments) {
             options.allVersions = flag(kSelection);
         } else if (name == "--force") {
             options.force = flag(kForce);
+        } else if (name == "--trust-catalogue") {
+            options.trustCatalogue = flag(kTrust);
         } else {
             throw UsageError("unknown option '" + arguments[i] + "'");
         }

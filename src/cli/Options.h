@@ -22,6 +22,7 @@ struct Options {
     bool allVersions = false;        // every enabled entry, not only those offered on this Windows
     std::vector<std::string> items;  // --items N,N,...: Numbers as written
     bool force = false;
+    bool trustCatalogue = false;         // apply --trust-catalogue: run one that is not protected
     std::optional<std::string> journal;  // apply --journal FILE; undo FILE
     Users users = Users::Current;
     std::optional<std::string> defaultHive;  // --default-hive FILE

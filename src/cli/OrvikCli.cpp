@@ -11,6 +11,7 @@
 #include "cli/PlanAdapters.h"
 #include "cli/PolicyChecks.h"
 #include "cli/Profile.h"
+#include "cli/Protection.h"
 #include "cli/Report.h"
 #include "cli/Sha256.h"
 #include "cli/Undo.h"
@@ -344,6 +345,30 @@ int Usage(Console& console, const UsageError& wrong) {
     return exit_code::kUsage;
 }
 
+// The catalogue as read, when its protection lets it be read, with every problem found in it.
+struct Checked {
+    OptimizationList catalogue;
+    bool read = false;
+    bool errors = false;  // of the catalogue itself, those --force overrides
+};
+
+Checked ReadChecked(const Options& options, CliPlatform& platform, const std::string& folder,
+                    Report& report) {
+    std::vector<Problem> protection;
+    Checked checked;
+    checked.read = CheckProtection(platform.security, options, report, protection);
+    CatalogueCheck check;
+    if (checked.read) {
+        checked.catalogue = XmlReader(platform.xml, folder, &check).ReadXML(report.cataloguePath);
+        check.CheckRecords(checked.catalogue);
+        report.readable = check.Readable();
+        checked.errors = check.HasErrors();
+    }
+    report.problems = check.Problems();
+    report.problems.insert(report.problems.begin(), protection.begin(), protection.end());
+    return checked;
+}
+
 }  // namespace
 
 int Main(const std::vector<std::string>& arguments, CliPlatform& platform) {
@@ -381,23 +406,21 @@ int Main(const std::vector<std::string>& arguments, CliPlatform& platform) {
     }
     report.windows = IdentifyWindows(platform.machine.env);
 
-    CatalogueCheck check;
-    const OptimizationList catalogue =
-        XmlReader(platform.xml, utils.ExecutableFolder(), &check).ReadXML(report.cataloguePath);
-    check.CheckRecords(catalogue);
-    report.problems = check.Problems();
-    report.readable = check.Readable();
+    const Checked checked = ReadChecked(options, platform, utils.ExecutableFolder(), report);
     report.strict = options.strict;
-    CheckPolicies(catalogue, options, platform.policies, platform.xml, report);
+    CheckPolicies(checked.catalogue, options, platform.policies, platform.xml, report);
     if (options.command == Command::Validate) {
-        for (const OptimizationItemPtr& entry : catalogue) {
+        for (const OptimizationItemPtr& entry : checked.catalogue) {
             report.entries.push_back({entry.get(), {}});
         }
-    } else if (report.readable) {
+    } else if (report.readable && checked.read) {
         try {
-            const OptimizationList selected = Select(catalogue, options, report);
+            const OptimizationList selected = Select(checked.catalogue, options, report);
             report.refused = options.command == Command::Apply && !options.force && HasErrors(report);
             if (!report.refused) Run(selected, options, platform, report);
+            if (options.command == Command::Plan) {
+                WarnSearchedPrograms(report, platform.programs.SearchFolders());
+            }
         } catch (const UsageError& wrong) {
             return Usage(console, wrong);
         }

@@ -15,6 +15,7 @@ class ConsoleFiles;
 class UserHives;
 class ReportRenderer;
 class PolicyFolders;
+class FileSecurity;
 
 namespace cli {
 
@@ -28,6 +29,7 @@ struct CliPlatform {
     UserHives& hives;
     ReportRenderer& reports;
     PolicyFolders& policies;
+    FileSecurity& security;
 };
 
 // The arguments after the program's name; gives the exit code.

@@ -70,6 +70,7 @@ struct Report {
     bool stopped = false;
     bool cleanupFailed = false;  // the default profile stays loaded
     bool journalFailed = false;  // apply: a record of the journal could not be written
+    bool catalogueTrusted = false;  // apply --trust-catalogue
     int exitCode = 0;
 };
 

@@ -179,6 +179,7 @@ std::string ReportJson(const Report& report) {
         } else {
             json.Null();
         }
+        json.Key("trustCatalogue").Bool(report.catalogueTrusted);
     }
     DefinitionsJson(json, report.policyDefinitions);
     const int64_t errors = ProblemsJson(json, report.problems);

@@ -26,4 +26,7 @@ public:
     // One line for each policy that defines values of the entry, from the machine's policy
     // definitions: its display name and the Windows it is supported on. None without them.
     virtual std::vector<std::string> PolicyLines(const OptimizationItem& entry) = 0;
+    // Why an elevated editor must not run or save the catalogue (others than administrators may
+    // change it); empty when it may.
+    virtual std::string CatalogueRefusal() { return ""; }
 };

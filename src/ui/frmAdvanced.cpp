@@ -89,8 +89,15 @@ void frmAdvanced::Show() {
 }
 
 void frmAdvanced::Form_Load() {
+    refusal_ = services_.CatalogueRefusal();
     BuildControls();
     FillList();
+    if (!refusal_.empty()) {
+        toolkit_.MsgBox("The catalogue " + refusal_ +
+                            ".\n\nThe editor opens read-only: Run and Save stay off until only "
+                            "administrators may change the catalogue and its folder.",
+                        MessageStyle::Error);
+    }
 }
 
 void frmAdvanced::BuildControls() {
@@ -164,6 +171,7 @@ void frmAdvanced::BuildButtonBar() {
         {"imgExit", "Label8", "Exit", Symbol::Exit, 790, [this] { Exit(); }},
     };
     for (const Button& b : buttons) {
+        if (!refusal_.empty() && (b.symbol == Symbol::Run || b.symbol == Symbol::Save)) continue;
         const int width = b.symbol == Symbol::Run ? 40 : 54;
         Picture& picture =
             f.AddPicture({b.picture, {b.x, kBarTop + 8, width, 59}, kAccent, true});
@@ -180,8 +188,10 @@ void frmAdvanced::BuildButtonBar() {
 
 void frmAdvanced::BuildMenus() {
     MenuItem& mnuFile = form_->AddMenu("mnuFile", "&File");
-    mnuFile.AddItem("mnuSave", "&Save").Click = [this] { Save(); };
-    mnuFile.AddItem("mnuRun", "&Run").Click = [this] { Run(); };
+    if (refusal_.empty()) {
+        mnuFile.AddItem("mnuSave", "&Save").Click = [this] { Save(); };
+        mnuFile.AddItem("mnuRun", "&Run").Click = [this] { Run(); };
+    }
     mnuFile.AddItem("mnuExit", "&Exit").Click = [this] { Exit(); };
     MenuItem& mnuSelect = form_->AddMenu("mnuSelect", "&Select");
     MenuItem& mnuImpact = mnuSelect.AddItem("mnuImpact", "By Impact");

@@ -75,6 +75,8 @@ private:
     EditorServices& services_;
     std::unique_ptr<Form> form_;
 
+    // Why the catalogue is shown read-only (no Run, no Save); empty when it is not.
+    std::string refusal_;
     // The whole catalogue as the last LoadSettings read it; Save falls back on it.
     OptimizationList loaded_;
     int32_t os_ = 0;

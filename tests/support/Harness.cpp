@@ -1,6 +1,8 @@
 #include "Harness.h"
 
+#include <aclapi.h>
 #include <gtest/gtest.h>
+#include <sddl.h>
 
 #include <cctype>
 #include <fstream>
@@ -57,6 +59,20 @@ fs::path FromBuild(const std::string& linuxPath) {
 }
 
 fs::path ShowStateProbe() { return FromBuild(ORVIK_PROBE_PATH); }
+
+void SetAccess(const fs::path& path, const wchar_t* dacl) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(dacl, SDDL_REVISION_1,
+                                                                     &descriptor, nullptr));
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    PACL list = nullptr;
+    GetSecurityDescriptorDacl(descriptor, &present, &list, &defaulted);
+    EXPECT_EQ(SetNamedSecurityInfoW(const_cast<wchar_t*>(path.c_str()), SE_FILE_OBJECT,
+                                    DACL_SECURITY_INFORMATION, nullptr, nullptr, list, nullptr),
+              0u);
+    LocalFree(descriptor);
+}
 
 bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
     const auto deadline = std::chrono::steady_clock::now() + limit;

@@ -112,6 +112,10 @@ private:
     std::wstring subKey_;
 };
 
+// Gives a file or folder this access list, written in SDDL ("D:(A;;FA;;;WD)"). Wine turns it into
+// the Unix mode (Everyone into "others") and keeps nothing else of it.
+void SetAccess(const fs::path& path, const wchar_t* dacl);
+
 // Catalogue text: an element, a registry action, a whole catalogue around its items.
 std::string Tag(const std::string& name, const std::string& content);
 std::string RegistryEntry(const std::string& key, const std::string& name,

@@ -164,6 +164,29 @@ TEST_F(ProgramTest, SplashEditorAndSave) {
     EXPECT_EQ(orvik->Wait(10s), 0u);
 }
 
+// Elevated, as every Wine process is, the editor opens a catalogue that others may change
+// read-only: it says why, and offers no Run and no Save.
+TEST_F(ProgramTest, ACatalogueOthersMayChangeOpensReadOnly) {
+    const fs::path catalogue = folder / "OrvikOptimizations.xml";
+    SetAccess(catalogue, L"D:(A;;FA;;;SY)(A;;FA;;;BA)(A;;FA;;;WD)");
+    orvik.emplace(exe, "");
+    ASSERT_TRUE(Confirm("The catalogue " + Utf8(catalogue) +
+                        " is not protected: Everyone (S-1-1-0) may write to it.\n\nThe editor "
+                        "opens read-only: Run and Save stay off until only administrators may "
+                        "change the catalogue and its folder."));
+    // The box has the editor's caption too until it has gone.
+    HWND editor = nullptr;
+    ASSERT_TRUE(WaitFor([&] {
+        editor = FindForm("Orvik Optimizer", true);
+        return editor && Ticks(editor) == Row{false, true, false, true};
+    }));
+    EXPECT_NE(FindWindowExW(editor, nullptr, L"OrvikPicture", L"imgExport"), nullptr);
+    EXPECT_EQ(FindWindowExW(editor, nullptr, L"OrvikPicture", L"imgRun"), nullptr);
+    EXPECT_EQ(FindWindowExW(editor, nullptr, L"OrvikPicture", L"imgSave"), nullptr);
+    PostMessageW(editor, WM_CLOSE, 0, 0);
+    EXPECT_EQ(orvik->Wait(10s), 0u);
+}
+
 // The editor is built hidden behind the splash: closing the splash early still ends the program.
 TEST_F(ProgramTest, ClosingTheSplashEndsTheProgram) {
     orvik.emplace(exe, "");

@@ -43,6 +43,7 @@ public:
         const auto lines = policyLines.find(entry.Number);
         return lines == policyLines.end() ? std::vector<std::string>{} : lines->second;
     }
+    std::string CatalogueRefusal() override { return refusal; }
 
     // Shell
     RenderedReport RenderReport(const std::string& xml, const std::string& xsl) override {
@@ -87,4 +88,5 @@ public:
     uint32_t replaceResult = 0;
     uint32_t probeResult = 0;
     std::vector<std::string> writes, replaces, opened;
+    std::string refusal;  // CatalogueRefusal
 };

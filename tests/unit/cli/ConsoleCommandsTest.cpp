@@ -13,13 +13,15 @@
 #include "EngineDoubles.h"
 #include "FakeEnvironment.h"
 #include "FakePolicyFolders.h"
+#include "FakeFileSecurity.h"
 #include "JsonReader.h"
 #include "RegistryDouble.h"
 #include "TestSupport.h"
-#include "cli/OrvikCli.h"
 #include "cli/Options.h"
+#include "cli/OrvikCli.h"
 #include "cli/PlanAdapters.h"
 #include "cli/Sha256.h"
+#include "env/FileTrust.h"
 #include "platform/Console.h"
 #include "platform/ConsoleFiles.h"
 #include "platform/ReportRenderer.h"
@@ -34,7 +36,8 @@ class FakePrograms final : public ProgramSearch {
 public:
     std::set<std::string> files;
     std::vector<std::string> SearchFolders() override {
-        return {"C:\\Tools", "C:\\Windows\\System32\\"};
+        return {"C:\\Tools", "C:\\Work", "C:\\Windows\\System32\\", "C:\\Windows\\System",
+                "C:\\Windows"};
     }
     bool IsFile(const std::string& path) override { return files.count(path) != 0; }
 };
@@ -144,6 +147,7 @@ struct Machine {
     FakeHives hives{registry};
     NoReports reports;
     FakePolicyFolders policies;
+    FakeFileSecurity security;
     std::unique_ptr<XmlDocumentFactory> xml = NewXmlDocumentFactory();
     std::filesystem::path catalogue =
         std::filesystem::temp_directory_path() /
@@ -161,7 +165,7 @@ struct Machine {
         console.out.clear();
         console.err.clear();
         cli::CliPlatform platform{*xml,    {env.platform(), registry, processes, wmi, boxes},
-                                  programs, console, files, hives, reports, policies};
+                                  programs, console, files, hives, reports, policies, security};
         return cli::Main(arguments, platform);
     }
     json::Value Json(std::vector<std::string> arguments, int exitCode) {
@@ -409,8 +413,8 @@ TEST(ConsoleCommands, UndoOfACutOrDamagedJournal) {
     // A journal that cannot be written stops the changes it would have described, commands
     // included, and fails the run also when only its last record is lost.
     m.Write(Item("1", "<RegistryEntries>" + Registry(kKey, "A", "STRING", "1") +
-                          "</RegistryEntries><CommandLines><CommandLine><Command>tool.exe"
-                          "</Command></CommandLine></CommandLines>"));
+                          "</RegistryEntries><CommandLines><CommandLine><Command>"
+                          "C:\\Tools\\tool.exe</Command></CommandLine></CommandLines>"));
     for (const int writes : {2, 4}) {  // of the head, the entry, A, the command and the end
         m.Preset("A", reg::kSz, std::string("0\0", 2));
         m.files.writesBeforeFailure = writes;
@@ -496,9 +500,8 @@ TEST(ConsoleCommands, DefaultProfileHive) {
 
 TEST(ConsoleCommands, SelectionByWindowsAndNumbers) {
     Machine m;  // identified as Windows 7
-    const std::string body = "<CommandLines><CommandLine><Command>tool.exe</Command>"
-                             "</CommandLine><CommandLine><Command>tool.exe</Command>"
-                             "</CommandLine></CommandLines>";
+    const std::string command = "<CommandLine><Command>C:\\Tools\\tool.exe</Command></CommandLine>";
+    const std::string body = "<CommandLines>" + command + command + "</CommandLines>";
     m.programs.files = {"C:\\Tools\\tool.exe"};
     m.Write(Item("1", body, "True", "Windows7") + Item("2", body, "True", "Windows10 WindowsXP") +
             Item("3", body, "False", "ALL") + Item("4", body, "True", "WindowsXP ALL") +
@@ -583,6 +586,54 @@ TEST(ConsoleCommands, ProgramsAreFoundAsProcessStartFindsThem) {
     for (const auto& c : cases) {
         EXPECT_EQ(cli::FindProgram(c.command, programs).value_or(""), c.program) << c.command;
     }
+}
+
+// Elevated, a catalogue that others may change is an error and apply runs nothing of it unless
+// told to trust it; not elevated, it is a warning. Programs left to the search are warned of.
+TEST(ConsoleCommands, CatalogueProtectionAndSearchedPrograms) {
+    Machine m;
+    m.programs.files = {"C:\\Tools\\tool.exe", "C:\\Windows\\System32\\sys.exe"};
+    m.Write(Item("1",
+                 "<CommandLines><CommandLine><Command>tool.exe /x</Command></CommandLine>"
+                 "<CommandLine><Command>sys.exe</Command></CommandLine><CommandLine>"
+                 "<Command>C:\\Tools\\tool.exe</Command></CommandLine></CommandLines>"));
+    const std::string path = testsupport::Utf8(m.catalogue);
+    m.security.Set(path, "O:BAD:(A;;FA;;;BA)(A;;FW;;;BU)");
+    m.security.Set(trust::ParentFolder(path), "O:BAD:(A;;FA;;;BA)");
+    const auto codes = [](const json::Value& report) {
+        std::string list;
+        for (const json::Value& p : report["problems"].items) {
+            list += p["code"].text + (p["severity"].text == "error" ? "! " : " ");
+        }
+        return list;
+    };
+    const std::string searched = "program-not-full-path program-not-full-path ";
+    m.security.elevated = true;
+    EXPECT_EQ(codes(m.Json({"validate"}, 2)), "catalogue-not-protected! " + searched);
+    json::Value applied = m.Json({"apply"}, 2);
+    EXPECT_EQ(codes(applied), "catalogue-not-protected! ");
+    EXPECT_TRUE(applied["summary"]["refused"].boolean);
+    EXPECT_FALSE(applied["trustCatalogue"].boolean);
+    EXPECT_EQ(Outcomes(applied), "");
+
+    applied = m.Json({"apply", "--trust-catalogue"}, 0);
+    EXPECT_EQ(codes(applied), "catalogue-not-protected " + searched);
+    EXPECT_TRUE(applied["trustCatalogue"].boolean);
+    EXPECT_EQ(Outcomes(applied), "1: started started started");
+    EXPECT_EQ(m.Run({"plan", "--trust-catalogue"}), 64);
+
+    m.security.elevated = false;
+    EXPECT_EQ(codes(m.Json({"validate"}, 0)), "catalogue-not-protected " + searched);
+    const json::Value plan = m.Json({"plan"}, 0);
+    EXPECT_EQ(codes(plan),
+              "catalogue-not-protected " + searched + "program-outside-system-folders ");
+    EXPECT_NE(plan["problems"][3]["message"].text.find("C:\\Tools\\tool.exe"), std::string::npos);
+
+    // Elevated, a catalogue that is not there yet is not read: it could come meanwhile.
+    m.security.elevated = true;
+    std::filesystem::remove(m.catalogue);
+    m.security.objects.erase(path);
+    EXPECT_EQ(codes(m.Json({"validate"}, 2)), "unreadable! ");
 }
 
 TEST(ConsoleCommands, Sha256OfPublishedVectors) {

@@ -173,6 +173,26 @@ TEST_F(EditorTest, AFailedSaveLeavesTheCatalogueWholeAndSaysWhy) {
     EXPECT_FALSE(machine.Exists(machine.CataloguePath() + ".saving"));
 }
 
+TEST_F(EditorTest, ACatalogueOthersMayChangeOpensReadOnly) {
+    machine.refusal =
+        "C:\\Orvik\\OrvikOptimizations.xml is not protected: Everyone may write to it";
+    Open({Entry("1", "A", {kAll}, true)});
+    ASSERT_EQ(toolkit.messages.size(), 1u);
+    EXPECT_EQ(
+        Message(0).find("The catalogue " + machine.refusal + ".\n\nThe editor opens read-only"),
+        0u);
+    EXPECT_EQ(List().ListCount(), 1);
+    for (const char* control : {"imgRun", "imgSave", "mnuRun", "mnuSave", "Label6", "Label7"}) {
+        EXPECT_ANY_THROW(control[0] == 'm'   ? (void)Form().menu(control)
+                         : control[0] == 'i' ? (void)Form().picture(control)
+                                             : (void)Form().label(control))
+            << control;
+    }
+    Click("imgSelectAll");
+    Click("imgExport");
+    EXPECT_TRUE(machine.writes.empty());
+}
+
 TEST_F(EditorTest, ExportWritesTheReportWhereTheUserFindsItAgainAndOpensIt) {
     Open({Entry("1", "A")});
     const std::string xsl = "C:\\Orvik\\OrvikOptimizations.xsl";

@@ -1,0 +1,89 @@
+#include "cli/Protection.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "catalogue/Codes.h"
+#include "env/FileTrust.h"
+
+namespace cli {
+namespace {
+
+using enum Problem::Severity;
+using State = trust::Verdict::State;
+
+std::string FolderOf(const std::string& path) {
+    const size_t separator = path.find_last_of('\\');
+    return separator == std::string::npos ? "" : path.substr(0, separator);
+}
+
+}  // namespace
+
+bool CheckProtection(FileSecurity& security, const Options& options, Report& report,
+                     std::vector<Problem>& problems) {
+    const trust::CatalogueTrust trust = trust::CheckCatalogue(security, report.cataloguePath);
+    const bool apply = options.command == Command::Apply;
+    const bool overridden = apply && options.trustCatalogue;
+    report.catalogueTrusted = overridden;
+    const State state = trust.verdict.state;
+    if (trust.Refused()) {
+        problems.push_back(
+            {overridden ? Warning : Error, "catalogue-not-protected", 0, 0,
+             trust.verdict.reason + (overridden ? ": trusted for this run (--trust-catalogue)"
+                                     : apply    ? ": nothing is applied (--trust-catalogue applies "
+                                                  "it for this run)"
+                                                : ": apply refuses it")});
+        if (apply && !overridden) report.stopped = true;
+    } else if (state == State::NotProtected || state == State::Unknown) {
+        problems.push_back({Warning, "catalogue-not-protected", 0, 0,
+                            trust.verdict.reason + ": a run as administrator refuses it"});
+    }
+    for (const std::string& warning : trust.verdict.warnings) {
+        problems.push_back({Warning, "folder-not-protected", 0, 0,
+                            warning + ": whoever may do so can put another catalogue here"});
+    }
+    if (!trust.MayRead() && state == State::Missing && !overridden) {
+        problems.push_back({Error, "unreadable", 0, 0,
+                            "the file " + report.cataloguePath +
+                                " does not exist: the catalogue is empty, a run applies nothing"});
+        report.readable = false;
+        return false;
+    }
+    return !(apply && trust.Refused() && !overridden);
+}
+
+bool NamesFullPath(const std::string& commandLine) {
+    const size_t start = commandLine.find_first_not_of(" \t");
+    if (start == std::string::npos) return false;
+    const std::string program = commandLine.substr(commandLine[start] == '"' ? start + 1 : start);
+    const bool drive = program.size() >= 3 &&
+                       std::isalpha(static_cast<unsigned char>(program[0])) && program[1] == ':' &&
+                       program[2] == '\\';
+    return drive || program.rfind("\\\\", 0) == 0;
+}
+
+void WarnSearchedPrograms(Report& report, const std::vector<std::string>& searchFolders) {
+    // The system folder, its 16-bit sibling and the Windows folder, in the search's order.
+    std::vector<std::string> system;
+    for (size_t i = 2; i < 5 && i < searchFolders.size(); ++i) {
+        std::string folder = searchFolders[i];
+        while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
+        system.push_back(codes::UpperAscii(folder));
+    }
+    for (const EntryReport& entry : report.entries) {
+        for (const ActionReport& action : entry.actions) {
+            const cmdItem* command = action.record.command;
+            if (!command || !action.program || NamesFullPath(command->Command)) continue;
+            const std::string folder = codes::UpperAscii(FolderOf(*action.program));
+            if (std::find(system.begin(), system.end(), folder) != system.end()) continue;
+            report.problems.push_back(
+                {Warning, "program-outside-system-folders", command->Position.line,
+                 command->Position.column,
+                 "the search finds the program at " + *action.program +
+                     ", outside the system folders: whoever may write there decides what the "
+                     "run starts"});
+        }
+    }
+}
+
+}  // namespace cli
