@@ -205,7 +205,7 @@ const std::string kDword = std::string("\x05\0\0\0", 4);
 TEST(ConsoleCommands, ExitCodes) {
     const std::string warns = Item("1", "<WMIQueries><WMIQuery><Command>SELECT * FROM W</Command>"
                                         "<WarningLevel>1</WarningLevel></WMIQuery></WMIQueries>");
-    const std::string command = "<CommandLines><CommandLine><Command>tool.exe</Command>"
+    const std::string command = "<CommandLines><CommandLine><Command>C:\\Tools\\tool.exe</Command>"
                                 "</CommandLine></CommandLines>";
     const std::string clean = Item("1", command);
     const std::string broken = warns + Item("2", "<RegistryEntries>" +
@@ -609,7 +609,7 @@ TEST(ConsoleCommands, CatalogueProtectionAndSearchedPrograms) {
     };
     const std::string searched = "program-not-full-path program-not-full-path ";
     m.security.elevated = true;
-    EXPECT_EQ(codes(m.Json({"validate"}, 2)), "catalogue-not-protected! " + searched);
+    EXPECT_EQ(codes(m.Json({"validate"}, 2)), searched + "catalogue-not-protected! ");
     json::Value applied = m.Json({"apply"}, 2);
     EXPECT_EQ(codes(applied), "catalogue-not-protected! ");
     EXPECT_TRUE(applied["summary"]["refused"].boolean);
@@ -617,16 +617,16 @@ TEST(ConsoleCommands, CatalogueProtectionAndSearchedPrograms) {
     EXPECT_EQ(Outcomes(applied), "");
 
     applied = m.Json({"apply", "--trust-catalogue"}, 0);
-    EXPECT_EQ(codes(applied), "catalogue-not-protected " + searched);
+    EXPECT_EQ(codes(applied), searched + "catalogue-not-protected ");
     EXPECT_TRUE(applied["trustCatalogue"].boolean);
-    EXPECT_EQ(Outcomes(applied), "1: started started started");
+    EXPECT_EQ(Outcomes(applied), "1: ran ran ran");
     EXPECT_EQ(m.Run({"plan", "--trust-catalogue"}), 64);
 
     m.security.elevated = false;
-    EXPECT_EQ(codes(m.Json({"validate"}, 0)), "catalogue-not-protected " + searched);
+    EXPECT_EQ(codes(m.Json({"validate"}, 0)), searched + "catalogue-not-protected ");
     const json::Value plan = m.Json({"plan"}, 0);
     EXPECT_EQ(codes(plan),
-              "catalogue-not-protected " + searched + "program-outside-system-folders ");
+              searched + "catalogue-not-protected program-outside-system-folders ");
     EXPECT_NE(plan["problems"][3]["message"].text.find("C:\\Tools\\tool.exe"), std::string::npos);
 
     // Elevated, a catalogue that is not there yet is not read: it could come meanwhile.
