@@ -117,6 +117,114 @@ const char* UsersName(Users users) {
     return "";
 }
 
+namespace {
+
+// One pass over the arguments after the command, option by option.
+class OptionReader {
+public:
+    OptionReader(const std::vector<std::string>& arguments, unsigned allowed, Options& options)
+        : arguments_(arguments), allowed_(allowed), options_(options) {}
+
+    void ReadAll() {
+        for (i_ = 1; i_ < arguments_.size(); ++i_) {
+            name_ = arguments_[i_];
+            value_.reset();
+            if (const size_t equals = name_.find('='); name_.rfind("--", 0) == 0 &&
+                                                       equals != std::string::npos) {
+                value_ = name_.substr(equals + 1);
+                name_.erase(equals);
+            }
+            if (!TakeFile() && !TakeOther()) {
+                throw UsageError("unknown option '" + arguments_[i_] + "'");
+            }
+        }
+    }
+
+    bool thisWindows = false;  // the default, said outright
+
+private:
+    std::string TakeValue() {
+        if (value_) return *value_;
+        if (i_ + 1 == arguments_.size()) throw UsageError(name_ + " needs a value");
+        return arguments_[++i_];
+    }
+    void Allow(unsigned option) const {
+        if ((allowed_ & option) == 0) throw UsageError(arguments_[0] + " does not take " + name_);
+    }
+    bool Flag(unsigned option) const {
+        Allow(option);
+        if (value_) throw UsageError(name_ + " takes no value");
+        return true;
+    }
+    void File(unsigned option, std::optional<std::string>& into) {
+        Allow(option);
+        into = TakeValue();
+        if (into->empty()) throw UsageError(name_ + " needs a file");
+    }
+
+    // The options that name a file or folder, and a journal given as the operand.
+    bool TakeFile() {
+        if (name_ == "--catalogue") {
+            File(kCatalogue, options_.catalogue);
+        } else if (name_ == "--journal") {
+            File(kJournal, options_.journal);
+        } else if (name_ == "--default-hive") {
+            File(kDefaultHive, options_.defaultHive);
+        } else if (name_ == "--out") {
+            File(kOut, options_.out);
+        } else if (name_ == "--policy-definitions") {
+            File(kPolicy, options_.policyDefinitions);
+        } else if ((allowed_ & kOperand) != 0 && !options_.journal && !name_.empty() &&
+                   name_[0] != '-') {
+            options_.journal = name_;
+        } else {
+            return false;
+        }
+        return true;
+    }
+
+    bool TakeOther() {
+        if (name_ == "--no-policy-definitions" || name_ == "--strict") {
+            (name_ == "--strict" ? options_.strict : options_.noPolicyDefinitions) = Flag(kPolicy);
+        } else if (name_ == "--user") {
+            Allow(kUser);
+            const auto users = kUsers.find(TakeValue());
+            if (users == kUsers.end()) throw UsageError("--user takes current, default or both");
+            options_.users = users->second;
+        } else if (name_ == "--command-timeout") {
+            Allow(kWait);
+            options_.commandTimeout = Seconds(TakeValue());
+        } else if (name_ == "--no-wait") {
+            options_.noWait = Flag(kWait);
+        } else if (name_ == "--items") {
+            Allow(kSelection);
+            AddItems(TakeValue(), options_.items);
+        } else if (name_ == "--json") {
+            options_.json = Flag(kJson);
+        } else if (name_ == "--this-windows") {
+            thisWindows = Flag(kSelection);
+        } else if (name_ == "--all-versions") {
+            options_.allVersions = Flag(kSelection);
+        } else if (name_ == "--force") {
+            options_.force = Flag(kForce);
+        } else if (name_ == "--trust-catalogue") {
+            options_.trustCatalogue = Flag(kTrust);
+        } else {
+            return false;
+        }
+        return true;
+    }
+
+    const std::vector<std::string>& arguments_;
+    const unsigned allowed_;
+    Options& options_;
+    size_t i_ = 1;
+    std::string name_;
+    std::optional<std::string> value_;
+};
+
+}  // namespace
+
 Options ParseOptions(const std::vector<std::string>& arguments) {
     Options options;
     if (arguments.empty()) throw UsageError("no command given");
@@ -130,78 +238,11 @@ Options ParseOptions(const std::vector<std::string>& arguments) {
     if (command == kCommands.end()) throw UsageError("unknown command '" + first + "'");
     options.command = command->second.first;
     const unsigned allowed = command->second.second;
-    bool thisWindows = false;  // the default, said outright
+    OptionReader reader(arguments, allowed, options);
+    reader.ReadAll();
 
-    for (size_t i = 1; i < arguments.size(); ++i) {
-        std::string name = arguments[i];
-        std::optional<std::string> value;
-        if (const size_t equals = name.find('='); name.rfind("--", 0) == 0 &&
-                                                  equals != std::string::npos) {
-            value = name.substr(equals + 1);
-            name.erase(equals);
-        }
-        const auto takeValue = [&]() -> std::string {
-            if (value) return *value;
-            if (i + 1 == arguments.size()) throw UsageError(name + " needs a value");
-            return arguments[++i];
-        };
-        const auto allow = [&](unsigned option) {
-            if ((allowed & option) == 0) throw UsageError(first + " does not take " + name);
-        };
-        const auto flag = [&](unsigned option) {
-            allow(option);
-            if (value) throw UsageError(name + " takes no value");
-            return true;
-        };
-        const auto file = [&](unsigned option, std::optional<std::string>& into) {
-            allow(option);
-            into = takeValue();
-            if (into->empty()) throw UsageError(name + " needs a file");
-        };
-        if (name == "--catalogue") {
-            file(kCatalogue, options.catalogue);
-        } else if (name == "--journal") {
-            file(kJournal, options.journal);
-        } else if (name == "--default-hive") {
-            file(kDefaultHive, options.defaultHive);
-        } else if (name == "--out") {
-            file(kOut, options.out);
-        } else if (name == "--policy-definitions") {
-            file(kPolicy, options.policyDefinitions);
-        } else if (name == "--no-policy-definitions" || name == "--strict") {
-            (name == "--strict" ? options.strict : options.noPolicyDefinitions) = flag(kPolicy);
-        } else if (name == "--user") {
-            allow(kUser);
-            const auto users = kUsers.find(takeValue());
-            if (users == kUsers.end()) throw UsageError("--user takes current, default or both");
-            options.users = users->second;
-        } else if ((allowed & kOperand) != 0 && !options.journal && !name.empty() &&
-                   name[0] != '-') {
-            options.journal = name;
-        } else if (name == "--command-timeout") {
-            allow(kWait);
-            options.commandTimeout = Seconds(takeValue());
-        } else if (name == "--no-wait") {
-            options.noWait = flag(kWait);
-        } else if (name == "--items") {
-            allow(kSelection);
-            AddItems(takeValue(), options.items);
-        } else if (name == "--json") {
-            options.json = flag(kJson);
-        } else if (name == "--this-windows") {
-            thisWindows = flag(kSelection);
-        } else if (name == "--all-versions") {
-            options.allVersions = flag(kSelection);
-        } else if (name == "--force") {
-            options.force = flag(kForce);
-        } else if (name == "--trust-catalogue") {
-            options.trustCatalogue = flag(kTrust);
-        } else {
-            throw UsageError("unknown option '" + arguments[i] + "'");
-        }
-    }
     if ((allowed & kOperand) != 0 && !options.journal) throw UsageError(first + " needs a FILE");
-    if (thisWindows && options.allVersions) {
+    if (reader.thisWindows && options.allVersions) {
         throw UsageError("--this-windows and --all-versions exclude each other");
     }
     if (options.policyDefinitions && options.noPolicyDefinitions) {

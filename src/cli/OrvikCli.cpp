@@ -192,14 +192,57 @@ std::optional<std::chrono::milliseconds> CommandLimit(const Options& options) {
 
 // The run of plan or apply, over the registry that the options make of the machine's: the
 // default profile's hive mapped in, and apply's journal right above the machine.
-void Run(const OptimizationList& selected, const Options& options, CliPlatform& platform,
-         Report& report) {
+// Where a run's writes go: the registry (the journaling one, the hive's), each user's for
+// --user both, and the journal, if any.
+struct Targets {
+    Registry& registry;
+    const std::vector<UserTarget>& users;
+    JournalWriter* journal;
+};
+
+// apply through the machine's launcher (journaled), plan through the plan adapters.
+void RunEngine(const OptimizationList& selected, const Options& options, CliPlatform& platform,
+               const Targets& to, Report& report) {
     NoMessageBoxes noBoxes;
     Console* progress = options.json ? nullptr : &platform.console;
     const EnginePlatform& machine = platform.machine;
     const std::optional<int32_t> offeredOn =
         options.allVersions ? std::nullopt : std::optional(report.windows.code);
     const size_t runs = Running(selected, offeredOn);
+    if (options.command == Command::Apply) {
+        std::optional<JournaledLauncher> journaledLauncher;
+        ProcessLauncher& processes =
+            to.journal ? journaledLauncher.emplace(machine.processes, *to.journal)
+                       : machine.processes;
+        const EnginePlatform apply{machine.env, to.registry, processes, machine.wmi, noBoxes,
+                                   to.users};
+        Collector collector(report, runs, progress, nullptr, to.journal);
+        runner(apply, &collector, CommandLimit(options)).RunOptimizations(selected, offeredOn);
+    } else {
+        PlanLauncher launcher(platform.programs, machine.processes);
+        PlanFiles log(machine.env.files);
+        const EnvPlatform env{machine.env.system, machine.env.clock, log};
+        const EnginePlatform plan{env, to.registry, launcher, machine.wmi, noBoxes, to.users};
+        Collector collector(report, runs, progress, &launcher, nullptr);
+        runner(plan, &collector).RunOptimizations(selected, offeredOn);
+    }
+}
+
+void EndJournal(JournalWriter& journal, const Options& options, CliPlatform& platform,
+                Report& report) {
+    journal.End();
+    if (const uint32_t error = journal.Failure()) {
+        report.problems.push_back(Failure(
+            "journal-failed", *options.journal + " could not be written (" +
+                                  platform.files.ErrorText(error) +
+                                  "): from the value that failed on, nothing was written"));
+        report.journalFailed = true;
+    }
+}
+
+void Run(const OptimizationList& selected, const Options& options, CliPlatform& platform,
+         Report& report) {
+    const EnginePlatform& machine = platform.machine;
     const auto stop = [&](Problem problem) {
         report.problems.push_back(std::move(problem));
         report.stopped = true;
@@ -239,32 +282,10 @@ void Run(const OptimizationList& selected, const Options& options, CliPlatform& 
         if (options.users == Users::Default) registry = &hive;
     }
 
-    if (options.command == Command::Apply) {
-        std::optional<JournaledLauncher> journaledLauncher;
-        ProcessLauncher& processes =
-            journal ? journaledLauncher.emplace(machine.processes, *journal) : machine.processes;
-        const EnginePlatform apply{machine.env, *registry, processes, machine.wmi, noBoxes, users};
-        Collector collector(report, runs, progress, nullptr, journal ? &*journal : nullptr);
-        runner(apply, &collector, CommandLimit(options)).RunOptimizations(selected, offeredOn);
-    } else {
-        PlanLauncher launcher(platform.programs, machine.processes);
-        PlanFiles log(machine.env.files);
-        const EnvPlatform env{machine.env.system, machine.env.clock, log};
-        const EnginePlatform plan{env, *registry, launcher, machine.wmi, noBoxes, users};
-        Collector collector(report, runs, progress, &launcher, nullptr);
-        runner(plan, &collector).RunOptimizations(selected, offeredOn);
-    }
+    const Targets targets{*registry, users, journal ? &*journal : nullptr};
+    RunEngine(selected, options, platform, targets, report);
     unload();
-    if (journal) {
-        journal->End();
-        if (const uint32_t error = journal->Failure()) {
-            report.problems.push_back(Failure(
-                "journal-failed", *options.journal + " could not be written (" +
-                                      platform.files.ErrorText(error) +
-                                      "): from the value that failed on, nothing was written"));
-            report.journalFailed = true;
-        }
-    }
+    if (journal) EndJournal(*journal, options, platform, report);
 }
 
 int Undo(const Options& options, CliPlatform& platform) {
