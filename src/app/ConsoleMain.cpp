@@ -7,7 +7,7 @@
 #include "platform/win32/policy/Win32PolicyFolders.h"
 #include "platform/win32/registry/Win32UserHives.h"
 #include "platform/win32/security/LibrarySearch.h"
-#include "platform/win32/toolkit/Win32Toolkit.h"
+#include "platform/win32/report/Win32ReportRenderer.h"
 
 int main() {
     // First of all: no library that COM, MSXML or WMI load later comes from this folder.

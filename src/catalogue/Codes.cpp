@@ -1,6 +1,8 @@
 #include "catalogue/Codes.h"
 
 #include <array>
+#include <charconv>
+#include <limits>
 #include <stdexcept>
 
 #include "catalogue/OptimizationItem.h"
@@ -102,6 +104,19 @@ std::string GetMode(int32_t mode) {
         throw std::out_of_range("mode code out of range");
     }
     return kModes[static_cast<size_t>(mode)].displayName;
+}
+
+std::optional<int16_t> PlainNumber(const std::string& text) {
+    if (text.empty() || text.size() > 6) return std::nullopt;
+    size_t digits = text[0] == '-' ? 1 : 0;
+    if (digits == text.size()) return std::nullopt;
+    if (text[digits] == '0' && (text.size() > digits + 1 || digits == 1)) return std::nullopt;
+    int value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    if (value < std::numeric_limits<int16_t>::min() || value > std::numeric_limits<int16_t>::max())
+        return std::nullopt;
+    return static_cast<int16_t>(value);
 }
 
 }  // namespace codes

@@ -3,6 +3,7 @@
 // unrecognised name is code 0, never an error.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -55,5 +56,9 @@ std::string GetOSString(int32_t osVersion);
 int32_t SetMode(const std::string& Value);
 // Throws std::out_of_range for a code outside 0..2.
 std::string GetMode(int32_t mode);
+
+// A Number that rows can be tied by: a plain decimal from -32768 to 32767, without blanks, plus
+// sign or leading zeros ("0" and "-5" are plain; "07", " 7", "+7", "-0" and "40000" are not).
+std::optional<int16_t> PlainNumber(const std::string& text);
 
 }  // namespace codes

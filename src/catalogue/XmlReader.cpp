@@ -280,21 +280,34 @@ private:
 
 }  // namespace
 
-OptimizationList XmlReader::ReadXML(const std::string& HardPath) {
-    // Callers go on with whatever they get, so no failure leaves this function; the observer
-    // hears of any, so that a file never read is not taken for an empty catalogue.
-    const auto unreadable = [&](const std::string& why) {
-        try {
-            if (observer_) observer_->Notice({ReadNotice::Kind::Unreadable, {}, {}, why});
-        } catch (...) {
-        }
-    };
+void XmlReader::Unreadable(const std::string& why) {
     try {
-        const std::string path =
-            HardPath.empty() ? catalogue::DefaultPath(executableFolder_) : HardPath;
-        const std::optional<std::string> bytes = xml_.ReadFileBytes(path);
+        if (observer_) observer_->Notice({ReadNotice::Kind::Unreadable, {}, {}, why});
+    } catch (...) {
+    }
+}
+
+// Callers go on with whatever they get, so no failure leaves these functions; the observer hears
+// of any, so that a file never read is not taken for an empty catalogue.
+OptimizationList XmlReader::ReadXML(const std::string& HardPath) {
+    std::optional<std::string> bytes;
+    try {
+        bytes = xml_.ReadFileBytes(HardPath.empty() ? catalogue::DefaultPath(executableFolder_)
+                                                    : HardPath);
+    } catch (const std::exception& failure) {
+        Unreadable(std::string("cannot be read (") + failure.what() + ")");
+        return {};
+    } catch (...) {
+        Unreadable("cannot be read");
+        return {};
+    }
+    return ReadXMLBytes(bytes);
+}
+
+OptimizationList XmlReader::ReadXMLBytes(const std::optional<std::string>& bytes) {
+    try {
         if (!bytes) {
-            unreadable("cannot be read");
+            Unreadable("cannot be read");
             return {};
         }
         const catalogue::FileCheck check = catalogue::CheckFile(*bytes);
@@ -310,9 +323,9 @@ OptimizationList XmlReader::ReadXML(const std::string& HardPath) {
         if (!xml_.ReadEvents(*bytes, builder)) return {};
         return builder.Take();
     } catch (const std::exception& failure) {
-        unreadable(std::string("cannot be read (") + failure.what() + ")");
+        Unreadable(std::string("cannot be read (") + failure.what() + ")");
     } catch (...) {
-        unreadable("cannot be read");
+        Unreadable("cannot be read");
     }
     return {};
 }

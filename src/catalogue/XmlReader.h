@@ -4,6 +4,7 @@
 // loaded gives an empty catalogue; nothing is reported and nothing is thrown, unless an observer
 // asks to be told.
 
+#include <optional>
 #include <string>
 
 #include "catalogue/OptimizationItem.h"
@@ -45,8 +46,13 @@ public:
 
     // HardPath empty: OrvikOptimizations.xml beside the executable; else the file's full path.
     OptimizationList ReadXML(const std::string& HardPath = std::string());
+    // The catalogue from the file's bytes as the caller read them (none: the file could not be
+    // read), so that what is hashed or kept is the very bytes parsed.
+    OptimizationList ReadXMLBytes(const std::optional<std::string>& bytes);
 
 private:
+    void Unreadable(const std::string& why);
+
     XmlDocumentFactory& xml_;
     std::string executableFolder_;
     ReadObserver* observer_;

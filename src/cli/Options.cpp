@@ -108,17 +108,6 @@ uint32_t Seconds(const std::string& text) {
     return seconds;
 }
 
-}  // namespace
-
-const char* UsersName(Users users) {
-    for (const auto& [name, value] : kUsers) {
-        if (value == users) return name.c_str();
-    }
-    return "";
-}
-
-namespace {
-
 // One pass over the arguments after the command, option by option.
 class OptionReader {
 public:

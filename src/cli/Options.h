@@ -6,12 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "engine/Users.h"
+
 namespace cli {
 
 enum class Command { Validate, Plan, Apply, Undo, Report, Version, Help };
 
-// Whose HKEY_CURRENT_USER the run writes: --user current|default|both.
-enum class Users { Current, Default, Both };
+using engine::Users;
+using engine::UsersName;
 
 inline constexpr uint32_t kCommandTimeout = 600;
 
@@ -37,9 +39,6 @@ struct Options {
     std::optional<uint32_t> commandTimeout;
     bool noWait = false;
 };
-
-// "current", "default", "both".
-const char* UsersName(Users users);
 
 // Wrong usage; what says what was wrong, for the line above the usage text.
 class UsageError : public std::runtime_error {

@@ -7,18 +7,20 @@
 #include "OrvikVersion.h"
 #include "catalogue/CatalogueFile.h"
 #include "catalogue/XmlReader.h"
-#include "cli/Journal.h"
-#include "cli/PlanAdapters.h"
-#include "cli/PolicyChecks.h"
-#include "cli/Profile.h"
 #include "cli/Protection.h"
 #include "cli/Report.h"
-#include "cli/Sha256.h"
-#include "cli/Undo.h"
+#include "cli/UndoReport.h"
+#include "engine/checks/PolicyChecks.h"
+#include "engine/checks/Sha256.h"
+#include "engine/journal/Journal.h"
+#include "engine/journal/Profile.h"
+#include "engine/journal/Undo.h"
+#include "engine/plan/PlanAdapters.h"
 #include "engine/runner.h"
 #include "platform/Clock.h"
 #include "platform/Console.h"
 #include "platform/ConsoleFiles.h"
+#include "platform/PolicyFolders.h"
 #include "platform/ReportRenderer.h"
 #include "platform/SystemInfo.h"
 #include "platform/UserHives.h"
@@ -26,6 +28,20 @@
 
 namespace cli {
 namespace {
+
+using engine::CatalogueCheck;
+using engine::JournalHeader;
+using engine::JournalWriter;
+using engine::LoadedProfile;
+using engine::ReadJournal;
+using engine::Sha256Hex;
+using engine::TouchesProfile;
+using engine::UndoRecords;
+using engine::PlanLauncher;
+using engine::NoMessageBoxes;
+using engine::PlanFiles;
+using engine::PlanRegistry;
+using engine::kDefaultHiveFile;
 
 // Gathers the runners' records into the report and the journal, and tells of each entry on
 // standard error as the run reaches it.
@@ -378,9 +394,12 @@ Checked ReadChecked(const Options& options, CliPlatform& platform, const std::st
     std::vector<Problem> protection;
     Checked checked;
     checked.read = CheckProtection(platform.security, options, report, protection);
+    // Read once, after the protection check: the hash is of the very bytes parsed.
+    const std::optional<std::string> bytes = platform.xml.ReadFileBytes(report.cataloguePath);
+    if (bytes) report.sha256 = Sha256Hex(*bytes);
     CatalogueCheck check;
     if (checked.read) {
-        checked.catalogue = XmlReader(platform.xml, folder, &check).ReadXML(report.cataloguePath);
+        checked.catalogue = XmlReader(platform.xml, folder, &check).ReadXMLBytes(bytes);
         check.CheckRecords(checked.catalogue);
         report.readable = check.Readable();
         checked.errors = check.HasErrors();
@@ -388,6 +407,19 @@ Checked ReadChecked(const Options& options, CliPlatform& platform, const std::st
     report.problems = check.Problems();
     report.problems.insert(report.problems.begin(), protection.begin(), protection.end());
     return checked;
+}
+
+void CheckPolicies(const OptimizationList& catalogue, const Options& options,
+                   CliPlatform& platform, Report& report) {
+    if (options.noPolicyDefinitions) return;
+    engine::PolicyChecked checked = engine::CheckPolicies(
+        catalogue, options.policyDefinitions.value_or(platform.policies.DefaultFolder()),
+        platform.policies, platform.xml);
+    report.policyDefinitions = checked.definitions;
+    report.policyNotes = std::move(checked.notes);
+    report.problems.insert(report.problems.end(), checked.problems.begin(),
+                           checked.problems.end());
+    engine::SortByPlace(report.problems);
 }
 
 }  // namespace
@@ -422,14 +454,11 @@ int Main(const std::vector<std::string>& arguments, CliPlatform& platform) {
     if (options.command == Command::Apply) report.journal = options.journal;
     report.cataloguePath =
         options.catalogue.value_or(catalogue::DefaultPath(utils.ExecutableFolder()));
-    if (const auto bytes = platform.xml.ReadFileBytes(report.cataloguePath)) {
-        report.sha256 = Sha256Hex(*bytes);
-    }
     report.windows = IdentifyWindows(platform.machine.env);
 
     const Checked checked = ReadChecked(options, platform, utils.ExecutableFolder(), report);
     report.strict = options.strict;
-    CheckPolicies(checked.catalogue, options, platform.policies, platform.xml, report);
+    CheckPolicies(checked.catalogue, options, platform, report);
     if (options.command == Command::Validate) {
         for (const OptimizationItemPtr& entry : checked.catalogue) {
             report.entries.push_back({entry.get(), {}});

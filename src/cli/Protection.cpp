@@ -1,7 +1,6 @@
 #include "cli/Protection.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "catalogue/Codes.h"
 #include "env/FileTrust.h"
@@ -52,16 +51,6 @@ bool CheckProtection(FileSecurity& security, const Options& options, Report& rep
     return !(apply && trust.Refused() && !overridden);
 }
 
-bool NamesFullPath(const std::string& commandLine) {
-    const size_t start = commandLine.find_first_not_of(" \t");
-    if (start == std::string::npos) return false;
-    const std::string program = commandLine.substr(commandLine[start] == '"' ? start + 1 : start);
-    const bool drive = program.size() >= 3 &&
-                       std::isalpha(static_cast<unsigned char>(program[0])) && program[1] == ':' &&
-                       program[2] == '\\';
-    return drive || program.rfind("\\\\", 0) == 0;
-}
-
 void WarnSearchedPrograms(Report& report, const std::vector<std::string>& searchFolders) {
     // The system folder, its 16-bit sibling and the Windows folder, in the search's order.
     std::vector<std::string> system;
@@ -73,7 +62,7 @@ void WarnSearchedPrograms(Report& report, const std::vector<std::string>& search
     for (const EntryReport& entry : report.entries) {
         for (const ActionReport& action : entry.actions) {
             const cmdItem* command = action.record.command;
-            if (!command || !action.program || NamesFullPath(command->Command)) continue;
+            if (!command || !action.program || engine::NamesFullPath(command->Command)) continue;
             const std::string folder = codes::UpperAscii(FolderOf(*action.program));
             if (std::find(system.begin(), system.end(), folder) != system.end()) continue;
             report.problems.push_back(

@@ -18,10 +18,6 @@ namespace cli {
 bool CheckProtection(FileSecurity& security, const Options& options, Report& report,
                      std::vector<Problem>& problems);
 
-// True when the command line's program is a full path ("C:\\..." or "\\\\server\\..."), so
-// that no search decides which program starts.
-bool NamesFullPath(const std::string& commandLine);
-
 // plan: a warning for each command whose program the search found outside the system folders
 // (searchFolders as ProgramSearch gives them).
 void WarnSearchedPrograms(Report& report, const std::vector<std::string>& searchFolders);

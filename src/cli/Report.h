@@ -7,34 +7,26 @@
 #include <unordered_map>
 #include <vector>
 
-#include "cli/Checks.h"
+#include "engine/checks/Checks.h"
+#include "engine/checks/PolicyChecks.h"
 #include "cli/Options.h"
 #include "engine/RunObserver.h"
 
+namespace json {
+class JsonWriter;
+}
+
 namespace cli {
 
-class JsonWriter;
+using engine::PolicyDefinitionsReport;
+using engine::PolicyNote;
+using engine::Problem;
 
 struct WindowsInfo {
     int32_t code = 0;
     std::string name;
     uint32_t build = 0;
     bool wow64 = false;
-};
-
-// A registry value under a policy key: the policy that defines it, or none.
-struct PolicyNote {
-    bool defined = false;
-    std::string name;
-    std::string displayName;
-};
-
-// The policy definitions the values were checked against.
-struct PolicyDefinitionsReport {
-    bool checked = false;  // not with --no-policy-definitions
-    std::string folder;
-    bool found = false;  // the folder holds .admx files
-    size_t definitions = 0;
 };
 
 struct ActionReport {
@@ -105,8 +97,8 @@ std::string Padded(std::string text, size_t width);
 std::string ProblemsText(const std::vector<Problem>& problems);
 std::string SummaryTail(const std::vector<Problem>& problems, int exitCode);
 // JSON: a value (null, or its type and data) and the problems array, giving the errors' count.
-void ValueJson(JsonWriter& json, const RegistryData& value);
-int64_t ProblemsJson(JsonWriter& json, const std::vector<Problem>& problems);
+void ValueJson(json::JsonWriter& json, const RegistryData& value);
+int64_t ProblemsJson(json::JsonWriter& json, const std::vector<Problem>& problems);
 
 // "HKEY_LOCAL_MACHINE\Software\x" from a root handle and a path below it.
 std::string KeyText(int32_t root, const std::string& subKey);

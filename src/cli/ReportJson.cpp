@@ -1,11 +1,13 @@
 #include <map>
 
 #include "OrvikVersion.h"
-#include "cli/Json.h"
+#include "json/Json.h"
 #include "cli/Report.h"
 #include "platform/Registry.h"
 
 namespace cli {
+
+using json::JsonWriter;
 namespace {
 
 constexpr int kSchema = 1;

@@ -6,8 +6,8 @@ using Lock = std::lock_guard<std::mutex>;
 
 }  // namespace
 
-UserRegistry::UserRegistry(Registry& inner, Users users, std::string hive)
-    : inner_(inner), users_(users), hive_(std::move(hive)) {}
+UserRegistry::UserRegistry(Registry& inner, Mapping mapping, std::string hive)
+    : inner_(inner), mapping_(mapping), hive_(std::move(hive)) {}
 
 UserRegistry::~UserRegistry() { CloseAll(); }
 
@@ -43,7 +43,7 @@ std::vector<UserRegistry::Target> UserRegistry::Targets(RegKey root,
         for (const RegKey member : *members) targets.push_back({member, subKey});
         return targets;
     }
-    if (root != reg::RootKey(reg::kCurrentUser) || users_ == Users::Current) {
+    if (root != reg::RootKey(reg::kCurrentUser) || mapping_ == Mapping::Current) {
         return {{root, subKey}};
     }
     return {{reg::RootKey(reg::kUsers), subKey.empty() ? hive_ : hive_ + "\\" + subKey}};

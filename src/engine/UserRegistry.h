@@ -14,10 +14,11 @@
 
 class UserRegistry final : public Registry {
 public:
-    enum class Users { Current, Profile };
+    // Whose HKEY_CURRENT_USER it shows: the current user's own, or the loaded profile's.
+    enum class Mapping { Current, Profile };
 
     // hive: where the profile is loaded, as a path below HKEY_USERS.
-    UserRegistry(Registry& inner, Users users, std::string hive);
+    UserRegistry(Registry& inner, Mapping mapping, std::string hive);
     ~UserRegistry() override;
     UserRegistry(const UserRegistry&) = delete;
     UserRegistry& operator=(const UserRegistry&) = delete;
@@ -64,7 +65,7 @@ private:
     void CloseAll();
 
     Registry& inner_;
-    const Users users_;
+    const Mapping mapping_;
     const std::string hive_;
     std::mutex lock_;
     std::map<RegKey, std::vector<RegKey>> handles_;

@@ -5,7 +5,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
-#include <limits>
 
 #include "catalogue/CatalogueFile.h"
 #include "catalogue/Codes.h"
@@ -13,19 +12,6 @@
 #include "ui/frmWarning.h"
 
 namespace editor {
-
-std::optional<int16_t> PlainNumber(const std::string& text) {
-    if (text.empty() || text.size() > 6) return std::nullopt;
-    size_t digits = text[0] == '-' ? 1 : 0;
-    if (digits == text.size()) return std::nullopt;
-    if (text[digits] == '0' && (text.size() > digits + 1 || digits == 1)) return std::nullopt;
-    int value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
-    if (value < std::numeric_limits<int16_t>::min() || value > std::numeric_limits<int16_t>::max())
-        return std::nullopt;
-    return static_cast<int16_t>(value);
-}
 
 int32_t RowNumber(const std::string& text) {
     size_t b = text.find_first_not_of(' ');
@@ -253,7 +239,7 @@ void frmAdvanced::ShowDetails() {
     if (row < 0 || row >= lbSettings->ListCount()) return;
     OptimizationItemPtr e;
     const OptimizationItemPtr& made = rowEntries_[static_cast<size_t>(row)];
-    if (made && editor::PlainNumber(made->Number)) {
+    if (made && codes::PlainNumber(made->Number)) {
         e = FindItemByNumber(static_cast<int16_t>(lbSettings->ItemData(row)));
     } else {
         e = made;  // a row that cannot be looked up by number shows its own entry
@@ -302,7 +288,7 @@ void frmAdvanced::lbSettings_ItemCheck(int row) {
     const OptimizationItemPtr& made =
         static_cast<size_t>(row) < rowEntries_.size() ? rowEntries_[static_cast<size_t>(row)]
                                                        : nullptr;
-    if (made && !editor::PlainNumber(made->Number)) {
+    if (made && !codes::PlainNumber(made->Number)) {
         // Its number ties it to no entry: the tick belongs to the entry the row was made from.
         made->Enabled = value;
         return;

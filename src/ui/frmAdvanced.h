@@ -16,10 +16,6 @@
 
 namespace editor {
 
-// A Number that rows can be tied by: a plain decimal from -32768 to 32767, without blanks, plus
-// sign or leading zeros ("0" and "-5" are plain; "07", " 7", "+7", "-0" and "40000" are not).
-std::optional<int16_t> PlainNumber(const std::string& text);
-
 // The row number the list keeps for an entry: its Number as a whole number when it is one that
 // fits 32 bits (blanks around it and leading zeros allowed), else 0.
 int32_t RowNumber(const std::string& text);

@@ -11,7 +11,7 @@
 #include "OrvikVersion.h"
 #include "catalogue/Codes.h"
 #include "catalogue/XmlReader.h"
-#include "cli/Json.h"
+#include "json/Json.h"
 #include "platform/XmlDocument.h"
 
 int main(int argc, char** argv) {
@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
     for (int32_t code = 0; code < codes::kVersionCount; ++code) {
         if (code != codes::kAll && code != codes::kWindowsServer2003R2) machines.push_back(code);
     }
-    cli::JsonWriter out;
+    json::JsonWriter out;
     const auto names = [&out](const std::vector<int32_t>& list) {
         out.BeginArray();
         for (int32_t code : list) out.String(codes::GetOSString(code));

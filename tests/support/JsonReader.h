@@ -2,11 +2,11 @@
 // The programs' JSON read as a script reads it, parsed rather than searched for text: with the
 // console program's own strict reader, the one its undo reads journals with.
 
-#include "cli/Json.h"
+#include "json/Json.h"
 
 namespace json {
-using Value = cli::JsonValue;
-inline Value Parse(std::string_view text) { return cli::ParseJson(text); }
+using Value = json::JsonValue;
+inline Value Parse(std::string_view text) { return json::ParseJson(text); }
 
 // The outcome of every action of a report, entry by entry: "1: set change; 2: fail skip".
 inline std::string Outcomes(const Value& report) {

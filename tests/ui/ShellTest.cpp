@@ -6,6 +6,7 @@
 
 #include "Harness.h"
 #include "TestSupport.h"
+#include "platform/win32/report/Win32ReportRenderer.h"
 #include "platform/win32/toolkit/Win32Toolkit.h"
 
 namespace {

@@ -19,8 +19,8 @@
 #include "TestSupport.h"
 #include "cli/Options.h"
 #include "cli/OrvikCli.h"
-#include "cli/PlanAdapters.h"
-#include "cli/Sha256.h"
+#include "engine/plan/PlanAdapters.h"
+#include "engine/checks/Sha256.h"
 #include "env/FileTrust.h"
 #include "platform/Console.h"
 #include "platform/ConsoleFiles.h"
@@ -554,7 +554,7 @@ TEST(ConsoleCommands, PlanRefusesNamesLongerThanTheRegistryTakes) {
         {"k", times(smile, 8191) + "v", 0}, {"k", times(smile, 8192), 87}};
     for (const auto& [subKey, name, expected] : cases) {
         RegistryDouble machine;
-        cli::PlanRegistry plan(machine);
+        engine::PlanRegistry plan(machine);
         RegKey key = 0;
         const uint8_t data[] = {'x', 0};
         int32_t result = plan.CreateKey(reg::RootKey(reg::kCurrentUser), subKey,
@@ -584,7 +584,7 @@ TEST(ConsoleCommands, ProgramsAreFoundAsProcessStartFindsThem) {
         {"", ""},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(cli::FindProgram(c.command, programs).value_or(""), c.program) << c.command;
+        EXPECT_EQ(engine::FindProgram(c.command, programs).value_or(""), c.program) << c.command;
     }
 }
 
@@ -636,14 +636,47 @@ TEST(ConsoleCommands, CatalogueProtectionAndSearchedPrograms) {
     EXPECT_EQ(codes(m.Json({"validate"}, 2)), "unreadable! ");
 }
 
+// Counts the reads of the catalogue: one a command, so that its hash is of the bytes parsed.
+class CountedReads final : public XmlDocumentFactory {
+public:
+    explicit CountedReads(std::unique_ptr<XmlDocumentFactory> real) : real_(std::move(real)) {}
+    std::unique_ptr<XmlDocument> NewDocument() override { return real_->NewDocument(); }
+    std::optional<std::string> ReadFileBytes(const std::string& path) override {
+        ++reads;
+        return real_->ReadFileBytes(path);
+    }
+    bool ReadEvents(const std::string& bytes, XmlEvents& events) override {
+        return real_->ReadEvents(bytes, events);
+    }
+    int reads = 0;
+
+private:
+    std::unique_ptr<XmlDocumentFactory> real_;
+};
+
+TEST(ConsoleCommands, TheCatalogueIsReadOnceAndHashedAsParsed) {
+    Machine m;
+    m.Write(Item("1", Registry("HKEY_CURRENT_USER\\Software\\OrvikCli", "A", "DWORD", "1")));
+    auto counted = std::make_unique<CountedReads>(std::move(m.xml));
+    CountedReads& reads = *counted;
+    m.xml = std::move(counted);
+    const std::string bytes = *reads.ReadFileBytes(testsupport::Utf8(m.catalogue));
+    for (const char* command : {"validate", "plan", "apply"}) {
+        reads.reads = 0;
+        const json::Value report = m.Json({command}, 0);
+        EXPECT_EQ(reads.reads, 1) << command;
+        EXPECT_EQ(report["catalogue"]["sha256"].text, engine::Sha256Hex(bytes).value()) << command;
+    }
+}
+
 TEST(ConsoleCommands, Sha256OfPublishedVectors) {
-    EXPECT_EQ(cli::Sha256Hex(""),
+    EXPECT_EQ(engine::Sha256Hex(""),
               "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
-    EXPECT_EQ(cli::Sha256Hex("abc"),
+    EXPECT_EQ(engine::Sha256Hex("abc"),
               "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-    EXPECT_EQ(cli::Sha256Hex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
+    EXPECT_EQ(engine::Sha256Hex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
               "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
-    EXPECT_EQ(cli::Sha256Hex(std::string(1000000, 'a')),
+    EXPECT_EQ(engine::Sha256Hex(std::string(1000000, 'a')),
               "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
 }
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "cli/Journal.h"
+#include "engine/journal/Journal.h"
 
-namespace cli {
+namespace engine {
 
 struct UndoAction {
     const JournalRecord* record = nullptr;
@@ -31,18 +31,4 @@ std::vector<UndoEntry> UndoRecords(const std::vector<JournalRecord>& records, Re
 // Whether the records change the default profile loaded as it is during a run.
 bool TouchesProfile(const std::vector<JournalRecord>& records);
 
-struct UndoReport {
-    std::string path;
-    Journal journal;
-    std::vector<Problem> problems;  // the journal's and the command's
-    std::vector<UndoEntry> entries;
-    bool ran = false;            // the records were undone
-    bool cleanupFailed = false;  // the default profile stays loaded
-    int exitCode = 0;
-};
-
-int ExitCodeOf(const UndoReport& report);
-std::string UndoText(const UndoReport& report);
-std::string UndoJson(const UndoReport& report);
-
-}  // namespace cli
+}  // namespace engine

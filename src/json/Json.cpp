@@ -1,4 +1,4 @@
-#include "cli/Json.h"
+#include "json/Json.h"
 
 #include <charconv>
 #include <cstdio>
@@ -6,7 +6,7 @@
 
 #include "platform/Utf8.h"
 
-namespace cli {
+namespace json {
 
 std::string JsonString(std::string_view text) {
     std::string out = "\"";
@@ -93,9 +93,9 @@ JsonWriter& JsonWriter::Null() {
     return *this;
 }
 
-}  // namespace cli
+}  // namespace json
 
-namespace cli {
+namespace json {
 namespace {
 
 class Reader {
@@ -259,4 +259,4 @@ const JsonValue& JsonValue::operator[](size_t index) const {
 
 JsonValue ParseJson(std::string_view text) { return Reader(text).Document(); }
 
-}  // namespace cli
+}  // namespace json

@@ -15,7 +15,7 @@
 #include "platform/ProgramSearch.h"
 #include "platform/Registry.h"
 
-namespace cli {
+namespace engine {
 
 // Reads go to the machine; keys that would be made, values that would be written or deleted are
 // kept here, and later reads of the same plan see them, so each action is planned against what
@@ -130,4 +130,4 @@ public:
     void ShowOk(const std::string&) override {}
 };
 
-}  // namespace cli
+}  // namespace engine

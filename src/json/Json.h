@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace cli {
+namespace json {
 
 // Writes one JSON document, indented or on one line. Members and elements are written in the
 // order they are given; the writer puts the commas and line breaks.
@@ -69,4 +69,4 @@ JsonValue ParseJson(std::string_view text);
 // The text as a JSON string literal, quotes included.
 std::string JsonString(std::string_view text);
 
-}  // namespace cli
+}  // namespace json

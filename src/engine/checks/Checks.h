@@ -10,7 +10,7 @@
 #include "catalogue/OptimizationItem.h"
 #include "catalogue/XmlReader.h"
 
-namespace cli {
+namespace engine {
 
 struct Problem {
     enum class Severity { Error, Warning };
@@ -46,4 +46,11 @@ private:
     std::vector<XmlPosition> missingKeys_;      // registry entries without a Key element
 };
 
-}  // namespace cli
+// In the order of the file; problems without a place (line 0) after those with one.
+void SortByPlace(std::vector<Problem>& problems);
+
+// True when the command line's program is a full path ("C:\\..." or "\\\\server\\..."), so
+// that no search decides which program starts.
+bool NamesFullPath(const std::string& commandLine);
+
+}  // namespace engine

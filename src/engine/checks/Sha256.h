@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-namespace cli {
+namespace engine {
 
 std::optional<std::string> Sha256Hex(std::string_view bytes);
 
-}  // namespace cli
+}  // namespace engine

@@ -8,15 +8,17 @@
 #include <string>
 #include <vector>
 
-#include "cli/Checks.h"
-#include "cli/Options.h"
+#include "engine/checks/Checks.h"
+#include "engine/Users.h"
 #include "engine/JournalingRegistry.h"
 
 class OutputFile;
 
-namespace cli {
-
+namespace json {
 class JsonWriter;
+}
+
+namespace engine {
 
 // Where the default profile's hive is loaded below HKEY_USERS while a command works on it.
 inline constexpr const char* kProfileHive = "OrvikDefaultProfile";
@@ -71,10 +73,10 @@ public:
     uint32_t Failure() const { return failure_; }
 
 private:
-    int32_t Line(const JsonWriter& json);
+    int32_t Line(const json::JsonWriter& json);
 
     OutputFile& file_;
     uint32_t failure_ = 0;
 };
 
-}  // namespace cli
+}  // namespace engine

@@ -1,4 +1,4 @@
-#include "cli/PlanAdapters.h"
+#include "engine/plan/PlanAdapters.h"
 
 #include <cstring>
 #include <string_view>
@@ -7,7 +7,7 @@
 #include "catalogue/Codes.h"
 #include "engine/RegistryTap.h"
 
-namespace cli {
+namespace engine {
 namespace {
 
 constexpr uint32_t kInvalidParameter = 87;
@@ -277,4 +277,4 @@ uint32_t PlanLauncher::Start(const std::string& commandLine, WindowStyle) {
     return lastProgram ? 0 : static_cast<uint32_t>(reg::kFileNotFound);
 }
 
-}  // namespace cli
+}  // namespace engine

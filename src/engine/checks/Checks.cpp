@@ -1,14 +1,13 @@
-#include "cli/Checks.h"
+#include "engine/checks/Checks.h"
 
 #include <algorithm>
+#include <cctype>
 #include <map>
 
 #include "catalogue/Codes.h"
-#include "cli/Protection.h"
 #include "engine/regRunner.h"
-#include "ui/frmAdvanced.h"
 
-namespace cli {
+namespace engine {
 namespace {
 
 using codes::kKeyTypeBinary;
@@ -195,7 +194,7 @@ void CatalogueCheck::CheckRecords(const OptimizationList& catalogue) {
                 "holds no version name): no Windows offers it, so the editor does not list it "
                 "and a run leaves it out");
         }
-        if (!editor::PlainNumber(item.Number)) {
+        if (!codes::PlainNumber(item.Number)) {
             Add(Warning, "number-not-plain", item.Position,
                 "Number " + Quoted(item.Number) +
                     " is no plain whole number from -32768 to 32767: the editor cannot tie its "
@@ -242,13 +241,7 @@ void CatalogueCheck::CheckRecords(const OptimizationList& catalogue) {
 
 std::vector<Problem> CatalogueCheck::Problems() const {
     std::vector<Problem> sorted = problems_;
-    // Unknown places (0) after the known ones.
-    std::stable_sort(sorted.begin(), sorted.end(), [](const Problem& a, const Problem& b) {
-        const auto place = [](const Problem& p) {
-            return std::pair(p.line == 0 ? UINT32_MAX : p.line, p.column);
-        };
-        return place(a) < place(b);
-    });
+    SortByPlace(sorted);
     return sorted;
 }
 
@@ -257,4 +250,24 @@ bool CatalogueCheck::HasErrors() const {
                        [](const Problem& p) { return p.severity == Problem::Severity::Error; });
 }
 
-}  // namespace cli
+bool NamesFullPath(const std::string& commandLine) {
+    const size_t start = commandLine.find_first_not_of(" \t");
+    if (start == std::string::npos) return false;
+    const std::string program = commandLine.substr(commandLine[start] == '"' ? start + 1 : start);
+    const bool drive = program.size() >= 3 &&
+                       std::isalpha(static_cast<unsigned char>(program[0])) && program[1] == ':' &&
+                       program[2] == '\\';
+    return drive || program.rfind("\\\\", 0) == 0;
+}
+
+void SortByPlace(std::vector<Problem>& problems) {
+    // Unknown places (0) after the known ones.
+    std::stable_sort(problems.begin(), problems.end(), [](const Problem& a, const Problem& b) {
+        const auto place = [](const Problem& p) {
+            return std::pair(p.line == 0 ? UINT32_MAX : p.line, p.column);
+        };
+        return place(a) < place(b);
+    });
+}
+
+}  // namespace engine

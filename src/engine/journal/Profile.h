@@ -6,13 +6,13 @@
 #include <optional>
 #include <string>
 
-#include "cli/Checks.h"
-#include "cli/Options.h"
+#include "engine/checks/Checks.h"
+#include "engine/Users.h"
 #include "engine/UserRegistry.h"
 
 class UserHives;
 
-namespace cli {
+namespace engine {
 
 // The hive new users are made from, unless --default-hive names another.
 inline constexpr const char* kDefaultHiveFile = "C:\\Users\\Default\\NTUSER.DAT";
@@ -38,4 +38,4 @@ private:
     bool loaded_ = false;
 };
 
-}  // namespace cli
+}  // namespace engine

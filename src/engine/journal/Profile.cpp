@@ -1,9 +1,9 @@
-#include "cli/Profile.h"
+#include "engine/journal/Profile.h"
 
-#include "cli/Journal.h"
+#include "engine/journal/Journal.h"
 #include "platform/UserHives.h"
 
-namespace cli {
+namespace engine {
 namespace {
 
 const std::string kKeyText = std::string("HKEY_USERS\\") + kProfileHive;
@@ -43,8 +43,8 @@ std::optional<Problem> LoadedProfile::Load(const std::string& file) {
 
 Registry& LoadedProfile::Over(Registry& inner, Users users) {
     // Both is a registry of each kind, HKEY_CURRENT_USER itself needing no mapping.
-    const UserRegistry::Users mapped =
-        users == Users::Current ? UserRegistry::Users::Current : UserRegistry::Users::Profile;
+    const UserRegistry::Mapping mapped =
+        users == Users::Current ? UserRegistry::Mapping::Current : UserRegistry::Mapping::Profile;
     registry_.emplace(inner, mapped, kProfileHive);
     // No key of the hive may be open while it is unloaded; the run stops writing there.
     hives_.WhenInterrupted([this] {
@@ -70,4 +70,4 @@ std::optional<Problem> LoadedProfile::Unload() {
     return std::nullopt;
 }
 
-}  // namespace cli
+}  // namespace engine

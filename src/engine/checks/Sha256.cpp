@@ -1,8 +1,8 @@
-#include "cli/Sha256.h"
+#include "engine/checks/Sha256.h"
 
 #include "platform/Sha256.h"
 
-namespace cli {
+namespace engine {
 
 std::optional<std::string> Sha256Hex(std::string_view bytes) {
     const auto digest = hash::Sha256(bytes);
@@ -16,4 +16,4 @@ std::optional<std::string> Sha256Hex(std::string_view bytes) {
     return text;
 }
 
-}  // namespace cli
+}  // namespace engine

@@ -1,20 +1,20 @@
-#include "cli/Journal.h"
+#include "engine/journal/Journal.h"
 
 #include <stdexcept>
 
 #include "OrvikVersion.h"
-#include "cli/Json.h"
+#include "json/Json.h"
 #include "engine/regRunner.h"
 #include "env/ErrorRecord.h"
 #include "platform/ConsoleFiles.h"
 #include "platform/HexText.h"
 
-namespace cli {
+namespace engine {
 namespace {
 
 constexpr int kSchema = 1;
 
-void Data(JsonWriter& json, const RegistryData& value) {
+void Data(json::JsonWriter& json, const RegistryData& value) {
     if (!value.present) {
         json.Null();
         return;
@@ -28,13 +28,13 @@ struct Damaged : std::runtime_error {
     Damaged() : std::runtime_error("no whole record") {}
 };
 
-const std::string& Text(const JsonValue& value) {
-    if (value.type != JsonValue::Type::String) throw Damaged();
+const std::string& Text(const json::JsonValue& value) {
+    if (value.type != json::JsonValue::Type::String) throw Damaged();
     return value.text;
 }
 
-int64_t Whole(const JsonValue& value, int64_t high) {
-    if (value.type != JsonValue::Type::Number || value.number < 0 ||
+int64_t Whole(const json::JsonValue& value, int64_t high) {
+    if (value.type != json::JsonValue::Type::Number || value.number < 0 ||
         value.number > static_cast<double>(high) ||
         value.number != static_cast<double>(value.Int())) {
         throw Damaged();
@@ -42,7 +42,7 @@ int64_t Whole(const JsonValue& value, int64_t high) {
     return value.Int();
 }
 
-RegistryData DataOf(const JsonValue& value) {
+RegistryData DataOf(const json::JsonValue& value) {
     RegistryData data;
     if (value.IsNull()) return data;
     data.present = true;
@@ -55,7 +55,7 @@ RegistryData DataOf(const JsonValue& value) {
     return data;
 }
 
-JournalRecord RecordOf(const JsonValue& line) {
+JournalRecord RecordOf(const json::JsonValue& line) {
     JournalRecord record;
     const std::string& kind = Text(line["record"]);
     const auto place = [&] {
@@ -71,8 +71,8 @@ JournalRecord RecordOf(const JsonValue& line) {
     } else if (kind == "keys") {
         record.kind = JournalRecord::Kind::Keys;
         place();
-        if (line["keys"].type != JsonValue::Type::Array) throw Damaged();
-        for (const JsonValue& key : line["keys"].items) {
+        if (line["keys"].type != json::JsonValue::Type::Array) throw Damaged();
+        for (const json::JsonValue& key : line["keys"].items) {
             record.change.createdKeys.push_back(Text(key));
         }
     } else if (kind == "value") {
@@ -111,14 +111,14 @@ Journal ReadJournal(const std::string& bytes) {
         start = end + 1;
     }
     try {
-        const JsonValue head = ParseJson(lines.empty() ? "" : lines[0]);
+        const json::JsonValue head = json::ParseJson(lines.empty() ? "" : lines[0]);
         if (Text(head["record"]) != "journal" || Whole(head["schema"], kSchema) != kSchema) {
             return journal;
         }
         JournalHeader& header = journal.header;
         header.version = Text(head["version"]);
         header.cataloguePath = Text(head["catalogue"]["path"]);
-        const JsonValue& sha256 = head["catalogue"]["sha256"];
+        const json::JsonValue& sha256 = head["catalogue"]["sha256"];
         if (!sha256.IsNull()) header.sha256 = Text(sha256);
         header.machine = Text(head["machine"]);
         header.time = Text(head["time"]);
@@ -137,7 +137,7 @@ Journal ReadJournal(const std::string& bytes) {
         const auto number = static_cast<uint32_t>(i + 1);
         if (lines[i].empty() && i + 1 == lines.size()) break;  // after the last line break
         try {
-            journal.records.push_back(RecordOf(ParseJson(lines[i])));
+            journal.records.push_back(RecordOf(json::ParseJson(lines[i])));
             journal.records.back().line = number;
             ended = journal.records.back().kind == JournalRecord::Kind::End;
         } catch (const std::runtime_error&) {
@@ -165,7 +165,7 @@ Journal ReadJournal(const std::string& bytes) {
 }
 
 JournalWriter::JournalWriter(OutputFile& file, const JournalHeader& header) : file_(file) {
-    JsonWriter json(true);
+    json::JsonWriter json(true);
     json.BeginObject().Key("record").String("journal").Key("schema").Number(kSchema);
     json.Key("version").String(ORVIK_VERSION);
     json.Key("catalogue").BeginObject().Key("path").String(header.cataloguePath).Key("sha256");
@@ -182,14 +182,14 @@ JournalWriter::JournalWriter(OutputFile& file, const JournalHeader& header) : fi
     Line(json);
 }
 
-int32_t JournalWriter::Line(const JsonWriter& json) {
+int32_t JournalWriter::Line(const json::JsonWriter& json) {
     if (failure_ == 0) failure_ = file_.Write(json.Text());
     return static_cast<int32_t>(failure_);
 }
 
 int32_t JournalWriter::KeysCreating(int32_t root, uint32_t view,
                                     const std::vector<std::string>& keys) {
-    JsonWriter json(true);
+    json::JsonWriter json(true);
     json.BeginObject().Key("record").String("keys").Key("root").String(reg::RootName(root));
     json.Key("view").Number(view).Key("keys").BeginArray();
     for (const std::string& key : keys) json.String(key);
@@ -198,7 +198,7 @@ int32_t JournalWriter::KeysCreating(int32_t root, uint32_t view,
 }
 
 int32_t JournalWriter::ValueChanging(const RegistryChange& change) {
-    JsonWriter json(true);
+    json::JsonWriter json(true);
     json.BeginObject().Key("record").String("value").Key("root").String(reg::RootName(change.root));
     json.Key("key").String(change.subKey).Key("view").Number(change.view);
     json.Key("name").String(change.valueName).Key("before");
@@ -210,7 +210,7 @@ int32_t JournalWriter::ValueChanging(const RegistryChange& change) {
 }
 
 void JournalWriter::Entry(const OptimizationItem& entry) {
-    JsonWriter json(true);
+    json::JsonWriter json(true);
     json.BeginObject().Key("record").String("entry").Key("number").String(entry.Number);
     json.Key("name").String(entry.Name).EndObject();
     Line(json);
@@ -219,7 +219,7 @@ void JournalWriter::Entry(const OptimizationItem& entry) {
 void JournalWriter::Action(const ActionRecord& record, const std::string& outcome) {
     if (record.kind == ActionRecord::Kind::Registry) return;  // journaled as it was made
     const bool wmi = record.kind == ActionRecord::Kind::Wmi;
-    JsonWriter json(true);
+    json::JsonWriter json(true);
     json.BeginObject().Key("record").String(wmi ? "wmi" : "command");
     json.Key(wmi ? "query" : "command").String(wmi ? record.query->Command
                                                    : record.command->Command);
@@ -232,10 +232,10 @@ void JournalWriter::Flush() {
 }
 
 void JournalWriter::End() {
-    JsonWriter json(true);
+    json::JsonWriter json(true);
     json.BeginObject().Key("record").String("end").EndObject();
     Line(json);
     Flush();
 }
 
-}  // namespace cli
+}  // namespace engine

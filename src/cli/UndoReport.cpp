@@ -1,0 +1,180 @@
+#include "cli/UndoReport.h"
+
+#include <map>
+
+#include "OrvikVersion.h"
+#include "cli/Report.h"
+#include "json/Json.h"
+
+namespace cli {
+namespace {
+
+using engine::JournalHeader;
+using engine::JournalRecord;
+using engine::UndoAction;
+using Kind = JournalRecord::Kind;
+
+constexpr int kSchema = 1;
+const std::vector<std::string> kOutcomes = {"restored", "removed", "unchanged",   "kept",
+                                            "conflict", "failed",  "not-undoable"};
+
+std::string StateOf(const UndoAction& action) {
+    const RegistryChange& change = action.record->change;
+    const std::string found = StateText(action.found);
+    if (action.outcome == "restored") return found + " -> " + StateText(change.before);
+    if (action.outcome == "conflict") return found + ", the run wrote " + StateText(change.after);
+    return found;
+}
+
+std::string ActionLine(const UndoAction& action) {
+    const JournalRecord& record = *action.record;
+    const std::string outcome = Padded(action.outcome, 14);
+    std::string line;
+    switch (record.kind) {
+        case Kind::Value:
+            line = "registry  " + outcome + KeyText(record.change.root, record.change.subKey) +
+                   "\\" + record.change.valueName;
+            if (action.outcome != "failed") line += ": " + StateOf(action);
+            break;
+        case Kind::Keys:
+            line = "key       " + outcome + KeyText(record.change.root, action.key);
+            break;
+        case Kind::Command: line = "command   " + outcome + record.text; break;
+        default: line = "wmi       " + outcome + record.text; break;
+    }
+    if (action.error != 0) {
+        line += "\n" + std::string(24, ' ') + "error " + std::to_string(action.error);
+    }
+    return line;
+}
+
+void JournalJson(json::JsonWriter& json, const UndoReport& report) {
+    const JournalHeader& run = report.journal.header;
+    json.Key("journal").BeginObject().Key("path").String(report.path);
+    if (report.journal.isJournal) {
+        json.Key("version").String(run.version).Key("machine").String(run.machine);
+        json.Key("time").String(run.time).Key("user").String(UsersName(run.users));
+        json.Key("defaultHive");
+        if (run.users == Users::Current) {
+            json.Null();
+        } else {
+            json.String(run.hiveFile);
+        }
+        json.Key("catalogue").BeginObject().Key("path").String(run.cataloguePath);
+        json.Key("sha256");
+        if (run.sha256) {
+            json.String(*run.sha256);
+        } else {
+            json.Null();
+        }
+        json.EndObject();
+    }
+    json.EndObject();
+}
+
+void ActionJson(json::JsonWriter& json, const UndoAction& action) {
+    const JournalRecord& record = *action.record;
+    json.BeginObject();
+    switch (record.kind) {
+        case Kind::Value:
+            json.Key("kind").String("registry").Key("outcome").String(action.outcome);
+            json.Key("key").String(KeyText(record.change.root, record.change.subKey));
+            json.Key("valueName").String(record.change.valueName).Key("before");
+            ValueJson(json, record.change.before);
+            json.Key("after");
+            ValueJson(json, record.change.after);
+            json.Key("found");
+            ValueJson(json, action.found);
+            break;
+        case Kind::Keys:
+            json.Key("kind").String("key").Key("outcome").String(action.outcome);
+            json.Key("key").String(KeyText(record.change.root, action.key));
+            break;
+        default: {
+            const bool wmi = record.kind == Kind::Wmi;
+            json.Key("kind").String(wmi ? "wmi" : "command");
+            json.Key("outcome").String(action.outcome);
+            json.Key(wmi ? "query" : "command").String(record.text);
+            json.Key("ran").String(record.outcome);
+        }
+    }
+    if (action.error != 0) json.Key("error").Number(action.error);
+    json.EndObject();
+}
+
+}  // namespace
+
+int ExitCodeOf(const UndoReport& report) {
+    const auto any = [&](const std::string& outcome) {
+        for (const UndoEntry& entry : report.entries) {
+            for (const UndoAction& action : entry.actions) {
+                if (action.outcome == outcome) return true;
+            }
+        }
+        return false;
+    };
+    for (const Problem& problem : report.journal.problems) {
+        if (problem.severity == Problem::Severity::Error) return exit_code::kCatalogue;
+    }
+    if (!report.ran) return exit_code::kCatalogue;
+    if (any("failed") || report.cleanupFailed) return exit_code::kActionFailed;
+    return any("conflict") ? exit_code::kConflict : exit_code::kDone;
+}
+
+std::string UndoText(const UndoReport& report) {
+    const JournalHeader& run = report.journal.header;
+    std::string text = "Journal    " + report.path + "\n";
+    if (report.journal.isJournal) {
+        text += "Run        " + run.time + " on " + run.machine + ", OrvikCli " + run.version +
+                "\nCatalogue  " + run.cataloguePath + "\n";
+        if (run.users != Users::Current) {
+            text += "User       " + std::string(UsersName(run.users)) + ", " + run.hiveFile + "\n";
+        }
+    }
+    text += ProblemsText(report.problems);
+    std::map<std::string, size_t> counts;
+    for (const UndoEntry& entry : report.entries) {
+        text += "\n" + entry.number + "  " + entry.name + "\n";
+        for (const UndoAction& action : entry.actions) {
+            ++counts[action.outcome];
+            text += "  " + ActionLine(action) + "\n";
+        }
+    }
+    std::string summary;
+    for (const std::string& word : kOutcomes) {
+        summary += (summary.empty() ? "" : ", ") + std::to_string(counts[word]) + " " + word;
+    }
+    return text + "\n" + summary + "; " + SummaryTail(report.problems, report.exitCode);
+}
+
+std::string UndoJson(const UndoReport& report) {
+    json::JsonWriter json;
+    json.BeginObject().Key("schema").Number(kSchema).Key("version").String(ORVIK_VERSION);
+    json.Key("command").String("undo");
+    JournalJson(json, report);
+    const int64_t errors = ProblemsJson(json, report.problems);
+
+    std::map<std::string, int64_t> counts;
+    json.Key("entries").BeginArray();
+    for (const UndoEntry& entry : report.entries) {
+        json.BeginObject().Key("number").String(entry.number).Key("name").String(entry.name);
+        json.Key("actions").BeginArray();
+        for (const UndoAction& action : entry.actions) {
+            ++counts[action.outcome];
+            ActionJson(json, action);
+        }
+        json.EndArray().EndObject();
+    }
+    json.EndArray();
+
+    json.Key("summary").BeginObject().Key("outcomes").BeginObject();
+    for (const std::string& word : kOutcomes) json.Key(word).Number(counts[word]);
+    json.EndObject();
+    json.Key("errors").Number(errors);
+    json.Key("warnings").Number(static_cast<int64_t>(report.problems.size()) - errors);
+    json.Key("exitCode").Number(report.exitCode).EndObject();
+    json.EndObject();
+    return json.Text();
+}
+
+}  // namespace cli

@@ -1,0 +1,152 @@
+#include "engine/journal/Undo.h"
+
+#include <algorithm>
+#include <map>
+
+#include "catalogue/Codes.h"
+#include "engine/RegistryTap.h"
+
+namespace engine {
+namespace {
+
+using Kind = JournalRecord::Kind;
+
+UndoAction Failed(UndoAction action, int32_t error) {
+    action.outcome = "failed";
+    action.error = error;
+    return action;
+}
+
+bool SameValue(const RegistryChange& a, const RegistryChange& b) {
+    return a.root == b.root && a.view == b.view &&
+           codes::UpperAscii(a.subKey) == codes::UpperAscii(b.subKey) &&
+           codes::UpperAscii(a.valueName) == codes::UpperAscii(b.valueName);
+}
+
+// What the value held before this record's write or before an earlier one of the same run: a
+// value found so was never written by the run from there on, or has been put back already.
+bool HeldBefore(const RegistryData& found, const std::vector<JournalRecord>& records,
+                const JournalRecord& record) {
+    for (const JournalRecord& earlier : records) {
+        if (earlier.line > record.line) break;
+        if (earlier.kind == Kind::Value && SameValue(earlier.change, record.change) &&
+            earlier.change.before == found) {
+            return true;
+        }
+    }
+    return false;
+}
+
+UndoAction UndoValue(const JournalRecord& record, const std::vector<JournalRecord>& records,
+                     Registry& registry) {
+    const RegistryChange& change = record.change;
+    UndoAction action{&record, {}, "unchanged", {}, 0};
+    RegKey key = 0;
+    const RegKey root = reg::RootKey(change.root);
+    const int32_t opened = registry.OpenKey(
+        root, change.subKey, reg::kQueryValue | reg::kSetValue | change.view, key);
+    if (opened != reg::kSuccess && opened != reg::kFileNotFound) return Failed(action, opened);
+    int32_t result = reg::kSuccess;
+    // A value that cannot be read is no value that is absent: deciding on it could delete it.
+    if (key != 0) action.found = RegistryTap::Read(registry, key, change.valueName, result);
+    if (result != reg::kSuccess) {
+        // Nothing decided.
+    } else if (HeldBefore(action.found, records, record)) {
+        // Nothing to do.
+    } else if (action.found != change.after) {
+        action.outcome = "conflict";
+    } else if (!change.before.present) {
+        action.outcome = "restored";
+        result = registry.DeleteValue(key, change.valueName);
+    } else {
+        action.outcome = "restored";
+        if (key == 0) {
+            result = registry.CreateKey(root, change.subKey,
+                                        reg::kAllSpecificRights | change.view, key);
+        }
+        if (result == reg::kSuccess) {
+            const std::vector<uint8_t>& data = change.before.data;
+            result = registry.SetValue(key, change.valueName, change.before.type, data.data(),
+                                       static_cast<uint32_t>(data.size()));
+        }
+    }
+    if (key != 0) registry.CloseKey(key);
+    return result == reg::kSuccess ? action : Failed(action, result);
+}
+
+// A key the run made goes when nothing is in it any more: no sub key, no value.
+UndoAction UndoKey(const JournalRecord& record, const std::string& path, Registry& registry) {
+    const RegistryChange& change = record.change;
+    UndoAction action{&record, path, "unchanged", {}, 0};
+    const RegKey root = reg::RootKey(change.root);
+    RegKey key = 0;
+    const int32_t opened = registry.OpenKey(
+        root, path, reg::kQueryValue | reg::kEnumerateSubKeys | change.view, key);
+    if (opened == reg::kFileNotFound) return action;
+    if (opened != reg::kSuccess) return Failed(action, opened);
+    char name[2];
+    uint32_t length = sizeof name;
+    const int32_t subKey = registry.EnumKey(key, 0, name, sizeof name);
+    const int32_t value = registry.EnumValue(key, 0, name, length);
+    registry.CloseKey(key);
+    for (const int32_t listed : {subKey, value}) {
+        if (listed != reg::kSuccess && listed != reg::kMoreData && listed != reg::kNoMoreItems) {
+            return Failed(action, listed);
+        }
+    }
+    if (subKey != reg::kNoMoreItems || value != reg::kNoMoreItems) {
+        action.outcome = "kept";
+        return action;
+    }
+    action.outcome = "removed";
+    const int32_t deleted = registry.DeleteKey(root, path, change.view);
+    return deleted == reg::kSuccess ? action : Failed(action, deleted);
+}
+
+}  // namespace
+
+std::vector<UndoEntry> UndoRecords(const std::vector<JournalRecord>& records, Registry& registry) {
+    std::vector<UndoEntry> entries;
+    for (const JournalRecord& record : records) {
+        if (record.kind == Kind::Entry || entries.empty()) {
+            entries.push_back({record.number, record.name, {}});
+        }
+        if (record.kind != Kind::Entry && record.kind != Kind::End) {
+            entries.back().actions.push_back({&record, {}, "not-undoable", {}, 0});
+        }
+    }
+    std::reverse(entries.begin(), entries.end());
+    for (UndoEntry& entry : entries) {
+        std::vector<UndoAction> done;
+        for (auto it = entry.actions.rbegin(); it != entry.actions.rend(); ++it) {
+            const JournalRecord& record = *it->record;
+            if (record.kind == Kind::Value) {
+                done.push_back(UndoValue(record, records, registry));
+            } else if (record.kind == Kind::Keys) {
+                const auto& keys = record.change.createdKeys;
+                for (auto key = keys.rbegin(); key != keys.rend(); ++key) {
+                    done.push_back(UndoKey(record, *key, registry));
+                }
+            } else {
+                done.push_back(*it);
+            }
+        }
+        entry.actions = std::move(done);
+    }
+    return entries;
+}
+
+bool TouchesProfile(const std::vector<JournalRecord>& records) {
+    const std::string hive = codes::UpperAscii(kProfileHive);
+    return std::any_of(records.begin(), records.end(), [&](const JournalRecord& record) {
+        const std::string path = codes::UpperAscii(
+            record.kind == Kind::Keys && !record.change.createdKeys.empty()
+                ? record.change.createdKeys.front()
+                : record.change.subKey);
+        return (record.kind == Kind::Value || record.kind == Kind::Keys) &&
+               record.change.root == reg::kUsers && path.rfind(hive, 0) == 0 &&
+               (path.size() == hive.size() || path[hive.size()] == '\\');
+    });
+}
+
+}  // namespace engine
