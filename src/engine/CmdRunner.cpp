@@ -64,17 +64,7 @@ void CmdRunner::Run(const std::vector<cmdItem>& cmdItems) {
             }
         }
     } catch (...) {
-        const ErrorRecord failure = reports::CurrentError(source);
-        const bool reached = index < cmdItems.size();
-        utils.WriteLog("Command: " + (reached ? cmdItems[index].Command : std::string()),
-                       failure);
-        if (observer_ && reached) {
-            ActionRecord record =
-                reports::For(cmdItems[index], index, ActionRecord::Outcome::Failed);
-            record.error = failure;
-            record.exitCode = exitCode;
-            observer_->Reported(record);
-            reports::Skipped(*observer_, cmdItems, index + 1);
-        }
+        reports::ListFailed(utils, "Command: ", observer_, cmdItems, index,
+                            reports::CurrentError(source), exitCode);
     }
 }

@@ -1,10 +1,12 @@
 #pragma once
 // How the action runners fill and hand over their records; only the engine includes this.
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/RunObserver.h"
+#include "env/GlobalUtils.h"
 
 namespace reports {
 
@@ -41,6 +43,23 @@ void Skipped(RunObserver& observer, const std::vector<Item>& items, size_t from)
     for (size_t i = from; i < items.size(); ++i) {
         observer.Reported(For(items[i], i, ActionRecord::Outcome::Skipped));
     }
+}
+
+// The end of a list of command lines or queries at its first failure: the log line (logPrefix,
+// then the action's command line or query), the failed action reported, the rest skipped. index:
+// the action that failed; the list's size when the failure came before any.
+template <typename Item>
+void ListFailed(GlobalUtils& utils, const std::string& logPrefix, RunObserver* observer,
+                const std::vector<Item>& items, size_t index, const ErrorRecord& failure,
+                std::optional<uint32_t> exitCode = std::nullopt) {
+    const bool reached = index < items.size();
+    utils.WriteLog(logPrefix + (reached ? items[index].Command : std::string()), failure);
+    if (!observer || !reached) return;
+    ActionRecord record = For(items[index], index, ActionRecord::Outcome::Failed);
+    record.error = failure;
+    record.exitCode = exitCode;
+    observer->Reported(record);
+    Skipped(*observer, items, index + 1);
 }
 
 // The failure being handled, as the error record a runner logs and reports. Only inside a catch

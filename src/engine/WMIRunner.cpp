@@ -42,16 +42,7 @@ void WMIRunner::Run(const std::vector<wmiItem>& wmiItems) {
             if (observer_) observer_->Reported(record);
         }
     } catch (...) {
-        const ErrorRecord failure = reports::CurrentError(utils.ExecutableName() + ".WMIRunner");
-        const bool reached = index < wmiItems.size();
-        utils.WriteLog(" Command:" + (reached ? wmiItems[index].Command : std::string()),
-                       failure);
-        if (observer_ && reached) {
-            ActionRecord record =
-                reports::For(wmiItems[index], index, ActionRecord::Outcome::Failed);
-            record.error = failure;
-            observer_->Reported(record);
-            reports::Skipped(*observer_, wmiItems, index + 1);
-        }
+        reports::ListFailed(utils, " Command:", observer_, wmiItems, index,
+                            reports::CurrentError(utils.ExecutableName() + ".WMIRunner"));
     }
 }

@@ -15,7 +15,14 @@ void frmWarning::Form_Load() {
 
     Picture& Image1 = f.AddPicture({"Image1", {12, 12, 93, 91}});
     Image1.SetDrawing(pictures::WarningSign());
+    AddMessage(f);
+    f.AddRectangle("Shape1", {0, 140, 490, 65}, pictures::kAccent, std::nullopt);
+    f.AddRectangle("Shape2", {276, 152, 92, 40}, std::nullopt, pictures::kWhite);
+    f.AddRectangle("Shape3", {380, 152, 92, 40}, std::nullopt, pictures::kWhite);
+    AddAnswers(f);
+}
 
+void frmWarning::AddMessage(Form& f) {
     LabelLayout text;
     text.name = "Label1";
     text.caption =
@@ -34,11 +41,10 @@ void frmWarning::Form_Load() {
     prompt.box = {118, 104, 360, 20};
     prompt.wrap = false;
     f.AddLabel(prompt);
+}
 
-    f.AddRectangle("Shape1", {0, 140, 490, 65}, pictures::kAccent, std::nullopt);
-    f.AddRectangle("Shape2", {276, 152, 92, 40}, std::nullopt, pictures::kWhite);
-    f.AddRectangle("Shape3", {380, 152, 92, 40}, std::nullopt, pictures::kWhite);
-
+// Yes and No: labels that act as buttons on the accent band.
+void frmWarning::AddAnswers(Form& f) {
     LabelLayout answer;
     answer.font = {12, true};
     answer.foreColour = pictures::kWhite;

@@ -17,6 +17,8 @@ public:
 
 private:
     void Form_Load();
+    void AddMessage(Form& f);
+    void AddAnswers(Form& f);
 
     Toolkit& toolkit_;
     std::unique_ptr<Form> form_;
