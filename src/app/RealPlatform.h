@@ -15,7 +15,7 @@ struct RealPlatform {
     win32::Win32SystemInfo system;
     win32::Win32Clock clock;
     win32::Win32FileSystem files;
-    Win32Registry registry;
+    win32::Win32Registry registry;
     win32::Win32ProcessLauncher processes;
     win32::Win32WmiConnector wmi;
     win32::Win32MessageBoxes boxes;

@@ -13,7 +13,7 @@ bool IsPredefined(RegKey key) {
 }  // namespace
 
 bool JournalingRegistry::PlaceOf(RegKey root, const std::string& subKey, uint32_t access,
-                                 Place& place) const {
+                                 OpenedKey& place) const {
     const std::string below = RegistryTap::KeyPath(subKey);
     place.view = access & RegistryTap::kViewFlags;
     if (IsPredefined(root)) {
@@ -32,7 +32,7 @@ bool JournalingRegistry::PlaceOf(RegKey root, const std::string& subKey, uint32_
 
 int32_t JournalingRegistry::OpenKey(RegKey root, const std::string& subKey, uint32_t access,
                                     RegKey& key) {
-    Place place;
+    OpenedKey place;
     const bool known = PlaceOf(root, subKey, access, place);
     const int32_t result = inner_.OpenKey(root, subKey, access, key);
     if (result == reg::kSuccess && known) keys_[key] = place;
@@ -42,7 +42,7 @@ int32_t JournalingRegistry::OpenKey(RegKey root, const std::string& subKey, uint
 int32_t JournalingRegistry::CreateKey(RegKey root, const std::string& subKey, uint32_t access,
                                       RegKey& key) {
     key = 0;
-    Place place;
+    OpenedKey place;
     if (!PlaceOf(root, subKey, access, place)) return reg::kInvalidHandle;
     const std::vector<std::string> missing = RegistryTap::MissingKeys(
         inner_, reg::RootKey(place.root), place.subKey, place.view);

@@ -40,15 +40,15 @@ public:
 
 private:
     // Where a key is: below one of the predefined roots.
-    struct Place {
+    struct OpenedKey {
         int32_t root = 0;
         std::string subKey;
         uint32_t view = 0;
     };
     // False when the key is below no predefined root that the journal could name.
-    bool PlaceOf(RegKey root, const std::string& subKey, uint32_t access, Place& place) const;
+    bool PlaceOf(RegKey root, const std::string& subKey, uint32_t access, OpenedKey& place) const;
     int32_t Changing(RegKey key, const std::string& name, const RegistryData& after);
 
     RegistryJournal& journal_;
-    std::map<RegKey, Place> keys_;
+    std::map<RegKey, OpenedKey> keys_;
 };

@@ -1,5 +1,5 @@
 #pragma once
-// The one error type the system raises: Number, Source, Description. Action runners catch it at
+// The one error type the program raises: Number, Source, Description. Action runners catch it at
 // their top and hand it to the log.
 
 #include <cstdint>

@@ -44,7 +44,7 @@ inline constexpr uint32_t kAllSpecificRights = 0x003F;
 inline constexpr uint32_t kWow64_64Key = 0x0100;
 inline constexpr uint32_t kWow64_32Key = 0x0200;
 
-// Error codes the system and its tests rely on.
+// Error codes the program and its tests rely on.
 inline constexpr int32_t kSuccess = 0;
 inline constexpr int32_t kFileNotFound = 2;
 inline constexpr int32_t kAccessDenied = 5;
@@ -114,7 +114,7 @@ public:
     // RegEnumKey: the NUL-terminated name of the sub key at index; 234 when it does not fit
     // into size bytes with its NUL.
     virtual int32_t EnumKey(RegKey key, uint32_t index, char* name, uint32_t size) = 0;
-    // RegQueryInfoKey, as far as the system uses it: a length in bytes, without NUL, that no
+    // RegQueryInfoKey, as far as the program uses it: a length in bytes, without NUL, that no
     // value name of the key exceeds.
     virtual int32_t QueryInfoKey(RegKey key, uint32_t& maxValueNameLength) = 0;
     // RegEnumValue: on entry nameLength is the buffer's size in bytes; on return the name's

@@ -41,11 +41,15 @@ bool NamesRoot(const std::string& path) {
 
 LocalDateTime LocalTimeNow() {
     const std::time_t now = std::time(nullptr);
-    // The system has one thread, so the C library's shared result is safe here.
-    const std::tm* local = std::localtime(&now);
-    if (local == nullptr) return {};
-    return {local->tm_year + 1900, local->tm_mon + 1, local->tm_mday,
-            local->tm_hour,        local->tm_min,     local->tm_sec};
+    // The reentrant form: the console program's Ctrl+C handler runs on a thread of its own.
+    std::tm local{};
+#ifdef _WIN32
+    if (localtime_s(&local, &now) != 0) return {};
+#else
+    if (localtime_r(&now, &local) == nullptr) return {};
+#endif
+    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+            local.tm_hour,        local.tm_min,     local.tm_sec};
 }
 
 cRegistry::cRegistry(Registry& registry, GlobalUtils& utils, LocalTimeSource now)

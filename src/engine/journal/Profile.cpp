@@ -21,10 +21,9 @@ std::optional<Problem> LoadedProfile::Load(const std::string& file) {
                        "needs could not be enabled (" +
                            hives_.ErrorText(denied) + "): run OrvikCli as an administrator");
     }
-    RegKey present = 0;
-    if (machine_.OpenKey(reg::RootKey(reg::kUsers), kProfileHive, reg::kQueryValue, present) ==
-        reg::kSuccess) {
-        machine_.CloseKey(present);
+    OwnedKey present(reg::OpenedKey{&machine_});
+    if (machine_.OpenKey(reg::RootKey(reg::kUsers), kProfileHive, reg::kQueryValue,
+                         *present.Put()) == reg::kSuccess) {
         return Failure("hive-in-use", kKeyText +
                                           " is loaded already (by a run that was ended?): "
                                           "`reg unload " + kKeyText + "` unloads it");

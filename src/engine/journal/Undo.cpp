@@ -41,14 +41,16 @@ UndoAction UndoValue(const JournalRecord& record, const std::vector<JournalRecor
                      Registry& registry) {
     const RegistryChange& change = record.change;
     UndoAction action{&record, {}, "unchanged", {}, 0};
-    RegKey key = 0;
+    OwnedKey key(reg::OpenedKey{&registry});
     const RegKey root = reg::RootKey(change.root);
     const int32_t opened = registry.OpenKey(
-        root, change.subKey, reg::kQueryValue | reg::kSetValue | change.view, key);
+        root, change.subKey, reg::kQueryValue | reg::kSetValue | change.view, *key.Put());
     if (opened != reg::kSuccess && opened != reg::kFileNotFound) return Failed(action, opened);
     int32_t result = reg::kSuccess;
     // A value that cannot be read is no value that is absent: deciding on it could delete it.
-    if (key != 0) action.found = RegistryTap::Read(registry, key, change.valueName, result);
+    if (key.Get() != 0) {
+        action.found = RegistryTap::Read(registry, key.Get(), change.valueName, result);
+    }
     if (result != reg::kSuccess) {
         // Nothing decided.
     } else if (HeldBefore(action.found, records, record)) {
@@ -57,20 +59,19 @@ UndoAction UndoValue(const JournalRecord& record, const std::vector<JournalRecor
         action.outcome = "conflict";
     } else if (!change.before.present) {
         action.outcome = "restored";
-        result = registry.DeleteValue(key, change.valueName);
+        result = registry.DeleteValue(key.Get(), change.valueName);
     } else {
         action.outcome = "restored";
-        if (key == 0) {
+        if (key.Get() == 0) {
             result = registry.CreateKey(root, change.subKey,
-                                        reg::kAllSpecificRights | change.view, key);
+                                        reg::kAllSpecificRights | change.view, *key.Put());
         }
         if (result == reg::kSuccess) {
             const std::vector<uint8_t>& data = change.before.data;
-            result = registry.SetValue(key, change.valueName, change.before.type, data.data(),
+            result = registry.SetValue(key.Get(), change.valueName, change.before.type, data.data(),
                                        static_cast<uint32_t>(data.size()));
         }
     }
-    if (key != 0) registry.CloseKey(key);
     return result == reg::kSuccess ? action : Failed(action, result);
 }
 
@@ -79,16 +80,18 @@ UndoAction UndoKey(const JournalRecord& record, const std::string& path, Registr
     const RegistryChange& change = record.change;
     UndoAction action{&record, path, "unchanged", {}, 0};
     const RegKey root = reg::RootKey(change.root);
-    RegKey key = 0;
-    const int32_t opened = registry.OpenKey(
-        root, path, reg::kQueryValue | reg::kEnumerateSubKeys | change.view, key);
-    if (opened == reg::kFileNotFound) return action;
-    if (opened != reg::kSuccess) return Failed(action, opened);
-    char name[2];
-    uint32_t length = sizeof name;
-    const int32_t subKey = registry.EnumKey(key, 0, name, sizeof name);
-    const int32_t value = registry.EnumValue(key, 0, name, length);
-    registry.CloseKey(key);
+    int32_t subKey = 0, value = 0;
+    {
+        OwnedKey key(reg::OpenedKey{&registry});
+        const int32_t opened = registry.OpenKey(
+            root, path, reg::kQueryValue | reg::kEnumerateSubKeys | change.view, *key.Put());
+        if (opened == reg::kFileNotFound) return action;
+        if (opened != reg::kSuccess) return Failed(action, opened);
+        char name[2];
+        uint32_t length = sizeof name;
+        subKey = registry.EnumKey(key.Get(), 0, name, sizeof name);
+        value = registry.EnumValue(key.Get(), 0, name, length);
+    }
     for (const int32_t listed : {subKey, value}) {
         if (listed != reg::kSuccess && listed != reg::kMoreData && listed != reg::kNoMoreItems) {
             return Failed(action, listed);

@@ -71,8 +71,8 @@ const PlanRegistry::Handle* PlanRegistry::Find(RegKey key) const {
     return found == handles_.end() ? nullptr : &found->second;
 }
 
-PlanRegistry::Place PlanRegistry::PlaceOf(RegKey root, const std::string& subKey) const {
-    Place place;
+PlanRegistry::KeyPlace PlanRegistry::KeyPlaceOf(RegKey root, const std::string& subKey) const {
+    KeyPlace place;
     if (const Handle* handle = Find(root)) {
         place.path = handle->path;
         place.machineRoot = handle->machine;
@@ -95,7 +95,7 @@ RegKey PlanRegistry::Issue(Handle handle) {
 
 int32_t PlanRegistry::OpenKey(RegKey root, const std::string& subKey, uint32_t access,
                               RegKey& key) {
-    const Place place = PlaceOf(root, subKey);
+    const KeyPlace place = KeyPlaceOf(root, subKey);
     if (made_.count(place.path) != 0) {
         key = Issue({place.path, 0, access});
         return reg::kSuccess;
@@ -117,7 +117,7 @@ int32_t PlanRegistry::CreateKey(RegKey root, const std::string& subKey, uint32_t
 
     // The key is missing: the nearest key of its path that is there must let a sub key be made.
     const uint32_t view = access & RegistryTap::kViewFlags;
-    const Place base = PlaceOf(root, "");
+    const KeyPlace base = KeyPlaceOf(root, "");
     // Asked of this registry, so that keys the plan has made count as there.
     const std::vector<std::string> missing = RegistryTap::MissingKeys(*this, root, subKey, view);
     if (missing.empty()) return reg::kFileNotFound;
@@ -125,15 +125,14 @@ int32_t PlanRegistry::CreateKey(RegKey root, const std::string& subKey, uint32_t
     // Below root; empty: root itself.
     const std::string parent =
         last == std::string::npos ? "" : RegistryTap::KeyPath(missing.front().substr(0, last));
-    if (!base.planOnly && made_.count(PlaceOf(root, parent).path) == 0) {
-        RegKey probe = 0;
+    if (!base.planOnly && made_.count(KeyPlaceOf(root, parent).path) == 0) {
+        OwnedKey probe(reg::OpenedKey{&machine_});
         const int32_t allowed =
-            machine_.OpenKey(base.machineRoot, parent, reg::kCreateSubKey | view, probe);
+            machine_.OpenKey(base.machineRoot, parent, reg::kCreateSubKey | view, *probe.Put());
         if (allowed != reg::kSuccess) return allowed;
-        machine_.CloseKey(probe);
     }
-    for (const std::string& along : missing) made_.insert(PlaceOf(root, along).path);
-    key = Issue({PlaceOf(root, subKey).path, 0, access});
+    for (const std::string& along : missing) made_.insert(KeyPlaceOf(root, along).path);
+    key = Issue({KeyPlaceOf(root, subKey).path, 0, access});
     return reg::kSuccess;
 }
 

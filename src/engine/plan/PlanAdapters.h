@@ -60,13 +60,13 @@ private:
     };
 
     // A key named by a root and a path below it.
-    struct Place {
+    struct KeyPlace {
         std::string path;         // folded, from the root's own name on
         RegKey machineRoot = 0;   // where the machine opens subKey from
         bool planOnly = false;    // the root is a key only the plan has made
     };
 
-    Place PlaceOf(RegKey root, const std::string& subKey) const;
+    KeyPlace KeyPlaceOf(RegKey root, const std::string& subKey) const;
     RegKey Issue(Handle handle);
     const Handle* Find(RegKey key) const;
     // What the plan keeps for a value of an open key; null when it keeps nothing.

@@ -6,7 +6,7 @@
 #include "platform/win32/common/WideText.h"
 #include "platform/win32/registry/Win32Registry.h"
 
-std::unique_ptr<Registry> MakeTestRegistry() { return std::make_unique<Win32Registry>(); }
+std::unique_ptr<Registry> MakeTestRegistry() { return std::make_unique<win32::Win32Registry>(); }
 
 // The C runtime passes the variable on to the process environment that the platform's expansion
 // reads.

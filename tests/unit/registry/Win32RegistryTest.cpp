@@ -15,7 +15,7 @@ TEST(Win32RegistryText, GreekMeetsTheRegistrysUtf16OnAnyCodePage) {
     const std::wstring wide = L"\x039A\x03B1\x03BB\x03B7\x03BC\x03AD\x03C1\x03B1";
     const std::string suffix = "Software\\OrvikTest-" + std::to_string(GetCurrentProcessId()) + "-";
     const std::wstring path = std::wstring(suffix.begin(), suffix.end()) + wide;
-    Win32Registry registry;
+    win32::Win32Registry registry;
     RegKey key = 0;
     ASSERT_EQ(registry.CreateKey(reg::RootKey(reg::kCurrentUser), suffix + greek,
                                  reg::kAllSpecificRights, key),
@@ -63,7 +63,7 @@ TEST(Win32RegistryConnect, AConnectionStillPendingAtTheBoundFails) {
         key = 0;
         return static_cast<int32_t>(ERROR_BAD_NETPATH);
     };
-    Win32Registry registry(std::chrono::milliseconds(20), held);
+    win32::Win32Registry registry(std::chrono::milliseconds(20), held);
     RegKey key = 1;
     EXPECT_EQ(registry.ConnectRegistry("\\\\slow", reg::RootKey(reg::kLocalMachine), key),
               WAIT_TIMEOUT);

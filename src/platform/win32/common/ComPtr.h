@@ -71,12 +71,12 @@ private:
     BSTR b_ = nullptr;
 };
 
-class Variant {
+class ComVariant {
 public:
-    Variant() { VariantInit(&v_); }
-    ~Variant() { VariantClear(&v_); }
-    Variant(const Variant&) = delete;
-    Variant& operator=(const Variant&) = delete;
+    ComVariant() { VariantInit(&v_); }
+    ~ComVariant() { VariantClear(&v_); }
+    ComVariant(const ComVariant&) = delete;
+    ComVariant& operator=(const ComVariant&) = delete;
 
     VARIANT& Get() { return v_; }
     VARIANT* Put() {

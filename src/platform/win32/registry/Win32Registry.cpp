@@ -13,6 +13,8 @@
 
 #include "platform/win32/common/WideText.h"
 
+namespace win32 {
+
 namespace {
 
 using win32::Narrow;
@@ -251,3 +253,5 @@ uint32_t Win32Registry::ExpandEnvironment(const std::string& source, char* buffe
     if (buffer != nullptr && size >= total) std::memcpy(buffer, narrow.c_str(), total);
     return total;
 }
+
+}  // namespace win32

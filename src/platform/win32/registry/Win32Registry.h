@@ -8,13 +8,16 @@
 
 #include "platform/Registry.h"
 
+namespace win32 {
+
 class Win32Registry final : public Registry {
 public:
     // RegConnectRegistry as a call of its own, so that its waiting can be bounded.
     using ConnectCall =
         std::function<int32_t(const std::string& machine, RegKey root, RegKey& key)>;
     // Time a connection may take before it counts as failed (WAIT_TIMEOUT, 258); an unreachable
-    // machine can keep the platform busy for much longer, and the program has one thread.
+    // machine can keep the caller waiting much longer, and the editor calls on its window's
+    // thread.
     static constexpr std::chrono::milliseconds kConnectBound{5000};
 
     explicit Win32Registry(std::chrono::milliseconds connectBound = kConnectBound,
@@ -42,3 +45,5 @@ private:
     std::chrono::milliseconds connectBound_;
     ConnectCall connect_;
 };
+
+}  // namespace win32

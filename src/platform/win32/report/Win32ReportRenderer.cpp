@@ -39,7 +39,7 @@ std::string ComFailure(HRESULT hr) {
 }
 
 void SetFlag(IXMLDOMDocument2* doc, const wchar_t* property, bool value) {
-    Variant flag;
+    ComVariant flag;
     flag.Get().vt = VT_BOOL;
     flag.Get().boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
     doc->setProperty(Bstr(property).Get(), flag.Get());
@@ -73,7 +73,7 @@ ComPtr<IXMLDOMDocument2> LoadDocument(const std::string& path, bool stylesheet,
         SetFlag(doc.Get(), L"AllowDocumentFunction", false);
         SetFlag(doc.Get(), L"AllowXsltScript", false);
     }
-    Variant source;
+    ComVariant source;
     source.Get().vt = VT_BSTR;
     source.Get().bstrVal = SysAllocString(Widen(path).c_str());
     VARIANT_BOOL loaded = VARIANT_FALSE;
@@ -136,10 +136,10 @@ RenderedReport RenderReport(const std::string& cataloguePath,
                                   kIidXslTemplate, reinterpret_cast<void**>(xslt.Put()));
     if (SUCCEEDED(hr)) hr = xslt->putref_stylesheet(stylesheet.Get());
     if (SUCCEEDED(hr)) hr = xslt->createProcessor(processor.Put());
-    Variant input, version, output;
+    ComVariant input, version, output;
     input.Get().vt = VT_UNKNOWN;
     input.Get().punkVal = catalogue.Get();
-    catalogue->AddRef();  // the Variant releases it
+    catalogue->AddRef();  // the ComVariant releases it
     if (SUCCEEDED(hr)) hr = processor->put_input(input.Get());
     version.Get().vt = VT_BSTR;
     version.Get().bstrVal = SysAllocString(Widen(ORVIK_VERSION).c_str());

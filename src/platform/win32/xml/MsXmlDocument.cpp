@@ -14,7 +14,7 @@ namespace {
 
 using win32::Bstr;
 using win32::ComPtr;
-using win32::Variant;
+using win32::ComVariant;
 using win32::Widen;
 
 // What the elements of one document share: the document, to create nodes, and whether any
@@ -74,10 +74,10 @@ public:
              SUCCEEDED(shared_->doc->createElement(Bstr(Widen(rootName)).Get(), root.Put())) &&
              SUCCEEDED(shared_->doc->appendChild(root.Get(), rootNode.Put()));
         if (ok) {
-            Variant before;
+            ComVariant before;
             before.Get().vt = VT_UNKNOWN;
             before.Get().punkVal = rootNode.Get();
-            rootNode->AddRef();  // the Variant releases it
+            rootNode->AddRef();  // the ComVariant releases it
             ok = SUCCEEDED(shared_->doc->createProcessingInstruction(
                      Bstr(L"xml-stylesheet").Get(), Bstr(Widen(stylesheetData)).Get(),
                      stylesheet.Put())) &&
@@ -90,7 +90,7 @@ public:
 
     bool Save(const std::string& path) override {
         if (!shared_->doc || shared_->buildFailed) return false;
-        Variant target;
+        ComVariant target;
         target.Get().vt = VT_BSTR;
         target.Get().bstrVal = SysAllocString(Widen(path).c_str());
         return target.Get().bstrVal && SUCCEEDED(shared_->doc->save(target.Get()));

@@ -18,7 +18,7 @@ ComPtr<IXMLDOMDocument2> NewSafeDocument(HRESULT& error, bool freeThreaded) {
     doc->put_async(VARIANT_FALSE);
     doc->put_validateOnParse(VARIANT_FALSE);
     doc->put_resolveExternals(VARIANT_FALSE);
-    Variant prohibit;
+    ComVariant prohibit;
     prohibit.Get().vt = VT_BOOL;
     prohibit.Get().boolVal = VARIANT_TRUE;
     doc->setProperty(Bstr(L"ProhibitDTD").Get(), prohibit.Get());
