@@ -1,8 +1,9 @@
 #pragma once
-// JSON as the console program writes and reads it: UTF-8 text, one document at a time.
+// JSON as the programs write and read it: UTF-8 text, one document at a time, on nlohmann-json.
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,15 +12,18 @@
 namespace json {
 
 // Writes one JSON document, indented or on one line. Members and elements are written in the
-// order they are given; the writer puts the commas and line breaks.
+// order they are given. Text that is not UTF-8 is written with U+FFFD in place of what is not.
 class JsonWriter {
 public:
-    explicit JsonWriter(bool oneLine = false) : oneLine_(oneLine) {}
+    explicit JsonWriter(bool oneLine = false);
+    ~JsonWriter();
+    JsonWriter(const JsonWriter&) = delete;
+    JsonWriter& operator=(const JsonWriter&) = delete;
 
-    JsonWriter& BeginObject() { return Open('{'); }
-    JsonWriter& EndObject() { return Close('}'); }
-    JsonWriter& BeginArray() { return Open('['); }
-    JsonWriter& EndArray() { return Close(']'); }
+    JsonWriter& BeginObject();
+    JsonWriter& EndObject() { return Close(); }
+    JsonWriter& BeginArray();
+    JsonWriter& EndArray() { return Close(); }
     // The name of the next member of the object being written.
     JsonWriter& Key(std::string_view name);
 
@@ -33,18 +37,14 @@ public:
     }
 
     // The document, ended by a line break.
-    std::string Text() const { return out_ + "\n"; }
+    std::string Text() const;
 
 private:
-    JsonWriter& Open(char bracket);
-    JsonWriter& Close(char bracket);
-    void BeforeValue();
-    void NewLine();
+    struct Tree;
+    JsonWriter& Close();
 
     bool oneLine_;
-    std::string out_;
-    std::vector<bool> hasMembers_;  // one per open object or array
-    bool afterKey_ = false;
+    std::unique_ptr<Tree> tree_;
 };
 
 // One JSON value as read.
@@ -65,8 +65,5 @@ struct JsonValue {
 
 // Exactly one document, strictly: throws std::runtime_error, saying where, on anything else.
 JsonValue ParseJson(std::string_view text);
-
-// The text as a JSON string literal, quotes included.
-std::string JsonString(std::string_view text);
 
 }  // namespace json
