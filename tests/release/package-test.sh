@@ -43,4 +43,12 @@ for pair in x64:win64 x86:win32; do
   [ "$(unzip -p "$zip" README.txt | grep -c $'\r$')" = "$(wc -l < "$root/data/README.txt")" ] ||
     fail "$zip: README.txt lines do not all end in CRLF"
 done
+# The console program is built without the editor: none of its windows' code, no window library.
+for preset in win64 win32; do
+  cli=$builds/$preset/src/app/OrvikCli.exe
+  editor=$(x86_64-w64-mingw32-nm -C "$cli" | grep -cE 'frm(Advanced|Splash|Warning)|Win32(Toolkit|Shell)' || true)
+  [ "$editor" = 0 ] || fail "$preset OrvikCli.exe holds $editor symbols of the editor"
+  libraries=$(x86_64-w64-mingw32-objdump -p "$cli" | sed -n 's/^\tDLL Name: //p' | tr 'A-Z' 'a-z')
+  ! grep -qE '^(comctl32|gdi32)\.dll$' <<<"$libraries" || fail "$preset OrvikCli.exe imports $libraries"
+done
 echo "packaging checked"
