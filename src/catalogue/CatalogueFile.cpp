@@ -2,8 +2,10 @@
 
 #include <cstdint>
 #include <cstring>
+#include <cctype>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "catalogue/Codes.h"
 #include "platform/Utf8.h"
@@ -14,7 +16,11 @@ namespace {
 // Marks every character outside ASCII in the markup view; the prolog's syntax is all ASCII.
 constexpr char kOther = '\x80';
 
-FileCheck Refused(size_t offset, const char* reason) { return {false, offset, reason}; }
+FileCheck Refused(size_t offset, std::string reason) {
+    return {false, offset, std::move(reason)};
+}
+
+constexpr const char* kNotUtf8 = "not UTF-8 (saved in another encoding?): save the file as UTF-8";
 
 // Where a run of plain ASCII (space to DEL) that starts at i ends, eight bytes at a time: most
 // of any catalogue is such runs between line ends.
@@ -32,6 +38,15 @@ size_t PlainRun(const std::string& bytes, size_t i) {
     return i;
 }
 
+// A NUL is a damaged file far more often than a wrong character.
+std::string ControlCharacter(uint32_t code) {
+    if (code == 0) return "a NUL byte, which no XML file holds (is the file damaged, or no text?)";
+    const char* hex = "0123456789ABCDEF";
+    std::string text = "U+";
+    for (int shift = 12; shift >= 0; shift -= 4) text += hex[(code >> shift) & 15];
+    return "a character XML does not allow (" + text + ")";
+}
+
 // Characters XML does not allow are refused here, for every parser alike: parsers differ in what
 // they let through where they keep text as it is (CDATA, comments, instructions; NUL, which some
 // take for the end of the file).
@@ -43,7 +58,7 @@ FileCheck CheckUtf8(const std::string& bytes, size_t start) {
         if (i == bytes.size()) break;
         const auto b0 = static_cast<unsigned char>(bytes[i]);
         if (b0 < 0x80) {
-            if (!utf8::IsXmlChar(b0)) return Refused(i, "a character XML does not allow");
+            if (!utf8::IsXmlChar(b0)) return Refused(i, ControlCharacter(b0));
             ++i;
             continue;
         }
@@ -59,19 +74,19 @@ FileCheck CheckUtf8(const std::string& bytes, size_t start) {
             length = 4;
             code = b0 & 0x07u;
         } else {
-            return Refused(i, "not UTF-8");
+            return Refused(i, kNotUtf8);
         }
-        if (i + length > bytes.size()) return Refused(i, "not UTF-8");
+        if (i + length > bytes.size()) return Refused(i, kNotUtf8);
         for (size_t k = 1; k < length; ++k) {
             const auto b = static_cast<unsigned char>(bytes[i + k]);
-            if ((b & 0xC0) != 0x80) return Refused(i, "not UTF-8");
+            if ((b & 0xC0) != 0x80) return Refused(i, kNotUtf8);
             code = (code << 6) | (b & 0x3Fu);
         }
         if ((length == 3 && code < 0x800) || (length == 4 && code < 0x10000) ||
             (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) {
-            return Refused(i, "not UTF-8");
+            return Refused(i, kNotUtf8);
         }
-        if (!utf8::IsXmlChar(code)) return Refused(i, "a character XML does not allow");
+        if (!utf8::IsXmlChar(code)) return Refused(i, ControlCharacter(code));
         i += length;
     }
     return {};
@@ -90,9 +105,7 @@ FileCheck CheckUtf16(const std::string& bytes, size_t start, bool bigEndian, std
         const bool low = unit >= 0xDC00 && unit <= 0xDFFF;
         if (highPending != low) return Refused(highPending ? i - 2 : i, "not UTF-16");
         highPending = high;
-        if (!high && !low && !utf8::IsXmlChar(unit)) {
-            return Refused(i, "a character XML does not allow");
-        }
+        if (!high && !low && !utf8::IsXmlChar(unit)) return Refused(i, ControlCharacter(unit));
         view += unit < 0x80 ? static_cast<char>(unit) : kOther;
     }
     if (highPending) return Refused(bytes.size() - 2, "not UTF-16");
@@ -101,21 +114,50 @@ FileCheck CheckUtf16(const std::string& bytes, size_t start, bool bigEndian, std
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-// The encoding named by the declaration at the very start, if it names one.
-std::optional<std::string> DeclaredEncoding(std::string_view view) {
+// Where the declaration at the very start names the encoding: the name's offset and length;
+// a length of npos when the declaration's syntax is broken there; nothing when it names none.
+std::optional<std::pair<size_t, size_t>> EncodingName(std::string_view view) {
     if (view.rfind("<?xml", 0) != 0 || view.size() < 6 || !IsSpace(view[5])) return std::nullopt;
     const size_t end = view.find("?>");
     const size_t at = view.find("encoding", 5);
     if (end == std::string::npos || at == std::string::npos || at > end) return std::nullopt;
+    const std::pair<size_t, size_t> broken{0, std::string::npos};
     size_t i = at + 8;
     while (i < end && IsSpace(view[i])) ++i;
-    if (i >= end || view[i] != '=') return std::string();
+    if (i >= end || view[i] != '=') return broken;
     ++i;
     while (i < end && IsSpace(view[i])) ++i;
-    if (i >= end || (view[i] != '"' && view[i] != '\'')) return std::string();
+    if (i >= end || (view[i] != '"' && view[i] != '\'')) return broken;
     const size_t close = view.find(view[i], i + 1);
-    if (close == std::string::npos || close > end) return std::string();
-    return codes::UpperAscii(std::string(view.substr(i + 1, close - i - 1)));
+    if (close == std::string::npos || close > end) return broken;
+    return std::pair(i + 1, close - i - 1);
+}
+
+// The encoding named by the declaration at the very start, if it names one.
+std::optional<std::string> DeclaredEncoding(std::string_view view) {
+    const auto name = EncodingName(view);
+    if (!name) return std::nullopt;
+    if (name->second == std::string::npos) return std::string();
+    return codes::UpperAscii(std::string(view.substr(name->first, name->second)));
+}
+
+// windows-1252 from 0x80 to 0x9F; 0 where it defines no character.
+constexpr uint16_t kWindows1252[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+void AppendUtf8(std::string& to, uint32_t code) {
+    if (code < 0x80) {
+        to += static_cast<char>(code);
+    } else if (code < 0x800) {
+        to += static_cast<char>(0xC0 | (code >> 6));
+        to += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        to += static_cast<char>(0xE0 | (code >> 12));
+        to += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        to += static_cast<char>(0x80 | (code & 0x3F));
+    }
 }
 
 // What may stand before the root element; i counts characters of the view.
@@ -147,7 +189,80 @@ FileCheck CheckProlog(std::string_view view) {
     }
 }
 
+// Past the comment, CDATA section or instruction that starts at i, where an & is no fault.
+bool SkipOpaque(const std::string& bytes, size_t& i) {
+    for (const auto& [open, close] : {std::pair("<!--", "-->"), std::pair("<![CDATA[", "]]>"),
+                                      std::pair("<?", "?>")}) {
+        if (bytes.compare(i, std::strlen(open), open) == 0) {
+            const size_t end = bytes.find(close, i);
+            i = end == std::string::npos ? bytes.size() : end + std::strlen(close);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool StartsReference(const std::string& bytes, size_t amp) {
+    size_t i = amp + 1;
+    const auto isName = [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == '.' ||
+               c == ':' || static_cast<unsigned char>(c) >= 0x80;
+    };
+    if (i < bytes.size() && bytes[i] == '#') {
+        ++i;
+        const bool hex = i < bytes.size() && bytes[i] == 'x';
+        if (hex) ++i;
+        const size_t digits = i;
+        while (i < bytes.size() && (hex ? std::isxdigit(static_cast<unsigned char>(bytes[i]))
+                                        : std::isdigit(static_cast<unsigned char>(bytes[i])))) {
+            ++i;
+        }
+        return i > digits && i < bytes.size() && bytes[i] == ';';
+    }
+    const size_t name = i;
+    while (i < bytes.size() && isName(bytes[i])) ++i;
+    return i > name && i < bytes.size() && bytes[i] == ';';
+}
+
 }  // namespace
+
+std::optional<size_t> BareAmpersand(const std::string& bytes) {
+    for (size_t i = 0; i < bytes.size();) {
+        if (bytes[i] == '<' && SkipOpaque(bytes, i)) continue;
+        if (bytes[i] == '&' && !StartsReference(bytes, i)) return i;
+        ++i;
+    }
+    return std::nullopt;
+}
+
+FileCheck ToUtf8(const std::string& bytes, std::string& converted) {
+    const auto name = EncodingName(bytes);
+    if (!name || name->second == std::string::npos) return {};
+    const std::string declared = codes::UpperAscii(bytes.substr(name->first, name->second));
+    const bool ascii = declared == "US-ASCII" || declared == "ASCII";
+    const bool latin1 = declared == "ISO-8859-1" || declared == "ISO_8859-1" || declared == "LATIN1";
+    const bool windows = declared == "WINDOWS-1252" || declared == "CP1252";
+    if (!ascii && !latin1 && !windows) return {};
+    std::string utf8 = bytes.substr(0, name->first) + "UTF-8" + bytes[name->first - 1] +
+                       std::string(name->second - 5, ' ');
+    for (size_t i = name->first + name->second + 1; i < bytes.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        uint32_t code = byte;
+        if (byte >= 0x80 && (ascii || (windows && byte < 0xA0))) {
+            code = ascii ? 0 : kWindows1252[byte - 0x80];
+            if (code == 0) {
+                const char* hex = "0123456789ABCDEF";
+                return Refused(i, std::string("a byte (0x") + hex[byte >> 4] + hex[byte & 15] +
+                                      ") that " + declared +
+                                      ", the declared encoding, does not define: save the file "
+                                      "as UTF-8");
+            }
+        }
+        AppendUtf8(utf8, code);
+    }
+    converted = std::move(utf8);
+    return {};
+}
 
 std::string InFolder(const std::string& folder, const std::string& name) {
     const bool separated = !folder.empty() && (folder.back() == '\\' || folder.back() == '/');
@@ -186,7 +301,8 @@ FileCheck CheckFile(const std::string& bytes) {
 
     if (const std::optional<std::string> declared = DeclaredEncoding(view)) {
         if (*declared != (unit == 1 ? "UTF-8" : "UTF-16")) {
-            return Refused(start, "the declared encoding is not the file's");
+            return Refused(start, "the file declares the encoding " + *declared +
+                                      ", which the reader does not take: save the file as UTF-8");
         }
     }
     check = CheckProlog(view);

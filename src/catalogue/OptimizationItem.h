@@ -25,6 +25,9 @@ public:
     std::string ValueName;
     std::string Value;    // the data as text; its form depends on KeyType
     XmlPosition Position;
+    // Where the Key and Value elements that count start (0 and 0 when there is none), so that
+    // a problem of either is shown where it stands.
+    XmlPosition KeyPosition, ValuePosition;
 
     // Key-type name to code; any unrecognised name gives 0 (DWORD).
     static int32_t SetKeyType(const std::string& Value);
@@ -40,6 +43,7 @@ public:
 
     std::string Command;
     XmlPosition Position;
+    XmlPosition CommandPosition;  // of the Command element that counts
 };
 
 // One WMI query with its warning threshold (9999: never examined).
@@ -52,6 +56,7 @@ public:
     std::string Command;
     int16_t WarningLevel = 0;
     XmlPosition Position;
+    XmlPosition CommandPosition, WarningLevelPosition;  // of the elements that count
 };
 
 // One optimization. Shared by reference: the editor's Settings and the reader's catalogue hold
@@ -71,6 +76,7 @@ public:
     bool Enabled = false;
     std::vector<int32_t> osVersions;
     XmlPosition Position;
+    XmlPosition NumberPosition;  // of the Number element that counts
 };
 
 using OptimizationItemPtr = std::shared_ptr<OptimizationItem>;

@@ -4,6 +4,8 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "catalogue/CatalogueFile.h"
 #include "catalogue/Codes.h"
@@ -90,7 +92,8 @@ List ListOf(std::string_view name) {
 // lists, 4 a list's entries, 5 an entry's fields.
 class CatalogueBuilder : public XmlEvents {
 public:
-    explicit CatalogueBuilder(ReadObserver* observer) : observer_(observer) {}
+    CatalogueBuilder(ReadObserver* observer, const std::string& bytes)
+        : observer_(observer), bytes_(bytes) {}
 
     // The catalogue, or empty when the file did not make one.
     OptimizationList Take() {
@@ -100,13 +103,15 @@ public:
 
     void StartElement(std::string_view name, XmlPosition at) override {
         const int level = ++depth_;
+        if (observer_) open_.emplace_back(name, at);
         if (skipFrom_ != 0 || field_) return;  // inside what is skipped or gathered
         switch (level) {
             case 1:
                 rootSeen_ = true;
                 if (name != "Optimizations") {
                     failed_ = true;
-                    Skip(name, at);
+                    skipFrom_ = depth_;
+                    Tell(ReadNotice::Kind::WrongRoot, at, name, {});
                 }
                 break;
             case 2:
@@ -148,6 +153,7 @@ public:
 
     void EndElement() override {
         const int level = depth_--;
+        if (observer_) open_.pop_back();
         if (level == skipFrom_) skipFrom_ = 0;
         if (field_ && level == fieldLevel_) {
             registryFields_ |= Bit(*field_);
@@ -161,15 +167,51 @@ public:
 
     void Error(std::string_view reason, XmlPosition at) override {
         failed_ = true;
+        if (!observer_) return;
+        // What the file holds, where that can be told, rather than the parser's inner words.
+        if (const std::optional<size_t> amp = catalogue::BareAmpersand(bytes_)) {
+            XmlPosition ampAt = XmlPositionCounter(bytes_).At(*amp);
+            if (std::pair(ampAt.line, ampAt.column) <= std::pair(at.line, at.column)) {
+                return Tell(ReadNotice::Kind::ParseError, ampAt, {},
+                            "a bare & (write &amp; for an ampersand in text)");
+            }
+        }
+        if (!open_.empty() && CutShort(at)) {
+            const auto& [name, openedAt] = open_.back();
+            return Tell(ReadNotice::Kind::ParseError, at, {},
+                        "the file ends inside <" + name + "> (line " +
+                            std::to_string(openedAt.line) + "): it is cut short");
+        }
         Tell(ReadNotice::Kind::ParseError, at, {}, std::string(reason));
     }
 
 private:
+    // The parser stopped at the end of the file, or the file ends in the middle of a tag.
+    bool CutShort(XmlPosition at) const {
+        const size_t last = bytes_.find_last_not_of(" \t\r\n");
+        if (last == std::string::npos) return true;
+        const XmlPosition end = XmlPositionCounter(bytes_).At(last + 1);
+        if (at.line > end.line || (at.line == end.line && at.column >= end.column)) return true;
+        return bytes_[last] != '>' && at.line == end.line;
+    }
+
     void Gather(std::string_view name, XmlPosition at) {
         fieldLevel_ = depth_;
         if (observer_) {
             fieldName_ = name;
             fieldAt_ = at;
+        }
+        OptimizationItem& item = *catalogue_.back();
+        switch (*field_) {
+            case Field::Number: item.NumberPosition = at; break;
+            case Field::Key: item.regItems.back().KeyPosition = at; break;
+            case Field::Value: item.regItems.back().ValuePosition = at; break;
+            case Field::Command:
+                if (list_ == List::Commands) item.cmdItems.back().CommandPosition = at;
+                else item.wmiItems.back().CommandPosition = at;
+                break;
+            case Field::WarningLevel: item.wmiItems.back().WarningLevelPosition = at; break;
+            default: break;
         }
     }
 
@@ -264,6 +306,8 @@ private:
     }
 
     ReadObserver* observer_;
+    const std::string& bytes_;
+    std::vector<std::pair<std::string, XmlPosition>> open_;  // for the observer only
     OptimizationList catalogue_;
     int depth_ = 0;
     bool rootSeen_ = false;
@@ -291,9 +335,10 @@ void XmlReader::Unreadable(const std::string& why) {
 // of any, so that a file never read is not taken for an empty catalogue.
 OptimizationList XmlReader::ReadXML(const std::string& HardPath) {
     std::optional<std::string> bytes;
+    std::string why;
     try {
-        bytes = xml_.ReadFileBytes(HardPath.empty() ? catalogue::DefaultPath(executableFolder_)
-                                                    : HardPath);
+        bytes = xml_.ReadFileBytes(
+            HardPath.empty() ? catalogue::DefaultPath(executableFolder_) : HardPath, why);
     } catch (const std::exception& failure) {
         Unreadable(std::string("cannot be read (") + failure.what() + ")");
         return {};
@@ -301,26 +346,29 @@ OptimizationList XmlReader::ReadXML(const std::string& HardPath) {
         Unreadable("cannot be read");
         return {};
     }
-    return ReadXMLBytes(bytes);
+    return ReadXMLBytes(bytes, why);
 }
 
-OptimizationList XmlReader::ReadXMLBytes(const std::optional<std::string>& bytes) {
+OptimizationList XmlReader::ReadXMLBytes(const std::optional<std::string>& bytes,
+                                         const std::string& why) {
     try {
         if (!bytes) {
-            Unreadable("cannot be read");
+            Unreadable(why.empty() ? "cannot be read" : why);
             return {};
         }
-        const catalogue::FileCheck check = catalogue::CheckFile(*bytes);
+        std::string converted;
+        catalogue::FileCheck check = catalogue::ToUtf8(*bytes, converted);
+        const std::string& text = converted.empty() ? *bytes : converted;
+        if (check.acceptable) check = catalogue::CheckFile(text);
         if (!check.acceptable) {
             if (observer_) {
                 observer_->Notice({ReadNotice::Kind::RefusedFile,
-                                   XmlPositionCounter(*bytes).At(check.offset), {},
-                                   check.reason});
+                                   XmlPositionCounter(text).At(check.offset), {}, check.reason});
             }
             return {};
         }
-        CatalogueBuilder builder(observer_);
-        if (!xml_.ReadEvents(*bytes, builder)) return {};
+        CatalogueBuilder builder(observer_, text);
+        if (!xml_.ReadEvents(text, builder)) return {};
         return builder.Take();
     } catch (const std::exception& failure) {
         Unreadable(std::string("cannot be read (") + failure.what() + ")");

@@ -16,13 +16,14 @@ struct ReadNotice {
     enum class Kind {
         Unreadable,              // the file cannot be read (text: why); the catalogue is empty
         RefusedFile,             // the bytes failed the check before parsing (text: why); empty
-        ParseError,              // the parser's reason (text); empty
+        ParseError,              // why, about the file where it can tell, else the parser's; empty
         UnknownElement,          // skipped with its content; for the root, the catalogue is empty
         UnknownName,             // a version, mode or key-type name (text) that became code 0
         UnreadableWarningLevel,  // text: the value; the query warns at kUnreadableWarningLevel
         UnclearEnabled,          // text: the value, neither True nor False; read as false
         MissingElement,  // a registry entry without the element named (Key, ValueName, Value)
         UnusualName,     // an item or entry element named otherwise than the writer's (text)
+        WrongRoot,       // the root is no Optimizations element; the catalogue is empty
     };
     Kind kind;
     XmlPosition at;
@@ -48,7 +49,9 @@ public:
     OptimizationList ReadXML(const std::string& HardPath = std::string());
     // The catalogue from the file's bytes as the caller read them (none: the file could not be
     // read), so that what is hashed or kept is the very bytes parsed.
-    OptimizationList ReadXMLBytes(const std::optional<std::string>& bytes);
+    // why: what kept the file from being read, in the system's words.
+    OptimizationList ReadXMLBytes(const std::optional<std::string>& bytes,
+                                  const std::string& why = std::string());
 
 private:
     void Unreadable(const std::string& why);

@@ -2,60 +2,16 @@
 
 #include <map>
 
+#include "catalogue/Codes.h"
+
 namespace cli {
-
-const char* const kUsage =
-    "usage: OrvikCli validate [--catalogue FILE] [--json]\n"
-    "       OrvikCli plan [--catalogue FILE] [--all-versions] [--items N,N,...] [--json]\n"
-    "       OrvikCli apply [--catalogue FILE] [--all-versions] [--items N,N,...] [--json]"
-    " [--force]\n"
-    "                      [--journal FILE] [--command-timeout SECONDS | --no-wait]\n"
-    "                      [--trust-catalogue]\n"
-    "       OrvikCli undo FILE [--json] [--default-hive FILE]\n"
-    "       OrvikCli report [--catalogue FILE] [--out FILE]\n"
-    "       OrvikCli --version\n"
-    "  plan and apply also take [--user current|default|both] [--default-hive FILE]\n"
-    "  validate, plan and apply also take [--policy-definitions FOLDER]\n"
-    "                                     [--no-policy-definitions] [--strict]\n"
-    "\n"
-    "  validate  check the catalogue and list every problem with its line and column\n"
-    "  plan      show what apply would do on this machine, changing nothing\n"
-    "  apply     apply the enabled entries offered on this Windows, as Orvik.exe -RUN does,\n"
-    "            without any window\n"
-    "  undo      put back what the run that wrote the journal FILE changed in the registry\n"
-    "  report    the catalogue as the HTML page that the editor's Export makes\n"
-    "\n"
-    "  --catalogue FILE     another catalogue than OrvikOptimizations.xml beside the program\n"
-    "  --all-versions       also the entries meant for other Windows versions; without it\n"
-    "                       (or with --this-windows) only those the editor offers here\n"
-    "  --items N,N,...      only the entries with these Numbers\n"
-    "  --json               one JSON document on standard output instead of text\n"
-    "  --force              apply a catalogue that has errors\n"
-    "  --trust-catalogue    apply, as administrator, a catalogue that others may change\n"
-    "  --journal FILE       write what the run changes into FILE (a new file), for undo\n"
-    "  --user WHOSE         HKEY_CURRENT_USER values for the current user (the default), the\n"
-    "                       default profile that new users get, or both\n"
-    "  --default-hive FILE  the default profile's hive (C:\\Users\\Default\\NTUSER.DAT)\n"
-    "  --command-timeout SECONDS  how long apply waits for each command line to end before it\n"
-    "                       fails it and goes on, leaving it running (600)\n"
-    "  --no-wait            start command lines without waiting for them, as Orvik.exe -RUN\n"
-    "  --out FILE           write the page into FILE instead of standard output\n"
-    "  --policy-definitions FOLDER  check values under policy keys against the .admx files\n"
-    "                       of FOLDER (%SystemRoot%\\PolicyDefinitions when it exists)\n"
-    "  --no-policy-definitions      do not check values against policy definitions\n"
-    "  --strict             warnings count as errors\n"
-    "\n"
-    "Exit codes: 0 done, 1 an action failed, 2 the catalogue (undo: the journal) cannot be read\n"
-    "or has errors, or what the command needs cannot be had, 3 nothing failed but a WMI check\n"
-    "warned, 5 undo left a value alone that changed after the run, 64 wrong usage.\n";
-
 namespace {
 
 // Which options each command takes.
 enum Allowed : unsigned {
     kCatalogue = 1,
     kJson = 2,
-    kSelection = 4,
+    kSelection = 4,  // --items, --category, --impact, --exclude, --all-versions, --this-windows
     kForce = 8,
     kJournal = 16,
     kUser = 32,
@@ -63,35 +19,127 @@ enum Allowed : unsigned {
     kOut = 128,
     kOperand = 256,  // the journal to undo
     kPolicy = 512,   // --policy-definitions, --no-policy-definitions, --strict
-    kWait = 1024,  // --command-timeout, --no-wait
-    kTrust = 2048,  // --trust-catalogue
+    kWait = 1024,    // --command-timeout, --no-wait
+    kTrust = 2048,   // --trust-catalogue
+    kQuiet = 4096,
+    kDryRun = 8192,
 };
 
-const std::map<std::string, std::pair<Command, unsigned>> kCommands = {
-    {"validate", {Command::Validate, kCatalogue | kJson | kPolicy}},
-    {"plan", {Command::Plan, kCatalogue | kJson | kSelection | kUser | kDefaultHive | kPolicy}},
-    {"apply",
-     {Command::Apply,
-      kCatalogue | kJson | kSelection | kForce | kJournal | kUser | kDefaultHive | kPolicy | kWait |
-                         kTrust}},
-    {"undo", {Command::Undo, kJson | kDefaultHive | kOperand}},
-    {"report", {Command::Report, kCatalogue | kOut}},
+struct CommandHelp {
+    const char* name;
+    Command command;
+    unsigned allowed;
+    const char* synopsis;
+    const char* what;
 };
+
+const CommandHelp kCommands[] = {
+    {"validate", Command::Validate, kCatalogue | kJson | kPolicy | kQuiet,
+     "validate [--catalogue FILE] [--json] [--quiet] [POLICY OPTIONS]",
+     "check the catalogue and list every problem with its line and column"},
+    {"plan", Command::Plan,
+     kCatalogue | kJson | kSelection | kUser | kDefaultHive | kPolicy | kQuiet,
+     "plan [--catalogue FILE] [SELECTION] [--json] [--quiet]\n"
+     "              [--user current|default|both] [--default-hive FILE] [POLICY OPTIONS]",
+     "show what apply would do on this machine, changing nothing"},
+    {"apply", Command::Apply,
+     kCatalogue | kJson | kSelection | kForce | kJournal | kUser | kDefaultHive | kPolicy |
+         kWait | kTrust | kQuiet,
+     "apply [--catalogue FILE] [SELECTION] [--json] [--quiet] [--force]\n"
+     "              [--journal FILE] [--user current|default|both] [--default-hive FILE]\n"
+     "              [--command-timeout SECONDS | --no-wait] [--trust-catalogue]\n"
+     "              [POLICY OPTIONS]",
+     "apply the enabled entries offered on this Windows, as Orvik.exe -RUN does, without any\n"
+     "            window"},
+    {"undo", Command::Undo, kJson | kDefaultHive | kOperand | kQuiet | kDryRun,
+     "undo FILE [--dry-run] [--json] [--quiet] [--default-hive FILE]",
+     "put back what the run that wrote the journal FILE changed in the registry"},
+    {"report", Command::Report, kCatalogue | kOut | kQuiet,
+     "report [--catalogue FILE] [--out FILE] [--quiet]",
+     "write the catalogue as the HTML page that the editor's Export makes"},
+};
+
+// One line (or more) of the help for each option, under the options it stands for.
+const std::pair<unsigned, const char*> kOptionHelp[] = {
+    {kCatalogue, "  --catalogue FILE     another catalogue than OrvikOptimizations.xml beside the\n"
+                 "                       program\n"},
+    {kSelection, "  --all-versions       also the entries meant for other Windows versions; without\n"
+                 "                       it (or with --this-windows) only those the editor offers\n"
+                 "  --items N,N,...      only the entries with these Numbers\n"
+                 "  --category NAME      only the entries of this category (STORAGE, \"USER\n"
+                 "                       EXPERIENCE\", \"CPU AND MEMORY\"); several may be given\n"
+                 "  --impact LEVEL       only the entries of this impact (LOW, MEDIUM, HIGH);\n"
+                 "                       several may be given\n"
+                 "  --exclude N,N,...    leave the entries with these Numbers out\n"},
+    {kJson, "  --json               one JSON document on standard output instead of text\n"},
+    {kQuiet, "  --quiet              no progress lines or notices; errors still go to standard\n"
+             "                       error\n"},
+    {kForce, "  --force              apply a catalogue that has errors\n"},
+    {kTrust, "  --trust-catalogue    apply, as administrator, a catalogue that others may change\n"},
+    {kJournal, "  --journal FILE       write what the run changes into FILE (a new file), for undo\n"},
+    {kDryRun, "  --dry-run            say what undo would do, changing nothing\n"},
+    {kUser, "  --user WHOSE         HKEY_CURRENT_USER values for the current user (the default),\n"
+            "                       the default profile that new users get, or both\n"},
+    {kDefaultHive, "  --default-hive FILE  the default profile's hive\n"
+                   "                       (C:\\Users\\Default\\NTUSER.DAT; undo: the journal's)\n"},
+    {kWait, "  --command-timeout SECONDS  how long apply waits for each command line to end\n"
+            "                       before it fails it and goes on, leaving it running (600)\n"
+            "  --no-wait            start command lines without waiting, as Orvik.exe -RUN\n"},
+    {kOut, "  --out FILE           write the page into FILE instead of standard output\n"},
+    {kPolicy, "  --policy-definitions FOLDER  check values under policy keys against the .admx\n"
+              "                       files of FOLDER (%SystemRoot%\\PolicyDefinitions)\n"
+              "  --no-policy-definitions      do not check values against policy definitions\n"
+              "  --strict             warnings count as errors\n"},
+};
+
+const char* const kExitCodes =
+    "Exit codes: 0 done; 1 an action failed; 2 the catalogue (undo: the journal) cannot be\n"
+    "read or has errors, or what the command needs cannot be had; 3 nothing failed but a WMI\n"
+    "check warned; 4 the command did its work but its report could not be written to standard\n"
+    "output; 5 undo left a value alone that changed after the run; 64 wrong usage.\n";
 
 const std::map<std::string, Users> kUsers = {
     {"current", Users::Current}, {"default", Users::Default}, {"both", Users::Both}};
 
-void AddItems(const std::string& list, std::vector<std::string>& items) {
+const CommandHelp* Find(const std::string& name) {
+    for (const CommandHelp& command : kCommands) {
+        if (name == command.name) return &command;
+    }
+    return nullptr;
+}
+
+const CommandHelp& Find(Command command) {
+    for (const CommandHelp& each : kCommands) {
+        if (each.command == command) return each;
+    }
+    return kCommands[0];
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return text;
+}
+
+bool IsHelp(const std::string& argument) {
+    const std::string name = Lower(argument);
+    return name == "--help" || name == "-h" || name == "/?" || name == "-?";
+}
+
+// The values of a comma list, each trimmed; none may be empty.
+void AddList(const std::string& option, const std::string& list, std::vector<std::string>& into,
+             bool upper) {
     size_t start = 0;
     for (;;) {
         const size_t comma = list.find(',', start);
-        std::string number = list.substr(start, comma - start);
-        const size_t first = number.find_first_not_of(' ');
-        number = first == std::string::npos
-                     ? std::string()
-                     : number.substr(first, number.find_last_not_of(' ') - first + 1);
-        if (number.empty()) throw UsageError("--items takes Numbers separated by commas");
-        items.push_back(number);
+        std::string value = list.substr(start, comma - start);
+        const size_t first = value.find_first_not_of(' ');
+        value = first == std::string::npos
+                    ? std::string()
+                    : value.substr(first, value.find_last_not_of(' ') - first + 1);
+        if (value.empty()) throw UsageError(option + " takes values separated by commas");
+        into.push_back(upper ? codes::UpperAscii(value) : value);
         if (comma == std::string::npos) return;
         start = comma + 1;
     }
@@ -108,6 +156,53 @@ uint32_t Seconds(const std::string& text) {
     return seconds;
 }
 
+}  // namespace
+
+const char* CommandName(Command command) { return Find(command).name; }
+
+std::string HelpText(std::optional<Command> command) {
+    std::string text = "usage: ";
+    unsigned options = 0;
+    for (const CommandHelp& each : kCommands) {
+        if (command && each.command != *command) continue;
+        text += (options == 0 ? "OrvikCli " : "       OrvikCli ") + std::string(each.synopsis) +
+                "\n";
+        options |= each.allowed;
+    }
+    if (!command) text += "       OrvikCli help [COMMAND]\n       OrvikCli --version\n";
+    if ((options & kSelection) != 0) {
+        text += "  SELECTION: [--all-versions | --this-windows] [--items N,N,...]\n"
+                "             [--category NAME]... [--impact LEVEL]... [--exclude N,N,...]\n";
+    }
+    if ((options & kPolicy) != 0) {
+        text += "  POLICY OPTIONS: [--policy-definitions FOLDER | --no-policy-definitions]"
+                " [--strict]\n";
+    }
+    text += "\n";
+    for (const CommandHelp& each : kCommands) {
+        if (!command || each.command == *command) {
+            text += "  " + std::string(each.name) + std::string(10 - std::string(each.name).size(), ' ') +
+                    each.what + "\n";
+        }
+    }
+    text += "\n";
+    for (const auto& [option, lines] : kOptionHelp) {
+        if ((options & option) != 0) text += lines;
+    }
+    text += "\nCommands and options may be written in any letter case.";
+    if (!command) text += " 'OrvikCli help COMMAND' shows one command.";
+    return text + "\n" + kExitCodes;
+}
+
+std::string UsageText(const UsageError& wrong) {
+    const std::string help =
+        wrong.command ? "OrvikCli help " + std::string(CommandName(*wrong.command)) + " or "
+                      : std::string();
+    return std::string("OrvikCli: ") + wrong.what() + "\nFor help: " + help + "OrvikCli --help\n";
+}
+
+namespace {
+
 // One pass over the arguments after the command, option by option.
 class OptionReader {
 public:
@@ -116,15 +211,18 @@ public:
 
     void ReadAll() {
         for (i_ = 1; i_ < arguments_.size(); ++i_) {
-            name_ = arguments_[i_];
+            const std::string& argument = arguments_[i_];
             value_.reset();
-            if (const size_t equals = name_.find('='); name_.rfind("--", 0) == 0 &&
-                                                       equals != std::string::npos) {
-                value_ = name_.substr(equals + 1);
-                name_.erase(equals);
+            name_ = argument;
+            if (!argument.empty() && argument[0] == '-') {
+                const size_t equals = argument.find('=');
+                if (argument.rfind("--", 0) == 0 && equals != std::string::npos) {
+                    value_ = argument.substr(equals + 1);
+                }
+                name_ = Lower(argument.substr(0, equals));
             }
-            if (!TakeFile() && !TakeOther()) {
-                throw UsageError("unknown option '" + arguments_[i_] + "'");
+            if (!TakeFile() && !TakeSelection() && !TakeOther()) {
+                throw UsageError("unknown option '" + argument + "'");
             }
         }
     }
@@ -138,7 +236,9 @@ private:
         return arguments_[++i_];
     }
     void Allow(unsigned option) const {
-        if ((allowed_ & option) == 0) throw UsageError(arguments_[0] + " does not take " + name_);
+        if ((allowed_ & option) == 0) {
+            throw UsageError(Lower(arguments_[0]) + " does not take " + name_);
+        }
     }
     bool Flag(unsigned option) const {
         Allow(option);
@@ -172,12 +272,32 @@ private:
         return true;
     }
 
+    // Which entries plan and apply take.
+    bool TakeSelection() {
+        if (name_ == "--items" || name_ == "--exclude") {
+            Allow(kSelection);
+            AddList(name_, TakeValue(), name_ == "--items" ? options_.items : options_.excluded,
+                    false);
+        } else if (name_ == "--category" || name_ == "--impact") {
+            Allow(kSelection);
+            AddList(name_, TakeValue(),
+                    name_ == "--category" ? options_.categories : options_.impacts, true);
+        } else if (name_ == "--this-windows") {
+            thisWindows = Flag(kSelection);
+        } else if (name_ == "--all-versions") {
+            options_.allVersions = Flag(kSelection);
+        } else {
+            return false;
+        }
+        return true;
+    }
+
     bool TakeOther() {
         if (name_ == "--no-policy-definitions" || name_ == "--strict") {
             (name_ == "--strict" ? options_.strict : options_.noPolicyDefinitions) = Flag(kPolicy);
         } else if (name_ == "--user") {
             Allow(kUser);
-            const auto users = kUsers.find(TakeValue());
+            const auto users = kUsers.find(Lower(TakeValue()));
             if (users == kUsers.end()) throw UsageError("--user takes current, default or both");
             options_.users = users->second;
         } else if (name_ == "--command-timeout") {
@@ -185,15 +305,12 @@ private:
             options_.commandTimeout = Seconds(TakeValue());
         } else if (name_ == "--no-wait") {
             options_.noWait = Flag(kWait);
-        } else if (name_ == "--items") {
-            Allow(kSelection);
-            AddItems(TakeValue(), options_.items);
         } else if (name_ == "--json") {
             options_.json = Flag(kJson);
-        } else if (name_ == "--this-windows") {
-            thisWindows = Flag(kSelection);
-        } else if (name_ == "--all-versions") {
-            options_.allVersions = Flag(kSelection);
+        } else if (name_ == "--quiet") {
+            options_.quiet = Flag(kQuiet);
+        } else if (name_ == "--dry-run") {
+            options_.dryRun = Flag(kDryRun);
         } else if (name_ == "--force") {
             options_.force = Flag(kForce);
         } else if (name_ == "--trust-catalogue") {
@@ -212,26 +329,29 @@ private:
     std::optional<std::string> value_;
 };
 
-}  // namespace
-
-Options ParseOptions(const std::vector<std::string>& arguments) {
+// help, help COMMAND, --help, --version.
+std::optional<Options> HelpOrVersion(const std::vector<std::string>& arguments) {
     Options options;
-    if (arguments.empty()) throw UsageError("no command given");
-    const std::string& first = arguments[0];
-    if (first == "--version" || first == "--help" || first == "-h" || first == "/?") {
-        if (arguments.size() > 1) throw UsageError(first + " takes nothing after it");
-        options.command = first == "--version" ? Command::Version : Command::Help;
+    const std::string first = Lower(arguments[0]);
+    if (first == "--version") {
+        if (arguments.size() > 1) throw UsageError("--version takes nothing after it");
+        options.command = Command::Version;
         return options;
     }
-    const auto command = kCommands.find(first);
-    if (command == kCommands.end()) throw UsageError("unknown command '" + first + "'");
-    options.command = command->second.first;
-    const unsigned allowed = command->second.second;
-    OptionReader reader(arguments, allowed, options);
-    reader.ReadAll();
+    if (first != "help" && !IsHelp(first)) return std::nullopt;
+    options.command = Command::Help;
+    if (arguments.size() > 2) throw UsageError(first + " takes at most a command after it");
+    if (arguments.size() == 2) {
+        const CommandHelp* command = Find(Lower(arguments[1]));
+        if (command == nullptr) throw UsageError("unknown command '" + arguments[1] + "'");
+        options.helpFor = command->command;
+    }
+    return options;
+}
 
-    if ((allowed & kOperand) != 0 && !options.journal) throw UsageError(first + " needs a FILE");
-    if (reader.thisWindows && options.allVersions) {
+void CheckTogether(const Options& options, unsigned allowed, bool thisWindows) {
+    if ((allowed & kOperand) != 0 && !options.journal) throw UsageError("undo needs a FILE");
+    if (thisWindows && options.allVersions) {
         throw UsageError("--this-windows and --all-versions exclude each other");
     }
     if (options.policyDefinitions && options.noPolicyDefinitions) {
@@ -240,6 +360,32 @@ Options ParseOptions(const std::vector<std::string>& arguments) {
     if (options.commandTimeout && options.noWait) throw UsageError("--no-wait takes no timeout");
     if (options.defaultHive && (allowed & kUser) != 0 && options.users == Users::Current) {
         throw UsageError("--default-hive goes with --user default or both");
+    }
+}
+
+}  // namespace
+
+Options ParseOptions(const std::vector<std::string>& arguments) {
+    if (arguments.empty()) throw UsageError("no command given");
+    if (std::optional<Options> help = HelpOrVersion(arguments)) return *help;
+    const CommandHelp* command = Find(Lower(arguments[0]));
+    if (command == nullptr) throw UsageError("unknown command '" + arguments[0] + "'");
+    Options options;
+    options.command = command->command;
+    // COMMAND --help asks for that command's usage, whatever else is there.
+    for (size_t i = 1; i < arguments.size(); ++i) {
+        if (IsHelp(arguments[i])) {
+            options.helpFor = options.command;
+            options.command = Command::Help;
+            return options;
+        }
+    }
+    try {
+        OptionReader reader(arguments, command->allowed, options);
+        reader.ReadAll();
+        CheckTogether(options, command->allowed, reader.thisWindows);
+    } catch (const UsageError& wrong) {
+        throw UsageError(wrong.what(), command->command);
     }
     return options;
 }

@@ -23,6 +23,9 @@ struct Options {
     bool json = false;
     bool allVersions = false;        // every enabled entry, not only those offered on this Windows
     std::vector<std::string> items;  // --items N,N,...: Numbers as written
+    // --category NAME, --impact LEVEL: upper-cased, as names are compared
+    std::vector<std::string> categories, impacts;
+    std::vector<std::string> excluded;  // --exclude N,N,...: Numbers left out
     bool force = false;
     bool trustCatalogue = false;         // apply --trust-catalogue: run one that is not protected
     std::optional<std::string> journal;  // apply --journal FILE; undo FILE
@@ -38,18 +41,30 @@ struct Options {
     // SECONDS, else kCommandTimeout), or not awaited at all (--no-wait).
     std::optional<uint32_t> commandTimeout;
     bool noWait = false;
+    bool quiet = false;   // --quiet: no progress or notices on standard error
+    bool dryRun = false;  // undo --dry-run: say what undo would do, change nothing
+    // help COMMAND, COMMAND --help: that command's usage; none: the whole help.
+    std::optional<Command> helpFor;
 };
 
-// Wrong usage; what says what was wrong, for the line above the usage text.
+// Wrong usage; what says what was wrong, for the line above the pointer to the help.
+// command: the command it was given to, when that is known.
 class UsageError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit UsageError(const std::string& what, std::optional<Command> given = std::nullopt)
+        : std::runtime_error(what), command(given) {}
+    std::optional<Command> command;
 };
 
-// The arguments after the program's name. Throws UsageError.
+// The arguments after the program's name. Commands and option names are taken in any letter
+// case, as Windows tools take them. Throws UsageError.
 Options ParseOptions(const std::vector<std::string>& arguments);
 
-// What the program says to --help and after wrong usage.
-extern const char* const kUsage;
+// What the program says to --help (every command) or to help COMMAND (that one).
+std::string HelpText(std::optional<Command> command = std::nullopt);
+// The lines after wrong usage: what was wrong, and where the help is.
+std::string UsageText(const UsageError& wrong);
+// The command's name as it is typed ("plan").
+const char* CommandName(Command command);
 
 }  // namespace cli

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <memory>
-#include <set>
 
 #include "OrvikVersion.h"
 #include "catalogue/CatalogueFile.h"
+#include "catalogue/Codes.h"
 #include "catalogue/XmlReader.h"
 #include "cli/Protection.h"
 #include "cli/Report.h"
@@ -114,12 +114,14 @@ private:
 };
 
 // The exit code, unless standard output refused what the command wrote: a script that reads it
-// must not take a lost report for one that says all went well.
+// must not take a lost report for one that says all went well, nor for a command that did
+// nothing (apply applied all the same).
 int Written(CliPlatform& platform, uint32_t error, int exitCode) {
     if (error == 0) return exitCode;
     platform.console.Err("OrvikCli: standard output cannot be written: " +
-                         platform.files.ErrorText(error) + "\n");
-    return exit_code::kCatalogue;
+                         platform.files.ErrorText(error) + " (the report's exit code was " +
+                         std::to_string(exitCode) + ")\n");
+    return exit_code::kNotReported;
 }
 
 Problem Failure(const char* code, std::string message) {
@@ -136,20 +138,50 @@ WindowsInfo IdentifyWindows(const EnvPlatform& env) {
     return windows;
 }
 
+bool Holds(const std::vector<std::string>& names, const std::string& name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// Each kind of selection narrows the entries: any of its values will do.
+bool Chosen(const OptimizationItem& entry, const Options& options) {
+    return (options.items.empty() || Holds(options.items, entry.Number)) &&
+           (options.categories.empty() ||
+            Holds(options.categories, codes::UpperAscii(entry.Category))) &&
+           (options.impacts.empty() || Holds(options.impacts, codes::UpperAscii(entry.Impact))) &&
+           !Holds(options.excluded, entry.Number);
+}
+
+// A value of --items, --exclude, --category or --impact that no entry has is a typing error.
+void CheckNamed(const OptimizationList& catalogue, const Options& options) {
+    const auto check = [&](const std::vector<std::string>& values, const char* what,
+                           auto field) {
+        for (const std::string& value : values) {
+            if (std::none_of(catalogue.begin(), catalogue.end(),
+                             [&](const OptimizationItemPtr& entry) {
+                                 return field(*entry) == value;
+                             })) {
+                throw UsageError("no entry has the " + std::string(what) + " " + value);
+            }
+        }
+    };
+    check(options.items, "Number", [](const OptimizationItem& e) { return e.Number; });
+    check(options.excluded, "Number", [](const OptimizationItem& e) { return e.Number; });
+    check(options.categories, "category",
+          [](const OptimizationItem& e) { return codes::UpperAscii(e.Category); });
+    check(options.impacts, "impact",
+          [](const OptimizationItem& e) { return codes::UpperAscii(e.Impact); });
+}
+
 // The enabled entries that the options take, in catalogue order, also those for other Windows
-// versions, which the run leaves out. Numbers that no entry has are wrong usage; entries that
-// are named but not enabled stay out, with a warning.
+// versions, which the run leaves out. Values that no entry has are wrong usage; entries that
+// are named by --items but not enabled stay out, with a warning.
 OptimizationList Select(const OptimizationList& catalogue, const Options& options,
                         Report& report) {
-    std::set<std::string> unmatched(options.items.begin(), options.items.end());
+    CheckNamed(catalogue, options);
     OptimizationList selected;
     for (const OptimizationItemPtr& entry : catalogue) {
+        if (!Chosen(*entry, options)) continue;
         if (!options.items.empty()) {
-            if (std::find(options.items.begin(), options.items.end(), entry->Number) ==
-                options.items.end()) {
-                continue;
-            }
-            unmatched.erase(entry->Number);
             if (!entry->Enabled) {
                 report.problems.push_back(
                     {Problem::Severity::Warning, "item-not-enabled", PlaceOf(*entry).line,
@@ -161,10 +193,30 @@ OptimizationList Select(const OptimizationList& catalogue, const Options& option
         }
         if (entry->Enabled) selected.push_back(entry);
     }
-    if (!unmatched.empty()) {
-        throw UsageError("no entry has the Number " + *unmatched.begin());
-    }
     return selected;
+}
+
+// HKEY_CURRENT_USER\Software\Classes is the user's classes hive (UsrClass.dat) once the user
+// is logged on; new users get their own, not the default profile's. The value is written into
+// the default profile's hive all the same, where no new user will read it: said before the run.
+void WarnClassesInProfile(const OptimizationList& selected, const Options& options,
+                          Report& report) {
+    if (options.users == Users::Current) return;
+    const std::string classes = "HKEY_CURRENT_USER\\SOFTWARE\\CLASSES";
+    for (const OptimizationItemPtr& entry : selected) {
+        for (const RegistryItem& value : entry->regItems) {
+            const std::string key = codes::UpperAscii(value.Key);
+            if (key.rfind(classes, 0) != 0 ||
+                (key.size() > classes.size() && key[classes.size()] != '\\')) {
+                continue;
+            }
+            report.problems.push_back(
+                {Problem::Severity::Warning, "classes-not-in-profile", PlaceOf(value).line,
+                 PlaceOf(value).column,
+                 value.Key + " is in each user's own classes hive (UsrClass.dat), not in the "
+                             "default profile's: new users do not get this value"});
+        }
+    }
 }
 
 // How many of the entries run: those offered on offeredOn, or all.
@@ -220,7 +272,7 @@ struct Targets {
 void RunEngine(const OptimizationList& selected, const Options& options, CliPlatform& platform,
                const Targets& to, Report& report) {
     NoMessageBoxes noBoxes;
-    Console* progress = options.json ? nullptr : &platform.console;
+    Console* progress = options.json || options.quiet ? nullptr : &platform.console;
     const EnginePlatform& machine = platform.machine;
     const std::optional<int32_t> offeredOn =
         options.allVersions ? std::nullopt : std::optional(report.windows.code);
@@ -298,6 +350,10 @@ void Run(const OptimizationList& selected, const Options& options, CliPlatform& 
         if (options.users == Users::Default) registry = &hive;
     }
 
+    if (options.command == Command::Apply && !journal && !options.json && !options.quiet) {
+        platform.console.Err(
+            "OrvikCli: no --journal given: what this run changes cannot be undone\n");
+    }
     const Targets targets{*registry, users, journal ? &*journal : nullptr};
     RunEngine(selected, options, platform, targets, report);
     unload();
@@ -339,9 +395,12 @@ int Undo(const Options& options, CliPlatform& platform) {
         report.problems.push_back(*failed);
     } else if (journal.isJournal) {
         report.ran = true;
-        report.entries =
-            UndoRecords(journal.records, profile ? profile->Over(machine, Users::Current)
-                                                 : machine);
+        // A dry run reads the machine and keeps its own writes, as a plan does.
+        std::optional<PlanRegistry> planned;
+        Registry& target = options.dryRun ? planned.emplace(machine) : machine;
+        report.dryRun = options.dryRun;
+        report.entries = UndoRecords(
+            journal.records, profile ? profile->Over(target, Users::Current) : target);
         if (profile) failed = profile->Unload();
         if (failed) report.problems.push_back(*failed);
         report.cleanupFailed = failed.has_value();
@@ -378,7 +437,7 @@ int MakeReport(const Options& options, CliPlatform& platform, const std::string&
 }
 
 int Usage(Console& console, const UsageError& wrong) {
-    console.Err(std::string("OrvikCli: ") + wrong.what() + "\n\n" + kUsage);
+    console.Err(UsageText(wrong));
     return exit_code::kUsage;
 }
 
@@ -433,7 +492,7 @@ int Main(const std::vector<std::string>& arguments, CliPlatform& platform) {
         return Usage(console, wrong);
     }
     if (options.command == Command::Help) {
-        return Written(platform, console.Out(kUsage), exit_code::kDone);
+        return Written(platform, console.Out(HelpText(options.helpFor)), exit_code::kDone);
     }
     if (options.command == Command::Version) {
         return Written(platform, console.Out(std::string("OrvikCli ") + ORVIK_VERSION + "\n"),
@@ -466,13 +525,14 @@ int Main(const std::vector<std::string>& arguments, CliPlatform& platform) {
     } else if (report.readable && checked.read) {
         try {
             const OptimizationList selected = Select(checked.catalogue, options, report);
+            WarnClassesInProfile(selected, options, report);
             report.refused = options.command == Command::Apply && !options.force && HasErrors(report);
             if (!report.refused) Run(selected, options, platform, report);
             if (options.command == Command::Plan) {
                 WarnSearchedPrograms(report, platform.programs.SearchFolders());
             }
         } catch (const UsageError& wrong) {
-            return Usage(console, wrong);
+            return Usage(console, UsageError(wrong.what(), options.command));
         }
     }
     report.exitCode = ExitCodeOf(report);

@@ -23,7 +23,8 @@ std::string ActionLine(const ActionReport& action) {
         case ActionRecord::Kind::Registry: {
             const RegistryItem& item = *record.registry;
             line = "registry  " + Padded(action.outcome, 10) + item.Key +
-                   (item.Key.empty() || item.Key.back() == '\\' ? "" : "\\") + item.ValueName;
+                   (item.Key.empty() || item.Key.back() == '\\' ? "" : "\\") +
+                   ValueNameText(item.ValueName);
             if (!record.user.empty()) line += "  (" + record.user + " user)";
             if (action.policy) {
                 line += "\n" + std::string(20, ' ') +
@@ -59,7 +60,7 @@ std::string ActionLine(const ActionReport& action) {
     }
     if (record.error) {
         line += "\n" + std::string(20, ' ') + "error " + std::to_string(record.error->Number) +
-                ", " + record.error->Source + ": " + record.error->Description;
+                ", " + record.error->Source + ": " + DescriptionText(*record.error);
     }
     return line;
 }
@@ -68,8 +69,47 @@ std::string ActionLine(const ActionReport& action) {
 
 std::string StateText(const RegistryData& value) {
     if (!value.present) return "(absent)";
+    if (value.type == reg::kMultiSz) {
+        std::string strings;
+        for (const std::string& each : MultiStrings(value)) {
+            strings += (strings.empty() ? " \"" : ", \"") + each + "\"";
+        }
+        return TypeName(value.type) + (strings.empty() ? " (no strings)" : strings);
+    }
     const std::string data = DataText(value);
     return TypeName(value.type) + " " + (reg::IsTextType(value.type) ? "\"" + data + "\"" : data);
+}
+
+std::vector<std::string> MultiStrings(const RegistryData& value) {
+    std::vector<std::string> strings(1);
+    for (const uint8_t byte : value.data) {
+        if (byte == 0) {
+            strings.emplace_back();
+        } else {
+            strings.back() += static_cast<char>(byte);
+        }
+    }
+    // The last string's NUL, then the list's own.
+    for (int end = 0; end < 2 && !strings.empty() && strings.back().empty(); ++end) {
+        strings.pop_back();
+    }
+    return strings;
+}
+
+std::string ValueNameText(const std::string& name) { return name.empty() ? "(Default)" : name; }
+
+std::string DescriptionText(const ErrorRecord& error) {
+    std::string text = error.Description;
+    for (const reg::NamedRoot& root : reg::kRootNames) {
+        std::string number(1, '\'');
+        number.append(std::to_string(root.root)).push_back('\'');
+        std::string name(1, '\'');
+        name.append(root.name).push_back('\'');
+        for (size_t at = 0; (at = text.find(number, at)) != std::string::npos;) {
+            text.replace(at, number.size(), name);
+        }
+    }
+    return text;
 }
 
 std::string Padded(std::string text, size_t width) {
@@ -81,11 +121,14 @@ std::string ProblemsText(const std::vector<Problem>& problems) {
     std::string text = problems.empty() ? "" : "\n";
     for (const Problem& problem : problems) {
         const bool error = problem.severity == Problem::Severity::Error;
-        const std::string place = problem.line == 0 ? std::string()
-                                                    : std::to_string(problem.line) + ":" +
-                                                          std::to_string(problem.column);
-        text += Padded(error ? "error" : "warning", 8) + Padded(place, 9) + problem.code + ": " +
-                problem.message + "\n";
+        std::string place = problem.line == 0 ? std::string() : std::to_string(problem.line);
+        if (problem.line != 0 && problem.column != 0) {
+            place.push_back(':');
+            place.append(std::to_string(problem.column));
+        }
+        // A long place still stands apart from the code.
+        text += Padded(error ? "error" : "warning", 8) + Padded(place, 8) + " " + problem.code +
+                ": " + problem.message + "\n";
     }
     return text;
 }

@@ -71,6 +71,8 @@ inline constexpr int kDone = 0;
 inline constexpr int kActionFailed = 1;
 inline constexpr int kCatalogue = 2;
 inline constexpr int kWarned = 3;
+// The command did its work, but standard output refused its report.
+inline constexpr int kNotReported = 4;
 inline constexpr int kConflict = 5;
 inline constexpr int kUsage = 64;
 }  // namespace exit_code
@@ -93,6 +95,12 @@ std::string ReportJson(const Report& report);
 // a width, the problems as lines (after a blank line), and the summary's end with the counts of
 // errors and warnings and the exit code.
 std::string StateText(const RegistryData& value);
+// A REG_MULTI_SZ's strings, without the NULs between and after them.
+std::vector<std::string> MultiStrings(const RegistryData& value);
+// A value name as people know it: "(Default)" for the key's default value.
+std::string ValueNameText(const std::string& name);
+// An error's description with the registry roots by name, not by their handle's number.
+std::string DescriptionText(const ErrorRecord& error);
 std::string Padded(std::string text, size_t width);
 std::string ProblemsText(const std::vector<Problem>& problems);
 std::string SummaryTail(const std::vector<Problem>& problems, int exitCode);

@@ -12,14 +12,6 @@ namespace {
 
 constexpr int kSchema = 1;
 
-const char* CommandName(Command command) {
-    switch (command) {
-        case Command::Plan: return "plan";
-        case Command::Apply: return "apply";
-        default: return "validate";
-    }
-}
-
 void Position(JsonWriter& json, Place place) {
     json.Key("line").Number(place.line ? std::optional<int64_t>(place.line) : std::nullopt);
     json.Key("column").Number(place.column ? std::optional<int64_t>(place.column) : std::nullopt);
@@ -97,7 +89,7 @@ void Action(JsonWriter& json, const ActionReport& action) {
         json.Key("error").BeginObject();
         json.Key("number").Number(record.error->Number);
         json.Key("source").String(record.error->Source);
-        json.Key("description").String(record.error->Description);
+        json.Key("description").String(DescriptionText(*record.error));
         json.EndObject();
     }
     json.EndObject();
@@ -122,7 +114,11 @@ void ValueJson(JsonWriter& json, const RegistryData& value) {
         return;
     }
     json.BeginObject().Key("type").String(TypeName(value.type)).Key("data");
-    if (value.type == reg::kDword && value.data.size() == 4) {
+    if (value.type == reg::kMultiSz) {
+        json.BeginArray();
+        for (const std::string& each : MultiStrings(value)) json.String(each);
+        json.EndArray();
+    } else if (value.type == reg::kDword && value.data.size() == 4) {
         json.Number(std::stoll(DataText(value)));
     } else {
         json.String(DataText(value));

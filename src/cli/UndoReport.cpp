@@ -33,7 +33,7 @@ std::string ActionLine(const UndoAction& action) {
     switch (record.kind) {
         case Kind::Value:
             line = "registry  " + outcome + KeyText(record.change.root, record.change.subKey) +
-                   "\\" + record.change.valueName;
+                   "\\" + ValueNameText(record.change.valueName);
             if (action.outcome != "failed") line += ": " + StateOf(action);
             break;
         case Kind::Keys:
@@ -124,6 +124,7 @@ int ExitCodeOf(const UndoReport& report) {
 std::string UndoText(const UndoReport& report) {
     const JournalHeader& run = report.journal.header;
     std::string text = "Journal    " + report.path + "\n";
+    if (report.dryRun) text += "Dry run    nothing is changed: this is what undo would do\n";
     if (report.journal.isJournal) {
         text += "Run        " + run.time + " on " + run.machine + ", OrvikCli " + run.version +
                 "\nCatalogue  " + run.cataloguePath + "\n";
@@ -150,7 +151,7 @@ std::string UndoText(const UndoReport& report) {
 std::string UndoJson(const UndoReport& report) {
     json::JsonWriter json;
     json.BeginObject().Key("schema").Number(kSchema).Key("version").String(ORVIK_VERSION);
-    json.Key("command").String("undo");
+    json.Key("command").String("undo").Key("dryRun").Bool(report.dryRun);
     JournalJson(json, report);
     const int64_t errors = ProblemsJson(json, report.problems);
 

@@ -18,6 +18,7 @@ struct UndoReport {
     std::vector<Problem> problems;  // the journal's and the command's
     std::vector<UndoEntry> entries;
     bool ran = false;            // the records were undone
+    bool dryRun = false;         // --dry-run: what undo would do; nothing was changed
     bool cleanupFailed = false;  // the default profile stays loaded
     int exitCode = 0;
 };

@@ -35,9 +35,14 @@ public:
     virtual ~XmlDocumentFactory() = default;
     // Never empty: a document object that cannot be had gives one that fails to save.
     virtual std::unique_ptr<XmlDocument> NewDocument() = 0;
-    // The whole file, byte for byte; empty when it is missing or cannot be read. The reader
-    // checks these bytes before it hands the very same bytes to ReadEvents.
-    virtual std::optional<std::string> ReadFileBytes(const std::string& path) = 0;
+    // The whole file, byte for byte; empty when it is missing or cannot be read, and then why
+    // in the system's words ("it is a folder" for one). The reader checks these bytes before
+    // it hands them to ReadEvents.
+    virtual std::optional<std::string> ReadFileBytes(const std::string& path, std::string& why) = 0;
+    std::optional<std::string> ReadFileBytes(const std::string& path) {
+        std::string why;
+        return ReadFileBytes(path, why);
+    }
     // Parses a whole file as read by ReadFileBytes, its encoding taken from its byte-order mark
     // or declaration, and reports what it finds to events. No document type is processed and
     // nothing external is fetched. False when the bytes are not well-formed XML (Error has been

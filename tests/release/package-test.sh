@@ -28,6 +28,7 @@ done
 for pair in x64:win64 x86:win32; do
   zip=$work/one/Orvik-$version-${pair%%:*}.zip
   expected="Orvik.exe OrvikCli.exe OrvikOptimizations.xml OrvikOptimizations.xsl README.txt"
+  expected+=" OrvikCli.txt"
   [ "$(unzip -Z1 "$zip" | xargs)" = "$expected" ] || fail "$zip holds: $(unzip -Z1 "$zip" | xargs)"
   [ "$(unzip -ZT "$zip" | awk '$1 ~ /^-r/ { print $7 }' | sort -u)" = 20231114.221320 ] ||
     fail "$zip: entries not stamped with SOURCE_DATE_EPOCH: $(unzip -ZT "$zip")"
@@ -42,6 +43,10 @@ for pair in x64:win64 x86:win32; do
     fail "$zip: README.txt is not data/README.txt"
   [ "$(unzip -p "$zip" README.txt | grep -c $'\r$')" = "$(wc -l < "$root/data/README.txt")" ] ||
     fail "$zip: README.txt lines do not all end in CRLF"
+  # The console manual: docs/cli.md with its links as their text.
+  unzip -p "$zip" OrvikCli.txt | tr -d '\r' |
+    cmp -s - <(sed -E 's/\[([^]]+)\]\([^)]*\)/\1/g' "$root/docs/cli.md") ||
+    fail "$zip: OrvikCli.txt is not docs/cli.md"
 done
 # The console program is built without the editor: none of its windows' code, no window library.
 for preset in win64 win32; do

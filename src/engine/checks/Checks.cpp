@@ -28,6 +28,9 @@ bool Before(XmlPosition a, XmlPosition b) {
     return std::pair(a.line, a.column) < std::pair(b.line, b.column);
 }
 
+// Where the element at fault starts: the field's own, else its record's.
+XmlPosition Or(XmlPosition field, XmlPosition record) { return field.line != 0 ? field : record; }
+
 bool IsSelect(const std::string& query) {
     const size_t first = query.find_first_not_of(" \t\r\n");
     if (first == std::string::npos) return false;
@@ -51,7 +54,8 @@ void CatalogueCheck::Notice(const ReadNotice& notice) {
         case Kind::Unreadable:
             readable_ = false;
             Add(Error, "unreadable", notice.at,
-                "the file " + notice.text + ": the catalogue is empty, a run applies nothing");
+                "the file cannot be read (" + notice.text +
+                    "): the catalogue is empty, a run applies nothing");
             break;
         case Kind::RefusedFile:
             readable_ = false;
@@ -61,8 +65,14 @@ void CatalogueCheck::Notice(const ReadNotice& notice) {
         case Kind::ParseError:
             readable_ = false;
             Add(Error, "not-well-formed", notice.at,
-                "not well-formed XML (" + notice.text +
+                "the file is no well-formed XML (" + notice.text +
                     "): the catalogue reads as empty, a run applies nothing");
+            break;
+        case Kind::WrongRoot:
+            readable_ = false;
+            Add(Error, "wrong-root", notice.at,
+                "the root element is <" + notice.element +
+                    ">, not <Optimizations>: the catalogue reads as empty, a run applies nothing");
             break;
         case Kind::UnknownElement:
             // Whether it is the root shows once the records are there.
@@ -121,15 +131,16 @@ void CatalogueCheck::MissingElement(const ReadNotice& notice) {
 
 void CatalogueCheck::CheckRegistryItem(const RegistryItem& value) {
     using enum Problem::Severity;
+    const XmlPosition valueAt = Or(value.ValuePosition, value.Position);
     const bool keyMissing =
         std::find(missingKeys_.begin(), missingKeys_.end(), value.Position) != missingKeys_.end();
     if (value.Key.empty()) {
         if (!keyMissing) {
-            Add(Error, "empty-key", value.Position,
+            Add(Error, "empty-key", Or(value.KeyPosition, value.Position),
                 std::string("the registry entry has no Key") + kStopsRegistry);
         }
     } else if (regRunner::ParseClassKey(value.Key) == 0) {
-        Add(Error, "unknown-root", value.Position,
+        Add(Error, "unknown-root", Or(value.KeyPosition, value.Position),
             "Key " + Quoted(value.Key) +
                 " starts with no root key name (HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, "
                 "HKEY_CLASSES_ROOT, HKEY_USERS): the write fails and the run stops this "
@@ -139,7 +150,7 @@ void CatalogueCheck::CheckRegistryItem(const RegistryItem& value) {
         if (value.KeyType == kKeyTypeDword) {
             const int32_t written = regRunner::ToDword(value.Value);
             if (regRunner::IsRoundedDword(value.Value)) {
-                Add(Warning, "dword-rounded", value.Position,
+                Add(Warning, "dword-rounded", valueAt,
                     "DWORD value " + Quoted(value.Value) +
                         " is no plain whole number: a run writes " + std::to_string(written));
             }
@@ -147,13 +158,13 @@ void CatalogueCheck::CheckRegistryItem(const RegistryItem& value) {
             std::string digits = value.Value;
             std::erase(digits, ',');
             if (regRunner::HexStringToByteArray(digits).empty()) {
-                Add(Error, "empty-binary", value.Position,
+                Add(Error, "empty-binary", valueAt,
                     std::string("the BINARY value holds no bytes") + kStopsRegistry);
             }
         }
     } catch (const ErrorRecord& failure) {
         const bool dword = value.KeyType == kKeyTypeDword;
-        Add(Error, dword ? "invalid-dword" : "invalid-binary", value.Position,
+        Add(Error, dword ? "invalid-dword" : "invalid-binary", valueAt,
             (dword
                  ? "DWORD value " + Quoted(value.Value) + " is no whole number that fits 32 bits ("
                  : "BINARY value " + Quoted(value.Value) +
@@ -164,19 +175,12 @@ void CatalogueCheck::CheckRegistryItem(const RegistryItem& value) {
 
 void CatalogueCheck::CheckRecords(const OptimizationList& catalogue) {
     using enum Problem::Severity;
-    // Elements skipped where items are read can only be below the root; with no items, the
-    // root itself was skipped and nothing was read.
+    // In a file that gave no catalogue, what was skipped on the way does not matter.
     for (const ReadNotice& skipped : skipped_) {
-        if (catalogue.empty()) {
-            readable_ = false;
-            Add(Error, "wrong-root", skipped.at,
-                "the root element is <" + skipped.element +
-                    ">, not <Optimizations>: the catalogue reads as empty, a run applies nothing");
-        } else {
-            Add(Warning, "unknown-element", skipped.at,
-                "<" + skipped.element + "> is no element of the catalogue here: it is skipped "
-                "with its content");
-        }
+        if (!readable_) break;
+        Add(Warning, "unknown-element", skipped.at,
+            "<" + skipped.element + "> is no element of the catalogue here: it is skipped with "
+            "its content");
     }
     std::map<std::string, const OptimizationItem*> numbers;
     size_t nextUnknown = 0;  // into unknownVersions_, which are in file order as the items
@@ -195,12 +199,12 @@ void CatalogueCheck::CheckRecords(const OptimizationList& catalogue) {
                 "and a run leaves it out");
         }
         if (!codes::PlainNumber(item.Number)) {
-            Add(Warning, "number-not-plain", item.Position,
+            Add(Warning, "number-not-plain", Or(item.NumberPosition, item.Position),
                 "Number " + Quoted(item.Number) +
                     " is no plain whole number from -32768 to 32767: the editor cannot tie its "
                     "row to this entry by it");
         } else if (const auto [first, fresh] = numbers.emplace(item.Number, &item); !fresh) {
-            Add(Warning, "duplicate-number", item.Position,
+            Add(Warning, "duplicate-number", Or(item.NumberPosition, item.Position),
                 "Number " + item.Number + " is also the entry's at line " +
                     std::to_string(first->second->Position.line) +
                     ": the editor's tick and --items reach both");
@@ -213,11 +217,12 @@ void CatalogueCheck::CheckRecords(const OptimizationList& catalogue) {
         for (const RegistryItem& value : item.regItems) CheckRegistryItem(value);
         for (const cmdItem& command : item.cmdItems) {
             if (command.Command.empty()) {
-                Add(Error, "empty-command", command.Position,
+                Add(Error, "empty-command", Or(command.CommandPosition, command.Position),
                     "the command line is empty: starting it fails and the run stops this "
                     "entry's command lines here");
             } else if (!NamesFullPath(command.Command)) {
-                Add(Warning, "program-not-full-path", command.Position,
+                Add(Warning, "program-not-full-path",
+                    Or(command.CommandPosition, command.Position),
                     "the program is named without a full path: Windows searches for it, first "
                     "in the folder of Orvik.exe and in the current folder, where others than "
                     "administrators may be able to put a program of that name");
@@ -225,12 +230,13 @@ void CatalogueCheck::CheckRecords(const OptimizationList& catalogue) {
         }
         for (const wmiItem& query : item.wmiItems) {
             if (!IsSelect(query.Command)) {
-                Add(Warning, "query-not-select", query.Position,
+                Add(Warning, "query-not-select", Or(query.CommandPosition, query.Position),
                     "the WMI query is no SELECT: the run counts whatever it returns, or logs "
                     "the failure when the service refuses it");
             }
             if (query.WarningLevel <= 0) {
-                Add(Warning, "warning-level-always", query.Position,
+                Add(Warning, "warning-level-always",
+                    Or(query.WarningLevelPosition, query.Position),
                     "WarningLevel " + std::to_string(query.WarningLevel) +
                         " warns on every run, also when the query finds nothing: Orvik.exe "
                         "-RUN stops on a message box each time");

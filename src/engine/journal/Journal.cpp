@@ -102,7 +102,9 @@ Problem Damage(Problem::Severity severity, const char* code, uint32_t line,
 Journal ReadJournal(const std::string& bytes) {
     Journal journal;
     std::vector<std::string> lines;
-    for (size_t start = 0; start < bytes.size();) {
+    // Editors that save UTF-8 may put a byte-order mark first.
+    const size_t mark = bytes.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
+    for (size_t start = mark; start < bytes.size();) {
         size_t end = bytes.find('\n', start);
         if (end == std::string::npos) end = bytes.size();
         std::string line = bytes.substr(start, end - start);

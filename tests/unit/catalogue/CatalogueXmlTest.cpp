@@ -203,7 +203,8 @@ public:
     void Notice(const ReadNotice& n) override {
         static const char* const kKinds[] = {"Unreadable",     "RefusedFile",  "ParseError",
                                              "UnknownElement", "UnknownName",  "WarningLevel",
-                                             "Enabled",        "Missing",      "Unusual"};
+                                             "Enabled",        "Missing",      "Unusual",
+                                             "WrongRoot"};
         heard.push_back(std::string(kKinds[static_cast<int>(n.kind)]) + "@" +
                         std::to_string(n.at.line) + ":" + std::to_string(n.at.column) + " " +
                         n.element + "=" + n.text);
@@ -235,9 +236,13 @@ TEST_F(CatalogueXml, AnObserverHearsWhatWouldPassInSilence) {
                   "WarningLevel@5:23 WarningLevel=lots"}));
 
     const std::pair<std::string, std::string> files[] = {
-        {"<Catalogue><Item/></Catalogue>", "UnknownElement@1:1 Catalogue="},
+        {"<Catalogue><Item/></Catalogue>", "WrongRoot@1:1 Catalogue="},
         {"<Optimizations>\n  \x01</Optimizations>",
-         "RefusedFile@2:3 =a character XML does not allow"},
+         "RefusedFile@2:3 =a character XML does not allow (U+0001)"},
+        // What the file holds, where it stands, rather than the parser's own words.
+        {"<Optimizations>\n<Item><Name>A & B</Name></Item></Optimizations>",
+         "ParseError@2:15 =a bare & (write &amp; for an ampersand in text)"},
+        {"<Optimizations>\n<Item><Na", "ParseError@2:"},
         {"<Optimizations><!DOCTYPE", "ParseError@1:"},  // the column is each parser's own
     };
     for (const auto& [bytes, heard] : files) {
@@ -249,14 +254,16 @@ TEST_F(CatalogueXml, AnObserverHearsWhatWouldPassInSilence) {
     // A file never parsed is no empty catalogue: missing, or with no parser to be had.
     struct NoParser final : XmlDocumentFactory {
         std::unique_ptr<XmlDocument> NewDocument() override { return nullptr; }
-        std::optional<std::string> ReadFileBytes(const std::string&) override { return "<a/>"; }
+        std::optional<std::string> ReadFileBytes(const std::string&, std::string&) override {
+            return "<a/>";
+        }
         bool ReadEvents(const std::string&, XmlEvents&) override { throw std::runtime_error("x"); }
     } noParser;
     notices.heard.clear();
     XmlReader(*xml_, Utf8(folder_), &notices).ReadXML(Utf8(File("missing.xml")));
     XmlReader(noParser, Utf8(folder_), &notices).ReadXML("any");
     EXPECT_EQ(notices.heard,
-              (std::vector<std::string>{"Unreadable@0:0 =cannot be read",
+              (std::vector<std::string>{"Unreadable@0:0 =No such file or directory",
                                         "Unreadable@0:0 =cannot be read (x)"}));
 }
 
@@ -282,6 +289,33 @@ TEST_F(CatalogueXml, RecordsWithUnnamedCodesLeaveTheFileAsItWas) {
     Notices notices;
     EXPECT_TRUE(XmlReader(*xml_, Utf8(folder_), &notices).ReadXML(path).empty());
     EXPECT_TRUE(notices.heard.empty());
+}
+
+// Latin-1 and windows-1252, as older Windows editors save a file, are read with every place
+// kept; a byte they do not define, another encoding, or one not declared is refused with a hint.
+TEST_F(CatalogueXml, DeclaredLatinEncodingsAreReadOthersRefusedWithAHint) {
+    const std::string body = "?>\n<Optimizations><Item><Name>Gr\xF6\xDF" "e \x80</Name></Item>"
+                             "</Optimizations>";
+    const std::pair<std::string, std::string> read[] = {
+        {"ISO-8859-1", "Gr\xC3\xB6\xC3\x9F" "e \xC2\x80"},
+        {"windows-1252", "Gr\xC3\xB6\xC3\x9F" "e \xE2\x82\xAC"}};
+    for (const auto& [encoding, name] : read) {
+        const OptimizationList list = Read("<?xml version=\"1.0\" encoding='" + encoding + "'" + body);
+        ASSERT_EQ(list.size(), 1u) << encoding;
+        EXPECT_EQ(list[0]->Name, name);
+        EXPECT_EQ(list[0]->Position, (XmlPosition{2, 16}));
+    }
+    Notices notices;
+    for (const std::string& refused :
+         {"<?xml version=\"1.0\" encoding=\"Shift_JIS\"" + body,
+          "<?xml version=\"1.0\" encoding=\"windows-1252\"" + body + "\x81",
+          std::string("<Optimizations><Item><Name>\xF6</Name></Item></Optimizations>")}) {
+        notices.heard.clear();
+        EXPECT_TRUE(Read(refused, &notices).empty());
+        ASSERT_EQ(notices.heard.size(), 1u);
+        EXPECT_EQ(notices.heard[0].rfind("RefusedFile@", 0), 0u) << notices.heard[0];
+        EXPECT_NE(notices.heard[0].find("save the file as UTF-8"), std::string::npos);
+    }
 }
 
 TEST(CatalogueFile, DefaultPathAndWhatTheCheckRefusesWhere) {

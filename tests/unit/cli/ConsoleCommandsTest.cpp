@@ -258,6 +258,10 @@ TEST(ConsoleCommands, ExitCodes) {
         {clean, {"apply", "--command-timeout", "0"}, 64},
         {clean, {"apply", "--command-timeout", "2000001"}, 64},
         {clean, {"plan", "--no-wait"}, 64},
+        {clean, {"PLAN", "--This-Windows"}, 0},  // any letter case
+        {clean, {"apply", "--category", "nothing"}, 64},  // no entry has it: a typing error
+        {clean, {"plan", "--exclude", "9"}, 64},
+        {clean, {"undo", "--dry-run"}, 64},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.catalogue + " " + (c.arguments.empty() ? "" : c.arguments[0]));
@@ -271,19 +275,23 @@ TEST(ConsoleCommands, ExitCodes) {
                              {"--catalogue", testsupport::Utf8(m.catalogue)});
         }
         EXPECT_EQ(m.Run(arguments), c.exitCode) << m.console.err;
-        EXPECT_EQ(m.console.err.find("usage: OrvikCli validate") != std::string::npos,
-                  c.exitCode == 64);
+        // Wrong usage: what is wrong and where the help is, not the whole help.
+        EXPECT_EQ(m.console.err.find("\nFor help: ") != std::string::npos, c.exitCode == 64);
+        EXPECT_EQ(m.console.err.find("usage:"), std::string::npos);
         EXPECT_TRUE(m.boxes.shown.empty());
     }
 
-    // Output that cannot be written fails the command, whatever it did; no part of a page stays.
+    // Output that cannot be written has a code of its own, whatever the command did; no part of
+    // a page stays.
     Machine m;
     m.Write(clean);
     const std::string catalogue = testsupport::Utf8(m.catalogue);
     m.console.outFailure = 112;
     for (const char* command : {"validate", "apply", "report"}) {
-        EXPECT_EQ(m.Run({command, "--catalogue", catalogue}), 2) << command;
-        EXPECT_NE(m.console.err.find("cannot be written: system text 112"), std::string::npos);
+        EXPECT_EQ(m.Run({command, "--catalogue", catalogue}), 4) << command;
+        EXPECT_NE(m.console.err.find("cannot be written: system text 112 (the report's exit code "
+                                     "was 0)"),
+                  std::string::npos);
     }
     m.files.writesBeforeFailure = 0;
     EXPECT_EQ(m.Run({"report", "--out", "page.html", "--catalogue", catalogue}), 2);
@@ -503,8 +511,13 @@ TEST(ConsoleCommands, SelectionByWindowsAndNumbers) {
     const std::string command = "<CommandLine><Command>C:\\Tools\\tool.exe</Command></CommandLine>";
     const std::string body = "<CommandLines>" + command + command + "</CommandLines>";
     m.programs.files = {"C:\\Tools\\tool.exe"};
-    m.Write(Item("1", body, "True", "Windows7") + Item("2", body, "True", "Windows10 WindowsXP") +
-            Item("3", body, "False", "ALL") + Item("4", body, "True", "WindowsXP ALL") +
+    const auto of = [](const char* category, const char* impact) {
+        return std::string("<Category>") + category + "</Category><Impact>" + impact + "</Impact>";
+    };
+    m.Write(Item("1", body + of("STORAGE", "HIGH"), "True", "Windows7") +
+            Item("2", body + of("STORAGE", "LOW"), "True", "Windows10 WindowsXP") +
+            Item("3", body, "False", "ALL") +
+            Item("4", body + of("USER EXPERIENCE", "LOW"), "True", "WindowsXP ALL") +
             Item("5", "", "True", ""));
     // Entries for other Windows stand where they are, left out, with the versions they are for.
     const json::Value plan = m.Json({"plan"}, 0);
@@ -523,6 +536,18 @@ TEST(ConsoleCommands, SelectionByWindowsAndNumbers) {
     EXPECT_EQ(Outcomes(named), "2: skip skip; 4: start start");
     EXPECT_EQ(named["problems"][0]["code"].text, "offered-nowhere");  // entry 5
     EXPECT_EQ(named["problems"].items.back()["code"].text, "item-not-enabled");
+    // Each kind of selection narrows, any of its values will do; --exclude then leaves out.
+    const std::pair<std::vector<std::string>, std::string> selections[] = {
+        {{"plan", "--Category", "storage"}, "1: start start; 2: skip skip"},
+        {{"plan", "--impact", "high", "--IMPACT=Low"}, "1: start start; 2: skip skip; 4: start start"},
+        {{"plan", "--category", "STORAGE", "--impact", "LOW"}, "2: skip skip"},
+        {{"plan", "--category", "user experience,storage", "--exclude", "1"},
+         "2: skip skip; 4: start start"},
+        {{"plan", "--items", "1,4", "--impact", "low"}, "4: start start"},
+    };
+    for (const auto& [arguments, outcomes] : selections) {
+        EXPECT_EQ(Outcomes(m.Json(arguments, 0)), outcomes) << arguments[2];
+    }
 
     // Progress counts the entries that run; the text says why the others were left out, and
     // the journal does not hold them.
@@ -537,6 +562,13 @@ TEST(ConsoleCommands, SelectionByWindowsAndNumbers) {
               std::string::npos)
         << m.console.out;
     EXPECT_EQ(m.files.files["j"].find("Entry 2"), std::string::npos);
+    // Without a journal apply says once that the run cannot be undone; --quiet says nothing.
+    const std::string catalogue = testsupport::Utf8(m.catalogue);
+    EXPECT_EQ(m.Run({"apply", "--catalogue", catalogue, "--items", "1"}), 0);
+    EXPECT_EQ(m.console.err, "OrvikCli: no --journal given: what this run changes cannot be "
+                             "undone\n1 of 1: 1 Entry 1\n");
+    EXPECT_EQ(m.Run({"apply", "--catalogue", catalogue, "--quiet"}), 0);
+    EXPECT_EQ(m.console.err, "");
 }
 
 // The registry's limits count UTF-16 characters: a key name (each of a path) of 255, a value
@@ -641,9 +673,10 @@ class CountedReads final : public XmlDocumentFactory {
 public:
     explicit CountedReads(std::unique_ptr<XmlDocumentFactory> real) : real_(std::move(real)) {}
     std::unique_ptr<XmlDocument> NewDocument() override { return real_->NewDocument(); }
-    std::optional<std::string> ReadFileBytes(const std::string& path) override {
+    using XmlDocumentFactory::ReadFileBytes;
+    std::optional<std::string> ReadFileBytes(const std::string& path, std::string& why) override {
         ++reads;
-        return real_->ReadFileBytes(path);
+        return real_->ReadFileBytes(path, why);
     }
     bool ReadEvents(const std::string& bytes, XmlEvents& events) override {
         return real_->ReadEvents(bytes, events);
@@ -710,8 +743,8 @@ TEST(ConsoleCommands, ValidateFindsEachProblemWhereItStands) {
         "</RegistryEntry></RegistryEntries></Itme>",
         "</Optimizations>",
     };
-    // code, line, and the text the element starts with on that line (the n-th time it stands
-    // there).
+    // code, line, and the text the element at fault starts with on that line (the n-th time it
+    // stands there).
     const struct {
         const char* code;
         size_t line;
@@ -720,17 +753,17 @@ TEST(ConsoleCommands, ValidateFindsEachProblemWhereItStands) {
     } expected[] = {
         {"unknown-version", 3, "<OSVersion>"}, {"unknown-version", 3, "<OSVersion>"},
         {"unknown-mode", 3, "<Mode>"},         {"unclear-enabled", 3, "<Enabled>"},
-        {"unknown-element", 4, "<Colour>"},    {"unknown-root", 5, "<RegistryEntry>"},
-        {"invalid-dword", 5, "<RegistryEntry>"}, {"unknown-key-type", 5, "<KeyType>"},
-        {"empty-key", 6, "<RegistryEntry>"},   {"invalid-binary", 6, "<RegistryEntry>"},
-        {"empty-command", 7, "<CommandLine>"}, {"query-not-select", 8, "<WMIQuery>"},
-        {"warning-level-always", 8, "<WMIQuery>"},
+        {"unknown-element", 4, "<Colour>"},    {"unknown-root", 5, "<Key>"},
+        {"unknown-key-type", 5, "<KeyType>"},  {"invalid-dword", 5, "<Value>"},
+        {"empty-key", 6, "<Key>"},             {"invalid-binary", 6, "<Value>"},
+        {"empty-command", 7, "<Command>"},     {"query-not-select", 8, "<Command>"},
+        {"warning-level-always", 8, "<WarningLevel>"},
         {"invalid-warning-level", 8, "<WarningLevel>", 2},
-        {"duplicate-number", 9, "<Item>"},     {"no-action", 9, "<Item>"},
-        {"number-not-plain", 10, "<Item>"},    {"empty-binary", 10, "<RegistryEntry>"},
+        {"no-action", 9, "<Item>"},            {"duplicate-number", 9, "<Number>"},
+        {"number-not-plain", 10, "<Number>"},  {"empty-binary", 10, "<Value>"},
         {"unusual-name", 11, "<Itme>"},        {"offered-nowhere", 11, "<Itme>"},
         {"unknown-version", 11, "<OSVersion>"}, {"unknown-version", 11, "<OSVersion>"},
-        {"unusual-name", 11, "<RegistryEntri>"}, {"dword-rounded", 11, "<RegistryEntri>"},
+        {"unusual-name", 11, "<RegistryEntri>"}, {"dword-rounded", 11, "<Value>"},
         {"missing-key", 12, "<RegistryEntry>"}, {"missing-value-name", 12, "<RegistryEntry>"},
         {"missing-value", 12, "<RegistryEntry>"}, {"invalid-dword", 12, "<RegistryEntry>"},
         {"unknown-element", 12, "<ValueNmae>"}, {"unknown-element", 12, "<Vaule>"},

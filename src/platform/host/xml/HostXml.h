@@ -10,6 +10,7 @@ class HostXmlFactory : public XmlDocumentFactory {
 public:
     std::unique_ptr<XmlDocument> NewDocument() override;
     // Backslashes in the path are taken as folder separators.
-    std::optional<std::string> ReadFileBytes(const std::string& path) override;
+    using XmlDocumentFactory::ReadFileBytes;
+    std::optional<std::string> ReadFileBytes(const std::string& path, std::string& why) override;
     bool ReadEvents(const std::string& bytes, XmlEvents& events) override;
 };

@@ -2,6 +2,9 @@
 // libpugixml-dev.
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 
 #include <pugixml.hpp>
@@ -66,11 +69,20 @@ std::unique_ptr<XmlDocument> HostXmlFactory::NewDocument() {
     return std::make_unique<PugiDocument>();
 }
 
-std::optional<std::string> HostXmlFactory::ReadFileBytes(const std::string& path) {
+std::optional<std::string> HostXmlFactory::ReadFileBytes(const std::string& path,
+                                                         std::string& why) {
     std::string native = path;
     std::replace(native.begin(), native.end(), '\\', '/');
+    std::error_code ignored;
+    if (std::filesystem::is_directory(native, ignored)) {
+        why = "it is a folder";
+        return std::nullopt;
+    }
     std::ifstream in(native, std::ios::binary | std::ios::ate);
-    if (!in) return std::nullopt;
+    if (!in) {
+        why = std::strerror(errno);
+        return std::nullopt;
+    }
     // Sized once: a catalogue may be large, and it is held once while it is read.
     const std::streamoff size = in.tellg();
     if (size < 0 || !in.seekg(0)) return std::nullopt;

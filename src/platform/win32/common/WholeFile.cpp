@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "platform/win32/common/Handle.h"
+#include "platform/win32/common/SystemError.h"
 #include "platform/win32/common/WideText.h"
 
 namespace win32 {
@@ -13,9 +14,17 @@ std::optional<std::string> ReadWholeFile(const std::string& path, uint32_t share
         error = GetLastError() ? GetLastError() : ERROR_READ_FAULT;
         return std::nullopt;
     };
-    const UniqueHandle file(CreateFileW(Widen(path).c_str(), GENERIC_READ, share, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.Valid()) return failed();
+    const std::wstring wide = Widen(path);
+    const UniqueHandle file(CreateFileW(wide.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) {
+        const DWORD attributes = GetFileAttributesW(wide.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            error = ERROR_DIRECTORY_NOT_SUPPORTED;
+            return std::nullopt;
+        }
+        return failed();
+    }
     // Sized once: a catalogue may be large, and it is held once while it is read.
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.Get(), &size)) return failed();
@@ -37,6 +46,12 @@ std::optional<std::string> ReadWholeFile(const std::string& path, uint32_t share
     bytes.resize(done);
     error = 0;
     return bytes;
+}
+
+std::string FileErrorText(uint32_t error) {
+    if (error == ERROR_DIRECTORY_NOT_SUPPORTED) return "it is a folder";
+    const std::string text = SystemErrorText(error);
+    return text.empty() ? "error " + std::to_string(error) : text;
 }
 
 }  // namespace win32

@@ -118,7 +118,7 @@ std::optional<std::string> Win32ConsoleFiles::Read(const std::string& path, uint
 
 void Win32ConsoleFiles::Remove(const std::string& path) { DeleteFileW(Widen(path).c_str()); }
 
-std::string Win32ConsoleFiles::ErrorText(uint32_t code) { return SystemErrorText(code); }
+std::string Win32ConsoleFiles::ErrorText(uint32_t code) { return FileErrorText(code); }
 
 std::vector<std::string> Win32ProgramSearch::SearchFolders() {
     std::vector<std::string> folders;

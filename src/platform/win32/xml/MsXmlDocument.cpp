@@ -113,9 +113,12 @@ std::unique_ptr<XmlDocument> MsXmlDocumentFactory::NewDocument() {
     return std::make_unique<MsXmlDocument>();
 }
 
-std::optional<std::string> MsXmlDocumentFactory::ReadFileBytes(const std::string& path) {
+std::optional<std::string> MsXmlDocumentFactory::ReadFileBytes(const std::string& path,
+                                                               std::string& why) {
     uint32_t error = 0;
-    return win32::ReadWholeFile(path, FILE_SHARE_READ, error);
+    std::optional<std::string> bytes = win32::ReadWholeFile(path, FILE_SHARE_READ, error);
+    if (!bytes) why = win32::FileErrorText(error);
+    return bytes;
 }
 
 std::unique_ptr<XmlDocumentFactory> NewXmlDocumentFactory() {

@@ -12,7 +12,8 @@
 class MsXmlDocumentFactory : public XmlDocumentFactory {
 public:
     std::unique_ptr<XmlDocument> NewDocument() override;
-    std::optional<std::string> ReadFileBytes(const std::string& path) override;
+    using XmlDocumentFactory::ReadFileBytes;
+    std::optional<std::string> ReadFileBytes(const std::string& path, std::string& why) override;
     bool ReadEvents(const std::string& bytes, XmlEvents& events) override;
 
 private:
