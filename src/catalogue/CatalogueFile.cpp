@@ -183,6 +183,9 @@ FileCheck CheckProlog(std::string_view view) {
         } else if (view.compare(i, 9, "<!DOCTYPE") == 0) {
             return Refused(i, "a document type");
         } else {
+            if (view.find_first_not_of(" \t\r\n") == std::string::npos) {
+                return Refused(0, "the file is empty");
+            }
             return Refused(i, i == view.size() ? "no root element"
                                                : "text before the root element");
         }

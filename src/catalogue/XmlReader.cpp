@@ -176,23 +176,45 @@ public:
                             "a bare & (write &amp; for an ampersand in text)");
             }
         }
-        if (!open_.empty() && CutShort(at)) {
-            const auto& [name, openedAt] = open_.back();
+        if (XmlPositionCounter(bytes_).UnitSize() == 1 && CutShort(at)) {
             return Tell(ReadNotice::Kind::ParseError, at, {},
-                        "the file ends inside <" + name + "> (line " +
-                            std::to_string(openedAt.line) + "): it is cut short");
+                        "the file ends before <" + Unclosed() + "> is closed: it is cut short");
         }
         Tell(ReadNotice::Kind::ParseError, at, {}, std::string(reason));
     }
 
 private:
-    // The parser stopped at the end of the file, or the file ends in the middle of a tag.
+    // Where the file ends inside a tag, the start of that tag.
+    std::optional<size_t> CutTag() const {
+        const size_t open = bytes_.rfind('<');
+        if (open == std::string::npos || bytes_.find('>', open) != std::string::npos) return {};
+        return open;
+    }
+
+    // The file does not end with the root's end tag, and ends inside a tag or where the parser
+    // stopped.
     bool CutShort(XmlPosition at) const {
+        constexpr std::string_view kEnd = "</Optimizations>";
         const size_t last = bytes_.find_last_not_of(" \t\r\n");
-        if (last == std::string::npos) return true;
-        const XmlPosition end = XmlPositionCounter(bytes_).At(last + 1);
-        if (at.line > end.line || (at.line == end.line && at.column >= end.column)) return true;
-        return bytes_[last] != '>' && at.line == end.line;
+        if (last == std::string::npos) return false;
+        if (last + 1 >= kEnd.size() && bytes_.compare(last + 1 - kEnd.size(), kEnd.size(), kEnd) == 0) {
+            return false;
+        }
+        if (CutTag()) return true;
+        // MSXML stops at the last character, expat after it.
+        const XmlPosition end = XmlPositionCounter(bytes_).At(last);
+        return at.line > end.line || (at.line == end.line && at.column >= end.column);
+    }
+
+    // The innermost element still open; a start tag cut short is none, though some parsers
+    // report one.
+    std::string Unclosed() const {
+        const std::optional<size_t> cut = CutTag();
+        const XmlPosition cutAt = cut ? XmlPositionCounter(bytes_).At(*cut) : XmlPosition{};
+        for (auto open = open_.rbegin(); open != open_.rend(); ++open) {
+            if (!cut || open->second != cutAt) return open->first;
+        }
+        return "Optimizations";
     }
 
     void Gather(std::string_view name, XmlPosition at) {

@@ -454,11 +454,16 @@ Checked ReadChecked(const Options& options, CliPlatform& platform, const std::st
     Checked checked;
     checked.read = CheckProtection(platform.security, options, report, protection);
     // Read once, after the protection check: the hash is of the very bytes parsed.
-    const std::optional<std::string> bytes = platform.xml.ReadFileBytes(report.cataloguePath);
+    std::string why;
+    const std::optional<std::string> bytes = platform.xml.ReadFileBytes(report.cataloguePath, why);
     if (bytes) report.sha256 = Sha256Hex(*bytes);
     CatalogueCheck check;
+    if (!checked.read && !report.readable) {
+        // Missing when its protection was judged: not parsed, whatever is there now.
+        check.Notice({ReadNotice::Kind::Unreadable, {}, {}, bytes ? "it did not exist" : why});
+    }
     if (checked.read) {
-        checked.catalogue = XmlReader(platform.xml, folder, &check).ReadXMLBytes(bytes);
+        checked.catalogue = XmlReader(platform.xml, folder, &check).ReadXMLBytes(bytes, why);
         check.CheckRecords(checked.catalogue);
         report.readable = check.Readable();
         checked.errors = check.HasErrors();

@@ -42,10 +42,7 @@ bool CheckProtection(FileSecurity& security, const Options& options, Report& rep
                             warning + ": whoever may do so can put another catalogue here"});
     }
     if (!trust.MayRead() && state == State::Missing && !overridden) {
-        problems.push_back({Error, "unreadable", 0, 0,
-                            "the file " + report.cataloguePath +
-                                " does not exist: the catalogue is empty, a run applies nothing"});
-        report.readable = false;
+        report.readable = false;  // the reader's check says why
         return false;
     }
     return !(apply && trust.Refused() && !overridden);

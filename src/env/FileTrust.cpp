@@ -151,7 +151,8 @@ Verdict JudgeFile(FileSecurity& security, const std::string& path) {
         return Failed(security, path, file.error);
     }
     if (!file.grants.empty()) return Refused(path, file.grants.front(), "it");
-    const std::string folder = ParentFolder(path);
+    // A name without a folder lies in the current one.
+    const std::string folder = ParentFolder(path).empty() ? "." : ParentFolder(path);
     const Judged place = Judge(security, folder, kReplaceInFolder);
     if (!place.known) return Failed(security, folder, place.error);
     if (!place.grants.empty()) return Refused(path, place.grants.front(), "its folder " + folder);

@@ -10,6 +10,7 @@
 #include "Harness.h"
 #include "JsonReader.h"
 #include "OrvikVersion.h"
+#include "platform/win32/common/SystemError.h"
 #include "platform/win32/common/WideText.h"
 
 namespace {
@@ -219,12 +220,81 @@ TEST_F(Console, ExitCodesWarningsWithoutABoxAndText) {
     EXPECT_TRUE(missing["catalogue"]["sha256"].IsNull());
 
     EXPECT_EQ(Run(cli, "--version").out, std::string("OrvikCli ") + ORVIK_VERSION + "\r\n");
-    for (const char* wrong : {"", "Apply", "plan --force", "apply --items", "apply --items 8"}) {
+    for (const char* wrong : {"", "Aply", "plan --force", "apply --items", "apply --items 8"}) {
         const Result usage = Run(cli, wrong);
         EXPECT_EQ(usage.code, 64) << wrong;
-        EXPECT_NE(usage.err.find("usage: OrvikCli validate"), std::string::npos) << wrong;
+        EXPECT_NE(usage.err.find("\r\nFor help: "), std::string::npos) << wrong;
         EXPECT_EQ(usage.out, "") << wrong;
     }
+}
+
+// What a person sees: a file that cannot be read or parsed says what is wrong with it, in the
+// system's words or the file's, where it stands; usage in the ways of Windows tools; a run that
+// cannot be undone says so, unless told to be quiet. Output to a file has CR LF line ends.
+TEST_F(Console, MessagesSayWhatIsWrongWhereItStands) {
+    const auto item = [](const std::string& name) {
+        return "<Item><Number>1</Number><Name>" + name +
+               "</Name><Enabled>True</Enabled><OSVersion>All</OSVersion>";
+    };
+    folder.Write("zero.xml", std::string("<Optimizations>\n<Item>\n<Name>x</Name>\n</Item>\n<It") +
+                                 '\0' + "em></Item></Optimizations>");
+    folder.Write("amp.xml", "<Optimizations>\n<Item><Name>A & B</Name></Item></Optimizations>");
+    folder.Write("cut.xml", "<Optimizations>\n<Item><Number>1</Number>\n<Ca");
+    folder.Write("sjis.xml", "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\n<Optimizations/>");
+    folder.Write("latin.xml", "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n<Optimizations>" +
+                                  item("Gr\xF6\xDF" "e \x80") + "</Item></Optimizations>");
+    folder.Write("dword.xml", "<Optimizations>" + item("d") + "<RegistryEntries>\n<RegistryEntry><Key>" +
+                                  key.Name() + "</Key><ValueName/><KeyType>DWORD</KeyType>\n"
+                                  "  <Value>many</Value></RegistryEntry></RegistryEntries></Item>"
+                                  "</Optimizations>");
+    folder.Write("default.xml", "<Optimizations>" + item("d") + "<RegistryEntries><RegistryEntry><Key>" +
+                                    key.Name() + "</Key><ValueName/><KeyType>STRING</KeyType>"
+                                    "<Value>d</Value></RegistryEntry></RegistryEntries></Item>"
+                                    "</Optimizations>");
+    fs::create_directory(folder / "folder.xml");
+    const struct {
+        std::string arguments;  // a FILE: --catalogue "FILE" in the scratch folder
+        int64_t code;
+        std::string out, err;  // what each holds; err "": nothing at all
+    } cases[] = {
+        {"validate missing.xml", 2,
+         "unreadable: the file cannot be read (" + win32::SystemErrorText(2) + "): ", ""},
+        {"validate folder.xml", 2, "unreadable: the file cannot be read (it is a folder): ", ""},
+        {"validate zero.xml", 2, "\r\nerror   5:4      refused-file: a NUL byte, which no XML "
+                                 "file holds (is the file damaged, or no text?)", ""},
+        {"validate amp.xml", 2, "2:15     not-well-formed: the file is no well-formed XML (a bare "
+                                "& (write &amp; for an ampersand in text))", ""},
+        {"validate cut.xml", 2, "(the file ends before <Item> is closed: it is cut short)", ""},
+        {"validate sjis.xml", 2, "refused-file: the file declares the encoding SHIFT_JIS, which "
+                                 "the reader does not take: save the file as UTF-8", ""},
+        {"PLAN --QUIET latin.xml", 0, "\r\n1  Größe €  (line 2)\r\n", ""},
+        {"Validate dword.xml", 2, "\r\nerror   3:3      invalid-dword: ", ""},
+        {"plan default.xml", 0, "\\(Default): (absent) -> REG_SZ \"d\"", "1 of 1: 1 d\r\n"},
+        {"apply default.xml", 0, "applied",
+         "OrvikCli: no --journal given: what this run changes cannot be undone\r\n1 of 1"},
+        {"apply --quiet default.xml", 0, "applied", ""},
+        {"plan --force", 64, "",
+         "OrvikCli: plan does not take --force\r\nFor help: OrvikCli help plan or OrvikCli "
+         "--help\r\n"},
+        {"HELP plan", 0, "usage: OrvikCli plan [--catalogue FILE]", ""},
+        {"apply /?", 0, "usage: OrvikCli apply [--catalogue FILE]", ""},
+    };
+    for (const auto& c : cases) {
+        std::string arguments = c.arguments;
+        if (const size_t file = arguments.find(".xml"); file != std::string::npos) {
+            const size_t name = arguments.rfind(' ', file) + 1;
+            arguments.replace(name, file + 4 - name,
+                              "--catalogue \"" + Utf8(folder / arguments.substr(name, file + 4 - name)) +
+                                  "\"");
+        }
+        const Result result = Run(cli, arguments);
+        EXPECT_EQ(result.code, c.code) << c.arguments << "\n" << result.out << result.err;
+        EXPECT_NE(result.out.find(c.out), std::string::npos) << c.arguments << "\n" << result.out;
+        EXPECT_TRUE(c.err.empty() ? result.err.empty() : result.err.find(c.err) != std::string::npos)
+            << c.arguments << "\n" << result.err;
+    }
+    // Help names only the command asked about.
+    EXPECT_EQ(Run(cli, "help plan").out.find("OrvikCli apply"), std::string::npos);
 }
 
 // Values of several types, one deleted, keys made along a path, a command line and a query:
@@ -259,7 +329,19 @@ TEST_F(Console, UndoOfAJournalPutsTheKeyBackExactly) {
     const std::string journal = " \"" + Utf8(folder / "run.journal") + "\"";
     EXPECT_EQ(Run(cli, "apply --journal" + journal).code, 0);
     EXPECT_TRUE(key.Exists("New\\Deeper"));
-    EXPECT_NE(Export(), before);
+    const std::string applied = Export();
+    EXPECT_NE(applied, before);
+
+    // A dry run says what undo will do and changes nothing; a REG_MULTI_SZ shows its strings.
+    const json::Value dry = Json("undo --dry-run" + journal, 0);
+    EXPECT_TRUE(dry["dryRun"].boolean);
+    EXPECT_EQ(dry["summary"]["outcomes"]["restored"].Int(), 8);
+    EXPECT_EQ(Export(), applied);
+    const json::Value& strings = dry["entries"][1]["actions"].items.back()["before"]["data"];
+    EXPECT_EQ(strings.items.size(), 2u);
+    EXPECT_EQ(strings[1].text, "b");
+    // A byte-order mark that an editor put first keeps the journal a journal.
+    folder.Write("run.journal", "\xEF\xBB\xBF" + folder.Read("run.journal"));
 
     const json::Value undone = Json("undo" + journal, 0);
     EXPECT_EQ(Export(), before);
@@ -450,6 +532,10 @@ TEST_F(Console, PlanForeseesNamesTooLongForTheRegistry) {
         EXPECT_EQ(planned["number"].Int(), met["number"].Int());
         EXPECT_EQ(planned["description"].text, met["description"].text);
     }
+    // The root by its name, not its handle's number.
+    EXPECT_NE(apply["entries"][0]["actions"][0]["error"]["description"].text.find(
+                  "Key: 'HKEY_CURRENT_USER'"),
+              std::string::npos);
 }
 
 // apply waits for each command line before the next action and tells its exit code: one that

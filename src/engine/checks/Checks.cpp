@@ -52,30 +52,11 @@ void CatalogueCheck::Notice(const ReadNotice& notice) {
     const std::string value = Quoted(notice.text);
     switch (notice.kind) {
         case Kind::Unreadable:
-            readable_ = false;
-            Add(Error, "unreadable", notice.at,
-                "the file cannot be read (" + notice.text +
-                    "): the catalogue is empty, a run applies nothing");
-            break;
         case Kind::RefusedFile:
-            readable_ = false;
-            Add(Error, "refused-file", notice.at,
-                notice.text + ": the catalogue reads as empty, a run applies nothing");
-            break;
         case Kind::ParseError:
-            readable_ = false;
-            Add(Error, "not-well-formed", notice.at,
-                "the file is no well-formed XML (" + notice.text +
-                    "): the catalogue reads as empty, a run applies nothing");
-            break;
-        case Kind::WrongRoot:
-            readable_ = false;
-            Add(Error, "wrong-root", notice.at,
-                "the root element is <" + notice.element +
-                    ">, not <Optimizations>: the catalogue reads as empty, a run applies nothing");
-            break;
+        case Kind::WrongRoot: NoCatalogue(notice); break;
         case Kind::UnknownElement:
-            // Whether it is the root shows once the records are there.
+            // Warned of once it shows that the file gave a catalogue.
             skipped_.push_back(notice);
             break;
         case Kind::UnknownName:
@@ -109,6 +90,26 @@ void CatalogueCheck::Notice(const ReadNotice& notice) {
                 "<" + notice.element + "> is read as " + Meaning(notice.text) +
                     ", but the writer writes <" + notice.text + ">: a misspelling?");
             break;
+    }
+}
+
+void CatalogueCheck::NoCatalogue(const ReadNotice& notice) {
+    using Kind = ReadNotice::Kind;
+    readable_ = false;
+    const std::string empty = ": the catalogue reads as empty, a run applies nothing";
+    if (notice.kind == Kind::Unreadable) {
+        Add(Problem::Severity::Error, "unreadable", notice.at,
+            "the file cannot be read (" + notice.text + ")" + empty);
+    } else if (notice.kind == Kind::RefusedFile) {
+        Add(Problem::Severity::Error, "refused-file", notice.at, notice.text + empty);
+    } else if (notice.kind == Kind::ParseError) {
+        // A start tag the parser reported before it stopped is no root of the file's.
+        std::erase_if(problems_, [](const Problem& p) { return p.code == "wrong-root"; });
+        Add(Problem::Severity::Error, "not-well-formed", notice.at,
+            "the file is no well-formed XML (" + notice.text + ")" + empty);
+    } else {
+        Add(Problem::Severity::Error, "wrong-root", notice.at,
+            "the root element is <" + notice.element + ">, not <Optimizations>" + empty);
     }
 }
 

@@ -37,6 +37,8 @@ public:
 private:
     void Add(Problem::Severity severity, std::string code, XmlPosition at, std::string message);
     void MissingElement(const ReadNotice& notice);
+    // The file gave no catalogue: unreadable, refused, not well-formed, or a wrong root.
+    void NoCatalogue(const ReadNotice& notice);
     void CheckRegistryItem(const RegistryItem& value);
 
     std::vector<Problem> problems_;

@@ -102,9 +102,7 @@ Problem Damage(Problem::Severity severity, const char* code, uint32_t line,
 Journal ReadJournal(const std::string& bytes) {
     Journal journal;
     std::vector<std::string> lines;
-    // Editors that save UTF-8 may put a byte-order mark first.
-    const size_t mark = bytes.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
-    for (size_t start = mark; start < bytes.size();) {
+    for (size_t start = bytes.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0; start < bytes.size();) {
         size_t end = bytes.find('\n', start);
         if (end == std::string::npos) end = bytes.size();
         std::string line = bytes.substr(start, end - start);

@@ -50,6 +50,7 @@ struct Journal {
     std::vector<Problem> problems;       // where it is cut short or damaged
 };
 
+// A UTF-8 byte-order mark first, as editors may save one, is no part of the head.
 Journal ReadJournal(const std::string& bytes);
 
 // Writes the journal of one apply into a file of its own.

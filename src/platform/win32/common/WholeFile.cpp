@@ -7,6 +7,13 @@
 #include "platform/win32/common/WideText.h"
 
 namespace win32 {
+namespace {
+
+// ERROR_DIRECTORY_NOT_SUPPORTED, which MinGW's headers lack: Windows says "Access is denied"
+// when a folder is opened as a file, which sends a person looking at permissions.
+constexpr uint32_t kFolder = 336;
+
+}  // namespace
 
 std::optional<std::string> ReadWholeFile(const std::string& path, uint32_t share,
                                          uint32_t& error) {
@@ -20,7 +27,7 @@ std::optional<std::string> ReadWholeFile(const std::string& path, uint32_t share
     if (!file.Valid()) {
         const DWORD attributes = GetFileAttributesW(wide.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            error = ERROR_DIRECTORY_NOT_SUPPORTED;
+            error = kFolder;
             return std::nullopt;
         }
         return failed();
@@ -49,7 +56,7 @@ std::optional<std::string> ReadWholeFile(const std::string& path, uint32_t share
 }
 
 std::string FileErrorText(uint32_t error) {
-    if (error == ERROR_DIRECTORY_NOT_SUPPORTED) return "it is a folder";
+    if (error == kFolder) return "it is a folder";
     const std::string text = SystemErrorText(error);
     return text.empty() ? "error " + std::to_string(error) : text;
 }
