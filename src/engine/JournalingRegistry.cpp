@@ -64,11 +64,12 @@ int32_t JournalingRegistry::Changing(RegKey key, const std::string& name,
     change.root = opened->second.root;
     change.subKey = opened->second.subKey;
     change.view = opened->second.view;
-    change.valueName = name;
     // A state that cannot be read is not journaled as absent: undo would delete the value.
     int32_t unread = 0;
     change.before = RegistryTap::Read(inner_, key, name, unread);
     if (unread != 0) return unread;
+    // Undo puts a value back under the name it had, whatever the catalogue's letter case.
+    change.valueName = change.before.present ? RegistryTap::StoredName(inner_, key, name) : name;
     change.after = after;
     return journal_.ValueChanging(change);
 }

@@ -1,5 +1,7 @@
 #include "engine/RegistryTap.h"
 
+#include "catalogue/Codes.h"
+
 std::string RegistryTap::KeyPath(std::string path) {
     while (!path.empty() && path.back() == '\\') path.pop_back();
     return path;
@@ -44,6 +46,19 @@ RegistryData RegistryTap::Read(Registry& registry, RegKey key, const std::string
     value.present = true;
     value.type = type;
     return value;
+}
+
+std::string RegistryTap::StoredName(Registry& registry, RegKey key, const std::string& name) {
+    uint32_t longest = 0;
+    if (registry.QueryInfoKey(key, longest) != reg::kSuccess) return name;
+    std::vector<char> buffer(longest + 1);
+    const std::string wanted = codes::UpperAscii(name);
+    for (uint32_t index = 0;; ++index) {
+        uint32_t length = static_cast<uint32_t>(buffer.size());
+        if (registry.EnumValue(key, index, buffer.data(), length) != reg::kSuccess) return name;
+        std::string stored(buffer.data(), length);
+        if (codes::UpperAscii(stored) == wanted) return stored;
+    }
 }
 
 std::vector<std::string> RegistryTap::MissingKeys(Registry& registry, RegKey root,

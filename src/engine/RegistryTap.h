@@ -34,6 +34,9 @@ public:
     // The same, with why it could not be read in error: 0 when it was, or is not there.
     static RegistryData Read(Registry& registry, RegKey key, const std::string& name,
                              int32_t& error);
+    // The value's name as the key holds it, which may differ from name in letter case; name
+    // itself when no value of the key has it.
+    static std::string StoredName(Registry& registry, RegKey key, const std::string& name);
     // The keys of the path that creating it would make, outermost first.
     static std::vector<std::string> MissingKeys(Registry& registry, RegKey root,
                                                 const std::string& subKey, uint32_t view);

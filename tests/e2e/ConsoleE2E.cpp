@@ -318,7 +318,7 @@ TEST_F(Console, UndoOfAJournalPutsTheKeyBackExactly) {
                                              RegistryEntry(k, "Qword", "BINARY", "0A0B") +
                                              RegistryEntry(k, "Binary", "STRING", "y") +
                                              RegistryEntry(k, "Dword", "DWORD", "7") +
-                                             RegistryEntry(k, "Gone", "STRING", "") +
+                                             RegistryEntry(k, "GONE", "STRING", "") +
                                              RegistryEntry(k, "Absent", "STRING", "%z%") +
                                              RegistryEntry(deeper, "D", "DWORD", "1"))) +
                            Item("2", Tag("CommandLines", Command(ProbeCommand(folder / "ran"))) +
