@@ -83,7 +83,8 @@ std::vector<HostileCase> Cases(const std::string& corpus, const std::string& key
     };
     // Every file in refused/ is refused whole: truncated, wrongly encoded, with NUL bytes or
     // characters XML does not allow anywhere, entities, outside files, other documents. Every
-    // one in baseline/ is the baseline in other line ends and encodings.
+    // one in baseline/ is the baseline in other line ends and encodings (Latin-1 and
+    // windows-1252 declared too, as older Windows editors save them).
     const std::vector<ValueCheck> baselineValues = {
         Text("Marker", "applied"), Dword("AllBits", 0xFFFFFFFFu, "Sub"),
         Bytes("Bytes", {0x01, 0x02, 0xFF}), Absent("Disabled")};
