@@ -187,7 +187,10 @@ std::string OutcomeWord(const ActionRecord& record, Command command) {
             if (!plan) return "applied";
             if (!record.change) return "unchanged";
             const RegistryChange& change = *record.change;
-            if (change.before == change.after && change.createdKeys.empty()) return "unchanged";
+            if (change.before == change.after && !change.bytesChange &&
+                change.createdKeys.empty()) {
+                return "unchanged";
+            }
             return change.before.present ? "change" : "set";
         }
         case ActionRecord::Kind::Command:

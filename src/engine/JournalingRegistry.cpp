@@ -68,8 +68,15 @@ int32_t JournalingRegistry::Changing(RegKey key, const std::string& name,
     int32_t unread = 0;
     change.before = RegistryTap::Read(inner_, key, name, unread);
     if (unread != 0) return unread;
-    // Undo puts a value back under the name it had, whatever the catalogue's letter case.
+    // Undo puts a value back under the name it had, whatever the catalogue's letter case, and
+    // text with the very bytes it had.
     change.valueName = change.before.present ? RegistryTap::StoredName(inner_, key, name) : name;
+    if (change.before.present && reg::IsTextType(change.before.type)) {
+        uint32_t type = 0;
+        if (const int32_t failed = inner_.QueryStored(key, name, type, change.storedBefore)) {
+            return failed;
+        }
+    }
     change.after = after;
     return journal_.ValueChanging(change);
 }

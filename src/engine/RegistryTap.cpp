@@ -130,6 +130,12 @@ int32_t RegistryTap::CreateKey(RegKey root, const std::string& subKey, uint32_t 
 int32_t RegistryTap::SetValue(RegKey key, const std::string& name, uint32_t type,
                               const uint8_t* data, uint32_t size) {
     RegistryChange change = Describe(key, name);
+    uint32_t storedType = 0;
+    std::vector<uint8_t> stored;
+    if (change.before.present && change.before.type == type && reg::IsTextType(type) &&
+        inner_.QueryStored(key, name, storedType, stored) == reg::kSuccess) {
+        change.bytesChange = stored != utf8::ToUtf16Bytes(data, size);
+    }
     const int32_t result = inner_.SetValue(key, name, type, data, size);
     if (result == reg::kSuccess) {
         change.after = {true, type, std::vector<uint8_t>(data, data + size)};

@@ -31,6 +31,11 @@ struct RegistryChange {
     RegistryData before;
     RegistryData after;    // not present: the value was deleted (or stays absent)
     std::vector<std::string> createdKeys;
+    // Text before the write as the registry stores it (UTF-16, odd bytes and all), for the
+    // journal; empty for other types.
+    std::vector<uint8_t> storedBefore;
+    // Text that reads the same as what is written, but whose stored bytes the write changes.
+    bool bytesChange = false;
 };
 
 struct ActionRecord {

@@ -124,6 +124,16 @@ int32_t UserRegistry::SetValue(RegKey key, const std::string& name, uint32_t typ
     });
 }
 
+int32_t UserRegistry::QueryStored(RegKey key, const std::string& name, uint32_t& type,
+                                  std::vector<uint8_t>& data) {
+    return First(key, [&](RegKey member) { return inner_.QueryStored(member, name, type, data); });
+}
+
+int32_t UserRegistry::SetStored(RegKey key, const std::string& name, uint32_t type,
+                                const std::vector<uint8_t>& data) {
+    return Each(key, [&](RegKey member) { return inner_.SetStored(member, name, type, data); });
+}
+
 int32_t UserRegistry::DeleteValue(RegKey key, const std::string& name) {
     return Each(key, [&](RegKey member) { return inner_.DeleteValue(member, name); });
 }

@@ -42,6 +42,10 @@ public:
     int32_t ConnectRegistry(const std::string& machine, RegKey root, RegKey& key) override;
     int32_t CloseKey(RegKey key) override;
     uint32_t ExpandEnvironment(const std::string& source, char* buffer, uint32_t size) override;
+    int32_t QueryStored(RegKey key, const std::string& name, uint32_t& type,
+                        std::vector<uint8_t>& data) override;
+    int32_t SetStored(RegKey key, const std::string& name, uint32_t type,
+                      const std::vector<uint8_t>& data) override;
 
 private:
     struct Target {

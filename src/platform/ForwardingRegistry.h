@@ -46,6 +46,14 @@ public:
     uint32_t ExpandEnvironment(const std::string& source, char* buffer, uint32_t size) override {
         return inner_.ExpandEnvironment(source, buffer, size);
     }
+    int32_t QueryStored(RegKey key, const std::string& name, uint32_t& type,
+                        std::vector<uint8_t>& data) override {
+        return inner_.QueryStored(key, name, type, data);
+    }
+    int32_t SetStored(RegKey key, const std::string& name, uint32_t type,
+                      const std::vector<uint8_t>& data) override {
+        return inner_.SetStored(key, name, type, data);
+    }
 
 protected:
     Registry& inner_;

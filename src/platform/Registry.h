@@ -6,8 +6,10 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/Owned.h"
+#include "platform/Utf8.h"
 
 // An open key, or one of the predefined roots below. The roots are the 32-bit constants
 // sign-extended, as the platform's HKEY values are on 64-bit Windows too.
@@ -129,6 +131,32 @@ public:
     // fills the buffer only when it is large enough. 0 on failure.
     virtual uint32_t ExpandEnvironment(const std::string& source, char* buffer,
                                               uint32_t size) = 0;
+
+    // RegQueryValueExW with the data as the registry stores it: text as UTF-16 with whatever
+    // NULs, odd byte or unpaired surrogate it holds, so that a journal keeps the very bytes.
+    // This default goes through QueryValue, which holds only what is text; the Windows
+    // registry answers exactly.
+    virtual int32_t QueryStored(RegKey key, const std::string& name, uint32_t& type,
+                                std::vector<uint8_t>& data) {
+        uint32_t size = 0;
+        int32_t result = QueryValue(key, name, type, nullptr, size);
+        if (result != 0 && result != 234) return result;
+        std::vector<uint8_t> value(size);
+        result = size == 0 ? 0 : QueryValue(key, name, type, value.data(), size);
+        value.resize(size);
+        data = reg::IsTextType(type) ? utf8::ToUtf16Bytes(value.data(), value.size()) : value;
+        return result;
+    }
+    // RegSetValueExW with data as the registry stores it (text as UTF-16): undo's way back.
+    virtual int32_t SetStored(RegKey key, const std::string& name, uint32_t type,
+                              const std::vector<uint8_t>& data) {
+        if (!reg::IsTextType(type)) {
+            return SetValue(key, name, type, data.data(), static_cast<uint32_t>(data.size()));
+        }
+        const std::string text = utf8::FromUtf16Bytes(data);
+        return SetValue(key, name, type, reinterpret_cast<const uint8_t*>(text.data()),
+                        static_cast<uint32_t>(text.size()));
+    }
 };
 
 namespace reg {

@@ -353,6 +353,24 @@ TEST_F(Console, UndoOfAJournalPutsTheKeyBackExactly) {
     EXPECT_EQ(Export(), before);
 }
 
+// Text the registry holds that is no whole UTF-16 text reads as U+FFFD: writing U+FFFD over it
+// is a change of its bytes, and undo puts the very bytes back. (A REG_SZ stored without its
+// final NUL is kept exactly on Windows; Wine adds the NUL whenever it is read.)
+TEST_F(Console, UndoPutsBackTheVeryBytesOfText) {
+    const wchar_t lone[] = {0xD800, 0};
+    Put(Below(key), L"Lone", REG_SZ, lone, sizeof lone);
+    folder.Write("OrvikOptimizations.xml",
+                 Catalogue(Item("1", Values(RegistryEntry(key.Name(), "Lone", "STRING",
+                                                          "\xEF\xBF\xBD")))));
+    const std::string before = Export();
+    EXPECT_EQ(Outcomes(Json("plan", 0)), "1: change");
+    const std::string journal = " \"" + Utf8(folder / "run.journal") + "\"";
+    EXPECT_EQ(Run(cli, "apply --journal" + journal).code, 0);
+    EXPECT_NE(Export(), before);
+    EXPECT_EQ(Json("undo" + journal, 0)["summary"]["outcomes"]["restored"].Int(), 1);
+    EXPECT_EQ(Export(), before);
+}
+
 // Below HKEY_LOCAL_MACHINE\Software a 32-bit program writes into the 64-bit view; undo deletes
 // the keys it made there, not their namesakes in the 32-bit view.
 TEST_F(Console, UndoRemovesKeysFromTheViewTheRunWrote) {

@@ -14,12 +14,15 @@ namespace {
 
 constexpr int kSchema = 1;
 
-void Data(json::JsonWriter& json, const RegistryData& value) {
+// stored: text as the registry stores it, when it was read so.
+void Data(json::JsonWriter& json, const RegistryData& value,
+          const std::vector<uint8_t>& stored = {}) {
     if (!value.present) {
         json.Null();
         return;
     }
     json.BeginObject().Key("type").Number(value.type).Key("data").String(HexText(value.data));
+    if (!stored.empty()) json.Key("stored").String(HexText(stored));
     json.EndObject();
 }
 
@@ -40,6 +43,14 @@ int64_t Whole(const json::JsonValue& value, int64_t high) {
         throw Damaged();
     }
     return value.Int();
+}
+
+std::vector<uint8_t> Bytes(const json::JsonValue& hex) {
+    try {
+        return regRunner::HexStringToByteArray(Text(hex));
+    } catch (const ErrorRecord&) {
+        throw Damaged();
+    }
 }
 
 RegistryData DataOf(const json::JsonValue& value) {
@@ -82,6 +93,10 @@ JournalRecord RecordOf(const json::JsonValue& line) {
         record.change.valueName = Text(line["name"]);
         record.change.before = DataOf(line["before"]);
         record.change.after = DataOf(line["after"]);
+        const json::JsonValue& before = line["before"];
+        if (!before.IsNull() && !before["stored"].IsNull()) {
+            record.change.storedBefore = Bytes(before["stored"]);
+        }
     } else if (kind == "command" || kind == "wmi") {
         record.kind = kind == "wmi" ? JournalRecord::Kind::Wmi : JournalRecord::Kind::Command;
         record.text = Text(line[kind == "wmi" ? "query" : "command"]);
@@ -202,7 +217,7 @@ int32_t JournalWriter::ValueChanging(const RegistryChange& change) {
     json.BeginObject().Key("record").String("value").Key("root").String(reg::RootName(change.root));
     json.Key("key").String(change.subKey).Key("view").Number(change.view);
     json.Key("name").String(change.valueName).Key("before");
-    Data(json, change.before);
+    Data(json, change.before, change.storedBefore);
     json.Key("after");
     Data(json, change.after);
     json.EndObject();

@@ -25,12 +25,13 @@ bool SameValue(const RegistryChange& a, const RegistryChange& b) {
 
 // What the value held before this record's write or before an earlier one of the same run: a
 // value found so was never written by the run from there on, or has been put back already.
-bool HeldBefore(const RegistryData& found, const std::vector<JournalRecord>& records,
-                const JournalRecord& record) {
+bool HeldBefore(const RegistryData& found, const std::vector<uint8_t>& foundStored,
+                const std::vector<JournalRecord>& records, const JournalRecord& record) {
     for (const JournalRecord& earlier : records) {
         if (earlier.line > record.line) break;
+        const std::vector<uint8_t>& stored = earlier.change.storedBefore;
         if (earlier.kind == Kind::Value && SameValue(earlier.change, record.change) &&
-            earlier.change.before == found) {
+            earlier.change.before == found && (stored.empty() || stored == foundStored)) {
             return true;
         }
     }
@@ -48,12 +49,17 @@ UndoAction UndoValue(const JournalRecord& record, const std::vector<JournalRecor
     if (opened != reg::kSuccess && opened != reg::kFileNotFound) return Failed(action, opened);
     int32_t result = reg::kSuccess;
     // A value that cannot be read is no value that is absent: deciding on it could delete it.
+    std::vector<uint8_t> foundStored;
     if (key.Get() != 0) {
         action.found = RegistryTap::Read(registry, key.Get(), change.valueName, result);
+        uint32_t type = 0;
+        if (result == reg::kSuccess && action.found.present && reg::IsTextType(action.found.type)) {
+            result = registry.QueryStored(key.Get(), change.valueName, type, foundStored);
+        }
     }
     if (result != reg::kSuccess) {
         // Nothing decided.
-    } else if (HeldBefore(action.found, records, record)) {
+    } else if (HeldBefore(action.found, foundStored, records, record)) {
         // Nothing to do.
     } else if (action.found != change.after) {
         action.outcome = "conflict";
@@ -66,8 +72,11 @@ UndoAction UndoValue(const JournalRecord& record, const std::vector<JournalRecor
             result = registry.CreateKey(root, change.subKey,
                                         reg::kAllSpecificRights | change.view, *key.Put());
         }
-        if (result == reg::kSuccess) {
-            const std::vector<uint8_t>& data = change.before.data;
+        const std::vector<uint8_t>& data = change.before.data;
+        if (result == reg::kSuccess && !change.storedBefore.empty()) {
+            result = registry.SetStored(key.Get(), change.valueName, change.before.type,
+                                        change.storedBefore);
+        } else if (result == reg::kSuccess) {
             result = registry.SetValue(key.Get(), change.valueName, change.before.type, data.data(),
                                        static_cast<uint32_t>(data.size()));
         }

@@ -156,6 +156,16 @@ int32_t PlanRegistry::QueryValue(RegKey key, const std::string& name, uint32_t& 
     return machine_.QueryValue(handle->machine, name, type, data, size);
 }
 
+int32_t PlanRegistry::QueryStored(RegKey key, const std::string& name, uint32_t& type,
+                                  std::vector<uint8_t>& data) {
+    const Handle* handle = Find(key);
+    if (handle == nullptr) return machine_.QueryStored(key, name, type, data);
+    if (handle->machine == 0 || Kept(*handle, name) || (handle->access & reg::kQueryValue) == 0) {
+        return Registry::QueryStored(key, name, type, data);
+    }
+    return machine_.QueryStored(handle->machine, name, type, data);
+}
+
 int32_t PlanRegistry::SetValue(RegKey key, const std::string& name, uint32_t type,
                                const uint8_t* data, uint32_t size) {
     const Handle* handle = Find(key);

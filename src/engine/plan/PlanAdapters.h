@@ -46,6 +46,9 @@ public:
     int32_t ConnectRegistry(const std::string& machine, RegKey root, RegKey& key) override;
     int32_t CloseKey(RegKey key) override;
     uint32_t ExpandEnvironment(const std::string& source, char* buffer, uint32_t size) override;
+    // The machine's bytes where the plan has not written; a dry run's own writes stay with it.
+    int32_t QueryStored(RegKey key, const std::string& name, uint32_t& type,
+                        std::vector<uint8_t>& data) override;
 
 private:
     struct Handle {

@@ -60,6 +60,28 @@ TEST_F(RegistryContract, ValuesKeepTypeAndSizeAndReportMoreData) {
     }
 }
 
+// Text as the registry stores it: UTF-16, NULs and all; written so, it reads back as its UTF-8.
+TEST_F(RegistryContract, TextAsStoredIsUtf16) {
+    const std::string text = std::string("a\0", 2) + kGreek + std::string("\0\0", 2);
+    std::vector<uint8_t> utf16 = {'a', 0, 0, 0};
+    for (const uint16_t unit : {0x39A, 0x3B1, 0x3BB, 0x3B7, 0x3BC, 0x3AD, 0x3C1, 0x3B1, 0, 0}) {
+        utf16.insert(utf16.end(), {static_cast<uint8_t>(unit & 0xFF), static_cast<uint8_t>(unit >> 8)});
+    }
+    RegKey key = 0;
+    ASSERT_EQ(r.CreateKey(kHkcu, scratch, reg::kAllSpecificRights, key), 0);
+    ASSERT_EQ(r.SetStored(key, "Multi", reg::kMultiSz, utf16), 0);
+    uint32_t type = 0;
+    std::vector<uint8_t> got;
+    EXPECT_EQ(Raw(scratch, "Multi", type, got), 0);
+    EXPECT_EQ(got, Bytes(text));
+    got.clear();
+    EXPECT_EQ(r.QueryStored(key, "MULTI", type, got), 0);
+    EXPECT_EQ(type, reg::kMultiSz);
+    EXPECT_EQ(got, utf16);
+    EXPECT_EQ(r.QueryStored(key, "Missing", type, got), reg::kFileNotFound);
+    r.CloseKey(key);
+}
+
 TEST_F(RegistryContract, HandleRightsAreChecked) {
     RegKey key = 0;
     ASSERT_EQ(r.OpenKey(kHkcu, scratch, reg::kQueryValue, key), reg::kFileNotFound);

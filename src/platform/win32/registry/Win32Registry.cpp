@@ -125,6 +125,36 @@ int32_t Win32Registry::SetValue(RegKey key, const std::string& name, uint32_t ty
                           reinterpret_cast<const BYTE*>(text->data()), bytes);
 }
 
+int32_t Win32Registry::QueryStored(RegKey key, const std::string& name, uint32_t& type,
+                                   std::vector<uint8_t>& data) {
+    const auto wide = WidenName(name);
+    if (!wide) return ERROR_NO_UNICODE_TRANSLATION;
+    DWORD storedType = 0;
+    DWORD size = 0;
+    LONG result = RegQueryValueExW(Handle(key), wide->c_str(), nullptr, &storedType, nullptr, &size);
+    while (result == ERROR_SUCCESS || result == ERROR_MORE_DATA) {
+        data.resize(size);
+        DWORD got = size;
+        result = RegQueryValueExW(Handle(key), wide->c_str(), nullptr, &storedType,
+                                  data.empty() ? nullptr : data.data(), &got);
+        if (result == ERROR_SUCCESS) {
+            data.resize(got);
+            break;
+        }
+        size = got;
+    }
+    type = storedType;
+    return result;
+}
+
+int32_t Win32Registry::SetStored(RegKey key, const std::string& name, uint32_t type,
+                                 const std::vector<uint8_t>& data) {
+    const auto wide = WidenName(name);
+    if (!wide) return ERROR_NO_UNICODE_TRANSLATION;
+    return RegSetValueExW(Handle(key), wide->c_str(), 0, type, data.data(),
+                          static_cast<DWORD>(data.size()));
+}
+
 int32_t Win32Registry::DeleteValue(RegKey key, const std::string& name) {
     const auto wide = WidenName(name);
     if (!wide) return ERROR_NO_UNICODE_TRANSLATION;
