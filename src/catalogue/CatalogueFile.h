@@ -34,9 +34,10 @@ struct FileCheck {
 FileCheck CheckFile(const std::string& bytes);
 
 // A file without byte-order mark that declares ISO-8859-1 (Latin-1) or windows-1252, the
-// encodings Windows editors save in, or US-ASCII, becomes UTF-8 in converted, its declaration saying so and
-// padded with blanks so that every character keeps its line and column. Any other file stays as
-// it is (converted stays empty). Refused: a byte that the declared encoding does not define.
+// encodings Windows editors save in, or US-ASCII, becomes UTF-8 in converted, its declaration
+// saying so and padded with blanks so that every character keeps its line and column. Any other
+// file stays as it is (converted stays empty). Refused: a byte that the declared encoding does not
+// define.
 FileCheck ToUtf8(const std::string& bytes, std::string& converted);
 
 // Where the first & of UTF-8 bytes stands that starts no reference (&amp;, &#38;, &#x26;),

@@ -43,8 +43,8 @@ const CommandHelp kCommands[] = {
      "              [--user current|default|both] [--default-hive FILE] [POLICY OPTIONS]",
      "show what apply would do on this machine, changing nothing"},
     {"apply", Command::Apply,
-     kCatalogue | kJson | kSelection | kForce | kJournal | kUser | kDefaultHive | kPolicy |
-         kWait | kTrust | kQuiet,
+     kCatalogue | kJson | kSelection | kForce | kJournal | kUser | kDefaultHive | kPolicy | kWait |
+         kTrust | kQuiet,
      "apply [--catalogue FILE] [SELECTION] [--json] [--quiet] [--force]\n"
      "              [--journal FILE] [--user current|default|both] [--default-hive FILE]\n"
      "              [--command-timeout SECONDS | --no-wait] [--trust-catalogue]\n"
@@ -61,35 +61,44 @@ const CommandHelp kCommands[] = {
 
 // One line (or more) of the help for each option, under the options it stands for.
 const std::pair<unsigned, const char*> kOptionHelp[] = {
-    {kCatalogue, "  --catalogue FILE     another catalogue than OrvikOptimizations.xml beside the\n"
-                 "                       program\n"},
-    {kSelection, "  --all-versions       also the entries meant for other Windows versions; without\n"
-                 "                       it (or with --this-windows) only those the editor offers\n"
-                 "  --items N,N,...      only the entries with these Numbers\n"
-                 "  --category NAME      only the entries of this category (STORAGE, \"USER\n"
-                 "                       EXPERIENCE\", \"CPU AND MEMORY\"); several may be given\n"
-                 "  --impact LEVEL       only the entries of this impact (LOW, MEDIUM, HIGH);\n"
-                 "                       several may be given\n"
-                 "  --exclude N,N,...    leave the entries with these Numbers out\n"},
+    {kCatalogue,
+     "  --catalogue FILE     another catalogue than OrvikOptimizations.xml beside the\n"
+     "                       program\n"},
+    {kSelection,
+     "  --all-versions       also the entries meant for other Windows versions; without\n"
+     "                       it (or with --this-windows) only those the editor offers\n"
+     "  --items N,N,...      only the entries with these Numbers\n"
+     "  --category NAME      only the entries of this category (STORAGE, \"USER\n"
+     "                       EXPERIENCE\", \"CPU AND MEMORY\"); several may be given\n"
+     "  --impact LEVEL       only the entries of this impact (LOW, MEDIUM, HIGH);\n"
+     "                       several may be given\n"
+     "  --exclude N,N,...    leave the entries with these Numbers out\n"},
     {kJson, "  --json               one JSON document on standard output instead of text\n"},
-    {kQuiet, "  --quiet              no progress lines or notices; errors still go to standard\n"
-             "                       error\n"},
+    {kQuiet,
+     "  --quiet              no progress lines or notices; errors still go to standard\n"
+     "                       error\n"},
     {kForce, "  --force              apply a catalogue that has errors\n"},
-    {kTrust, "  --trust-catalogue    apply, as administrator, a catalogue that others may change\n"},
-    {kJournal, "  --journal FILE       write what the run changes into FILE (a new file), for undo\n"},
+    {kTrust,
+     "  --trust-catalogue    apply, as administrator, a catalogue that others may change\n"},
+    {kJournal,
+     "  --journal FILE       write what the run changes into FILE (a new file), for undo\n"},
     {kDryRun, "  --dry-run            say what undo would do, changing nothing\n"},
-    {kUser, "  --user WHOSE         HKEY_CURRENT_USER values for the current user (the default),\n"
-            "                       the default profile that new users get, or both\n"},
-    {kDefaultHive, "  --default-hive FILE  the default profile's hive\n"
-                   "                       (C:\\Users\\Default\\NTUSER.DAT; undo: the journal's)\n"},
-    {kWait, "  --command-timeout SECONDS  how long apply waits for each command line to end\n"
-            "                       before it fails it and goes on, leaving it running (600)\n"
-            "  --no-wait            start command lines without waiting, as Orvik.exe -RUN\n"},
+    {kUser,
+     "  --user WHOSE         HKEY_CURRENT_USER values for the current user (the default),\n"
+     "                       the default profile that new users get, or both\n"},
+    {kDefaultHive,
+     "  --default-hive FILE  the default profile's hive\n"
+     "                       (C:\\Users\\Default\\NTUSER.DAT; undo: the journal's)\n"},
+    {kWait,
+     "  --command-timeout SECONDS  how long apply waits for each command line to end\n"
+     "                       before it fails it and goes on, leaving it running (600)\n"
+     "  --no-wait            start command lines without waiting, as Orvik.exe -RUN\n"},
     {kOut, "  --out FILE           write the page into FILE instead of standard output\n"},
-    {kPolicy, "  --policy-definitions FOLDER  check values under policy keys against the .admx\n"
-              "                       files of FOLDER (%SystemRoot%\\PolicyDefinitions)\n"
-              "  --no-policy-definitions      do not check values against policy definitions\n"
-              "  --strict             warnings count as errors\n"},
+    {kPolicy,
+     "  --policy-definitions FOLDER  check values under policy keys against the .admx\n"
+     "                       files of FOLDER (%SystemRoot%\\PolicyDefinitions)\n"
+     "  --no-policy-definitions      do not check values against policy definitions\n"
+     "  --strict             warnings count as errors\n"},
 };
 
 const char* const kExitCodes =
@@ -165,24 +174,26 @@ std::string HelpText(std::optional<Command> command) {
     unsigned options = 0;
     for (const CommandHelp& each : kCommands) {
         if (command && each.command != *command) continue;
-        text += (options == 0 ? "OrvikCli " : "       OrvikCli ") + std::string(each.synopsis) +
-                "\n";
+        text +=
+            (options == 0 ? "OrvikCli " : "       OrvikCli ") + std::string(each.synopsis) + "\n";
         options |= each.allowed;
     }
     if (!command) text += "       OrvikCli help [COMMAND]\n       OrvikCli --version\n";
     if ((options & kSelection) != 0) {
-        text += "  SELECTION: [--all-versions | --this-windows] [--items N,N,...]\n"
-                "             [--category NAME]... [--impact LEVEL]... [--exclude N,N,...]\n";
+        text +=
+            "  SELECTION: [--all-versions | --this-windows] [--items N,N,...]\n"
+            "             [--category NAME]... [--impact LEVEL]... [--exclude N,N,...]\n";
     }
     if ((options & kPolicy) != 0) {
-        text += "  POLICY OPTIONS: [--policy-definitions FOLDER | --no-policy-definitions]"
-                " [--strict]\n";
+        text +=
+            "  POLICY OPTIONS: [--policy-definitions FOLDER | --no-policy-definitions]"
+            " [--strict]\n";
     }
     text += "\n";
     for (const CommandHelp& each : kCommands) {
         if (!command || each.command == *command) {
-            text += "  " + std::string(each.name) + std::string(10 - std::string(each.name).size(), ' ') +
-                    each.what + "\n";
+            text += "  " + std::string(each.name) +
+                    std::string(10 - std::string(each.name).size(), ' ') + each.what + "\n";
         }
     }
     text += "\n";

@@ -61,8 +61,8 @@ inline std::string FromUtf16Bytes(const std::vector<uint8_t>& bytes) {
     std::string text;
     for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
         uint32_t c = bytes[i] | (bytes[i + 1] << 8u);
-        const bool paired = c >= 0xD800 && c <= 0xDBFF && i + 3 < bytes.size() &&
-                            (bytes[i + 3] & 0xFC) == 0xDC;
+        const bool paired =
+            c >= 0xD800 && c <= 0xDBFF && i + 3 < bytes.size() && (bytes[i + 3] & 0xFC) == 0xDC;
         if (paired) {
             c = 0x10000 + ((c - 0xD800) << 10) + ((bytes[i + 2] | (bytes[i + 3] << 8u)) - 0xDC00);
             i += 2;

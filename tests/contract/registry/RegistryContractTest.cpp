@@ -65,7 +65,8 @@ TEST_F(RegistryContract, TextAsStoredIsUtf16) {
     const std::string text = std::string("a\0", 2) + kGreek + std::string("\0\0", 2);
     std::vector<uint8_t> utf16 = {'a', 0, 0, 0};
     for (const uint16_t unit : {0x39A, 0x3B1, 0x3BB, 0x3B7, 0x3BC, 0x3AD, 0x3C1, 0x3B1, 0, 0}) {
-        utf16.insert(utf16.end(), {static_cast<uint8_t>(unit & 0xFF), static_cast<uint8_t>(unit >> 8)});
+        utf16.insert(utf16.end(),
+                     {static_cast<uint8_t>(unit & 0xFF), static_cast<uint8_t>(unit >> 8)});
     }
     RegKey key = 0;
     ASSERT_EQ(r.CreateKey(kHkcu, scratch, reg::kAllSpecificRights, key), 0);
