@@ -504,6 +504,19 @@ TEST(ConsoleCommands, DefaultProfileHive) {
     m.Preset("X", reg::kSz, "", "HKEY_USERS\\OrvikDefaultProfile");
     EXPECT_EQ(refused("both"), "hive-in-use");
     EXPECT_EQ(m.Stored(kKey, "V"), "-");
+
+    // HKEY_CURRENT_USER\Software\Classes is each user's own hive: new users do not get a value
+    // written there into the default profile, and the plan says so (a key merely named alike
+    // is no such value).
+    m.Write(Item("3", "<RegistryEntries>" +
+                          Registry("HKEY_CURRENT_USER\\Software\\Classes\\.x", "", "STRING", "y") +
+                          Registry("HKEY_CURRENT_USER\\Software\\ClassesX", "", "STRING", "y") +
+                          "</RegistryEntries>"));
+    EXPECT_EQ(m.Json({"plan"}, 0)["problems"].items.size(), 0u);
+    // The place is still taken: the plan stops there, after the warning.
+    const json::Value profile = m.Json({"plan", "--user=default", "--default-hive", hive}, 2);
+    EXPECT_EQ(profile["problems"][0]["code"].text, "classes-not-in-profile");
+    EXPECT_EQ(profile["problems"].items.size(), 2u);
 }
 
 TEST(ConsoleCommands, SelectionByWindowsAndNumbers) {
