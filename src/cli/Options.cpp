@@ -49,8 +49,8 @@ const CommandHelp kCommands[] = {
      "              [--journal FILE] [--user current|default|both] [--default-hive FILE]\n"
      "              [--command-timeout SECONDS | --no-wait] [--trust-catalogue]\n"
      "              [POLICY OPTIONS]",
-     "apply the enabled entries offered on this Windows, as Orvik.exe -RUN does, without any\n"
-     "            window"},
+     "apply the enabled entries offered on this Windows as Orvik.exe -RUN does,\n"
+     "            without any window"},
     {"undo", Command::Undo, kJson | kDefaultHive | kOperand | kQuiet | kDryRun,
      "undo FILE [--dry-run] [--json] [--quiet] [--default-hive FILE]",
      "put back what the run that wrote the journal FILE changed in the registry"},
@@ -201,7 +201,7 @@ std::string HelpText(std::optional<Command> command) {
         if ((options & option) != 0) text += lines;
     }
     text += "\nCommands and options may be written in any letter case.";
-    if (!command) text += " 'OrvikCli help COMMAND' shows one command.";
+    if (!command) text += "\n'OrvikCli help COMMAND' shows one command's usage.";
     return text + "\n" + kExitCodes;
 }
 
