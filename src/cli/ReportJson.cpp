@@ -141,21 +141,23 @@ int64_t ProblemsJson(JsonWriter& json, const std::vector<Problem>& problems) {
     return errors;
 }
 
-std::string ReportJson(const Report& report) {
-    JsonWriter json;
-    json.BeginObject();
+namespace {
+
+// What the entries' actions came to, for the summary.
+struct Tally {
+    std::map<std::string, int64_t> outcomes;
+    int64_t leftOut = 0;
+    bool warned = false;
+};
+
+// The command, the catalogue, the Windows and the options the run was made with.
+void HeadJson(JsonWriter& json, const Report& report) {
     json.Key("schema").Number(kSchema);
     json.Key("version").String(ORVIK_VERSION);
     json.Key("command").String(CommandName(report.command));
 
     json.Key("catalogue").BeginObject().Key("path").String(report.cataloguePath);
-    json.Key("sha256");
-    if (report.sha256) {
-        json.String(*report.sha256);
-    } else {
-        json.Null();
-    }
-    json.EndObject();
+    json.Key("sha256").StringOrNull(report.sha256).EndObject();
 
     json.Key("windows").BeginObject();
     json.Key("name").String(report.windows.name).Key("code").Number(report.windows.code);
@@ -164,27 +166,17 @@ std::string ReportJson(const Report& report) {
 
     if (report.command != Command::Validate) {
         json.Key("user").String(UsersName(report.users)).Key("defaultHive");
-        if (report.users == Users::Current) {
-            json.Null();
-        } else {
-            json.String(report.hiveFile);
-        }
+        json.StringOrNull(report.users == Users::Current ? std::nullopt
+                                                          : std::optional(report.hiveFile));
     }
     if (report.command == Command::Apply) {
-        json.Key("journal");
-        if (report.journal) {
-            json.String(*report.journal);
-        } else {
-            json.Null();
-        }
+        json.Key("journal").StringOrNull(report.journal);
         json.Key("trustCatalogue").Bool(report.catalogueTrusted);
     }
-    DefinitionsJson(json, report.policyDefinitions);
-    const int64_t errors = ProblemsJson(json, report.problems);
+}
 
-    std::map<std::string, int64_t> counts;
-    int64_t leftOut = 0;
-    bool warned = false;
+Tally EntriesJson(JsonWriter& json, const Report& report) {
+    Tally tally;
     json.Key("entries").BeginArray();
     for (const EntryReport& entry : report.entries) {
         const OptimizationItem& item = *entry.entry;
@@ -193,12 +185,12 @@ std::string ReportJson(const Report& report) {
         if (report.command == Command::Validate) {
             json.Key("enabled").Bool(item.Enabled);
         } else {
-            leftOut += entry.leftOut ? 1 : 0;
+            tally.leftOut += entry.leftOut ? 1 : 0;
             Reason(json, entry, report.windows);
             json.Key("actions").BeginArray();
             for (const ActionReport& action : entry.actions) {
-                ++counts[action.outcome];
-                warned = warned || action.record.warned;
+                ++tally.outcomes[action.outcome];
+                tally.warned = tally.warned || action.record.warned;
                 Action(json, action);
             }
             json.EndArray();
@@ -206,16 +198,19 @@ std::string ReportJson(const Report& report) {
         json.EndObject();
     }
     json.EndArray();
+    return tally;
+}
 
+void SummaryJson(JsonWriter& json, const Report& report, Tally& tally, int64_t errors) {
     json.Key("summary").BeginObject();
     if (report.command != Command::Validate) {
         json.Key("outcomes").BeginObject();
         for (const std::string& word : OutcomeWords(report.command)) {
-            json.Key(word).Number(counts[word]);
+            json.Key(word).Number(tally.outcomes[word]);
         }
         json.EndObject();
-        json.Key("leftOut").Number(leftOut);
-        json.Key("warned").Bool(warned);
+        json.Key("leftOut").Number(tally.leftOut);
+        json.Key("warned").Bool(tally.warned);
         json.Key("refused").Bool(report.refused || report.stopped);
     }
     json.Key("strict").Bool(report.strict);
@@ -223,7 +218,18 @@ std::string ReportJson(const Report& report) {
     json.Key("warnings").Number(static_cast<int64_t>(report.problems.size()) - errors);
     json.Key("exitCode").Number(report.exitCode);
     json.EndObject();
+}
 
+}  // namespace
+
+std::string ReportJson(const Report& report) {
+    JsonWriter json;
+    json.BeginObject();
+    HeadJson(json, report);
+    DefinitionsJson(json, report.policyDefinitions);
+    const int64_t errors = ProblemsJson(json, report.problems);
+    Tally tally = EntriesJson(json, report);
+    SummaryJson(json, report, tally, errors);
     json.EndObject();
     return json.Text();
 }

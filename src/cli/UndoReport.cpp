@@ -61,12 +61,7 @@ void JournalJson(json::JsonWriter& json, const UndoReport& report) {
             json.String(run.hiveFile);
         }
         json.Key("catalogue").BeginObject().Key("path").String(run.cataloguePath);
-        json.Key("sha256");
-        if (run.sha256) {
-            json.String(*run.sha256);
-        } else {
-            json.Null();
-        }
+        json.Key("sha256").StringOrNull(run.sha256);
         json.EndObject();
     }
     json.EndObject();

@@ -31,6 +31,10 @@ public:
     JsonWriter& Number(int64_t number);
     JsonWriter& Bool(bool value);
     JsonWriter& Null();
+    // A text, or null when there is none.
+    JsonWriter& StringOrNull(const std::optional<std::string>& text) {
+        return text ? String(*text) : Null();
+    }
     // A number, or null when there is none.
     JsonWriter& Number(std::optional<int64_t> number) {
         return number ? Number(*number) : Null();

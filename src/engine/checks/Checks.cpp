@@ -216,33 +216,37 @@ void CatalogueCheck::CheckRecords(const OptimizationList& catalogue) {
                 "nothing");
         }
         for (const RegistryItem& value : item.regItems) CheckRegistryItem(value);
-        for (const cmdItem& command : item.cmdItems) {
-            if (command.Command.empty()) {
-                Add(Error, "empty-command", Or(command.CommandPosition, command.Position),
-                    "the command line is empty: starting it fails and the run stops this "
-                    "entry's command lines here");
-            } else if (!NamesFullPath(command.Command)) {
-                Add(Warning, "program-not-full-path",
-                    Or(command.CommandPosition, command.Position),
-                    "the program is named without a full path: Windows searches for it, first "
-                    "in the folder of Orvik.exe and in the current folder, where others than "
-                    "administrators may be able to put a program of that name");
-            }
-        }
-        for (const wmiItem& query : item.wmiItems) {
-            if (!IsSelect(query.Command)) {
-                Add(Warning, "query-not-select", Or(query.CommandPosition, query.Position),
-                    "the WMI query is no SELECT: the run counts whatever it returns, or logs "
-                    "the failure when the service refuses it");
-            }
-            if (query.WarningLevel <= 0) {
-                Add(Warning, "warning-level-always",
-                    Or(query.WarningLevelPosition, query.Position),
-                    "WarningLevel " + std::to_string(query.WarningLevel) +
-                        " warns on every run, also when the query finds nothing: Orvik.exe "
-                        "-RUN stops on a message box each time");
-            }
-        }
+        for (const cmdItem& command : item.cmdItems) CheckCommand(command);
+        for (const wmiItem& query : item.wmiItems) CheckQuery(query);
+    }
+}
+
+void CatalogueCheck::CheckCommand(const cmdItem& command) {
+    using enum Problem::Severity;
+    if (command.Command.empty()) {
+        Add(Error, "empty-command", Or(command.CommandPosition, command.Position),
+            "the command line is empty: starting it fails and the run stops this "
+            "entry's command lines here");
+    } else if (!NamesFullPath(command.Command)) {
+        Add(Warning, "program-not-full-path", Or(command.CommandPosition, command.Position),
+            "the program is named without a full path: Windows searches for it, first "
+            "in the folder of Orvik.exe and in the current folder, where others than "
+            "administrators may be able to put a program of that name");
+    }
+}
+
+void CatalogueCheck::CheckQuery(const wmiItem& query) {
+    using enum Problem::Severity;
+    if (!IsSelect(query.Command)) {
+        Add(Warning, "query-not-select", Or(query.CommandPosition, query.Position),
+            "the WMI query is no SELECT: the run counts whatever it returns, or logs "
+            "the failure when the service refuses it");
+    }
+    if (query.WarningLevel <= 0) {
+        Add(Warning, "warning-level-always", Or(query.WarningLevelPosition, query.Position),
+            "WarningLevel " + std::to_string(query.WarningLevel) +
+                " warns on every run, also when the query finds nothing: Orvik.exe "
+                "-RUN stops on a message box each time");
     }
 }
 

@@ -40,6 +40,8 @@ private:
     // The file gave no catalogue: unreadable, refused, not well-formed, or a wrong root.
     void NoCatalogue(const ReadNotice& notice);
     void CheckRegistryItem(const RegistryItem& value);
+    void CheckCommand(const cmdItem& command);
+    void CheckQuery(const wmiItem& query);
 
     std::vector<Problem> problems_;
     std::vector<ReadNotice> skipped_;  // unknown elements, until it shows whether one is the root

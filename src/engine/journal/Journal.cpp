@@ -1,5 +1,6 @@
 #include "engine/journal/Journal.h"
 
+#include <optional>
 #include <stdexcept>
 
 #include "OrvikVersion.h"
@@ -112,10 +113,8 @@ Problem Damage(Problem::Severity severity, const char* code, uint32_t line,
     return {severity, code, line, 0, message};
 }
 
-}  // namespace
-
-Journal ReadJournal(const std::string& bytes) {
-    Journal journal;
+// The lines of the file, without a byte-order mark and line ends.
+std::vector<std::string> LinesOf(const std::string& bytes) {
     std::vector<std::string> lines;
     for (size_t start = bytes.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0; start < bytes.size();) {
         size_t end = bytes.find('\n', start);
@@ -125,12 +124,17 @@ Journal ReadJournal(const std::string& bytes) {
         lines.push_back(std::move(line));
         start = end + 1;
     }
+    return lines;
+}
+
+// The journal's head; none when the line is no journal's head.
+std::optional<JournalHeader> HeaderOf(const std::string& line) {
     try {
-        const json::JsonValue head = json::ParseJson(lines.empty() ? "" : lines[0]);
+        const json::JsonValue head = json::ParseJson(line);
         if (Text(head["record"]) != "journal" || Whole(head["schema"], kSchema) != kSchema) {
-            return journal;
+            return std::nullopt;
         }
-        JournalHeader& header = journal.header;
+        JournalHeader header;
         header.version = Text(head["version"]);
         header.cataloguePath = Text(head["catalogue"]["path"]);
         const json::JsonValue& sha256 = head["catalogue"]["sha256"];
@@ -142,9 +146,20 @@ Journal ReadJournal(const std::string& bytes) {
             if (users == UsersName(each)) header.users = each;
         }
         if (header.users != Users::Current) header.hiveFile = Text(head["defaultHive"]);
+        return header;
     } catch (const std::runtime_error&) {
-        return journal;
+        return std::nullopt;
     }
+}
+
+}  // namespace
+
+Journal ReadJournal(const std::string& bytes) {
+    Journal journal;
+    const std::vector<std::string> lines = LinesOf(bytes);
+    std::optional<JournalHeader> header = HeaderOf(lines.empty() ? "" : lines[0]);
+    if (!header) return journal;
+    journal.header = std::move(*header);
     journal.isJournal = true;
 
     bool ended = false;
