@@ -62,8 +62,14 @@ int32_t SetOSVersion(const std::string& Value) {
     return kWindows2000;
 }
 
+bool KnownVersion(int32_t osVersion) {
+    return osVersion >= 0 && osVersion < static_cast<int32_t>(kVersions.size());
+}
+
+bool KnownMode(int32_t mode) { return mode >= 0 && mode < static_cast<int32_t>(kModes.size()); }
+
 std::string GetOSString(int32_t osVersion) {
-    if (osVersion < 0 || osVersion >= static_cast<int32_t>(kVersions.size())) {
+    if (!KnownVersion(osVersion)) {
         throw std::out_of_range("Windows version code out of range");
     }
     return kVersions[static_cast<size_t>(osVersion)].displayName;
@@ -100,7 +106,7 @@ int32_t SetMode(const std::string& Value) {
 }
 
 std::string GetMode(int32_t mode) {
-    if (mode < 0 || mode >= static_cast<int32_t>(kModes.size())) {
+    if (!KnownMode(mode)) {
         throw std::out_of_range("mode code out of range");
     }
     return kModes[static_cast<size_t>(mode)].displayName;

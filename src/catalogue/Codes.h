@@ -53,6 +53,9 @@ std::string UpperAscii(std::string text);
 int32_t SetOSVersion(const std::string& Value);
 // Throws std::out_of_range for a code outside 0..kVersionCount - 1.
 std::string GetOSString(int32_t osVersion);
+// Whether a version or mode code has a name, that is, whether GetOSString or GetMode takes it.
+bool KnownVersion(int32_t osVersion);
+bool KnownMode(int32_t mode);
 int32_t SetMode(const std::string& Value);
 // Throws std::out_of_range for a code outside 0..2.
 std::string GetMode(int32_t mode);

@@ -1,8 +1,8 @@
 #include "catalogue/XmlWriter.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
-#include <stdexcept>
 
 #include "catalogue/CatalogueFile.h"
 #include "catalogue/Codes.h"
@@ -146,15 +146,19 @@ bool XmlWriter::WriteXMLFile(const OptimizationList& opItems) {
 }
 
 bool XmlWriter::WriteXMLFile(const OptimizationList& opItems, const std::string& path) {
+    // A record that cannot be written whole (none, or a code without a name) keeps the file as
+    // it is.
+    const auto writable = [](const OptimizationItemPtr& record) {
+        return record && codes::KnownMode(record->mode) &&
+               std::all_of(record->osVersions.begin(), record->osVersions.end(),
+                           codes::KnownVersion);
+    };
+    if (!std::all_of(opItems.begin(), opItems.end(), writable)) return false;
     std::unique_ptr<XmlDocument> document = xml_.NewDocument();
-    try {
+    {
+        // Closed before the save: a block writes its closing line break as it goes.
         Block root(document->Create("Optimizations", catalogue::kStylesheetData), 0);
-        for (const OptimizationItemPtr& record : opItems) {
-            if (!record) return false;
-            WriteItem(root, *record);
-        }
-    } catch (const std::out_of_range&) {
-        return false;  // a code without a name: keep the file as it is
+        for (const OptimizationItemPtr& record : opItems) WriteItem(root, *record);
     }
     return document->Save(path);
 }
