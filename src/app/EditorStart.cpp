@@ -3,10 +3,11 @@
 #include <memory>
 #include <optional>
 
+#include "app/EditorJournals.h"
+#include "app/EntryPlans.h"
 #include "catalogue/CatalogueFile.h"
 #include "catalogue/XmlReader.h"
 #include "catalogue/XmlWriter.h"
-#include "engine/runner.h"
 #include "platform/PolicyFolders.h"
 #include "policy/PolicyCheck.h"
 #include "env/FileTrust.h"
@@ -16,13 +17,14 @@
 
 namespace {
 
-// The editor's services on the real reader, writer and runner. Each call makes the service
-// objects it needs and lets them go when it returns.
+// The editor's services on the real reader, writer, runner and plan. Each call makes the
+// service objects it needs and lets them go when it returns.
 class CatalogueServices final : public EditorServices {
 public:
-    CatalogueServices(XmlDocumentFactory& xml, PolicyFolders& policies,
-                      const EnginePlatform& platform, FileSecurity& security)
-        : xml_(xml), policies_(policies), platform_(platform), security_(security) {}
+    CatalogueServices(const EditorPlatform& editor, const EnginePlatform& platform)
+        : xml_(editor.xml), policies_(editor.policies), platform_(platform),
+          security_(editor.security), programs_(editor.programs),
+          journals_({platform, editor.files, editor.shell, editor.security}) {}
 
     int32_t GetOSVersion() override { return GlobalUtils(platform_.env).GetOSVersion(); }
     OptimizationList ReadXML(const std::string& HardPath) override {
@@ -31,9 +33,14 @@ public:
     bool WriteXMLFile(const OptimizationList& opItems, const std::string& path) override {
         return XmlWriter(xml_, ExecutableFolder()).WriteXMLFile(opItems, path);
     }
-    void RunOptimizations(const OptimizationList& Settings) override {
-        runner(platform_).RunOptimizations(Settings);
+    RunOutcome RunOptimizations(const OptimizationList& Settings) override {
+        return journals_.Run(Settings, catalogue::DefaultPath(ExecutableFolder()));
     }
+    EntryPlan PlanEntry(const OptimizationItem& entry) override {
+        return ::PlanEntry(entry, platform_, programs_);
+    }
+    std::optional<JournalEntry> LastRun() override { return journals_.LastRun(); }
+    UndoOutcome UndoRun(const JournalEntry& run) override { return journals_.Undo(run); }
     std::string ExecutableFolder() override {
         return GlobalUtils(platform_.env).ExecutableFolder();
     }
@@ -57,16 +64,18 @@ private:
     PolicyFolders& policies_;
     const EnginePlatform& platform_;
     FileSecurity& security_;
+    ProgramSearch& programs_;
+    EditorJournals journals_;
     std::optional<policy::PolicyLibrary> library_;
     bool found_ = false;
 };
 
 }  // namespace
 
-int RunInteractive(Toolkit& toolkit, Shell& shell, XmlDocumentFactory& xml,
-                   PolicyFolders& policies, const EnginePlatform& platform,
-                   FileSecurity& security) {
-    CatalogueServices services(xml, policies, platform, security);
+int RunInteractive(Toolkit& toolkit, const EditorPlatform& machine,
+                   const EnginePlatform& platform) {
+    Shell& shell = machine.shell;
+    CatalogueServices services(machine, platform);
     std::unique_ptr<frmAdvanced> editor;
     frmSplash splash(
         toolkit,

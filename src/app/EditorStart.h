@@ -8,9 +8,20 @@ class Shell;
 class XmlDocumentFactory;
 class FileSecurity;
 class PolicyFolders;
+class ConsoleFiles;
+class ProgramSearch;
+
+// What the editor needs beyond the engine's platform.
+struct EditorPlatform {
+    Shell& shell;
+    XmlDocumentFactory& xml;
+    PolicyFolders& policies;
+    FileSecurity& security;
+    ConsoleFiles& files;      // the journals
+    ProgramSearch& programs;  // the plan of command lines
+};
 
 // Shows the splash, then the editor, and handles input until the program ends; gives the exit
 // code. Run elevated, the editor opens a catalogue that others may change read-only.
-int RunInteractive(Toolkit& toolkit, Shell& shell, XmlDocumentFactory& xml,
-                   PolicyFolders& policies, const EnginePlatform& platform,
-                   FileSecurity& security);
+int RunInteractive(Toolkit& toolkit, const EditorPlatform& machine,
+                   const EnginePlatform& platform);

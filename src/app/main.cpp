@@ -3,6 +3,7 @@
 #include "app/EditorStart.h"
 #include "app/RealPlatform.h"
 #include "app/StartUp.h"
+#include "platform/win32/console/Win32Console.h"
 #include "platform/win32/policy/Win32PolicyFolders.h"
 #include "platform/win32/security/LibrarySearch.h"
 #include "platform/win32/toolkit/Win32Toolkit.h"
@@ -21,6 +22,8 @@ int main() {
     const auto toolkit = win32::CreateToolkit();
     const auto shell = win32::CreateShell();
     win32::Win32PolicyFolders policies;
-    return RunInteractive(*toolkit, *shell, platform.xml, policies, platform.engine(),
-                          platform.security);
+    win32::Win32ConsoleFiles files;
+    win32::Win32ProgramSearch programs;
+    const EditorPlatform editor{*shell, platform.xml, policies, platform.security, files, programs};
+    return RunInteractive(*toolkit, editor, platform.engine());
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/ReportRenderer.h"
 
@@ -20,6 +21,8 @@ public:
     // Replaces `to` by `from` in one step, through to the disk; `from` is gone afterwards.
     virtual uint32_t ReplaceFile(const std::string& from, const std::string& to) = 0;
     virtual void RemoveFile(const std::string& path) = 0;
+    // The names of the files in a folder, in no particular order; none when it cannot be read.
+    virtual std::vector<std::string> FileNames(const std::string& folder) = 0;
     // Whether a file can be created at path: makes it, empty, and removes it again. Tells why a
     // write failed where the writer cannot.
     virtual uint32_t ProbeWrite(const std::string& path) = 0;

@@ -127,9 +127,25 @@ public:
     virtual bool Selected(int index) const = 0;  // the row's tick
     virtual void SetSelected(int index, bool ticked) = 0;
     virtual void Clear() = 0;
+    // The short text of a row's second column (the list's note column), "" when none.
+    virtual std::string Note(int index) const = 0;
+    virtual void SetNote(int index, const std::string& text) = 0;
 
     std::function<void()> Click;         // the current row changed
     std::function<void(int)> ItemCheck;  // a row's tick changed
+};
+
+// A one-line text box the user types into.
+class TextBox {
+public:
+    virtual ~TextBox() = default;
+    virtual std::string Text() const = 0;
+    // Changes the text as the user would: Change follows, inside the call, when it differs.
+    virtual void SetText(const std::string& text) = 0;
+    // Gives it the keyboard.
+    virtual void Focus() = 0;
+
+    std::function<void()> Change;  // the text changed
 };
 
 class Timer {
@@ -173,8 +189,11 @@ public:
 
     virtual Label& AddLabel(const LabelLayout& layout) = 0;
     virtual Picture& AddPicture(const PictureLayout& layout) = 0;
+    // noteWidth: the width of the note column at the right of the rows, 0 for none.
     virtual CheckList& AddCheckList(const std::string& name, const Box& box,
-                                    const FontStyle& font) = 0;
+                                    const FontStyle& font, int noteWidth = 0) = 0;
+    virtual TextBox& AddTextBox(const std::string& name, const Box& box,
+                                const FontStyle& font) = 0;
     virtual ImageList& AddImageList(const std::string& name, int width, int height) = 0;
     virtual Timer& AddTimer(const std::string& name, int intervalMs, bool enabled) = 0;
     // Decoration only: a rectangle with an optional fill and an optional frame, and a line.
@@ -182,6 +201,8 @@ public:
                               std::optional<Rgb> frame) = 0;
     virtual void AddLine(const std::string& name, int x1, int y1, int x2, int y2, Rgb colour) = 0;
     virtual MenuItem& AddMenu(const std::string& name, const std::string& caption) = 0;
+    // A key that acts wherever the keyboard is in the form: "Ctrl+" and a letter, or "Escape".
+    virtual void AddShortcut(const std::string& keys, std::function<void()> handler) = 0;
 
     virtual void Show() = 0;
     // Returns when the form has closed; the other forms take no input meanwhile.
@@ -202,6 +223,8 @@ public:
     virtual std::unique_ptr<Form> CreateForm(const FormLayout& layout) = 0;
     // Modal over the active form, OK only, titled with the product's name.
     virtual void MsgBox(const std::string& text, MessageStyle style = MessageStyle::Plain) = 0;
+    // Modal over the active form, Yes and No with No first in line; true for Yes.
+    virtual bool AskYesNo(const std::string& text) = 0;
     // Ends the program at once: no further handler of any form runs.
     virtual void EndProgram() = 0;
     // Handles input until the last open form has closed; gives the exit code.

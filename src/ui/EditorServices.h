@@ -4,10 +4,40 @@
 // bind them to an in-memory catalogue.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "catalogue/OptimizationItem.h"
+
+// Whether an entry is in effect on this machine, as a plan of it alone finds it.
+struct EntryPlan {
+    enum class State { Applied, Partly, NotApplied, WouldFail, NotCheckable };
+    State state = State::NotCheckable;
+    // One line per action, as plan shows it: what the registry holds now, what a run would write.
+    std::vector<std::string> lines;
+    std::string failure;  // WouldFail: why
+};
+
+// What Run did: the journal it kept, or why it did not run.
+struct RunOutcome {
+    std::string journal;  // its path
+    std::string refusal;  // not empty: nothing was applied, for this reason
+};
+
+// A run of the editor that can be undone.
+struct JournalEntry {
+    std::string path;
+    std::string time;  // when the run was, as its journal says
+};
+
+// What undoing a run did.
+struct UndoOutcome {
+    size_t putBack = 0;                  // values restored or removed
+    std::vector<std::string> conflicts;  // values changed since the run, left alone
+    std::vector<std::string> failures;   // values that could not be put back, and why
+    std::string refusal;                 // not empty: nothing was undone, for this reason
+};
 
 class EditorServices {
 public:
@@ -19,8 +49,15 @@ public:
     virtual OptimizationList ReadXML(const std::string& HardPath = "") = 0;
     // XmlWriter.WriteXMLFile to an explicit path; false when nothing could be written.
     virtual bool WriteXMLFile(const OptimizationList& opItems, const std::string& path) = 0;
-    // runner.RunOptimizations: applies every entry whose Enabled is true.
-    virtual void RunOptimizations(const OptimizationList& Settings) = 0;
+    // runner.RunOptimizations: applies every entry whose Enabled is true, keeping a journal of
+    // the run in the machine's journal folder.
+    virtual RunOutcome RunOptimizations(const OptimizationList& Settings) = 0;
+    // The plan of one entry against the machine as it is now. Reads only; runs no WMI query.
+    virtual EntryPlan PlanEntry(const OptimizationItem& entry) = 0;
+    // The newest run of the editor on this machine that has not been undone.
+    virtual std::optional<JournalEntry> LastRun() = 0;
+    // Undoes that run as OrvikCli undo does and marks its journal undone.
+    virtual UndoOutcome UndoRun(const JournalEntry& run) = 0;
     // Folder of the executable, without a trailing backslash.
     virtual std::string ExecutableFolder() = 0;
     // One line for each policy that defines values of the entry, from the machine's policy

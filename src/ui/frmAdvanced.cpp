@@ -42,14 +42,36 @@ std::optional<double> NumberValue(const std::string& text) {
     return value;
 }
 
+bool Matches(const OptimizationItem& entry, const std::string& text) {
+    const std::string wanted = codes::UpperAscii(text);
+    for (const std::string* field : {&entry.Number, &entry.Name, &entry.Description}) {
+        if (codes::UpperAscii(*field).find(wanted) != std::string::npos) return true;
+    }
+    return false;
+}
+
+std::string StateText(EntryPlan::State state) {
+    switch (state) {
+        case EntryPlan::State::Applied: return "Applied";
+        case EntryPlan::State::Partly: return "Partly";
+        case EntryPlan::State::NotApplied: return "Not applied";
+        case EntryPlan::State::WouldFail: return "Would fail";
+        case EntryPlan::State::NotCheckable: return "Not checkable";
+    }
+    return "";
+}
+
 }  // namespace editor
 
 namespace {
 
 constexpr int kWidth = 872;
-constexpr int kHeight = 485;
-constexpr int kBarTop = 392;  // the button bar runs from here to the bottom
+constexpr int kHeight = 585;
+constexpr int kBarTop = 492;  // the button bar runs from here to the bottom
 constexpr int kRight = 436;   // the details column starts here
+constexpr int kListTop = 46;  // below the find box
+// Entries planned at each tick of the state timer: small enough that input waits only a moment.
+constexpr size_t kPlansPerTick = 20;
 // Export's page, beside the catalogue or in the temporary folder.
 const char* const kReportName = "OrvikOptimizations.html";
 
@@ -95,13 +117,25 @@ void frmAdvanced::BuildControls() {
     layout.height = kHeight;
     form_ = toolkit_.CreateForm(layout);
 
-    // Created in tab order: the list first, then the button bar.
-    lbSettings = &form_->AddCheckList("lbSettings", {12, 12, 404, kBarTop - 24}, {11, false});
+    // Created in tab order: the find box, the list, then the button bar.
+    BuildFind();
+    lbSettings = &form_->AddCheckList("lbSettings", {12, kListTop, 404, kBarTop - kListTop - 12},
+                                      {11, false}, 100);
     lbSettings->Click = [this] { ShowDetails(); };
     lbSettings->ItemCheck = [this](int row) { lbSettings_ItemCheck(row); };
+    tmrStates = &form_->AddTimer("tmrStates", 1, false);
+    tmrStates->Tick = [this] { tmrStates_Tick(); };
     BuildDetails();
     BuildButtonBar();
     BuildMenus();
+}
+
+void frmAdvanced::BuildFind() {
+    form_->AddLabel(Text("lblFind", "Find", {12, 14, 40, 22}, 11, pictures::kDarkGrey));
+    txtFind = &form_->AddTextBox("txtFind", {54, 12, 362, 26}, {11, false});
+    txtFind->Change = [this] { Find_Change(); };
+    form_->AddShortcut("Ctrl+F", [this] { txtFind->Focus(); });
+    form_->AddShortcut("Escape", [this] { txtFind->SetText(""); });
 }
 
 void frmAdvanced::BuildDetails() {
@@ -127,6 +161,11 @@ void frmAdvanced::BuildDetails() {
     LabelLayout category = Text("lblCategory", "", {kRight + 196, 334, 226, 24}, 12, kGrey);
     category.align = TextAlign::Centre;
     lblCategory = &f.AddLabel(category);
+
+    f.AddLabel(Text("Label12", "On this machine", {kRight, 370, 160, 18}, 9.75, kDarkGrey));
+    LabelLayout state = Text("lblState", "", {kRight, 392, 422, 92}, 8.25, kGrey);
+    state.wrap = true;
+    lblState = &f.AddLabel(state);
 
     impactImages = &f.AddImageList("impactImages", 54, 32);
     impactImages->Add(Gauge(Needle::Right));  // 1: high
@@ -177,6 +216,7 @@ void frmAdvanced::BuildMenus() {
     if (refusal_.empty()) {
         mnuFile.AddItem("mnuSave", "&Save").Click = [this] { Save(); };
         mnuFile.AddItem("mnuRun", "&Run").Click = [this] { Run(); };
+        mnuFile.AddItem("mnuUndo", "&Undo last run").Click = [this] { UndoLastRun(); };
     }
     mnuFile.AddItem("mnuExit", "&Exit").Click = [this] { Exit(); };
     MenuItem& mnuSelect = form_->AddMenu("mnuSelect", "&Select");
@@ -206,6 +246,8 @@ void frmAdvanced::LoadSettings() {
     for (const OptimizationItemPtr& entry : Settings) {
         byNumber_[entry->Number].push_back(entry.get());
     }
+    // Fresh records: their states are planned again.
+    StartStates();
 }
 
 void frmAdvanced::AppendRow(const OptimizationItemPtr& entry) {
@@ -215,23 +257,78 @@ void frmAdvanced::AppendRow(const OptimizationItemPtr& entry) {
     rowEntries_[static_cast<size_t>(row)] = entry;
     lbSettings->SetItemData(row, editor::RowNumber(entry->Number));
     lbSettings->SetSelected(row, entry->Enabled);
+    ShowState(row);
+}
+
+void frmAdvanced::ShowRows() {
+    lbSettings->Clear();
+    rowEntries_.clear();
+    const std::string wanted = txtFind->Text();
+    for (const OptimizationItemPtr& entry : listed_) {
+        if (editor::Matches(*entry, wanted)) AppendRow(entry);
+    }
 }
 
 void frmAdvanced::FillList() {
     LoadSettings();
-    lbSettings->Clear();
-    rowEntries_.clear();
-    for (const OptimizationItemPtr& entry : Settings) AppendRow(entry);
+    listed_ = Settings;
+    ShowRows();
     if (lbSettings->ListCount() > 0) {
         lbSettings->SetListIndex(0);  // its Click shows the details
-    } else {
+    } else if (Settings.empty()) {
         // Nothing to list: say why instead of leaving the placeholders up.
         lblDescription->SetCaption("No optimization in " + std::string(catalogue::kFileName) +
                                    " is meant for this version of Windows.");
         lblJustification->SetCaption("");
         lblImpact->SetCaption("");
         lblCategory->SetCaption("");
+        lblState->SetCaption("");
     }
+}
+
+void frmAdvanced::Find_Change() {
+    // The ticks live in the entries, so rows hidden now keep theirs.
+    ShowRows();
+    if (lbSettings->ListCount() > 0) lbSettings->SetListIndex(0);
+}
+
+void frmAdvanced::StartStates() {
+    plans_.clear();
+    nextPlan_ = 0;
+    if (tmrStates) tmrStates->SetEnabled(true);
+}
+
+void frmAdvanced::tmrStates_Tick() {
+    const size_t end = std::min(Settings.size(), nextPlan_ + kPlansPerTick);
+    for (; nextPlan_ < end; ++nextPlan_) {
+        const OptimizationItemPtr& entry = Settings[nextPlan_];
+        plans_[entry.get()] = services_.PlanEntry(*entry);
+    }
+    for (int row = 0; row < lbSettings->ListCount(); ++row) ShowState(row);
+    if (nextPlan_ >= Settings.size()) tmrStates->SetEnabled(false);
+    const int row = lbSettings->ListIndex();
+    if (row >= 0 && static_cast<size_t>(row) < rowEntries_.size()) {
+        lblState->SetCaption(StateDetails(*rowEntries_[static_cast<size_t>(row)]));
+    }
+}
+
+void frmAdvanced::ShowState(int row) {
+    if (row < 0 || static_cast<size_t>(row) >= rowEntries_.size()) return;
+    const auto plan = plans_.find(rowEntries_[static_cast<size_t>(row)].get());
+    lbSettings->SetNote(row, plan == plans_.end() ? "" : editor::StateText(plan->second.state));
+}
+
+std::string frmAdvanced::StateDetails(const OptimizationItem& entry) const {
+    const auto found = plans_.find(&entry);
+    if (found == plans_.end()) return "Being checked...";
+    const EntryPlan& plan = found->second;
+    std::string text = editor::StateText(plan.state);
+    if (plan.state == EntryPlan::State::WouldFail) text += ": " + plan.failure;
+    if (plan.state == EntryPlan::State::NotCheckable) {
+        text += ": only the registry values of an entry can be compared with the machine";
+    }
+    for (const std::string& line : plan.lines) text += "\n" + line;
+    return text;
 }
 
 void frmAdvanced::ShowDetails() {
@@ -252,6 +349,7 @@ void frmAdvanced::ShowDetails() {
     lblImpact->SetCaption(e->Impact);
     lblCategory->SetCaption(e->Category);
     ShowImpactPicture(e->Impact);
+    lblState->SetCaption(StateDetails(*rowEntries_[static_cast<size_t>(row)]));
 }
 
 void frmAdvanced::ShowImpactPicture(const std::string& impact) {
@@ -303,15 +401,15 @@ void frmAdvanced::TickAll(bool value) {
 template <typename Field>
 void frmAdvanced::SelectBy(Field field, const std::string& key) {
     LoadSettings();
-    lbSettings->Clear();
-    rowEntries_.clear();
+    listed_.clear();
     for (const OptimizationItemPtr& entry : Settings) {
         if (codes::UpperAscii((*entry).*field) == key) {
-            AppendRow(entry);
+            listed_.push_back(entry);
         } else {
             entry->Enabled = false;
         }
     }
+    ShowRows();
 }
 
 void frmAdvanced::SelectByImpact(const std::string& key) {
@@ -423,8 +521,42 @@ void frmAdvanced::Run() {
     frmWarning warning(toolkit_);
     warning.Show();
     if (!warning.Response) return;
-    services_.RunOptimizations(Settings);
-    toolkit_.MsgBox("Optimization Completed");
+    const RunOutcome outcome = services_.RunOptimizations(Settings);
+    if (!outcome.refusal.empty()) {
+        toolkit_.MsgBox("Nothing was applied: " + outcome.refusal, MessageStyle::Error);
+        return;
+    }
+    StartStates();
+    toolkit_.MsgBox("Optimization Completed\n\nWhat the run changed is kept in " +
+                    outcome.journal + "; File > Undo last run puts it back.");
+}
+
+void frmAdvanced::UndoLastRun() {
+    const std::optional<JournalEntry> run = services_.LastRun();
+    if (!run) {
+        toolkit_.MsgBox("There is no run of the editor on this machine left to undo.");
+        return;
+    }
+    if (!toolkit_.AskYesNo("Undo the run of " + run->time +
+                           "?\n\nThe registry values it changed are put back as they were, "
+                           "except those changed since. Command lines it started are not "
+                           "undone.\n\nJournal: " + run->path)) {
+        return;
+    }
+    const UndoOutcome outcome = services_.UndoRun(*run);
+    if (!outcome.refusal.empty()) {
+        toolkit_.MsgBox("Nothing was undone: " + outcome.refusal, MessageStyle::Error);
+        return;
+    }
+    StartStates();
+    std::string text = "Undo completed: " + std::to_string(outcome.putBack) +
+                       (outcome.putBack == 1 ? " value" : " values") + " put back.";
+    if (!outcome.conflicts.empty()) text += "\n\nChanged since the run, left alone:";
+    for (const std::string& value : outcome.conflicts) text += "\n" + value;
+    if (!outcome.failures.empty()) text += "\n\nCould not be put back:";
+    for (const std::string& value : outcome.failures) text += "\n" + value;
+    const bool failed = !outcome.failures.empty();
+    toolkit_.MsgBox(text, failed ? MessageStyle::Error : MessageStyle::Plain);
 }
 
 void frmAdvanced::Exit() { toolkit_.EndProgram(); }

@@ -23,6 +23,13 @@ int32_t RowNumber(const std::string& text);
 // Number read as a double; nothing when it is no number at all.
 std::optional<double> NumberValue(const std::string& text);
 
+// Whether Find shows the entry: its Number, Name or Description holds the text, ASCII letter
+// case ignored. An empty text shows every entry.
+bool Matches(const OptimizationItem& entry, const std::string& text);
+
+// The state's words in the list.
+std::string StateText(EntryPlan::State state);
+
 }  // namespace editor
 
 class frmAdvanced {
@@ -44,10 +51,19 @@ private:
     void BuildDetails();
     void BuildButtonBar();
     void BuildMenus();
+    void BuildFind();
 
     void LoadSettings();
     void FillList();
+    // The rows of the listed entries that Find lets through, with their ticks and states.
+    void ShowRows();
+    void Find_Change();
     void AppendRow(const OptimizationItemPtr& entry);
+    // States are planned a few entries at a time, so that the window keeps taking input.
+    void StartStates();
+    void tmrStates_Tick();
+    void ShowState(int row);
+    std::string StateDetails(const OptimizationItem& entry) const;
     void ShowDetails();
     void ShowImpactPicture(const std::string& impact);
     OptimizationItemPtr FindItemByNumber(int16_t n) const;
@@ -62,6 +78,7 @@ private:
     void Save();
     void Export();
     void Run();
+    void UndoLastRun();
     void Exit();
 
     OptimizationList MergeIntoCatalogue(OptimizationList file) const;
@@ -81,8 +98,16 @@ private:
     std::unordered_map<std::string, std::vector<OptimizationItem*>> byNumber_;
     // The entry each row was made from, for rows whose Number is not plain.
     std::vector<OptimizationItemPtr> rowEntries_;
+    // The entries the list holds before Find narrows it: all of Settings, or a selection's.
+    OptimizationList listed_;
+    // The states planned so far, by entry; the next entry of Settings to plan.
+    std::unordered_map<const OptimizationItem*, EntryPlan> plans_;
+    size_t nextPlan_ = 0;
 
     CheckList* lbSettings = nullptr;
+    TextBox* txtFind = nullptr;
+    Label* lblState = nullptr;
+    Timer* tmrStates = nullptr;
     Label* lblDescription = nullptr;
     Label* lblJustification = nullptr;
     Label* lblImpact = nullptr;

@@ -37,7 +37,21 @@ public:
         if (truncateWrites) catalogues[path].pop_back();  // a full disk: the file ends part-way
         return true;
     }
-    void RunOptimizations(const OptimizationList&) override {}
+    RunOutcome RunOptimizations(const OptimizationList& Settings) override {
+        runs.push_back(Copy(Settings));
+        return runOutcome;
+    }
+    EntryPlan PlanEntry(const OptimizationItem& entry) override {
+        ++planned;
+        const auto plan = plans.find(entry.Number);
+        return plan == plans.end() ? EntryPlan{} : plan->second;
+    }
+    std::optional<JournalEntry> LastRun() override { return lastRun; }
+    UndoOutcome UndoRun(const JournalEntry& run) override {
+        undone.push_back(run.path);
+        lastRun.reset();
+        return undoOutcome;
+    }
     std::string ExecutableFolder() override { return "C:\\Orvik"; }
     std::vector<std::string> PolicyLines(const OptimizationItem& entry) override {
         const auto lines = policyLines.find(entry.Number);
@@ -75,6 +89,7 @@ public:
         files.erase(path);
     }
     uint32_t ProbeWrite(const std::string&) override { return probeResult; }
+    std::vector<std::string> FileNames(const std::string&) override { return {}; }
     std::string ErrorText(uint32_t code) override { return "error " + std::to_string(code); }
 
     std::map<std::string, OptimizationList> catalogues;
@@ -89,4 +104,11 @@ public:
     uint32_t probeResult = 0;
     std::vector<std::string> writes, replaces, opened;
     std::string refusal;  // CatalogueRefusal
+    std::map<std::string, EntryPlan> plans;  // by Number; NotCheckable for others
+    size_t planned = 0;
+    std::vector<OptimizationList> runs;  // what each Run applied, as it was then
+    RunOutcome runOutcome{"C:\\ProgramData\\Orvik Optimizer\\Journals\\run.journal", ""};
+    std::optional<JournalEntry> lastRun;
+    std::vector<std::string> undone;
+    UndoOutcome undoOutcome;
 };

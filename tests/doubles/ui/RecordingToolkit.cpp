@@ -43,7 +43,7 @@ Picture& FakeForm::AddPicture(const PictureLayout& layout) {
     return *(pictures_[layout.name] = std::make_unique<FakePicture>());
 }
 
-CheckList& FakeForm::AddCheckList(const std::string& name, const Box&, const FontStyle&) {
+CheckList& FakeForm::AddCheckList(const std::string& name, const Box&, const FontStyle&, int) {
     return *(lists_[name] = std::make_unique<FakeCheckList>());
 }
 
@@ -53,6 +53,17 @@ ImageList& FakeForm::AddImageList(const std::string&, int, int) {
 
 Timer& FakeForm::AddTimer(const std::string&, int, bool) {
     return *timers_.emplace_back(std::make_unique<FakeTimer>());
+}
+
+void FakeForm::RunTimers() {
+    for (bool any = true; any;) {
+        any = false;
+        for (auto& timer : timers_) {
+            if (!timer->Enabled()) continue;
+            any = true;
+            if (timer->Tick) timer->Tick();
+        }
+    }
 }
 
 MenuItem& FakeForm::AddMenu(const std::string& name, const std::string& caption) {

@@ -33,15 +33,34 @@ public:
     int Count() const override { return 0; }
 };
 
+// Fires only when a test runs it.
 class FakeTimer : public Timer {
 public:
-    void SetEnabled(bool) override {}
-    bool Enabled() const override { return false; }
+    void SetEnabled(bool enabled) override { enabled_ = enabled; }
+    bool Enabled() const override { return enabled_; }
+
+private:
+    bool enabled_ = false;
+};
+
+class FakeTextBox : public TextBox {
+public:
+    std::string Text() const override { return text_; }
+    void SetText(const std::string& text) override {
+        if (text == text_) return;
+        text_ = text;
+        if (Change) Change();
+    }
+    void Focus() override { focused = true; }
+    bool focused = false;
+
+private:
+    std::string text_;
 };
 
 class FakeCheckList : public CheckList {
 public:
-    void AddItem(const std::string& text) override { rows_.push_back({text, 0, false}); }
+    void AddItem(const std::string& text) override { rows_.push_back({text, 0, false, ""}); }
     int NewIndex() const override { return ListCount() - 1; }
     int ListCount() const override { return static_cast<int>(rows_.size()); }
     std::string List(int index) const override { return Valid(index) ? Row(index).text : ""; }
@@ -52,6 +71,10 @@ public:
     bool Selected(int index) const override { return Valid(index) && Row(index).ticked; }
     void SetSelected(int index, bool ticked) override;
     void Clear() override;
+    std::string Note(int index) const override { return Valid(index) ? Row(index).note : ""; }
+    void SetNote(int index, const std::string& text) override {
+        if (Valid(index)) rows_[static_cast<size_t>(index)].note = text;
+    }
     std::vector<std::string> Texts() const;
 
 private:
@@ -59,6 +82,7 @@ private:
         std::string text;
         int32_t data = 0;
         bool ticked = false;
+        std::string note;
     };
     bool Valid(int index) const { return index >= 0 && index < ListCount(); }
     const Item& Row(int index) const { return rows_[static_cast<size_t>(index)]; }
@@ -89,7 +113,13 @@ public:
 
     Label& AddLabel(const LabelLayout& layout) override;
     Picture& AddPicture(const PictureLayout& layout) override;
-    CheckList& AddCheckList(const std::string& name, const Box&, const FontStyle&) override;
+    CheckList& AddCheckList(const std::string& name, const Box&, const FontStyle&, int) override;
+    TextBox& AddTextBox(const std::string& name, const Box&, const FontStyle&) override {
+        return *(textBoxes_[name] = std::make_unique<FakeTextBox>());
+    }
+    void AddShortcut(const std::string& keys, std::function<void()> handler) override {
+        shortcuts_[keys] = std::move(handler);
+    }
     ImageList& AddImageList(const std::string&, int, int) override;
     Timer& AddTimer(const std::string&, int, bool) override;
     void AddRectangle(const std::string&, const Box&, std::optional<Rgb>,
@@ -106,6 +136,10 @@ public:
     FakePicture& picture(const std::string& name) { return *pictures_.at(name); }
     FakeCheckList& checkList(const std::string& name) { return *lists_.at(name); }
     FakeMenuItem& menu(const std::string& name) { return *menuItems_.at(name); }
+    FakeTextBox& textBox(const std::string& name) { return *textBoxes_.at(name); }
+    void Press(const std::string& keys) { shortcuts_.at(keys)(); }
+    // Runs the form's timers until none is enabled, as the message loop would.
+    void RunTimers();
 
     const std::string name;
     bool closed = false;
@@ -115,6 +149,8 @@ private:
     std::map<std::string, std::unique_ptr<FakeLabel>> labels_;
     std::map<std::string, std::unique_ptr<FakePicture>> pictures_;
     std::map<std::string, std::unique_ptr<FakeCheckList>> lists_;
+    std::map<std::string, std::unique_ptr<FakeTextBox>> textBoxes_;
+    std::map<std::string, std::function<void()>> shortcuts_;
     std::vector<std::unique_ptr<FakeImageList>> imageLists_;
     std::vector<std::unique_ptr<FakeTimer>> timers_;
     FakeMenuItem::Items menuItems_;
@@ -127,6 +163,10 @@ public:
     void MsgBox(const std::string& text, MessageStyle style) override {
         messages.push_back({text, style});
     }
+    bool AskYesNo(const std::string& text) override {
+        messages.push_back({text, MessageStyle::Plain});
+        return answer;
+    }
     void EndProgram() override {}
     int Run() override { return 0; }
 
@@ -136,6 +176,7 @@ public:
     // Runs while a form is shown modally, as the user would act on it. Without it, the user
     // closes the form from its close box.
     std::function<void(FakeForm&)> onModal;
+    bool answer = false;  // to AskYesNo
 
     struct Message {
         std::string text;

@@ -219,3 +219,88 @@ TEST_F(EditorTest, ExportWritesTheReportWhereTheUserFindsItAgainAndOpensIt) {
     ASSERT_EQ(toolkit.messages.size(), 2u);
     EXPECT_TRUE(machine.writes.empty()) << "Export does not save first";
 }
+
+TEST_F(EditorTest, SaveMergesTicksByNumberAndNameSoThatARenamedOrTwinEntryKeepsItsOwn) {
+    Open({Entry("7", "First"), Entry("8", "Eight")});
+    Click("imgSelectAll");
+    // Meanwhile the file got a second entry 7 before the first, and entry 8 was renamed.
+    File().insert(File().begin(), Entry("7", "Newcomer"));
+    File()[2]->Name = "Renamed";
+    Click("imgSave");
+    Strings names;
+    for (const auto& e : File()) names.push_back(e->Name);
+    EXPECT_EQ(names, Strings({"Newcomer", "First", "Renamed", "Eight"}));
+    EXPECT_EQ(Enabled(File()), Flags({false, true, false, true}));
+}
+
+TEST_F(EditorTest, FindNarrowsTheRowsKeepsHiddenTicksAndSelectAllReachesOnlyShownRows) {
+    Open({Entry("1", "Disk cleanup"), Entry("12", "Visual effects"),
+          Entry("3", "Prefetch", {kAll}, true), Entry("4", "Search index")});
+    FakeTextBox& find = Form().textBox("txtFind");
+    Form().Press("Ctrl+F");
+    EXPECT_TRUE(find.focused);
+    // Number, name or description, letter case ignored; the first shown row becomes current.
+    const std::pair<const char*, Strings> finds[] = {
+        {"VISUAL", {"Visual effects"}}, {"what prefetch", {"Prefetch"}},
+        {"nothing like it", {}}, {"1", {"Disk cleanup", "Visual effects"}}};
+    for (const auto& [text, shown] : finds) {
+        find.SetText(text);
+        EXPECT_EQ(List().Texts(), shown) << text;
+        EXPECT_EQ(List().ListIndex(), shown.empty() ? -1 : 0) << text;
+    }
+    EXPECT_EQ(Description(), "what Disk cleanup does");
+    // Prefetch is hidden, with its tick.
+    Click("imgUnselectAll");
+    Click("imgSelectAll");
+    List().SetSelected(1, false);
+    EXPECT_EQ(Enabled(editor->Settings), Flags({true, false, true, false}));
+    Form().Press("Escape");
+    EXPECT_EQ(find.Text(), "");
+    EXPECT_EQ(List().ListCount(), 4);
+    EXPECT_TRUE(List().Selected(2));
+}
+
+TEST_F(EditorTest, StatesArePlannedAfterTheWindowShowsAndAgainAfterRunAndUndo) {
+    using State = EntryPlan::State;
+    machine.plans["1"] = {State::Applied, {"unchanged HKLM\\A\\V: REG_DWORD 1 -> REG_DWORD 1"}, ""};
+    machine.plans["2"] = {State::Partly, {}, ""};
+    machine.plans["3"] = {State::NotApplied, {}, ""};
+    machine.plans["4"] = {State::WouldFail, {}, "error 5, access denied"};
+    Open({Entry("1", "A"), Entry("2", "B"), Entry("3", "C"), Entry("4", "D"), Entry("5", "E")});
+    EXPECT_EQ(machine.planned, 0u) << "no plan before the window shows";
+    EXPECT_EQ(List().Note(0), "");
+    Form().RunTimers();
+    Strings notes;
+    for (int row = 0; row < List().ListCount(); ++row) notes.push_back(List().Note(row));
+    EXPECT_EQ(notes, Strings({"Applied", "Partly", "Not applied", "Would fail", "Not checkable"}));
+    EXPECT_EQ(Form().label("lblState").Caption(),
+              "Applied\nunchanged HKLM\\A\\V: REG_DWORD 1 -> REG_DWORD 1");
+    List().SetListIndex(3);
+    EXPECT_EQ(Form().label("lblState").Caption(), "Would fail: error 5, access denied");
+
+    // Run keeps a journal and says where; the states are planned again.
+    toolkit.onModal = [](FakeForm& warning) { warning.label("Label3").Click(); };
+    machine.plans["3"].state = State::Applied;
+    Click("imgRun");
+    Form().RunTimers();
+    EXPECT_EQ(List().Note(2), "Applied");
+    EXPECT_EQ(Message(0).find("Optimization Completed\n\nWhat the run changed is kept in " +
+                              machine.runOutcome.journal),
+              0u);
+    // Undo last run: only after Yes, then the states once more.
+    machine.lastRun = JournalEntry{"C:\\J\\run.journal", "2026-12-07T03:00:00Z"};
+    machine.undoOutcome = {2, {"HKLM\\A\\V"}, {}, ""};
+    machine.plans["3"].state = State::NotApplied;
+    Click("mnuUndo");
+    EXPECT_TRUE(machine.undone.empty());
+    toolkit.answer = true;
+    Click("mnuUndo");
+    Form().RunTimers();
+    EXPECT_EQ(machine.undone, Strings({"C:\\J\\run.journal"}));
+    EXPECT_EQ(List().Note(2), "Not applied");
+    EXPECT_EQ(toolkit.messages.back().text,
+              "Undo completed: 2 values put back.\n\nChanged since the run, left alone:\nHKLM\\A\\V");
+    Click("mnuUndo");
+    EXPECT_EQ(toolkit.messages.back().text,
+              "There is no run of the editor on this machine left to undo.");
+}

@@ -81,6 +81,20 @@ public:
 
     void RemoveFile(const std::string& path) override { DeleteFileW(Widen(path).c_str()); }
 
+    std::vector<std::string> FileNames(const std::string& folder) override {
+        std::vector<std::string> names;
+        WIN32_FIND_DATAW found{};
+        HANDLE search = FindFirstFileW(Widen(folder + "\\*").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) return names;
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+                names.push_back(Narrow(found.cFileName, wcslen(found.cFileName)));
+            }
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+        return names;
+    }
+
     uint32_t ProbeWrite(const std::string& path) override {
         const std::wstring file = Widen(path);
         UniqueHandle probe(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,

@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <exception>
 #include <iterator>
@@ -136,12 +137,12 @@ private:
     int index_ = 0;
 };
 
-// The check-box list on a report-style list view with one column. The program's own changes
+// The check-box list on a report-style list view with one column, and a second for the notes. The program's own changes
 // are made with the view's notifications ignored and then notified here, once, inside the call:
 // what the view reports itself (Windows and Wine differ there) never counts twice.
 class Win32CheckList final : public CheckList {
 public:
-    Win32CheckList(Win32Form& form, const Box& box, HFONT font);
+    Win32CheckList(Win32Form& form, const Box& box, HFONT font, int noteWidth);
     HWND hwnd() const { return hwnd_; }
     LRESULT OnNotify(const NMHDR& header);
 
@@ -156,6 +157,8 @@ public:
     bool Selected(int index) const override;
     void SetSelected(int index, bool ticked) override;
     void Clear() override;
+    std::string Note(int index) const override;
+    void SetNote(int index, const std::string& text) override;
     void ResumeDrawing();
     void Destroyed() { count_ = 0; }  // its rows went with the window
 
@@ -172,6 +175,23 @@ private:
     int count_ = 0;  // rows are added and removed only through this class
     int newIndex_ = -1;
     int current_ = -1;
+};
+
+// A one-line edit control. The program's own SetText is told once, like the user's typing.
+class Win32TextBox final : public TextBox {
+public:
+    Win32TextBox(Win32Form& form, const Box& box, HFONT font);
+    HWND hwnd() const { return hwnd_; }
+    std::string Text() const override;
+    void SetText(const std::string& text) override;
+    void Focus() override { SetFocus(hwnd_); }
+    void Changed() {
+        if (quiet_ == 0 && Change) Guarded(Change);
+    }
+
+private:
+    HWND hwnd_;
+    int quiet_ = 0;
 };
 
 class Win32Timer final : public Timer {
@@ -220,8 +240,12 @@ public:
 
     Label& AddLabel(const LabelLayout& layout) override;
     Picture& AddPicture(const PictureLayout& layout) override;
-    CheckList& AddCheckList(const std::string& name, const Box& box,
-                            const FontStyle& font) override;
+    CheckList& AddCheckList(const std::string& name, const Box& box, const FontStyle& font,
+                            int noteWidth) override;
+    TextBox& AddTextBox(const std::string& name, const Box& box, const FontStyle& font) override;
+    void AddShortcut(const std::string& keys, std::function<void()> handler) override;
+    // Runs the handler of a shortcut key pressed in this form; false when it is none.
+    bool Shortcut(const MSG& msg);
     ImageList& AddImageList(const std::string& name, int width, int height) override;
     Timer& AddTimer(const std::string& name, int intervalMs, bool enabled) override;
     void AddRectangle(const std::string& name, const Box& box, std::optional<Rgb> fill,
@@ -259,6 +283,8 @@ private:
     HWND firstFocus_ = nullptr;
     std::vector<std::unique_ptr<PaintedControl>> painted_;
     std::vector<std::unique_ptr<Win32CheckList>> lists_;
+    std::vector<std::unique_ptr<Win32TextBox>> textBoxes_;
+    std::vector<std::pair<UINT, std::function<void()>>> shortcuts_;  // key, Ctrl with a letter
     std::vector<std::unique_ptr<Win32ImageList>> images_;
     std::vector<std::unique_ptr<Win32Timer>> timers_;
     std::vector<std::unique_ptr<Win32MenuItem>> menus_;
@@ -272,6 +298,7 @@ public:
     ~Win32Toolkit() override;
     std::unique_ptr<Form> CreateForm(const FormLayout& layout) override;
     void MsgBox(const std::string& text, MessageStyle style) override;
+    bool AskYesNo(const std::string& text) override;
     void EndProgram() override;
     int Run() override;
 
@@ -422,7 +449,7 @@ void Win32Picture::Paint(HDC dc, const RECT& client) {
 
 // ---- check-box list ----------------------------------------------------------------------
 
-Win32CheckList::Win32CheckList(Win32Form& form, const Box& box, HFONT font) {
+Win32CheckList::Win32CheckList(Win32Form& form, const Box& box, HFONT font, int noteWidth) {
     const RECT r = form.ScaleBox(box);
     hwnd_ = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
                             WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LVS_REPORT |
@@ -434,10 +461,40 @@ Win32CheckList::Win32CheckList(Win32Form& form, const Box& box, HFONT font) {
     SendMessageW(hwnd_, LVM_SETEXTENDEDLISTVIEWSTYLE, extended, extended);
     RECT client;
     GetClientRect(hwnd_, &client);
+    const int note = noteWidth > 0 ? form.Scale(noteWidth) : 0;
     LVCOLUMNW column{};
     column.mask = LVCF_WIDTH;
-    column.cx = client.right - GetSystemMetrics(SM_CXVSCROLL);
+    column.cx = client.right - GetSystemMetrics(SM_CXVSCROLL) - note;
     SendMessageW(hwnd_, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
+    if (note > 0) {
+        column.cx = note;
+        SendMessageW(hwnd_, LVM_INSERTCOLUMNW, 1, reinterpret_cast<LPARAM>(&column));
+    }
+}
+
+std::string Win32CheckList::Note(int index) const {
+    if (!Valid(index)) return {};
+    wchar_t buffer[256] = {};
+    LVITEMW item{};
+    item.iSubItem = 1;
+    item.pszText = buffer;
+    item.cchTextMax = static_cast<int>(std::size(buffer));
+    const auto length = SendMessageW(hwnd_, LVM_GETITEMTEXTW, static_cast<WPARAM>(index),
+                                     reinterpret_cast<LPARAM>(&item));
+    return Narrow(buffer, static_cast<size_t>(length));
+}
+
+void Win32CheckList::SetNote(int index, const std::string& text) {
+    if (!Valid(index) || Note(index) == text) return;
+    HoldDrawing();
+    std::wstring wide = Widen(text);
+    LVITEMW item{};
+    item.iSubItem = 1;
+    item.pszText = wide.data();
+    ++quiet_;
+    SendMessageW(hwnd_, LVM_SETITEMTEXTW, static_cast<WPARAM>(index),
+                 reinterpret_cast<LPARAM>(&item));
+    --quiet_;
 }
 
 void Win32CheckList::SetState(int index, UINT state, UINT mask) {
@@ -579,6 +636,32 @@ LRESULT Win32CheckList::OnNotify(const NMHDR& header) {
     return 0;
 }
 
+// ---- text box ----------------------------------------------------------------------------
+
+Win32TextBox::Win32TextBox(Win32Form& form, const Box& box, HFONT font) {
+    const RECT r = form.ScaleBox(box);
+    hwnd_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
+                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, r.left, r.top,
+                            r.right - r.left, r.bottom - r.top, form.hwnd(), nullptr,
+                            GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+}
+
+std::string Win32TextBox::Text() const {
+    const int length = GetWindowTextLengthW(hwnd_);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    const int got = GetWindowTextW(hwnd_, text.data(), length + 1);
+    return Narrow(text.data(), static_cast<size_t>(std::max(got, 0)));
+}
+
+void Win32TextBox::SetText(const std::string& text) {
+    if (text == Text()) return;
+    ++quiet_;
+    SetWindowTextW(hwnd_, Widen(text).c_str());
+    --quiet_;
+    if (Change) Guarded(Change);
+}
+
 // ---- timer and menus ---------------------------------------------------------------------
 
 void Win32Timer::SetEnabled(bool enabled) {
@@ -679,9 +762,35 @@ Picture& Win32Form::AddPicture(const PictureLayout& layout) {
     return result;
 }
 
-CheckList& Win32Form::AddCheckList(const std::string&, const Box& box, const FontStyle& font) {
-    lists_.push_back(std::make_unique<Win32CheckList>(*this, box, Font(font)));
+CheckList& Win32Form::AddCheckList(const std::string&, const Box& box, const FontStyle& font,
+                                   int noteWidth) {
+    lists_.push_back(std::make_unique<Win32CheckList>(*this, box, Font(font), noteWidth));
     return *lists_.back();
+}
+
+TextBox& Win32Form::AddTextBox(const std::string&, const Box& box, const FontStyle& font) {
+    textBoxes_.push_back(std::make_unique<Win32TextBox>(*this, box, Font(font)));
+    return *textBoxes_.back();
+}
+
+void Win32Form::AddShortcut(const std::string& keys, std::function<void()> handler) {
+    const std::string ctrl = "Ctrl+";
+    UINT key = VK_ESCAPE;
+    if (keys.starts_with(ctrl) && keys.size() == ctrl.size() + 1) {
+        key = static_cast<UINT>(std::toupper(static_cast<unsigned char>(keys.back())));
+    }
+    shortcuts_.emplace_back(key, std::move(handler));
+}
+
+bool Win32Form::Shortcut(const MSG& msg) {
+    if (msg.message != WM_KEYDOWN) return false;
+    const bool ctrl = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
+    for (const auto& [key, handler] : shortcuts_) {
+        if (msg.wParam != key || ctrl != (key != VK_ESCAPE)) continue;
+        Guarded(handler);
+        return true;
+    }
+    return false;
 }
 
 ImageList& Win32Form::AddImageList(const std::string&, int width, int height) {
@@ -846,6 +955,12 @@ LRESULT Win32Form::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     case WM_COMMAND:
+        if (HIWORD(wParam) == EN_CHANGE) {
+            for (auto& box : textBoxes_) {
+                if (box->hwnd() == reinterpret_cast<HWND>(lParam)) box->Changed();
+            }
+            return 0;
+        }
         if (lParam == 0 && LOWORD(wParam) >= kFirstMenuId) {
             const size_t index = LOWORD(wParam) - kFirstMenuId;
             if (index < commands_.size() && commands_[index]->Click)
@@ -942,6 +1057,11 @@ void Win32Toolkit::MsgBox(const std::string& text, MessageStyle style) {
     MessageBoxW(ActiveForm(), Widen(text).c_str(), Widen(kProductName).c_str(), MB_OK | icon);
 }
 
+bool Win32Toolkit::AskYesNo(const std::string& text) {
+    return MessageBoxW(ActiveForm(), Widen(text).c_str(), Widen(kProductName).c_str(),
+                       MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+}
+
 void Win32Toolkit::EndProgram() {
     // At once: no window gets to handle anything more.
     ExitProcess(0);
@@ -959,7 +1079,8 @@ bool Win32Toolkit::Pump() {
     // Tab, Shift+Tab, Enter and Escape move and press within a form, as in any dialog.
     HWND root = GetAncestor(msg.hwnd, GA_ROOT);
     for (Win32Form* form : open_) {
-        if (form->hwnd() == root && IsDialogMessageW(root, &msg)) return true;
+        if (form->hwnd() != root) continue;
+        if (form->Shortcut(msg) || IsDialogMessageW(root, &msg)) return true;
     }
     TranslateMessage(&msg);
     DispatchMessageW(&msg);

@@ -1,0 +1,20 @@
+#pragma once
+// Whether an entry is in effect on this machine: the plan of that entry alone, made by the same
+// runners and plan adapters as OrvikCli plan, judged value by value. WMI queries are left out:
+// they only warn, and can take long.
+
+#include <vector>
+
+#include "engine/EnginePlatform.h"
+#include "engine/RunObserver.h"
+#include "ui/EditorServices.h"
+
+class ProgramSearch;
+
+// The state from the plan's records of one entry: Would fail when an action would fail, Not
+// checkable without registry values, else Applied, Partly or Not applied by how many of them
+// already hold what the entry writes.
+EntryPlan JudgePlan(const std::vector<ActionRecord>& records);
+
+EntryPlan PlanEntry(const OptimizationItem& entry, const EnginePlatform& machine,
+                    ProgramSearch& programs);
