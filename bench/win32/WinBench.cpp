@@ -3,6 +3,8 @@
 //
 //   orvik_bench_win catalogue                     reader and writer vs MSXML alone, 10000 items
 //   orvik_bench_win fill                          the editor's list from 5000 items vs the read
+//   orvik_bench_win states <catalogue>            every state of the shipped catalogue on the
+//                                                 screen vs the list filled alone
 //   orvik_bench_win memory generate <path> <n>    writes a catalogue of n items
 //   orvik_bench_win memory read <path>            peak memory while the reader reads it
 //   orvik_bench_win policies                      a Windows 11 sized PolicyDefinitions folder
@@ -11,6 +13,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
@@ -33,6 +36,9 @@
 #include "platform/win32/policy/Win32PolicyFolders.h"
 #include "policy/PolicyDefinitions.h"
 #include "platform/win32/toolkit/Win32Toolkit.h"
+#include "app/EntryPlans.h"
+#include "app/RealPlatform.h"
+#include "platform/win32/console/Win32Console.h"
 #include "ui/EditorServices.h"
 #include "ui/frmAdvanced.h"
 
@@ -152,16 +158,24 @@ class BenchServices : public EditorServices {
 public:
     BenchServices(XmlDocumentFactory& xml, std::string folder)
         : xml_(xml), folder_(std::move(folder)) {}
-    int32_t GetOSVersion() override { return codes::kWindows7; }
+    int32_t GetOSVersion() override { return os; }
     OptimizationList ReadXML(const std::string& HardPath) override {
         return XmlReader(xml_, folder_).ReadXML(HardPath);
     }
     bool WriteXMLFile(const OptimizationList& opItems, const std::string& path) override {
         return XmlWriter(xml_, folder_).WriteXMLFile(opItems, path);
     }
-    void RunOptimizations(const OptimizationList&) override {}
+    RunOutcome RunOptimizations(const OptimizationList&) override { return {}; }
+    EntryPlan PlanEntry(const OptimizationItem& entry) override {
+        return plan ? plan(entry) : EntryPlan{};
+    }
+    std::optional<JournalEntry> LastRun() override { return std::nullopt; }
+    UndoOutcome UndoRun(const JournalEntry&) override { return {}; }
     std::string ExecutableFolder() override { return folder_; }
     std::vector<std::string> PolicyLines(const OptimizationItem&) override { return {}; }
+
+    int32_t os = codes::kWindows7;
+    std::function<EntryPlan(const OptimizationItem&)> plan;  // none: every entry Not checkable
 
 private:
     XmlDocumentFactory& xml_;
@@ -268,6 +282,75 @@ int Fill(int kItems) {
     std::printf("%s\n", GoalOf("fill.wine", fill, read, 1.5,
                                "FillList on the Win32 list view vs ReadXML, " +
                                    std::to_string(kItems) + " items")
+                            .Line()
+                            .c_str());
+    return 0;
+}
+
+// Whether every row of the list shows its state.
+bool AllNoted(HWND list) {
+    const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = 0; row < count; ++row) {
+        wchar_t text[32] = {};
+        LVITEMW item{};
+        item.iSubItem = 1;
+        item.pszText = text;
+        item.cchTextMax = 32;
+        if (SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item)) == 0)
+            return false;
+    }
+    return count > 0;
+}
+
+// From Show to every state on the screen, planned on this machine's registry, against the same
+// editor whose plans cost nothing: what the states add to the editor showing.
+int States(const std::string& catalogue) {
+    Scratch scratch;
+    std::filesystem::copy_file(catalogue, scratch.Path("OrvikOptimizations.xml"));
+    std::unique_ptr<XmlDocumentFactory> xml = NewXmlDocumentFactory();
+    BenchServices services(*xml, scratch.Folder());
+    services.os = codes::kWindows11;
+    RealPlatform machine;
+    win32::Win32ProgramSearch programs;
+    std::unique_ptr<Toolkit> toolkit = win32::CreateToolkit();
+    std::unique_ptr<Shell> shell = win32::CreateShell();
+    int rows = 0;
+    // One editor shown until its states are all on the screen.
+    const auto shown = [&](bool planned) {
+        services.plan = [&](const OptimizationItem& entry) {
+            return planned ? PlanEntry(entry, machine.engine(), programs) : EntryPlan{};
+        };
+        frmAdvanced editor(*toolkit, *shell, services);
+        editor.Show();
+        Found form, list;
+        EnumThreadWindows(GetCurrentThreadId(), FindEditor, reinterpret_cast<LPARAM>(&form));
+        if (form.window) EnumChildWindows(form.window, FindList, reinterpret_cast<LPARAM>(&list));
+        if (!list.window || SendMessageW(list.window, LVM_GETITEMCOUNT, 0, 0) == 0) return false;
+        for (int spins = 0; !AllNoted(list.window) && spins < 100000; ++spins) {
+            MSG msg;
+            if (GetMessageW(&msg, nullptr, 0, 0) <= 0) break;
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        rows = static_cast<int>(SendMessageW(list.window, LVM_GETITEMCOUNT, 0, 0));
+        return AllNoted(list.window);
+    };
+    Series states, bare;
+    if (!Rounds([&] { return shown(true); }, [&] { return shown(false); }, states, bare)) {
+        std::printf("the editor did not show every state (is there a display?)\n");
+        return 1;
+    }
+    PrintSeries("shown with every state", states);
+    PrintSeries("shown, plans that cost nothing", bare);
+    // What the states add, against the 300 ms the editor may take to show them.
+    const double added = bench::Median(states.wall) - bench::Median(bare.wall);
+    char detail[160];
+    std::snprintf(detail, sizeof detail,
+                  "states of %d entries %.1f ms wall after the editor showed with its list "
+                  "filled alone, limit 300 ms",
+                  rows, added);
+    std::printf("%s\n", bench::Goal{"states.wine", bench::Ratio(std::max(added, 0.1), 300), 1.0,
+                                    detail}
                             .Line()
                             .c_str());
     return 0;
@@ -398,6 +481,7 @@ int main(int argc, char** argv) {
     if (mode == "catalogue") result = Catalogue();
     else if (mode == "policies") result = Policies();
     else if (mode == "fill") result = Fill(argc > 2 ? std::atoi(argv[2]) : 5000);
+    else if (mode == "states" && argc == 3) result = States(argv[2]);
     else if (mode == "memory" && step == "generate" && argc == 5) {
         result = bench::WriteFile(argv[3], bench::CatalogueText(bench::MakeCatalogue(
                                                std::atoi(argv[4]))))

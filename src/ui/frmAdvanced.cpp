@@ -247,6 +247,7 @@ void frmAdvanced::LoadSettings() {
         byNumber_[entry->Number].push_back(entry.get());
     }
     // Fresh records: their states are planned again.
+    plans_.clear();
     StartStates();
 }
 
@@ -293,7 +294,7 @@ void frmAdvanced::Find_Change() {
 }
 
 void frmAdvanced::StartStates() {
-    plans_.clear();
+    // The states shown stay until their entry's new plan replaces them.
     nextPlan_ = 0;
     if (tmrStates) tmrStates->SetEnabled(true);
 }
@@ -315,7 +316,7 @@ void frmAdvanced::tmrStates_Tick() {
 void frmAdvanced::ShowState(int row) {
     if (row < 0 || static_cast<size_t>(row) >= rowEntries_.size()) return;
     const auto plan = plans_.find(rowEntries_[static_cast<size_t>(row)].get());
-    lbSettings->SetNote(row, plan == plans_.end() ? "" : editor::StateText(plan->second.state));
+    if (plan != plans_.end()) lbSettings->SetNote(row, editor::StateText(plan->second.state));
 }
 
 std::string frmAdvanced::StateDetails(const OptimizationItem& entry) const {

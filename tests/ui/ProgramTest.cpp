@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <fstream>
 #include <set>
 #include <thread>
 
@@ -15,6 +16,7 @@
 #include "TestSupport.h"
 #include "catalogue/XmlReader.h"
 #include "platform/XmlDocument.h"
+#include "platform/win32/common/Handle.h"
 #include "platform/win32/common/WideText.h"
 
 namespace {
@@ -41,6 +43,36 @@ struct PageViewer {
         RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\OrvikTest.Page");
     }
     static constexpr const wchar_t* kType = L"Software\\Classes\\.html";
+};
+
+// The machine's journal folder: the journals that came while it lives, removed at its end.
+class JournalFolder {
+public:
+    JournalFolder() : before_(Names()) {}
+    ~JournalFolder() {
+        std::error_code ignored;
+        for (const fs::path& path : Names()) {
+            if (!before_.count(path)) fs::remove(path, ignored);
+        }
+    }
+    std::vector<fs::path> New() const {
+        std::vector<fs::path> made;
+        for (const fs::path& path : Names()) {
+            if (!before_.count(path) && path.extension() == ".journal") made.push_back(path);
+        }
+        return made;
+    }
+
+private:
+    static std::set<fs::path> Names() {
+        wchar_t folder[MAX_PATH] = {};
+        ExpandEnvironmentStringsW(L"%ProgramData%\\Orvik Optimizer\\Journals", folder, MAX_PATH);
+        std::set<fs::path> names;
+        std::error_code ignored;
+        for (const auto& file : fs::directory_iterator(folder, ignored)) names.insert(file.path());
+        return names;
+    }
+    std::set<fs::path> before_;
 };
 
 class ProgramTest : public ::testing::Test {
@@ -99,6 +131,74 @@ protected:
             ticks.push_back(((state & LVIS_STATEIMAGEMASK) >> 12) == 2);
         }
         return ticks;
+    }
+
+    // The list's second column, read from the program's memory.
+    static std::vector<std::string> Notes(HWND editor) {
+        HWND list = FindWindowExW(editor, nullptr, WC_LISTVIEWW, nullptr);
+        DWORD id = 0;
+        GetWindowThreadProcessId(list, &id);
+        win32::UniqueHandle process(
+            OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, id));
+        constexpr int kChars = 64;
+        auto* remote = static_cast<char*>(VirtualAllocEx(
+            process.Get(), nullptr, sizeof(LVITEMW) + kChars * 2, MEM_COMMIT, PAGE_READWRITE));
+        std::vector<std::string> notes;
+        for (int i = 0; remote && i < SendMessageW(list, LVM_GETITEMCOUNT, 0, 0); ++i) {
+            LVITEMW item{};
+            item.iSubItem = 1;
+            item.cchTextMax = kChars;
+            item.pszText = reinterpret_cast<wchar_t*>(remote + sizeof(LVITEMW));
+            WriteProcessMemory(process.Get(), remote, &item, sizeof item, nullptr);
+            const auto length = SendMessageW(list, LVM_GETITEMTEXTW, i,
+                                             reinterpret_cast<LPARAM>(remote));
+            wchar_t text[kChars] = {};
+            ReadProcessMemory(process.Get(), item.pszText, text, sizeof text, nullptr);
+            notes.push_back(win32::Narrow(text, static_cast<size_t>(length)));
+        }
+        if (remote) VirtualFreeEx(process.Get(), remote, 0, MEM_RELEASE);
+        return notes;
+    }
+    // Types text, or presses a key with Ctrl held, as the user would.
+    static void Type(const std::wstring& text) {
+        for (const wchar_t c : text) {
+            INPUT input[2] = {};
+            input[0].type = input[1].type = INPUT_KEYBOARD;
+            input[0].ki.wScan = input[1].ki.wScan = c;
+            input[0].ki.dwFlags = KEYEVENTF_UNICODE;
+            input[1].ki.dwFlags = KEYEVENTF_UNICODE | KEYEVENTF_KEYUP;
+            SendInput(2, input, sizeof(INPUT));
+        }
+    }
+    static void PressCtrl(WORD key) {
+        INPUT input[4] = {};
+        for (INPUT& i : input) i.type = INPUT_KEYBOARD;
+        input[0].ki.wVk = input[3].ki.wVk = VK_CONTROL;
+        input[1].ki.wVk = input[2].ki.wVk = key;
+        input[2].ki.dwFlags = input[3].ki.dwFlags = KEYEVENTF_KEYUP;
+        SendInput(4, input, sizeof(INPUT));
+    }
+    // Chooses a File menu item by its caption, as its access key would.
+    static void ChooseFileItem(HWND editor, const std::wstring& caption) {
+        HMENU file = GetSubMenu(GetMenu(editor), 0);
+        for (int i = 0; i < GetMenuItemCount(file); ++i) {
+            wchar_t text[64] = {};
+            GetMenuStringW(file, static_cast<UINT>(i), text, 64, MF_BYPOSITION);
+            if (caption == text) {
+                PostMessageW(editor, WM_COMMAND, GetMenuItemID(file, i), 0);
+                return;
+            }
+        }
+        ADD_FAILURE() << "no File menu item " << win32::Narrow(caption);
+    }
+    // The text of the box that has come, which is then closed with button.
+    static std::string Answer(int button = IDOK) {
+        HWND box = WaitForMessageBox("", 15s);
+        if (!box) return "";
+        const std::string text = MessageBoxText(box);
+        Press(box, button);
+        WaitFor([&] { return !IsWindow(box); });
+        return text;
     }
 
     static void Click(HWND control) {
@@ -197,7 +297,7 @@ TEST_F(ProgramTest, ClosingTheSplashEndsTheProgram) {
     EXPECT_EQ(orvik->Wait(10s), 0u);
 }
 
-TEST_F(ProgramTest, RunAppliesTheTickedEntriesOnlyAfterYes) {
+TEST_F(ProgramTest, RunKeepsAJournalAndUndoLastRunPutsTheRegistryBack) {
     HWND editor = OpenEditor();
     ASSERT_NE(editor, nullptr);
     HWND warning = nullptr;
@@ -214,14 +314,56 @@ TEST_F(ProgramTest, RunAppliesTheTickedEntriesOnlyAfterYes) {
     EXPECT_EQ(WaitForMessageBox("", 0ms), nullptr);
     EXPECT_TRUE(key.Values().empty());
 
+    const std::vector<std::string> none(4, "Not applied");
+    EXPECT_TRUE(WaitFor([&] { return Notes(editor) == none; }));
+    const JournalFolder journals;
     warn();
     Click(FindWindowExW(warning, nullptr, L"OrvikLabel", L"Yes"));
-    ASSERT_TRUE(Confirm("Optimization Completed"));
+    // The box says where the journal of the run is, in the machine's journal folder.
+    const std::string completed = Answer();
+    const std::vector<fs::path> made = journals.New();
+    ASSERT_EQ(made.size(), 1u) << completed;
+    EXPECT_EQ(completed, "Optimization Completed\n\nWhat the run changed is kept in " +
+                             Utf8(made[0]) + "; File > Undo last run puts it back.");
+    std::string head;
+    std::getline(std::ifstream(made[0]), head);
+    EXPECT_EQ(head.find("{\"record\":\"journal\",\"schema\":1,"), 0u) << head;
     // Two and Five are ticked; Three is meant for another Windows and not in the editor.
     std::set<std::string> written;
     for (const StoredValue& value : key.Values()) written.insert(value.name);
     EXPECT_EQ(written, (std::set<std::string>{"Two", "Five"}));
     EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(editor) != FALSE; }));
+    const std::vector<std::string> applied{"Not applied", "Applied", "Not applied", "Applied"};
+    EXPECT_TRUE(WaitFor([&] { return Notes(editor) == applied; })) << Notes(editor).size();
+
+    // Undo last run asks first; No leaves everything as it is.
+    ChooseFileItem(editor, L"&Undo last run");
+    EXPECT_EQ(Answer(IDNO).find("Undo the run of "), 0u);
+    EXPECT_EQ(key.Values().size(), 2u);
+    ChooseFileItem(editor, L"&Undo last run");
+    EXPECT_EQ(Answer(IDYES).find("Undo the run of "), 0u);
+    EXPECT_EQ(Answer(), "Undo completed: 2 values put back.");
+    EXPECT_TRUE(key.Values().empty());
+    EXPECT_TRUE(WaitFor([&] { return Notes(editor) == none; }));
+    // The journal is marked undone and not offered again.
+    EXPECT_TRUE(fs::exists(made[0].string() + ".undone"));
+    EXPECT_TRUE(journals.New().empty());
+}
+
+// Find narrows the rows as the user types; Tab goes on to the list, where Space ticks the row
+// that is current; Escape shows every row again, hidden ticks as they were.
+TEST_F(ProgramTest, FindNarrowsTheRowsAndEscapeShowsThemAll) {
+    HWND editor = OpenEditor();
+    ASSERT_NE(editor, nullptr);
+    SetForegroundWindow(editor);
+    PressCtrl('F');
+    Type(L"fI");
+    ASSERT_TRUE(WaitFor([&] { return Ticks(editor) == Row{true}; })) << "Five alone";
+    PressKey(VK_TAB);
+    PressKey(VK_SPACE);
+    ASSERT_TRUE(WaitFor([&] { return Ticks(editor) == Row{false}; }));
+    PressKey(VK_ESCAPE);
+    EXPECT_TRUE(WaitFor([&] { return Ticks(editor) == Row{false, true, false, false}; }));
 }
 
 TEST_F(ProgramTest, EachWindowsIsOfferedItsOwnEntriesAllAndThoseOfTheVersionItWasTakenFor) {

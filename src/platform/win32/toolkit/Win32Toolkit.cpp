@@ -269,6 +269,8 @@ public:
 
 private:
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    // A menu command, a text box's change or a dialog's Escape; false for anything else.
+    bool Command(WPARAM wParam, LPARAM lParam);
     void PaintDecorations(HDC dc);
     void Place();
     void Destroyed();
@@ -913,6 +915,26 @@ void Win32Form::PaintDecorations(HDC dc) {
     }
 }
 
+bool Win32Form::Command(WPARAM wParam, LPARAM lParam) {
+    if (HIWORD(wParam) == EN_CHANGE) {
+        for (auto& box : textBoxes_) {
+            if (box->hwnd() == reinterpret_cast<HWND>(lParam)) box->Changed();
+        }
+        return true;
+    }
+    if (lParam == 0 && LOWORD(wParam) >= kFirstMenuId) {
+        const size_t index = LOWORD(wParam) - kFirstMenuId;
+        if (index < commands_.size() && commands_[index]->Click) Guarded(commands_[index]->Click);
+        return true;
+    }
+    // Escape in a dialog closes it like its close box.
+    if (LOWORD(wParam) == IDCANCEL && IsDialog()) {
+        Unload();
+        return true;
+    }
+    return false;
+}
+
 LRESULT CALLBACK Win32Form::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
         auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
@@ -955,23 +977,7 @@ LRESULT Win32Form::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     case WM_COMMAND:
-        if (HIWORD(wParam) == EN_CHANGE) {
-            for (auto& box : textBoxes_) {
-                if (box->hwnd() == reinterpret_cast<HWND>(lParam)) box->Changed();
-            }
-            return 0;
-        }
-        if (lParam == 0 && LOWORD(wParam) >= kFirstMenuId) {
-            const size_t index = LOWORD(wParam) - kFirstMenuId;
-            if (index < commands_.size() && commands_[index]->Click)
-                Guarded(commands_[index]->Click);
-            return 0;
-        }
-        // Escape in a dialog closes it like its close box.
-        if (LOWORD(wParam) == IDCANCEL && IsDialog()) {
-            Unload();
-            return 0;
-        }
+        if (Command(wParam, lParam)) return 0;
         break;
     case WM_TIMER:
         if (wParam >= 1 && wParam <= timers_.size()) timers_[wParam - 1]->Fire();
