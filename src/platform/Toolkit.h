@@ -130,6 +130,8 @@ public:
     // The short text of a row's second column (the list's note column), "" when none.
     virtual std::string Note(int index) const = 0;
     virtual void SetNote(int index, const std::string& text) = 0;
+    // Gives it the keyboard.
+    virtual void Focus() = 0;
 
     std::function<void()> Click;         // the current row changed
     std::function<void(int)> ItemCheck;  // a row's tick changed

@@ -94,6 +94,8 @@ void frmAdvanced::Load() {
 void frmAdvanced::Show() {
     Load();
     form_->Show();
+    // The keyboard starts on the list, as before there was a find box above it.
+    lbSettings->Focus();
 }
 
 void frmAdvanced::Form_Load() {

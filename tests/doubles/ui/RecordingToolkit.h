@@ -75,6 +75,7 @@ public:
     void SetNote(int index, const std::string& text) override {
         if (Valid(index)) rows_[static_cast<size_t>(index)].note = text;
     }
+    void Focus() override {}
     std::vector<std::string> Texts() const;
 
 private:

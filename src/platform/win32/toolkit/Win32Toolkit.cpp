@@ -159,6 +159,7 @@ public:
     void Clear() override;
     std::string Note(int index) const override;
     void SetNote(int index, const std::string& text) override;
+    void Focus() override { SetFocus(hwnd_); }
     void ResumeDrawing();
     void Destroyed() { count_ = 0; }  // its rows went with the window
 
