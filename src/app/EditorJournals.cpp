@@ -5,26 +5,25 @@
 #include <vector>
 
 #include "OrvikVersion.h"
-#include "cli/Journal.h"
-#include "cli/Undo.h"
 #include "engine/JournalingRegistry.h"
+#include "engine/checks/Sha256.h"
+#include "engine/journal/Journal.h"
+#include "engine/journal/Undo.h"
 #include "engine/runner.h"
 #include "env/FileTrust.h"
 #include "platform/Clock.h"
 #include "platform/ConsoleFiles.h"
 #include "platform/Registry.h"
-#include "platform/Sha256.h"
 #include "platform/Shell.h"
 #include "platform/SystemInfo.h"
 
-namespace journal = cli;
 
 namespace {
 
 // Hands the run's entries and actions to the journal, as OrvikCli apply does.
 class JournalObserver final : public RunObserver {
 public:
-    explicit JournalObserver(journal::JournalWriter& writer) : writer_(writer) {}
+    explicit JournalObserver(engine::JournalWriter& writer) : writer_(writer) {}
     void EntryStarts(const OptimizationItem& entry) override { writer_.Entry(entry); }
     void EntryLeftOut(const OptimizationItem&) override {}
     void Reported(const ActionRecord& record) override { writer_.Action(record, Outcome(record)); }
@@ -39,7 +38,7 @@ private:
         if (record.kind == ActionRecord::Kind::Command) return record.exitCode ? "ran" : "started";
         return "applied";
     }
-    journal::JournalWriter& writer_;
+    engine::JournalWriter& writer_;
 };
 
 bool EndsWith(const std::string& text, const std::string& end) {
@@ -56,18 +55,10 @@ std::string FileNameOf(std::string time) {
 std::optional<std::string> Sha256Of(ConsoleFiles& files, const std::string& path) {
     uint32_t error = 0;
     const std::optional<std::string> bytes = files.Read(path, error);
-    const auto digest = bytes ? hash::Sha256(*bytes) : std::nullopt;
-    if (!digest) return std::nullopt;
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string text;
-    for (const uint8_t byte : *digest) {
-        text += kDigits[byte >> 4];
-        text += kDigits[byte & 0xF];
-    }
-    return text;
+    return bytes ? engine::Sha256Hex(*bytes) : std::nullopt;
 }
 
-std::string ValueName(const journal::JournalRecord& record) {
+std::string ValueName(const engine::JournalRecord& record) {
     const RegistryChange& change = record.change;
     return reg::RootName(change.root) + "\\" + change.subKey + "\\" + change.valueName;
 }
@@ -114,9 +105,9 @@ RunOutcome EditorJournals::Run(const OptimizationList& Settings, const std::stri
         if (error != 80) break;  // anything but a name that is taken
     }
     if (!file) return {"", path + " could not be made: " + platform_.files.ErrorText(error)};
-    journal::JournalWriter writer(
+    engine::JournalWriter writer(
         *file, {ORVIK_VERSION, cataloguePath, Sha256Of(platform_.files, cataloguePath),
-                machine.env.system.ComputerName(), time, journal::Users::Current, ""});
+                machine.env.system.ComputerName(), time, engine::Users::Current, ""});
     if (const uint32_t failed = writer.Failure()) {
         file.reset();
         platform_.files.Remove(path);
@@ -140,7 +131,7 @@ std::optional<JournalEntry> EditorJournals::LastRun() {
         const std::string path = Folder() + "\\" + *name;
         uint32_t error = 0;
         const std::optional<std::string> bytes = platform_.files.Read(path, error);
-        const journal::Journal read = bytes ? journal::ReadJournal(*bytes) : journal::Journal{};
+        const engine::Journal read = bytes ? engine::ReadJournal(*bytes) : engine::Journal{};
         return JournalEntry{path, read.isJournal ? read.header.time : *name};
     }
     return std::nullopt;
@@ -150,16 +141,16 @@ UndoOutcome EditorJournals::Undo(const JournalEntry& run) {
     uint32_t error = 0;
     const std::optional<std::string> bytes = platform_.files.Read(run.path, error);
     if (!bytes) return {0, {}, {}, run.path + " cannot be read: " + platform_.files.ErrorText(error)};
-    const journal::Journal read = journal::ReadJournal(*bytes);
+    const engine::Journal read = engine::ReadJournal(*bytes);
     if (!read.isJournal) return {0, {}, {}, run.path + " is no journal of a run"};
-    if (journal::TouchesProfile(read.records)) {
+    if (engine::TouchesProfile(read.records)) {
         return {0, {}, {}, run.path + " changed the default profile: undo it with OrvikCli undo"};
     }
     UndoOutcome outcome;
-    for (const journal::UndoEntry& entry :
-         journal::UndoRecords(read.records, platform_.machine.registry)) {
-        for (const journal::UndoAction& action : entry.actions) {
-            if (action.record->kind != journal::JournalRecord::Kind::Value) continue;
+    for (const engine::UndoEntry& entry :
+         engine::UndoRecords(read.records, platform_.machine.registry)) {
+        for (const engine::UndoAction& action : entry.actions) {
+            if (action.record->kind != engine::JournalRecord::Kind::Value) continue;
             if (action.outcome == "restored" || action.outcome == "removed") ++outcome.putBack;
             if (action.outcome == "conflict") outcome.conflicts.push_back(ValueName(*action.record));
             if (action.outcome == "failed") {

@@ -2,12 +2,11 @@
 
 #include <memory>
 
-#include "cli/PlanAdapters.h"
 #include "cli/Report.h"
+#include "engine/plan/PlanAdapters.h"
 #include "engine/runner.h"
 #include "platform/Registry.h"
 
-namespace plan = cli;
 
 namespace {
 
@@ -24,8 +23,8 @@ public:
 // A value as plan prints it: its type and data, or (absent).
 std::string ValueText(const RegistryData& value) {
     if (!value.present) return "(absent)";
-    const std::string data = plan::DataText(value);
-    return plan::TypeName(value.type) + " " +
+    const std::string data = cli::DataText(value);
+    return cli::TypeName(value.type) + " " +
            (reg::IsTextType(value.type) ? "\"" + data + "\"" : data);
 }
 
@@ -95,10 +94,10 @@ EntryPlan PlanEntry(const OptimizationItem& entry, const EnginePlatform& machine
     auto alone = std::make_shared<OptimizationItem>(entry);
     alone->Enabled = true;
     alone->wmiItems.clear();
-    plan::PlanRegistry registry(machine.registry);
-    plan::PlanLauncher launcher(programs, machine.processes);
-    plan::PlanFiles log(machine.env.files);
-    plan::NoMessageBoxes noBoxes;
+    engine::PlanRegistry registry(machine.registry);
+    engine::PlanLauncher launcher(programs, machine.processes);
+    engine::PlanFiles log(machine.env.files);
+    engine::NoMessageBoxes noBoxes;
     const EnvPlatform env{machine.env.system, machine.env.clock, log};
     const EnginePlatform planned{env, registry, launcher, machine.wmi, noBoxes};
     Records observer;
