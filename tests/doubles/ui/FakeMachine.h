@@ -46,12 +46,8 @@ public:
         const auto plan = plans.find(entry.Number);
         return plan == plans.end() ? EntryPlan{} : plan->second;
     }
-    std::optional<JournalEntry> LastRun() override { return lastRun; }
-    UndoOutcome UndoRun(const JournalEntry& run) override {
-        undone.push_back(run.path);
-        lastRun.reset();
-        return undoOutcome;
-    }
+    std::optional<JournalEntry> LastRun() override { return std::nullopt; }
+    UndoOutcome UndoRun(const JournalEntry&) override { return {}; }
     std::string ExecutableFolder() override { return "C:\\Orvik"; }
     std::vector<std::string> PolicyLines(const OptimizationItem& entry) override {
         const auto lines = policyLines.find(entry.Number);
@@ -108,7 +104,4 @@ public:
     size_t planned = 0;
     std::vector<OptimizationList> runs;  // what each Run applied, as it was then
     RunOutcome runOutcome{"C:\\ProgramData\\Orvik Optimizer\\Journals\\run.journal", ""};
-    std::optional<JournalEntry> lastRun;
-    std::vector<std::string> undone;
-    UndoOutcome undoOutcome;
 };

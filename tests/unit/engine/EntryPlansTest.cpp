@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
-
 #include "EngineDoubles.h"
 #include "FakeEnvironment.h"
 #include "RegistryDouble.h"
@@ -15,16 +13,11 @@
 namespace {
 
 using State = EntryPlan::State;
-using Strings = std::vector<std::string>;
 
-class KnownPrograms final : public ProgramSearch {
-public:
+struct SystemFolderOnly final : ProgramSearch {
     std::vector<std::string> SearchFolders() override { return {"C:\\Windows\\System32"}; }
-    bool IsFile(const std::string& path) override { return files.count(path) != 0; }
-    std::set<std::string> files{"C:\\Windows\\System32\\cmd.exe"};
+    bool IsFile(const std::string& path) override { return path == "C:\\Windows\\System32\\cmd.exe"; }
 };
-
-const char* const kKey = "HKEY_LOCAL_MACHINE\\Software\\Orvik\\Plan";
 
 }  // namespace
 
@@ -34,36 +27,34 @@ TEST(EntryPlans, EachStateFromTheMachinesValuesWithoutWritingOrAskingWmi) {
     IdleProcessLauncher processes;
     ScriptedWmi wmi;
     RecordingMessageBoxes boxes;
-    KnownPrograms programs;
-    RegKey key = 0;
+    SystemFolderOnly programs;
+    const std::string key = "HKEY_LOCAL_MACHINE\\Software\\Orvik\\Plan";
+    RegKey open = 0;
     ASSERT_EQ(registry.CreateKey(reg::RootKey(reg::kLocalMachine), "Software\\Orvik\\Plan",
-                                 reg::kSetValue, key), 0);
-    const uint8_t one[] = {1, 0, 0, 0};
-    const uint8_t text[] = {'1', 0};
-    registry.SetValue(key, "A", reg::kDword, one, sizeof one);
-    registry.SetValue(key, "Text", reg::kSz, text, sizeof text);
+                                 reg::kSetValue, open), 0);
+    const uint8_t one[] = {1, 0, 0, 0}, text[] = {'1', 0};
+    registry.SetValue(open, "A", reg::kDword, one, sizeof one);
+    registry.SetValue(open, "Text", reg::kSz, text, sizeof text);
     const std::string before = registry.Dump();
-    const std::string missing = std::string(kKey) + "\\Missing";
 
     const struct {
-        const char* name;
         std::vector<RegistryItem> values;
         std::vector<cmdItem> commands;
         State state;
-        Strings lines;
+        std::string firstLine;  // as plan shows the first action
     } rows[] = {
-        {"every value as written", {{0, kKey, "A", "1"}}, {}, State::Applied,
-         {"unchanged HKEY_LOCAL_MACHINE\\Software\\Orvik\\Plan\\A: REG_DWORD 1 -> REG_DWORD 1"}},
-        {"one of two", {{0, kKey, "A", "1"}, {0, kKey, "B", "1"}}, {}, State::Partly, {}},
-        {"a value of another type", {{0, kKey, "Text", "1"}}, {}, State::NotApplied,
-         {"change HKEY_LOCAL_MACHINE\\Software\\Orvik\\Plan\\Text: REG_SZ \"1\" -> REG_DWORD 1"}},
-        {"a missing key", {{1, missing, "S", "on"}}, {}, State::NotApplied,
-         {"set " + missing + "\\S: (absent) -> REG_SZ \"on\""}},
-        {"a root that is none", {{0, "HKEY_NOWHERE\\X", "A", "1"}, {0, kKey, "A", "1"}}, {},
-         State::WouldFail, {}},
-        {"a command and a query only", {}, {{"C:\\Windows\\System32\\cmd.exe /c exit"}},
-         State::NotCheckable, {"start C:\\Windows\\System32\\cmd.exe /c exit"}},
-        {"a program that is not there", {}, {{"C:\\Nowhere\\gone.exe"}}, State::WouldFail, {}},
+        {{{0, key, "A", "1"}}, {}, State::Applied,
+         "unchanged " + key + "\\A: REG_DWORD 1 -> REG_DWORD 1"},
+        {{{0, key, "A", "1"}, {0, key, "B", "1"}}, {}, State::Partly, ""},
+        // A value of another type, and one in a key that is missing.
+        {{{0, key, "Text", "1"}}, {}, State::NotApplied,
+         "change " + key + "\\Text: REG_SZ \"1\" -> REG_DWORD 1"},
+        {{{1, key + "\\Missing", "S", "on"}}, {}, State::NotApplied,
+         "set " + key + "\\Missing\\S: (absent) -> REG_SZ \"on\""},
+        {{{0, "HKEY_NOWHERE\\X", "A", "1"}, {0, key, "A", "1"}}, {}, State::WouldFail, ""},
+        {{}, {{"C:\\Windows\\System32\\cmd.exe /c exit"}}, State::NotCheckable,
+         "start C:\\Windows\\System32\\cmd.exe /c exit"},
+        {{}, {{"C:\\Nowhere\\gone.exe"}}, State::WouldFail, ""},
     };
     for (const auto& row : rows) {
         OptimizationItem entry;
@@ -72,10 +63,10 @@ TEST(EntryPlans, EachStateFromTheMachinesValuesWithoutWritingOrAskingWmi) {
         entry.wmiItems = {{"SELECT * FROM Win32_Process", 1}};
         const EntryPlan plan =
             PlanEntry(entry, {env.platform(), registry, processes, wmi, boxes}, programs);
-        EXPECT_EQ(plan.state, row.state) << row.name;
-        EXPECT_EQ(plan.failure.empty(), row.state != State::WouldFail) << row.name;
-        if (!row.lines.empty()) {
-            EXPECT_EQ(plan.lines, row.lines) << row.name;
+        EXPECT_EQ(plan.state, row.state) << plan.lines.front();
+        EXPECT_EQ(plan.failure.empty(), row.state != State::WouldFail) << plan.failure;
+        if (!row.firstLine.empty()) {
+            EXPECT_EQ(plan.lines.front(), row.firstLine);
         }
     }
     EXPECT_EQ(registry.Dump(), before);
