@@ -17,7 +17,6 @@
 #include "platform/Shell.h"
 #include "platform/SystemInfo.h"
 
-
 namespace {
 
 // Hands the run's entries and actions to the journal, as OrvikCli apply does.
@@ -42,7 +41,8 @@ private:
 };
 
 bool EndsWith(const std::string& text, const std::string& end) {
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
 // "2026-12-07T03:45:12Z" as a file name: no colons.
@@ -93,13 +93,13 @@ RunOutcome EditorJournals::Run(const OptimizationList& Settings, const std::stri
     if (!refusal.empty()) return {"", "the journal of the run cannot be kept: " + refusal};
     const EnginePlatform& machine = platform_.machine;
     const std::string time = machine.env.clock.UtcTimestamp();
-    // A second run within the same second gets a name of its own.
+    // A second run within the same second gets a name of its own, which sorts after the first.
     std::string path;
     std::unique_ptr<OutputFile> file;
     uint32_t error = 0;
     for (int n = 1; !file && n <= 9; ++n) {
         path = Folder() + "\\" + FileNameOf(time);
-        if (n > 1) path.append(1, '-').append(std::to_string(n));
+        if (n > 1) path.append(1, '_').append(std::to_string(n));
         path += kJournalSuffix;
         file = platform_.files.Create(path, false, error);
         if (error != 80) break;  // anything but a name that is taken
@@ -115,7 +115,7 @@ RunOutcome EditorJournals::Run(const OptimizationList& Settings, const std::stri
     }
     JournalingRegistry registry(machine.registry, writer);
     const EnginePlatform journaled{machine.env, registry, machine.processes, machine.wmi,
-                                  machine.messages};
+                                   machine.messages};
     JournalObserver observer(writer);
     runner(journaled, &observer).RunOptimizations(Settings);
     writer.End();
@@ -140,7 +140,8 @@ std::optional<JournalEntry> EditorJournals::LastRun() {
 UndoOutcome EditorJournals::Undo(const JournalEntry& run) {
     uint32_t error = 0;
     const std::optional<std::string> bytes = platform_.files.Read(run.path, error);
-    if (!bytes) return {0, {}, {}, run.path + " cannot be read: " + platform_.files.ErrorText(error)};
+    if (!bytes)
+        return {0, {}, {}, run.path + " cannot be read: " + platform_.files.ErrorText(error)};
     const engine::Journal read = engine::ReadJournal(*bytes);
     if (!read.isJournal) return {0, {}, {}, run.path + " is no journal of a run"};
     if (engine::TouchesProfile(read.records)) {
@@ -152,10 +153,12 @@ UndoOutcome EditorJournals::Undo(const JournalEntry& run) {
         for (const engine::UndoAction& action : entry.actions) {
             if (action.record->kind != engine::JournalRecord::Kind::Value) continue;
             if (action.outcome == "restored" || action.outcome == "removed") ++outcome.putBack;
-            if (action.outcome == "conflict") outcome.conflicts.push_back(ValueName(*action.record));
+            if (action.outcome == "conflict")
+                outcome.conflicts.push_back(ValueName(*action.record));
             if (action.outcome == "failed") {
-                outcome.failures.push_back(ValueName(*action.record) + ": " +
-                                           platform_.files.ErrorText(static_cast<uint32_t>(action.error)));
+                outcome.failures.push_back(
+                    ValueName(*action.record) + ": " +
+                    platform_.files.ErrorText(static_cast<uint32_t>(action.error)));
             }
         }
     }

@@ -7,7 +7,6 @@
 #include "engine/runner.h"
 #include "platform/Registry.h"
 
-
 namespace {
 
 class Records final : public RunObserver {
@@ -43,15 +42,15 @@ std::string Line(const ActionRecord& record) {
     if (record.kind == ActionRecord::Kind::Registry) {
         const RegistryItem& item = *record.registry;
         if (!word) {
-            word = Unchanged(record)                  ? "unchanged"
+            word = Unchanged(record)               ? "unchanged"
                    : record.change->before.present ? "change"
                                                    : "set";
         }
         line = std::string(word) + " " + item.Key +
                (item.Key.empty() || item.Key.back() == '\\' ? "" : "\\") + item.ValueName;
         if (record.change && record.outcome == Outcome::Done) {
-            line += ": " + ValueText(record.change->before) + " -> " +
-                    ValueText(record.change->after);
+            line +=
+                ": " + ValueText(record.change->before) + " -> " + ValueText(record.change->after);
         }
     } else {
         line = std::string(word ? word : "start") + " " + record.command->Command;
@@ -68,8 +67,8 @@ EntryPlan JudgePlan(const std::vector<ActionRecord>& records) {
     for (const ActionRecord& record : records) {
         judged.lines.push_back(Line(record));
         if (record.outcome == ActionRecord::Outcome::Failed && judged.failure.empty()) {
-            judged.failure = record.error ? "error " + std::to_string(record.error->Number) +
-                                                ", " + record.error->Description
+            judged.failure = record.error ? "error " + std::to_string(record.error->Number) + ", " +
+                                                record.error->Description
                                           : "an action would fail";
         }
         if (record.kind != ActionRecord::Kind::Registry) continue;

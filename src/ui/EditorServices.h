@@ -1,7 +1,7 @@
 #pragma once
 // The system services the editor calls: the running Windows version, the catalogue reader and
-// writer, and the runner. The composition root binds them to the real classes; the editor's tests
-// bind them to an in-memory catalogue.
+// writer, the runner with its journals and their undo, and the plan of one entry. The composition
+// root binds them to the real classes; the editor's tests bind them to an in-memory catalogue.
 
 #include <cstdint>
 #include <optional>

@@ -96,7 +96,7 @@ private:
     // Settings by Number, made with them: ticking a row reaches every entry sharing its Number
     // without a search through the whole list.
     std::unordered_map<std::string, std::vector<OptimizationItem*>> byNumber_;
-    // The entry each row was made from, for rows whose Number is not plain.
+    // The entry each row was made from: its state, and its tick when its Number is not plain.
     std::vector<OptimizationItemPtr> rowEntries_;
     // The entries the list holds before Find narrows it: all of Settings, or a selection's.
     OptimizationList listed_;

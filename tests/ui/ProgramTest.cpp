@@ -307,10 +307,14 @@ TEST_F(ProgramTest, RunKeepsAJournalAndUndoLastRunPutsTheRegistryBack) {
     ChooseFileItem(editor, 'U');
     EXPECT_EQ(Answer(IDNO).find("Undo the run of "), 0u);
     EXPECT_EQ(key.Values().size(), 2u);
+    // A value changed since the run is left alone and named.
+    key.Write("Two", "changed since", KEY_WOW64_64KEY);
     ChooseFileItem(editor, 'U');
     EXPECT_EQ(Answer(IDYES).find("Undo the run of "), 0u);
-    EXPECT_EQ(Answer(), "Undo completed: 2 values put back.");
-    EXPECT_TRUE(key.Values().empty());
+    EXPECT_EQ(Answer(), "Undo completed: 1 value put back.\n\nChanged since the run, left "
+                        "alone:\n" + key.Name() + "\\Two");
+    ASSERT_EQ(key.Values().size(), 1u);
+    EXPECT_EQ(key.Values()[0].name, "Two");
     EXPECT_TRUE(WaitFor([&] { return Notes(editor) == none; }));
     // The journal is marked undone, so that it is not offered again.
     EXPECT_TRUE(fs::remove(made[0].string() + ".undone"));

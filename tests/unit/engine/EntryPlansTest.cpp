@@ -16,7 +16,9 @@ using State = EntryPlan::State;
 
 struct SystemFolderOnly final : ProgramSearch {
     std::vector<std::string> SearchFolders() override { return {"C:\\Windows\\System32"}; }
-    bool IsFile(const std::string& path) override { return path == "C:\\Windows\\System32\\cmd.exe"; }
+    bool IsFile(const std::string& path) override {
+        return path == "C:\\Windows\\System32\\cmd.exe";
+    }
 };
 
 }  // namespace
@@ -31,7 +33,8 @@ TEST(EntryPlans, EachStateFromTheMachinesValuesWithoutWritingOrAskingWmi) {
     const std::string key = "HKEY_LOCAL_MACHINE\\Software\\Orvik\\Plan";
     RegKey open = 0;
     ASSERT_EQ(registry.CreateKey(reg::RootKey(reg::kLocalMachine), "Software\\Orvik\\Plan",
-                                 reg::kSetValue, open), 0);
+                                 reg::kSetValue, open),
+              0);
     const uint8_t one[] = {1, 0, 0, 0}, text[] = {'1', 0};
     registry.SetValue(open, "A", reg::kDword, one, sizeof one);
     registry.SetValue(open, "Text", reg::kSz, text, sizeof text);
@@ -43,16 +46,24 @@ TEST(EntryPlans, EachStateFromTheMachinesValuesWithoutWritingOrAskingWmi) {
         State state;
         std::string firstLine;  // as plan shows the first action
     } rows[] = {
-        {{{0, key, "A", "1"}}, {}, State::Applied,
+        {{{0, key, "A", "1"}},
+         {},
+         State::Applied,
          "unchanged " + key + "\\A: REG_DWORD 1 -> REG_DWORD 1"},
         {{{0, key, "A", "1"}, {0, key, "B", "1"}}, {}, State::Partly, ""},
         // A value of another type, and one in a key that is missing.
-        {{{0, key, "Text", "1"}}, {}, State::NotApplied,
+        {{{0, key, "Text", "1"}},
+         {},
+         State::NotApplied,
          "change " + key + "\\Text: REG_SZ \"1\" -> REG_DWORD 1"},
-        {{{1, key + "\\Missing", "S", "on"}}, {}, State::NotApplied,
+        {{{1, key + "\\Missing", "S", "on"}},
+         {},
+         State::NotApplied,
          "set " + key + "\\Missing\\S: (absent) -> REG_SZ \"on\""},
         {{{0, "HKEY_NOWHERE\\X", "A", "1"}, {0, key, "A", "1"}}, {}, State::WouldFail, ""},
-        {{}, {{"C:\\Windows\\System32\\cmd.exe /c exit"}}, State::NotCheckable,
+        {{},
+         {{"C:\\Windows\\System32\\cmd.exe /c exit"}},
+         State::NotCheckable,
          "start C:\\Windows\\System32\\cmd.exe /c exit"},
         {{}, {{"C:\\Nowhere\\gone.exe"}}, State::WouldFail, ""},
     };
