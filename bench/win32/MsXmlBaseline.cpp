@@ -18,7 +18,7 @@ namespace {
 
 using win32::Bstr;
 using win32::ComPtr;
-using win32::Variant;
+using win32::ComVariant;
 using win32::Widen;
 
 ComPtr<IXMLDOMDocument2> NewDocument(bool preserveWhiteSpace) {
@@ -212,10 +212,10 @@ bool SaveWithMsXml(const OptimizationList& items, const std::string& path) {
               SUCCEEDED(doc->createElement(Bstr(L"Optimizations").Get(), root.Put())) &&
               SUCCEEDED(doc->appendChild(root.Get(), rootNode.Put()));
     if (!ok) return false;
-    Variant before;
+    ComVariant before;
     before.Get().vt = VT_UNKNOWN;
     before.Get().punkVal = rootNode.Get();
-    rootNode->AddRef();  // the Variant releases it
+    rootNode->AddRef();  // the ComVariant releases it
     ok = SUCCEEDED(doc->createProcessingInstruction(
              Bstr(L"xml-stylesheet").Get(),
              Bstr(L"type=\"text/xsl\" href=\"OrvikOptimizations.xsl\"").Get(), stylesheet.Put())) &&
@@ -224,7 +224,7 @@ bool SaveWithMsXml(const OptimizationList& items, const std::string& path) {
         Builder builder(doc.Get(), rootNode, 0, ok);
         for (const OptimizationItemPtr& record : items) BuildItem(builder, *record);
     }
-    Variant target;
+    ComVariant target;
     target.Get().vt = VT_BSTR;
     target.Get().bstrVal = SysAllocString(Widen(path).c_str());
     return ok && SUCCEEDED(doc->save(target.Get()));

@@ -303,10 +303,12 @@ bool AllNoted(HWND list) {
 }
 
 // From Show to every state on the screen, planned on this machine's registry, against the same
-// editor whose plans cost nothing: what the states add to the editor showing.
+// editor whose plans cost nothing (the list filled alone): what the states add after the editor
+// shows may be 300 ms of wall time.
 int States(const std::string& catalogue) {
     Scratch scratch;
-    std::filesystem::copy_file(catalogue, scratch.Path("OrvikOptimizations.xml"));
+    std::filesystem::copy_file(catalogue, scratch.Path("OrvikOptimizations.xml"),
+                               std::filesystem::copy_options::overwrite_existing);
     std::unique_ptr<XmlDocumentFactory> xml = NewXmlDocumentFactory();
     BenchServices services(*xml, scratch.Folder());
     services.os = codes::kWindows11;
@@ -315,7 +317,6 @@ int States(const std::string& catalogue) {
     std::unique_ptr<Toolkit> toolkit = win32::CreateToolkit();
     std::unique_ptr<Shell> shell = win32::CreateShell();
     int rows = 0;
-    // One editor shown until its states are all on the screen.
     const auto shown = [&](bool planned) {
         services.plan = [&](const OptimizationItem& entry) {
             return planned ? PlanEntry(entry, machine.engine(), programs) : EntryPlan{};
@@ -325,15 +326,13 @@ int States(const std::string& catalogue) {
         Found form, list;
         EnumThreadWindows(GetCurrentThreadId(), FindEditor, reinterpret_cast<LPARAM>(&form));
         if (form.window) EnumChildWindows(form.window, FindList, reinterpret_cast<LPARAM>(&list));
-        if (!list.window || SendMessageW(list.window, LVM_GETITEMCOUNT, 0, 0) == 0) return false;
-        for (int spins = 0; !AllNoted(list.window) && spins < 100000; ++spins) {
-            MSG msg;
-            if (GetMessageW(&msg, nullptr, 0, 0) <= 0) break;
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
+        const bench::Moment start = bench::Now();
+        while (list.window && !AllNoted(list.window) && bench::Since(start).wallMs < 10000) {
+            PumpPending();
+            Sleep(0);
         }
-        rows = static_cast<int>(SendMessageW(list.window, LVM_GETITEMCOUNT, 0, 0));
-        return AllNoted(list.window);
+        rows = list.window ? static_cast<int>(SendMessageW(list.window, LVM_GETITEMCOUNT, 0, 0)) : 0;
+        return list.window && AllNoted(list.window);
     };
     Series states, bare;
     if (!Rounds([&] { return shown(true); }, [&] { return shown(false); }, states, bare)) {
@@ -341,14 +340,13 @@ int States(const std::string& catalogue) {
         return 1;
     }
     PrintSeries("shown with every state", states);
-    PrintSeries("shown, plans that cost nothing", bare);
-    // What the states add, against the 300 ms the editor may take to show them.
+    PrintSeries("shown, the list filled alone", bare);
     const double added = bench::Median(states.wall) - bench::Median(bare.wall);
     char detail[160];
     std::snprintf(detail, sizeof detail,
                   "states of %d entries %.1f ms wall after the editor showed with its list "
-                  "filled alone, limit 300 ms",
-                  rows, added);
+                  "filled alone (%.1f ms), against 300 ms",
+                  rows, added, bench::Median(bare.wall));
     std::printf("%s\n", bench::Goal{"states.wine", bench::Ratio(std::max(added, 0.1), 300), 1.0,
                                     detail}
                             .Line()

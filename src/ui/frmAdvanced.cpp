@@ -42,6 +42,16 @@ std::optional<double> NumberValue(const std::string& text) {
     return value;
 }
 
+std::string PlanKey(const OptimizationItem& entry) {
+    std::string key = entry.Number + '\n' + entry.Name;
+    for (const RegistryItem& value : entry.regItems) {
+        key += '\n' + std::to_string(value.KeyType) + '|' + value.Key + '|' + value.ValueName +
+               '|' + value.Value;
+    }
+    for (const cmdItem& command : entry.cmdItems) key += '\n' + command.Command;
+    return key;
+}
+
 bool Matches(const OptimizationItem& entry, const std::string& text) {
     const std::string wanted = codes::UpperAscii(text);
     for (const std::string* field : {&entry.Number, &entry.Name, &entry.Description}) {
@@ -71,7 +81,7 @@ constexpr int kBarTop = 492;  // the button bar runs from here to the bottom
 constexpr int kRight = 436;   // the details column starts here
 constexpr int kListTop = 46;  // below the find box
 // Entries planned at each tick of the state timer: small enough that input waits only a moment.
-constexpr size_t kPlansPerTick = 20;
+constexpr size_t kPlansPerTick = 50;
 // Export's page, beside the catalogue or in the temporary folder.
 const char* const kReportName = "OrvikOptimizations.html";
 
@@ -238,6 +248,14 @@ void frmAdvanced::BuildMenus() {
 }
 
 void frmAdvanced::LoadSettings() {
+    // The machine changes only through Run and Undo: the states of entries read again as they
+    // were carry over, and only new or changed entries are planned.
+    std::unordered_map<std::string, EntryPlan> carried;
+    for (const OptimizationItemPtr& entry : Settings) {
+        const auto plan = plans_.find(entry.get());
+        if (plan != plans_.end()) carried.emplace(editor::PlanKey(*entry), plan->second);
+    }
+    plans_.clear();
     Settings.clear();
     byNumber_.clear();
     os_ = services_.GetOSVersion();
@@ -248,9 +266,11 @@ void frmAdvanced::LoadSettings() {
     for (const OptimizationItemPtr& entry : Settings) {
         byNumber_[entry->Number].push_back(entry.get());
     }
-    // Fresh records: their states are planned again.
-    plans_.clear();
-    StartStates();
+    for (const OptimizationItemPtr& entry : Settings) {
+        const auto plan = carried.find(editor::PlanKey(*entry));
+        if (plan != carried.end()) plans_.emplace(entry.get(), plan->second);
+    }
+    StartStates(false);
 }
 
 void frmAdvanced::AppendRow(const OptimizationItemPtr& entry) {
@@ -258,6 +278,7 @@ void frmAdvanced::AppendRow(const OptimizationItemPtr& entry) {
     const int row = lbSettings->NewIndex();
     rowEntries_.resize(static_cast<size_t>(row) + 1);
     rowEntries_[static_cast<size_t>(row)] = entry;
+    rowOf_[entry.get()] = row;
     lbSettings->SetItemData(row, editor::RowNumber(entry->Number));
     lbSettings->SetSelected(row, entry->Enabled);
     ShowState(row);
@@ -266,6 +287,7 @@ void frmAdvanced::AppendRow(const OptimizationItemPtr& entry) {
 void frmAdvanced::ShowRows() {
     lbSettings->Clear();
     rowEntries_.clear();
+    rowOf_.clear();
     const std::string wanted = txtFind->Text();
     for (const OptimizationItemPtr& entry : listed_) {
         if (editor::Matches(*entry, wanted)) AppendRow(entry);
@@ -295,19 +317,26 @@ void frmAdvanced::Find_Change() {
     if (lbSettings->ListCount() > 0) lbSettings->SetListIndex(0);
 }
 
-void frmAdvanced::StartStates() {
+void frmAdvanced::StartStates(bool all) {
     // The states shown stay until their entry's new plan replaces them.
     nextPlan_ = 0;
-    if (tmrStates) tmrStates->SetEnabled(true);
+    planAll_ = all;
+    const bool missing = std::any_of(Settings.begin(), Settings.end(), [&](const auto& entry) {
+        return plans_.count(entry.get()) == 0;
+    });
+    if (tmrStates && (all || missing)) tmrStates->SetEnabled(true);
 }
 
 void frmAdvanced::tmrStates_Tick() {
-    const size_t end = std::min(Settings.size(), nextPlan_ + kPlansPerTick);
-    for (; nextPlan_ < end; ++nextPlan_) {
+    for (size_t planned = 0; nextPlan_ < Settings.size() && planned < kPlansPerTick;
+         ++nextPlan_) {
         const OptimizationItemPtr& entry = Settings[nextPlan_];
+        if (!planAll_ && plans_.count(entry.get())) continue;
+        ++planned;
         plans_[entry.get()] = services_.PlanEntry(*entry);
+        // Only the rows planned now: a tick stays short however long the list is.
+        if (const auto row = rowOf_.find(entry.get()); row != rowOf_.end()) ShowState(row->second);
     }
-    for (int row = 0; row < lbSettings->ListCount(); ++row) ShowState(row);
     if (nextPlan_ >= Settings.size()) tmrStates->SetEnabled(false);
     const int row = lbSettings->ListIndex();
     if (row >= 0 && static_cast<size_t>(row) < rowEntries_.size()) {

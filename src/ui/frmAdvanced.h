@@ -27,6 +27,9 @@ std::optional<double> NumberValue(const std::string& text);
 // case ignored. An empty text shows every entry.
 bool Matches(const OptimizationItem& entry, const std::string& text);
 
+// What a plan of the entry depends on: its Number, Name and actions, as one text.
+std::string PlanKey(const OptimizationItem& entry);
+
 // The state's words in the list.
 std::string StateText(EntryPlan::State state);
 
@@ -60,7 +63,8 @@ private:
     void Find_Change();
     void AppendRow(const OptimizationItemPtr& entry);
     // States are planned a few entries at a time, so that the window keeps taking input.
-    void StartStates();
+    // all: every entry again (the machine changed), else those without a state.
+    void StartStates(bool all = true);
     void tmrStates_Tick();
     void ShowState(int row);
     std::string StateDetails(const OptimizationItem& entry) const;
@@ -98,11 +102,13 @@ private:
     std::unordered_map<std::string, std::vector<OptimizationItem*>> byNumber_;
     // The entry each row was made from: its state, and its tick when its Number is not plain.
     std::vector<OptimizationItemPtr> rowEntries_;
+    std::unordered_map<const OptimizationItem*, int> rowOf_;  // the other way round
     // The entries the list holds before Find narrows it: all of Settings, or a selection's.
     OptimizationList listed_;
     // The states planned so far, by entry; the next entry of Settings to plan.
     std::unordered_map<const OptimizationItem*, EntryPlan> plans_;
     size_t nextPlan_ = 0;
+    bool planAll_ = true;
 
     CheckList* lbSettings = nullptr;
     TextBox* txtFind = nullptr;
