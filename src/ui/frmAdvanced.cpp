@@ -132,7 +132,7 @@ void frmAdvanced::BuildControls() {
     // Created in tab order: the find box, the list, then the button bar.
     BuildFind();
     lbSettings = &form_->AddCheckList("lbSettings", {12, kListTop, 404, kBarTop - kListTop - 12},
-                                      {11, false}, 100);
+                                      {11, false}, 112);
     lbSettings->Click = [this] { ShowDetails(); };
     lbSettings->ItemCheck = [this](int row) { lbSettings_ItemCheck(row); };
     tmrStates = &form_->AddTimer("tmrStates", 1, false);
