@@ -90,7 +90,7 @@ std::string EditorJournals::PrepareFolder() {
 
 RunOutcome EditorJournals::Run(const OptimizationList& Settings, const std::string& cataloguePath) {
     const std::string refusal = PrepareFolder();
-    if (!refusal.empty()) return {"", "the journal of the run cannot be kept: " + refusal};
+    if (!refusal.empty()) return {"", "the journal of the run cannot be kept: " + refusal, ""};
     const EnginePlatform& machine = platform_.machine;
     const std::string time = machine.env.clock.UtcTimestamp();
     // A second run within the same second gets a name of its own, which sorts after the first.
@@ -104,14 +104,14 @@ RunOutcome EditorJournals::Run(const OptimizationList& Settings, const std::stri
         file = platform_.files.Create(path, false, error);
         if (error != 80) break;  // anything but a name that is taken
     }
-    if (!file) return {"", path + " could not be made: " + platform_.files.ErrorText(error)};
+    if (!file) return {"", path + " could not be made: " + platform_.files.ErrorText(error), ""};
     engine::JournalWriter writer(
         *file, {ORVIK_VERSION, cataloguePath, Sha256Of(platform_.files, cataloguePath),
                 machine.env.system.ComputerName(), time, engine::Users::Current, ""});
     if (const uint32_t failed = writer.Failure()) {
         file.reset();
         platform_.files.Remove(path);
-        return {"", path + " could not be written: " + platform_.files.ErrorText(failed)};
+        return {"", path + " could not be written: " + platform_.files.ErrorText(failed), ""};
     }
     JournalingRegistry registry(machine.registry, writer);
     const EnginePlatform journaled{machine.env, registry, machine.processes, machine.wmi,
@@ -119,7 +119,12 @@ RunOutcome EditorJournals::Run(const OptimizationList& Settings, const std::stri
     JournalObserver observer(writer);
     runner(journaled, &observer).RunOptimizations(Settings);
     writer.End();
-    return {path, ""};
+    if (const uint32_t failed = writer.Failure()) {
+        return {path, "", "the journal could not be written on (" +
+                              platform_.files.ErrorText(failed) +
+                              "), so no registry value was changed after that"};
+    }
+    return {path, "", ""};
 }
 
 std::optional<JournalEntry> EditorJournals::LastRun() {

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "cli/Report.h"
+#include "engine/ValueText.h"
 #include "engine/plan/PlanAdapters.h"
 #include "engine/runner.h"
 #include "platform/Registry.h"
@@ -19,13 +19,6 @@ public:
     std::vector<ActionRecord> records;
 };
 
-// A value as plan prints it: its type and data, or (absent).
-std::string ValueText(const RegistryData& value) {
-    if (!value.present) return "(absent)";
-    const std::string data = cli::DataText(value);
-    return cli::TypeName(value.type) + " " +
-           (reg::IsTextType(value.type) ? "\"" + data + "\"" : data);
-}
 
 bool Unchanged(const ActionRecord& record) {
     return !record.change ||
@@ -50,7 +43,7 @@ std::string Line(const ActionRecord& record) {
                (item.Key.empty() || item.Key.back() == '\\' ? "" : "\\") + item.ValueName;
         if (record.change && record.outcome == Outcome::Done) {
             line +=
-                ": " + ValueText(record.change->before) + " -> " + ValueText(record.change->after);
+                ": " + engine::StateText(record.change->before) + " -> " + engine::StateText(record.change->after);
         }
     } else {
         line = std::string(word ? word : "start") + " " + record.command->Command;

@@ -67,51 +67,6 @@ std::string ActionLine(const ActionReport& action) {
 
 }  // namespace
 
-std::string StateText(const RegistryData& value) {
-    if (!value.present) return "(absent)";
-    if (value.type == reg::kMultiSz) {
-        std::string strings;
-        for (const std::string& each : MultiStrings(value)) {
-            strings += (strings.empty() ? " \"" : ", \"") + each + "\"";
-        }
-        return TypeName(value.type) + (strings.empty() ? " (no strings)" : strings);
-    }
-    const std::string data = DataText(value);
-    return TypeName(value.type) + " " + (reg::IsTextType(value.type) ? "\"" + data + "\"" : data);
-}
-
-std::vector<std::string> MultiStrings(const RegistryData& value) {
-    std::vector<std::string> strings(1);
-    for (const uint8_t byte : value.data) {
-        if (byte == 0) {
-            strings.emplace_back();
-        } else {
-            strings.back() += static_cast<char>(byte);
-        }
-    }
-    // The last string's NUL, then the list's own.
-    for (int end = 0; end < 2 && !strings.empty() && strings.back().empty(); ++end) {
-        strings.pop_back();
-    }
-    return strings;
-}
-
-std::string ValueNameText(const std::string& name) { return name.empty() ? "(Default)" : name; }
-
-std::string DescriptionText(const ErrorRecord& error) {
-    std::string text = error.Description;
-    for (const reg::NamedRoot& root : reg::kRootNames) {
-        std::string number(1, '\'');
-        number.append(std::to_string(root.root)).push_back('\'');
-        std::string name(1, '\'');
-        name.append(root.name).push_back('\'');
-        for (size_t at = 0; (at = text.find(number, at)) != std::string::npos;) {
-            text.replace(at, number.size(), name);
-        }
-    }
-    return text;
-}
-
 std::string Padded(std::string text, size_t width) {
     if (text.size() < width) text.append(width - text.size(), ' ');
     return text;
@@ -142,34 +97,6 @@ std::string SummaryTail(const std::vector<Problem>& problems, int exitCode) {
     return std::to_string(errors) + (errors == 1 ? " error, " : " errors, ") +
            std::to_string(warnings) + (warnings == 1 ? " warning" : " warnings") +
            "; exit code " + std::to_string(exitCode) + "\n";
-}
-
-std::string DataText(const RegistryData& value) {
-    const auto& bytes = value.data;
-    if (reg::IsTextType(value.type)) {
-        std::string text(bytes.begin(), bytes.end());
-        if (!text.empty() && text.back() == '\0') text.pop_back();
-        return text;
-    }
-    if (value.type == reg::kDword && bytes.size() == 4) {
-        const uint32_t number =
-            bytes[0] | bytes[1] << 8 | bytes[2] << 16 | uint32_t{bytes[3]} << 24;
-        return std::to_string(number);
-    }
-    return HexText(bytes, ",");
-}
-
-std::string TypeName(uint32_t type) {
-    static const char* const kNames[] = {"REG_NONE",  "REG_SZ",    "REG_EXPAND_SZ",
-                                         "REG_BINARY", "REG_DWORD", "REG_DWORD_BIG_ENDIAN",
-                                         "REG_LINK",  "REG_MULTI_SZ"};
-    if (type < std::size(kNames)) return kNames[type];
-    return "type " + std::to_string(type);
-}
-
-std::string KeyText(int32_t root, const std::string& subKey) {
-    const std::string rootText = reg::RootName(root);
-    return subKey.empty() ? rootText : rootText + "\\" + subKey;
 }
 
 Place PlaceOf(const ActionRecord& record) {

@@ -11,6 +11,7 @@
 #include "engine/checks/PolicyChecks.h"
 #include "cli/Options.h"
 #include "engine/RunObserver.h"
+#include "engine/ValueText.h"
 
 namespace json {
 class JsonWriter;
@@ -20,7 +21,14 @@ namespace cli {
 
 using engine::PolicyDefinitionsReport;
 using engine::PolicyNote;
+using engine::DataText;
+using engine::DescriptionText;
+using engine::KeyText;
+using engine::MultiStrings;
 using engine::Problem;
+using engine::StateText;
+using engine::TypeName;
+using engine::ValueNameText;
 
 struct WindowsInfo {
     int32_t code = 0;
@@ -91,25 +99,14 @@ bool HasErrors(const Report& report);
 std::string ReportText(const Report& report);
 std::string ReportJson(const Report& report);
 
-// Pieces that the undo report shares: a value's state ("REG_SZ "x"", "(absent)"), text padded to
-// a width, the problems as lines (after a blank line), and the summary's end with the counts of
-// errors and warnings and the exit code.
-std::string StateText(const RegistryData& value);
-// A REG_MULTI_SZ's strings, without the NULs between and after them.
-std::vector<std::string> MultiStrings(const RegistryData& value);
-// A value name as people know it: "(Default)" for the key's default value.
-std::string ValueNameText(const std::string& name);
-// An error's description with the registry roots by name, not by their handle's number.
-std::string DescriptionText(const ErrorRecord& error);
+// Pieces that the undo report shares: text padded to a width, the problems as lines (after a
+// blank line), and the summary's end with the counts of errors and warnings and the exit code.
 std::string Padded(std::string text, size_t width);
 std::string ProblemsText(const std::vector<Problem>& problems);
 std::string SummaryTail(const std::vector<Problem>& problems, int exitCode);
 // JSON: a value (null, or its type and data) and the problems array, giving the errors' count.
 void ValueJson(json::JsonWriter& json, const RegistryData& value);
 int64_t ProblemsJson(json::JsonWriter& json, const std::vector<Problem>& problems);
-
-// "HKEY_LOCAL_MACHINE\Software\x" from a root handle and a path below it.
-std::string KeyText(int32_t root, const std::string& subKey);
 
 }  // namespace cli
 
@@ -125,11 +122,5 @@ Place PlaceOf(const Record& record) {
     return {record.Position.line, record.Position.column};
 }
 Place PlaceOf(const ActionRecord& record);
-
-// A registry type code as its Windows name ("REG_DWORD"), or "type N".
-std::string TypeName(uint32_t type);
-// A value's data: text without its final NUL, a 4-byte DWORD as its unsigned number, anything
-// else as hexadecimal byte pairs between commas (the catalogue's BINARY form).
-std::string DataText(const RegistryData& value);
 
 }  // namespace cli

@@ -23,6 +23,9 @@ struct EntryPlan {
 struct RunOutcome {
     std::string journal;  // its path
     std::string refusal;  // not empty: nothing was applied, for this reason
+    // Not empty: the journal stopped taking changes part-way, for this reason; registry values
+    // after that were left as they were, and the journal holds what was changed.
+    std::string cutShort;
 };
 
 // A run of the editor that can be undone.

@@ -559,6 +559,13 @@ void frmAdvanced::Run() {
         return;
     }
     StartStates();
+    if (!outcome.cutShort.empty()) {
+        toolkit_.MsgBox("Optimization Completed, but not every registry value was written: " +
+                            outcome.cutShort + ".\n\nWhat the run changed is kept in " +
+                            outcome.journal + "; File > Undo last run puts it back.",
+                        MessageStyle::Error);
+        return;
+    }
     toolkit_.MsgBox("Optimization Completed\n\nWhat the run changed is kept in " +
                     outcome.journal + "; File > Undo last run puts it back.");
 }

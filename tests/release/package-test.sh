@@ -55,5 +55,8 @@ for preset in win64 win32; do
   [ "$editor" = 0 ] || fail "$preset OrvikCli.exe holds $editor symbols of the editor"
   libraries=$(x86_64-w64-mingw32-objdump -p "$cli" | sed -n 's/^\tDLL Name: //p' | tr 'A-Z' 'a-z')
   ! grep -qE '^(comctl32|gdi32)\.dll$' <<<"$libraries" || fail "$preset OrvikCli.exe imports $libraries"
+  # Nor the editor the console program's.
+  console=$(x86_64-w64-mingw32-nm -C "$builds/$preset/src/app/Orvik.exe" | grep -c ' cli::' || true)
+  [ "$console" = 0 ] || fail "$preset Orvik.exe holds $console symbols of the console program"
 done
 echo "packaging checked"

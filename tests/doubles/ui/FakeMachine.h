@@ -103,5 +103,5 @@ public:
     std::map<std::string, EntryPlan> plans;  // by Number; NotCheckable for others
     size_t planned = 0;
     std::vector<OptimizationList> runs;  // what each Run applied, as it was then
-    RunOutcome runOutcome{"C:\\ProgramData\\Orvik Optimizer\\Journals\\run.journal", ""};
+    RunOutcome runOutcome{"C:\\ProgramData\\Orvik Optimizer\\Journals\\run.journal", "", ""};
 };

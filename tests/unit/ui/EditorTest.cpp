@@ -277,4 +277,10 @@ TEST_F(EditorTest, StatesArePlannedAfterTheWindowShowsAndAgainAfterRun) {
     EXPECT_EQ(Message(0).find("Optimization Completed\n\nWhat the run changed is kept in " +
                               machine.runOutcome.journal),
               0u);
+    // A journal that stopped taking changes is no success to report as one.
+    machine.runOutcome.cutShort = "the disk is full";
+    Click("imgRun");
+    EXPECT_EQ(Message(1).find("Optimization Completed, but not every registry value was written: "
+                              "the disk is full."),
+              0u);
 }
