@@ -36,7 +36,7 @@
 #include "platform/win32/policy/Win32PolicyFolders.h"
 #include "policy/PolicyDefinitions.h"
 #include "platform/win32/toolkit/Win32Toolkit.h"
-#include "app/EntryPlans.h"
+#include "engine/plan/EntryPlans.h"
 #include "app/RealPlatform.h"
 #include "platform/win32/console/Win32Console.h"
 #include "ui/EditorServices.h"

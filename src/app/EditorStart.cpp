@@ -3,8 +3,8 @@
 #include <memory>
 #include <optional>
 
-#include "app/EditorJournals.h"
-#include "app/EntryPlans.h"
+#include "engine/journal/EditorJournals.h"
+#include "engine/plan/EntryPlans.h"
 #include "catalogue/CatalogueFile.h"
 #include "catalogue/XmlReader.h"
 #include "catalogue/XmlWriter.h"

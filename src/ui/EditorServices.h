@@ -1,5 +1,5 @@
 #pragma once
-// The system services the editor calls: the running Windows version, the catalogue reader and
+// The services the editor calls: the running Windows version, the catalogue reader and
 // writer, the runner with its journals and their undo, and the plan of one entry. The composition
 // root binds them to the real classes; the editor's tests bind them to an in-memory catalogue.
 
@@ -9,38 +9,8 @@
 #include <vector>
 
 #include "catalogue/OptimizationItem.h"
-
-// Whether an entry is in effect on this machine, as a plan of it alone finds it.
-struct EntryPlan {
-    enum class State { Applied, Partly, NotApplied, WouldFail, NotCheckable };
-    State state = State::NotCheckable;
-    // One line per action, as plan shows it: what the registry holds now, what a run would write.
-    std::vector<std::string> lines;
-    std::string failure;  // WouldFail: why
-};
-
-// What Run did: the journal it kept, or why it did not run.
-struct RunOutcome {
-    std::string journal;  // its path
-    std::string refusal;  // not empty: nothing was applied, for this reason
-    // Not empty: the journal stopped taking changes part-way, for this reason; registry values
-    // after that were left as they were, and the journal holds what was changed.
-    std::string cutShort;
-};
-
-// A run of the editor that can be undone.
-struct JournalEntry {
-    std::string path;
-    std::string time;  // when the run was, as its journal says
-};
-
-// What undoing a run did.
-struct UndoOutcome {
-    size_t putBack = 0;                  // values restored or removed
-    std::vector<std::string> conflicts;  // values changed since the run, left alone
-    std::vector<std::string> failures;   // values that could not be put back, and why
-    std::string refusal;                 // not empty: nothing was undone, for this reason
-};
+#include "engine/journal/EditorJournals.h"
+#include "engine/plan/EntryPlans.h"
 
 class EditorServices {
 public:

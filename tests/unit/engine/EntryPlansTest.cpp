@@ -6,7 +6,7 @@
 #include "EngineDoubles.h"
 #include "FakeEnvironment.h"
 #include "RegistryDouble.h"
-#include "app/EntryPlans.h"
+#include "engine/plan/EntryPlans.h"
 #include "platform/ProgramSearch.h"
 #include "platform/Registry.h"
 

@@ -3,13 +3,24 @@
 // runners and plan adapters as OrvikCli plan, judged value by value. WMI queries are left out:
 // they only warn, and can take long.
 
+#include <string>
 #include <vector>
 
 #include "engine/EnginePlatform.h"
 #include "engine/RunObserver.h"
-#include "ui/EditorServices.h"
+#include "catalogue/OptimizationItem.h"
 
 class ProgramSearch;
+
+// Whether an entry is in effect on this machine, as a plan of it alone finds it.
+struct EntryPlan {
+    enum class State { Applied, Partly, NotApplied, WouldFail, NotCheckable };
+    State state = State::NotCheckable;
+    // One line per action, as plan shows it: what the registry holds now, what a run would write.
+    std::vector<std::string> lines;
+    std::string failure;  // WouldFail: why
+};
+
 
 // The state from the plan's records of one entry: Would fail when an action would fail, Not
 // checkable without registry values, else Applied, Partly or Not applied by how many of them

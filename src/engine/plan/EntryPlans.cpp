@@ -1,4 +1,4 @@
-#include "app/EntryPlans.h"
+#include "engine/plan/EntryPlans.h"
 
 #include <memory>
 

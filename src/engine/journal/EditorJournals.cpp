@@ -1,4 +1,4 @@
-#include "app/EditorJournals.h"
+#include "engine/journal/EditorJournals.h"
 
 #include <algorithm>
 #include <memory>

@@ -6,9 +6,33 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "catalogue/OptimizationItem.h"
 #include "engine/EnginePlatform.h"
-#include "ui/EditorServices.h"
+
+// What Run did: the journal it kept, or why it did not run.
+struct RunOutcome {
+    std::string journal;  // its path
+    std::string refusal;  // not empty: nothing was applied, for this reason
+    // Not empty: the journal stopped taking changes part-way, for this reason; registry values
+    // after that were left as they were, and the journal holds what was changed.
+    std::string cutShort;
+};
+
+// A run of the editor that can be undone.
+struct JournalEntry {
+    std::string path;
+    std::string time;  // when the run was, as its journal says
+};
+
+// What undoing a run did.
+struct UndoOutcome {
+    size_t putBack = 0;                  // values restored or removed
+    std::vector<std::string> conflicts;  // values changed since the run, left alone
+    std::vector<std::string> failures;   // values that could not be put back, and why
+    std::string refusal;                 // not empty: nothing was undone, for this reason
+};
 
 class ConsoleFiles;
 class FileSecurity;
