@@ -11,7 +11,7 @@ namespace {
 
 const char* const kImpacts[] = {"LOW", "MEDIUM", "HIGH"};
 const char* const kCategories[] = {"STORAGE", "USER EXPERIENCE", "CPU AND MEMORY"};
-const char* const kServices[] = {"WSearch", "SysMain", "DiagTrack", "wuauserv", "Themes",
+const char* const kServices[] = {"WSearch", "SysMain", "DiagTrack", "wuauserv",          "Themes",
                                  "BITS",    "Spooler", "WerSvc",    "TabletInputService"};
 
 std::string Escaped(const std::string& text) {
@@ -74,8 +74,8 @@ OptimizationList MakeCatalogue(int count) {
         item->Description = "Stops the " + service +
                             " service from starting with Windows and sets its start type to "
                             "disabled, so that it neither runs nor is started on demand. ";
-        item->Justification = " A golden image for virtual desktops gains nothing from " +
-                              service + ": every desktop would run it again after each refresh "
+        item->Justification = " A golden image for virtual desktops gains nothing from " + service +
+                              ": every desktop would run it again after each refresh "
                               "& the storage shared by all desktops pays for its I/O.";
         item->osVersions = i % 5 == 0 ? std::vector<int32_t>{codes::kWindows7, codes::kAll}
                                       : std::vector<int32_t>{codes::kAll};
@@ -101,8 +101,8 @@ OptimizationList MakeCatalogue(int count) {
         item->cmdItems = {command};
 
         wmiItem query;
-        query.Command = "SELECT * FROM Win32_Service WHERE Name = '" + service +
-                        "' AND State = 'Running'";
+        query.Command =
+            "SELECT * FROM Win32_Service WHERE Name = '" + service + "' AND State = 'Running'";
         query.WarningLevel = static_cast<int16_t>(i % 4 == 0 ? 9999 : 1);
         item->wmiItems = {query};
         items.push_back(std::move(item));

@@ -51,8 +51,8 @@ void ParseAlone(benchmark::State& state, size_t pieces) {
         const std::optional<std::string> bytes = xml->ReadFileBytes(Shared().catalogue);
         XML_Parser parser = XML_ParserCreateNS(nullptr, '\x01');
         XML_SetReturnNSTriplet(parser, 1);
-        XML_SetElementHandler(parser, [](void*, const XML_Char*, const XML_Char**) {},
-                              [](void*, const XML_Char*) {});
+        XML_SetElementHandler(
+            parser, [](void*, const XML_Char*, const XML_Char**) {}, [](void*, const XML_Char*) {});
         XML_SetCharacterDataHandler(parser, [](void*, const XML_Char*, int) {});
         const size_t size = bytes ? bytes->size() : 0;
         const size_t piece = pieces == 0 ? size : pieces;
@@ -121,8 +121,8 @@ bool SaveWithPugi(const OptimizationList& items, const std::string& path) {
             PugiBuilder item = root.Open("Item");
             item.Value("Number", record->Number);
             item.Value("Name", record->Name);
-            item.Value("Description", record->Description + "Justification:" +
-                                          record->Justification);
+            item.Value("Description",
+                       record->Description + "Justification:" + record->Justification);
             std::string versions;
             for (int32_t code : record->osVersions) {
                 for (char c : codes::GetOSString(code)) {
@@ -238,8 +238,9 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(count, args.data())) return 1;
 
     Files& files = Shared();
-    files.folder = (std::filesystem::temp_directory_path() /
-                    ("orvik-bench-" + std::to_string(getpid()))).string();
+    files.folder =
+        (std::filesystem::temp_directory_path() / ("orvik-bench-" + std::to_string(getpid())))
+            .string();
     std::filesystem::create_directories(files.folder);
     files.catalogue = files.folder + "/catalogue.xml";
     files.parserOut = files.folder + "/parser-saved.xml";
@@ -256,8 +257,8 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
     // Both saved documents must be the very file the generator made, or the comparison is off.
-    const bool same = bench::ReadFile(files.parserOut) == text &&
-                      bench::ReadFile(files.writerOut) == text;
+    const bool same =
+        bench::ReadFile(files.parserOut) == text && bench::ReadFile(files.writerOut) == text;
     std::filesystem::remove_all(files.folder);
     if (!same) {
         std::cout << "the writer and pugixml saved different documents: no write ratio\n";

@@ -58,9 +58,7 @@ void* realloc(void* block, size_t size) {
     if (moved || size == 0) live.fetch_sub(before);
     return Counted(moved);
 }
-void* memalign(size_t alignment, size_t size) {
-    return Counted(__libc_memalign(alignment, size));
-}
+void* memalign(size_t alignment, size_t size) { return Counted(__libc_memalign(alignment, size)); }
 void* aligned_alloc(size_t alignment, size_t size) { return memalign(alignment, size); }
 int posix_memalign(void** block, size_t alignment, size_t size) {
     *block = memalign(alignment, size);

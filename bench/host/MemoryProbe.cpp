@@ -69,8 +69,8 @@ int Read(const std::string& path) {
     std::printf("file: %.0f bytes, %zu items read\n", fileBytes, items);
     std::printf("heap: %.0f bytes above baseline at the peak (%.2f x file)\n", heapRise,
                 heapRise / fileBytes);
-    std::printf("resident set: %.0f bytes above baseline at the peak (%.2f x file)\n",
-                residentRise, residentRise / fileBytes);
+    std::printf("resident set: %.0f bytes above baseline at the peak (%.2f x file)\n", residentRise,
+                residentRise / fileBytes);
     const bench::Goal goal{"memory.host", bench::Ratio(heapRise, fileBytes), 2.0,
                            "heap peak above baseline vs file size while ReadXML reads " +
                                std::to_string(items) + " items"};

@@ -32,9 +32,9 @@ class GeneratorTest : public ::testing::Test {
 protected:
     void SetUp() override {
         folder_ = std::filesystem::temp_directory_path() /
-                  ("orvik-bench-test-" + std::to_string(::testing::UnitTest::GetInstance()
-                                                            ->random_seed()) +
-                   "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+                  ("orvik-bench-test-" +
+                   std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(folder_);
         xml_ = NewXmlDocumentFactory();
     }

@@ -50,8 +50,8 @@ class ListDrawingTest : public ::testing::Test {
 protected:
     void SetUp() override {
         toolkit = win32::CreateToolkit();
-        form = toolkit->CreateForm({"frmList", "List drawing test", FormKind::Main, 320, 320,
-                                    {255, 255, 255}});
+        form = toolkit->CreateForm(
+            {"frmList", "List drawing test", FormKind::Main, 320, 320, {255, 255, 255}});
         hwnd = FindWindowW(L"OrvikForm", L"List drawing test");
         ASSERT_NE(hwnd, nullptr) << "no window could be made: is DISPLAY set (Xvfb)?";
         list = &form->AddCheckList("lbTest", {10, 10, 300, 300}, {11, false});

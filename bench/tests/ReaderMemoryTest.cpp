@@ -17,9 +17,8 @@
 namespace {
 
 TEST(ReaderMemory, PeakStaysWithinTwiceTheFileAndAllIsGivenBack) {
-    const std::filesystem::path folder =
-        std::filesystem::temp_directory_path() /
-        ("orvik-reader-memory-" + std::to_string(getpid()));
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() /
+                                         ("orvik-reader-memory-" + std::to_string(getpid()));
     std::filesystem::create_directories(folder);
     const std::string path = (folder / "catalogue.xml").string();
     ASSERT_TRUE(bench::WriteFile(path, bench::CatalogueText(bench::MakeCatalogue(3000))));

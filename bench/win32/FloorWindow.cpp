@@ -27,9 +27,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     RegisterClassExW(&windowClass);
     HMENU menu = CreateMenu();
     AppendMenuW(menu, MF_STRING, 1, L"&File");
-    HWND window = CreateWindowExW(0, L"OrvikBenchFloor", L"Floor", WS_OVERLAPPEDWINDOW,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, 400, 300, nullptr, menu,
-                                  instance, nullptr);
+    HWND window =
+        CreateWindowExW(0, L"OrvikBenchFloor", L"Floor", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                        CW_USEDEFAULT, 400, 300, nullptr, menu, instance, nullptr);
     if (!window) return 1;
     ShowWindow(window, SW_SHOW);
     UpdateWindow(window);

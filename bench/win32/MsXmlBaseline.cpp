@@ -163,9 +163,7 @@ public:
     HRESULT WINAPI skippedEntity(const wchar_t*, int) override { return S_OK; }
     HRESULT WINAPI error(ISAXLocator*, const wchar_t*, HRESULT) override { return E_FAIL; }
     HRESULT WINAPI fatalError(ISAXLocator*, const wchar_t*, HRESULT) override { return E_FAIL; }
-    HRESULT WINAPI ignorableWarning(ISAXLocator*, const wchar_t*, HRESULT) override {
-        return S_OK;
-    }
+    HRESULT WINAPI ignorableWarning(ISAXLocator*, const wchar_t*, HRESULT) override { return S_OK; }
 
 private:
     const std::string& bytes_;
@@ -178,14 +176,12 @@ bool ParseWithSax(const std::string& path) {
     const std::optional<std::string> bytes = NewXmlDocumentFactory()->ReadFileBytes(path);
     ComPtr<ISAXXMLReader> reader;
     if (!bytes || FAILED(CoCreateInstance(kClsidSaxReader60, nullptr, CLSCTX_INPROC_SERVER,
-                                          kIidSaxReader,
-                                          reinterpret_cast<void**>(reader.Put())))) {
+                                          kIidSaxReader, reinterpret_cast<void**>(reader.Put())))) {
         return false;
     }
     reader->putFeature(L"prohibit-dtd", VARIANT_TRUE);
     reader->putFeature(L"http://xml.org/sax/features/external-general-entities", VARIANT_FALSE);
-    reader->putFeature(L"http://xml.org/sax/features/external-parameter-entities",
-                       VARIANT_FALSE);
+    reader->putFeature(L"http://xml.org/sax/features/external-parameter-entities", VARIANT_FALSE);
     Nothing nothing(*bytes);
     reader->putContentHandler(&nothing);
     reader->putErrorHandler(&nothing);

@@ -50,8 +50,8 @@ Run StartOnce(const std::wstring& program, const std::wstring& folder) {
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
     const bench::Moment start = bench::Now();
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                        nullptr, folder.c_str(), &startup, &process)) {
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.c_str(), &startup, &process)) {
         std::printf("CreateProcess failed: %lu\n", GetLastError());
         return run;
     }
@@ -108,8 +108,8 @@ int main(int argc, char** argv) {
     }
     const bool all = static_cast<int>(editor.size()) == runs && runs > 0;
     const double median = all ? bench::Median(editor) : 0;
-    std::printf("median: first window %.0f ms, editor taking input %.0f ms\n",
-                bench::Median(first), median);
+    std::printf("median: first window %.0f ms, editor taking input %.0f ms\n", bench::Median(first),
+                median);
     if (!floor.empty()) {
         std::printf("floor: a bare window program takes input after %.0f ms (median of %zu)\n",
                     bench::Median(floor), floor.size());

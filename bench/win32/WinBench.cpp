@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "app/RealPlatform.h"
 #include "bench/common/CatalogueGenerator.h"
 #include "bench/common/PolicyGenerator.h"
 #include "bench/common/Report.h"
@@ -31,14 +32,13 @@
 #include "catalogue/Codes.h"
 #include "catalogue/XmlReader.h"
 #include "catalogue/XmlWriter.h"
+#include "engine/plan/EntryPlans.h"
 #include "platform/XmlDocument.h"
 #include "platform/win32/app/Win32Startup.h"
-#include "platform/win32/policy/Win32PolicyFolders.h"
-#include "policy/PolicyDefinitions.h"
-#include "platform/win32/toolkit/Win32Toolkit.h"
-#include "engine/plan/EntryPlans.h"
-#include "app/RealPlatform.h"
 #include "platform/win32/console/Win32Console.h"
+#include "platform/win32/policy/Win32PolicyFolders.h"
+#include "platform/win32/toolkit/Win32Toolkit.h"
+#include "policy/PolicyDefinitions.h"
 #include "ui/EditorServices.h"
 #include "ui/frmAdvanced.h"
 
@@ -97,8 +97,8 @@ void PrintSeries(const char* what, const Series& s) {
 
 // The goal is judged on processor time: on a shared machine wall time mostly measures the
 // neighbours. Wall time is printed beside it.
-bench::Goal GoalOf(const char* name, const Series& subject, const Series& baseline,
-                   double limit, const std::string& detail) {
+bench::Goal GoalOf(const char* name, const Series& subject, const Series& baseline, double limit,
+                   const std::string& detail) {
     const double wall = bench::Ratio(bench::Median(subject.wall), bench::Median(baseline.wall));
     char text[64];
     std::snprintf(text, sizeof text, "; wall-time ratio %.3f", wall);
@@ -126,9 +126,9 @@ int Catalogue() {
                [&] { return bench::ParseWithSax(catalogue); }, read, parse);
     const std::string parserOut = scratch.Path("parser-saved.xml");
     const std::string writerOut = scratch.Path("writer-saved.xml");
-    const bool writeOk = Rounds([&] { return writer.WriteXMLFile(items, writerOut); },
-                                [&] { return bench::SaveWithMsXml(items, parserOut); }, write,
-                                save);
+    const bool writeOk =
+        Rounds([&] { return writer.WriteXMLFile(items, writerOut); },
+               [&] { return bench::SaveWithMsXml(items, parserOut); }, write, save);
     if (!readOk) std::printf("the reader or MSXML failed to read the catalogue\n");
     if (!writeOk) std::printf("the writer or MSXML failed to save the catalogue\n");
     const bool same = writeOk && bench::ReadFile(parserOut) == bench::ReadFile(writerOut);
@@ -242,8 +242,8 @@ int Fill(int kItems) {
     editor.Show();
     PumpPending();
     const bench::Elapsed first = bench::Since(shown);
-    std::printf("editor built and first filled in %.1f ms wall, %.1f ms processor\n",
-                first.wallMs, first.cpuMs);
+    std::printf("editor built and first filled in %.1f ms wall, %.1f ms processor\n", first.wallMs,
+                first.cpuMs);
     std::fflush(stdout);
 
     Found form;
@@ -255,9 +255,7 @@ int Fill(int kItems) {
         std::printf("no editor window with its list and Clear command (is there a display?)\n");
         return 1;
     }
-    auto rows = [&] {
-        return static_cast<int>(SendMessageW(list.window, LVM_GETITEMCOUNT, 0, 0));
-    };
+    auto rows = [&] { return static_cast<int>(SendMessageW(list.window, LVM_GETITEMCOUNT, 0, 0)); };
 
     // Clear fills the list anew from the file; what the fill leaves to paint counts too.
     Series fill, read;
@@ -271,8 +269,7 @@ int Fill(int kItems) {
                         command.wallMs, command.cpuMs, bench::Since(t).wallMs);
             return rows() == kItems;
         },
-        [&] { return services.ReadXML("").size() == static_cast<size_t>(kItems); }, fill,
-        read);
+        [&] { return services.ReadXML("").size() == static_cast<size_t>(kItems); }, fill, read);
     if (!ok) {
         std::printf("the list did not hold every item (%d rows)\n", rows());
         return 1;
@@ -331,7 +328,8 @@ int States(const std::string& catalogue) {
             PumpPending();
             Sleep(0);
         }
-        rows = list.window ? static_cast<int>(SendMessageW(list.window, LVM_GETITEMCOUNT, 0, 0)) : 0;
+        rows =
+            list.window ? static_cast<int>(SendMessageW(list.window, LVM_GETITEMCOUNT, 0, 0)) : 0;
         return list.window && AllNoted(list.window);
     };
     Series states, bare;
@@ -347,10 +345,10 @@ int States(const std::string& catalogue) {
                   "states of %d entries %.1f ms wall after the editor showed with its list "
                   "filled alone (%.1f ms), against 300 ms",
                   rows, added, bench::Median(bare.wall));
-    std::printf("%s\n", bench::Goal{"states.wine", bench::Ratio(std::max(added, 0.1), 300), 1.0,
-                                    detail}
-                            .Line()
-                            .c_str());
+    std::printf("%s\n",
+                bench::Goal{"states.wine", bench::Ratio(std::max(added, 0.1), 300), 1.0, detail}
+                    .Line()
+                    .c_str());
     return 0;
 }
 
@@ -366,9 +364,10 @@ int MemoryParser(const std::string& path) {
     const bench::MemoryFigures after = bench::Memory();
     const double workingSet =
         static_cast<double>(after.peakWorkingSet) - static_cast<double>(before.workingSet);
-    std::printf("MSXML SAX2 alone, file in memory: peak working set %.0f bytes above baseline "
-                "(%.2f x file)%s\n",
-                workingSet, workingSet / fileBytes, parsed ? "" : " (parse failed)");
+    std::printf(
+        "MSXML SAX2 alone, file in memory: peak working set %.0f bytes above baseline "
+        "(%.2f x file)%s\n",
+        workingSet, workingSet / fileBytes, parsed ? "" : " (parse failed)");
     return parsed ? 0 : 1;
 }
 
@@ -404,12 +403,12 @@ int MemoryRead(const std::string& path) {
     std::printf("peak private bytes: %.0f bytes above baseline (%.2f x file)\n", privateBytes,
                 privateBytes / fileBytes);
     const double worse = workingSet > privateBytes ? workingSet : privateBytes;
-    std::printf("%s\n",
-                bench::Goal{"memory.wine", bench::Ratio(worse, fileBytes), 2.0,
-                            "the larger of peak working set and peak private bytes above "
-                            "baseline vs file size, " + std::to_string(items) + " items"}
-                    .Line()
-                    .c_str());
+    std::printf("%s\n", bench::Goal{"memory.wine", bench::Ratio(worse, fileBytes), 2.0,
+                                    "the larger of peak working set and peak private bytes above "
+                                    "baseline vs file size, " +
+                                        std::to_string(items) + " items"}
+                            .Line()
+                            .c_str());
     return items > 0 ? 0 : 1;
 }
 
@@ -476,13 +475,17 @@ int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     const std::string step = argc > 2 ? argv[2] : "";
     int result = 2;
-    if (mode == "catalogue") result = Catalogue();
-    else if (mode == "policies") result = Policies();
-    else if (mode == "fill") result = Fill(argc > 2 ? std::atoi(argv[2]) : 5000);
-    else if (mode == "states" && argc == 3) result = States(argv[2]);
+    if (mode == "catalogue")
+        result = Catalogue();
+    else if (mode == "policies")
+        result = Policies();
+    else if (mode == "fill")
+        result = Fill(argc > 2 ? std::atoi(argv[2]) : 5000);
+    else if (mode == "states" && argc == 3)
+        result = States(argv[2]);
     else if (mode == "memory" && step == "generate" && argc == 5) {
-        result = bench::WriteFile(argv[3], bench::CatalogueText(bench::MakeCatalogue(
-                                               std::atoi(argv[4]))))
+        result = bench::WriteFile(argv[3],
+                                  bench::CatalogueText(bench::MakeCatalogue(std::atoi(argv[4]))))
                      ? 0
                      : 1;
     } else if (mode == "memory" && step == "read" && argc == 4) {
@@ -490,8 +493,9 @@ int main(int argc, char** argv) {
     } else if (mode == "memory" && step == "parser" && argc == 4) {
         result = MemoryParser(argv[3]);
     } else {
-        std::printf("usage: orvik_bench_win catalogue | fill [items] | "
-                    "memory generate <path> <items> | memory read|parser <path> | policies\n");
+        std::printf(
+            "usage: orvik_bench_win catalogue | fill [items] | "
+            "memory generate <path> <items> | memory read|parser <path> | policies\n");
     }
     std::fflush(stdout);
     return result;

@@ -6,8 +6,8 @@
 #include "platform/win32/console/Win32Console.h"
 #include "platform/win32/policy/Win32PolicyFolders.h"
 #include "platform/win32/registry/Win32UserHives.h"
-#include "platform/win32/security/LibrarySearch.h"
 #include "platform/win32/report/Win32ReportRenderer.h"
+#include "platform/win32/security/LibrarySearch.h"
 
 int main() {
     // First of all: no library that COM, MSXML or WMI load later comes from this folder.
@@ -21,7 +21,7 @@ int main() {
     win32::Win32UserHives hives;
     win32::Win32PolicyFolders policies;
     const std::unique_ptr<ReportRenderer> reports = win32::CreateReportRenderer();
-    cli::CliPlatform cli{platform.xml, platform.engine(), programs, console, files, hives,
-                         *reports, policies, platform.security};
+    cli::CliPlatform cli{platform.xml, platform.engine(), programs, console,          files,
+                         hives,        *reports,          policies, platform.security};
     return cli::Main(win32::ProcessArguments(), cli);
 }

@@ -3,14 +3,14 @@
 #include <memory>
 #include <optional>
 
-#include "engine/journal/EditorJournals.h"
-#include "engine/plan/EntryPlans.h"
 #include "catalogue/CatalogueFile.h"
 #include "catalogue/XmlReader.h"
 #include "catalogue/XmlWriter.h"
+#include "engine/journal/EditorJournals.h"
+#include "engine/plan/EntryPlans.h"
+#include "env/FileTrust.h"
 #include "platform/PolicyFolders.h"
 #include "policy/PolicyCheck.h"
-#include "env/FileTrust.h"
 #include "ui/EditorServices.h"
 #include "ui/frmAdvanced.h"
 #include "ui/frmSplash.h"

@@ -23,5 +23,4 @@ struct EditorPlatform {
 
 // Shows the splash, then the editor, and handles input until the program ends; gives the exit
 // code. Run elevated, the editor opens a catalogue that others may change read-only.
-int RunInteractive(Toolkit& toolkit, const EditorPlatform& machine,
-                   const EnginePlatform& platform);
+int RunInteractive(Toolkit& toolkit, const EditorPlatform& machine, const EnginePlatform& platform);

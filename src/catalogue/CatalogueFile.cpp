@@ -1,8 +1,8 @@
 #include "catalogue/CatalogueFile.h"
 
+#include <cctype>
 #include <cstdint>
 #include <cstring>
-#include <cctype>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -16,9 +16,7 @@ namespace {
 // Marks every character outside ASCII in the markup view; the prolog's syntax is all ASCII.
 constexpr char kOther = '\x80';
 
-FileCheck Refused(size_t offset, std::string reason) {
-    return {false, offset, std::move(reason)};
-}
+FileCheck Refused(size_t offset, std::string reason) { return {false, offset, std::move(reason)}; }
 
 constexpr const char* kNotUtf8 = "not UTF-8 (saved in another encoding?): save the file as UTF-8";
 
@@ -186,16 +184,16 @@ FileCheck CheckProlog(std::string_view view) {
             if (view.find_first_not_of(" \t\r\n") == std::string::npos) {
                 return Refused(0, "the file is empty");
             }
-            return Refused(i, i == view.size() ? "no root element"
-                                               : "text before the root element");
+            return Refused(i,
+                           i == view.size() ? "no root element" : "text before the root element");
         }
     }
 }
 
 // Past the comment, CDATA section or instruction that starts at i, where an & is no fault.
 bool SkipOpaque(const std::string& bytes, size_t& i) {
-    for (const auto& [open, close] : {std::pair("<!--", "-->"), std::pair("<![CDATA[", "]]>"),
-                                      std::pair("<?", "?>")}) {
+    for (const auto& [open, close] :
+         {std::pair("<!--", "-->"), std::pair("<![CDATA[", "]]>"), std::pair("<?", "?>")}) {
         if (bytes.compare(i, std::strlen(open), open) == 0) {
             const size_t end = bytes.find(close, i);
             i = end == std::string::npos ? bytes.size() : end + std::strlen(close);
@@ -243,7 +241,8 @@ FileCheck ToUtf8(const std::string& bytes, std::string& converted) {
     if (!name || name->second == std::string::npos) return {};
     const std::string declared = codes::UpperAscii(bytes.substr(name->first, name->second));
     const bool ascii = declared == "US-ASCII" || declared == "ASCII";
-    const bool latin1 = declared == "ISO-8859-1" || declared == "ISO_8859-1" || declared == "LATIN1";
+    const bool latin1 =
+        declared == "ISO-8859-1" || declared == "ISO_8859-1" || declared == "LATIN1";
     const bool windows = declared == "WINDOWS-1252" || declared == "CP1252";
     if (!ascii && !latin1 && !windows) return {};
     std::string utf8 = bytes.substr(0, name->first) + "UTF-8" + bytes[name->first - 1] +
@@ -296,11 +295,11 @@ FileCheck CheckFile(const std::string& bytes) {
     // The prolog is read from the bytes themselves where they are UTF-8 (every byte of a
     // character outside ASCII is above 0x7F, so none looks like markup), else from a view.
     std::string utf16View;
-    FileCheck check = unit == 1 ? CheckUtf8(bytes, start)
-                                : CheckUtf16(bytes, start, bigEndian, utf16View);
+    FileCheck check =
+        unit == 1 ? CheckUtf8(bytes, start) : CheckUtf16(bytes, start, bigEndian, utf16View);
     if (!check.acceptable) return check;
-    const std::string_view view = unit == 1 ? std::string_view(bytes).substr(start)
-                                            : std::string_view(utf16View);
+    const std::string_view view =
+        unit == 1 ? std::string_view(bytes).substr(start) : std::string_view(utf16View);
 
     if (const std::optional<std::string> declared = DeclaredEncoding(view)) {
         if (*declared != (unit == 1 ? "UTF-8" : "UTF-16")) {

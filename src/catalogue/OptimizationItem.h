@@ -23,7 +23,7 @@ public:
     int32_t KeyType = 0;  // key-type code: 0 DWORD, 1 STRING, 2 BINARY
     std::string Key;      // root-key name, then the sub key names, each after a backslash
     std::string ValueName;
-    std::string Value;    // the data as text; its form depends on KeyType
+    std::string Value;  // the data as text; its form depends on KeyType
     XmlPosition Position;
     // Where the Key and Value elements that count start (0 and 0 when there is none), so that
     // a problem of either is shown where it stands.

@@ -41,9 +41,20 @@ std::optional<int16_t> ParseWarningLevel(const std::string& value) {
 
 // The element names of the value fields at levels 3 and 5.
 enum class Field {
-    Name, Impact, Category, Number, Description, OSVersion, Enabled, Mode,  // of an item
-    Key, ValueName, Value, KeyType,                                         // of a registry entry
-    Command, WarningLevel,                                                  // of the other two
+    Name,
+    Impact,
+    Category,
+    Number,
+    Description,
+    OSVersion,
+    Enabled,
+    Mode,  // of an item
+    Key,
+    ValueName,
+    Value,
+    KeyType,  // of a registry entry
+    Command,
+    WarningLevel,  // of the other two
 };
 enum class List { None, Registry, Commands, Queries };
 
@@ -197,7 +208,8 @@ private:
         constexpr std::string_view kEnd = "</Optimizations>";
         const size_t last = bytes_.find_last_not_of(" \t\r\n");
         if (last == std::string::npos) return false;
-        if (last + 1 >= kEnd.size() && bytes_.compare(last + 1 - kEnd.size(), kEnd.size(), kEnd) == 0) {
+        if (last + 1 >= kEnd.size() &&
+            bytes_.compare(last + 1 - kEnd.size(), kEnd.size(), kEnd) == 0) {
             return false;
         }
         if (CutTag()) return true;
@@ -229,8 +241,10 @@ private:
             case Field::Key: item.regItems.back().KeyPosition = at; break;
             case Field::Value: item.regItems.back().ValuePosition = at; break;
             case Field::Command:
-                if (list_ == List::Commands) item.cmdItems.back().CommandPosition = at;
-                else item.wmiItems.back().CommandPosition = at;
+                if (list_ == List::Commands)
+                    item.cmdItems.back().CommandPosition = at;
+                else
+                    item.wmiItems.back().CommandPosition = at;
                 break;
             case Field::WarningLevel: item.wmiItems.back().WarningLevelPosition = at; break;
             default: break;
@@ -312,8 +326,10 @@ private:
                 CheckName(item.regItems.back().KeyType, value, "DWORD");
                 break;
             case Field::Command:
-                if (list_ == List::Commands) item.cmdItems.back().Command = std::move(value);
-                else item.wmiItems.back().Command = std::move(value);
+                if (list_ == List::Commands)
+                    item.cmdItems.back().Command = std::move(value);
+                else
+                    item.wmiItems.back().Command = std::move(value);
                 break;
             case Field::WarningLevel: {
                 const std::optional<int16_t> level = ParseWarningLevel(value);
@@ -336,7 +352,7 @@ private:
     bool failed_ = false;
     int skipFrom_ = 0;  // level of the element skipped with its content; 0 when none
     List list_ = List::None;
-    std::optional<Field> field_;  // the value being gathered, at fieldLevel_
+    std::optional<Field> field_;   // the value being gathered, at fieldLevel_
     unsigned registryFields_ = 0;  // Bit of each field the registry entry being read has had
     int fieldLevel_ = 0;
     std::string text_;
@@ -385,7 +401,9 @@ OptimizationList XmlReader::ReadXMLBytes(const std::optional<std::string>& bytes
         if (!check.acceptable) {
             if (observer_) {
                 observer_->Notice({ReadNotice::Kind::RefusedFile,
-                                   XmlPositionCounter(text).At(check.offset), {}, check.reason});
+                                   XmlPositionCounter(text).At(check.offset),
+                                   {},
+                                   check.reason});
             }
             return {};
         }

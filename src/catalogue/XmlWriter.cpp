@@ -6,8 +6,8 @@
 
 #include "catalogue/CatalogueFile.h"
 #include "catalogue/Codes.h"
-#include "platform/XmlDocument.h"
 #include "platform/Utf8.h"
+#include "platform/XmlDocument.h"
 
 namespace {
 
@@ -34,10 +34,14 @@ std::string XmlText(const std::string& text) {
         }
         size_t length = 0;
         uint32_t code = 0;
-        if (b0 < 0x80) length = 1, code = b0;
-        else if (b0 >= 0xC2 && b0 <= 0xDF) length = 2, code = b0 & 0x1Fu;
-        else if (b0 >= 0xE0 && b0 <= 0xEF) length = 3, code = b0 & 0x0Fu;
-        else if (b0 >= 0xF0 && b0 <= 0xF4) length = 4, code = b0 & 0x07u;
+        if (b0 < 0x80)
+            length = 1, code = b0;
+        else if (b0 >= 0xC2 && b0 <= 0xDF)
+            length = 2, code = b0 & 0x1Fu;
+        else if (b0 >= 0xE0 && b0 <= 0xEF)
+            length = 3, code = b0 & 0x0Fu;
+        else if (b0 >= 0xF0 && b0 <= 0xF4)
+            length = 4, code = b0 & 0x07u;
         bool wellFormed = length > 0 && i + length <= text.size();
         for (size_t k = 1; wellFormed && k < length; ++k) {
             const auto b = static_cast<unsigned char>(text[i + k]);

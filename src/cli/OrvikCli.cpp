@@ -32,16 +32,16 @@ namespace {
 using engine::CatalogueCheck;
 using engine::JournalHeader;
 using engine::JournalWriter;
+using engine::kDefaultHiveFile;
 using engine::LoadedProfile;
+using engine::NoMessageBoxes;
+using engine::PlanFiles;
+using engine::PlanLauncher;
+using engine::PlanRegistry;
 using engine::ReadJournal;
 using engine::Sha256Hex;
 using engine::TouchesProfile;
 using engine::UndoRecords;
-using engine::PlanLauncher;
-using engine::NoMessageBoxes;
-using engine::PlanFiles;
-using engine::PlanRegistry;
-using engine::kDefaultHiveFile;
 
 // Gathers the runners' records into the report and the journal, and tells of each entry on
 // standard error as the run reaches it.
@@ -118,9 +118,9 @@ private:
 // nothing (apply applied all the same).
 int Written(CliPlatform& platform, uint32_t error, int exitCode) {
     if (error == 0) return exitCode;
-    platform.console.Err("OrvikCli: standard output cannot be written: " +
-                         platform.files.ErrorText(error) + " (the report's exit code was " +
-                         std::to_string(exitCode) + ")\n");
+    platform.console.Err(
+        "OrvikCli: standard output cannot be written: " + platform.files.ErrorText(error) +
+        " (the report's exit code was " + std::to_string(exitCode) + ")\n");
     return exit_code::kNotReported;
 }
 
@@ -153,13 +153,11 @@ bool Chosen(const OptimizationItem& entry, const Options& options) {
 
 // A value of --items, --exclude, --category or --impact that no entry has is a typing error.
 void CheckNamed(const OptimizationList& catalogue, const Options& options) {
-    const auto check = [&](const std::vector<std::string>& values, const char* what,
-                           auto field) {
+    const auto check = [&](const std::vector<std::string>& values, const char* what, auto field) {
         for (const std::string& value : values) {
-            if (std::none_of(catalogue.begin(), catalogue.end(),
-                             [&](const OptimizationItemPtr& entry) {
-                                 return field(*entry) == value;
-                             })) {
+            if (std::none_of(
+                    catalogue.begin(), catalogue.end(),
+                    [&](const OptimizationItemPtr& entry) { return field(*entry) == value; })) {
                 throw UsageError("no entry has the " + std::string(what) + " " + value);
             }
         }
@@ -175,8 +173,7 @@ void CheckNamed(const OptimizationList& catalogue, const Options& options) {
 // The enabled entries that the options take, in catalogue order, also those for other Windows
 // versions, which the run leaves out. Values that no entry has are wrong usage; entries that
 // are named by --items but not enabled stay out, with a warning.
-OptimizationList Select(const OptimizationList& catalogue, const Options& options,
-                        Report& report) {
+OptimizationList Select(const OptimizationList& catalogue, const Options& options, Report& report) {
     CheckNamed(catalogue, options);
     OptimizationList selected;
     for (const OptimizationItemPtr& entry : catalogue) {
@@ -279,11 +276,11 @@ void RunEngine(const OptimizationList& selected, const Options& options, CliPlat
     const size_t runs = Running(selected, offeredOn);
     if (options.command == Command::Apply) {
         std::optional<JournaledLauncher> journaledLauncher;
-        ProcessLauncher& processes =
-            to.journal ? journaledLauncher.emplace(machine.processes, *to.journal)
-                       : machine.processes;
-        const EnginePlatform apply{machine.env, to.registry, processes, machine.wmi, noBoxes,
-                                   to.users};
+        ProcessLauncher& processes = to.journal
+                                         ? journaledLauncher.emplace(machine.processes, *to.journal)
+                                         : machine.processes;
+        const EnginePlatform apply{machine.env, to.registry, processes,
+                                   machine.wmi, noBoxes,     to.users};
         Collector collector(report, runs, progress, nullptr, to.journal);
         runner(apply, &collector, CommandLimit(options)).RunOptimizations(selected, offeredOn);
     } else {
@@ -300,10 +297,10 @@ void EndJournal(JournalWriter& journal, const Options& options, CliPlatform& pla
                 Report& report) {
     journal.End();
     if (const uint32_t error = journal.Failure()) {
-        report.problems.push_back(Failure(
-            "journal-failed", *options.journal + " could not be written (" +
-                                  platform.files.ErrorText(error) +
-                                  "): from the value that failed on, nothing was written"));
+        report.problems.push_back(
+            Failure("journal-failed", *options.journal + " could not be written (" +
+                                          platform.files.ErrorText(error) +
+                                          "): from the value that failed on, nothing was written"));
         report.journalFailed = true;
     }
 }
@@ -371,17 +368,16 @@ int Undo(const Options& options, CliPlatform& platform) {
                 Failure("no-journal", "the file is no journal of OrvikCli apply: nothing done"));
         }
     } else {
-        report.problems.push_back(Failure(
-            "unreadable", "the file cannot be read: " + platform.files.ErrorText(error)));
+        report.problems.push_back(
+            Failure("unreadable", "the file cannot be read: " + platform.files.ErrorText(error)));
     }
     const Journal& journal = report.journal;
-    report.problems.insert(report.problems.end(), journal.problems.begin(),
-                           journal.problems.end());
+    report.problems.insert(report.problems.end(), journal.problems.begin(), journal.problems.end());
     const std::string machineName = platform.machine.env.system.ComputerName();
     if (journal.isJournal && journal.header.machine != machineName) {
-        report.problems.push_back({Problem::Severity::Warning, "other-machine", 0, 0,
-                                   "the run was on " + journal.header.machine + ", this is " +
-                                       machineName});
+        report.problems.push_back(
+            {Problem::Severity::Warning, "other-machine", 0, 0,
+             "the run was on " + journal.header.machine + ", this is " + machineName});
     }
 
     Registry& machine = platform.machine.registry;
@@ -399,8 +395,8 @@ int Undo(const Options& options, CliPlatform& platform) {
         std::optional<PlanRegistry> planned;
         Registry& target = options.dryRun ? planned.emplace(machine) : machine;
         report.dryRun = options.dryRun;
-        report.entries = UndoRecords(
-            journal.records, profile ? profile->Over(target, Users::Current) : target);
+        report.entries =
+            UndoRecords(journal.records, profile ? profile->Over(target, Users::Current) : target);
         if (profile) failed = profile->Unload();
         if (failed) report.problems.push_back(*failed);
         report.cleanupFailed = failed.has_value();
@@ -412,9 +408,9 @@ int Undo(const Options& options, CliPlatform& platform) {
 }
 
 int MakeReport(const Options& options, CliPlatform& platform, const std::string& folder) {
-    const RenderedReport page = platform.reports.RenderReport(
-        options.catalogue.value_or(catalogue::DefaultPath(folder)),
-        catalogue::InFolder(folder, catalogue::kStylesheetName));
+    const RenderedReport page =
+        platform.reports.RenderReport(options.catalogue.value_or(catalogue::DefaultPath(folder)),
+                                      catalogue::InFolder(folder, catalogue::kStylesheetName));
     if (!page.Made()) {
         platform.console.Err(page.failedFile + ": " + page.reason + "\n");
         return exit_code::kCatalogue;
@@ -473,16 +469,15 @@ Checked ReadChecked(const Options& options, CliPlatform& platform, const std::st
     return checked;
 }
 
-void CheckPolicies(const OptimizationList& catalogue, const Options& options,
-                   CliPlatform& platform, Report& report) {
+void CheckPolicies(const OptimizationList& catalogue, const Options& options, CliPlatform& platform,
+                   Report& report) {
     if (options.noPolicyDefinitions) return;
     engine::PolicyChecked checked = engine::CheckPolicies(
         catalogue, options.policyDefinitions.value_or(platform.policies.DefaultFolder()),
         platform.policies, platform.xml);
     report.policyDefinitions = checked.definitions;
     report.policyNotes = std::move(checked.notes);
-    report.problems.insert(report.problems.end(), checked.problems.begin(),
-                           checked.problems.end());
+    report.problems.insert(report.problems.end(), checked.problems.begin(), checked.problems.end());
     engine::SortByPlace(report.problems);
 }
 
@@ -531,7 +526,8 @@ int Main(const std::vector<std::string>& arguments, CliPlatform& platform) {
         try {
             const OptimizationList selected = Select(checked.catalogue, options, report);
             WarnClassesInProfile(selected, options, report);
-            report.refused = options.command == Command::Apply && !options.force && HasErrors(report);
+            report.refused =
+                options.command == Command::Apply && !options.force && HasErrors(report);
             if (!report.refused) Run(selected, options, platform, report);
             if (options.command == Command::Plan) {
                 WarnSearchedPrograms(report, platform.programs.SearchFolders());

@@ -89,14 +89,14 @@ std::string ProblemsText(const std::vector<Problem>& problems) {
 }
 
 std::string SummaryTail(const std::vector<Problem>& problems, int exitCode) {
-    const auto errors = static_cast<size_t>(
-        std::count_if(problems.begin(), problems.end(), [](const Problem& p) {
+    const auto errors =
+        static_cast<size_t>(std::count_if(problems.begin(), problems.end(), [](const Problem& p) {
             return p.severity == Problem::Severity::Error;
         }));
     const size_t warnings = problems.size() - errors;
     return std::to_string(errors) + (errors == 1 ? " error, " : " errors, ") +
-           std::to_string(warnings) + (warnings == 1 ? " warning" : " warnings") +
-           "; exit code " + std::to_string(exitCode) + "\n";
+           std::to_string(warnings) + (warnings == 1 ? " warning" : " warnings") + "; exit code " +
+           std::to_string(exitCode) + "\n";
 }
 
 Place PlaceOf(const ActionRecord& record) {
@@ -175,21 +175,20 @@ int ExitCodeOf(const Report& report) {
 std::string ReportText(const Report& report) {
     std::string text = "Catalogue  " + report.cataloguePath + "\n";
     if (report.sha256) text += "SHA-256    " + *report.sha256 + "\n";
-    text += "Windows    " + report.windows.name + " (code " +
-            std::to_string(report.windows.code) + "), build " +
-            std::to_string(report.windows.build) +
+    text += "Windows    " + report.windows.name + " (code " + std::to_string(report.windows.code) +
+            "), build " + std::to_string(report.windows.build) +
             (report.windows.wow64 ? ", a 32-bit program on 64-bit Windows" : "") + "\n";
     if (report.users != Users::Current) {
-        text += "User       " + std::string(UsersName(report.users)) + ", " + report.hiveFile +
-                "\n";
+        text +=
+            "User       " + std::string(UsersName(report.users)) + ", " + report.hiveFile + "\n";
     }
     if (report.journal) text += "Journal    " + *report.journal + "\n";
     const PolicyDefinitionsReport& policies = report.policyDefinitions;
     text += "Policies   " +
             (!policies.checked ? std::string("not checked (--no-policy-definitions)")
-             : policies.found  ? policies.folder + ", " + std::to_string(policies.definitions) +
-                                    " definitions"
-                               : policies.folder + ": no policy definitions found") +
+             : policies.found
+                 ? policies.folder + ", " + std::to_string(policies.definitions) + " definitions"
+                 : policies.folder + ": no policy definitions found") +
             "\n";
     if (report.strict) text += "Strict     warnings count as errors\n";
     text += ProblemsText(report.problems);

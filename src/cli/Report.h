@@ -7,11 +7,11 @@
 #include <unordered_map>
 #include <vector>
 
-#include "engine/checks/Checks.h"
-#include "engine/checks/PolicyChecks.h"
 #include "cli/Options.h"
 #include "engine/RunObserver.h"
 #include "engine/ValueText.h"
+#include "engine/checks/Checks.h"
+#include "engine/checks/PolicyChecks.h"
 
 namespace json {
 class JsonWriter;
@@ -19,12 +19,12 @@ class JsonWriter;
 
 namespace cli {
 
-using engine::PolicyDefinitionsReport;
-using engine::PolicyNote;
 using engine::DataText;
 using engine::DescriptionText;
 using engine::KeyText;
 using engine::MultiStrings;
+using engine::PolicyDefinitionsReport;
+using engine::PolicyNote;
 using engine::Problem;
 using engine::StateText;
 using engine::TypeName;
@@ -68,8 +68,8 @@ struct Report {
     bool refused = false;  // apply: the catalogue has errors and --force was not given
     // Nothing was run: what it needs could not be had (an error among the problems says what).
     bool stopped = false;
-    bool cleanupFailed = false;  // the default profile stays loaded
-    bool journalFailed = false;  // apply: a record of the journal could not be written
+    bool cleanupFailed = false;     // the default profile stays loaded
+    bool journalFailed = false;     // apply: a record of the journal could not be written
     bool catalogueTrusted = false;  // apply --trust-catalogue
     int exitCode = 0;
 };

@@ -1,8 +1,8 @@
 #include <map>
 
 #include "OrvikVersion.h"
-#include "json/Json.h"
 #include "cli/Report.h"
+#include "json/Json.h"
 #include "platform/Registry.h"
 
 namespace cli {
@@ -167,7 +167,7 @@ void HeadJson(JsonWriter& json, const Report& report) {
     if (report.command != Command::Validate) {
         json.Key("user").String(UsersName(report.users)).Key("defaultHive");
         json.StringOrNull(report.users == Users::Current ? std::nullopt
-                                                          : std::optional(report.hiveFile));
+                                                         : std::optional(report.hiveFile));
     }
     if (report.command == Command::Apply) {
         json.Key("journal").StringOrNull(report.journal);

@@ -44,8 +44,8 @@ int32_t JournalingRegistry::CreateKey(RegKey root, const std::string& subKey, ui
     key = 0;
     OpenedKey place;
     if (!PlaceOf(root, subKey, access, place)) return reg::kInvalidHandle;
-    const std::vector<std::string> missing = RegistryTap::MissingKeys(
-        inner_, reg::RootKey(place.root), place.subKey, place.view);
+    const std::vector<std::string> missing =
+        RegistryTap::MissingKeys(inner_, reg::RootKey(place.root), place.subKey, place.view);
     if (!missing.empty()) {
         if (const int32_t refused = journal_.KeysCreating(place.root, place.view, missing)) {
             return refused;

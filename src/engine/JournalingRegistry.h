@@ -27,8 +27,7 @@ public:
     JournalingRegistry(Registry& inner, RegistryJournal& journal)
         : ForwardingRegistry(inner), journal_(journal) {}
 
-    int32_t OpenKey(RegKey root, const std::string& subKey, uint32_t access,
-                    RegKey& key) override;
+    int32_t OpenKey(RegKey root, const std::string& subKey, uint32_t access, RegKey& key) override;
     int32_t CreateKey(RegKey root, const std::string& subKey, uint32_t access,
                       RegKey& key) override;
     int32_t SetValue(RegKey key, const std::string& name, uint32_t type, const uint8_t* data,

@@ -97,12 +97,10 @@ RegistryChange RegistryTap::Describe(RegKey key, const std::string& name) {
     return change;
 }
 
-int32_t RegistryTap::OpenKey(RegKey root, const std::string& subKey, uint32_t access,
-                             RegKey& key) {
+int32_t RegistryTap::OpenKey(RegKey root, const std::string& subKey, uint32_t access, RegKey& key) {
     const int32_t result = inner_.OpenKey(root, subKey, access, key);
     if (result == reg::kSuccess) {
-        keys_[key] = {static_cast<int32_t>(root), KeyPath(subKey),
-                      access & kViewFlags};
+        keys_[key] = {static_cast<int32_t>(root), KeyPath(subKey), access & kViewFlags};
     }
     return result;
 }
@@ -112,8 +110,7 @@ int32_t RegistryTap::CreateKey(RegKey root, const std::string& subKey, uint32_t 
     std::vector<std::string> missing = MissingKeys(inner_, root, subKey, access & kViewFlags);
     const int32_t result = inner_.CreateKey(root, subKey, access, key);
     if (result != reg::kSuccess) return result;
-    keys_[key] = {static_cast<int32_t>(root), KeyPath(subKey),
-                  access & kViewFlags};
+    keys_[key] = {static_cast<int32_t>(root), KeyPath(subKey), access & kViewFlags};
     if (!missing.empty()) {
         // Keys made count as a change even when no value is written after them.
         created_ = std::move(missing);

@@ -20,8 +20,7 @@ public:
     // What the action did since Begin, when it reached the registry.
     std::optional<RegistryChange> Take();
 
-    int32_t OpenKey(RegKey root, const std::string& subKey, uint32_t access,
-                    RegKey& key) override;
+    int32_t OpenKey(RegKey root, const std::string& subKey, uint32_t access, RegKey& key) override;
     int32_t CreateKey(RegKey root, const std::string& subKey, uint32_t access,
                       RegKey& key) override;
     int32_t SetValue(RegKey key, const std::string& name, uint32_t type, const uint8_t* data,

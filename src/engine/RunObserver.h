@@ -24,12 +24,12 @@ struct RegistryData {
 // What one registry action did to a value: its state before and after, and the keys that had to
 // be made for it (outermost first).
 struct RegistryChange {
-    int32_t root = 0;      // the root handle the key path is below
-    std::string subKey;    // as the registry was asked, without a final backslash
-    uint32_t view = 0;     // the 64-bit view flag, when the write asked for it
+    int32_t root = 0;    // the root handle the key path is below
+    std::string subKey;  // as the registry was asked, without a final backslash
+    uint32_t view = 0;   // the 64-bit view flag, when the write asked for it
     std::string valueName;
     RegistryData before;
-    RegistryData after;    // not present: the value was deleted (or stays absent)
+    RegistryData after;  // not present: the value was deleted (or stays absent)
     std::vector<std::string> createdKeys;
     // Text before the write as the registry stores it (UTF-16, odd bytes and all), for the
     // journal; empty for other types.

@@ -110,18 +110,16 @@ int32_t UserRegistry::CreateKey(RegKey root, const std::string& subKey, uint32_t
     });
 }
 
-int32_t UserRegistry::QueryValue(RegKey key, const std::string& name, uint32_t& type,
-                                 uint8_t* data, uint32_t& size) {
-    return First(key, [&](RegKey member) {
-        return inner_.QueryValue(member, name, type, data, size);
-    });
+int32_t UserRegistry::QueryValue(RegKey key, const std::string& name, uint32_t& type, uint8_t* data,
+                                 uint32_t& size) {
+    return First(key,
+                 [&](RegKey member) { return inner_.QueryValue(member, name, type, data, size); });
 }
 
 int32_t UserRegistry::SetValue(RegKey key, const std::string& name, uint32_t type,
                                const uint8_t* data, uint32_t size) {
-    return Each(key, [&](RegKey member) {
-        return inner_.SetValue(member, name, type, data, size);
-    });
+    return Each(key,
+                [&](RegKey member) { return inner_.SetValue(member, name, type, data, size); });
 }
 
 int32_t UserRegistry::QueryStored(RegKey key, const std::string& name, uint32_t& type,
@@ -154,15 +152,13 @@ int32_t UserRegistry::EnumKey(RegKey key, uint32_t index, char* name, uint32_t s
 }
 
 int32_t UserRegistry::QueryInfoKey(RegKey key, uint32_t& maxValueNameLength) {
-    return First(key, [&](RegKey member) {
-        return inner_.QueryInfoKey(member, maxValueNameLength);
-    });
+    return First(key,
+                 [&](RegKey member) { return inner_.QueryInfoKey(member, maxValueNameLength); });
 }
 
 int32_t UserRegistry::EnumValue(RegKey key, uint32_t index, char* name, uint32_t& nameLength) {
-    return First(key, [&](RegKey member) {
-        return inner_.EnumValue(member, index, name, nameLength);
-    });
+    return First(key,
+                 [&](RegKey member) { return inner_.EnumValue(member, index, name, nameLength); });
 }
 
 int32_t UserRegistry::ConnectRegistry(const std::string& machine, RegKey root, RegKey& key) {
@@ -179,7 +175,6 @@ int32_t UserRegistry::CloseKey(RegKey key) {
     return reg::kSuccess;
 }
 
-uint32_t UserRegistry::ExpandEnvironment(const std::string& source, char* buffer,
-                                         uint32_t size) {
+uint32_t UserRegistry::ExpandEnvironment(const std::string& source, char* buffer, uint32_t size) {
     return inner_.ExpandEnvironment(source, buffer, size);
 }

@@ -26,8 +26,7 @@ public:
     // Closes every key still open; every later call fails with 1018 (ERROR_KEY_DELETED).
     void Abandon();
 
-    int32_t OpenKey(RegKey root, const std::string& subKey, uint32_t access,
-                    RegKey& key) override;
+    int32_t OpenKey(RegKey root, const std::string& subKey, uint32_t access, RegKey& key) override;
     int32_t CreateKey(RegKey root, const std::string& subKey, uint32_t access,
                       RegKey& key) override;
     int32_t QueryValue(RegKey key, const std::string& name, uint32_t& type, uint8_t* data,

@@ -68,9 +68,9 @@ std::string DataText(const RegistryData& value) {
 }
 
 std::string TypeName(uint32_t type) {
-    static const char* const kNames[] = {"REG_NONE",  "REG_SZ",    "REG_EXPAND_SZ",
-                                         "REG_BINARY", "REG_DWORD", "REG_DWORD_BIG_ENDIAN",
-                                         "REG_LINK",  "REG_MULTI_SZ"};
+    static const char* const kNames[] = {"REG_NONE",   "REG_SZ",      "REG_EXPAND_SZ",
+                                         "REG_BINARY", "REG_DWORD",   "REG_DWORD_BIG_ENDIAN",
+                                         "REG_LINK",   "REG_MULTI_SZ"};
     if (type < std::size(kNames)) return kNames[type];
     return "type " + std::to_string(type);
 }

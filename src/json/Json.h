@@ -36,9 +36,7 @@ public:
         return text ? String(*text) : Null();
     }
     // A number, or null when there is none.
-    JsonWriter& Number(std::optional<int64_t> number) {
-        return number ? Number(*number) : Null();
-    }
+    JsonWriter& Number(std::optional<int64_t> number) { return number ? Number(*number) : Null(); }
 
     // The document, ended by a line break.
     std::string Text() const;

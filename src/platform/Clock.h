@@ -6,7 +6,7 @@
 class Clock {
 public:
     virtual ~Clock() = default;
-    virtual std::string ShortDate() = 0;  // the system's short date format
-    virtual std::string TimeOfDay() = 0;  // the system's time format
+    virtual std::string ShortDate() = 0;     // the system's short date format
+    virtual std::string TimeOfDay() = 0;     // the system's time format
     virtual std::string UtcTimestamp() = 0;  // "2026-12-06T08:15:02Z"
 };

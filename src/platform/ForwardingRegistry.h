@@ -8,8 +8,7 @@ class ForwardingRegistry : public Registry {
 public:
     explicit ForwardingRegistry(Registry& inner) : inner_(inner) {}
 
-    int32_t OpenKey(RegKey root, const std::string& subKey, uint32_t access,
-                    RegKey& key) override {
+    int32_t OpenKey(RegKey root, const std::string& subKey, uint32_t access, RegKey& key) override {
         return inner_.OpenKey(root, subKey, access, key);
     }
     int32_t CreateKey(RegKey root, const std::string& subKey, uint32_t access,

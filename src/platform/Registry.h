@@ -62,10 +62,11 @@ struct NamedRoot {
     int32_t root;
     const char* name;
 };
-inline constexpr NamedRoot kRootNames[] = {
-    {kClassesRoot, "HKEY_CLASSES_ROOT"}, {kCurrentUser, "HKEY_CURRENT_USER"},
-    {kLocalMachine, "HKEY_LOCAL_MACHINE"}, {kUsers, "HKEY_USERS"},
-    {kCurrentConfig, "HKEY_CURRENT_CONFIG"}};
+inline constexpr NamedRoot kRootNames[] = {{kClassesRoot, "HKEY_CLASSES_ROOT"},
+                                           {kCurrentUser, "HKEY_CURRENT_USER"},
+                                           {kLocalMachine, "HKEY_LOCAL_MACHINE"},
+                                           {kUsers, "HKEY_USERS"},
+                                           {kCurrentConfig, "HKEY_CURRENT_CONFIG"}};
 
 // A root's name; its number for a key that is none of them.
 inline std::string RootName(int32_t root) {
@@ -103,8 +104,8 @@ public:
                               RegKey& key) = 0;
     // RegQueryValueEx: data may be null. On entry size is the buffer's size in bytes; on return
     // the stored size. A buffer too small for the data gives 234 (ERROR_MORE_DATA) and the size.
-    virtual int32_t QueryValue(RegKey key, const std::string& name, uint32_t& type,
-                               uint8_t* data, uint32_t& size) = 0;
+    virtual int32_t QueryValue(RegKey key, const std::string& name, uint32_t& type, uint8_t* data,
+                               uint32_t& size) = 0;
     // RegSetValueEx.
     virtual int32_t SetValue(RegKey key, const std::string& name, uint32_t type,
                              const uint8_t* data, uint32_t size) = 0;
@@ -121,16 +122,14 @@ public:
     virtual int32_t QueryInfoKey(RegKey key, uint32_t& maxValueNameLength) = 0;
     // RegEnumValue: on entry nameLength is the buffer's size in bytes; on return the name's
     // length without NUL.
-    virtual int32_t EnumValue(RegKey key, uint32_t index, char* name,
-                              uint32_t& nameLength) = 0;
+    virtual int32_t EnumValue(RegKey key, uint32_t index, char* name, uint32_t& nameLength) = 0;
     // RegConnectRegistry: machine as given ("\\server").
     virtual int32_t ConnectRegistry(const std::string& machine, RegKey root, RegKey& key) = 0;
     // RegCloseKey.
     virtual int32_t CloseKey(RegKey key) = 0;
     // ExpandEnvironmentStrings: the size the expanded text needs in bytes, its NUL included;
     // fills the buffer only when it is large enough. 0 on failure.
-    virtual uint32_t ExpandEnvironment(const std::string& source, char* buffer,
-                                              uint32_t size) = 0;
+    virtual uint32_t ExpandEnvironment(const std::string& source, char* buffer, uint32_t size) = 0;
 
     // RegQueryValueExW with the data as the registry stores it: text as UTF-16 with whatever
     // NULs, odd byte or unpaired surrogate it holds, so that a journal keeps the very bytes.

@@ -192,10 +192,9 @@ public:
     virtual Label& AddLabel(const LabelLayout& layout) = 0;
     virtual Picture& AddPicture(const PictureLayout& layout) = 0;
     // noteWidth: the width of the note column at the right of the rows, 0 for none.
-    virtual CheckList& AddCheckList(const std::string& name, const Box& box,
-                                    const FontStyle& font, int noteWidth = 0) = 0;
-    virtual TextBox& AddTextBox(const std::string& name, const Box& box,
-                                const FontStyle& font) = 0;
+    virtual CheckList& AddCheckList(const std::string& name, const Box& box, const FontStyle& font,
+                                    int noteWidth = 0) = 0;
+    virtual TextBox& AddTextBox(const std::string& name, const Box& box, const FontStyle& font) = 0;
     virtual ImageList& AddImageList(const std::string& name, int width, int height) = 0;
     virtual Timer& AddTimer(const std::string& name, int intervalMs, bool enabled) = 0;
     // Decoration only: a rectangle with an optional fill and an optional frame, and a line.

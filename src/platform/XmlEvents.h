@@ -86,8 +86,7 @@ private:
         size_t lineStart = std::string_view::npos;  // after the last line end before end
         for (const char lineEnd : {'\r', '\n'}) {
             for (const char* p = data + offset_;
-                 (p = static_cast<const char*>(std::memchr(p, lineEnd, end - (p - data))));
-                 ++p) {
+                 (p = static_cast<const char*>(std::memchr(p, lineEnd, end - (p - data)))); ++p) {
                 const size_t at = static_cast<size_t>(p - data);
                 const char before = at == offset_ ? static_cast<char>(previous_) : data[at - 1];
                 if (lineEnd == '\r' || before != '\r') ++line_;  // CR LF is one line end

@@ -72,8 +72,7 @@ void cRegistry::Raise(int32_t number, const std::string& description) {
 
 std::string cRegistry::SetValueMessage(const Variant& vValue) const {
     return "Failed to set registry value Key: '" + std::to_string(classKey_) + "',Section: '" +
-           sectionKey_ + "',Key: '" + valueKey_ + "' to value: '" + QuoteForMessage(vValue) +
-           "'";
+           sectionKey_ + "',Key: '" + valueKey_ + "' to value: '" + QuoteForMessage(vValue) + "'";
 }
 
 Variant cRegistry::ValueByName(const std::string& sName, const Variant& vDefault) {
@@ -176,8 +175,8 @@ int32_t cRegistry::WriteValue(RegKey key, const Variant& vValue) {
         case reg::kBinary: {
             const auto* bytes = std::get_if<std::vector<uint8_t>>(&vValue);
             if (bytes == nullptr) Raise(kErrRegistry, SetValueMessage(vValue));
-            if (bytes->empty()) throw ErrorRecord(kErrSubscript, utils_.ExecutableName(),
-                                                  "Subscript out of range");
+            if (bytes->empty())
+                throw ErrorRecord(kErrSubscript, utils_.ExecutableName(), "Subscript out of range");
             return registry_.SetValue(key, valueKey_, reg::kBinary, bytes->data(),
                                       static_cast<uint32_t>(bytes->size()));
         }
@@ -232,8 +231,8 @@ void cRegistry::Value(const Variant& vValue) {
 
 int32_t cRegistry::SwapByteOrder(int32_t value) {
     const auto bits = static_cast<uint32_t>(value);
-    return static_cast<int32_t>((bits >> 24) | ((bits >> 8) & 0xFF00u) |
-                                ((bits << 8) & 0xFF0000u) | (bits << 24));
+    return static_cast<int32_t>((bits >> 24) | ((bits >> 8) & 0xFF00u) | ((bits << 8) & 0xFF0000u) |
+                                (bits << 24));
 }
 
 std::string cRegistry::ExpandEnvironmentText(const std::string& text) {
@@ -340,8 +339,7 @@ bool cRegistry::EnumerateSections(std::vector<std::string>& sSect, int32_t& iSec
     iSectCount = 0;
     sSect.clear();
     OwnedKey key(reg::OpenedKey{&registry_});
-    int32_t result =
-        registry_.OpenKey(Root(), sectionKey_, reg::kEnumerateSubKeys, *key.Put());
+    int32_t result = registry_.OpenKey(Root(), sectionKey_, reg::kEnumerateSubKeys, *key.Put());
     std::vector<char> name(kNameBuffer);
     for (uint32_t index = 0; result == reg::kSuccess; ++index) {
         std::fill(name.begin(), name.end(), '\0');
@@ -356,8 +354,7 @@ bool cRegistry::EnumerateSections(std::vector<std::string>& sSect, int32_t& iSec
 
 void cRegistry::CreateEXEAssociation(const std::string& sExePath, const std::string& sClassName,
                                      const std::string& sClassDescription,
-                                     const std::string& sAssociation,
-                                     int32_t lDefaultIconIndex) {
+                                     const std::string& sAssociation, int32_t lDefaultIconIndex) {
     const std::string command = sExePath + " \"%1\"";
     auto write = [&](const std::string& section, const std::string& text) {
         sectionKey_ = section;

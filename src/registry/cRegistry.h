@@ -74,8 +74,8 @@ public:
     bool EnumerateValues(std::vector<std::string>& sKeyNames, int32_t& iKeyCount);
     bool EnumerateSections(std::vector<std::string>& sSect, int32_t& iSectCount);
     void CreateEXEAssociation(const std::string& sExePath, const std::string& sClassName,
-                              const std::string& sClassDescription,
-                              const std::string& sAssociation, int32_t lDefaultIconIndex = -1);
+                              const std::string& sClassDescription, const std::string& sAssociation,
+                              int32_t lDefaultIconIndex = -1);
     int32_t ValueType() const { return valueType_; }
     void ValueType(int32_t eValueType) { valueType_ = eValueType; }
     int32_t ClassKey() const { return classKey_; }

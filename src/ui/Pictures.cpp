@@ -72,7 +72,8 @@ DrawShape NeedleShape(PointF hub, double length, double degrees, Rgb colour, dou
     const double a = degrees * kPi / 180.0;
     const double n = a + kPi / 2;
     const PointF tip{hub.x + length * std::cos(a), hub.y - length * std::sin(a)};
-    return Polygon({{hub.x + half * std::cos(n), hub.y - half * std::sin(n)}, tip,
+    return Polygon({{hub.x + half * std::cos(n), hub.y - half * std::sin(n)},
+                    tip,
                     {hub.x - half * std::cos(n), hub.y + half * std::sin(n)}},
                    colour);
 }
@@ -119,52 +120,53 @@ Drawing ButtonSymbol(Symbol symbol) {
     Drawing d = Canvas(width, 59, kAccent);
     const PointF c{width / 2.0, 29.5};
     switch (symbol) {
-    case Symbol::SelectAll:
-    case Symbol::UnselectAll:
-        d.shapes.push_back(Ring(c, 18, kWhite, 3));
-        d.shapes.push_back(Rect(c.x - 10, c.y - 1.75, 20, 3.5, kWhite));
-        if (symbol == Symbol::SelectAll) {
-            d.shapes.push_back(Rect(c.x - 1.75, c.y - 10, 3.5, 20, kWhite));
+        case Symbol::SelectAll:
+        case Symbol::UnselectAll:
+            d.shapes.push_back(Ring(c, 18, kWhite, 3));
+            d.shapes.push_back(Rect(c.x - 10, c.y - 1.75, 20, 3.5, kWhite));
+            if (symbol == Symbol::SelectAll) {
+                d.shapes.push_back(Rect(c.x - 1.75, c.y - 10, 3.5, 20, kWhite));
+            }
+            break;
+        case Symbol::Export:
+            // The tray, open at the top, and an arrow coming down into it.
+            d.shapes.push_back(Polyline({{c.x - 17, c.y + 4},
+                                         {c.x - 17, c.y + 16},
+                                         {c.x + 17, c.y + 16},
+                                         {c.x + 17, c.y + 4}},
+                                        kWhite, 3));
+            d.shapes.push_back(Rect(c.x - 2, c.y - 19, 4, 20, kWhite));
+            d.shapes.push_back(
+                Polygon({{c.x - 10, c.y - 1}, {c.x + 10, c.y - 1}, {c.x, c.y + 10}}, kWhite));
+            break;
+        case Symbol::Run:
+            d.shapes.push_back(
+                Polygon({{c.x - 11, c.y - 16}, {c.x + 15, c.y}, {c.x - 11, c.y + 16}}, kWhite));
+            break;
+        case Symbol::Save: {
+            // A diskette: body with a clipped corner, the shutter at the top, the label below.
+            const double l = c.x - 17, t = c.y - 17, r = c.x + 17, b = c.y + 17;
+            d.shapes.push_back(Polygon({{l, t}, {r - 6, t}, {r, t + 6}, {r, b}, {l, b}}, kWhite));
+            d.shapes.push_back(Rect(l + 7, t, 17, 11, kAccent));
+            d.shapes.push_back(Rect(l + 18, t + 2, 4, 7, kWhite));
+            d.shapes.push_back(Rect(l + 5, t + 17, 24, 15, kAccent));
+            d.shapes.push_back(Rect(l + 8, t + 21, 18, 2, kWhite));
+            d.shapes.push_back(Rect(l + 8, t + 26, 18, 2, kWhite));
+            break;
         }
-        break;
-    case Symbol::Export:
-        // The tray, open at the top, and an arrow coming down into it.
-        d.shapes.push_back(
-            Polyline({{c.x - 17, c.y + 4}, {c.x - 17, c.y + 16}, {c.x + 17, c.y + 16},
-                      {c.x + 17, c.y + 4}},
-                     kWhite, 3));
-        d.shapes.push_back(Rect(c.x - 2, c.y - 19, 4, 20, kWhite));
-        d.shapes.push_back(
-            Polygon({{c.x - 10, c.y - 1}, {c.x + 10, c.y - 1}, {c.x, c.y + 10}}, kWhite));
-        break;
-    case Symbol::Run:
-        d.shapes.push_back(
-            Polygon({{c.x - 11, c.y - 16}, {c.x + 15, c.y}, {c.x - 11, c.y + 16}}, kWhite));
-        break;
-    case Symbol::Save: {
-        // A diskette: body with a clipped corner, the shutter at the top, the label below.
-        const double l = c.x - 17, t = c.y - 17, r = c.x + 17, b = c.y + 17;
-        d.shapes.push_back(Polygon({{l, t}, {r - 6, t}, {r, t + 6}, {r, b}, {l, b}}, kWhite));
-        d.shapes.push_back(Rect(l + 7, t, 17, 11, kAccent));
-        d.shapes.push_back(Rect(l + 18, t + 2, 4, 7, kWhite));
-        d.shapes.push_back(Rect(l + 5, t + 17, 24, 15, kAccent));
-        d.shapes.push_back(Rect(l + 8, t + 21, 18, 2, kWhite));
-        d.shapes.push_back(Rect(l + 8, t + 26, 18, 2, kWhite));
-        break;
-    }
-    case Symbol::Exit:
-        // A frame open on the right and an arrow leaving it.
-        d.shapes.push_back(Polyline({{c.x + 2, c.y - 11},
-                                     {c.x + 2, c.y - 17},
-                                     {c.x - 18, c.y - 17},
-                                     {c.x - 18, c.y + 17},
-                                     {c.x + 2, c.y + 17},
-                                     {c.x + 2, c.y + 11}},
-                                    kWhite, 3));
-        d.shapes.push_back(Rect(c.x - 9, c.y - 2, 18, 4, kWhite));
-        d.shapes.push_back(
-            Polygon({{c.x + 8, c.y - 9}, {c.x + 19, c.y}, {c.x + 8, c.y + 9}}, kWhite));
-        break;
+        case Symbol::Exit:
+            // A frame open on the right and an arrow leaving it.
+            d.shapes.push_back(Polyline({{c.x + 2, c.y - 11},
+                                         {c.x + 2, c.y - 17},
+                                         {c.x - 18, c.y - 17},
+                                         {c.x - 18, c.y + 17},
+                                         {c.x + 2, c.y + 17},
+                                         {c.x + 2, c.y + 11}},
+                                        kWhite, 3));
+            d.shapes.push_back(Rect(c.x - 9, c.y - 2, 18, 4, kWhite));
+            d.shapes.push_back(
+                Polygon({{c.x + 8, c.y - 9}, {c.x + 19, c.y}, {c.x + 8, c.y + 9}}, kWhite));
+            break;
     }
     return d;
 }
@@ -201,10 +203,10 @@ Drawing ProgramIcon(int size) {
     const double m = s / 32;  // a little room, so that the corners do not touch the edge
     const double r = s * 0.2;
     std::vector<PointF> square;
-    for (const auto& [centre, from] : {std::pair{PointF{m + r, m + r}, 180.0},
-                                       std::pair{PointF{s - m - r, m + r}, 90.0},
-                                       std::pair{PointF{s - m - r, s - m - r}, 0.0},
-                                       std::pair{PointF{m + r, s - m - r}, -90.0}}) {
+    for (const auto& [centre, from] :
+         {std::pair{PointF{m + r, m + r}, 180.0}, std::pair{PointF{s - m - r, m + r}, 90.0},
+          std::pair{PointF{s - m - r, s - m - r}, 0.0},
+          std::pair{PointF{m + r, s - m - r}, -90.0}}) {
         const auto corner = Arc(centre, r, from, from - 90, 12);
         square.insert(square.end(), corner.begin(), corner.end());
     }

@@ -210,8 +210,7 @@ void frmAdvanced::BuildButtonBar() {
     for (const Button& b : buttons) {
         if (!refusal_.empty() && (b.symbol == Symbol::Run || b.symbol == Symbol::Save)) continue;
         const int width = b.symbol == Symbol::Run ? 40 : 54;
-        Picture& picture =
-            f.AddPicture({b.picture, {b.x, kBarTop + 8, width, 59}, kAccent, true});
+        Picture& picture = f.AddPicture({b.picture, {b.x, kBarTop + 8, width, 59}, kAccent, true});
         picture.SetDrawing(ButtonSymbol(b.symbol));
         picture.Click = b.command;
         LabelLayout caption =
@@ -328,8 +327,7 @@ void frmAdvanced::StartStates(bool all) {
 }
 
 void frmAdvanced::tmrStates_Tick() {
-    for (size_t planned = 0; nextPlan_ < Settings.size() && planned < kPlansPerTick;
-         ++nextPlan_) {
+    for (size_t planned = 0; nextPlan_ < Settings.size() && planned < kPlansPerTick; ++nextPlan_) {
         const OptimizationItemPtr& entry = Settings[nextPlan_];
         if (!planAll_ && plans_.count(entry.get())) continue;
         ++planned;
@@ -415,9 +413,9 @@ void frmAdvanced::SetItemEnabled(const std::string& number, bool value) {
 void frmAdvanced::lbSettings_ItemCheck(int row) {
     if (row < 0 || row >= lbSettings->ListCount()) return;
     const bool value = lbSettings->Selected(row);
-    const OptimizationItemPtr& made =
-        static_cast<size_t>(row) < rowEntries_.size() ? rowEntries_[static_cast<size_t>(row)]
-                                                       : nullptr;
+    const OptimizationItemPtr& made = static_cast<size_t>(row) < rowEntries_.size()
+                                          ? rowEntries_[static_cast<size_t>(row)]
+                                          : nullptr;
     if (made && !codes::PlainNumber(made->Number)) {
         // Its number ties it to no entry: the tick belongs to the entry the row was made from.
         made->Enabled = value;
@@ -521,9 +519,9 @@ void frmAdvanced::Export() {
     const RenderedReport report = shell_.RenderReport(
         catalogue::DefaultPath(folder), catalogue::InFolder(folder, catalogue::kStylesheetName));
     if (!report.Made()) {
-        toolkit_.MsgBox("The report could not be made from " + report.failedFile + ".\n\n" +
-                            report.reason,
-                        MessageStyle::Error);
+        toolkit_.MsgBox(
+            "The report could not be made from " + report.failedFile + ".\n\n" + report.reason,
+            MessageStyle::Error);
         return;
     }
     // Where the user finds it again; a standard user cannot write beside a catalogue in
@@ -535,9 +533,9 @@ void frmAdvanced::Export() {
         code = shell_.WriteFileBytes(page, report.html);
     }
     if (code != 0) {
-        toolkit_.MsgBox("The report could not be written to " + page + ".\n\n" +
-                            shell_.ErrorText(code),
-                        MessageStyle::Error);
+        toolkit_.MsgBox(
+            "The report could not be written to " + page + ".\n\n" + shell_.ErrorText(code),
+            MessageStyle::Error);
         return;
     }
     code = shell_.OpenDocument(page);
@@ -566,8 +564,8 @@ void frmAdvanced::Run() {
                         MessageStyle::Error);
         return;
     }
-    toolkit_.MsgBox("Optimization Completed\n\nWhat the run changed is kept in " +
-                    outcome.journal + "; File > Undo last run puts it back.");
+    toolkit_.MsgBox("Optimization Completed\n\nWhat the run changed is kept in " + outcome.journal +
+                    "; File > Undo last run puts it back.");
 }
 
 void frmAdvanced::UndoLastRun() {
@@ -579,7 +577,8 @@ void frmAdvanced::UndoLastRun() {
     if (!toolkit_.AskYesNo("Undo the run of " + run->time +
                            "?\n\nThe registry values it changed are put back as they were, "
                            "except those changed since. Command lines it started are not "
-                           "undone.\n\nJournal: " + run->path)) {
+                           "undone.\n\nJournal: " +
+                           run->path)) {
         return;
     }
     const UndoOutcome outcome = services_.UndoRun(*run);

@@ -11,8 +11,7 @@
 class frmSplash {
 public:
     // loadEditor creates frmAdvanced and loads it hidden; openEditor shows it.
-    frmSplash(Toolkit& toolkit, std::function<void()> loadEditor,
-              std::function<void()> openEditor)
+    frmSplash(Toolkit& toolkit, std::function<void()> loadEditor, std::function<void()> openEditor)
         : toolkit_(toolkit), loadEditor_(std::move(loadEditor)),
           openEditor_(std::move(openEditor)) {}
 

@@ -115,27 +115,58 @@ constexpr Companion kCompanions[] = {
 // Policies whose administrative templates support them from Windows 8.1 and Server 2012 R2 or
 // earlier.
 constexpr const char* kPoliciesOf81[] = {
-    "\\ADVERTISINGINFO\\DISABLEDBYGROUPPOLICY", "\\SETTINGSYNC\\DISABLESETTINGSYNC",
-    "\\DEVICE METADATA\\PREVENTDEVICEMETADATAFROMNETWORK", "\\V6TRANSITION\\TEREDO_STATE",
-    "\\APPCOMPAT\\DISABLEINVENTORY", "\\APPCOMPAT\\DISABLEUAR", "\\WINDOWSSTORE\\AUTODOWNLOAD",
+    "\\ADVERTISINGINFO\\DISABLEDBYGROUPPOLICY",
+    "\\SETTINGSYNC\\DISABLESETTINGSYNC",
+    "\\DEVICE METADATA\\PREVENTDEVICEMETADATAFROMNETWORK",
+    "\\V6TRANSITION\\TEREDO_STATE",
+    "\\APPCOMPAT\\DISABLEINVENTORY",
+    "\\APPCOMPAT\\DISABLEUAR",
+    "\\WINDOWSSTORE\\AUTODOWNLOAD",
     "\\ONEDRIVE\\DISABLEFILESYNCNGSC",
 };
 
 // Services that Windows Server installs only with the Desktop Experience, as Microsoft's service
 // guidance for Windows Server 2016 lists them.
 constexpr const char* kDesktopExperienceServices[] = {
-    "AXINSTSV", "BTHSERV", "CDPUSERSVC", "CSCSERVICE", "DMWAPPUSHSERVICE", "FDRESPUB", "ICSSVC",
-    "LFSVC", "MAPSBROKER", "ONESYNCSVC", "PCASVC", "PHONESVC", "PIMINDEXMAINTENANCESVC", "QWAVE",
-    "RMSVC", "SENSORDATASERVICE", "SENSORSERVICE", "SENSRSVC", "SHELLHWDETECTION", "SSDPSRV",
-    "STISVC", "TABLETINPUTSERVICE", "THEMES", "TRKWKS", "UNISTORESVC", "UPNPHOST", "USERDATASVC",
-    "WALLETSERVICE", "WIARPC", "WSEARCH", "XBLAUTHMANAGER", "XBLGAMESAVE",
+    "AXINSTSV",
+    "BTHSERV",
+    "CDPUSERSVC",
+    "CSCSERVICE",
+    "DMWAPPUSHSERVICE",
+    "FDRESPUB",
+    "ICSSVC",
+    "LFSVC",
+    "MAPSBROKER",
+    "ONESYNCSVC",
+    "PCASVC",
+    "PHONESVC",
+    "PIMINDEXMAINTENANCESVC",
+    "QWAVE",
+    "RMSVC",
+    "SENSORDATASERVICE",
+    "SENSORSERVICE",
+    "SENSRSVC",
+    "SHELLHWDETECTION",
+    "SSDPSRV",
+    "STISVC",
+    "TABLETINPUTSERVICE",
+    "THEMES",
+    "TRKWKS",
+    "UNISTORESVC",
+    "UPNPHOST",
+    "USERDATASVC",
+    "WALLETSERVICE",
+    "WIARPC",
+    "WSEARCH",
+    "XBLAUTHMANAGER",
+    "XBLGAMESAVE",
 };
 
 bool OfferedOnServer(const OptimizationItem& item) {
-    for (int32_t server : {codes::kWindowsServer2008, codes::kWindowsServer2008R2,
-                           codes::kWindowsServer2012, codes::kWindowsServer2012R2,
-                           codes::kWindowsServer2016, codes::kWindowsServer2019,
-                           codes::kWindowsServer2022, codes::kWindowsServer2025}) {
+    for (int32_t server :
+         {codes::kWindowsServer2008, codes::kWindowsServer2008R2, codes::kWindowsServer2012,
+          codes::kWindowsServer2012R2, codes::kWindowsServer2016, codes::kWindowsServer2019,
+          codes::kWindowsServer2022, codes::kWindowsServer2025}) {
         if (codes::IsOffered(item.osVersions, server)) return true;
     }
     return false;
@@ -187,8 +218,8 @@ TEST_F(ShippedCatalogue, EveryEntryHasItsNumberTextsAndCodesAndHighOrDisruptiveO
         const std::string label = Label(item);
         // The editor ties rows to records through the number's plain decimal text.
         int16_t number = 0;
-        const auto parsed = std::from_chars(item.Number.data(),
-                                            item.Number.data() + item.Number.size(), number);
+        const auto parsed =
+            std::from_chars(item.Number.data(), item.Number.data() + item.Number.size(), number);
         EXPECT_TRUE(parsed.ec == std::errc() && std::to_string(number) == item.Number) << label;
         EXPECT_TRUE(numbers.insert(item.Number).second) << label << ": number used twice";
         EXPECT_TRUE(!item.Name.empty() && names.insert(item.Name).second) << label;
@@ -240,7 +271,8 @@ TEST_F(ShippedCatalogue, EveryActionIsOneTheRunnersCarryOutAsMeant) {
             // the administrator must read before ticking the entry.
             if (UpperAscii(action.Key).starts_with("HKEY_CURRENT_USER\\")) {
                 EXPECT_NE(item->Description.find("the account that runs the tool"),
-                          std::string::npos) << where;
+                          std::string::npos)
+                    << where;
                 EXPECT_NE(item->Description.find("default user profile"), std::string::npos)
                     << where;
             }
@@ -249,9 +281,9 @@ TEST_F(ShippedCatalogue, EveryActionIsOneTheRunnersCarryOutAsMeant) {
             const std::string& command = action.Command;
             const std::string where = Label(*item) + ": " + command;
             const std::string upper = UpperAscii(command);
-            const std::string program =
-                command.starts_with("\"") ? upper.substr(1, upper.find('"', 1) - 1)
-                                          : upper.substr(0, upper.find(' '));
+            const std::string program = command.starts_with("\"")
+                                            ? upper.substr(1, upper.find('"', 1) - 1)
+                                            : upper.substr(0, upper.find(' '));
             EXPECT_TRUE(program.size() > 7 && program[1] == ':' && program[2] == '\\' &&
                         program.ends_with(".EXE") && program.find('%') == std::string::npos)
                 << where;
@@ -264,11 +296,13 @@ TEST_F(ShippedCatalogue, EveryActionIsOneTheRunnersCarryOutAsMeant) {
             }
             // Windows 2000 lives in C:\WINNT, where none of these paths exist.
             EXPECT_FALSE(Lists(*item, codes::kWindows2000)) << where;
-            // schtasks /Run and Start-ScheduledTask return as soon as the task has started: a command
-            // that starts a task waits for its end, so that OrvikCli apply ends after the task.
+            // schtasks /Run and Start-ScheduledTask return as soon as the task has started: a
+            // command that starts a task waits for its end, so that OrvikCli apply ends after the
+            // task.
             EXPECT_FALSE(program.ends_with("\\SCHTASKS.EXE") && Holds(upper, " /RUN ")) << where;
             if (Holds(upper, "START-SCHEDULEDTASK")) {
-                EXPECT_TRUE(Holds(upper, "GET-SCHEDULEDTASK") && Holds(upper, "'RUNNING'")) << where;
+                EXPECT_TRUE(Holds(upper, "GET-SCHEDULEDTASK") && Holds(upper, "'RUNNING'"))
+                    << where;
             }
             // bcdedit and the task switches of schtasks came with Windows Vista.
             const bool vistaTool = program.ends_with("\\BCDEDIT.EXE") ||
@@ -323,17 +357,17 @@ TEST_F(ShippedCatalogue, EveryEntryIsOfferedWhereItsPolicyAppliesAndSaysWhereIts
             if (!Holds(actions, policy)) continue;
             EXPECT_TRUE(!offered(codes::kWindows10) || offered(codes::kWindows81))
                 << Label(*item) << ": Windows 8.1";
-            const bool laterServer = offered(codes::kWindowsServer2016) ||
-                                     offered(codes::kWindowsServer2019) ||
-                                     offered(codes::kWindowsServer2022) ||
-                                     offered(codes::kWindowsServer2025);
+            const bool laterServer =
+                offered(codes::kWindowsServer2016) || offered(codes::kWindowsServer2019) ||
+                offered(codes::kWindowsServer2022) || offered(codes::kWindowsServer2025);
             EXPECT_TRUE(!laterServer || offered(codes::kWindowsServer2012R2))
                 << Label(*item) << ": Windows Server 2012 R2";
         }
         if (!OfferedOnServer(*item)) continue;
         for (const char* service : kDesktopExperienceServices) {
             if (Holds(actions, std::string("\\SERVICES\\") + service + "\\")) {
-                EXPECT_TRUE(Holds(item->Description, "Server Core")) << Label(*item) << ": " << service;
+                EXPECT_TRUE(Holds(item->Description, "Server Core"))
+                    << Label(*item) << ": " << service;
             }
         }
     }

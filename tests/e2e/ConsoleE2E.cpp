@@ -67,8 +67,8 @@ protected:
     // The key with everything below it, as `reg export` writes it.
     std::string Export() {
         fs::remove(folder / "export.reg");
-        Process reg("reg.exe", "export \"" + key.Name() + "\" \"" +
-                                   Utf8(folder / "export.reg") + "\" /y");
+        Process reg("reg.exe",
+                    "export \"" + key.Name() + "\" \"" + Utf8(folder / "export.reg") + "\" /y");
         EXPECT_EQ(reg.Wait(), 0u);
         return folder.Read("export.reg");
     }
@@ -104,24 +104,21 @@ TEST_F(Console, PlanChangesNothingAndApplyDoesWhatTheSilentRunDoes) {
     const std::string k = key.Name();
     folder.Write(
         "OrvikOptimizations.xml",
-        Catalogue(Item("1", Tag("RegistryEntries",
-                                RegistryEntry(k + "\\New", "A", "DWORD", "1") +
-                                    RegistryEntry(k, "B", "STRING", "x") +
-                                    RegistryEntry(k, "C", "STRING", "same") +
-                                    RegistryEntry(k, "D", "STRING", "") +
-                                    RegistryEntry(k, "E", "BINARY", "01,02,ff"))) +
-                  Item("2", Tag("RegistryEntries",
-                                RegistryEntry("HKCU\\Software\\Orvik", "X", "DWORD", "1") +
-                                    RegistryEntry(k, "F", "DWORD", "1")) +
-                                Tag("CommandLines",
-                                    Command("C:\\orvik-nowhere\\missing.exe /quiet") +
-                                        Command(ProbeCommand(folder / "skipped"))) +
-                                Tag("WMIQueries", Query("SELEC broken", 1))) +
-                  Item("3", Tag("CommandLines", Command(ProbeCommand(folder / "started"))) +
-                                Tag("WMIQueries",
-                                    Query("SELECT * FROM Win32_OperatingSystem", 9999))) +
-                  Item("4", Tag("RegistryEntries", RegistryEntry(k, "Off", "DWORD", "1")),
-                       false)));
+        Catalogue(
+            Item("1", Tag("RegistryEntries", RegistryEntry(k + "\\New", "A", "DWORD", "1") +
+                                                 RegistryEntry(k, "B", "STRING", "x") +
+                                                 RegistryEntry(k, "C", "STRING", "same") +
+                                                 RegistryEntry(k, "D", "STRING", "") +
+                                                 RegistryEntry(k, "E", "BINARY", "01,02,ff"))) +
+            Item("2",
+                 Tag("RegistryEntries", RegistryEntry("HKCU\\Software\\Orvik", "X", "DWORD", "1") +
+                                            RegistryEntry(k, "F", "DWORD", "1")) +
+                     Tag("CommandLines", Command("C:\\orvik-nowhere\\missing.exe /quiet") +
+                                             Command(ProbeCommand(folder / "skipped"))) +
+                     Tag("WMIQueries", Query("SELEC broken", 1))) +
+            Item("3", Tag("CommandLines", Command(ProbeCommand(folder / "started"))) +
+                          Tag("WMIQueries", Query("SELECT * FROM Win32_OperatingSystem", 9999))) +
+            Item("4", Tag("RegistryEntries", RegistryEntry(k, "Off", "DWORD", "1")), false)));
     const auto preset = [&] {
         key.Clear();
         key.Write("B", "y", KEY_WOW64_64KEY);
@@ -183,9 +180,9 @@ TEST_F(Console, PlanChangesNothingAndApplyDoesWhatTheSilentRunDoes) {
 
 TEST_F(Console, ExitCodesWarningsWithoutABoxAndText) {
     folder.Write("OrvikOptimizations.xml",
-                 Catalogue(Item("9", Tag("Name", "Größe ändern") +
-                                         Tag("WMIQueries",
-                                             Query("SELECT * FROM Win32_OperatingSystem", 1)))));
+                 Catalogue(Item(
+                     "9", Tag("Name", "Größe ändern") +
+                              Tag("WMIQueries", Query("SELECT * FROM Win32_OperatingSystem", 1)))));
     // The warning is reported, and the program ends by itself: no box waits for anyone.
     const json::Value warned = Json("apply", 3);
     EXPECT_EQ(warned["entries"][0]["actions"][0]["count"].Int(), 1);
@@ -202,9 +199,10 @@ TEST_F(Console, ExitCodesWarningsWithoutABoxAndText) {
     EXPECT_EQ(text.err, "1 of 1: 9 Größe ändern\r\n");
 
     // Places as MSXML's reader gives them: columns count characters, not bytes.
-    folder.Write("problems.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Optimizations>\n"
-                                 "  <Item><Name>Größe</Name><Colour/><OSVersion>Windows 7"
-                                 "</OSVersion></Item>\n</Optimizations>\n");
+    folder.Write("problems.xml",
+                 "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Optimizations>\n"
+                 "  <Item><Name>Größe</Name><Colour/><OSVersion>Windows 7"
+                 "</OSVersion></Item>\n</Optimizations>\n");
     std::string places;
     const json::Value checked =
         Json("validate --catalogue \"" + Utf8(folder / "problems.xml") + "\"", 2);
@@ -212,8 +210,9 @@ TEST_F(Console, ExitCodesWarningsWithoutABoxAndText) {
         places += problem["code"].text + " " + std::to_string(problem["line"].Int()) + ":" +
                   std::to_string(problem["column"].Int()) + "; ";
     }
-    EXPECT_EQ(places, "number-not-plain 3:3; no-action 3:3; unknown-element 3:27; "
-                      "unknown-version 3:36; unknown-version 3:36; ");
+    EXPECT_EQ(places,
+              "number-not-plain 3:3; no-action 3:3; unknown-element 3:27; "
+              "unknown-version 3:36; unknown-version 3:36; ");
     const json::Value missing =
         Json("validate --catalogue \"" + Utf8(folder / "none.xml") + "\"", 2);
     EXPECT_EQ(missing["problems"][0]["code"].text, "unreadable");
@@ -242,13 +241,17 @@ TEST_F(Console, MessagesSayWhatIsWrongWhereItStands) {
     folder.Write("cut.xml", "<Optimizations>\n<Item><Number>1</Number>\n<Ca");
     folder.Write("sjis.xml", "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\n<Optimizations/>");
     folder.Write("latin.xml", "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n<Optimizations>" +
-                                  item("Gr\xF6\xDF" "e \x80") + "</Item></Optimizations>");
-    folder.Write("dword.xml", "<Optimizations>" + item("d") + "<RegistryEntries>\n<RegistryEntry><Key>" +
-                                  key.Name() + "</Key><ValueName/><KeyType>DWORD</KeyType>\n"
+                                  item("Gr\xF6\xDF"
+                                       "e \x80") +
+                                  "</Item></Optimizations>");
+    folder.Write("dword.xml", "<Optimizations>" + item("d") +
+                                  "<RegistryEntries>\n<RegistryEntry><Key>" + key.Name() +
+                                  "</Key><ValueName/><KeyType>DWORD</KeyType>\n"
                                   "  <Value>many</Value></RegistryEntry></RegistryEntries></Item>"
                                   "</Optimizations>");
-    folder.Write("default.xml", "<Optimizations>" + item("d") + "<RegistryEntries><RegistryEntry><Key>" +
-                                    key.Name() + "</Key><ValueName/><KeyType>STRING</KeyType>"
+    folder.Write("default.xml", "<Optimizations>" + item("d") +
+                                    "<RegistryEntries><RegistryEntry><Key>" + key.Name() +
+                                    "</Key><ValueName/><KeyType>STRING</KeyType>"
                                     "<Value>d</Value></RegistryEntry></RegistryEntries></Item>"
                                     "</Optimizations>");
     fs::create_directory(folder / "folder.xml");
@@ -260,13 +263,19 @@ TEST_F(Console, MessagesSayWhatIsWrongWhereItStands) {
         {"validate missing.xml", 2,
          "unreadable: the file cannot be read (" + win32::SystemErrorText(2) + "): ", ""},
         {"validate folder.xml", 2, "unreadable: the file cannot be read (it is a folder): ", ""},
-        {"validate zero.xml", 2, "\r\nerror   5:4      refused-file: a NUL byte, which no XML "
-                                 "file holds (is the file damaged, or no text?)", ""},
-        {"validate amp.xml", 2, "2:15     not-well-formed: the file is no well-formed XML (a bare "
-                                "& (write &amp; for an ampersand in text))", ""},
+        {"validate zero.xml", 2,
+         "\r\nerror   5:4      refused-file: a NUL byte, which no XML "
+         "file holds (is the file damaged, or no text?)",
+         ""},
+        {"validate amp.xml", 2,
+         "2:15     not-well-formed: the file is no well-formed XML (a bare "
+         "& (write &amp; for an ampersand in text))",
+         ""},
         {"validate cut.xml", 2, "(the file ends before <Item> is closed: it is cut short)", ""},
-        {"validate sjis.xml", 2, "refused-file: the file declares the encoding SHIFT_JIS, which "
-                                 "the reader does not take: save the file as UTF-8", ""},
+        {"validate sjis.xml", 2,
+         "refused-file: the file declares the encoding SHIFT_JIS, which "
+         "the reader does not take: save the file as UTF-8",
+         ""},
         {"PLAN --QUIET latin.xml", 0, "\r\n1  Größe €  (line 2)\r\n", ""},
         {"Validate dword.xml", 2, "\r\nerror   3:3      invalid-dword: ", ""},
         {"plan default.xml", 0, "\\(Default): (absent) -> REG_SZ \"d\"", "1 of 1: 1 d\r\n"},
@@ -283,15 +292,17 @@ TEST_F(Console, MessagesSayWhatIsWrongWhereItStands) {
         std::string arguments = c.arguments;
         if (const size_t file = arguments.find(".xml"); file != std::string::npos) {
             const size_t name = arguments.rfind(' ', file) + 1;
-            arguments.replace(name, file + 4 - name,
-                              "--catalogue \"" + Utf8(folder / arguments.substr(name, file + 4 - name)) +
-                                  "\"");
+            arguments.replace(
+                name, file + 4 - name,
+                "--catalogue \"" + Utf8(folder / arguments.substr(name, file + 4 - name)) + "\"");
         }
         const Result result = Run(cli, arguments);
         EXPECT_EQ(result.code, c.code) << c.arguments << "\n" << result.out << result.err;
         EXPECT_NE(result.out.find(c.out), std::string::npos) << c.arguments << "\n" << result.out;
-        EXPECT_TRUE(c.err.empty() ? result.err.empty() : result.err.find(c.err) != std::string::npos)
-            << c.arguments << "\n" << result.err;
+        EXPECT_TRUE(c.err.empty() ? result.err.empty()
+                                  : result.err.find(c.err) != std::string::npos)
+            << c.arguments << "\n"
+            << result.err;
     }
     // Help names only the command asked about.
     EXPECT_EQ(Run(cli, "help plan").out.find("OrvikCli apply"), std::string::npos);
@@ -311,19 +322,19 @@ TEST_F(Console, UndoOfAJournalPutsTheKeyBackExactly) {
     Put(at, L"Dword", REG_DWORD, &five, sizeof five);
     Put(at, L"Gone", REG_SZ, L"gone", 10);
     const std::string k = key.Name(), deeper = k + "\\New\\Deeper";
-    folder.Write("OrvikOptimizations.xml",
-                 Catalogue(Item("1", Tag("RegistryEntries",
-                                         RegistryEntry(k, "Multi", "STRING", "x") +
-                                             RegistryEntry(k, "Expand", "DWORD", "1") +
-                                             RegistryEntry(k, "Qword", "BINARY", "0A0B") +
-                                             RegistryEntry(k, "Binary", "STRING", "y") +
-                                             RegistryEntry(k, "Dword", "DWORD", "7") +
-                                             RegistryEntry(k, "GONE", "STRING", "") +
-                                             RegistryEntry(k, "Absent", "STRING", "%z%") +
-                                             RegistryEntry(deeper, "D", "DWORD", "1"))) +
-                           Item("2", Tag("CommandLines", Command(ProbeCommand(folder / "ran"))) +
-                                         Tag("WMIQueries",
-                                             Query("SELECT * FROM Win32_OperatingSystem", 9)))));
+    folder.Write(
+        "OrvikOptimizations.xml",
+        Catalogue(
+            Item("1", Tag("RegistryEntries", RegistryEntry(k, "Multi", "STRING", "x") +
+                                                 RegistryEntry(k, "Expand", "DWORD", "1") +
+                                                 RegistryEntry(k, "Qword", "BINARY", "0A0B") +
+                                                 RegistryEntry(k, "Binary", "STRING", "y") +
+                                                 RegistryEntry(k, "Dword", "DWORD", "7") +
+                                                 RegistryEntry(k, "GONE", "STRING", "") +
+                                                 RegistryEntry(k, "Absent", "STRING", "%z%") +
+                                                 RegistryEntry(deeper, "D", "DWORD", "1"))) +
+            Item("2", Tag("CommandLines", Command(ProbeCommand(folder / "ran"))) +
+                          Tag("WMIQueries", Query("SELECT * FROM Win32_OperatingSystem", 9)))));
     const std::string before = Export();
     ASSERT_NE(before.find(std::string("Q\0w\0o\0r\0d", 9)), std::string::npos) << "UTF-16";
     const std::string journal = " \"" + Utf8(folder / "run.journal") + "\"";
@@ -359,9 +370,9 @@ TEST_F(Console, UndoOfAJournalPutsTheKeyBackExactly) {
 TEST_F(Console, UndoPutsBackTheVeryBytesOfText) {
     const wchar_t lone[] = {0xD800, 0};
     Put(Below(key), L"Lone", REG_SZ, lone, sizeof lone);
-    folder.Write("OrvikOptimizations.xml",
-                 Catalogue(Item("1", Values(RegistryEntry(key.Name(), "Lone", "STRING",
-                                                          "\xEF\xBF\xBD")))));
+    folder.Write(
+        "OrvikOptimizations.xml",
+        Catalogue(Item("1", Values(RegistryEntry(key.Name(), "Lone", "STRING", "\xEF\xBF\xBD")))));
     const std::string before = Export();
     EXPECT_EQ(Outcomes(Json("plan", 0)), "1: change");
     const std::string journal = " \"" + Utf8(folder / "run.journal") + "\"";
@@ -376,8 +387,8 @@ TEST_F(Console, UndoPutsBackTheVeryBytesOfText) {
 TEST_F(Console, UndoRemovesKeysFromTheViewTheRunWrote) {
     ScratchKey machine("cli", HKEY_LOCAL_MACHINE);
     folder.Write("OrvikOptimizations.xml",
-                 Catalogue(Item("1", Tag("RegistryEntries", RegistryEntry(machine.Name("New"), "D",
-                                                                          "DWORD", "1")))));
+                 Catalogue(Item("1", Tag("RegistryEntries",
+                                         RegistryEntry(machine.Name("New"), "D", "DWORD", "1")))));
     const std::string journal = " --journal \"" + Utf8(folder / "run.journal") + "\"";
     EXPECT_EQ(Run(cli, "apply" + journal).code, 0);
     EXPECT_EQ(machine.Dword("New", "D"), 1);
@@ -400,13 +411,12 @@ TEST_F(Console, DefaultProfileHiveIsWrittenWhileLoaded) {
     EXPECT_EQ(RegSaveKeyW(saved, win32::Widen(hive).c_str(), nullptr), ERROR_SUCCESS);
     RegCloseKey(saved);
     const std::string k = key.Name();
-    folder.Write("OrvikOptimizations.xml",
-                 Catalogue(Item("1", Tag("RegistryEntries",
-                                         RegistryEntry(k, "V", "DWORD", "1") +
-                                             RegistryEntry(k, "Kept", "STRING", "x"))) +
-                           Item("2", Tag("RegistryEntries",
-                                         RegistryEntry(k, "V", "DWORD", "2") +
-                                             RegistryEntry(k, "Bad", "DWORD", "many")))));
+    folder.Write(
+        "OrvikOptimizations.xml",
+        Catalogue(Item("1", Tag("RegistryEntries", RegistryEntry(k, "V", "DWORD", "1") +
+                                                       RegistryEntry(k, "Kept", "STRING", "x"))) +
+                  Item("2", Tag("RegistryEntries", RegistryEntry(k, "V", "DWORD", "2") +
+                                                       RegistryEntry(k, "Bad", "DWORD", "many")))));
     const std::string profile = " --user default --default-hive \"" + hive + "\"";
     const json::Value plan = Json("plan" + profile, 2);
     EXPECT_EQ(plan["entries"][0]["actions"][1]["before"]["data"].text, "profile");

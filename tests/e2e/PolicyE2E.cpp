@@ -149,11 +149,11 @@ TEST_F(Policies, ValuesAreCheckedAgainstTheDefinitionsOfTheFolder) {
 // process it starts, so the test puts one there for its duration); none there is said so, and
 // is no fault.
 TEST_F(Policies, DefaultFolderIsBelowTheWindowsFolder) {
-    folder.Write(
-        "OrvikOptimizations.xml",
-        Catalogue(Tag("Item", Tag("Number", "1") + Tag("Enabled", "True") + Tag("OSVersion", "ALL") +
-                                  Tag("RegistryEntries",
-                                      RegistryEntry(machine, "CacheSize", "DWORD", "0")))));
+    folder.Write("OrvikOptimizations.xml",
+                 Catalogue(Tag(
+                     "Item", Tag("Number", "1") + Tag("Enabled", "True") + Tag("OSVersion", "ALL") +
+                                 Tag("RegistryEntries",
+                                     RegistryEntry(machine, "CacheSize", "DWORD", "0")))));
     wchar_t windows[MAX_PATH];
     ASSERT_GT(GetWindowsDirectoryW(windows, MAX_PATH), 0u);
     const fs::path definitions = fs::path(windows) / "PolicyDefinitions";

@@ -88,8 +88,10 @@ TEST_F(SilentRun, CommandsStartHiddenAndAMissingProgramIsLoggedWithTheSystemsDat
     const char* const unusual = "hidden-\xCE\xA9 m\xC3\xA4rker";
     const std::string missing = "C:\\orvik-nowhere\\missing.exe /quiet";
     // The system folder's cmd.exe is the 64-bit one also for the shipping build.
-    const std::string architecture = "C:\\Windows\\System32\\cmd.exe /c set "
-                                     "PROCESSOR_ARCHITECTURE>\"" + Utf8(folder / "arch") + "\"";
+    const std::string architecture =
+        "C:\\Windows\\System32\\cmd.exe /c set "
+        "PROCESSOR_ARCHITECTURE>\"" +
+        Utf8(folder / "arch") + "\"";
     WriteCatalogue(Item(true, "All", "",
                         Command(architecture) + Command(Probe(unusual)) + Command(missing) +
                             Command(Probe("three"))) +
@@ -115,8 +117,9 @@ TEST_F(SilentRun, CommandsStartHiddenAndAMissingProgramIsLoggedWithTheSystemsDat
     ASSERT_TRUE(line) << "no date and time of the run in front: " << lines[0];
     // Wine does not tell a missing program's 2 from a missing folder's 3 reliably.
     auto expected = [&](uint32_t code) {
-        return " Error " + std::to_string(code) + ", Source = Orvik.CmdRunner: " +
-               win32::SystemErrorText(code) + "Trace: Command: " + missing;
+        return " Error " + std::to_string(code) +
+               ", Source = Orvik.CmdRunner: " + win32::SystemErrorText(code) +
+               "Trace: Command: " + missing;
     };
     EXPECT_TRUE(*line == expected(2) || *line == expected(3)) << *line;
 }
@@ -202,8 +205,8 @@ TEST_F(SilentRun, RunWithMoreTextOpensAWindowInstead) {
     WriteCatalogue(Item(true, "All", RegistryEntry(key.Name(), "never", "DWORD", "1")));
     Process orvik(exe, "-RUN extra");
     // The splash comes; without a display the program ends by itself.
-    EXPECT_TRUE(WaitFor([&] { return !VisibleWindowsOf(orvik.Id()).empty() || !orvik.Running(); },
-                        30s));
+    EXPECT_TRUE(
+        WaitFor([&] { return !VisibleWindowsOf(orvik.Id()).empty() || !orvik.Running(); }, 30s));
     EXPECT_FALSE(key.Exists());
 }
 

@@ -6,17 +6,16 @@
 #include <cstdlib>
 #include <string>
 
-#define FUZZ_CHECK(condition, what)                                                            \
-    do {                                                                                       \
-        if (!(condition)) fuzzcheck::Fail(__FILE__, __LINE__, #condition, (what));             \
+#define FUZZ_CHECK(condition, what)                                                \
+    do {                                                                           \
+        if (!(condition)) fuzzcheck::Fail(__FILE__, __LINE__, #condition, (what)); \
     } while (false)
 
 namespace fuzzcheck {
 
 [[noreturn]] inline void Fail(const char* file, int line, const char* condition,
                               const std::string& what) {
-    std::fprintf(stderr, "%s:%d: property broken: %s\n  %s\n", file, line, condition,
-                 what.c_str());
+    std::fprintf(stderr, "%s:%d: property broken: %s\n  %s\n", file, line, condition, what.c_str());
     std::abort();
 }
 

@@ -38,9 +38,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string upper = first, lower = first;
     for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    FUZZ_CHECK(Root(first + "\\") == root && Root(upper + "\\") == root &&
-                   Root(lower + "\\") == root,
-               fuzzcheck::Shown(key) + ": the root depends on more than its first piece's name");
+    FUZZ_CHECK(
+        Root(first + "\\") == root && Root(upper + "\\") == root && Root(lower + "\\") == root,
+        fuzzcheck::Shown(key) + ": the root depends on more than its first piece's name");
     FUZZ_CHECK(*root == 0 || *root == reg::kLocalMachine || *root == reg::kClassesRoot ||
                    *root == reg::kCurrentUser || *root == reg::kUsers,
                fuzzcheck::Shown(key) + ": no root");

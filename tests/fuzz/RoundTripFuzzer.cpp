@@ -45,10 +45,41 @@ private:
 // Pieces that make the texts: what the format escapes, white space, the marker, characters
 // beyond ASCII, characters XML cannot carry, malformed UTF-8.
 const std::string kPieces[] = {
-    "a", "Z", "7", " ", "\t", "\n", "\r", "\r\n", "<", ">", "&", "'", "\"", "]]>", "&amp;",
-    "<!--", "<?x?>", "<![CDATA[", "Justification:", "justification:", "\xC3\xA9", "\xE2\x82\xAC",
-    "\xF0\x9F\x98\x80", "\xEF\xBF\xBE", "\xEF\xBF\xBF", "\xEF\xBF\xBD", std::string(1, '\0'),
-    "\x01", "\x1F", "\x7F", "\x80", "\xC3", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xC0\xAF",
+    "a",
+    "Z",
+    "7",
+    " ",
+    "\t",
+    "\n",
+    "\r",
+    "\r\n",
+    "<",
+    ">",
+    "&",
+    "'",
+    "\"",
+    "]]>",
+    "&amp;",
+    "<!--",
+    "<?x?>",
+    "<![CDATA[",
+    "Justification:",
+    "justification:",
+    "\xC3\xA9",
+    "\xE2\x82\xAC",
+    "\xF0\x9F\x98\x80",
+    "\xEF\xBF\xBE",
+    "\xEF\xBF\xBF",
+    "\xEF\xBF\xBD",
+    std::string(1, '\0'),
+    "\x01",
+    "\x1F",
+    "\x7F",
+    "\x80",
+    "\xC3",
+    "\xED\xA0\x80",
+    "\xF4\x90\x80\x80",
+    "\xC0\xAF",
 };
 
 std::string Text(FuzzInput& in) {
@@ -75,8 +106,8 @@ int32_t Code(FuzzInput& in, int32_t named) {
 
 OptimizationItemPtr Record(FuzzInput& in) {
     auto item = std::make_shared<OptimizationItem>();
-    for (std::string* text : {&item->Number, &item->Name, &item->Description,
-                              &item->Justification, &item->Category, &item->Impact}) {
+    for (std::string* text : {&item->Number, &item->Name, &item->Description, &item->Justification,
+                              &item->Category, &item->Impact}) {
         *text = Text(in);
     }
     item->mode = Code(in, 3);
@@ -108,8 +139,8 @@ bool HasNames(const OptimizationItem& item) {
 // The record without its texts, key-type codes without a name as the DWORD they read back as.
 OptimizationItemPtr Shape(const OptimizationItem& record) {
     auto item = std::make_shared<OptimizationItem>(record);
-    for (std::string* text : {&item->Number, &item->Name, &item->Description,
-                              &item->Justification, &item->Category, &item->Impact}) {
+    for (std::string* text : {&item->Number, &item->Name, &item->Description, &item->Justification,
+                              &item->Category, &item->Impact}) {
         text->clear();
     }
     for (RegistryItem& reg : item->regItems) {

@@ -52,7 +52,9 @@ ValueCheck Text(const std::string& name, const std::string& text, const std::str
 }
 
 ValueCheck Dword(const std::string& name, uint32_t v, const std::string& sub = "") {
-    return {sub, name, 4,
+    return {sub,
+            name,
+            4,
             {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
              static_cast<uint8_t>(v >> 24)}};
 }
@@ -88,23 +90,25 @@ std::vector<HostileCase> Cases(const std::string& corpus, const std::string& key
     const std::vector<ValueCheck> baselineValues = {
         Text("Marker", "applied"), Dword("AllBits", 0xFFFFFFFFu, "Sub"),
         Bytes("Bytes", {0x01, 0x02, 0xFF}), Absent("Disabled")};
-    for (const auto& [folder, outcome] : {std::pair{"refused", Outcome::Nothing},
-                                          std::pair{"baseline", Outcome::Applied}}) {
+    for (const auto& [folder, outcome] :
+         {std::pair{"refused", Outcome::Nothing}, std::pair{"baseline", Outcome::Applied}}) {
         std::vector<fs::path> files;
         for (const auto& file : fs::directory_iterator(fs::path(corpus) / folder)) {
             files.push_back(file.path());
         }
         std::sort(files.begin(), files.end());
         for (const fs::path& file : files) {
-            cases.push_back({file.stem().string(), Load(file, key), outcome,
-                             outcome == Outcome::Applied ? baselineValues
-                                                         : std::vector<ValueCheck>{}});
+            cases.push_back(
+                {file.stem().string(), Load(file, key), outcome,
+                 outcome == Outcome::Applied ? baselineValues : std::vector<ValueCheck>{}});
         }
     }
 
     const std::vector<ValueCheck> marker = {Text("Marker", "applied")};
-    add("non-ascii-text.xml", {Text("Gr\xC3\xBC\xC3\x9F" "e", "\xE2\x82\xAC \xE6\x97\xA5\xE6"
-                                                            "\x9C\xAC \xF0\x90\x8D\x88")});
+    add("non-ascii-text.xml", {Text("Gr\xC3\xBC\xC3\x9F"
+                                    "e",
+                                    "\xE2\x82\xAC \xE6\x97\xA5\xE6"
+                                    "\x9C\xAC \xF0\x90\x8D\x88")});
     // Comments, processing instructions, CDATA and text in every place.
     for (const char* file : {"xinclude.xml", "instructions.xml", "text-in-structure.xml"}) {
         add(file, marker);
@@ -116,28 +120,44 @@ std::vector<HostileCase> Cases(const std::string& corpus, const std::string& key
                       Text("UpperTrue", "yes"), Absent("One"), Absent("Yes"), Absent("Empty"),
                       Absent("Short"), Absent("AfterShort")});
     // Numbers out of every range; halves round to the even number, as earlier readers did.
-    add("numbers.xml",
-        {Dword("Max", 0x7FFFFFFFu), Dword("Min", 0x80000000u), Dword("AllBits", 0xFFFFFFFFu),
-         Dword("MinusZero", 0), Dword("Padded", 42), Dword("Unknown", 7),
-         Bytes("LowerHexBytes", {0xFF, 0x00, 0x0A}), Bytes("PlainBytes", {0x01, 0x02, 0xFF}),
-         Dword("HalfToEven", 2), Dword("HalfUp", 2), Dword("MinusHalf", 0xFFFFFFFEu),
-         Dword("Exponent", 1000), Dword("LeadingZeros", 255), Dword("Tabbed", 7),
-         Absent("TwoToThe31"), Absent("AfterTwoToThe31"), Absent("BelowMin"), Absent("Unsigned"),
-         Absent("NineHexDigits"), Absent("Huge"), Absent("Digits"), Absent("NotANumber"),
-         Absent("OddDigits"), Absent("NoBytes"), Absent("PrefixedBytes"),
-         Text("AfterQueries", "yes")});
+    add("numbers.xml", {Dword("Max", 0x7FFFFFFFu),
+                        Dword("Min", 0x80000000u),
+                        Dword("AllBits", 0xFFFFFFFFu),
+                        Dword("MinusZero", 0),
+                        Dword("Padded", 42),
+                        Dword("Unknown", 7),
+                        Bytes("LowerHexBytes", {0xFF, 0x00, 0x0A}),
+                        Bytes("PlainBytes", {0x01, 0x02, 0xFF}),
+                        Dword("HalfToEven", 2),
+                        Dword("HalfUp", 2),
+                        Dword("MinusHalf", 0xFFFFFFFEu),
+                        Dword("Exponent", 1000),
+                        Dword("LeadingZeros", 255),
+                        Dword("Tabbed", 7),
+                        Absent("TwoToThe31"),
+                        Absent("AfterTwoToThe31"),
+                        Absent("BelowMin"),
+                        Absent("Unsigned"),
+                        Absent("NineHexDigits"),
+                        Absent("Huge"),
+                        Absent("Digits"),
+                        Absent("NotANumber"),
+                        Absent("OddDigits"),
+                        Absent("NoBytes"),
+                        Absent("PrefixedBytes"),
+                        Text("AfterQueries", "yes")});
 
     // Keys and names at their edges: each failure ends only its own list.
     const std::string lowerRoot = "hkey_current_user" + key.substr(key.find('\\'));
     cases.push_back(
         {"keys-and-names",
          Catalogue(Item(RegistryEntry("", "EmptyKey", "STRING", "x") +
-                       RegistryEntry(key, "AfterEmptyKey", "STRING", "x")) +
-                  Item(RegistryEntry(lowerRoot, "LowerRoot", "STRING", "yes")) +
-                  Item(RegistryEntry("HKEY_NOWHERE\\Software\\Orvik", "NoRoot", "STRING", "x") +
-                       RegistryEntry(key, "AfterNoRoot", "STRING", "x")) +
-                  Item(RegistryEntry(key, "", "STRING", "the default value")) +
-                  Item(RegistryEntry(key, "EmptyString", "STRING", ""))),
+                        RegistryEntry(key, "AfterEmptyKey", "STRING", "x")) +
+                   Item(RegistryEntry(lowerRoot, "LowerRoot", "STRING", "yes")) +
+                   Item(RegistryEntry("HKEY_NOWHERE\\Software\\Orvik", "NoRoot", "STRING", "x") +
+                        RegistryEntry(key, "AfterNoRoot", "STRING", "x")) +
+                   Item(RegistryEntry(key, "", "STRING", "the default value")) +
+                   Item(RegistryEntry(key, "EmptyString", "STRING", ""))),
          Outcome::Applied,
          {Absent("EmptyKey"), Absent("AfterEmptyKey"), Text("LowerRoot", "yes"),
           Absent("AfterNoRoot"), Text("", "the default value"), Absent("EmptyString")}});
@@ -151,14 +171,18 @@ std::vector<HostileCase> Cases(const std::string& corpus, const std::string& key
         items += Item(RegistryEntry(key, std::string("V").append(n), "DWORD", n),
                       std::string("<Number>").append(n).append("</Number>"));
     }
-    cases.push_back({"many-items", Catalogue(items), Outcome::Applied,
-                     {Dword("V0", 0), Dword("V1500", 1500), Dword("V2999", 2999)}, 3000});
+    cases.push_back({"many-items",
+                     Catalogue(items),
+                     Outcome::Applied,
+                     {Dword("V0", 0), Dword("V1500", 1500), Dword("V2999", 2999)},
+                     3000});
     const std::string longValue(300000, 'v'), longText(8 * 1024 * 1024, 'n');
     cases.push_back({"long-texts",
                      Catalogue(Item(RegistryEntry(key, "Long", "STRING", longValue),
-                                   "<Name>" + longText + "</Name><Description>" + longText +
-                                       "Justification:" + longText + "</Description>")),
-                     Outcome::Applied, {Text("Long", longValue)}});
+                                    "<Name>" + longText + "</Name><Description>" + longText +
+                                        "Justification:" + longText + "</Description>")),
+                     Outcome::Applied,
+                     {Text("Long", longValue)}});
     std::string attributes;
     for (int i = 0; i < 10000; ++i) {
         attributes.append(" a").append(std::to_string(i)).append("=\"&amp;\"");

@@ -81,9 +81,9 @@ TEST_P(ProgramFile, IconHasEverySizeOnATransparentGround) {
     ASSERT_NE(file, nullptr);
     const auto resource = [&](int id, LPCWSTR type) {
         HRSRC found = FindResourceW(file, MAKEINTRESOURCEW(id), type);
-        return std::pair(found ? static_cast<BYTE*>(LockResource(LoadResource(file, found)))
-                               : nullptr,
-                         found ? SizeofResource(file, found) : 0);
+        return std::pair(
+            found ? static_cast<BYTE*>(LockResource(LoadResource(file, found))) : nullptr,
+            found ? SizeofResource(file, found) : 0);
     };
     // The first icon group is the one Explorer shows; it picks the image of each size from it.
     BYTE* const group = resource(1, RT_GROUP_ICON).first;
@@ -102,8 +102,8 @@ TEST_P(ProgramFile, IconHasEverySizeOnATransparentGround) {
         HDC screen = GetDC(nullptr);
         BITMAP bitmap{};
         GetObjectW(parts.hbmColor, sizeof(bitmap), &bitmap);
-        const int rows = GetDIBits(screen, parts.hbmColor, 0, size, pixels.data(), &header,
-                                   DIB_RGB_COLORS);
+        const int rows =
+            GetDIBits(screen, parts.hbmColor, 0, size, pixels.data(), &header, DIB_RGB_COLORS);
         ReleaseDC(nullptr, screen);
         DeleteObject(parts.hbmColor);
         DeleteObject(parts.hbmMask);
@@ -114,22 +114,20 @@ TEST_P(ProgramFile, IconHasEverySizeOnATransparentGround) {
         // Clear at the corner, the accent colour between the square's corner and the gauge.
         EXPECT_EQ(pixels[0].rgbReserved, 0);
         const RGBQUAD inside = pixels[size / 4 * size + size / 4];
-        EXPECT_EQ((std::vector<int>{inside.rgbRed, inside.rgbGreen, inside.rgbBlue,
-                                    inside.rgbReserved}),
-                  (std::vector<int>{pictures::kAccent.r, pictures::kAccent.g, pictures::kAccent.b,
-                                    255}));
+        EXPECT_EQ(
+            (std::vector<int>{inside.rgbRed, inside.rgbGreen, inside.rgbBlue, inside.rgbReserved}),
+            (std::vector<int>{pictures::kAccent.r, pictures::kAccent.g, pictures::kAccent.b, 255}));
     }
     FreeLibrary(file);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Builds, ProgramFile,
-    ::testing::Values(Program{ORVIK_EXE, "Orvik.exe", "Orvik Optimizer", "Orvik_x64"},
-                      Program{ORVIK_X86_EXE, "Orvik.exe", "Orvik Optimizer", "Orvik_x86"},
-                      Program{ORVIK_CLI_EXE, "OrvikCli.exe", "Orvik Optimizer console",
-                              "OrvikCli_x64"},
-                      Program{ORVIK_CLI_X86_EXE, "OrvikCli.exe", "Orvik Optimizer console",
-                              "OrvikCli_x86"}),
+    ::testing::Values(
+        Program{ORVIK_EXE, "Orvik.exe", "Orvik Optimizer", "Orvik_x64"},
+        Program{ORVIK_X86_EXE, "Orvik.exe", "Orvik Optimizer", "Orvik_x86"},
+        Program{ORVIK_CLI_EXE, "OrvikCli.exe", "Orvik Optimizer console", "OrvikCli_x64"},
+        Program{ORVIK_CLI_X86_EXE, "OrvikCli.exe", "Orvik Optimizer console", "OrvikCli_x86"}),
     [](const auto& info) { return std::string(info.param.test); });
 
 }  // namespace

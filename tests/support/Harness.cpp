@@ -195,8 +195,8 @@ bool ScratchKey::Exists(const std::string& below) const {
 
 void ScratchKey::Write(const std::string& name, const std::string& text, REGSAM view) const {
     win32::UniqueKey key;
-    ASSERT_EQ(RegCreateKeyExW(root_, subKey_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view,
-                              nullptr, key.Put(), nullptr),
+    ASSERT_EQ(RegCreateKeyExW(root_, subKey_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr,
+                              key.Put(), nullptr),
               ERROR_SUCCESS);
     const std::wstring wide = win32::Widen(text);
     EXPECT_EQ(RegSetValueExW(key.Get(), win32::Widen(name).c_str(), 0, REG_SZ,
@@ -254,8 +254,8 @@ std::string Tag(const std::string& name, const std::string& content) {
     return "<" + name + ">" + content + "</" + name + ">";
 }
 
-std::string RegistryEntry(const std::string& key, const std::string& name,
-                          const std::string& type, const std::string& value) {
+std::string RegistryEntry(const std::string& key, const std::string& name, const std::string& type,
+                          const std::string& value) {
     return Tag("RegistryEntry", Tag("Key", key) + Tag("ValueName", name) + Tag("KeyType", type) +
                                     Tag("Value", value));
 }

@@ -118,8 +118,8 @@ void SetAccess(const fs::path& path, const wchar_t* dacl);
 
 // Catalogue text: an element, a registry action, a whole catalogue around its items.
 std::string Tag(const std::string& name, const std::string& content);
-std::string RegistryEntry(const std::string& key, const std::string& name,
-                          const std::string& type, const std::string& value);
+std::string RegistryEntry(const std::string& key, const std::string& name, const std::string& type,
+                          const std::string& value);
 std::string Catalogue(const std::string& items);
 
 // winecfg's answer, trimmed ("-v" gives the prefix's Windows version, "-v win10" sets it).

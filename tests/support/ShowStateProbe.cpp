@@ -18,8 +18,8 @@ int main() {
     if (count > 2) Sleep(static_cast<DWORD>(std::stoul(arguments[2])));
     const std::wstring target = arguments[1];
     const std::wstring partial = target + L".part";
-    std::ofstream(partial.c_str()) << ((info.dwFlags & STARTF_USESHOWWINDOW) ? 1 : 0) << ' '
-                                   << info.wShowWindow << '\n';
+    std::ofstream(partial.c_str())
+        << ((info.dwFlags & STARTF_USESHOWWINDOW) ? 1 : 0) << ' ' << info.wShowWindow << '\n';
     if (!MoveFileExW(partial.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return 1;
     return count > 3 ? std::stoi(arguments[3]) : 0;
 }

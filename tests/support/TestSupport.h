@@ -21,8 +21,7 @@ public:
     }
     void TearDown() override { CoUninitialize(); }
 };
-inline const auto* const kComEnvironment =
-    ::testing::AddGlobalTestEnvironment(new ComEnvironment);
+inline const auto* const kComEnvironment = ::testing::AddGlobalTestEnvironment(new ComEnvironment);
 #endif
 
 // A path as the program's own UTF-8 text.

@@ -66,10 +66,10 @@ protected:
                                     {"5", "Five", "All", "True", "Medium"}};
         std::string items;
         for (const auto& e : entries) {
-            items += Tag("Item", Tag("Number", e[0]) + Tag("Name", e[1]) + Tag("OSVersion", e[2]) +
-                                     Tag("Enabled", e[3]) + Tag("Impact", e[4]) +
-                                     Tag("RegistryEntries",
-                                         RegistryEntry(key.Name(), e[1], "DWORD", e[0])));
+            items += Tag(
+                "Item", Tag("Number", e[0]) + Tag("Name", e[1]) + Tag("OSVersion", e[2]) +
+                            Tag("Enabled", e[3]) + Tag("Impact", e[4]) +
+                            Tag("RegistryEntries", RegistryEntry(key.Name(), e[1], "DWORD", e[0])));
         }
         folder.Write("OrvikOptimizations.xml", Catalogue(items));
     }
@@ -130,8 +130,8 @@ protected:
             item.cchTextMax = kChars;
             item.pszText = reinterpret_cast<wchar_t*>(remote + sizeof(LVITEMW));
             WriteProcessMemory(process.Get(), remote, &item, sizeof item, nullptr);
-            const auto length = SendMessageW(list, LVM_GETITEMTEXTW, i,
-                                             reinterpret_cast<LPARAM>(remote));
+            const auto length =
+                SendMessageW(list, LVM_GETITEMTEXTW, i, reinterpret_cast<LPARAM>(remote));
             wchar_t text[kChars] = {};
             ReadProcessMemory(process.Get(), item.pszText, text, sizeof text, nullptr);
             notes.push_back(win32::Narrow(text, static_cast<size_t>(length)));
@@ -311,8 +311,10 @@ TEST_F(ProgramTest, RunKeepsAJournalAndUndoLastRunPutsTheRegistryBack) {
     key.Write("Two", "changed since", KEY_WOW64_64KEY);
     ChooseFileItem(editor, 'U');
     EXPECT_EQ(Answer(IDYES).find("Undo the run of "), 0u);
-    EXPECT_EQ(Answer(), "Undo completed: 1 value put back.\n\nChanged since the run, left "
-                        "alone:\n" + key.Name() + "\\Two");
+    EXPECT_EQ(Answer(),
+              "Undo completed: 1 value put back.\n\nChanged since the run, left "
+              "alone:\n" +
+                  key.Name() + "\\Two");
     ASSERT_EQ(key.Values().size(), 1u);
     EXPECT_EQ(key.Values()[0].name, "Two");
     EXPECT_TRUE(WaitFor([&] { return Notes(editor) == none; }));
@@ -339,12 +341,25 @@ TEST_F(ProgramTest, FindNarrowsTheRowsAndEscapeShowsThemAll) {
 }
 
 TEST_F(ProgramTest, EachWindowsIsOfferedItsOwnEntriesAllAndThoseOfTheVersionItWasTakenFor) {
-    const std::vector<std::string> versions = {
-        "Windows2000", "WindowsXP", "WindowsServer2003", "WindowsVista", "WindowsServer2008",
-        "Windows7", "WindowsServer2003R2", "All", "Windows8", "WindowsServer2012",
-        "WindowsServer2008R2", "Windows8.1", "WindowsServer2012R2", "Windows10",
-        "WindowsServer2016", "WindowsServer2019", "WindowsServer2022", "Windows11",
-        "WindowsServer2025"};
+    const std::vector<std::string> versions = {"Windows2000",
+                                               "WindowsXP",
+                                               "WindowsServer2003",
+                                               "WindowsVista",
+                                               "WindowsServer2008",
+                                               "Windows7",
+                                               "WindowsServer2003R2",
+                                               "All",
+                                               "Windows8",
+                                               "WindowsServer2012",
+                                               "WindowsServer2008R2",
+                                               "Windows8.1",
+                                               "WindowsServer2012R2",
+                                               "Windows10",
+                                               "WindowsServer2016",
+                                               "WindowsServer2019",
+                                               "WindowsServer2022",
+                                               "Windows11",
+                                               "WindowsServer2025"};
     std::string items;
     for (size_t i = 0; i < versions.size(); ++i) {
         items += Tag("Item", Tag("Number", std::to_string(i)) + Tag("OSVersion", versions[i]));
@@ -412,7 +427,8 @@ TEST_F(ProgramTest, ExportWritesTheReportBesideTheCatalogueAndHasTheShellOpenIt)
     EXPECT_TRUE(WaitFor([&] {
         report = folder.Read("OrvikOptimizations.html");
         return !report.empty() && folder.Read("opened.html") == report;
-    })) << "the shell was not asked to open " << Utf8(folder / "OrvikOptimizations.html");
+    })) << "the shell was not asked to open "
+        << Utf8(folder / "OrvikOptimizations.html");
     // The whole file, entries for other Windows versions included; the file itself is untouched.
     EXPECT_NE(report.find("<span class=\"name\">Three</span>"), std::string::npos);
     Process written(cli, "report --out \"" + Utf8(folder / "cli.html") + "\"");

@@ -66,7 +66,9 @@ void AddStroke(std::vector<Contour>& out, const std::vector<PointF>& points, dou
         if (length == 0) continue;
         const double nx = -(b.y - a.y) / length * h;
         const double ny = (b.x - a.x) / length * h;
-        out.push_back(Oriented({{a.x + nx, a.y + ny}, {b.x + nx, b.y + ny}, {b.x - nx, b.y - ny},
+        out.push_back(Oriented({{a.x + nx, a.y + ny},
+                                {b.x + nx, b.y + ny},
+                                {b.x - nx, b.y - ny},
                                 {a.x - nx, a.y - ny}},
                                false));
     }
@@ -75,30 +77,29 @@ void AddStroke(std::vector<Contour>& out, const std::vector<PointF>& points, dou
 std::vector<Contour> Outline(const DrawShape& shape) {
     std::vector<Contour> out;
     switch (shape.kind) {
-    case DrawShape::Kind::Polygon:
-        if (shape.points.size() >= 3) out.push_back(Oriented(shape.points, false));
-        break;
-    case DrawShape::Kind::Polyline:
-        AddStroke(out, shape.points, shape.penWidth);
-        break;
-    case DrawShape::Kind::Ellipse: {
-        if (shape.points.size() != 2) break;
-        const PointF a = shape.points[0];
-        const PointF b = shape.points[1];
-        const PointF centre{(a.x + b.x) / 2, (a.y + b.y) / 2};
-        const double rx = std::abs(b.x - a.x) / 2;
-        const double ry = std::abs(b.y - a.y) / 2;
-        if (shape.filled) {
-            out.push_back(Oriented(Ellipse(centre, rx, ry), false));
-        } else {
-            const double h = shape.penWidth / 2;
-            out.push_back(Oriented(Ellipse(centre, rx + h, ry + h), false));
-            if (rx > h && ry > h) out.push_back(Oriented(Ellipse(centre, rx - h, ry - h), true));
+        case DrawShape::Kind::Polygon:
+            if (shape.points.size() >= 3) out.push_back(Oriented(shape.points, false));
+            break;
+        case DrawShape::Kind::Polyline: AddStroke(out, shape.points, shape.penWidth); break;
+        case DrawShape::Kind::Ellipse: {
+            if (shape.points.size() != 2) break;
+            const PointF a = shape.points[0];
+            const PointF b = shape.points[1];
+            const PointF centre{(a.x + b.x) / 2, (a.y + b.y) / 2};
+            const double rx = std::abs(b.x - a.x) / 2;
+            const double ry = std::abs(b.y - a.y) / 2;
+            if (shape.filled) {
+                out.push_back(Oriented(Ellipse(centre, rx, ry), false));
+            } else {
+                const double h = shape.penWidth / 2;
+                out.push_back(Oriented(Ellipse(centre, rx + h, ry + h), false));
+                if (rx > h && ry > h)
+                    out.push_back(Oriented(Ellipse(centre, rx - h, ry - h), true));
+            }
+            break;
         }
-        break;
-    }
-    case DrawShape::Kind::Text:
-        throw std::runtime_error("an icon cannot hold text: there are no fonts at build time");
+        case DrawShape::Kind::Text:
+            throw std::runtime_error("an icon cannot hold text: there are no fonts at build time");
     }
     return out;
 }
@@ -125,8 +126,8 @@ void Paint(std::vector<Sample>& samples, int n, double unit, const std::vector<C
                 const PointF& a = c[i];
                 const PointF& b = c[(i + 1) % c.size()];
                 if ((a.y <= y) == (b.y <= y)) continue;
-                crossings.push_back({a.x + (y - a.y) * (b.x - a.x) / (b.y - a.y),
-                                     a.y < b.y ? 1 : -1});
+                crossings.push_back(
+                    {a.x + (y - a.y) * (b.x - a.x) / (b.y - a.y), a.y < b.y ? 1 : -1});
             }
         }
         std::sort(crossings.begin(), crossings.end(),
@@ -229,8 +230,8 @@ void PutChunk(std::string& out, const char* type, const std::string& data) {
     PutBig32(out, static_cast<uint32_t>(data.size()));
     const std::string body = type + data;
     out += body;
-    PutBig32(out, crc32(0, reinterpret_cast<const Bytef*>(body.data()),
-                        static_cast<uInt>(body.size())));
+    PutBig32(out,
+             crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size())));
 }
 
 std::string Png(const std::vector<uint8_t>& rgba, int size) {

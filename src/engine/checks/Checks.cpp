@@ -180,8 +180,9 @@ void CatalogueCheck::CheckRecords(const OptimizationList& catalogue) {
     for (const ReadNotice& skipped : skipped_) {
         if (!readable_) break;
         Add(Warning, "unknown-element", skipped.at,
-            "<" + skipped.element + "> is no element of the catalogue here: it is skipped with "
-            "its content");
+            "<" + skipped.element +
+                "> is no element of the catalogue here: it is skipped with "
+                "its content");
     }
     std::map<std::string, const OptimizationItem*> numbers;
     size_t nextUnknown = 0;  // into unknownVersions_, which are in file order as the items

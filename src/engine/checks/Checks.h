@@ -15,7 +15,7 @@ namespace engine {
 struct Problem {
     enum class Severity { Error, Warning };
     Severity severity = Severity::Error;
-    std::string code;  // short and stable, e.g. "unknown-version"
+    std::string code;   // short and stable, e.g. "unknown-version"
     uint32_t line = 0;  // 0: not known
     uint32_t column = 0;
     std::string message;

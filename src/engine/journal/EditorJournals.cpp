@@ -120,9 +120,9 @@ RunOutcome EditorJournals::Run(const OptimizationList& Settings, const std::stri
     runner(journaled, &observer).RunOptimizations(Settings);
     writer.End();
     if (const uint32_t failed = writer.Failure()) {
-        return {path, "", "the journal could not be written on (" +
-                              platform_.files.ErrorText(failed) +
-                              "), so no registry value was changed after that"};
+        return {path, "",
+                "the journal could not be written on (" + platform_.files.ErrorText(failed) +
+                    "), so no registry value was changed after that"};
     }
     return {path, "", ""};
 }

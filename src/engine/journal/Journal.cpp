@@ -4,9 +4,9 @@
 #include <stdexcept>
 
 #include "OrvikVersion.h"
-#include "json/Json.h"
 #include "engine/regRunner.h"
 #include "env/ErrorRecord.h"
+#include "json/Json.h"
 #include "platform/ConsoleFiles.h"
 #include "platform/HexText.h"
 
@@ -175,21 +175,20 @@ Journal ReadJournal(const std::string& bytes) {
             if (i + 1 == lines.size()) {
                 journal.problems.push_back(Damage(
                     Problem::Severity::Warning, "journal-cut", number,
-                    "the last record is cut short (the run was ended while it wrote it): " +
-                        upTo));
+                    "the last record is cut short (the run was ended while it wrote it): " + upTo));
             } else {
-                journal.problems.push_back(Damage(
-                    Problem::Severity::Error, "journal-damaged", number,
-                    "no whole record: " + upTo + ", what the " +
-                        std::to_string(lines.size() - i) + " lines from here say is not"));
+                journal.problems.push_back(
+                    Damage(Problem::Severity::Error, "journal-damaged", number,
+                           "no whole record: " + upTo + ", what the " +
+                               std::to_string(lines.size() - i) + " lines from here say is not"));
             }
             return journal;
         }
     }
     if (!ended) {
-        journal.problems.push_back(Damage(
-            Problem::Severity::Warning, "journal-cut", static_cast<uint32_t>(lines.size()),
-            "the journal ends before the run did (it was ended, or the file is cut short)"));
+        journal.problems.push_back(
+            Damage(Problem::Severity::Warning, "journal-cut", static_cast<uint32_t>(lines.size()),
+                   "the journal ends before the run did (it was ended, or the file is cut short)"));
     }
     return journal;
 }
@@ -251,8 +250,8 @@ void JournalWriter::Action(const ActionRecord& record, const std::string& outcom
     const bool wmi = record.kind == ActionRecord::Kind::Wmi;
     json::JsonWriter json(true);
     json.BeginObject().Key("record").String(wmi ? "wmi" : "command");
-    json.Key(wmi ? "query" : "command").String(wmi ? record.query->Command
-                                                   : record.command->Command);
+    json.Key(wmi ? "query" : "command")
+        .String(wmi ? record.query->Command : record.command->Command);
     json.Key("outcome").String(outcome).EndObject();
     Line(json);
 }

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/checks/Checks.h"
-#include "engine/Users.h"
 #include "engine/JournalingRegistry.h"
+#include "engine/Users.h"
+#include "engine/checks/Checks.h"
 
 class OutputFile;
 
@@ -36,9 +36,9 @@ struct JournalHeader {
 struct JournalRecord {
     enum class Kind { Entry, Keys, Value, Command, Wmi, End };
     Kind kind = Kind::End;
-    uint32_t line = 0;  // in the file, from 1
-    std::string number, name;    // Entry
-    std::string text, outcome;   // Command: the command line; Wmi: the query
+    uint32_t line = 0;          // in the file, from 1
+    std::string number, name;   // Entry
+    std::string text, outcome;  // Command: the command line; Wmi: the query
     // Keys: root, view and createdKeys; Value: root, subKey, view, valueName, before and after.
     RegistryChange change;
 };

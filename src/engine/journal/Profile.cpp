@@ -26,7 +26,8 @@ std::optional<Problem> LoadedProfile::Load(const std::string& file) {
                          *present.Put()) == reg::kSuccess) {
         return Failure("hive-in-use", kKeyText +
                                           " is loaded already (by a run that was ended?): "
-                                          "`reg unload " + kKeyText + "` unloads it");
+                                          "`reg unload " +
+                                          kKeyText + "` unloads it");
     }
     if (const int32_t failed = hives_.Load(kProfileHive, file)) {
         return Failure("hive-not-loaded", file + " could not be loaded as the default profile: " +
@@ -63,8 +64,7 @@ std::optional<Problem> LoadedProfile::Unload() {
     if (const int32_t failed = hives_.Unload(kProfileHive)) {
         return Failure("hive-not-unloaded",
                        kKeyText + " could not be unloaded (" + hives_.ErrorText(failed) +
-                           "): it stays loaded until `reg unload " + kKeyText +
-                           "` or a restart");
+                           "): it stays loaded until `reg unload " + kKeyText + "` or a restart");
     }
     return std::nullopt;
 }

@@ -6,9 +6,9 @@
 #include <optional>
 #include <string>
 
-#include "engine/checks/Checks.h"
-#include "engine/Users.h"
 #include "engine/UserRegistry.h"
+#include "engine/Users.h"
+#include "engine/checks/Checks.h"
 
 class UserHives;
 

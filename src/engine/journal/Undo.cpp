@@ -69,8 +69,8 @@ UndoAction UndoValue(const JournalRecord& record, const std::vector<JournalRecor
     } else {
         action.outcome = "restored";
         if (key.Get() == 0) {
-            result = registry.CreateKey(root, change.subKey,
-                                        reg::kAllSpecificRights | change.view, *key.Put());
+            result = registry.CreateKey(root, change.subKey, reg::kAllSpecificRights | change.view,
+                                        *key.Put());
         }
         const std::vector<uint8_t>& data = change.before.data;
         if (result == reg::kSuccess && !change.storedBefore.empty()) {
@@ -151,10 +151,10 @@ std::vector<UndoEntry> UndoRecords(const std::vector<JournalRecord>& records, Re
 bool TouchesProfile(const std::vector<JournalRecord>& records) {
     const std::string hive = codes::UpperAscii(kProfileHive);
     return std::any_of(records.begin(), records.end(), [&](const JournalRecord& record) {
-        const std::string path = codes::UpperAscii(
-            record.kind == Kind::Keys && !record.change.createdKeys.empty()
-                ? record.change.createdKeys.front()
-                : record.change.subKey);
+        const std::string path =
+            codes::UpperAscii(record.kind == Kind::Keys && !record.change.createdKeys.empty()
+                                  ? record.change.createdKeys.front()
+                                  : record.change.subKey);
         return (record.kind == Kind::Value || record.kind == Kind::Keys) &&
                record.change.root == reg::kUsers && path.rfind(hive, 0) == 0 &&
                (path.size() == hive.size() || path[hive.size()] == '\\');

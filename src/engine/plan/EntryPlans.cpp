@@ -19,7 +19,6 @@ public:
     std::vector<ActionRecord> records;
 };
 
-
 bool Unchanged(const ActionRecord& record) {
     return !record.change ||
            (record.change->before == record.change->after && record.change->createdKeys.empty());
@@ -42,8 +41,8 @@ std::string Line(const ActionRecord& record) {
         line = std::string(word) + " " + item.Key +
                (item.Key.empty() || item.Key.back() == '\\' ? "" : "\\") + item.ValueName;
         if (record.change && record.outcome == Outcome::Done) {
-            line +=
-                ": " + engine::StateText(record.change->before) + " -> " + engine::StateText(record.change->after);
+            line += ": " + engine::StateText(record.change->before) + " -> " +
+                    engine::StateText(record.change->after);
         }
     } else {
         line = std::string(word ? word : "start") + " " + record.command->Command;

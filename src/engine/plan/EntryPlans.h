@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/OptimizationItem.h"
 #include "engine/EnginePlatform.h"
 #include "engine/RunObserver.h"
-#include "catalogue/OptimizationItem.h"
 
 class ProgramSearch;
 
@@ -20,7 +20,6 @@ struct EntryPlan {
     std::vector<std::string> lines;
     std::string failure;  // WouldFail: why
 };
-
 
 // The state from the plan's records of one entry: Would fail when an action would fail, Not
 // checkable without registry values, else Applied, Partly or Not applied by how many of them

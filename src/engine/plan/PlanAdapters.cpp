@@ -142,8 +142,8 @@ const PlanRegistry::Stored* PlanRegistry::Kept(const Handle& handle,
     return found == values_.end() ? nullptr : &found->second;
 }
 
-int32_t PlanRegistry::QueryValue(RegKey key, const std::string& name, uint32_t& type,
-                                 uint8_t* data, uint32_t& size) {
+int32_t PlanRegistry::QueryValue(RegKey key, const std::string& name, uint32_t& type, uint8_t* data,
+                                 uint32_t& size) {
     const Handle* handle = Find(key);
     if (handle == nullptr) return machine_.QueryValue(key, name, type, data, size);
     if ((handle->access & reg::kQueryValue) == 0) return reg::kAccessDenied;

@@ -30,8 +30,7 @@ public:
     PlanRegistry(const PlanRegistry&) = delete;
     PlanRegistry& operator=(const PlanRegistry&) = delete;
 
-    int32_t OpenKey(RegKey root, const std::string& subKey, uint32_t access,
-                    RegKey& key) override;
+    int32_t OpenKey(RegKey root, const std::string& subKey, uint32_t access, RegKey& key) override;
     int32_t CreateKey(RegKey root, const std::string& subKey, uint32_t access,
                       RegKey& key) override;
     int32_t QueryValue(RegKey key, const std::string& name, uint32_t& type, uint8_t* data,
@@ -64,9 +63,9 @@ private:
 
     // A key named by a root and a path below it.
     struct KeyPlace {
-        std::string path;         // folded, from the root's own name on
-        RegKey machineRoot = 0;   // where the machine opens subKey from
-        bool planOnly = false;    // the root is a key only the plan has made
+        std::string path;        // folded, from the root's own name on
+        RegKey machineRoot = 0;  // where the machine opens subKey from
+        bool planOnly = false;   // the root is a key only the plan has made
     };
 
     KeyPlace KeyPlaceOf(RegKey root, const std::string& subKey) const;
@@ -78,7 +77,7 @@ private:
     Registry& machine_;
     std::map<RegKey, Handle> handles_;
     RegKey next_ = 0x7A000;
-    std::set<std::string> made_;  // keys the plan has made
+    std::set<std::string> made_;            // keys the plan has made
     std::map<std::string, Stored> values_;  // folded key path + "\n" + folded value name
 };
 

@@ -71,9 +71,8 @@ protected:
 TEST_F(Win32Wmi, CountsWhatTheQueryFinds) {
     int32_t result = 0;
     EXPECT_EQ(CountOf(connector, "SELECT * FROM Win32_OperatingSystem", result), 1);
-    EXPECT_EQ(CountOf(connector, "SELECT * FROM Win32_Process WHERE ProcessId = 4294967295",
-                      result),
-              0);
+    EXPECT_EQ(
+        CountOf(connector, "SELECT * FROM Win32_Process WHERE ProcessId = 4294967295", result), 0);
     // An unknown class never counts as found: Windows refuses it, Wine finds nothing.
     const int32_t unknown = CountOf(connector, "SELECT * FROM Win32_OrvikNoSuchClass", result);
     EXPECT_TRUE(unknown == 0 || (unknown == -1 && result < 0)) << unknown << " " << result;

@@ -43,10 +43,14 @@ protected:
 TEST_F(cRegistryContract, TextPicksExpandTypeOnlyForAPercentPairAndExpandsOnReading) {
     cRegistry c = Make();
     SetTestEnvironment(r, "ORVIKCONTRACTDIR", "C:\\Orvik Dir");
-    const std::tuple<const char*, int32_t, uint32_t> cases[] = {
-        {"plain", 1, reg::kSz},     {"100%", 1, reg::kSz},          {"%%", 1, reg::kSz},
-        {"a%%b", 2, reg::kSz},      {"%a%", 1, reg::kExpandSz},     {"%%x%", 1, reg::kExpandSz},
-        {"50% or 60%", 2, reg::kExpandSz}, {kGreek.c_str(), 1, reg::kSz}};
+    const std::tuple<const char*, int32_t, uint32_t> cases[] = {{"plain", 1, reg::kSz},
+                                                                {"100%", 1, reg::kSz},
+                                                                {"%%", 1, reg::kSz},
+                                                                {"a%%b", 2, reg::kSz},
+                                                                {"%a%", 1, reg::kExpandSz},
+                                                                {"%%x%", 1, reg::kExpandSz},
+                                                                {"50% or 60%", 2, reg::kExpandSz},
+                                                                {kGreek.c_str(), 1, reg::kSz}};
     for (const auto& [text, asked, stored] : cases) {
         c.SetValueByName("v", asked, std::string(text));
         EXPECT_EQ(Stored("v"), std::make_pair(stored, Bytes(std::string(text) + '\0'))) << text;

@@ -55,6 +55,4 @@ std::string ScriptedWmi::ErrorText(int32_t hresult) {
     return text;
 }
 
-void RecordingMessageBoxes::ShowOk(const std::string& text) {
-    shown.push_back(text);
-}
+void RecordingMessageBoxes::ShowOk(const std::string& text) { shown.push_back(text); }

@@ -232,8 +232,7 @@ int32_t RegistryDouble::CloseKey(RegKey key) {
     return handles_.erase(key) == 1 ? reg::kSuccess : reg::kInvalidHandle;
 }
 
-uint32_t RegistryDouble::ExpandEnvironment(const std::string& source, char* buffer,
-                                           uint32_t size) {
+uint32_t RegistryDouble::ExpandEnvironment(const std::string& source, char* buffer, uint32_t size) {
     const std::string text = CName(source);
     // A name between two "%" that is set is replaced with the two "%"; an unknown name is
     // copied with both of them, and the search goes on after the second.

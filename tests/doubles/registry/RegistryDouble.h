@@ -17,8 +17,7 @@
 
 class RegistryDouble final : public Registry {
 public:
-    int32_t OpenKey(RegKey root, const std::string& subKey, uint32_t access,
-                    RegKey& key) override;
+    int32_t OpenKey(RegKey root, const std::string& subKey, uint32_t access, RegKey& key) override;
     int32_t CreateKey(RegKey root, const std::string& subKey, uint32_t access,
                       RegKey& key) override;
     int32_t QueryValue(RegKey key, const std::string& name, uint32_t& type, uint8_t* data,

@@ -92,14 +92,14 @@ public:
     std::set<std::string> files;  // any other file that exists
     std::set<std::string> unwritable;
     std::map<std::string, std::vector<std::string>> policyLines;  // by Number
-    std::map<std::string, std::string> pages;  // what WriteFileBytes wrote
+    std::map<std::string, std::string> pages;                     // what WriteFileBytes wrote
     bool failWrites = false;
     bool truncateWrites = false;
     uint32_t openResult = 0;
     uint32_t replaceResult = 0;
     uint32_t probeResult = 0;
     std::vector<std::string> writes, replaces, opened;
-    std::string refusal;  // CatalogueRefusal
+    std::string refusal;                     // CatalogueRefusal
     std::map<std::string, EntryPlan> plans;  // by Number; NotCheckable for others
     size_t planned = 0;
     std::vector<OptimizationList> runs;  // what each Run applied, as it was then

@@ -116,9 +116,11 @@ TEST_F(CatalogueXml, SplitsDescriptionsAndVersionNamesAsWritten) {
 
 TEST_F(CatalogueXml, WarningLevelOutsideWholeSixteenBitNumbersWarnsAtOneObject) {
     const std::pair<const char*, int16_t> cases[] = {
-        {"9999", 9999}, {"0", 0}, {" 12 ", 12}, {"+5", 5}, {"007", 7}, {"-1", -1},
-        {"32767", 32767}, {"-32768", -32768}, {"32768", 1}, {"-32769", 1}, {"99999999999", 1},
-        {"abc", 1}, {"1.5", 1}, {"12abc", 1}, {"0x10", 1}, {"", 1}, {"-", 1}, {"1 2", 1}};
+        {"9999", 9999}, {"0", 0},      {" 12 ", 12},       {"+5", 5},
+        {"007", 7},     {"-1", -1},    {"32767", 32767},   {"-32768", -32768},
+        {"32768", 1},   {"-32769", 1}, {"99999999999", 1}, {"abc", 1},
+        {"1.5", 1},     {"12abc", 1},  {"0x10", 1},        {"", 1},
+        {"-", 1},       {"1 2", 1}};
     std::string items = "<Item><WMIQueries>";
     for (const auto& [text, level] : cases) {
         items += std::string("<WMIQuery><WarningLevel>") + text + "</WarningLevel></WMIQuery>";
@@ -159,14 +161,14 @@ TEST_F(CatalogueXml, EveryRecordKnowsWhereItsElementStarts) {
         "<CommandLines><!-- <X> --><![CDATA[<Y>]]><?p <Z>?><CommandLine/></CommandLines></Item>\n"
         "<Item/></Optimizations>";
     std::string utf16 = "\xFF\xFE";
-    for (char16_t unit : std::u16string_view(
-             u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n<Optimizations>\n"
-             u"  <Item><Name>\u00e9\U0001F600</Name><WMIQueries><WMIQuery/>")) {
+    for (char16_t unit :
+         std::u16string_view(u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n<Optimizations>\n"
+                             u"  <Item><Name>\u00e9\U0001F600</Name><WMIQueries><WMIQuery/>")) {
         utf16 += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
     }
     for (char c : body.substr(body.find("</WMIQueries>"))) utf16 += {c, '\0'};
-    for (const std::string& bytes : {kDeclaration + body, "\xEF\xBB\xBF" + kDeclaration + body,
-                                     utf16}) {
+    for (const std::string& bytes :
+         {kDeclaration + body, "\xEF\xBB\xBF" + kDeclaration + body, utf16}) {
         const OptimizationList list = Read(bytes);
         ASSERT_EQ(list.size(), 2u);
         const OptimizationItem& item = *list[0];
@@ -201,10 +203,9 @@ TEST_F(CatalogueXml, EveryRecordKnowsWhereItsElementStarts) {
 class Notices : public ReadObserver {
 public:
     void Notice(const ReadNotice& n) override {
-        static const char* const kKinds[] = {"Unreadable",     "RefusedFile",  "ParseError",
-                                             "UnknownElement", "UnknownName",  "WarningLevel",
-                                             "Enabled",        "Missing",      "Unusual",
-                                             "WrongRoot"};
+        static const char* const kKinds[] = {
+            "Unreadable",   "RefusedFile", "ParseError", "UnknownElement", "UnknownName",
+            "WarningLevel", "Enabled",     "Missing",    "Unusual",        "WrongRoot"};
         heard.push_back(std::string(kKinds[static_cast<int>(n.kind)]) + "@" +
                         std::to_string(n.at.line) + ":" + std::to_string(n.at.column) + " " +
                         n.element + "=" + n.text);
@@ -215,14 +216,16 @@ public:
 TEST_F(CatalogueXml, AnObserverHearsWhatWouldPassInSilence) {
     Notices notices;
     const OptimizationList list = Read(
-        kDeclaration + "<Optimizations>\n"
-        "<Item><Colour>red</Colour><OSVersion>Windows7 Windows12  ALL</OSVersion>"
-        "<Enabled>yes</Enabled><Mode>Turbo</Mode><Enabled>False</Enabled>\n"
-        "<RegistryEntries><RegistryEntry><KeyType>QWORD</KeyType><Extra/><KeyType>dword</KeyType>"
-        "</RegistryEntry></RegistryEntries>\n"
-        "<WMIQueries><WMIQeury><WarningLevel>lots</WarningLevel><WarningLevel>12</WarningLevel>"
-        "</WMIQeury></WMIQueries><Mode>hidef</Mode><OSVersion>windows2000</OSVersion></Item>\n"
-        "</Optimizations>",
+        kDeclaration +
+            "<Optimizations>\n"
+            "<Item><Colour>red</Colour><OSVersion>Windows7 Windows12  ALL</OSVersion>"
+            "<Enabled>yes</Enabled><Mode>Turbo</Mode><Enabled>False</Enabled>\n"
+            "<RegistryEntries><RegistryEntry><KeyType>QWORD</KeyType><Extra/><KeyType>dword</"
+            "KeyType>"
+            "</RegistryEntry></RegistryEntries>\n"
+            "<WMIQueries><WMIQeury><WarningLevel>lots</WarningLevel><WarningLevel>12</WarningLevel>"
+            "</WMIQeury></WMIQueries><Mode>hidef</Mode><OSVersion>windows2000</OSVersion></Item>\n"
+            "</Optimizations>",
         &notices);
     ASSERT_EQ(list.size(), 1u);  // what is heard changes nothing that is read
     EXPECT_EQ(Dump(list), "||||||0|0|5;0;0;7;0;[R0;|||[W12;|\n");
@@ -297,13 +300,19 @@ TEST_F(CatalogueXml, RecordsWithUnnamedCodesLeaveTheFileAsItWas) {
 // Latin-1 and windows-1252, as older Windows editors save a file, are read with every place
 // kept; a byte they do not define, another encoding, or one not declared is refused with a hint.
 TEST_F(CatalogueXml, DeclaredLatinEncodingsAreReadOthersRefusedWithAHint) {
-    const std::string body = "?>\n<Optimizations><Item><Name>Gr\xF6\xDF" "e \x80</Name></Item>"
-                             "</Optimizations>";
-    const std::pair<std::string, std::string> read[] = {
-        {"ISO-8859-1", "Gr\xC3\xB6\xC3\x9F" "e \xC2\x80"},
-        {"windows-1252", "Gr\xC3\xB6\xC3\x9F" "e \xE2\x82\xAC"}};
+    const std::string body =
+        "?>\n<Optimizations><Item><Name>Gr\xF6\xDF"
+        "e \x80</Name></Item>"
+        "</Optimizations>";
+    const std::pair<std::string, std::string> read[] = {{"ISO-8859-1",
+                                                         "Gr\xC3\xB6\xC3\x9F"
+                                                         "e \xC2\x80"},
+                                                        {"windows-1252",
+                                                         "Gr\xC3\xB6\xC3\x9F"
+                                                         "e \xE2\x82\xAC"}};
     for (const auto& [encoding, name] : read) {
-        const OptimizationList list = Read("<?xml version=\"1.0\" encoding='" + encoding + "'" + body);
+        const OptimizationList list =
+            Read("<?xml version=\"1.0\" encoding='" + encoding + "'" + body);
         ASSERT_EQ(list.size(), 1u) << encoding;
         EXPECT_EQ(list[0]->Name, name);
         EXPECT_EQ(list[0]->Position, (XmlPosition{2, 16}));
@@ -326,17 +335,18 @@ TEST(CatalogueFile, DefaultPathAndWhatTheCheckRefusesWhere) {
     EXPECT_EQ(catalogue::DefaultPath("C:\\"), "C:\\OrvikOptimizations.xml");
     EXPECT_TRUE(catalogue::IsAcceptableFile("<?xml version='1.0' encoding='utf-8'?><a/>"));
     EXPECT_TRUE(catalogue::IsAcceptableFile(" <!-- <!DOCTYPE --> <?x <!DOCTYPE ?><a/>"));
-    const std::pair<std::string, size_t> refused[] = {  // the bytes, where the fault begins
+    const std::pair<std::string, size_t> refused[] = {
+        // the bytes, where the fault begins
         {"<?xml version='1.0' encoding='UTF-16'?><a/>", 0},
         {"<!-- unterminated <a/>", 0},
         {"<![CDATA[x]]><a/>", 0},
         {"<!DOCTYPE a><a/>", 0},
         {"<?xml version=\"1.0\"?><!-- x --><?pi?>\n<!DOCTYPE a><a/>", 38},
         {std::string("\xFF\xFE\0\0<\0\0\0", 8), 0},
-        {std::string("\xFF\xFE<\0a", 5), 4},                 // odd length
-        {std::string("\xFF\xFE<\0\x3D\xD8/\0>\0", 10), 4},   // unpaired surrogate
-        {"<a>\xED\xA0\x80</a>", 3},                          // surrogate in UTF-8
-        {"<a>\xF4\x90\x80\x80</a>", 3},                      // above U+10FFFF
+        {std::string("\xFF\xFE<\0a", 5), 4},                // odd length
+        {std::string("\xFF\xFE<\0\x3D\xD8/\0>\0", 10), 4},  // unpaired surrogate
+        {"<a>\xED\xA0\x80</a>", 3},                         // surrogate in UTF-8
+        {"<a>\xF4\x90\x80\x80</a>", 3},                     // above U+10FFFF
         {std::string("<a>\0</a>", 8), 3},
     };
     for (const auto& [bytes, offset] : refused) {

@@ -28,13 +28,22 @@ TEST(Codes, EveryDisplayNameReadsBackToItsCodeAndOutOfRangeThrows) {
 TEST(Codes, OfferedEntriesPerMachine) {
     constexpr int32_t kNone = -1;
     const std::pair<int32_t, int32_t> machineAndFormer[] = {
-        {kWindows2000, kNone}, {kWindowsXP, kNone}, {kWindowsServer2003, kNone},
-        {kWindowsVista, kNone}, {kWindowsServer2008, kNone}, {kWindows7, kNone},
-        {kWindows8, kNone}, {kWindowsServer2012, kNone},
-        {kWindowsServer2008R2, kWindowsServer2008}, {kWindows81, kWindows8},
-        {kWindowsServer2012R2, kWindowsServer2012}, {kWindows10, kWindows8},
-        {kWindowsServer2016, kWindowsServer2012}, {kWindowsServer2019, kWindowsServer2012},
-        {kWindowsServer2022, kWindowsServer2012}, {kWindows11, kWindows8},
+        {kWindows2000, kNone},
+        {kWindowsXP, kNone},
+        {kWindowsServer2003, kNone},
+        {kWindowsVista, kNone},
+        {kWindowsServer2008, kNone},
+        {kWindows7, kNone},
+        {kWindows8, kNone},
+        {kWindowsServer2012, kNone},
+        {kWindowsServer2008R2, kWindowsServer2008},
+        {kWindows81, kWindows8},
+        {kWindowsServer2012R2, kWindowsServer2012},
+        {kWindows10, kWindows8},
+        {kWindowsServer2016, kWindowsServer2012},
+        {kWindowsServer2019, kWindowsServer2012},
+        {kWindowsServer2022, kWindowsServer2012},
+        {kWindows11, kWindows8},
         {kWindowsServer2025, kWindowsServer2012}};
     for (const auto& [machine, former] : machineAndFormer) {
         for (int32_t code = 0; code < kVersionCount; ++code) {

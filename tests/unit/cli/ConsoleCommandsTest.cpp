@@ -12,15 +12,15 @@
 
 #include "EngineDoubles.h"
 #include "FakeEnvironment.h"
-#include "FakePolicyFolders.h"
 #include "FakeFileSecurity.h"
+#include "FakePolicyFolders.h"
 #include "JsonReader.h"
 #include "RegistryDouble.h"
 #include "TestSupport.h"
 #include "cli/Options.h"
 #include "cli/OrvikCli.h"
-#include "engine/plan/PlanAdapters.h"
 #include "engine/checks/Sha256.h"
+#include "engine/plan/PlanAdapters.h"
 #include "env/FileTrust.h"
 #include "platform/Console.h"
 #include "platform/ConsoleFiles.h"
@@ -158,14 +158,17 @@ struct Machine {
     ~Machine() { std::filesystem::remove(catalogue); }
 
     void Write(const std::string& items) {
-        std::ofstream(catalogue, std::ios::binary) << "<Optimizations>" << items
-                                                    << "</Optimizations>";
+        std::ofstream(catalogue, std::ios::binary)
+            << "<Optimizations>" << items << "</Optimizations>";
     }
     int Run(std::vector<std::string> arguments) {
         console.out.clear();
         console.err.clear();
-        cli::CliPlatform platform{*xml,    {env.platform(), registry, processes, wmi, boxes},
-                                  programs, console, files, hives, reports, policies, security};
+        cli::CliPlatform platform{*xml,     {env.platform(), registry, processes, wmi, boxes},
+                                  programs, console,
+                                  files,    hives,
+                                  reports,  policies,
+                                  security};
         return cli::Main(arguments, platform);
     }
     json::Value Json(std::vector<std::string> arguments, int exitCode) {
@@ -184,10 +187,10 @@ struct Machine {
                 const std::string& path = "HKEY_CURRENT_USER\\Software\\OrvikCli") {
         RegKey key = 0;
         const size_t root = path.find('\\');
-        ASSERT_EQ(registry.CreateKey(reg::RootKey(path.rfind("HKEY_CURRENT_USER", 0) == 0
-                                                      ? reg::kCurrentUser
-                                                      : reg::kUsers),
-                                     path.substr(root + 1), reg::kAllSpecificRights, key),
+        ASSERT_EQ(registry.CreateKey(
+                      reg::RootKey(path.rfind("HKEY_CURRENT_USER", 0) == 0 ? reg::kCurrentUser
+                                                                           : reg::kUsers),
+                      path.substr(root + 1), reg::kAllSpecificRights, key),
                   0);
         registry.SetValue(key, name, type, reinterpret_cast<const uint8_t*>(data.data()),
                           static_cast<uint32_t>(data.size()));
@@ -203,14 +206,16 @@ struct Machine {
 const std::string kDword = std::string("\x05\0\0\0", 4);
 
 TEST(ConsoleCommands, ExitCodes) {
-    const std::string warns = Item("1", "<WMIQueries><WMIQuery><Command>SELECT * FROM W</Command>"
-                                        "<WarningLevel>1</WarningLevel></WMIQuery></WMIQueries>");
-    const std::string command = "<CommandLines><CommandLine><Command>C:\\Tools\\tool.exe</Command>"
-                                "</CommandLine></CommandLines>";
+    const std::string warns = Item("1",
+                                   "<WMIQueries><WMIQuery><Command>SELECT * FROM W</Command>"
+                                   "<WarningLevel>1</WarningLevel></WMIQuery></WMIQueries>");
+    const std::string command =
+        "<CommandLines><CommandLine><Command>C:\\Tools\\tool.exe</Command>"
+        "</CommandLine></CommandLines>";
     const std::string clean = Item("1", command);
-    const std::string broken = warns + Item("2", "<RegistryEntries>" +
-                                                     Registry(kKey, "E", "DWORD", "many") +
-                                                     "</RegistryEntries>");
+    const std::string broken =
+        warns + Item("2", "<RegistryEntries>" + Registry(kKey, "E", "DWORD", "many") +
+                              "</RegistryEntries>");
     const struct {
         std::string catalogue;  // "-": no file at all
         std::vector<std::string> arguments;
@@ -258,7 +263,7 @@ TEST(ConsoleCommands, ExitCodes) {
         {clean, {"apply", "--command-timeout", "0"}, 64},
         {clean, {"apply", "--command-timeout", "2000001"}, 64},
         {clean, {"plan", "--no-wait"}, 64},
-        {clean, {"PLAN", "--This-Windows"}, 0},  // any letter case
+        {clean, {"PLAN", "--This-Windows"}, 0},           // any letter case
         {clean, {"apply", "--category", "nothing"}, 64},  // no entry has it: a typing error
         {clean, {"plan", "--exclude", "9"}, 64},
         {clean, {"undo", "--dry-run"}, 64},
@@ -362,8 +367,7 @@ TEST(ConsoleCommands, UndoPutsBackExactlyWhatTheRunChanged) {
               Registry(kKey + "\\New\\Deeper", "D", "DWORD", "2");
     m.Write(Item("1", "<RegistryEntries>" + values + "</RegistryEntries>"));
     const std::string before = m.registry.Dump();
-    ASSERT_EQ(m.Run({"apply", "--catalogue", testsupport::Utf8(m.catalogue), "--journal", "j"}),
-              0);
+    ASSERT_EQ(m.Run({"apply", "--catalogue", testsupport::Utf8(m.catalogue), "--journal", "j"}), 0);
     EXPECT_NE(m.registry.Dump(), before);
     m.Preset("T4", reg::kDword, std::string("\x09\0\0\0", 4));
     EXPECT_EQ(Counts(m.Undo("j", 5), {"restored", "removed", "conflict"}),
@@ -380,8 +384,7 @@ TEST(ConsoleCommands, UndoOfACutOrDamagedJournal) {
     m.Write(Item("1", "<RegistryEntries>" + Registry(kKey, "A", "STRING", "1") +
                           Registry(kKey, "B", "STRING", "1") + Registry(kKey, "C", "STRING", "1") +
                           "</RegistryEntries>"));
-    ASSERT_EQ(m.Run({"apply", "--catalogue", testsupport::Utf8(m.catalogue), "--journal", "j"}),
-              0);
+    ASSERT_EQ(m.Run({"apply", "--catalogue", testsupport::Utf8(m.catalogue), "--journal", "j"}), 0);
     const std::string whole = m.files.files["j"];
     std::vector<size_t> ends;  // where each line ends: head, entry, A, B, C, end
     for (size_t at = whole.find('\n'); at != std::string::npos; at = whole.find('\n', at + 1)) {
@@ -391,8 +394,8 @@ TEST(ConsoleCommands, UndoOfACutOrDamagedJournal) {
     const struct {
         std::string journal;
         int exitCode;
-        std::string problem;  // the first problem's code
-        std::string restored; // the values put back
+        std::string problem;   // the first problem's code
+        std::string restored;  // the values put back
     } cases[] = {
         {whole, 0, "", "ABC"},
         {whole.substr(0, ends[4]), 0, "journal-cut", "ABC"},  // no end: the run was ended
@@ -453,8 +456,8 @@ TEST(ConsoleCommands, DefaultProfileHive) {
     EXPECT_EQ(Outcomes(m.Json({"plan", "--user", "both", "--default-hive", hive}, 0)),
               "1: set change; 2: set set unchanged change");
     m.hives.calls.clear();
-    const json::Value both = m.Json({"apply", "--user", "both", "--default-hive", hive,
-                                     "--journal", "both.journal"}, 0);
+    const json::Value both =
+        m.Json({"apply", "--user", "both", "--default-hive", hive, "--journal", "both.journal"}, 0);
     EXPECT_EQ(both["user"].text, "both");
     EXPECT_EQ(Outcomes(both), "1: applied applied; 2: applied applied applied applied");
     EXPECT_EQ(both["entries"][1]["actions"][3]["user"].text, "default");
@@ -487,8 +490,8 @@ TEST(ConsoleCommands, DefaultProfileHive) {
     // A journal that cannot be made lets the hive go again, and says when it stays loaded.
     m.files.files["taken"] = "";
     m.hives.unloadFailure = 5;
-    const json::Value taken = m.Json({"apply", "--user", "default", "--default-hive", hive,
-                                      "--journal", "taken"}, 2);
+    const json::Value taken =
+        m.Json({"apply", "--user", "default", "--default-hive", hive, "--journal", "taken"}, 2);
     EXPECT_EQ(taken["problems"][1]["code"].text, "hive-not-unloaded");
 
     // Nothing is written without the privileges, or when the place is taken.
@@ -552,7 +555,8 @@ TEST(ConsoleCommands, SelectionByWindowsAndNumbers) {
     // Each kind of selection narrows, any of its values will do; --exclude then leaves out.
     const std::pair<std::vector<std::string>, std::string> selections[] = {
         {{"plan", "--Category", "storage"}, "1: start start; 2: skip skip"},
-        {{"plan", "--impact", "high", "--IMPACT=Low"}, "1: start start; 2: skip skip; 4: start start"},
+        {{"plan", "--impact", "high", "--IMPACT=Low"},
+         "1: start start; 2: skip skip; 4: start start"},
         {{"plan", "--category", "STORAGE", "--impact", "LOW"}, "2: skip skip"},
         {{"plan", "--category", "user experience,storage", "--exclude", "1"},
          "2: skip skip; 4: start start"},
@@ -564,8 +568,7 @@ TEST(ConsoleCommands, SelectionByWindowsAndNumbers) {
 
     // Progress counts the entries that run; the text says why the others were left out, and
     // the journal does not hold them.
-    EXPECT_EQ(m.Run({"apply", "--catalogue", testsupport::Utf8(m.catalogue), "--journal", "j"}),
-              0);
+    EXPECT_EQ(m.Run({"apply", "--catalogue", testsupport::Utf8(m.catalogue), "--journal", "j"}), 0);
     EXPECT_EQ(m.console.err, "1 of 2: 1 Entry 1\n2 of 2: 4 Entry 4\n");
     EXPECT_NE(m.console.out.find("2  Entry 2  (line 1)\n  left out: meant for Windows 10, "
                                  "Windows XP, not this Windows (Windows 7)\n  command   skip"),
@@ -578,8 +581,9 @@ TEST(ConsoleCommands, SelectionByWindowsAndNumbers) {
     // Without a journal apply says once that the run cannot be undone; --quiet says nothing.
     const std::string catalogue = testsupport::Utf8(m.catalogue);
     EXPECT_EQ(m.Run({"apply", "--catalogue", catalogue, "--items", "1"}), 0);
-    EXPECT_EQ(m.console.err, "OrvikCli: no --journal given: what this run changes cannot be "
-                             "undone\n1 of 1: 1 Entry 1\n");
+    EXPECT_EQ(m.console.err,
+              "OrvikCli: no --journal given: what this run changes cannot be "
+              "undone\n1 of 1: 1 Entry 1\n");
     EXPECT_EQ(m.Run({"apply", "--catalogue", catalogue, "--quiet"}), 0);
     EXPECT_EQ(m.console.err, "");
 }
@@ -594,16 +598,17 @@ TEST(ConsoleCommands, PlanRefusesNamesLongerThanTheRegistryTakes) {
         return text;
     };
     const std::tuple<std::string, std::string, int32_t> cases[] = {
-        {times("k", 255), "v", 0},  {times("k", 256), "v", 87}, {"a\\" + times("k", 256), "v", 87},
-        {times(e, 255), "v", 0},    {"k", times("v", 16383), 0}, {"k", times("v", 16384), 87},
+        {times("k", 255), "v", 0},          {times("k", 256), "v", 87},
+        {"a\\" + times("k", 256), "v", 87}, {times(e, 255), "v", 0},
+        {"k", times("v", 16383), 0},        {"k", times("v", 16384), 87},
         {"k", times(smile, 8191) + "v", 0}, {"k", times(smile, 8192), 87}};
     for (const auto& [subKey, name, expected] : cases) {
         RegistryDouble machine;
         engine::PlanRegistry plan(machine);
         RegKey key = 0;
         const uint8_t data[] = {'x', 0};
-        int32_t result = plan.CreateKey(reg::RootKey(reg::kCurrentUser), subKey,
-                                        reg::kAllSpecificRights, key);
+        int32_t result =
+            plan.CreateKey(reg::RootKey(reg::kCurrentUser), subKey, reg::kAllSpecificRights, key);
         if (result == 0) result = plan.SetValue(key, name, reg::kSz, data, sizeof data);
         EXPECT_EQ(result, expected) << subKey.size() << " " << name.size();
     }
@@ -611,9 +616,12 @@ TEST(ConsoleCommands, PlanRefusesNamesLongerThanTheRegistryTakes) {
 
 TEST(ConsoleCommands, ProgramsAreFoundAsProcessStartFindsThem) {
     FakePrograms programs;
-    programs.files = {"C:\\Tools\\a.exe", "C:\\Windows\\System32\\a.exe",
-                      "C:\\Windows\\System32\\b.exe", "C:\\Program Files\\App\\c.exe",
-                      "C:\\Short.exe", "D:\\x.com"};
+    programs.files = {"C:\\Tools\\a.exe",
+                      "C:\\Windows\\System32\\a.exe",
+                      "C:\\Windows\\System32\\b.exe",
+                      "C:\\Program Files\\App\\c.exe",
+                      "C:\\Short.exe",
+                      "D:\\x.com"};
     const struct {
         std::string command;
         std::string program;  // "" when none is found
@@ -670,8 +678,7 @@ TEST(ConsoleCommands, CatalogueProtectionAndSearchedPrograms) {
     m.security.elevated = false;
     EXPECT_EQ(codes(m.Json({"validate"}, 0)), searched + "catalogue-not-protected ");
     const json::Value plan = m.Json({"plan"}, 0);
-    EXPECT_EQ(codes(plan),
-              searched + "catalogue-not-protected program-outside-system-folders ");
+    EXPECT_EQ(codes(plan), searched + "catalogue-not-protected program-outside-system-folders ");
     EXPECT_NE(plan["problems"][3]["message"].text.find("C:\\Tools\\tool.exe"), std::string::npos);
 
     // Elevated, a catalogue that is not there yet is not read: it could come meanwhile.
@@ -764,22 +771,36 @@ TEST(ConsoleCommands, ValidateFindsEachProblemWhereItStands) {
         const char* element;
         int nth = 1;
     } expected[] = {
-        {"unknown-version", 3, "<OSVersion>"}, {"unknown-version", 3, "<OSVersion>"},
-        {"unknown-mode", 3, "<Mode>"},         {"unclear-enabled", 3, "<Enabled>"},
-        {"unknown-element", 4, "<Colour>"},    {"unknown-root", 5, "<Key>"},
-        {"unknown-key-type", 5, "<KeyType>"},  {"invalid-dword", 5, "<Value>"},
-        {"empty-key", 6, "<Key>"},             {"invalid-binary", 6, "<Value>"},
-        {"empty-command", 7, "<Command>"},     {"query-not-select", 8, "<Command>"},
+        {"unknown-version", 3, "<OSVersion>"},
+        {"unknown-version", 3, "<OSVersion>"},
+        {"unknown-mode", 3, "<Mode>"},
+        {"unclear-enabled", 3, "<Enabled>"},
+        {"unknown-element", 4, "<Colour>"},
+        {"unknown-root", 5, "<Key>"},
+        {"unknown-key-type", 5, "<KeyType>"},
+        {"invalid-dword", 5, "<Value>"},
+        {"empty-key", 6, "<Key>"},
+        {"invalid-binary", 6, "<Value>"},
+        {"empty-command", 7, "<Command>"},
+        {"query-not-select", 8, "<Command>"},
         {"warning-level-always", 8, "<WarningLevel>"},
         {"invalid-warning-level", 8, "<WarningLevel>", 2},
-        {"no-action", 9, "<Item>"},            {"duplicate-number", 9, "<Number>"},
-        {"number-not-plain", 10, "<Number>"},  {"empty-binary", 10, "<Value>"},
-        {"unusual-name", 11, "<Itme>"},        {"offered-nowhere", 11, "<Itme>"},
-        {"unknown-version", 11, "<OSVersion>"}, {"unknown-version", 11, "<OSVersion>"},
-        {"unusual-name", 11, "<RegistryEntri>"}, {"dword-rounded", 11, "<Value>"},
-        {"missing-key", 12, "<RegistryEntry>"}, {"missing-value-name", 12, "<RegistryEntry>"},
-        {"missing-value", 12, "<RegistryEntry>"}, {"invalid-dword", 12, "<RegistryEntry>"},
-        {"unknown-element", 12, "<ValueNmae>"}, {"unknown-element", 12, "<Vaule>"},
+        {"no-action", 9, "<Item>"},
+        {"duplicate-number", 9, "<Number>"},
+        {"number-not-plain", 10, "<Number>"},
+        {"empty-binary", 10, "<Value>"},
+        {"unusual-name", 11, "<Itme>"},
+        {"offered-nowhere", 11, "<Itme>"},
+        {"unknown-version", 11, "<OSVersion>"},
+        {"unknown-version", 11, "<OSVersion>"},
+        {"unusual-name", 11, "<RegistryEntri>"},
+        {"dword-rounded", 11, "<Value>"},
+        {"missing-key", 12, "<RegistryEntry>"},
+        {"missing-value-name", 12, "<RegistryEntry>"},
+        {"missing-value", 12, "<RegistryEntry>"},
+        {"invalid-dword", 12, "<RegistryEntry>"},
+        {"unknown-element", 12, "<ValueNmae>"},
+        {"unknown-element", 12, "<Vaule>"},
     };
     Machine m;
     std::string file;

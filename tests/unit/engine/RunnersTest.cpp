@@ -31,11 +31,17 @@ TEST(WMIRunner, WarnsWhenTheCountReachesTheLevelAndNeverCountsTheUnexamined) {
     f.wmi.answers["three"] = {0, 3, 0};
     f.wmi.answers["uncountable"] = {0, 0, static_cast<int32_t>(0x80041003u)};
     WMIRunner(f.platform())
-        .Run({{"three", 3}, {"three", 4}, {"none", 0}, {"none", -5}, {"none", 1},
-              {"three", 32767}, {"uncountable", 9999}, {"three", 9999}});
-    EXPECT_EQ(f.boxes.shown, (Strings{"three Was more then or equal to 3",
-                                      "none Was more then or equal to 0",
-                                      "none Was more then or equal to -5"}));
+        .Run({{"three", 3},
+              {"three", 4},
+              {"none", 0},
+              {"none", -5},
+              {"none", 1},
+              {"three", 32767},
+              {"uncountable", 9999},
+              {"three", 9999}});
+    EXPECT_EQ(f.boxes.shown,
+              (Strings{"three Was more then or equal to 3", "none Was more then or equal to 0",
+                       "none Was more then or equal to -5"}));
     EXPECT_EQ(f.wmi.counted.size(), 6u);
     EXPECT_EQ(f.wmi.connections, 8) << "a fresh connection per query";
     EXPECT_EQ(f.wmi.openServices, 0);
@@ -48,8 +54,10 @@ TEST(WMIRunner, TheFirstFailureIsLoggedAndEndsTheList) {
         int connectionsBeforeFailure;
         const char* error;
     } failures[] = {
-        {{static_cast<int32_t>(0x80041017u), 0, 0}, -1, "-2147217385, Source = Orvik.WMIRunner: "
-                                                        "wmi text 0x80041017"},
+        {{static_cast<int32_t>(0x80041017u), 0, 0},
+         -1,
+         "-2147217385, Source = Orvik.WMIRunner: "
+         "wmi text 0x80041017"},
         {{0, 0, 0}, 1, "-2147217405, Source = Orvik.WMIRunner: wmi text 0x80041003"},
         // A count that failed must not be taken as 0.
         {{0, 0, wmi::kTimedOut}, -1, "-2147217303, Source = Orvik.WMIRunner: wmi text 0x80041069"},
@@ -77,9 +85,9 @@ TEST(JournalingRegistry, AValueThatCannotBeReadIsLeftAlone) {
     RegistryDouble machine;
     JournalingRegistry journaled(machine, journal);
     RegKey key = 0;
-    ASSERT_EQ(journaled.CreateKey(reg::RootKey(reg::kCurrentUser), "Software\\X", reg::kSetValue,
-                                  key),
-              0);
+    ASSERT_EQ(
+        journaled.CreateKey(reg::RootKey(reg::kCurrentUser), "Software\\X", reg::kSetValue, key),
+        0);
     const uint8_t data[] = {'1', 0};
     EXPECT_EQ(journaled.SetValue(key, "V", reg::kSz, data, 2), reg::kAccessDenied);
     EXPECT_EQ(journaled.DeleteValue(key, "V"), reg::kAccessDenied);
@@ -130,20 +138,23 @@ TEST(runner, AsA32BitProgramOn64BitWindowsWritesThe64BitViewAndRestoresRedirecti
             RedirectionWitness launcher(f.env.system);
             RegKey open = 0;
             ASSERT_EQ(f.registry.CreateKey(reg::RootKey(reg::kLocalMachine), "Software\\Orvik\\Wow",
-                                           reg::kSetValue | reg::kWow64_64Key, open), 0);
+                                           reg::kSetValue | reg::kWow64_64Key, open),
+                      0);
             const uint8_t old[] = {'o', 'l', 'd', 0};
             f.registry.SetValue(open, "D", reg::kSz, old, sizeof old);
             auto item = std::make_shared<OptimizationItem>();
             item->Enabled = true;
             item->regItems = row.values;
             item->cmdItems = row.commands;
-            runner({f.env.platform(), f.registry, launcher, f.wmi, f.boxes}).RunOptimizations({item});
+            runner({f.env.platform(), f.registry, launcher, f.wmi, f.boxes})
+                .RunOptimizations({item});
 
             const std::string at = std::string(row.name) + (wow64 ? " (WOW64)" : " (64-bit)");
             const auto stored = f.registry.Stored(key, "D");
             ASSERT_TRUE(stored) << at;
             EXPECT_EQ(stored->data[0], row.dwordAfter[0] == '7' ? 7 : 'o') << at;
-            EXPECT_FALSE(f.registry.Stored("HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Orvik\\Wow", "D"))
+            EXPECT_FALSE(
+                f.registry.Stored("HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Orvik\\Wow", "D"))
                 << at;
             EXPECT_EQ(launcher.offAtStart, std::vector<bool>(row.started, wow64)) << at;
             EXPECT_EQ(f.env.system.redirectionOff, 0) << at;

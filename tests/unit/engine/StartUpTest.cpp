@@ -11,10 +11,14 @@ TEST(StartUp, ArgumentTextFollowsTheProgramNameAndOnlyMinusRunRunsSilently) {
         {"\"C:\\Program Files\\Orvik\\Orvik.exe\"-RUN", "-RUN"},
         {"C:\\Orvik.exe \t  -run", "-run"},
         // The rest stays verbatim: inner and trailing blanks, quotes, a second argument.
-        {"Orvik.exe -RUN ", "-RUN "}, {"Orvik.exe -RUN  extra", "-RUN  extra"},
-        {"Orvik.exe \"-RUN\"", "\"-RUN\""}, {"Orvik.exe", ""}, {"\"C:\\unclosed -RUN", ""},
+        {"Orvik.exe -RUN ", "-RUN "},
+        {"Orvik.exe -RUN  extra", "-RUN  extra"},
+        {"Orvik.exe \"-RUN\"", "\"-RUN\""},
+        {"Orvik.exe", ""},
+        {"\"C:\\unclosed -RUN", ""},
         // Only the closing quote ends a quoted name; control characters separate like blanks.
-        {"\"C:\\a\"b -RUN", "b -RUN"}, {"Orvik.exe\r\n-RUN", "-RUN"}};
+        {"\"C:\\a\"b -RUN", "b -RUN"},
+        {"Orvik.exe\r\n-RUN", "-RUN"}};
     for (const auto& [line, arguments] : lines) EXPECT_EQ(ArgumentText(line), arguments) << line;
 
     for (const char* run : {"-RUN", "-run", "-rUn"}) {

@@ -1,8 +1,8 @@
 // The advapi32 adapter's own additions: UTF-8 in key paths and values meets the platform's UTF-16
 // whatever the code page, text that is no UTF-8 is refused, and a connection is bounded in time.
 // What the program writes is read back as UTF-16 by the hostile catalogues' run.
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <condition_variable>
 #include <memory>
@@ -40,8 +40,7 @@ TEST(Win32RegistryText, GreekMeetsTheRegistrysUtf16OnAnyCodePage) {
     // Text that is not UTF-8 is refused rather than stored mangled.
     const uint8_t broken[] = {'a', 0xCE, 0};
     EXPECT_EQ(registry.SetValue(key, "broken", reg::kSz, broken, 3), reg::kNoUnicodeTranslation);
-    EXPECT_EQ(registry.SetValue(key, "a\xCE", reg::kBinary, broken, 3),
-              reg::kNoUnicodeTranslation);
+    EXPECT_EQ(registry.SetValue(key, "a\xCE", reg::kBinary, broken, 3), reg::kNoUnicodeTranslation);
     registry.CloseKey(key);
     EXPECT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str()), ERROR_SUCCESS);
 }

@@ -93,8 +93,8 @@ TEST_F(EditorTest, DetailsNameThePoliciesOfTheEntrysValues) {
 }
 
 TEST_F(EditorTest, EntriesWithoutAPlainNumberAreShownAndTickedByThemselves) {
-    Open({Entry("07", "Padded"), Entry("abc", "Word"), Entry("40000", "Large"),
-          Entry("7", "Seven"), Entry("", "Empty"), Entry("1e400", "Huge")});
+    Open({Entry("07", "Padded"), Entry("abc", "Word"), Entry("40000", "Large"), Entry("7", "Seven"),
+          Entry("", "Empty"), Entry("1e400", "Huge")});
     for (int row = 0; row < List().ListCount(); ++row) {
         List().SetListIndex(row);
         EXPECT_EQ(Description(), "what " + List().List(row) + " does") << row;
@@ -117,7 +117,7 @@ TEST_F(EditorTest, SelectionsListOnlyTheirEntriesStartingFromTheFileAndDisableTh
     EXPECT_TRUE(List().Selected(1)) << "ticks as stored, not as changed";
     EXPECT_EQ(Enabled(editor->Settings), Flags({false, false, true, false}));
     const std::pair<const char*, Strings> selections[] = {
-        {"mnuMedium", {"M"}}, {"mnuLow", {"L"}}, {"mnuStorage", {"H1", "H2"}},
+        {"mnuMedium", {"M"}},     {"mnuLow", {"L"}}, {"mnuStorage", {"H1", "H2"}},
         {"mnuExperience", {"L"}}, {"mnuCPU", {"M"}}, {"mnuClear", {"H1", "L", "H2", "M"}}};
     for (const auto& [menu, listed] : selections) {
         Click(menu);
@@ -230,9 +230,10 @@ TEST_F(EditorTest, FindNarrowsTheRowsKeepsHiddenTicksAndSelectAllReachesOnlyShow
     Form().Press("Ctrl+F");
     EXPECT_TRUE(find.focused);
     // Number, name or description, letter case ignored; the first shown row becomes current.
-    const std::pair<const char*, Strings> finds[] = {
-        {"VISUAL", {"Visual effects"}}, {"what prefetch", {"Prefetch"}},
-        {"nothing like it", {}}, {"1", {"Disk cleanup", "Visual effects"}}};
+    const std::pair<const char*, Strings> finds[] = {{"VISUAL", {"Visual effects"}},
+                                                     {"what prefetch", {"Prefetch"}},
+                                                     {"nothing like it", {}},
+                                                     {"1", {"Disk cleanup", "Visual effects"}}};
     for (const auto& [text, shown] : finds) {
         find.SetText(text);
         EXPECT_EQ(List().Texts(), shown) << text;

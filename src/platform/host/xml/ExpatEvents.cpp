@@ -117,8 +117,7 @@ private:
     }
 
     // A document type is refused outright, before any of its declarations takes effect.
-    static void OnDocumentType(void* self, const XML_Char*, const XML_Char*, const XML_Char*,
-                               int) {
+    static void OnDocumentType(void* self, const XML_Char*, const XML_Char*, const XML_Char*, int) {
         auto* parse = static_cast<ExpatParse*>(self);
         parse->documentType_ = true;
         XML_StopParser(parse->parser_, XML_FALSE);

@@ -15,8 +15,7 @@ constexpr uint32_t kFolder = 336;
 
 }  // namespace
 
-std::optional<std::string> ReadWholeFile(const std::string& path, uint32_t share,
-                                         uint32_t& error) {
+std::optional<std::string> ReadWholeFile(const std::string& path, uint32_t share, uint32_t& error) {
     const auto failed = [&] {
         error = GetLastError() ? GetLastError() : ERROR_READ_FAULT;
         return std::nullopt;

@@ -10,8 +10,7 @@ namespace win32 {
 // The file's bytes, in one buffer sized once when it is opened; others may keep it open with the
 // FILE_SHARE_ flags in share. Nothing, and the Windows error code, when it cannot be opened or
 // read; a folder gives ERROR_DIRECTORY_NOT_SUPPORTED rather than Windows' "Access is denied".
-std::optional<std::string> ReadWholeFile(const std::string& path, uint32_t share,
-                                         uint32_t& error);
+std::optional<std::string> ReadWholeFile(const std::string& path, uint32_t share, uint32_t& error);
 
 // Why a file could not be read or written, in the system's words ("it is a folder" for one);
 // "error N" where the system has no words.

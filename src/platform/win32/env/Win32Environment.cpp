@@ -73,7 +73,8 @@ void Win32SystemInfo::RevertFsRedirection(void* saved) {
 std::string Win32SystemInfo::ExecutablePath() {
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        const DWORD length =
+            GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (length == 0) return {};
         if (length < buffer.size()) return Narrow(buffer.data(), length);
         buffer.resize(buffer.size() * 2);  // truncated: long path
@@ -97,7 +98,8 @@ std::string Win32Clock::UtcTimestamp() {
 
 std::string Win32Clock::ShortDate() {
     wchar_t text[128];
-    const int length = GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, text, 128);
+    const int length =
+        GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, text, 128);
     return length > 0 ? Narrow(text, static_cast<size_t>(length - 1)) : std::string{};
 }
 
@@ -123,7 +125,8 @@ std::string Win32FileSystem::ToSystemCodePage(const std::string& utf8) {
     const std::wstring wide = Widen(utf8);
     if (wide.empty()) return {};
     const int size = static_cast<int>(wide.size());
-    const int needed = WideCharToMultiByte(CP_ACP, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+    const int needed =
+        WideCharToMultiByte(CP_ACP, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
     std::string result(static_cast<size_t>(needed), '\0');
     WideCharToMultiByte(CP_ACP, 0, wide.data(), size, result.data(), needed, nullptr, nullptr);
     return result;

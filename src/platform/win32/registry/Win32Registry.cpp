@@ -53,9 +53,9 @@ int32_t Win32Registry::CreateKey(RegKey root, const std::string& subKey, uint32_
     if (!wide) return ERROR_NO_UNICODE_TRANSLATION;
     HKEY created = nullptr;
     wchar_t noClass[] = L"";
-    const LONG result = RegCreateKeyExW(Handle(root), wide->c_str(), 0, noClass,
-                                        REG_OPTION_NON_VOLATILE, access, nullptr, &created,
-                                        nullptr);
+    const LONG result =
+        RegCreateKeyExW(Handle(root), wide->c_str(), 0, noClass, REG_OPTION_NON_VOLATILE, access,
+                        nullptr, &created, nullptr);
     if (result == ERROR_SUCCESS) key = reinterpret_cast<RegKey>(created);
     return result;
 }
@@ -66,8 +66,8 @@ int32_t Win32Registry::QueryValue(RegKey key, const std::string& name, uint32_t&
     if (!wide) return ERROR_NO_UNICODE_TRANSLATION;
     DWORD storedType = 0;
     DWORD storedSize = 0;
-    LONG result = RegQueryValueExW(Handle(key), wide->c_str(), nullptr, &storedType, nullptr,
-                                   &storedSize);
+    LONG result =
+        RegQueryValueExW(Handle(key), wide->c_str(), nullptr, &storedType, nullptr, &storedSize);
     if (result != ERROR_SUCCESS) return result;
     type = storedType;
 
@@ -89,8 +89,8 @@ int32_t Win32Registry::QueryValue(RegKey key, const std::string& name, uint32_t&
     do {
         raw.resize(storedSize + sizeof(wchar_t));
         DWORD got = static_cast<DWORD>(raw.size());
-        result = RegQueryValueExW(Handle(key), wide->c_str(), nullptr, &storedType, raw.data(),
-                                  &got);
+        result =
+            RegQueryValueExW(Handle(key), wide->c_str(), nullptr, &storedType, raw.data(), &got);
         storedSize = got;
     } while (result == ERROR_MORE_DATA);
     if (result != ERROR_SUCCESS) return result;
@@ -131,7 +131,8 @@ int32_t Win32Registry::QueryStored(RegKey key, const std::string& name, uint32_t
     if (!wide) return ERROR_NO_UNICODE_TRANSLATION;
     DWORD storedType = 0;
     DWORD size = 0;
-    LONG result = RegQueryValueExW(Handle(key), wide->c_str(), nullptr, &storedType, nullptr, &size);
+    LONG result =
+        RegQueryValueExW(Handle(key), wide->c_str(), nullptr, &storedType, nullptr, &size);
     while (result == ERROR_SUCCESS || result == ERROR_MORE_DATA) {
         data.resize(size);
         DWORD got = size;
@@ -177,29 +178,27 @@ int32_t Win32Registry::DeleteKey(RegKey root, const std::string& subKey, uint32_
 int32_t Win32Registry::EnumKey(RegKey key, uint32_t index, char* name, uint32_t size) {
     wchar_t buffer[256];
     DWORD length = 256;
-    const LONG result = RegEnumKeyExW(Handle(key), index, buffer, &length, nullptr, nullptr,
-                                      nullptr, nullptr);
+    const LONG result =
+        RegEnumKeyExW(Handle(key), index, buffer, &length, nullptr, nullptr, nullptr, nullptr);
     if (result != ERROR_SUCCESS) return result;
     return CopyName(Narrow(buffer, length), name, size);
 }
 
 int32_t Win32Registry::QueryInfoKey(RegKey key, uint32_t& maxValueNameLength) {
     DWORD longest = 0;
-    const LONG result = RegQueryInfoKeyW(Handle(key), nullptr, nullptr, nullptr, nullptr,
-                                         nullptr, nullptr, nullptr, &longest, nullptr, nullptr,
-                                         nullptr);
+    const LONG result = RegQueryInfoKeyW(Handle(key), nullptr, nullptr, nullptr, nullptr, nullptr,
+                                         nullptr, nullptr, &longest, nullptr, nullptr, nullptr);
     // A UTF-16 unit takes at most three bytes in UTF-8 (a surrogate pair, four for two units).
     if (result == ERROR_SUCCESS) maxValueNameLength = longest * 3;
     return result;
 }
 
-int32_t Win32Registry::EnumValue(RegKey key, uint32_t index, char* name,
-                                 uint32_t& nameLength) {
+int32_t Win32Registry::EnumValue(RegKey key, uint32_t index, char* name, uint32_t& nameLength) {
     // The longest value name the registry allows, and its NUL.
     std::vector<wchar_t> buffer(16384);
     DWORD length = static_cast<DWORD>(buffer.size());
-    const LONG result = RegEnumValueW(Handle(key), index, buffer.data(), &length, nullptr,
-                                      nullptr, nullptr, nullptr);
+    const LONG result = RegEnumValueW(Handle(key), index, buffer.data(), &length, nullptr, nullptr,
+                                      nullptr, nullptr);
     if (result != ERROR_SUCCESS) return result;
     const std::string narrow = Narrow(buffer.data(), length);
     const int32_t copied = CopyName(narrow, name, nameLength);
@@ -269,8 +268,7 @@ int32_t Win32Registry::ConnectRegistry(const std::string& machine, RegKey root, 
 
 int32_t Win32Registry::CloseKey(RegKey key) { return RegCloseKey(Handle(key)); }
 
-uint32_t Win32Registry::ExpandEnvironment(const std::string& source, char* buffer,
-                                                 uint32_t size) {
+uint32_t Win32Registry::ExpandEnvironment(const std::string& source, char* buffer, uint32_t size) {
     const auto wide = WidenName(source);
     if (!wide) return 0;
     const DWORD needed = ExpandEnvironmentStringsW(wide->c_str(), nullptr, 0);

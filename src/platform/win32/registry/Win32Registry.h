@@ -23,8 +23,7 @@ public:
     explicit Win32Registry(std::chrono::milliseconds connectBound = kConnectBound,
                            ConnectCall connect = {});
 
-    int32_t OpenKey(RegKey root, const std::string& subKey, uint32_t access,
-                    RegKey& key) override;
+    int32_t OpenKey(RegKey root, const std::string& subKey, uint32_t access, RegKey& key) override;
     int32_t CreateKey(RegKey root, const std::string& subKey, uint32_t access,
                       RegKey& key) override;
     int32_t QueryValue(RegKey key, const std::string& name, uint32_t& type, uint8_t* data,
@@ -38,8 +37,7 @@ public:
     int32_t EnumValue(RegKey key, uint32_t index, char* name, uint32_t& nameLength) override;
     int32_t ConnectRegistry(const std::string& machine, RegKey root, RegKey& key) override;
     int32_t CloseKey(RegKey key) override;
-    uint32_t ExpandEnvironment(const std::string& source, char* buffer,
-                                      uint32_t size) override;
+    uint32_t ExpandEnvironment(const std::string& source, char* buffer, uint32_t size) override;
     int32_t QueryStored(RegKey key, const std::string& name, uint32_t& type,
                         std::vector<uint8_t>& data) override;
     int32_t SetStored(RegKey key, const std::string& name, uint32_t type,

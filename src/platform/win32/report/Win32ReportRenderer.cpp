@@ -115,8 +115,7 @@ std::string StreamBytes(IStream* stream) {
 // The catalogue through the stylesheet, with this program's version as the parameter "version".
 }  // namespace
 
-RenderedReport RenderReport(const std::string& cataloguePath,
-                            const std::string& stylesheetPath) {
+RenderedReport RenderReport(const std::string& cataloguePath, const std::string& stylesheetPath) {
     RenderedReport report;
     auto fail = [&](const std::string& file, const std::string& reason) {
         report.failedFile = file;

@@ -84,37 +84,37 @@ void DrawOne(HDC dc, const DrawShape& shape, double sx, double sy) {
     HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
     HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
     switch (shape.kind) {
-    case DrawShape::Kind::Polygon:
-        if (points.size() >= 3) {
-            SelectObject(dc, brush.Get());
-            Polygon(dc, points.data(), static_cast<int>(points.size()));
-        }
-        break;
-    case DrawShape::Kind::Polyline:
-        if (points.size() >= 2) {
-            SelectObject(dc, pen.Get());
-            Polyline(dc, points.data(), static_cast<int>(points.size()));
-        }
-        break;
-    case DrawShape::Kind::Ellipse:
-        if (points.size() == 2) {
-            SelectObject(dc, shape.filled ? static_cast<HGDIOBJ>(brush.Get()) : pen.Get());
-            Ellipse(dc, points[0].x, points[0].y, points[1].x, points[1].y);
-        }
-        break;
-    case DrawShape::Kind::Text:
-        if (points.size() == 2) {
-            GdiObject<HFONT> font(CreateProductFont(
-                static_cast<int>(std::lround(shape.textPixels * sy)), shape.bold));
-            HGDIOBJ oldFont = SelectObject(dc, font.Get());
-            SetTextColor(dc, colour);
-            RECT box{points[0].x, points[0].y, points[1].x, points[1].y};
-            const std::wstring text = Widen(shape.text);
-            DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &box,
-                      DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-            SelectObject(dc, oldFont);
-        }
-        break;
+        case DrawShape::Kind::Polygon:
+            if (points.size() >= 3) {
+                SelectObject(dc, brush.Get());
+                Polygon(dc, points.data(), static_cast<int>(points.size()));
+            }
+            break;
+        case DrawShape::Kind::Polyline:
+            if (points.size() >= 2) {
+                SelectObject(dc, pen.Get());
+                Polyline(dc, points.data(), static_cast<int>(points.size()));
+            }
+            break;
+        case DrawShape::Kind::Ellipse:
+            if (points.size() == 2) {
+                SelectObject(dc, shape.filled ? static_cast<HGDIOBJ>(brush.Get()) : pen.Get());
+                Ellipse(dc, points[0].x, points[0].y, points[1].x, points[1].y);
+            }
+            break;
+        case DrawShape::Kind::Text:
+            if (points.size() == 2) {
+                GdiObject<HFONT> font(CreateProductFont(
+                    static_cast<int>(std::lround(shape.textPixels * sy)), shape.bold));
+                HGDIOBJ oldFont = SelectObject(dc, font.Get());
+                SetTextColor(dc, colour);
+                RECT box{points[0].x, points[0].y, points[1].x, points[1].y};
+                const std::wstring text = Widen(shape.text);
+                DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &box,
+                          DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+                SelectObject(dc, oldFont);
+            }
+            break;
     }
     SelectObject(dc, oldPen);
     SelectObject(dc, oldBrush);

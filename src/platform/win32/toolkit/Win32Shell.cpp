@@ -8,8 +8,8 @@
 #include "platform/win32/common/Handle.h"
 #include "platform/win32/common/SystemError.h"
 #include "platform/win32/common/WideText.h"
-#include "platform/win32/toolkit/Win32Toolkit.h"
 #include "platform/win32/report/Win32ReportRenderer.h"
+#include "platform/win32/toolkit/Win32Toolkit.h"
 
 namespace win32 {
 namespace {
@@ -68,7 +68,7 @@ public:
         {
             // The new contents reach the disk before the name points at them.
             UniqueHandle file(CreateFileW(source.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
             if (!file.Valid()) return GetLastError();
             FlushFileBuffers(file.Get());
         }
@@ -98,7 +98,7 @@ public:
     uint32_t ProbeWrite(const std::string& path) override {
         const std::wstring file = Widen(path);
         UniqueHandle probe(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+                                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
         return probe.Valid() ? 0 : GetLastError();
     }
 

@@ -137,9 +137,10 @@ private:
     int index_ = 0;
 };
 
-// The check-box list on a report-style list view with one column, and a second for the notes. The program's own changes
-// are made with the view's notifications ignored and then notified here, once, inside the call:
-// what the view reports itself (Windows and Wine differ there) never counts twice.
+// The check-box list on a report-style list view with one column, and a second for the notes. The
+// program's own changes are made with the view's notifications ignored and then notified here,
+// once, inside the call: what the view reports itself (Windows and Wine differ there) never counts
+// twice.
 class Win32CheckList final : public CheckList {
 public:
     Win32CheckList(Win32Form& form, const Box& box, HFONT font, int noteWidth);
@@ -332,16 +333,15 @@ private:
 LRESULT CALLBACK ControlProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
         auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
     }
     auto* control = reinterpret_cast<PaintedControl*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (control && control->hwnd() == hwnd) return control->Handle(message, wParam, lParam);
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
-PaintedControl::PaintedControl(Win32Form& form, const wchar_t* windowClass,
-                               const std::string& text, const Box& box, bool tabStop)
+PaintedControl::PaintedControl(Win32Form& form, const wchar_t* windowClass, const std::string& text,
+                               const Box& box, bool tabStop)
     : form_(form), tabStop_(tabStop) {
     const RECT r = form.ScaleBox(box);
     hwnd_ = CreateWindowExW(0, windowClass, Widen(text).c_str(),
@@ -361,58 +361,54 @@ void PaintedControl::DrawFocus(HDC dc, const RECT& client) const {
 
 LRESULT PaintedControl::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(hwnd_, &ps);
-        RECT client;
-        GetClientRect(hwnd_, &client);
-        Paint(dc, client);
-        DrawFocus(dc, client);
-        EndPaint(hwnd_, &ps);
-        return 0;
-    }
-    case WM_ERASEBKGND:
-        return 1;  // Paint covers every pixel
-    case WM_LBUTTONDOWN:
-        pressed_ = true;
-        if (tabStop_) SetFocus(hwnd_);
-        return 0;
-    case WM_LBUTTONUP: {
-        const bool wasPressed = pressed_;
-        pressed_ = false;
-        RECT client;
-        GetClientRect(hwnd_, &client);
-        POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-        if (wasPressed && PtInRect(&client, at)) Clicked();
-        return 0;
-    }
-    case WM_GETDLGCODE: {
-        // Enter and Space press a control that acts as a button; Tab still moves on.
-        const auto* msg = reinterpret_cast<const MSG*>(lParam);
-        if (tabStop_ && msg && msg->message == WM_KEYDOWN &&
-            (msg->wParam == VK_RETURN || msg->wParam == VK_SPACE))
-            return DLGC_WANTMESSAGE;
-        return tabStop_ ? DLGC_BUTTON : DLGC_STATIC;
-    }
-    case WM_KEYDOWN:
-        if (tabStop_ && (wParam == VK_RETURN || wParam == VK_SPACE)) {
-            Clicked();
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(hwnd_, &ps);
+            RECT client;
+            GetClientRect(hwnd_, &client);
+            Paint(dc, client);
+            DrawFocus(dc, client);
+            EndPaint(hwnd_, &ps);
             return 0;
         }
-        break;
-    case WM_SETFOCUS:
-    case WM_KILLFOCUS:
-        InvalidateRect(hwnd_, nullptr, FALSE);
-        return 0;
-    default:
-        break;
+        case WM_ERASEBKGND: return 1;  // Paint covers every pixel
+        case WM_LBUTTONDOWN:
+            pressed_ = true;
+            if (tabStop_) SetFocus(hwnd_);
+            return 0;
+        case WM_LBUTTONUP: {
+            const bool wasPressed = pressed_;
+            pressed_ = false;
+            RECT client;
+            GetClientRect(hwnd_, &client);
+            POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+            if (wasPressed && PtInRect(&client, at)) Clicked();
+            return 0;
+        }
+        case WM_GETDLGCODE: {
+            // Enter and Space press a control that acts as a button; Tab still moves on.
+            const auto* msg = reinterpret_cast<const MSG*>(lParam);
+            if (tabStop_ && msg && msg->message == WM_KEYDOWN &&
+                (msg->wParam == VK_RETURN || msg->wParam == VK_SPACE))
+                return DLGC_WANTMESSAGE;
+            return tabStop_ ? DLGC_BUTTON : DLGC_STATIC;
+        }
+        case WM_KEYDOWN:
+            if (tabStop_ && (wParam == VK_RETURN || wParam == VK_SPACE)) {
+                Clicked();
+                return 0;
+            }
+            break;
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS: InvalidateRect(hwnd_, nullptr, FALSE); return 0;
+        default: break;
     }
     return DefWindowProcW(hwnd_, message, wParam, lParam);
 }
 
 Win32Label::Win32Label(Win32Form& form, const LabelLayout& layout)
-    : PaintedControl(form, kLabelClass, layout.caption, layout.box, layout.actsAsButton), layout_(layout),
-      caption_(layout.caption), font_(form.Font(layout.font)) {}
+    : PaintedControl(form, kLabelClass, layout.caption, layout.box, layout.actsAsButton),
+      layout_(layout), caption_(layout.caption), font_(form.Font(layout.font)) {}
 
 void Win32Label::SetCaption(const std::string& text) {
     caption_ = text;
@@ -457,8 +453,8 @@ Win32CheckList::Win32CheckList(Win32Form& form, const Box& box, HFONT font, int 
     hwnd_ = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
                             WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LVS_REPORT |
                                 LVS_NOCOLUMNHEADER | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
-                            r.left, r.top, r.right - r.left, r.bottom - r.top, form.hwnd(),
-                            nullptr, GetModuleHandleW(nullptr), nullptr);
+                            r.left, r.top, r.right - r.left, r.bottom - r.top, form.hwnd(), nullptr,
+                            GetModuleHandleW(nullptr), nullptr);
     SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     const DWORD extended = LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT;
     SendMessageW(hwnd_, LVM_SETEXTENDEDLISTVIEWSTYLE, extended, extended);
@@ -511,8 +507,7 @@ void Win32CheckList::SetState(int index, UINT state, UINT mask) {
 void Win32CheckList::HoldDrawing() {
     // Its own style, not IsWindowVisible: a list filled before its form shows redraws too.
     if (held_ || !(GetWindowLongW(hwnd_, GWL_STYLE) & WS_VISIBLE)) return;
-    if (!PostMessageW(GetParent(hwnd_), kResumeDrawing, 0, reinterpret_cast<LPARAM>(hwnd_)))
-        return;
+    if (!PostMessageW(GetParent(hwnd_), kResumeDrawing, 0, reinterpret_cast<LPARAM>(hwnd_))) return;
     held_ = true;
     SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
 }
@@ -593,8 +588,8 @@ void Win32CheckList::SetListIndex(int index) {
 
 bool Win32CheckList::Selected(int index) const {
     if (!Valid(index)) return false;
-    const auto state = SendMessageW(hwnd_, LVM_GETITEMSTATE, static_cast<WPARAM>(index),
-                                    LVIS_STATEIMAGEMASK);
+    const auto state =
+        SendMessageW(hwnd_, LVM_GETITEMSTATE, static_cast<WPARAM>(index), LVIS_STATEIMAGEMASK);
     return ((static_cast<UINT>(state) & LVIS_STATEIMAGEMASK) >> 12) == 2;
 }
 
@@ -703,22 +698,21 @@ void Win32MenuItem::AppendTo(HMENU parent) {
 
 // ---- forms -------------------------------------------------------------------------------
 
-Win32Form::Win32Form(Win32Toolkit& toolkit, const FormLayout& layout) : toolkit_(toolkit), layout_(layout) {
+Win32Form::Win32Form(Win32Toolkit& toolkit, const FormLayout& layout)
+    : toolkit_(toolkit), layout_(layout) {
     DWORD style = WS_CLIPCHILDREN;
     DWORD extended = WS_EX_CONTROLPARENT;
     HWND owner = nullptr;
     switch (layout.kind) {
-    case FormKind::Main:
-        style |= WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-        break;
-    case FormKind::Dialog:
-        style |= WS_POPUP | WS_CAPTION | WS_SYSMENU;
-        extended |= WS_EX_DLGMODALFRAME;
-        owner = toolkit.ActiveForm();
-        break;
-    case FormKind::Splash:
-        style |= WS_POPUP;
-        break;
+        case FormKind::Main:
+            style |= WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+            break;
+        case FormKind::Dialog:
+            style |= WS_POPUP | WS_CAPTION | WS_SYSMENU;
+            extended |= WS_EX_DLGMODALFRAME;
+            owner = toolkit.ActiveForm();
+            break;
+        case FormKind::Splash: style |= WS_POPUP; break;
     }
     hwnd_ = CreateWindowExW(extended, kFormClass, Widen(layout.caption).c_str(), style, 0, 0,
                             Scale(layout.width), Scale(layout.height), owner, nullptr,
@@ -939,8 +933,7 @@ bool Win32Form::Command(WPARAM wParam, LPARAM lParam) {
 LRESULT CALLBACK Win32Form::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
         auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
         reinterpret_cast<Win32Form*>(create->lpCreateParams)->hwnd_ = hwnd;
     }
     auto* form = reinterpret_cast<Win32Form*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
@@ -951,46 +944,41 @@ LRESULT CALLBACK Win32Form::Procedure(HWND hwnd, UINT message, WPARAM wParam, LP
 LRESULT Win32Form::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     HWND self = hwnd_;
     switch (message) {
-    case WM_ERASEBKGND: {
-        RECT client;
-        GetClientRect(self, &client);
-        GdiObject<HBRUSH> back(CreateSolidBrush(ToColorRef(layout_.background)));
-        FillRect(reinterpret_cast<HDC>(wParam), &client, back.Get());
-        return 1;
-    }
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(self, &ps);
-        PaintDecorations(dc);
-        EndPaint(self, &ps);
-        return 0;
-    }
-    case kResumeDrawing:
-        for (auto& list : lists_) {
-            if (list->hwnd() == reinterpret_cast<HWND>(lParam)) list->ResumeDrawing();
+        case WM_ERASEBKGND: {
+            RECT client;
+            GetClientRect(self, &client);
+            GdiObject<HBRUSH> back(CreateSolidBrush(ToColorRef(layout_.background)));
+            FillRect(reinterpret_cast<HDC>(wParam), &client, back.Get());
+            return 1;
         }
-        return 0;
-    case WM_NOTIFY: {
-        const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-        for (auto& list : lists_) {
-            if (list->hwnd() == header->hwndFrom) return list->OnNotify(*header);
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(self, &ps);
+            PaintDecorations(dc);
+            EndPaint(self, &ps);
+            return 0;
         }
-        return 0;
-    }
-    case WM_COMMAND:
-        if (Command(wParam, lParam)) return 0;
-        break;
-    case WM_TIMER:
-        if (wParam >= 1 && wParam <= timers_.size()) timers_[wParam - 1]->Fire();
-        return 0;
-    case WM_CLOSE:
-        Unload();
-        return 0;
-    case WM_DESTROY:
-        Destroyed();
-        return 0;
-    default:
-        break;
+        case kResumeDrawing:
+            for (auto& list : lists_) {
+                if (list->hwnd() == reinterpret_cast<HWND>(lParam)) list->ResumeDrawing();
+            }
+            return 0;
+        case WM_NOTIFY: {
+            const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+            for (auto& list : lists_) {
+                if (list->hwnd() == header->hwndFrom) return list->OnNotify(*header);
+            }
+            return 0;
+        }
+        case WM_COMMAND:
+            if (Command(wParam, lParam)) return 0;
+            break;
+        case WM_TIMER:
+            if (wParam >= 1 && wParam <= timers_.size()) timers_[wParam - 1]->Fire();
+            return 0;
+        case WM_CLOSE: Unload(); return 0;
+        case WM_DESTROY: Destroyed(); return 0;
+        default: break;
     }
     return DefWindowProcW(self, message, wParam, lParam);
 }

@@ -69,10 +69,9 @@ public:
         ComPtr<IEnumWbemClassObject> objects;
         // Semisynchronous and forward-only, as the scripting interface runs it by default: the
         // call returns at once and the objects arrive while they are counted.
-        const HRESULT hr =
-            services_->ExecQuery(language.Get(), text.Get(),
-                                 WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY, nullptr,
-                                 objects.Put());
+        const HRESULT hr = services_->ExecQuery(
+            language.Get(), text.Get(), WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY,
+            nullptr, objects.Put());
         if (FAILED(hr)) return hr;
         if (!objects) return static_cast<int32_t>(WBEM_E_FAILED);
         Impersonate(objects.Get());

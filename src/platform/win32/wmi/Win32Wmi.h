@@ -17,7 +17,9 @@ public:
     // batch: how many objects each wait may bring; the bound is checked between waits.
     explicit Win32WmiConnector(std::chrono::milliseconds queryBound = kDefaultQueryBound,
                                unsigned batch = 64)
-        : queryBound_(queryBound), batch_(batch < 1 ? 1 : batch > 64 ? 64 : batch) {}
+        : queryBound_(queryBound), batch_(batch < 1    ? 1
+                                          : batch > 64 ? 64
+                                                       : batch) {}
 
     int32_t Connect(std::unique_ptr<WmiService>& service) override;
     std::string ErrorText(int32_t hresult) override;

@@ -81,8 +81,8 @@ public:
             ok = SUCCEEDED(shared_->doc->createProcessingInstruction(
                      Bstr(L"xml-stylesheet").Get(), Bstr(Widen(stylesheetData)).Get(),
                      stylesheet.Put())) &&
-                 SUCCEEDED(shared_->doc->insertBefore(stylesheet.Get(), before.Get(),
-                                                      inserted.Put()));
+                 SUCCEEDED(
+                     shared_->doc->insertBefore(stylesheet.Get(), before.Get(), inserted.Put()));
         }
         if (!ok) shared_->buildFailed = true;
         return std::make_unique<MsXmlElement>(shared_, rootNode);

@@ -157,16 +157,15 @@ public:
 
     static ComPtr<ISAXXMLReader> NewReader() {
         ComPtr<ISAXXMLReader> reader;
-        const HRESULT made = CoCreateInstance(kClsidSaxReader60, nullptr, CLSCTX_INPROC_SERVER,
-                                              kIidSaxReader,
-                                              reinterpret_cast<void**>(reader.Put()));
+        const HRESULT made =
+            CoCreateInstance(kClsidSaxReader60, nullptr, CLSCTX_INPROC_SERVER, kIidSaxReader,
+                             reinterpret_cast<void**>(reader.Put()));
         if (FAILED(made) || !reader) {
             throw std::runtime_error("MSXML 6 cannot be used: " +
                                      ErrorText(FAILED(made) ? made : E_POINTER));
         }
         reader->putFeature(L"prohibit-dtd", VARIANT_TRUE);
-        reader->putFeature(L"http://xml.org/sax/features/external-general-entities",
-                           VARIANT_FALSE);
+        reader->putFeature(L"http://xml.org/sax/features/external-general-entities", VARIANT_FALSE);
         reader->putFeature(L"http://xml.org/sax/features/external-parameter-entities",
                            VARIANT_FALSE);
         return reader;
@@ -215,16 +214,13 @@ public:
         });
     }
 
-    HRESULT WINAPI fatalError(ISAXLocator* locator, const wchar_t* message,
-                              HRESULT code) override {
+    HRESULT WINAPI fatalError(ISAXLocator* locator, const wchar_t* message, HRESULT code) override {
         return Failed(locator, message, code);
     }
     HRESULT WINAPI error(ISAXLocator* locator, const wchar_t* message, HRESULT code) override {
         return Failed(locator, message, code);
     }
-    HRESULT WINAPI ignorableWarning(ISAXLocator*, const wchar_t*, HRESULT) override {
-        return S_OK;
-    }
+    HRESULT WINAPI ignorableWarning(ISAXLocator*, const wchar_t*, HRESULT) override { return S_OK; }
 
     HRESULT WINAPI putDocumentLocator(ISAXLocator*) override { return S_OK; }
     HRESULT WINAPI startDocument() override { return S_OK; }
