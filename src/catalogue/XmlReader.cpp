@@ -280,6 +280,27 @@ private:
         }
     }
 
+    static void ApplyDescription(OptimizationItem& item, std::string value) {
+        if (const size_t at = value.find(kMarker); at != std::string::npos) {
+            item.Justification = value.substr(at + std::char_traits<char>::length(kMarker));
+            item.Description = value.substr(0, at);  // held at its own size
+        } else {
+            item.Description = std::move(value);  // Justification keeps what it had
+        }
+    }
+
+    void ApplyVersions(OptimizationItem& item, const std::string& value) {
+        // Names split at every blank: two blanks make an empty name between them.
+        for (size_t start = 0; !value.empty();) {
+            const size_t blank = value.find(' ', start);
+            const std::string name = value.substr(start, blank - start);
+            item.osVersions.push_back(codes::SetOSVersion(name));
+            CheckName(item.osVersions.back(), name, "WINDOWS2000");
+            if (blank == std::string::npos) break;
+            start = blank + 1;
+        }
+    }
+
     void Apply(Field field, std::string value) {
         OptimizationItem& item = *catalogue_.back();
         switch (field) {
@@ -287,25 +308,8 @@ private:
             case Field::Impact: item.Impact = std::move(value); break;
             case Field::Category: item.Category = std::move(value); break;
             case Field::Number: item.Number = std::move(value); break;
-            case Field::Description:
-                if (const size_t at = value.find(kMarker); at != std::string::npos) {
-                    item.Justification = value.substr(at + std::char_traits<char>::length(kMarker));
-                    item.Description = value.substr(0, at);  // held at its own size
-                } else {
-                    item.Description = std::move(value);  // Justification keeps what it had
-                }
-                break;
-            case Field::OSVersion:
-                // Names split at every blank: two blanks make an empty name between them.
-                for (size_t start = 0; !value.empty();) {
-                    const size_t blank = value.find(' ', start);
-                    const std::string name = value.substr(start, blank - start);
-                    item.osVersions.push_back(codes::SetOSVersion(name));
-                    CheckName(item.osVersions.back(), name, "WINDOWS2000");
-                    if (blank == std::string::npos) break;
-                    start = blank + 1;
-                }
-                break;
+            case Field::Description: ApplyDescription(item, std::move(value)); break;
+            case Field::OSVersion: ApplyVersions(item, value); break;
             case Field::Enabled: {
                 const std::string upper = codes::UpperAscii(value);
                 item.Enabled = upper == "TRUE";
