@@ -15,6 +15,9 @@ namespace {
 
 using codes::kKeyTypeBinary;
 using codes::kKeyTypeDword;
+using codes::kKeyTypeExpandString;
+using codes::kKeyTypeMultiString;
+using codes::kKeyTypeQword;
 using codes::kKeyTypeString;
 
 [[noreturn]] void Raise(int32_t number, const std::string& description) {
@@ -117,6 +120,43 @@ int32_t regRunner::ToDword(const std::string& text) {
     return static_cast<int32_t>(rounded);
 }
 
+uint64_t regRunner::ToQword(const std::string& text) {
+    const std::string number = TrimBlanks(text);
+    if (number.size() >= 2 && number[0] == '&' && (number[1] == 'H' || number[1] == 'h')) {
+        if (number.size() == 2 || number.size() > 18) Raise(kErrOverflow, "Overflow");
+        uint64_t value = 0;
+        for (size_t i = 2; i < number.size(); ++i) {
+            const int digit = HexDigit(number[i]);
+            if (digit < 0) Raise(kErrTypeMismatch, "Type mismatch");
+            value = value * 16 + static_cast<uint64_t>(digit);
+        }
+        return value;
+    }
+    const char* begin = number.data() + (number.starts_with('+') ? 1 : 0);
+    const char* end = number.data() + number.size();
+    uint64_t value = 0;
+    std::from_chars_result parsed{};
+    if (number.starts_with('-')) {
+        int64_t negative = 0;
+        parsed = std::from_chars(begin, end, negative);
+        value = static_cast<uint64_t>(negative);
+    } else {
+        parsed = std::from_chars(begin, end, value);
+    }
+    if (number.empty() || parsed.ptr != end) Raise(kErrTypeMismatch, "Type mismatch");
+    if (parsed.ec != std::errc()) Raise(kErrOverflow, "Overflow");
+    return value;
+}
+
+std::string regRunner::MultiStringData(const std::string& text) {
+    std::string data;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        data += text[i] == '\n' ? '\0' : text[i];
+    }
+    return data;
+}
+
 bool regRunner::IsRoundedDword(const std::string& text) {
     const std::string number = TrimBlanks(text);
     if (number.size() >= 2 && number[0] == '&' && (number[1] == 'H' || number[1] == 'h')) {
@@ -177,6 +217,16 @@ void regRunner::Write(cRegistry& registry, const RegistryItem& item) {
     registry.SectionKey(ParseSectionKey(item.Key));
     if (item.KeyType == kKeyTypeString) {
         registry.SetValueByName(item.ValueName, reg::kSz, Variant(item.Value));
+    } else if (item.KeyType == kKeyTypeExpandString) {
+        registry.SetExactValueByName(item.ValueName, reg::kExpandSz, Variant(item.Value));
+    } else if (item.KeyType == kKeyTypeMultiString) {
+        registry.SetExactValueByName(item.ValueName, reg::kMultiSz,
+                                     Variant(MultiStringData(item.Value)));
+    } else if (item.KeyType == kKeyTypeQword) {
+        const uint64_t bits = ToQword(item.Value);
+        std::vector<uint8_t> bytes(8);
+        for (size_t i = 0; i < 8; ++i) bytes[i] = static_cast<uint8_t>(bits >> (8 * i));
+        registry.SetExactValueByName(item.ValueName, reg::kQword, Variant(bytes));
     } else if (item.KeyType == kKeyTypeDword) {
         registry.SetValueByName(item.ValueName, reg::kDword, Variant(ToDword(item.Value)));
     } else if (item.KeyType == kKeyTypeBinary) {

@@ -10,8 +10,6 @@
 namespace policy {
 namespace {
 
-constexpr int32_t kKeyTypeDword = 0;
-constexpr int32_t kKeyTypeString = 1;
 constexpr size_t kTypoEdits = 2;
 
 // The catalogue's value as the registry will hold it.
@@ -22,11 +20,17 @@ struct Written {
 };
 
 std::optional<Written> WrittenValue(const RegistryItem& item) {
-    if (item.KeyType == kKeyTypeString) return Written{Written::Kind::Text, 0, item.Value};
-    if (item.KeyType != kKeyTypeDword) return Written{};
+    using namespace codes;
+    if (item.KeyType == kKeyTypeString || item.KeyType == kKeyTypeExpandString) {
+        return Written{Written::Kind::Text, 0, item.Value};
+    }
+    if (item.KeyType != kKeyTypeDword && item.KeyType != kKeyTypeQword) return Written{};
     try {
-        return Written{
-            Written::Kind::Number, static_cast<uint32_t>(regRunner::ToDword(item.Value)), {}};
+        return Written{Written::Kind::Number,
+                       item.KeyType == kKeyTypeQword
+                           ? regRunner::ToQword(item.Value)
+                           : static_cast<uint32_t>(regRunner::ToDword(item.Value)),
+                       {}};
     } catch (...) {
         return std::nullopt;  // the catalogue's own check reports it
     }

@@ -70,8 +70,8 @@ void CatalogueCheck::Notice(const ReadNotice& notice) {
                     "Mode " + value + " is not Basic, Normal or HiDef: it reads as HiDef");
             } else {
                 Add(Error, "unknown-key-type", notice.at,
-                    "KeyType " + value +
-                        " is not DWORD, STRING or BINARY: the value is written as a DWORD");
+                    "KeyType " + value + " is not " + codes::KeyTypeNameList() +
+                        ": the value is written as a DWORD");
             }
             break;
         case Kind::UnreadableWarningLevel:
@@ -155,6 +155,8 @@ void CatalogueCheck::CheckRegistryItem(const RegistryItem& value) {
                     "DWORD value " + Quoted(value.Value) +
                         " is no plain whole number: a run writes " + std::to_string(written));
             }
+        } else if (value.KeyType == codes::kKeyTypeQword) {
+            (void)regRunner::ToQword(value.Value);
         } else if (value.KeyType == kKeyTypeBinary) {
             std::string digits = value.Value;
             std::erase(digits, ',');
@@ -164,12 +166,18 @@ void CatalogueCheck::CheckRegistryItem(const RegistryItem& value) {
             }
         }
     } catch (const ErrorRecord& failure) {
+        const bool binary = value.KeyType == kKeyTypeBinary;
+        const std::string name = RegistryItem::GetKeyType(value.KeyType);
         const bool dword = value.KeyType == kKeyTypeDword;
-        Add(Error, dword ? "invalid-dword" : "invalid-binary", valueAt,
-            (dword
-                 ? "DWORD value " + Quoted(value.Value) + " is no whole number that fits 32 bits ("
-                 : "BINARY value " + Quoted(value.Value) +
-                       " is no run of hexadecimal digit pairs (") +
+        Add(Error,
+            binary  ? "invalid-binary"
+            : dword ? "invalid-dword"
+                    : "invalid-qword",
+            valueAt,
+            name + " value " + Quoted(value.Value) +
+                (binary ? " is no run of hexadecimal digit pairs ("
+                        : " is no whole number that fits " + std::string(dword ? "32" : "64") +
+                              " bits (") +
                 failure.Description + ")" + kStopsRegistry);
     }
 }

@@ -377,6 +377,34 @@ TEST(ConsoleCommands, UndoPutsBackExactlyWhatTheRunChanged) {
     EXPECT_EQ(m.registry.Dump(), before);
 }
 
+// The types that imports bring: written exactly, named in the report, and undone.
+TEST(ConsoleCommands, QwordExpandAndMultiStringValues) {
+    Machine m;
+    m.Preset("Other", reg::kDword, kDword);
+    m.Write(Item("1", "<RegistryEntries>" + Registry(kKey, "Q", "QWORD", "&amp;H0102030405060708") +
+                          Registry(kKey, "Minus", "qword", "-1") +
+                          Registry(kKey, "E", "EXPANDSTRING", "no pair") +
+                          Registry(kKey, "M", "MULTISTRING", "a\r\nb\nc") +
+                          Registry(kKey, "S", "STRING", "%x%") + "</RegistryEntries>"));
+    const std::string before = m.registry.Dump();
+    const json::Value run = m.Json({"apply", "--journal", "j"}, 0);
+    const auto& actions = run["entries"][0]["actions"];
+    EXPECT_EQ(m.Stored(kKey, "Q"), "\x08\x07\x06\x05\x04\x03\x02\x01");
+    EXPECT_EQ(actions[0]["keyType"].text, "QWORD");
+    EXPECT_EQ(actions[0]["after"]["type"].text, "REG_QWORD");
+    EXPECT_EQ(actions[0]["after"]["data"].text, "72623859790382856");
+    EXPECT_EQ(actions[1]["after"]["data"].text, "18446744073709551615");
+    EXPECT_EQ(actions[2]["after"]["type"].text, "REG_EXPAND_SZ");
+    EXPECT_EQ(m.Stored(kKey, "M"), std::string("a\0b\0c\0\0", 7));
+    EXPECT_EQ(actions[3]["after"]["type"].text, "REG_MULTI_SZ");
+    EXPECT_EQ(actions[4]["after"]["type"].text, "REG_EXPAND_SZ") << "the % rule stays";
+    m.Run({"plan", "--catalogue", testsupport::Utf8(m.catalogue)});
+    EXPECT_NE(m.console.out.find("REG_QWORD 72623859790382856"), std::string::npos)
+        << m.console.out;
+    m.Undo("j", 0);
+    EXPECT_EQ(m.registry.Dump(), before);
+}
+
 // A journal is undone up to its last whole record; one that is no journal is refused.
 TEST(ConsoleCommands, UndoOfACutOrDamagedJournal) {
     Machine m;
@@ -744,7 +772,7 @@ TEST(ConsoleCommands, ValidateFindsEachProblemWhereItStands) {
         "<Enabled>yes</Enabled>",
         "    <Colour>red</Colour>",
         "    <RegistryEntries><RegistryEntry><Key>HKCU\\Software\\X</Key><ValueName/>"
-        "<KeyType>QWORD</KeyType><Value>abc</Value></RegistryEntry>",
+        "<KeyType>WORD</KeyType><Value>abc</Value></RegistryEntry>",
         "      <RegistryEntry><Key></Key><ValueName/><KeyType>BINARY</KeyType><Value>0A0</Value>"
         "</RegistryEntry></RegistryEntries>",
         "    <CommandLines><CommandLine><Command></Command></CommandLine></CommandLines>",
