@@ -7,6 +7,7 @@
 #include "catalogue/CatalogueFile.h"
 #include "catalogue/Codes.h"
 #include "catalogue/XmlReader.h"
+#include "cli/Fleet.h"
 #include "cli/Protection.h"
 #include "cli/Report.h"
 #include "cli/UndoReport.h"
@@ -501,6 +502,8 @@ int Main(const std::vector<std::string>& arguments, CliPlatform& platform) {
 
     GlobalUtils utils(platform.machine.env);
     if (options.command == Command::Undo) return Undo(options, platform);
+    if (options.command == Command::Export) return Export(options, platform);
+    if (options.command == Command::Import) return Import(options, platform);
     if (options.command == Command::Report) {
         return MakeReport(options, platform, utils.ExecutableFolder());
     }
