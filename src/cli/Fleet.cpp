@@ -71,7 +71,8 @@ OptimizationList Selected(const OptimizationList& catalogue, const Options& opti
     const auto number = [](const OptimizationItem& e) { return e.Number; };
     named(options.items, number);
     named(options.excluded, number);
-    named(options.categories, [](const OptimizationItem& e) { return codes::UpperAscii(e.Category); });
+    named(options.categories,
+          [](const OptimizationItem& e) { return codes::UpperAscii(e.Category); });
     named(options.impacts, [](const OptimizationItem& e) { return codes::UpperAscii(e.Impact); });
     OptimizationList selected;
     for (const OptimizationItemPtr& entry : catalogue) {
@@ -135,9 +136,9 @@ PolHalves Halves(const std::vector<fleet::FleetValue>& values, FleetReport& repo
             continue;
         }
         if (!fleet::IsPolicyKey(value.key)) {
-            report.warnings.push_back(
-                root + "\\" + value.key + " is outside the policy keys: Group Policy leaves " +
-                "the value behind when the policy goes away");
+            report.warnings.push_back(root + "\\" + value.key +
+                                      " is outside the policy keys: Group Policy leaves " +
+                                      "the value behind when the policy goes away");
         }
         (handle == reg::kLocalMachine ? halves.machine : halves.user).push_back(value);
     }
@@ -159,11 +160,12 @@ bool WriteHalf(const std::string& folder, const std::vector<fleet::FleetValue>& 
     try {
         theirs = fleet::ReadPolFile(existing.value_or(""));
     } catch (const fleet::FormatError& damaged) {
-        report.error = path + " is no Registry.pol (at byte " + std::to_string(damaged.at) +
-                       ": " + damaged.what() + "); it is left as it is";
+        report.error = path + " is no Registry.pol (at byte " + std::to_string(damaged.at) + ": " +
+                       damaged.what() + "); it is left as it is";
         return false;
     }
-    error = WriteFile(files, path, fleet::WritePolFile(fleet::MergePol(theirs, ours, options.remove)));
+    error =
+        WriteFile(files, path, fleet::WritePolFile(fleet::MergePol(theirs, ours, options.remove)));
     if (error != 0) {
         report.error = path + " cannot be written: " + files.ErrorText(error);
         return false;
@@ -187,8 +189,8 @@ int ExportPol(const std::vector<fleet::FleetValue>& values, const Options& optio
     const bool machine = !halves.machine.empty(), user = !halves.user.empty();
     if ((machine && !WriteHalf(catalogue::InFolder(folder, "Machine"), halves.machine, options,
                                platform, report)) ||
-        (user && !WriteHalf(catalogue::InFolder(folder, "User"), halves.user, options, platform,
-                            report))) {
+        (user &&
+         !WriteHalf(catalogue::InFolder(folder, "User"), halves.user, options, platform, report))) {
         return Refuse(options, platform, report, report.error);
     }
     if (options.localPolicy && (machine || user)) {
@@ -229,8 +231,8 @@ int Export(const Options& options, CliPlatform& platform) {
     const fleet::Exported exported = fleet::ExportValues(selected);
     report.leftOut = exported.leftOut;
     if (report.format == "pol") return ExportPol(exported.values, options, platform, report);
-    if (const uint32_t error = WriteFile(platform.files, *options.out,
-                                         fleet::WriteRegFile(exported.values))) {
+    if (const uint32_t error =
+            WriteFile(platform.files, *options.out, fleet::WriteRegFile(exported.values))) {
         return Refuse(options, platform, report,
                       *options.out + " cannot be written: " + platform.files.ErrorText(error));
     }

@@ -80,13 +80,12 @@ fleet::PolicyNamer Namer(policy::PolicyLibrary& library) {
         const size_t slash = value.key.find('\\');
         if (slash == std::string::npos) return std::nullopt;
         const policy::Definitions& definitions = library.Read();
-        const auto found =
-            definitions.values.find(policy::Definitions::Lookup(value.key.substr(slash + 1),
-                                                                value.name));
+        const auto found = definitions.values.find(
+            policy::Definitions::Lookup(value.key.substr(slash + 1), value.name));
         if (found == definitions.values.end() || found->second.empty()) return std::nullopt;
         const size_t index = found->second.front().policy;
-        return fleet::NamedPolicy{definitions.policies[index].name, library.DisplayName(index),
-                                  "", {}};
+        return fleet::NamedPolicy{
+            definitions.policies[index].name, library.DisplayName(index), "", {}};
     };
 }
 
@@ -94,23 +93,22 @@ fleet::PolicyNamer Namer(policy::PolicyLibrary& library) {
 std::optional<std::vector<fleet::FleetValue>> ReadValues(const std::string& bytes,
                                                          const Options& options,
                                                          FleetReport& report, int& exitCode) {
-    const bool pol = bytes.rfind("PReg", 0) == 0 ||
-                     Lower(*options.file).ends_with(".pol");
+    const bool pol = bytes.rfind("PReg", 0) == 0 || Lower(*options.file).ends_with(".pol");
     report.format = pol ? "pol" : "reg";
     try {
         if (!pol) return fleet::ReadRegFile(bytes);
         const std::optional<std::string> root = RootOf(*options.file, options);
         if (!root) {
             exitCode = kUsage;
-            report.error = "the path does not say whether the Registry.pol is the computer's or "
-                           "the user's: give --root HKLM or --root HKCU";
+            report.error =
+                "the path does not say whether the Registry.pol is the computer's or "
+                "the user's: give --root HKLM or --root HKCU";
             return std::nullopt;
         }
         return PolValues(fleet::ReadPolFile(bytes), *root, report);
     } catch (const fleet::FormatError& wrong) {
-        report.error = *options.file + (pol ? " at byte " : " line ") +
-                       std::to_string(wrong.at) + ": " + wrong.what() +
-                       "; no catalogue is written";
+        report.error = *options.file + (pol ? " at byte " : " line ") + std::to_string(wrong.at) +
+                       ": " + wrong.what() + "; no catalogue is written";
         return std::nullopt;
     }
 }
@@ -156,13 +154,13 @@ int Import(const Options& options, CliPlatform& platform) {
             return Refused(options, platform, report, target + " gives no catalogue to append to");
         }
     } else if (!options.force && platform.files.Read(target, error)) {
-        return Refused(options, platform, report,
-                       target + " is there already: --force replaces it", kUsage);
+        return Refused(options, platform, report, target + " is there already: --force replaces it",
+                       kUsage);
     }
     policy::PolicyLibrary library(platform.policies, platform.xml);
-    const bool named = !options.noPolicyDefinitions &&
-                       library.Load(options.policyDefinitions.value_or(
-                           platform.policies.DefaultFolder()));
+    const bool named =
+        !options.noPolicyDefinitions &&
+        library.Load(options.policyDefinitions.value_or(platform.policies.DefaultFolder()));
     fleet::Imported imported =
         fleet::ImportValues(*values, FileName(*options.file),
                             named ? Namer(library) : fleet::PolicyNamer(), FirstNumber(catalogue));

@@ -13,7 +13,7 @@ struct FleetReport {
     std::string command;  // "export", "import"
     std::string format;   // "reg", "pol"
     std::vector<std::string> files;
-    size_t values = 0;   // values written (export) or entries made (import)
+    size_t values = 0;  // values written (export) or entries made (import)
     std::vector<fleet::LeftOut> leftOut;
     std::vector<std::string> warnings;
     std::string error;  // why nothing (more) was written

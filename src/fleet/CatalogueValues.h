@@ -34,9 +34,9 @@ Exported ExportValues(const OptimizationList& entries);
 
 // A policy that names a value, as the machine's definitions state it.
 struct NamedPolicy {
-    std::string id;           // the policy's name, which groups its values
-    std::string displayName;  // the entry's name
-    std::string explanation;  // the first sentence, for the description
+    std::string id;                 // the policy's name, which groups its values
+    std::string displayName;        // the entry's name
+    std::string explanation;        // the first sentence, for the description
     std::vector<int32_t> versions;  // codes; empty: All
 };
 using PolicyNamer = std::function<std::optional<NamedPolicy>(const FleetValue&)>;

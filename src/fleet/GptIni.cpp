@@ -74,9 +74,11 @@ std::string RaiseGptIni(const std::string& existing, bool machine, bool user) {
             line = "Version=" + std::to_string(high << 16 | low);
         }
     }
-    if (!sawMachine && machine) lines.push_back(std::string("gPCMachineExtensionNames=") + kMachineExtensions);
+    if (!sawMachine && machine)
+        lines.push_back(std::string("gPCMachineExtensionNames=") + kMachineExtensions);
     if (!sawUser && user) lines.push_back(std::string("gPCUserExtensionNames=") + kUserExtensions);
-    if (!sawVersion) lines.push_back("Version=" + std::to_string((user ? 1u << 16 : 0u) | (machine ? 1u : 0u)));
+    if (!sawVersion)
+        lines.push_back("Version=" + std::to_string((user ? 1u << 16 : 0u) | (machine ? 1u : 0u)));
     std::string text;
     for (const std::string& line : lines) text += line + "\r\n";
     return text;

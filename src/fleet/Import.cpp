@@ -48,7 +48,8 @@ std::optional<std::string> LinesOf(const std::string& strings, std::string& why)
         const size_t nul = std::min(strings.find('\0', start), strings.size());
         const std::string each = strings.substr(start, nul - start);
         if (each.empty()) return why = "an empty string inside a REG_MULTI_SZ", std::nullopt;
-        if (!KeptByXml(each)) return why = "a REG_MULTI_SZ string with control characters", std::nullopt;
+        if (!KeptByXml(each))
+            return why = "a REG_MULTI_SZ string with control characters", std::nullopt;
         if (each.find('\n') != std::string::npos) {
             return why = "a REG_MULTI_SZ string with a line end", std::nullopt;
         }
@@ -139,15 +140,14 @@ Imported ImportValues(const std::vector<FleetValue>& values, const std::string& 
         std::string why;
         const std::optional<RegistryItem> item = ItemOf(value, why);
         if (!item) {
-            imported.warnings.push_back({value.at, "left out " + value.key + "\\" +
-                                                       (value.name.empty() ? "(Default)"
-                                                                           : value.name) +
-                                                       ": " + why});
+            imported.warnings.push_back(
+                {value.at, "left out " + value.key + "\\" +
+                               (value.name.empty() ? "(Default)" : value.name) + ": " + why});
             continue;
         }
         const std::optional<NamedPolicy> policy = namer ? namer(value) : std::nullopt;
-        const std::string group = policy ? "policy:" + policy->id : "key:" + codes::UpperAscii(
-                                                                                value.key);
+        const std::string group =
+            policy ? "policy:" + policy->id : "key:" + codes::UpperAscii(value.key);
         OptimizationItemPtr& entry = byGroup[group];
         if (!entry) {
             entry = NewEntry(policy ? policy->displayName : value.key, source);

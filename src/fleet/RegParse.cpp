@@ -153,9 +153,8 @@ private:
         value.type = reg::kBinary;
         if (at_ < line_.size() && line_[at_] == '(') {
             const size_t close = line_.find(')', at_);
-            const std::string number = close == std::string::npos
-                                           ? std::string()
-                                           : line_.substr(at_ + 1, close - at_ - 1);
+            const std::string number =
+                close == std::string::npos ? std::string() : line_.substr(at_ + 1, close - at_ - 1);
             if (number.empty() || number.size() > 8) Fail("hex( takes a type number and )");
             value.type = 0;
             for (const char c : number) {
@@ -187,9 +186,8 @@ private:
             if (pair.empty() || pair.size() > 2 || Hex(pair[0]) < 0 || Hex(pair.back()) < 0) {
                 Fail("hexadecimal bytes separated by commas were expected, not \"" + pair + "\"");
             }
-            bytes.push_back(static_cast<uint8_t>(pair.size() == 1 ? Hex(pair[0])
-                                                                  : Hex(pair[0]) * 16 +
-                                                                        Hex(pair[1])));
+            bytes.push_back(static_cast<uint8_t>(
+                pair.size() == 1 ? Hex(pair[0]) : Hex(pair[0]) * 16 + Hex(pair[1])));
         }
         return bytes;
     }
@@ -220,8 +218,9 @@ std::vector<FleetValue> ReadRegFile(const std::string& bytes) {
     const std::vector<std::string> lines = Lines(text.utf8);
     const std::string header = Trim(lines[0]);
     if (header != "Windows Registry Editor Version 5.00" && header != "REGEDIT4") {
-        throw FormatError(1, "no regedit file: the first line is neither \"Windows Registry "
-                             "Editor Version 5.00\" nor \"REGEDIT4\"");
+        throw FormatError(1,
+                          "no regedit file: the first line is neither \"Windows Registry "
+                          "Editor Version 5.00\" nor \"REGEDIT4\"");
     }
     std::vector<FleetValue> values;
     std::optional<std::string> key;

@@ -2,6 +2,11 @@
 // what is no such file is refused at its place, and imports say what they cannot keep.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
 #include "catalogue/ValueTypes.h"
 #include "fleet/CatalogueValues.h"
 #include "fleet/GptIni.h"
@@ -128,7 +133,9 @@ TEST(PolFile, RecordsReadBackAndEveryCutOrBadFieldIsRefusedAtItsOffset) {
     std::string huge = fleet::WritePolFile({{Op::Set, "K", "V", 3, {1, 2}, 0}});
     huge[31] = '\x7F';  // the size's top byte
     const std::pair<std::string, size_t> cases[] = {
-        {huge, 28}, {"PReg\2\0\0\0", 4}, {"PRef\1\0\0\0", 0},
+        {huge, 28},
+        {"PReg\2\0\0\0", 4},
+        {"PRef\1\0\0\0", 0},
         {std::string("PReg\1\0\0\0[\0K\0\0\0;\0V\0\0\0;\0\3\0\0\0;\0\0\0\0\0;\0)\0", 36), 34}};
     for (const auto& [bad, offset] : cases) {
         try {
@@ -146,8 +153,7 @@ TEST(PolFile, OursReplaceTheirsForTheSameValueAndRemoveTakesOursOut) {
                                             {Op::Set, "Software\\P", "C", 4, {3, 0, 0, 0}, 0}};
     const std::vector<FleetValue> ours = {{Op::Set, "SOFTWARE\\P", "a", 4, {9, 0, 0, 0}, 0},
                                           {Op::DeleteValue, "Software\\P", "C", 0, {}, 0}};
-    EXPECT_EQ(Shown(fleet::MergePol(theirs, ours, false)),
-              Shown({theirs[1], ours[0], ours[1]}));
+    EXPECT_EQ(Shown(fleet::MergePol(theirs, ours, false)), Shown({theirs[1], ours[0], ours[1]}));
     EXPECT_EQ(Shown(fleet::MergePol(theirs, ours, true)), Shown({theirs[1]}));
 }
 
@@ -217,11 +223,62 @@ TEST(GptIni, ExtensionsAddedOnceAndEachHalfsVersionRaised) {
     const std::string fresh = fleet::RaiseGptIni("", true, false);
     EXPECT_EQ(fresh, std::string("[General]\r\ngPCMachineExtensionNames=") +
                          fleet::kMachineExtensions + "\r\nVersion=1\r\n");
-    const std::string again = fleet::RaiseGptIni(
-        "[General]\r\ngPCMachineExtensionNames=[{0000}{1111}]" + std::string(fleet::kMachineExtensions) +
-            "\r\nVersion=131071\r\n",
-        true, true);
+    const std::string again =
+        fleet::RaiseGptIni("[General]\r\ngPCMachineExtensionNames=[{0000}{1111}]" +
+                               std::string(fleet::kMachineExtensions) + "\r\nVersion=131071\r\n",
+                           true, true);
     EXPECT_EQ(again, std::string("[General]\r\ngPCMachineExtensionNames=[{0000}{1111}]") +
                          fleet::kMachineExtensions + "\r\nVersion=131072\r\n" +
                          "gPCUserExtensionNames=" + fleet::kUserExtensions + "\r\n");
+}
+
+namespace {
+
+std::string Slurp(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+int Samba(const std::string& how, const std::filesystem::path& from,
+          const std::filesystem::path& to) {
+    return std::system(("/usr/bin/python3 " ORVIK_SAMBA_POL " " + how + " '" + from.string() +
+                        "' '" + to.string() + "'")
+                           .c_str());
+}
+
+}  // namespace
+
+// Samba's reader (python3-samba) takes our file record for record, and writes back its very
+// bytes; a file Samba wrote reads as its XML says.
+TEST(PolFile, SambaReadsOursAndWeReadSambas) {
+    const auto folder = std::filesystem::temp_directory_path() / "orvik-fleet-samba";
+    std::filesystem::create_directories(folder);
+    std::vector<FleetValue> records = EveryKind();
+    records.pop_back();
+    records.erase(records.begin() + 1);  // Samba's XML keeps no CR
+    for (FleetValue& v : records) v.key = v.key.substr(v.key.find('\\') + 1);
+    const std::string ours = fleet::WritePolFile(records);
+    std::ofstream(folder / "ours.pol", std::ios::binary) << ours;
+    ASSERT_EQ(Samba("read", folder / "ours.pol", folder / "ours.xml"), 0);
+    const std::string xml = Slurp(folder / "ours.xml");
+    EXPECT_NE(xml.find("type_name=\"REG_QWORD\""), std::string::npos) << xml;
+    EXPECT_NE(xml.find("<Value>578437695752307201</Value>"), std::string::npos) << xml;
+    EXPECT_NE(xml.find("<ValueName>**del.Gone</ValueName>"), std::string::npos) << xml;
+    ASSERT_EQ(Samba("write", folder / "ours.xml", folder / "again.pol"), 0);
+    EXPECT_EQ(Slurp(folder / "again.pol"), ours);
+
+    std::ofstream(folder / "theirs.xml")
+        << "<PolFile num_entries='2' signature='PReg' version='1'>"
+           "<Entry type='4'><Key>Software\\Policies\\S</Key><ValueName>D</ValueName>"
+           "<Value>258</Value></Entry><Entry type='7'><Key>Software\\Policies\\S</Key>"
+           "<ValueName>M</ValueName><Value>x</Value><Value>y</Value></Entry></PolFile>";
+    ASSERT_EQ(Samba("write", folder / "theirs.xml", folder / "theirs.pol"), 0);
+    const std::vector<FleetValue> theirs = fleet::ReadPolFile(Slurp(folder / "theirs.pol"));
+    std::filesystem::remove_all(folder);
+    ASSERT_EQ(theirs.size(), 2u);
+    EXPECT_EQ(theirs[0].key, "Software\\Policies\\S");
+    EXPECT_EQ(theirs[0].data, (Bytes{2, 1, 0, 0}));
+    EXPECT_EQ(theirs[1].data, Wide(std::string("x\0y\0\0", 5)));
 }
