@@ -74,18 +74,40 @@ std::vector<fleet::FleetValue> PolValues(std::vector<fleet::FleetValue> records,
     return values;
 }
 
-// The policy that the machine's definitions say writes the value, if any.
+// The first sentence of an explanation: up to its first full stop before a blank or line end.
+std::string FirstSentence(const std::string& text) {
+    for (size_t at = text.find('.'); at != std::string::npos; at = text.find('.', at + 1)) {
+        if (at + 1 == text.size() || text[at + 1] == ' ' || text[at + 1] == '\n' ||
+            text[at + 1] == '\r') {
+            return text.substr(0, at + 1);
+        }
+    }
+    return text.substr(0, text.find('\n'));
+}
+
+// The policy that the machine's definitions say writes the value under its root, if any.
 fleet::PolicyNamer Namer(policy::PolicyLibrary& library) {
     return [&library](const fleet::FleetValue& value) -> std::optional<fleet::NamedPolicy> {
         const size_t slash = value.key.find('\\');
         if (slash == std::string::npos) return std::nullopt;
+        const policy::PolicyClass wanted = value.key.substr(0, slash) == "HKEY_LOCAL_MACHINE"
+                                               ? policy::PolicyClass::Machine
+                                               : policy::PolicyClass::User;
         const policy::Definitions& definitions = library.Read();
         const auto found = definitions.values.find(
             policy::Definitions::Lookup(value.key.substr(slash + 1), value.name));
-        if (found == definitions.values.end() || found->second.empty()) return std::nullopt;
-        const size_t index = found->second.front().policy;
-        return fleet::NamedPolicy{
-            definitions.policies[index].name, library.DisplayName(index), "", {}};
+        if (found == definitions.values.end()) return std::nullopt;
+        for (const policy::PolicyTarget& target : found->second) {
+            const policy::Policy& defined = definitions.policies[target.policy];
+            if (defined.policyClass != policy::PolicyClass::Both && defined.policyClass != wanted) {
+                continue;
+            }
+            return fleet::NamedPolicy{defined.name,
+                                      library.DisplayName(target.policy),
+                                      FirstSentence(library.Explanation(target.policy)),
+                                      {}};
+        }
+        return std::nullopt;
     };
 }
 

@@ -406,6 +406,55 @@ TEST(ConsoleCommands, QwordExpandAndMultiStringValues) {
     EXPECT_EQ(m.registry.Dump(), before);
 }
 
+// export writes the halves of the policy as the files double holds them; import takes them back,
+// named by the machine's policy definitions, after the catalogue's last Number.
+TEST(ConsoleCommands, ExportToRegistryPolAndImportItBack) {
+    Machine m;
+    const std::string policies = "HKEY_LOCAL_MACHINE\\Software\\Policies\\Orvik";
+    m.Write(Item("41", "<RegistryEntries>" + Registry(policies, "NoAutoRun", "DWORD", "1") +
+                           Registry(kKey, "Mine", "QWORD", "5") +
+                           Registry(kKey, "Gone", "STRING", "") +
+                           "</RegistryEntries><CommandLines><CommandLine><Command>x.exe</Command>"
+                           "</CommandLine></CommandLines>"));
+    const json::Value exported = m.Json({"export", "--format", "pol", "--out", "C:\\gpo"}, 0);
+    EXPECT_EQ(exported["leftOut"][0]["kind"].text, "command");
+    EXPECT_EQ(exported["summary"]["values"].Int(), 3);
+    EXPECT_NE(
+        m.console.err.find("HKEY_CURRENT_USER\\Software\\OrvikCli is outside the policy keys"),
+        std::string::npos);
+    ASSERT_EQ(m.files.files.count("C:\\gpo\\User\\Registry.pol"), 1u);
+    EXPECT_NE(
+        m.files.files["C:\\gpo\\User\\Registry.pol"].find(std::string("*\0d\0e\0l\0.\0G", 11)),
+        std::string::npos);
+    m.policies.files["C:\\Windows\\PolicyDefinitions\\o.admx"] =
+        "<policyDefinitions xmlns=\"http://schemas.microsoft.com/GroupPolicy/2006/07/"
+        "PolicyDefinitions\"><policies><policy name=\"NoRun\" class=\"Machine\" "
+        "displayName=\"$(string.N)\" explainText=\"$(string.H)\" key=\"Software\\Policies\\Orvik\" "
+        "valueName=\"NoAutoRun\"/></policies></policyDefinitions>";
+    m.policies.files["C:\\Windows\\PolicyDefinitions\\en-US\\o.adml"] =
+        "<policyDefinitionResources><resources><stringTable><string id=\"N\">No run</string>"
+        "<string id=\"H\">Stops it. Really.</string></stringTable></resources>"
+        "</policyDefinitionResources>";
+    const std::string into = "--into=" + testsupport::Utf8(m.catalogue);
+    EXPECT_EQ(m.Run({"import", "C:\\gpo\\Machine\\Registry.pol", into}), 0) << m.console.err;
+    EXPECT_EQ(m.Run({"import", "C:\\gpo\\User\\Registry.pol", into, "--json"}), 0);
+    EXPECT_EQ(json::Parse(m.console.out)["summary"]["entries"].Int(), 1);
+    std::ifstream file(m.catalogue);
+    const std::string text((std::istreambuf_iterator<char>(file)), {});
+    EXPECT_NE(text.find("<Number>42</Number>\n    <Name>No run</Name>"), std::string::npos) << text;
+    EXPECT_NE(text.find("Stops it. Imported from Registry.pol."), std::string::npos);
+    EXPECT_NE(
+        text.find("<Number>43</Number>\n    <Name>HKEY_CURRENT_USER\\Software\\OrvikCli</Name>"),
+        std::string::npos);
+    m.files.files["C:\\x\\Registry.pol"] = m.files.files["C:\\gpo\\User\\Registry.pol"];
+    EXPECT_EQ(m.Run({"import", "C:\\x\\Registry.pol", into}), 64) << "whose is it?";
+    m.files.files["C:\\x\\cut.pol"] = m.files.files["C:\\x\\Registry.pol"].substr(0, 20);
+    EXPECT_EQ(m.Run({"import", "C:\\x\\cut.pol", "--root", "hkcu", "--out", "C:\\new.xml"}), 2);
+    EXPECT_NE(m.console.err.find("at byte 20: the file ends inside a record"), std::string::npos)
+        << m.console.err;
+    EXPECT_EQ(m.Run({"export", "--format", "reg", "--local-policy"}), 64);
+}
+
 // A journal is undone up to its last whole record; one that is no journal is refused.
 TEST(ConsoleCommands, UndoOfACutOrDamagedJournal) {
     Machine m;
