@@ -129,7 +129,9 @@ TEST_F(Fleet, AKeyThatRegExportWroteComesBackThroughImportAndApply) {
 }
 
 TEST_F(Fleet, TheLocalPolicyLandsInSystem32WithItsVersionRaised) {
-    const fs::path policy = fs::path("C:\\windows\\system32\\GroupPolicy");
+    // A 32-bit test sees System32 itself as Sysnative; its System32 is SysWOW64.
+    const fs::path policy =
+        kWow64 ? "C:\\windows\\Sysnative\\GroupPolicy" : "C:\\windows\\system32\\GroupPolicy";
     fs::remove_all(policy);
     folder.Write(
         "OrvikOptimizations.xml",
@@ -150,6 +152,8 @@ TEST_F(Fleet, TheLocalPolicyLandsInSystem32WithItsVersionRaised) {
     EXPECT_NE(text.find("Version=131074"), std::string::npos) << text;
     EXPECT_TRUE(fs::exists(policy / "Machine" / "Registry.pol"));
     EXPECT_TRUE(fs::exists(policy / "User" / "Registry.pol"));
+    EXPECT_EQ(fs::exists("C:\\windows\\system32\\GroupPolicy\\Machine"), !kWow64)
+        << "nothing in SysWOW64";
     EXPECT_EQ(fs::file_size(policy / "Machine" / "Registry.pol"), size) << "ours replaced ours";
     fs::remove_all(policy);
 }
