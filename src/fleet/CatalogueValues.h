@@ -52,6 +52,11 @@ struct Imported {
 Imported ImportValues(const std::vector<FleetValue>& values, const std::string& source,
                       const PolicyNamer& namer, int firstNumber);
 
+// The version codes a policy's "supported on" text names: "At least Windows 7 or Windows Server
+// 2008 R2" is each named version and the later ones of its line; empty (All) when the text names
+// anything else.
+std::vector<int32_t> SupportedVersions(const std::string& text);
+
 // Whether a key (below its root) is one of the keys Group Policy removes with the policy.
 bool IsPolicyKey(const std::string& keyBelowRoot);
 

@@ -1,5 +1,7 @@
 // Values from a regedit or Registry.pol file as new catalogue entries.
+#include <algorithm>
 #include <map>
+#include <span>
 
 #include "catalogue/Codes.h"
 #include "fleet/CatalogueValues.h"
@@ -130,7 +132,48 @@ OptimizationItemPtr NewEntry(const std::string& name, const std::string& source)
     return entry;
 }
 
+// The versions of each line of Windows in the order they came out.
+constexpr int32_t kClients[] = {codes::kWindows2000, codes::kWindowsXP, codes::kWindowsVista,
+                                codes::kWindows7,    codes::kWindows8,  codes::kWindows81,
+                                codes::kWindows10,   codes::kWindows11};
+constexpr int32_t kServers[] = {codes::kWindowsServer2003, codes::kWindowsServer2003R2,
+                                codes::kWindowsServer2008, codes::kWindowsServer2008R2,
+                                codes::kWindowsServer2012, codes::kWindowsServer2012R2,
+                                codes::kWindowsServer2016, codes::kWindowsServer2019,
+                                codes::kWindowsServer2022, codes::kWindowsServer2025};
+
+// Adds the named version and those after it; false for a name that is no version's.
+bool AddFrom(const std::string& name, std::vector<int32_t>& versions) {
+    for (const auto& line :
+         {std::span<const int32_t>(kClients), std::span<const int32_t>(kServers)}) {
+        for (size_t i = 0; i < line.size(); ++i) {
+            if (!SameName(codes::GetOSString(line[i]), name)) continue;
+            for (size_t later = i; later < line.size(); ++later) {
+                if (std::find(versions.begin(), versions.end(), line[later]) == versions.end()) {
+                    versions.push_back(line[later]);
+                }
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
+
+std::vector<int32_t> SupportedVersions(const std::string& text) {
+    const std::string atLeast = "At least ";
+    if (!SameName(text.substr(0, atLeast.size()), atLeast)) return {};
+    std::vector<int32_t> versions;
+    for (size_t start = atLeast.size();;) {
+        const size_t alternative = text.find(" or ", start);
+        if (!AddFrom(text.substr(start, alternative - start), versions)) return {};
+        if (alternative == std::string::npos) break;
+        start = alternative + 4;
+    }
+    std::sort(versions.begin(), versions.end());
+    return versions;
+}
 
 Imported ImportValues(const std::vector<FleetValue>& values, const std::string& source,
                       const PolicyNamer& namer, int firstNumber) {

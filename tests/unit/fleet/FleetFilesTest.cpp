@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "catalogue/ValueTypes.h"
+#include "catalogue/Codes.h"
 #include "fleet/CatalogueValues.h"
 #include "fleet/GptIni.h"
 #include "fleet/PolFile.h"
@@ -197,6 +197,14 @@ TEST(Import, OneEntryPerKeyOrPolicyAndAWarningForWhatCannotBeSaid) {
     std::vector<size_t> at;
     for (const fleet::Notice& warning : imported.warnings) at.push_back(warning.at);
     EXPECT_EQ(at, (std::vector<size_t>{7, 8, 9, 10, 11, 12}));
+    using V = std::vector<int32_t>;
+    EXPECT_EQ(fleet::SupportedVersions("At least Windows 10"),
+              (V{codes::kWindows10, codes::kWindows11}));
+    EXPECT_EQ(fleet::SupportedVersions("At least Windows Server 2019 or Windows 11"),
+              (V{codes::kWindowsServer2019, codes::kWindowsServer2022, codes::kWindows11,
+                 codes::kWindowsServer2025}));
+    EXPECT_EQ(fleet::SupportedVersions("At least Windows 10 Version 1809"), V{});
+    EXPECT_EQ(fleet::SupportedVersions("Windows 7 only"), V{});
 }
 
 TEST(Export, ValuesAsApplyWritesThemAndWhatAFileCannotCarry) {
