@@ -9,7 +9,6 @@ namespace fleet {
 namespace {
 
 constexpr const char* kHeader5 = "Windows Registry Editor Version 5.00";
-constexpr const char* kHeader4 = "REGEDIT4";
 constexpr size_t kLineWidth = 76;  // where regedit breaks its hexadecimal lines
 
 std::string Quoted(const std::string& text) {

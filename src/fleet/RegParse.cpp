@@ -27,6 +27,24 @@ struct Text {
     bool ansi = false;  // hex data of text types holds one byte per character
 };
 
+// Where UTF-8 text first holds a byte sequence that is no character, or npos.
+size_t FirstInvalidUtf8(const std::string& text) {
+    for (size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<uint8_t>(text[i]);
+        const size_t length = lead < 0x80                   ? 1
+                              : lead >= 0xC2 && lead < 0xE0 ? 2
+                              : lead >= 0xE0 && lead < 0xF0 ? 3
+                              : lead >= 0xF0 && lead < 0xF5 ? 4
+                                                            : 0;
+        if (length == 0 || i + length > text.size()) return i;
+        for (size_t k = 1; k < length; ++k) {
+            if ((static_cast<uint8_t>(text[i + k]) & 0xC0) != 0x80) return i;
+        }
+        i += length;
+    }
+    return std::string::npos;
+}
+
 Text Decode(const std::string& bytes) {
     if (bytes.rfind("\xFF\xFE", 0) == 0) {
         if (bytes.size() % 2 != 0) throw FormatError(1, "UTF-16 text of an odd number of bytes");
@@ -35,7 +53,16 @@ Text Decode(const std::string& bytes) {
     if (bytes.rfind("\xFE\xFF", 0) == 0) {
         throw FormatError(1, "UTF-16 big-endian text: regedit reads UTF-16 little-endian only");
     }
-    if (bytes.rfind("\xEF\xBB\xBF", 0) == 0) return {bytes.substr(3), true};
+    if (bytes.rfind("\xEF\xBB\xBF", 0) == 0) {
+        const size_t bad = FirstInvalidUtf8(bytes);
+        if (bad != std::string::npos) {
+            const auto line =
+                std::count(bytes.begin(), bytes.begin() + static_cast<long>(bad), '\n');
+            throw FormatError(static_cast<size_t>(line) + 1,
+                              "UTF-8 text with bytes that are no character");
+        }
+        return {bytes.substr(3), true};
+    }
     Text text{{}, true};
     for (const char c : bytes) utf8::Append(text.utf8, From1252(static_cast<uint8_t>(c)));
     return text;
@@ -237,9 +264,10 @@ std::vector<FleetValue> ReadRegFile(const std::string& bytes) {
             continue;
         }
         // A value's hexadecimal data goes on after a backslash at the line's end.
-        while (line.back() == '\\' && i + 1 < lines.size()) {
+        while (!line.empty() && line.back() == '\\' && i + 1 < lines.size()) {
             line = line.substr(0, line.size() - 1) + Trim(lines[++i]);
         }
+        if (line.empty()) continue;
         if (!key) throw FormatError(number, "a value outside any key");
         FleetValue value = ValueReader(line, number, text.ansi).Read();
         value.key = *key;
