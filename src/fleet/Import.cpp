@@ -88,7 +88,7 @@ std::optional<RegistryItem> ItemOf(const FleetValue& value, std::string& why) {
     if (value.op == FleetValue::Op::DeleteValue) return item;
     const ValueType* type = TypeByNumber(value.type);
     if (type == nullptr || type->keyType < 0) {
-        why = "type " + TypeOf(value.type) + " has no KeyType in the catalogue";
+        why = TypeOf(value.type) + " has no KeyType in the catalogue";
         return std::nullopt;
     }
     item.KeyType = type->keyType;
