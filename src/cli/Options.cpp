@@ -66,7 +66,7 @@ const CommandHelp kCommands[] = {
      "write the registry values apply would write as a regedit file or as\n"
      "            Group Policy's Machine and User Registry.pol"},
     {"import", Command::Import, kOut | kForce | kJson | kQuiet | kImport | kPolicy,
-     "import FILE [--out CATALOGUE | --into CATALOGUE] [--root HKLM|HKCU] [--force]\n"
+     "import FILE (--out CATALOGUE | --into CATALOGUE) [--root HKLM|HKCU] [--force]\n"
      "              [--json] [--quiet] [POLICY OPTIONS]",
      "make catalogue entries from a regedit file or a Registry.pol"},
 };

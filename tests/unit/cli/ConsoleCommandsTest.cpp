@@ -443,6 +443,13 @@ TEST(ConsoleCommands, ExportToRegistryPolAndImportItBack) {
     const std::string text((std::istreambuf_iterator<char>(file)), {});
     EXPECT_NE(text.find("<Number>42</Number>\n    <Name>No run</Name>"), std::string::npos) << text;
     EXPECT_NE(text.find("Stops it. Imported from Registry.pol."), std::string::npos);
+    // The same values as the entry exported: the QWORD and the delete.
+    EXPECT_NE(text.find("<ValueName>Mine</ValueName>\n        <KeyType>QWORD</KeyType>\n"
+                        "        <Value>5</Value>"),
+              std::string::npos);
+    EXPECT_NE(text.find("<ValueName>Gone</ValueName>\n        <KeyType>STRING</KeyType>\n"
+                        "        <Value></Value>"),
+              std::string::npos);
     EXPECT_NE(
         text.find("<Number>43</Number>\n    <Name>HKEY_CURRENT_USER\\Software\\OrvikCli</Name>"),
         std::string::npos);
