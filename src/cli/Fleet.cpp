@@ -156,6 +156,7 @@ bool WriteHalf(const std::string& folder, const std::vector<fleet::FleetValue>& 
         report.error = path + " cannot be read: " + files.ErrorText(error);
         return false;
     }
+    if (!existing && options.remove) return true;  // nothing of ours to take out
     std::vector<fleet::FleetValue> theirs;
     try {
         theirs = fleet::ReadPolFile(existing.value_or(""));

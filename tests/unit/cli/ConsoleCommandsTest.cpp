@@ -460,6 +460,11 @@ TEST(ConsoleCommands, ExportToRegistryPolAndImportItBack) {
     EXPECT_NE(m.console.err.find("at byte 20: the file ends inside a record"), std::string::npos)
         << m.console.err;
     EXPECT_EQ(m.Run({"export", "--format", "reg", "--local-policy"}), 64);
+    // --remove takes ours out of the file there and makes none where there is none.
+    m.files.files.erase("C:\\gpo\\Machine\\Registry.pol");
+    m.Json({"export", "--format", "pol", "--out", "C:\\gpo", "--remove"}, 0);
+    EXPECT_EQ(m.files.files["C:\\gpo\\User\\Registry.pol"], std::string("PReg\1\0\0\0", 8));
+    EXPECT_EQ(m.files.files.count("C:\\gpo\\Machine\\Registry.pol"), 0u);
 }
 
 // A journal is undone up to its last whole record; one that is no journal is refused.
