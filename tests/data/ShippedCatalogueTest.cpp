@@ -402,6 +402,10 @@ TEST_F(ShippedCatalogue, EveryEntryIsOfferedWhereItsPolicyAppliesAndSaysWhereIts
             EXPECT_TRUE(!laterServer || offered(codes::kWindowsServer2012R2))
                 << Label(*item) << ": Windows Server 2012 R2";
         }
+        // A version between two that the entry is offered on is one it was meant for too.
+        EXPECT_TRUE(!offered(codes::kWindows8) || !offered(codes::kWindows10) ||
+                    offered(codes::kWindows81))
+            << Label(*item) << ": Windows 8.1";
         if (!OfferedOnServer(*item)) continue;
         for (const char* service : kDesktopExperienceServices) {
             if (Holds(actions, std::string("\\SERVICES\\") + service + "\\")) {
