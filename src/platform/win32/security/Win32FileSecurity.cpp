@@ -50,6 +50,20 @@ std::string AccountName(PSID sid) {
     return Narrow(account);
 }
 
+// A builtin group's name, which this machine knows itself (no domain controller is asked):
+// LookupAccountSid serves where LookupAccountSidLocal (Windows 7 and later) is missing.
+std::wstring BuiltinName(PSID sid) {
+    wchar_t name[256];
+    wchar_t domain[256];
+    DWORD nameLength = 256;
+    DWORD domainLength = 256;
+    SID_NAME_USE use;
+    if (!LookupAccountSidW(nullptr, sid, name, &nameLength, domain, &domainLength, &use)) {
+        return L"";
+    }
+    return name;
+}
+
 std::string TokenUserSid() {
     HANDLE raw = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return "";
@@ -86,13 +100,12 @@ bool IsDirectAdministrator(const std::string& sid) {
         return false;
     }
     const LocalMemory<void> ownedGroup(group);
-    const std::string account = AccountName(group);  // localised: "Administratoren"
-    const std::string groupName = account.substr(account.find('\\') + 1);
+    const std::wstring groupName = BuiltinName(group);  // localised: "Administratoren"
     LPBYTE buffer = nullptr;
     DWORD read = 0;
     DWORD total = 0;
     bool found = false;
-    if (members(nullptr, Widen(groupName).c_str(), 0, &buffer, MAX_PREFERRED_LENGTH, &read, &total,
+    if (members(nullptr, groupName.c_str(), 0, &buffer, MAX_PREFERRED_LENGTH, &read, &total,
                 nullptr) == NERR_Success) {
         const auto* list = reinterpret_cast<LOCALGROUP_MEMBERS_INFO_0*>(buffer);
         for (DWORD i = 0; i < read && !found; ++i) found = SidText(list[i].lgrmi0_sid) == sid;
