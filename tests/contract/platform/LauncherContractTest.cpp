@@ -40,9 +40,9 @@ TEST(LauncherContract, ScopesEachCreationAndTellsHowAnAwaitedCommandEnded) {
     EXPECT_FALSE(scope.held);
 
     ProcessLauncher::Ending ending{true, 9, "old", "old"};
-    EXPECT_EQ(launcher->StartAndWait("missing.exe", kHidden, &scope, std::chrono::seconds(30),
-                                     ending),
-              2u);
+    EXPECT_EQ(
+        launcher->StartAndWait("missing.exe", kHidden, &scope, std::chrono::seconds(30), ending),
+        2u);
     EXPECT_EQ(ending.output + ending.errors, "") << "nothing of an earlier command";
     ASSERT_EQ(launcher->StartAndWait(kTalking, kHidden, &scope, std::chrono::seconds(30), ending),
               0u);
