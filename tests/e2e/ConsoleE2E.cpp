@@ -635,7 +635,7 @@ TEST_F(Console, TalkingCommandsStayOutOfTheDocument) {
     folder.Write("OrvikOptimizations.xml",
                  Catalogue(Item("1", Tag("CommandLines",
                                          Command("cmd.exe /c echo talking") +
-                                             Command("cmd.exe /c echo first& echo second 1>&2& "
+                                             Command("cmd.exe /c echo first&amp; echo second 1>&amp;2&amp; "
                                                      "exit 4")))));
     const json::Value applied = Json("apply", 1);
     const json::Value& actions = applied["entries"][0]["actions"];
@@ -648,7 +648,7 @@ TEST_F(Console, TalkingCommandsStayOutOfTheDocument) {
 
     const Result started = Run(cli, "apply --no-wait --json");
     EXPECT_EQ(started.code, 0);
-    EXPECT_EQ(started.out.find("talking"), std::string::npos) << started.out;
+    EXPECT_EQ(started.out.find("talking\r\n"), std::string::npos) << started.out;
     EXPECT_EQ(Outcomes(json::Parse(started.out)), "1: started started");
 }
 

@@ -101,7 +101,9 @@ TEST(Win32ProcessLauncher, ReadsBothStreamsAtOnceAndKeepsTheirEnds) {
         EXPECT_GT(stream->size(), ProcessLauncher::kOutputKept - 4);
         ASSERT_FALSE(stream->empty());
         EXPECT_NE(static_cast<unsigned char>(stream->front()) & 0xC0, 0x80);
-        if (western) EXPECT_TRUE(text.ends_with(*stream));
+        if (western) {
+            EXPECT_TRUE(text.ends_with(*stream));
+        }
     }
 
     ASSERT_EQ(launcher.StartAndWait("cmd.exe /c echo talking& echo warned 1>&2& exit 3",

@@ -62,7 +62,7 @@ TEST(Win32Environment, RedirectionComesBackOnAfterSystemFolderCommands) {
     const std::vector<cmdItem> lists[] = {{quick}, {quick, {"C:\\orvik-nowhere\\missing.exe"}}};
     for (const auto& list : lists) {
         using Limit = std::optional<std::chrono::milliseconds>;
-        for (const Limit limit : {Limit(), Limit(30s)}) {
+        for (const Limit limit : {Limit(), Limit(std::chrono::seconds(30))}) {
             CmdRunner(env.engine(), nullptr, limit).Run(list);
             EXPECT_TRUE(fs::exists(own)) << "redirection left off after " << list.size();
         }
