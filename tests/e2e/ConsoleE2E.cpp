@@ -632,11 +632,12 @@ TEST_F(Console, ApplyAwaitsCommandLinesAndTellsTheirExitCodes) {
 // Command lines write into pipes of their own, never into the JSON document; what a failed one
 // wrote ends its log line. Not awaited, they write into nothing.
 TEST_F(Console, TalkingCommandsStayOutOfTheDocument) {
-    folder.Write("OrvikOptimizations.xml",
-                 Catalogue(Item("1", Tag("CommandLines",
-                                         Command("cmd.exe /c echo talking") +
-                                             Command("cmd.exe /c echo first&amp; echo second 1>&amp;2&amp; "
-                                                     "exit 4")))));
+    folder.Write(
+        "OrvikOptimizations.xml",
+        Catalogue(Item("1", Tag("CommandLines",
+                                Command("cmd.exe /c echo talking") +
+                                    Command("cmd.exe /c echo first&amp; echo second 1>&amp;2&amp; "
+                                            "exit 4")))));
     const json::Value applied = Json("apply", 1);
     const json::Value& actions = applied["entries"][0]["actions"];
     EXPECT_EQ(actions[0]["output"]["stdout"].text, "talking\r\n");
