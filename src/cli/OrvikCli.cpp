@@ -97,14 +97,14 @@ public:
     JournaledLauncher(ProcessLauncher& inner, const JournalWriter& journal)
         : inner_(inner), journal_(journal) {}
 
-    uint32_t Start(const std::string& commandLine, WindowStyle style) override {
+    uint32_t Start(const std::string& commandLine, WindowStyle style, StartScope* scope) override {
         if (const uint32_t failure = journal_.Failure()) return failure;
-        return inner_.Start(commandLine, style);
+        return inner_.Start(commandLine, style, scope);
     }
-    uint32_t StartAndWait(const std::string& commandLine, WindowStyle style,
+    uint32_t StartAndWait(const std::string& commandLine, WindowStyle style, StartScope* scope,
                           std::chrono::milliseconds limit, Ending& ending) override {
         if (const uint32_t failure = journal_.Failure()) return failure;
-        return inner_.StartAndWait(commandLine, style, limit, ending);
+        return inner_.StartAndWait(commandLine, style, scope, limit, ending);
     }
     std::string ErrorText(uint32_t code) override { return inner_.ErrorText(code); }
 

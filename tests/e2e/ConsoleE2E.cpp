@@ -629,6 +629,30 @@ TEST_F(Console, ApplyAwaitsCommandLinesAndTellsTheirExitCodes) {
     }
 }
 
+// Command lines write into pipes of their own, never into the JSON document; what a failed one
+// wrote ends its log line. Not awaited, they write into nothing.
+TEST_F(Console, TalkingCommandsStayOutOfTheDocument) {
+    folder.Write(
+        "OrvikOptimizations.xml",
+        Catalogue(Item("1", Tag("CommandLines",
+                                Command("cmd.exe /c echo talking") +
+                                    Command("cmd.exe /c echo first&amp; echo second 1>&amp;2&amp; "
+                                            "exit 4")))));
+    const json::Value applied = Json("apply", 1);
+    const json::Value& actions = applied["entries"][0]["actions"];
+    EXPECT_EQ(actions[0]["output"]["stdout"].text, "talking\r\n");
+    EXPECT_EQ(actions[1]["output"]["stdout"].text, "first\r\n");
+    EXPECT_EQ(actions[1]["output"]["stderr"].text.substr(0, 6), "second");
+    const std::vector<std::string> lines = LogLines(folder.Folder());
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_TRUE(lines[0].ends_with("exit 4 Output: first Errors: second")) << lines[0];
+
+    const Result started = Run(cli, "apply --no-wait --json");
+    EXPECT_EQ(started.code, 0);
+    EXPECT_EQ(started.out.find("talking\r\n"), std::string::npos) << started.out;
+    EXPECT_EQ(Outcomes(json::Parse(started.out)), "1: started started");
+}
+
 // --user both: each user's write is an action of its own, with its own state and keys made. A
 // value set already for the current user is unchanged there and new in the default profile; a
 // delete of a value that only the current user holds is done for both.

@@ -313,23 +313,39 @@ TEST(ConsoleCommands, ExitCodes) {
 }
 
 // What the real program's test cannot wait for: apply's bound for each command line as given,
-// 600 seconds without one, none with --no-wait.
+// 600 seconds without one, none with --no-wait. What an awaited command wrote is reported, and
+// logged on one line when it failed.
 TEST(ConsoleCommands, CommandLinesAreAwaitedWithinTheirBound) {
     using std::chrono::seconds;
     Machine m;
-    m.processes.endings["late.exe"] = {false, 0};
+    m.processes.endings["late.exe"] = {false, 0, "half\r\nway\r\n", "slow\n"};
+    m.processes.endings["ok.exe"] = {true, 0, "fine\r\n", ""};
     m.Write(Item("1",
                  "<CommandLines><CommandLine><Command>late.exe</Command></CommandLine>"
                  "<CommandLine><Command>ok.exe</Command></CommandLine></CommandLines>"));
     const json::Value waited = m.Json({"apply", "--command-timeout", "5"}, 1);
     EXPECT_EQ(Outcomes(waited), "1: failed skip");
-    EXPECT_EQ(waited["entries"][0]["actions"][0]["error"]["description"].text,
+    const json::Value& late = waited["entries"][0]["actions"][0];
+    EXPECT_EQ(late["error"]["description"].text,
               "The command did not end within 5 seconds and was left running");
+    EXPECT_EQ(late["output"]["stdout"].text + late["output"]["stderr"].text,
+              "half\r\nway\r\nslow\n");
+    EXPECT_TRUE(m.env.files.files["C:\\Tools\\SarnetLog.txt"].ends_with(
+        "Command: late.exe Output: half way Errors: slow\r\n"));
+    m.processes.endings.erase("late.exe");
+    EXPECT_EQ(m.Run({"apply", "--catalogue=" + testsupport::Utf8(m.catalogue)}), 0);
+    EXPECT_NE(m.console.out.find("ok.exe\n                    exit code 0\n"
+                                 "                    output\n                      fine\n"),
+              std::string::npos)
+        << m.console.out;
+    m.processes.endings["late.exe"] = {false, 0, {}, {}};
     m.Json({"apply"}, 1);
-    EXPECT_EQ(m.processes.limits,
-              (std::vector<std::chrono::milliseconds>{seconds(5), seconds(600)}));
-    EXPECT_EQ(Outcomes(m.Json({"apply", "--no-wait"}, 0)), "1: started started");
-    EXPECT_EQ(m.processes.limits.size(), 2u);
+    EXPECT_EQ(m.processes.limits, (std::vector<std::chrono::milliseconds>{
+                                      seconds(5), seconds(600), seconds(600), seconds(600)}));
+    const json::Value started = m.Json({"apply", "--no-wait"}, 0);
+    EXPECT_EQ(Outcomes(started), "1: started started");
+    EXPECT_TRUE(started["entries"][0]["actions"][1]["output"].IsNull());
+    EXPECT_EQ(m.processes.limits.size(), 4u);
 }
 
 // The summary's counts of the outcomes named: "restored 3, conflict 1".
@@ -747,7 +763,11 @@ TEST(ConsoleCommands, ValidateFindsEachProblemWhereItStands) {
         "<KeyType>QWORD</KeyType><Value>abc</Value></RegistryEntry>",
         "      <RegistryEntry><Key></Key><ValueName/><KeyType>BINARY</KeyType><Value>0A0</Value>"
         "</RegistryEntry></RegistryEntries>",
-        "    <CommandLines><CommandLine><Command></Command></CommandLine></CommandLines>",
+        "    <CommandLines><CommandLine><Command></Command></CommandLine><CommandLine><Command>"
+        "C:\\Program Files\\x\\y.exe /s</Command></CommandLine><CommandLine><Command>"
+        "C:\\Windows\\System32\\schtasks /tn \"a b.cmd\"</Command></CommandLine><CommandLine>"
+        "<Command>C:\\Tools\\a.exe C:\\Program Files\\b.exe</Command></CommandLine>"
+        "</CommandLines>",
         "    <WMIQueries><WMIQuery><Command>ASSOCIATORS OF {x}</Command><WarningLevel>0"
         "</WarningLevel></WMIQuery><WMIQuery><Command>select * from y</Command><WarningLevel>"
         "many</WarningLevel></WMIQuery></WMIQueries></Item>",
@@ -782,6 +802,7 @@ TEST(ConsoleCommands, ValidateFindsEachProblemWhereItStands) {
         {"empty-key", 6, "<Key>"},
         {"invalid-binary", 6, "<Value>"},
         {"empty-command", 7, "<Command>"},
+        {"program-path-unquoted", 7, "<Command>", 2},
         {"query-not-select", 8, "<Command>"},
         {"warning-level-always", 8, "<WarningLevel>"},
         {"invalid-warning-level", 8, "<WarningLevel>", 2},
@@ -821,7 +842,7 @@ TEST(ConsoleCommands, ValidateFindsEachProblemWhereItStands) {
     }
     EXPECT_EQ(found, wanted);
     EXPECT_EQ(report["summary"]["errors"].Int(), 18);
-    EXPECT_EQ(report["problems"][23]["message"].text,
+    EXPECT_EQ(report["problems"][24]["message"].text,
               "DWORD value \"2.5\" is no plain whole number: a run writes 2");
     EXPECT_EQ(report["entries"][2]["line"].Int(), 10);
 
