@@ -20,13 +20,13 @@ JournalTrust Judged(FileSecurity& security, const trust::Verdict& verdict, bool 
     const bool elevated = security.IsElevated();
     if (verdict.state == State::NotProtected || verdict.state == State::Unknown) {
         judged.refused = elevated && !trusted;
-        const std::string outcome = !elevated  ? ": a run as administrator refuses it"
-                                    : trusted  ? std::string(": ") + words.trusted
-                                               : std::string(": ") + words.refused +
+        const std::string outcome = !elevated ? ": a run as administrator refuses it"
+                                    : trusted ? std::string(": ") + words.trusted
+                                              : std::string(": ") + words.refused +
                                                     " (--trust-journal takes it for this run)";
-        judged.problems.push_back({judged.refused ? Problem::Severity::Error
-                                                  : Problem::Severity::Warning,
-                                   "journal-not-protected", 0, 0, verdict.reason + outcome});
+        judged.problems.push_back(
+            {judged.refused ? Problem::Severity::Error : Problem::Severity::Warning,
+             "journal-not-protected", 0, 0, verdict.reason + outcome});
     }
     for (const std::string& warning : verdict.warnings) {
         judged.problems.push_back({Problem::Severity::Warning, "folder-not-protected", 0, 0,
@@ -50,11 +50,11 @@ JournalTrust CheckJournalToWrite(FileSecurity& security, const std::string& path
 JournalTrust ProtectNewJournal(FileSecurity& security, const std::string& path, bool trusted) {
     const uint32_t error = security.ProtectFile(path);
     if (error == 0) return {};
-    const trust::Verdict failed{
-        State::Unknown,
-        path + " could not be given an access list for administrators only: " +
-            security.ErrorText(error),
-        {}};
+    const trust::Verdict failed{State::Unknown,
+                                path +
+                                    " could not be given an access list for administrators only: " +
+                                    security.ErrorText(error),
+                                {}};
     return Judged(security, failed, trusted,
                   {"nothing is applied", "written all the same (--trust-journal)"});
 }

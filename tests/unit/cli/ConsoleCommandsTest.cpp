@@ -688,6 +688,106 @@ TEST(ConsoleCommands, CatalogueProtectionAndSearchedPrograms) {
     EXPECT_EQ(codes(m.Json({"validate"}, 2)), "unreadable! ");
 }
 
+// Elevated, a journal is judged as the catalogue is: undo obeys none that others may change and
+// apply writes none into a folder where others may replace it, unless --trust-journal; a new
+// journal gets an access list of its own.
+TEST(ConsoleCommands, JournalsAreJudgedAsTheCatalogueIs) {
+    Machine m;
+    m.Preset("A", reg::kSz, std::string("0\0", 2));
+    m.Write(
+        Item("1", "<RegistryEntries>" + Registry(kKey, "A", "STRING", "1") + "</RegistryEntries>"));
+    const std::string kAdministrators = "O:BAD:P(A;;FA;;;SY)(A;;FA;;;BA)";
+    const std::string catalogue = testsupport::Utf8(m.catalogue);
+    for (const std::string& path : {catalogue, trust::ParentFolder(catalogue)}) {
+        m.security.Set(path, kAdministrators);
+    }
+    m.security.Set("C:\\J", "O:BAD:(A;;FA;;;BA)(A;;0x100116;;;BU)");  // users may add files
+    m.security.Set("C:\\Open", "O:BAD:(A;OICI;FA;;;WD)");
+    m.security.elevated = true;
+    const auto codes = [](const json::Value& report) {
+        std::string list;
+        for (const json::Value& p : report["problems"].items) {
+            list += p["code"].text + (p["severity"].text == "error" ? "! " : " ");
+        }
+        return list;
+    };
+    EXPECT_EQ(codes(m.Json({"apply", "--journal", "C:\\Open\\j"}, 2)), "journal-not-protected! ");
+    EXPECT_EQ(m.files.files.count("C:\\Open\\j"), 0u);
+    EXPECT_EQ(m.Stored(kKey, "A"), std::string("0\0", 2)) << "nothing applied";
+    EXPECT_EQ(codes(m.Json({"apply", "--journal", "C:\\Open\\j", "--trust-journal"}, 0)),
+              "journal-not-protected ");
+    EXPECT_EQ(m.Stored(kKey, "A"), std::string("1\0", 2));
+    // Made where users may only add files: its own list lets only administrators in.
+    ASSERT_EQ(codes(m.Json({"apply", "--journal", "C:\\J\\j"}, 0)), "");
+    EXPECT_EQ(m.security.objects["C:\\J\\j"].entries.size(), 2u);
+    EXPECT_EQ(m.security.objects["C:\\J\\j"].entries[1].sid, "S-1-5-32-544");
+    m.security.protectFailure = 1;
+    EXPECT_EQ(codes(m.Json({"apply", "--journal", "C:\\J\\k"}, 2)), "journal-not-protected! ");
+    EXPECT_EQ(m.files.files.count("C:\\J\\k"), 0u) << "an unprotected journal goes again";
+
+    // A journal that Everyone may write, as the planted one: refused, left unread, unless trusted.
+    m.files.files["C:\\J\\planted"] = m.files.files["C:\\Open\\j"];
+    m.security.Set("C:\\J\\planted", "O:BAD:(A;;FA;;;BA)(A;;FW;;;WD)");
+    EXPECT_EQ(codes(m.Undo("C:\\J\\planted", 2)), "journal-not-protected! ");
+    EXPECT_EQ(m.Stored(kKey, "A"), std::string("1\0", 2));
+    EXPECT_EQ(m.Run({"undo", "C:\\J\\planted", "--trust-journal"}), 0) << m.console.out;
+    EXPECT_EQ(m.Stored(kKey, "A"), std::string("0\0", 2));
+    m.security.elevated = false;  // not elevated: only a warning
+    m.Preset("A", reg::kSz, std::string("1\0", 2));
+    EXPECT_EQ(codes(m.Undo("C:\\J\\planted", 0)), "journal-not-protected ");
+    EXPECT_EQ(m.Stored(kKey, "A"), std::string("0\0", 2));
+}
+
+// A journal of the 64-bit build from before it named its view (0, or no view at all) is undone
+// by the 32-bit build on 64-bit Windows in the 64-bit view, where the run wrote.
+TEST(ConsoleCommands, JournalsAreUndoneInTheViewTheRunWrote) {
+    Machine m;
+    const std::string key = "HKEY_LOCAL_MACHINE\\Software\\OrvikCli";
+    const std::string node = "HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\OrvikCli";
+    const auto put = [&](const char* name, const std::string& data, uint32_t view) {
+        RegKey open = 0;
+        ASSERT_EQ(m.registry.CreateKey(reg::RootKey(reg::kLocalMachine), "Software\\OrvikCli",
+                                       reg::kAllSpecificRights | view, open),
+                  0);
+        if (data.empty()) {
+            m.registry.DeleteValue(open, name);
+        } else {
+            m.registry.SetValue(open, name, reg::kSz, reinterpret_cast<const uint8_t*>(data.data()),
+                                static_cast<uint32_t>(data.size()));
+        }
+        m.registry.CloseKey(open);
+    };
+    put("S", std::string("s\0", 2), 0);
+    m.Write(Item("1", "<RegistryEntries>" + Registry(key, "D", "STRING", "d") +
+                          Registry(key, "S", "STRING", "") + "</RegistryEntries>"));
+    ASSERT_EQ(m.Run({"apply", "--catalogue", testsupport::Utf8(m.catalogue), "--journal", "j"}), 0);
+    const std::string journal = m.files.files["j"];
+    ASSERT_NE(journal.find("\"view\":256"), std::string::npos) << journal;
+    m.env.system.wow64 = m.registry.wow64Process = true;
+    for (const std::string& old : {std::string("\"view\":0,"), std::string()}) {
+        SCOPED_TRACE(old);
+        std::string written = journal;
+        for (size_t at = written.find("\"view\":256,"); at != std::string::npos;
+             at = written.find("\"view\":256,")) {
+            written.replace(at, 11, old);
+        }
+        m.files.files["old"] = written;
+        put("S", std::string("n\0", 2), reg::kWow64_32Key);  // the 32-bit view's own
+        EXPECT_EQ(Counts(m.Undo("old", 0), {"restored"}), "restored 2");
+        EXPECT_EQ(m.Stored(key, "D"), "-");
+        EXPECT_EQ(m.Stored(key, "S"), std::string("s\0", 2));
+        EXPECT_EQ(m.Stored(node, "S"), std::string("n\0", 2));
+        put("D", std::string("d\0", 2), reg::kWow64_64Key);  // as the run left them
+        put("S", "", reg::kWow64_64Key);
+    }
+    // The 32-bit build's own run deletes in the same view it writes.
+    put("S", std::string("s\0", 2), reg::kWow64_64Key);
+    ASSERT_EQ(m.Run({"apply", "--catalogue", testsupport::Utf8(m.catalogue), "--journal", "k"}), 0);
+    EXPECT_EQ(m.Stored(key, "S"), "-");
+    EXPECT_EQ(m.Stored(node, "S"), std::string("n\0", 2));
+    EXPECT_NE(m.files.files["k"].find("\"view\":256"), std::string::npos);
+}
+
 // Counts the reads of the catalogue: one a command, so that its hash is of the bytes parsed.
 class CountedReads final : public XmlDocumentFactory {
 public:
