@@ -92,7 +92,8 @@ const std::pair<unsigned, const char*> kOptionHelp[] = {
      "                       the default profile that new users get, or both\n"},
     {kDefaultHive,
      "  --default-hive FILE  the default profile's hive\n"
-     "                       (C:\\Users\\Default\\NTUSER.DAT; undo: the journal's)\n"},
+     "                       (NTUSER.DAT in the default profile's folder that\n"
+     "                       Windows names; undo: the journal's)\n"},
     {kWait,
      "  --command-timeout SECONDS  how long apply waits for each command line to end\n"
      "                       before it fails it and goes on, leaving it running (600)\n"

@@ -31,9 +31,9 @@ namespace cli {
 namespace {
 
 using engine::CatalogueCheck;
+using engine::DefaultHiveFile;
 using engine::JournalHeader;
 using engine::JournalWriter;
-using engine::kDefaultHiveFile;
 using engine::LoadedProfile;
 using engine::NoMessageBoxes;
 using engine::PlanFiles;
@@ -530,7 +530,8 @@ int Main(const std::vector<std::string>& arguments, CliPlatform& platform) {
     report.command = options.command;
     report.users = options.users;
     if (options.users != Users::Current) {
-        report.hiveFile = options.defaultHive.value_or(kDefaultHiveFile);
+        report.hiveFile =
+            options.defaultHive ? *options.defaultHive : DefaultHiveFile(platform.hives);
     }
     if (options.command == Command::Apply) report.journal = options.journal;
     report.cataloguePath =

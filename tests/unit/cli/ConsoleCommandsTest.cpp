@@ -87,16 +87,27 @@ private:
     };
 };
 
-// A hive file is a key "FILE\<path>" of the registry double until it is loaded.
+// A hive file is a key "FILE\<path>" of the registry double until it is loaded. Calls that
+// change the token or wait are recorded with the loads and unloads, in order.
 class FakeHives final : public UserHives {
 public:
     explicit FakeHives(RegistryDouble& registry) : registry_(registry) {}
     int32_t privileges = 0;
     int32_t unloadFailure = 0;
+    int failingUnloads = -1;  // how many unloads fail with unloadFailure; -1: all
+    std::string profileFolder = "C:\\Users\\Default";  // empty: the system cannot say
+    std::set<std::string> missing;                     // hive files that are not there
     std::function<void()> cleanup;
     std::vector<std::string> calls;
 
-    int32_t EnablePrivileges() override { return privileges; }
+    int32_t EnablePrivileges() override { return calls.push_back("enable"), privileges; }
+    void DropPrivileges() override { calls.push_back("drop"); }
+    std::string DefaultProfileFolder(int32_t& error) override {
+        error = profileFolder.empty() ? 1 : 0;
+        return profileFolder;
+    }
+    int32_t FindFile(const std::string& file) override { return missing.count(file) ? 2 : 0; }
+    void Pause(std::chrono::milliseconds) override { calls.push_back("pause"); }
     int32_t Load(const std::string& name, const std::string& file) override {
         calls.push_back("load " + file);
         loaded_[name] = file;
@@ -104,7 +115,10 @@ public:
     }
     int32_t Unload(const std::string& name) override {
         calls.push_back("unload");
-        if (unloadFailure != 0) return unloadFailure;
+        if (unloadFailure != 0 && failingUnloads != 0) {
+            if (failingUnloads > 0) --failingUnloads;
+            return unloadFailure;
+        }
         return registry_.MoveTree("HKEY_USERS\\" + name, "FILE\\" + loaded_[name]) ? 0 : 87;
     }
     void WhenInterrupted(std::function<void()> call) override { cleanup = std::move(call); }
@@ -462,14 +476,16 @@ TEST(ConsoleCommands, DefaultProfileHive) {
     EXPECT_EQ(Outcomes(both), "1: applied applied; 2: applied applied applied applied");
     EXPECT_EQ(both["entries"][1]["actions"][3]["user"].text, "default");
     EXPECT_EQ(m.Stored(inHive, "P"), "-");
-    EXPECT_EQ(m.hives.calls, (std::vector<std::string>{"load " + hive, "unload"}));
+    EXPECT_EQ(m.hives.calls, (std::vector<std::string>{"enable", "load " + hive, "drop", "enable",
+                                                       "unload", "drop"}));
     EXPECT_FALSE(m.hives.cleanup) << "no cleanup is left behind";
     EXPECT_EQ(m.Stored(inHive, "V"), std::string("x\0", 2));
     EXPECT_EQ(m.Stored(kKey, "W"), std::string("y\0", 2));
     EXPECT_EQ(m.Stored(inHive, "W"), std::string("y\0", 2));
     m.hives.calls.clear();
     EXPECT_EQ(Counts(m.Undo("both.journal", 0), {"restored", "removed"}), "restored 5, removed 1");
-    EXPECT_EQ(m.hives.calls, (std::vector<std::string>{"load " + hive, "unload"}));
+    EXPECT_EQ(m.hives.calls, (std::vector<std::string>{"enable", "load " + hive, "drop", "enable",
+                                                       "unload", "drop"}));
     EXPECT_EQ(m.registry.Dump(), before);
 
     // Interrupted as entry 2 starts: the hive is unloaded at once and nothing more goes into it.
@@ -520,6 +536,61 @@ TEST(ConsoleCommands, DefaultProfileHive) {
     const json::Value profile = m.Json({"plan", "--user=default", "--default-hive", hive}, 2);
     EXPECT_EQ(profile["problems"][0]["code"].text, "classes-not-in-profile");
     EXPECT_EQ(profile["problems"].items.size(), 2u);
+}
+
+// The default profile's hive is where the system says its folder is; a missing file is refused
+// before anything is loaded (loading it would make an empty hive); an unload that fails is tried
+// again for a while; the privileges are enabled only around the load and the unload.
+TEST(ConsoleCommands, DefaultProfileAsTheSystemNamesIt) {
+    Machine m;
+    m.hives.profileFolder = "D:\\Profiles\\Default User";
+    const std::string hive = "D:\\Profiles\\Default User\\NTUSER.DAT";
+    m.Preset("V", reg::kSz, std::string("p\0", 2), "HKEY_USERS\\Staged\\Software\\OrvikCli");
+    ASSERT_TRUE(m.registry.MoveTree("HKEY_USERS\\Staged", "FILE\\" + hive));
+    m.Write(
+        Item("1", "<RegistryEntries>" + Registry(kKey, "V", "STRING", "x") + "</RegistryEntries>"));
+    const std::string loaded = "load " + hive;
+    const struct {
+        const char* name;
+        std::function<void()> arrange;
+        int exitCode;
+        const char* problem;
+        std::vector<std::string> calls;
+    } cases[] = {
+        {"found", [] {}, 0, "", {"enable", loaded, "drop", "enable", "unload", "drop"}},
+        {"unloaded at the third try",
+         [&] { m.hives.unloadFailure = 32, m.hives.failingUnloads = 2; },
+         0,
+         "",
+         {"enable", loaded, "drop", "enable", "unload", "pause", "unload", "pause", "unload",
+          "drop"}},
+        {"never unloaded",
+         [&] { m.hives.unloadFailure = 32, m.hives.failingUnloads = -1; },
+         1,
+         "hive-not-unloaded",
+         {"enable", loaded, "drop", "enable", "unload", "pause", "unload", "pause", "unload",
+          "pause", "unload", "pause", "unload", "drop"}},
+        {"no privileges",
+         [&] { m.hives.privileges = 1300; },
+         2,
+         "no-privileges",
+         {"enable", "drop"}},
+        {"missing", [&] { m.hives.missing = {hive}; }, 2, "hive-not-found", {}},
+        {"no folder", [&] { m.hives.profileFolder.clear(); }, 2, "hive-not-found", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.arrange();
+        m.hives.calls.clear();
+        const json::Value report = m.Json({"apply", "--user", "default"}, c.exitCode);
+        EXPECT_EQ(report["problems"][0]["code"].text, c.problem);
+        EXPECT_EQ(m.hives.calls, c.calls);
+        m.hives.unloadFailure = 0;
+        if (c.exitCode == 1) {  // left loaded: as a later `reg unload` would
+            ASSERT_TRUE(m.registry.MoveTree("HKEY_USERS\\OrvikDefaultProfile", "FILE\\" + hive));
+        }
+    }
+    EXPECT_EQ(m.Stored("FILE\\" + hive + "\\Software\\OrvikCli", "V"), std::string("x\0", 2));
 }
 
 TEST(ConsoleCommands, SelectionByWindowsAndNumbers) {
