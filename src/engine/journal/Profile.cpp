@@ -28,8 +28,9 @@ std::optional<Problem> LoadedProfile::Load(const std::string& file) {
                                              hives_.ErrorText(error) +
                                              "): name its hive with --default-hive");
     }
-    if ((error = hives_.FindFile(file)) != 0) {
-        return Failure("hive-not-found", file + " cannot be found (" + hives_.ErrorText(error) +
+    // Any other answer (access denied) is left to the load, which has the privileges.
+    if (error = hives_.FindFile(file); error == 2 || error == 3) {
+        return Failure("hive-not-found", file + " is not there (" + hives_.ErrorText(error) +
                                              "): loading it would make an empty default "
                                              "profile; name its hive with --default-hive");
     }
