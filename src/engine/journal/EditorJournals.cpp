@@ -146,7 +146,7 @@ std::optional<JournalEntry> EditorJournals::LastRun() {
 UndoOutcome EditorJournals::Undo(const JournalEntry& run) {
     const engine::JournalTrust trust =
         engine::CheckJournalToRead(platform_.security, run.path, false);
-    if (trust.refused) return {0, {}, {}, trust.problems.front().message};
+    if (trust.refused) return {0, {}, {}, trust.reason};
     uint32_t error = 0;
     const std::optional<std::string> bytes = platform_.files.Read(run.path, error);
     if (!bytes)

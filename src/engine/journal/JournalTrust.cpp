@@ -20,6 +20,7 @@ JournalTrust Judged(FileSecurity& security, const trust::Verdict& verdict, bool 
     const bool elevated = security.IsElevated();
     if (verdict.state == State::NotProtected || verdict.state == State::Unknown) {
         judged.refused = elevated && !trusted;
+        judged.reason = verdict.reason;
         const std::string outcome = !elevated ? ": a run as administrator refuses it"
                                     : trusted ? std::string(": ") + words.trusted
                                               : std::string(": ") + words.refused +

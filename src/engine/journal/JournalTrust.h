@@ -15,6 +15,7 @@ namespace engine {
 struct JournalTrust {
     // An elevated program neither reads nor writes the journal (unless trusted for the run).
     bool refused = false;
+    std::string reason;  // what is wrong with it, as the problem's message begins
     // journal-not-protected (an error when refused, else a warning) and folder-not-protected.
     std::vector<Problem> problems;
 };
