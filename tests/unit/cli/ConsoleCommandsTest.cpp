@@ -201,10 +201,9 @@ struct Machine {
                 const std::string& path = "HKEY_CURRENT_USER\\Software\\OrvikCli") {
         RegKey key = 0;
         const size_t root = path.find('\\');
-        ASSERT_EQ(registry.CreateKey(
-                      reg::RootKey(path.rfind("HKEY_CURRENT_USER", 0) == 0 ? reg::kCurrentUser
-                                                                           : reg::kUsers),
-                      path.substr(root + 1), reg::kAllSpecificRights, key),
+        const int32_t named = reg::RootByName(path.substr(0, root));
+        ASSERT_EQ(registry.CreateKey(reg::RootKey(named ? named : reg::kUsers),
+                                     path.substr(root + 1), reg::kAllSpecificRights, key),
                   0);
         registry.SetValue(key, name, type, reinterpret_cast<const uint8_t*>(data.data()),
                           static_cast<uint32_t>(data.size()));
@@ -804,47 +803,33 @@ TEST(ConsoleCommands, JournalsAreJudgedAsTheCatalogueIs) {
     EXPECT_EQ(m.Stored(kKey, "A"), std::string("0\0", 2));
 }
 
-// A journal of the 64-bit build from before it named its view (0, or no view at all) is undone
-// by the 32-bit build on 64-bit Windows in the 64-bit view, where the run wrote.
+// The 32-bit build on 64-bit Windows deletes in the 64-bit view it writes, and undoes a journal
+// of the 64-bit build from before it named its view (0, or no view at all) in that view too.
 TEST(ConsoleCommands, JournalsAreUndoneInTheViewTheRunWrote) {
     Machine m;
     const std::string key = "HKEY_LOCAL_MACHINE\\Software\\OrvikCli";
     const std::string node = "HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\OrvikCli";
-    const auto put = [&](const char* name, const std::string& data, uint32_t view) {
-        RegKey open = 0;
-        ASSERT_EQ(m.registry.CreateKey(reg::RootKey(reg::kLocalMachine), "Software\\OrvikCli",
-                                       reg::kAllSpecificRights | view, open),
-                  0);
-        if (data.empty()) {
-            m.registry.DeleteValue(open, name);
-        } else {
-            m.registry.SetValue(open, name, reg::kSz, reinterpret_cast<const uint8_t*>(data.data()),
-                                static_cast<uint32_t>(data.size()));
-        }
-        m.registry.CloseKey(open);
-    };
-    put("S", std::string("s\0", 2), 0);
+    m.Preset("S", reg::kSz, std::string("s\0", 2), key);
+    m.Preset("S", reg::kSz, std::string("n\0", 2), node);  // the 32-bit view's own
     m.Write(Item("1", "<RegistryEntries>" + Registry(key, "D", "STRING", "d") +
                           Registry(key, "S", "STRING", "") + "</RegistryEntries>"));
-    ASSERT_EQ(m.Run({"apply", "--catalogue", testsupport::Utf8(m.catalogue), "--journal", "j"}), 0);
-    const std::string journal = m.files.files["j"];
-    ASSERT_NE(journal.find("\"view\":256"), std::string::npos) << journal;
     m.env.system.wow64 = m.registry.wow64Process = true;
     for (const std::string& old : {std::string("\"view\":0,"), std::string()}) {
-        SCOPED_TRACE(old);
-        std::string written = journal;
+        const std::string journal = "j" + std::to_string(old.size());
+        ASSERT_EQ(
+            m.Run({"apply", "--catalogue", testsupport::Utf8(m.catalogue), "--journal", journal}),
+            0);
+        EXPECT_EQ(m.Stored(key, "S"), "-");
+        std::string& written = m.files.files[journal];
+        ASSERT_NE(written.find("\"view\":256,"), std::string::npos) << written;
         for (size_t at = written.find("\"view\":256,"); at != std::string::npos;
              at = written.find("\"view\":256,")) {
             written.replace(at, 11, old);
         }
-        m.files.files["old"] = written;
-        put("S", std::string("n\0", 2), reg::kWow64_32Key);  // the 32-bit view's own
-        EXPECT_EQ(Counts(m.Undo("old", 0), {"restored"}), "restored 2");
+        EXPECT_EQ(Counts(m.Undo(journal, 0), {"restored"}), "restored 2") << old;
         EXPECT_EQ(m.Stored(key, "D"), "-");
         EXPECT_EQ(m.Stored(key, "S"), std::string("s\0", 2));
         EXPECT_EQ(m.Stored(node, "S"), std::string("n\0", 2));
-        put("D", std::string("d\0", 2), reg::kWow64_64Key);  // as the run left them
-        put("S", "", reg::kWow64_64Key);
     }
 }
 
