@@ -282,6 +282,9 @@ TEST_F(Console, MessagesSayWhatIsWrongWhereItStands) {
         {"apply default.xml", 0, "applied",
          "OrvikCli: no --journal given: what this run changes cannot be undone\r\n1 of 1"},
         {"apply --quiet default.xml", 0, "applied", ""},
+        // Wine's userenv names no default profile folder: no hive is guessed at or made up.
+        {"plan --user default default.xml", 2,
+         "hive-not-found: the system does not say where the default profile is", ""},
         {"plan --force", 64, "",
          "OrvikCli: plan does not take --force\r\nFor help: OrvikCli help plan or OrvikCli "
          "--help\r\n"},

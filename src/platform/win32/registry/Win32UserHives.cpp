@@ -74,7 +74,9 @@ std::string Win32UserHives::DefaultProfileFolder(int32_t& error) {
     folder(nullptr, &size);  // asks the length, terminator included
     std::wstring text(size, L'\0');
     if (size == 0 || !folder(text.data(), &size)) {
-        error = static_cast<int32_t>(GetLastError());
+        // Wine's is a stub that fails without a reason (measured).
+        const DWORD reason = GetLastError();
+        error = static_cast<int32_t>(reason != 0 ? reason : ERROR_NOT_SUPPORTED);
         return "";
     }
     error = 0;
