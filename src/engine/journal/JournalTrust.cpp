@@ -39,7 +39,16 @@ JournalTrust Judged(FileSecurity& security, const trust::Verdict& verdict, bool 
 }  // namespace
 
 JournalTrust CheckJournalToRead(FileSecurity& security, const std::string& path, bool trusted) {
-    return Judged(security, trust::JudgeFile(security, path), trusted,
+    const trust::Verdict verdict = trust::JudgeFile(security, path);
+    // Not read when it is missing now: whoever may add files to its folder could put one there
+    // before it is read.
+    if (verdict.state == State::Missing && security.IsElevated() && !trusted) {
+        return {true,
+                path + " does not exist",
+                {{Problem::Severity::Error, "unreadable", 0, 0,
+                  "the file cannot be read: " + security.ErrorText(2)}}};
+    }
+    return Judged(security, verdict, trusted,
                   {"nothing is undone", "undone all the same (--trust-journal)"});
 }
 

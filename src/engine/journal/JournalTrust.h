@@ -20,8 +20,8 @@ struct JournalTrust {
     std::vector<Problem> problems;
 };
 
-// Before undo reads it: the file, its folder and (warnings) the folders above. A journal that is
-// missing is not refused here: reading it says so.
+// Before undo reads it: the file, its folder and (warnings) the folders above. Elevated, a
+// journal that is missing is not read at all ("unreadable").
 JournalTrust CheckJournalToRead(FileSecurity& security, const std::string& path, bool trusted);
 
 // Before apply makes it: the folder it goes into, where others may add files but must not

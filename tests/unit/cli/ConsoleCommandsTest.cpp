@@ -794,6 +794,9 @@ TEST(ConsoleCommands, JournalsAreJudgedAsTheCatalogueIs) {
     m.files.files["C:\\J\\planted"] = m.files.files["C:\\Open\\j"];
     m.security.Set("C:\\J\\planted", "O:BAD:(A;;FA;;;BA)(A;;FW;;;WD)");
     EXPECT_EQ(Codes(m.Undo("C:\\J\\planted", 2)), "journal-not-protected! ");
+    // One that is not there when judged is not read, whatever comes meanwhile.
+    m.files.files["C:\\J\\late"] = m.files.files["C:\\Open\\j"];
+    EXPECT_EQ(Codes(m.Undo("C:\\J\\late", 2)), "unreadable! ");
     EXPECT_EQ(m.Stored(kKey, "A"), std::string("1\0", 2));
     EXPECT_EQ(m.Run({"undo", "C:\\J\\planted", "--trust-journal"}), 0) << m.console.out;
     EXPECT_EQ(m.Stored(kKey, "A"), std::string("0\0", 2));
