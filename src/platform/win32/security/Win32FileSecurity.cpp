@@ -16,6 +16,10 @@ namespace win32 {
 namespace {
 
 constexpr const char* kAdministrators = "S-1-5-32-544";
+// Full control for SYSTEM and Administrators and nobody else, nothing inherited from above (P):
+// a folder passes its entries on to what is made inside (OICI); a file has the same entries.
+constexpr const wchar_t* kAdministratorsFolder = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+constexpr const wchar_t* kAdministratorsFile = L"D:P(A;;FA;;;SY)(A;;FA;;;BA)";
 
 struct LocalFreer {
     void operator()(void* memory) const { LocalFree(memory); }
@@ -172,16 +176,31 @@ bool Win32FileSecurity::IsAdministrator(const std::string& sid) {
 }
 
 uint32_t Win32FileSecurity::MakeAdministratorsFolder(const std::string& path) {
-    // Protected (P): nothing inherited from the folder above; the entries reach every file and
-    // folder made inside (OICI).
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
-            L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", SDDL_REVISION_1, &descriptor, nullptr)) {
+            kAdministratorsFolder, SDDL_REVISION_1, &descriptor, nullptr)) {
         return GetLastError();
     }
     const LocalMemory<void> owned(descriptor);
     SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor, FALSE};
     return CreateDirectoryW(Widen(path).c_str(), &attributes) ? 0 : GetLastError();
+}
+
+uint32_t Win32FileSecurity::ProtectFile(const std::string& path) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kAdministratorsFile, SDDL_REVISION_1,
+                                                              &descriptor, nullptr)) {
+        return GetLastError();
+    }
+    const LocalMemory<void> owned(descriptor);
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    PACL dacl = nullptr;
+    if (!GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted)) return GetLastError();
+    std::wstring wide = Widen(path);
+    return SetNamedSecurityInfoW(wide.data(), SE_FILE_OBJECT,
+                                 DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                                 nullptr, nullptr, dacl, nullptr);
 }
 
 std::string Win32FileSecurity::ErrorText(uint32_t code) { return SystemErrorText(code); }
