@@ -14,6 +14,7 @@
 #include "engine/checks/PolicyChecks.h"
 #include "engine/checks/Sha256.h"
 #include "engine/journal/Journal.h"
+#include "engine/journal/JournalTrust.h"
 #include "engine/journal/Profile.h"
 #include "engine/journal/Undo.h"
 #include "engine/plan/PlanAdapters.h"
@@ -31,9 +32,9 @@ namespace cli {
 namespace {
 
 using engine::CatalogueCheck;
+using engine::DefaultHiveFile;
 using engine::JournalHeader;
 using engine::JournalWriter;
-using engine::kDefaultHiveFile;
 using engine::LoadedProfile;
 using engine::NoMessageBoxes;
 using engine::PlanFiles;
@@ -98,14 +99,14 @@ public:
     JournaledLauncher(ProcessLauncher& inner, const JournalWriter& journal)
         : inner_(inner), journal_(journal) {}
 
-    uint32_t Start(const std::string& commandLine, WindowStyle style) override {
+    uint32_t Start(const std::string& commandLine, WindowStyle style, StartScope* scope) override {
         if (const uint32_t failure = journal_.Failure()) return failure;
-        return inner_.Start(commandLine, style);
+        return inner_.Start(commandLine, style, scope);
     }
-    uint32_t StartAndWait(const std::string& commandLine, WindowStyle style,
+    uint32_t StartAndWait(const std::string& commandLine, WindowStyle style, StartScope* scope,
                           std::chrono::milliseconds limit, Ending& ending) override {
         if (const uint32_t failure = journal_.Failure()) return failure;
-        return inner_.StartAndWait(commandLine, style, limit, ending);
+        return inner_.StartAndWait(commandLine, style, scope, limit, ending);
     }
     std::string ErrorText(uint32_t code) override { return inner_.ErrorText(code); }
 
@@ -227,14 +228,23 @@ size_t Running(const OptimizationList& selected, std::optional<int32_t> offeredO
 
 // A new journal with its head written, or why not. A file that could not take the head goes
 // again, so that the same command can be run once more.
-std::optional<Problem> StartJournal(const Options& options, const Report& report,
-                                    CliPlatform& platform, std::unique_ptr<OutputFile>& file,
+std::optional<Problem> StartJournal(const Options& options, Report& report, CliPlatform& platform,
+                                    std::unique_ptr<OutputFile>& file,
                                     std::optional<JournalWriter>& journal) {
     const std::string& path = *options.journal;
     ConsoleFiles& files = platform.files;
     const EnvPlatform& env = platform.machine.env;
     uint32_t error = 0;
     file = files.Create(path, false, error);
+    const engine::JournalTrust kept =
+        file ? engine::ProtectNewJournal(platform.security, path, options.trustJournal)
+             : engine::JournalTrust{};
+    if (kept.refused) {
+        file.reset();
+        files.Remove(path);
+        return kept.problems.front();
+    }
+    report.problems.insert(report.problems.end(), kept.problems.begin(), kept.problems.end());
     if (file) {
         journal.emplace(*file, JournalHeader{ORVIK_VERSION, report.cataloguePath, report.sha256,
                                              env.system.ComputerName(), env.clock.UtcTimestamp(),
@@ -314,6 +324,12 @@ void Run(const OptimizationList& selected, const Options& options, CliPlatform& 
         report.stopped = true;
     };
 
+    if (options.journal && options.command == Command::Apply) {
+        const engine::JournalTrust place =
+            engine::CheckJournalToWrite(platform.security, *options.journal, options.trustJournal);
+        report.problems.insert(report.problems.end(), place.problems.begin(), place.problems.end());
+        if (place.refused) return (void)(report.stopped = true);
+    }
     std::optional<LoadedProfile> profile;
     // Unloaded here rather than when profile goes, so that a hive that stays loaded is reported.
     const auto unload = [&] {
@@ -361,14 +377,20 @@ void Run(const OptimizationList& selected, const Options& options, CliPlatform& 
 int Undo(const Options& options, CliPlatform& platform) {
     UndoReport report;
     report.path = *options.journal;
+    const engine::JournalTrust trust =
+        engine::CheckJournalToRead(platform.security, report.path, options.trustJournal);
+    report.problems = trust.problems;
     uint32_t error = 0;
-    if (const std::optional<std::string> bytes = platform.files.Read(report.path, error)) {
+    // Refused: not read at all, so that nothing of it is obeyed.
+    const std::optional<std::string> bytes =
+        trust.refused ? std::nullopt : platform.files.Read(report.path, error);
+    if (bytes) {
         report.journal = ReadJournal(*bytes);
         if (!report.journal.isJournal) {
             report.problems.push_back(
                 Failure("no-journal", "the file is no journal of OrvikCli apply: nothing done"));
         }
-    } else {
+    } else if (!trust.refused) {
         report.problems.push_back(
             Failure("unreadable", "the file cannot be read: " + platform.files.ErrorText(error)));
     }
@@ -511,7 +533,8 @@ int Main(const std::vector<std::string>& arguments, CliPlatform& platform) {
     report.command = options.command;
     report.users = options.users;
     if (options.users != Users::Current) {
-        report.hiveFile = options.defaultHive.value_or(kDefaultHiveFile);
+        report.hiveFile =
+            options.defaultHive ? *options.defaultHive : DefaultHiveFile(platform.hives);
     }
     if (options.command == Command::Apply) report.journal = options.journal;
     report.cataloguePath =

@@ -16,6 +16,22 @@ using Outcome = ActionRecord::Outcome;
 
 bool IsPlan(Command command) { return command == Command::Plan; }
 
+// What a command wrote to one stream, each line indented under the stream's heading.
+std::string Written(const char* heading, const std::string& text) {
+    if (text.empty()) return {};
+    const std::string indent = "\n" + std::string(22, ' ');
+    std::string block = "\n" + std::string(20, ' ') + heading + indent;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r') continue;
+        if (text[i] == '\n') {
+            if (i + 1 < text.size()) block += indent;
+        } else {
+            block += text[i];
+        }
+    }
+    return block;
+}
+
 std::string ActionLine(const ActionReport& action) {
     const ActionRecord& record = action.record;
     std::string line;
@@ -47,6 +63,10 @@ std::string ActionLine(const ActionReport& action) {
             if (record.exitCode) {
                 line +=
                     "\n" + std::string(20, ' ') + "exit code " + std::to_string(*record.exitCode);
+            }
+            if (record.output) {
+                line += Written("output", record.output->standard) +
+                        Written("error output", record.output->errors);
             }
             break;
         case ActionRecord::Kind::Wmi:

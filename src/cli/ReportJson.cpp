@@ -72,6 +72,10 @@ void Action(JsonWriter& json, const ActionReport& action) {
             json.Key("command").String(record.command->Command);
             if (action.program) json.Key("program").String(*action.program);
             if (record.exitCode) json.Key("exitCode").Number(int64_t{*record.exitCode});
+            if (record.output) {
+                json.Key("output").BeginObject().Key("stdout").String(record.output->standard);
+                json.Key("stderr").String(record.output->errors).EndObject();
+            }
             break;
         case ActionRecord::Kind::Wmi:
             json.Key("kind").String("wmi").Key("outcome").String(action.outcome);

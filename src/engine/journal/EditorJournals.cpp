@@ -8,6 +8,7 @@
 #include "engine/JournalingRegistry.h"
 #include "engine/checks/Sha256.h"
 #include "engine/journal/Journal.h"
+#include "engine/journal/JournalTrust.h"
 #include "engine/journal/Undo.h"
 #include "engine/runner.h"
 #include "env/FileTrust.h"
@@ -143,6 +144,9 @@ std::optional<JournalEntry> EditorJournals::LastRun() {
 }
 
 UndoOutcome EditorJournals::Undo(const JournalEntry& run) {
+    const engine::JournalTrust trust =
+        engine::CheckJournalToRead(platform_.security, run.path, false);
+    if (trust.refused) return {0, {}, {}, trust.reason};
     uint32_t error = 0;
     const std::optional<std::string> bytes = platform_.files.Read(run.path, error);
     if (!bytes)
