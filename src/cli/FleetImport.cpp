@@ -94,10 +94,14 @@ fleet::PolicyNamer Namer(policy::PolicyLibrary& library) {
                                                ? policy::PolicyClass::Machine
                                                : policy::PolicyClass::User;
         const policy::Definitions& definitions = library.Read();
-        const auto found = definitions.values.find(
-            policy::Definitions::Lookup(value.key.substr(slash + 1), value.name));
-        if (found == definitions.values.end()) return std::nullopt;
-        for (const policy::PolicyTarget& target : found->second) {
+        const std::string key = value.key.substr(slash + 1);
+        const auto found = definitions.values.find(policy::Definitions::Lookup(key, value.name));
+        std::vector<policy::PolicyTarget> targets;
+        if (found != definitions.values.end()) targets = found->second;
+        // A list element writes whatever value names the administrator gives under its key.
+        const auto list = definitions.lists.find(policy::Definitions::Lookup(key, ""));
+        if (list != definitions.lists.end()) targets.push_back(list->second);
+        for (const policy::PolicyTarget& target : targets) {
             const policy::Policy& defined = definitions.policies[target.policy];
             if (defined.policyClass != policy::PolicyClass::Both && defined.policyClass != wanted) {
                 continue;

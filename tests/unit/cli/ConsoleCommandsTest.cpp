@@ -450,13 +450,14 @@ TEST(ConsoleCommands, ExportToRegistryPolAndImportItBack) {
     Machine m;
     const std::string policies = "HKEY_LOCAL_MACHINE\\Software\\Policies\\Orvik";
     m.Write(Item("41", "<RegistryEntries>" + Registry(policies, "NoAutoRun", "DWORD", "1") +
+                           Registry(policies + "\\L", "any name", "STRING", "x") +
                            Registry(kKey, "Mine", "QWORD", "5") +
                            Registry(kKey, "Gone", "STRING", "") +
                            "</RegistryEntries><CommandLines><CommandLine><Command>x.exe</Command>"
                            "</CommandLine></CommandLines>"));
     const json::Value exported = m.Json({"export", "--format", "pol", "--out", "C:\\gpo"}, 0);
     EXPECT_EQ(exported["leftOut"][0]["kind"].text, "command");
-    EXPECT_EQ(exported["summary"]["values"].Int(), 3);
+    EXPECT_EQ(exported["summary"]["values"].Int(), 4);
     EXPECT_NE(
         m.console.err.find("HKEY_CURRENT_USER\\Software\\OrvikCli is outside the policy keys"),
         std::string::npos);
@@ -468,7 +469,9 @@ TEST(ConsoleCommands, ExportToRegistryPolAndImportItBack) {
         "<policyDefinitions xmlns=\"http://schemas.microsoft.com/GroupPolicy/2006/07/"
         "PolicyDefinitions\"><policies><policy name=\"NoRun\" class=\"Machine\" "
         "displayName=\"$(string.N)\" explainText=\"$(string.H)\" key=\"Software\\Policies\\Orvik\" "
-        "valueName=\"NoAutoRun\"/></policies></policyDefinitions>";
+        "valueName=\"NoAutoRun\"/><policy name=\"Listed\" class=\"Both\" displayName=\"Listed\" "
+        "key=\"Software\\Policies\\Orvik\"><elements><list id=\"L\" "
+        "key=\"Software\\Policies\\Orvik\\L\"/></elements></policy></policies></policyDefinitions>";
     m.policies.files["C:\\Windows\\PolicyDefinitions\\en-US\\o.adml"] =
         "<policyDefinitionResources><resources><stringTable><string id=\"N\">No run</string>"
         "<string id=\"H\">Stops it. Really.</string></stringTable></resources>"
@@ -481,6 +484,7 @@ TEST(ConsoleCommands, ExportToRegistryPolAndImportItBack) {
     const std::string text((std::istreambuf_iterator<char>(file)), {});
     EXPECT_NE(text.find("<Number>42</Number>\n    <Name>No run</Name>"), std::string::npos) << text;
     EXPECT_NE(text.find("Stops it. Imported from Registry.pol."), std::string::npos);
+    EXPECT_NE(text.find("<Name>Listed</Name>"), std::string::npos) << "a list's value";
     // The same values as the entry exported: the QWORD and the delete.
     EXPECT_NE(text.find("<ValueName>Mine</ValueName>\n        <KeyType>QWORD</KeyType>\n"
                         "        <Value>5</Value>"),
@@ -489,7 +493,7 @@ TEST(ConsoleCommands, ExportToRegistryPolAndImportItBack) {
                         "        <Value></Value>"),
               std::string::npos);
     EXPECT_NE(
-        text.find("<Number>43</Number>\n    <Name>HKEY_CURRENT_USER\\Software\\OrvikCli</Name>"),
+        text.find("<Number>44</Number>\n    <Name>HKEY_CURRENT_USER\\Software\\OrvikCli</Name>"),
         std::string::npos);
     m.files.files["C:\\x\\Registry.pol"] = m.files.files["C:\\gpo\\User\\Registry.pol"];
     EXPECT_EQ(m.Run({"import", "C:\\x\\Registry.pol", into}), 64) << "whose is it?";
