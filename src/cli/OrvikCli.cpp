@@ -522,13 +522,15 @@ int Main(const std::vector<std::string>& arguments, CliPlatform& platform) {
         for (const OptimizationItemPtr& entry : checked.catalogue) {
             report.entries.push_back({entry.get(), {}});
         }
+        CheckAccount(checked.catalogue, options, platform.machine.env.system, report);
     } else if (report.readable && checked.read) {
         try {
             const OptimizationList selected = Select(checked.catalogue, options, report);
             WarnClassesInProfile(selected, options, report);
+            CheckAccount(selected, options, platform.machine.env.system, report);
             report.refused =
                 options.command == Command::Apply && !options.force && HasErrors(report);
-            if (!report.refused) Run(selected, options, platform, report);
+            if (!report.refused && !report.stopped) Run(selected, options, platform, report);
             if (options.command == Command::Plan) {
                 WarnSearchedPrograms(report, platform.programs.SearchFolders());
             }
