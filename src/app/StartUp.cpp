@@ -112,10 +112,11 @@ int SilentRun(XmlDocumentFactory& xml, const EnginePlatform& platform, FileSecur
         Refuse(utils, kElevationRequired, "Run Orvik.exe -RUN as administrator: " + *refusal);
         return kSilentRefused;
     }
-    if (const auto notice =
+    if (std::optional<std::string> notice =
             engine::SystemUserNotice(*catalogue, offeredOn, system.RunsAsSystem())) {
+        notice->front() = 'R';  // the sentence's start
         utils.WriteLog("the values were applied all the same",
-                       ErrorRecord(0, utils.ExecutableName(), "Run as SYSTEM: " + *notice + ". "));
+                       ErrorRecord(0, utils.ExecutableName(), *notice + ". "));
     }
     LoggedWarnings logged(utils);
     MessageBoxes& boxes = system.HasVisibleDesktop() ? platform.messages : logged;

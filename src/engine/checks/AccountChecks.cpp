@@ -8,7 +8,8 @@ namespace engine {
 namespace {
 
 bool Runs(const OptimizationItemPtr& entry, std::optional<int32_t> offeredOn) {
-    return entry && entry->Enabled && (!offeredOn || codes::IsOffered(entry->osVersions, *offeredOn));
+    return entry && entry->Enabled &&
+           (!offeredOn || codes::IsOffered(entry->osVersions, *offeredOn));
 }
 
 // The root a value's Key names; 0 for none, which no run can write either.
@@ -73,8 +74,8 @@ std::optional<std::string> ElevationRefusal(const OptimizationList& entries,
     if (elevated) return std::nullopt;
     const std::optional<MachineAction> action = FirstMachineAction(entries, offeredOn);
     if (!action) return std::nullopt;
-    return "the program is not elevated, and entry " + action->entry->Number + " " +
-           action->what + ", which only an administrator may do";
+    return "the program is not elevated, and entry " + action->entry->Number + " " + action->what +
+           ", which only an administrator may do";
 }
 
 std::optional<Problem> ElevationProblem(const OptimizationList& entries,

@@ -128,6 +128,9 @@ int32_t RegistryDouble::CreateKey(RegKey root, const std::string& subKey, uint32
     if (const int32_t result = Resolve(root, subKey, path)) return result;
     const std::string asked = path;
     View(root, access, path);
+    if (const auto denied = deniedKeys.find(path); denied != deniedKeys.end()) {
+        return denied->second;
+    }
     // Every key along the path comes into being.
     for (size_t slash = path.find('\\'); slash != std::string::npos;
          slash = path.find('\\', slash + 1)) {
