@@ -109,7 +109,8 @@ int SilentRun(XmlDocumentFactory& xml, const EnginePlatform& platform, FileSecur
     SystemInfo& system = platform.env.system;
     if (const auto refusal = engine::ElevationRefusal(*catalogue, offeredOn, system.IsElevated())) {
         constexpr int32_t kElevationRequired = 740;
-        Refuse(utils, kElevationRequired, "Run Orvik.exe -RUN as administrator: " + *refusal);
+        Refuse(utils, kElevationRequired,
+               "Run " + utils.ExecutableName() + ".exe -RUN as administrator: " + *refusal);
         return kSilentRefused;
     }
     if (std::optional<std::string> notice =
