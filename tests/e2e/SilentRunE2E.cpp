@@ -199,12 +199,12 @@ TEST_F(SilentRun, AppliesOnlyTheEnabledEntriesOfferedOnThisWindows) {
 // A build sequence notices a catalogue that is not there or cut short: exit code 2 and one line.
 TEST_F(SilentRun, MissingOrCutShortCatalogueIsRefusedAndLogged) {
     const std::string path = Utf8(folder / "OrvikOptimizations.xml");
-    const std::string whole = Catalogue(Item(true, "All", RegistryEntry(key.Name(), "v", "DWORD", "1")));
+    const std::string whole =
+        Catalogue(Item(true, "All", RegistryEntry(key.Name(), "v", "DWORD", "1")));
     const std::pair<std::string, std::string> cases[] = {
         {"", " Error 2, Source = Orvik: The catalogue " + path + " cannot be read"},
-        {whole.substr(0, whole.size() / 2),
-         " Error 13, Source = Orvik: The catalogue " + path +
-             " cannot be read: the file is no well-formed XML"}};
+        {whole.substr(0, whole.size() / 2), " Error 13, Source = Orvik: The catalogue " + path +
+                                                " cannot be read: the file is no well-formed XML"}};
     for (const auto& [bytes, expected] : cases) {
         fs::remove(folder / "SarnetLog.txt");
         if (!bytes.empty()) folder.Write("OrvikOptimizations.xml", bytes);
