@@ -397,6 +397,7 @@ int Undo(const Options& options, CliPlatform& platform) {
         report.dryRun = options.dryRun;
         report.entries =
             UndoRecords(journal.records, profile ? profile->Over(target, Users::Current) : target);
+        engine::NameFailures(report.entries, platform.machine.env.system);
         if (profile) failed = profile->Unload();
         if (failed) report.problems.push_back(*failed);
         report.cleanupFailed = failed.has_value();

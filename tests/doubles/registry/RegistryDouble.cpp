@@ -118,6 +118,10 @@ int32_t RegistryDouble::OpenKey(RegKey root, const std::string& subKey, uint32_t
     if (const int32_t result = Resolve(root, subKey, path)) return result;
     View(root, access, path);
     if (path.find('\\') != std::string::npos && keys_.count(path) == 0) return reg::kFileNotFound;
+    const auto denied = deniedKeys.find(path);
+    if (denied != deniedKeys.end() && (access & (reg::kSetValue | reg::kCreateSubKey)) != 0) {
+        return denied->second;
+    }
     return NewHandle(path, access, key);
 }
 

@@ -740,6 +740,15 @@ TEST(ConsoleCommands, AccountChecksAndTheSystemsCodeOfARegistryFailure) {
     EXPECT_EQ(m.Run({"apply", "--items", "2", "--catalogue", testsupport::Utf8(m.catalogue)}), 1);
     EXPECT_NE(m.console.out.find("Windows error 5: system error 5"), std::string::npos)
         << m.console.out;
+    // Undo, too, says the system's words with its code.
+    m.registry.deniedKeys.clear();
+    const std::string journal = testsupport::Utf8(m.catalogue) + ".journal";
+    m.Json({"apply", "--items", "1", "--journal", journal}, 0);
+    m.Preset("user", reg::kDword, kDword);
+    m.registry.deniedKeys["HKEY_CURRENT_USER\\SOFTWARE\\ORVIKCLI"] = 5;
+    const json::Value undone = m.Undo(journal, 1);
+    EXPECT_EQ(undone["entries"][0]["actions"][0]["errorText"].text, "system error 5");
+    std::filesystem::remove(journal);
 }
 
 // Counts the reads of the catalogue: one a command, so that its hash is of the bytes parsed.
