@@ -4,36 +4,22 @@
 
 #include "platform/win32/common/Handle.h"
 
-// Every call here is in Windows 2000 but GetTokenInformation's TokenElevation class (Vista),
-// which older Windows refuses with an error rather than a missing import. Querying the own token
+// Every call here is in Windows XP; GetTokenInformation's TokenElevation class is Vista's, and
+// older Windows refuses it with an error rather than a missing import. Querying the own token
 // needs no privilege, elevated or not.
 namespace win32 {
 namespace {
-
-// A well-known SID of the NT authority, freed with the object.
-class NtSid {
-public:
-    NtSid(DWORD first, DWORD second, BYTE count) {
-        SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
-        if (!AllocateAndInitializeSid(&nt, count, first, second, 0, 0, 0, 0, 0, 0, &sid_)) {
-            sid_ = nullptr;
-        }
-    }
-    ~NtSid() {
-        if (sid_ != nullptr) FreeSid(sid_);
-    }
-    NtSid(const NtSid&) = delete;
-    NtSid& operator=(const NtSid&) = delete;
-    PSID Get() const { return sid_; }
-
-private:
-    PSID sid_ = nullptr;
-};
 
 UniqueHandle OwnToken() {
     HANDLE raw = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return UniqueHandle();
     return UniqueHandle(raw);
+}
+
+// A well-known SID of this machine into buffer; false when it cannot be made.
+bool WellKnown(WELL_KNOWN_SID_TYPE type, BYTE (&buffer)[SECURITY_MAX_SID_SIZE]) {
+    DWORD size = sizeof(buffer);
+    return CreateWellKnownSid(type, nullptr, buffer, &size) != FALSE;
 }
 
 }  // namespace
@@ -42,13 +28,13 @@ bool ProcessRunsAsSystem() {
     const UniqueHandle token = OwnToken();
     alignas(TOKEN_USER) BYTE buffer[256];
     DWORD size = 0;
+    BYTE system[SECURITY_MAX_SID_SIZE];
     if (!token.Valid() ||
-        !GetTokenInformation(token.Get(), TokenUser, buffer, sizeof(buffer), &size)) {
+        !GetTokenInformation(token.Get(), TokenUser, buffer, sizeof(buffer), &size) ||
+        !WellKnown(WinLocalSystemSid, system)) {
         return false;
     }
-    const NtSid system(SECURITY_LOCAL_SYSTEM_RID, 0, 1);
-    return system.Get() != nullptr &&
-           EqualSid(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, system.Get());
+    return EqualSid(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, system) != FALSE;
 }
 
 bool ProcessIsElevated() {
@@ -59,10 +45,10 @@ bool ProcessIsElevated() {
     if (GetTokenInformation(token.Get(), TokenElevation, &elevation, sizeof(elevation), &size)) {
         return elevation.TokenIsElevated != 0 || ProcessRunsAsSystem();
     }
-    const NtSid administrators(SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 2);
+    BYTE administrators[SECURITY_MAX_SID_SIZE];
     BOOL member = FALSE;
-    return administrators.Get() != nullptr &&
-           CheckTokenMembership(nullptr, administrators.Get(), &member) && member;
+    return WellKnown(WinBuiltinAdministratorsSid, administrators) &&
+           CheckTokenMembership(nullptr, administrators, &member) && member;
 }
 
 }  // namespace win32
