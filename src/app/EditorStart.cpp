@@ -6,10 +6,12 @@
 #include "catalogue/CatalogueFile.h"
 #include "catalogue/XmlReader.h"
 #include "catalogue/XmlWriter.h"
+#include "engine/checks/AccountChecks.h"
 #include "engine/journal/EditorJournals.h"
 #include "engine/plan/EntryPlans.h"
 #include "env/FileTrust.h"
 #include "platform/PolicyFolders.h"
+#include "platform/SystemInfo.h"
 #include "policy/PolicyCheck.h"
 #include "ui/EditorServices.h"
 #include "ui/frmAdvanced.h"
@@ -57,6 +59,10 @@ public:
         const trust::CatalogueTrust trust =
             trust::CheckCatalogue(security_, catalogue::DefaultPath(ExecutableFolder()));
         return trust.Refused() ? trust.verdict.reason : "";
+    }
+    std::string ElevationNeeded(const OptimizationList& Settings) override {
+        return engine::ElevationRefusal(Settings, std::nullopt, platform_.env.system.IsElevated())
+            .value_or("");
     }
 
 private:

@@ -420,6 +420,7 @@ int Undo(const Options& options, CliPlatform& platform) {
         report.dryRun = options.dryRun;
         report.entries =
             UndoRecords(journal.records, profile ? profile->Over(target, Users::Current) : target);
+        engine::NameFailures(report.entries, platform.machine.env.system);
         if (profile) failed = profile->Unload();
         if (failed) report.problems.push_back(*failed);
         report.cleanupFailed = failed.has_value();
@@ -548,13 +549,15 @@ int Main(const std::vector<std::string>& arguments, CliPlatform& platform) {
         for (const OptimizationItemPtr& entry : checked.catalogue) {
             report.entries.push_back({entry.get(), {}});
         }
+        CheckAccount(checked.catalogue, options, platform.machine.env.system, report);
     } else if (report.readable && checked.read) {
         try {
             const OptimizationList selected = Select(checked.catalogue, options, report);
             WarnClassesInProfile(selected, options, report);
+            CheckAccount(selected, options, platform.machine.env.system, report);
             report.refused =
                 options.command == Command::Apply && !options.force && HasErrors(report);
-            if (!report.refused) Run(selected, options, platform, report);
+            if (!report.refused && !report.stopped) Run(selected, options, platform, report);
             if (options.command == Command::Plan) {
                 WarnSearchedPrograms(report, platform.programs.SearchFolders());
             }

@@ -81,6 +81,10 @@ std::string ActionLine(const ActionReport& action) {
     if (record.error) {
         line += "\n" + std::string(20, ' ') + "error " + std::to_string(record.error->Number) +
                 ", " + record.error->Source + ": " + DescriptionText(*record.error);
+        if (record.error->SystemCode != 0) {
+            line += "\n" + std::string(20, ' ') + "Windows error " +
+                    std::to_string(record.error->SystemCode) + ": " + record.error->SystemText;
+        }
     }
     return line;
 }

@@ -94,6 +94,10 @@ void Action(JsonWriter& json, const ActionReport& action) {
         json.Key("number").Number(record.error->Number);
         json.Key("source").String(record.error->Source);
         json.Key("description").String(DescriptionText(*record.error));
+        if (record.error->SystemCode != 0) {
+            json.Key("systemCode").Number(int64_t{record.error->SystemCode});
+            json.Key("systemText").String(record.error->SystemText);
+        }
         json.EndObject();
     }
     json.EndObject();

@@ -86,4 +86,7 @@ public:
     virtual void EntryLeftOut(const OptimizationItem& entry) = 0;
     virtual void Reported(const ActionRecord& record) = 0;
     virtual void EntryEnds(const OptimizationItem& entry) = 0;
+    // False for an observer that needs only the outcomes: the registry's values are then not
+    // read before each write, and records carry no change.
+    virtual bool WatchesChanges() const { return true; }
 };

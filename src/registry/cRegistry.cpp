@@ -69,8 +69,10 @@ uint32_t cRegistry::ViewFlag() {
 
 std::string cRegistry::ErrorSource() { return utils_.ExecutableName() + ".cRegistry"; }
 
-void cRegistry::Raise(int32_t number, const std::string& description) {
-    throw ErrorRecord(number, ErrorSource(), description);
+void cRegistry::Raise(int32_t number, const std::string& description, int32_t systemCode) {
+    if (systemCode == 0) throw ErrorRecord(number, ErrorSource(), description);
+    const auto code = static_cast<uint32_t>(systemCode);
+    throw ErrorRecord(number, ErrorSource(), description, code, utils_.ErrorText(code));
 }
 
 std::string cRegistry::SetValueMessage(const Variant& vValue) const {
@@ -110,19 +112,22 @@ bool cRegistry::KeyExists() {
 
 bool cRegistry::CreateKey() {
     OwnedKey key(reg::OpenedKey{&registry_});
-    if (registry_.CreateKey(Root(), sectionKey_, reg::kAllSpecificRights | ViewFlag(),
-                            *key.Put()) != reg::kSuccess) {
-        Raise(kErrRegistry, "Failed to create registry Key: '" + sectionKey_);
-    }
+    const int32_t made =
+        registry_.CreateKey(Root(), sectionKey_, reg::kAllSpecificRights | ViewFlag(), *key.Put());
+    if (made != reg::kSuccess)
+        Raise(kErrRegistry, "Failed to create registry Key: '" + sectionKey_, made);
     return true;
 }
 
 bool cRegistry::DeleteValue() {
     OwnedKey key(reg::OpenedKey{&registry_});
-    if (registry_.OpenKey(Root(), sectionKey_, reg::kAllSpecificRights | ViewFlag(), *key.Put()) !=
-        reg::kSuccess) {
-        Raise(kErrRegistry, "Failed to open key '" + std::to_string(classKey_) + "',Section: '" +
-                                sectionKey_ + "' for delete access");
+    const int32_t opened =
+        registry_.OpenKey(Root(), sectionKey_, reg::kAllSpecificRights | ViewFlag(), *key.Put());
+    if (opened != reg::kSuccess) {
+        Raise(kErrRegistry,
+              "Failed to open key '" + std::to_string(classKey_) + "',Section: '" + sectionKey_ +
+                  "' for delete access",
+              opened);
     }
     return registry_.DeleteValue(key.Get(), valueKey_) == reg::kSuccess;
 }
@@ -229,9 +234,8 @@ void cRegistry::Value(const Variant& vValue) {
         if (fresh) {
             RegKey key = 0;
             written_.Close();
-            if (registry_.CreateKey(Root(), sectionKey_, access, key) != reg::kSuccess) {
-                Raise(kErrRegistry, SetValueMessage(vValue));
-            }
+            const int32_t made = registry_.CreateKey(Root(), sectionKey_, access, key);
+            if (made != reg::kSuccess) Raise(kErrRegistry, SetValueMessage(vValue), made);
             written_.Hold(key, Root(), sectionKey_, access);
         }
         int32_t result = reg::kSuccess;
@@ -246,7 +250,7 @@ void cRegistry::Value(const Variant& vValue) {
             return;
         }
         written_.Close();
-        if (fresh) Raise(kErrSetValue, SetValueMessage(vValue));
+        if (fresh) Raise(kErrSetValue, SetValueMessage(vValue), result);
     }
 }
 
@@ -312,9 +316,12 @@ bool cRegistry::DeleteSection(const std::string& sKeyForInternalRecursionOnly) {
     for (int32_t i = 0; i < count; ++i) DeleteSection(section + "\\" + subKeys[i]);
     sectionKey_ = section;
     if (!KeyExists()) return false;
-    if (registry_.DeleteKey(Root(), section, ViewFlag()) != reg::kSuccess) {
-        Raise(kErrRegistry, "Failed to delete registry Key: '" + std::to_string(classKey_) +
-                                "',Section: '" + section + "'");
+    const int32_t deleted = registry_.DeleteKey(Root(), section, ViewFlag());
+    if (deleted != reg::kSuccess) {
+        Raise(kErrRegistry,
+              "Failed to delete registry Key: '" + std::to_string(classKey_) + "',Section: '" +
+                  section + "'",
+              deleted);
     }
     return true;
 }

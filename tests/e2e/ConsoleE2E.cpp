@@ -167,7 +167,7 @@ TEST_F(Console, PlanChangesNothingAndApplyDoesWhatTheSilentRunDoes) {
     fs::remove(folder / "SarnetLog.txt");
     fs::remove(folder / "started");
     from = LocalNow();
-    EXPECT_EQ(Run(folder.CopyOrvik(), "-RUN").code, 0);
+    EXPECT_EQ(Run(folder.CopyOrvik(), "-RUN").code, 1) << "as apply's: actions failed";
     ASSERT_TRUE(WaitForProbe(folder / "started"));
     EXPECT_EQ(Export(), applied);
     std::vector<std::string> silent;

@@ -24,7 +24,7 @@ TEST(Trust, ACatalogueOthersMayChangeIsRefusedUnlessTrustedForOneRun) {
     SetAccess(folder / "OrvikOptimizations.xml", L"D:(A;;FA;;;SY)(A;;FA;;;BA)(A;;FA;;;WD)");
 
     Process run(orvik, "-RUN");
-    EXPECT_EQ(Finish(run), 0);
+    EXPECT_EQ(Finish(run), 2);
     EXPECT_FALSE(key.Exists());
     const std::vector<std::string> log = LogLines(folder.Folder());
     ASSERT_EQ(log.size(), 1u);

@@ -10,14 +10,17 @@
 
 #include "engine/journal/Journal.h"
 
+class SystemInfo;
+
 namespace engine {
 
 struct UndoAction {
     const JournalRecord* record = nullptr;
-    std::string key;      // keys: the one key this is about, below the record's root
-    std::string outcome;  // restored, removed, unchanged, kept, conflict, failed, not-undoable
-    RegistryData found;   // value: what it held when undo came to it
-    int32_t error = 0;    // failed: the Windows error code
+    std::string key;        // keys: the one key this is about, below the record's root
+    std::string outcome;    // restored, removed, unchanged, kept, conflict, failed, not-undoable
+    RegistryData found;     // value: what it held when undo came to it
+    int32_t error = 0;      // failed: the Windows error code
+    std::string errorText;  // and the system's words for it, once NameFailures has run
 };
 
 struct UndoEntry {
@@ -27,6 +30,9 @@ struct UndoEntry {
 
 // The records' entries last first, each with what undo did.
 std::vector<UndoEntry> UndoRecords(const std::vector<JournalRecord>& records, Registry& registry);
+
+// Gives every failed action the system's words for its code.
+void NameFailures(std::vector<UndoEntry>& entries, SystemInfo& system);
 
 // Whether the records change the default profile loaded as it is during a run.
 bool TouchesProfile(const std::vector<JournalRecord>& records);

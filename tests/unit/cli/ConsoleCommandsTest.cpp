@@ -946,6 +946,69 @@ TEST(ConsoleCommands, JournalsAreUndoneInTheViewTheRunWrote) {
     }
 }
 
+// Not elevated, apply changes nothing of a selection that reaches beyond HKEY_CURRENT_USER (not
+// even with --force), plan and validate warn; as SYSTEM, HKEY_CURRENT_USER values are warned of
+// unless --user names the default profile. A registry failure carries the system's code.
+TEST(ConsoleCommands, AccountChecksAndTheSystemsCodeOfARegistryFailure) {
+    Machine m;
+    m.Write(
+        Item("1",
+             "<RegistryEntries>" + Registry(kKey, "user", "DWORD", "1") + "</RegistryEntries>") +
+        Item("2", "<RegistryEntries>" +
+                      Registry("HKEY_LOCAL_MACHINE\\Software\\OrvikCli", "machine", "DWORD", "2") +
+                      "</RegistryEntries>") +
+        Item("3",
+             "<RegistryEntries>" + Registry(kKey, "third", "DWORD", "3") + "</RegistryEntries>"));
+    const auto codes = [](const json::Value& report) {
+        std::string list;
+        for (const json::Value& p : report["problems"].items) {
+            list += p["code"].text + (p["severity"].text == "error" ? "! " : " ");
+        }
+        return list;
+    };
+    m.env.system.elevated = false;
+    for (const char* force : {"--strict", "--force"}) {
+        const json::Value refused = m.Json({"apply", force}, 2);
+        EXPECT_EQ(codes(refused), "not-elevated! ");
+        EXPECT_EQ(Outcomes(refused), "") << force;
+    }
+    EXPECT_EQ(m.Stored(kKey, "user"), "-");
+    EXPECT_EQ(codes(m.Json({"plan"}, 0)), "not-elevated ");
+    EXPECT_EQ(codes(m.Json({"validate"}, 0)), "not-elevated ");
+    const json::Value mine = m.Json({"apply", "--items", "1"}, 0);
+    EXPECT_EQ(codes(mine), "");
+    EXPECT_EQ(m.Stored(kKey, "user"), std::string("\x01\0\0\0", 4));
+
+    m.env.system.elevated = true;
+    m.env.system.system = true;
+    const json::Value applied = m.Json({"apply"}, 0);
+    EXPECT_EQ(codes(applied), "system-current-user ");
+    EXPECT_EQ(Outcomes(applied), "1: applied; 2: applied; 3: applied");
+    EXPECT_EQ(codes(m.Json({"plan", "--items", "2"}, 0)), "");
+
+    // A key that an access list keeps even from administrators: the registry's own code.
+    m.env.system.system = false;
+    m.registry.deniedKeys["HKEY_LOCAL_MACHINE\\SOFTWARE\\ORVIKCLI"] = 5;
+    const json::Value denied = m.Json({"apply"}, 1);
+    EXPECT_EQ(Outcomes(denied), "1: applied; 2: failed; 3: applied");
+    const json::Value& error = denied["entries"][1]["actions"][0]["error"];
+    EXPECT_EQ(error["number"].Int(), 26001);
+    EXPECT_EQ(error["systemCode"].Int(), 5);
+    EXPECT_EQ(error["systemText"].text, "system error 5");
+    EXPECT_EQ(m.Run({"apply", "--items", "2", "--catalogue", testsupport::Utf8(m.catalogue)}), 1);
+    EXPECT_NE(m.console.out.find("Windows error 5: system error 5"), std::string::npos)
+        << m.console.out;
+    // Undo, too, says the system's words with its code.
+    m.registry.deniedKeys.clear();
+    const std::string journal = testsupport::Utf8(m.catalogue) + ".journal";
+    m.Json({"apply", "--items", "1", "--journal", journal}, 0);
+    m.Preset("user", reg::kDword, kDword);
+    m.registry.deniedKeys["HKEY_CURRENT_USER\\SOFTWARE\\ORVIKCLI"] = 5;
+    const json::Value undone = m.Undo(journal, 1);
+    EXPECT_EQ(undone["entries"][0]["actions"][0]["errorText"].text, "system error 5");
+    std::filesystem::remove(journal);
+}
+
 // Counts the reads of the catalogue: one a command, so that its hash is of the bytes parsed.
 class CountedReads final : public XmlDocumentFactory {
 public:

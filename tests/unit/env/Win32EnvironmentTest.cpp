@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <filesystem>
 #include <fstream>
@@ -40,6 +41,21 @@ TEST(Win32Environment, EditionAndBitnessOfThisProcess) {
     ASSERT_GE(version.major, 6u);
     EXPECT_NE(version.edition, 0u);  // GetProductInfo answered
     EXPECT_EQ(GlobalUtils(env.platform()).Is64bit(), harness::kWow64);
+}
+
+// The account and the desktop as this process has them, against what the system itself says:
+// under Wine an elevated administrator, not SYSTEM, in the visible WinSta0 (real Windows shows
+// the other answers; docs/windows.md).
+TEST(Win32Environment, AccountAndWindowStationOfThisProcess) {
+    RealEnvironment env;
+    EXPECT_EQ(env.system.IsElevated(), IsUserAnAdmin() != FALSE);
+    EXPECT_FALSE(env.system.RunsAsSystem());
+    wchar_t name[64] = {};
+    DWORD needed = 0;
+    ASSERT_TRUE(GetUserObjectInformationW(GetProcessWindowStation(), UOI_NAME, name, sizeof(name),
+                                          &needed));
+    EXPECT_EQ(env.system.HasVisibleDesktop(), std::wstring(name) == L"WinSta0");
+    EXPECT_FALSE(env.system.ErrorText(5).empty());
 }
 
 // That a system-folder command starts the native program is the silent run's test; here, that

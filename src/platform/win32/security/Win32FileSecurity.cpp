@@ -9,6 +9,7 @@
 
 #include "platform/win32/common/Handle.h"
 #include "platform/win32/common/SystemError.h"
+#include "platform/win32/common/Token.h"
 #include "platform/win32/common/WideText.h"
 #include "platform/win32/security/LibrarySearch.h"
 
@@ -136,18 +137,7 @@ void ReadEntries(PACL dacl, ObjectSecurity& security) {
 
 }  // namespace
 
-bool Win32FileSecurity::IsElevated() {
-    HANDLE raw = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return false;
-    const UniqueHandle token(raw);
-    TOKEN_ELEVATION elevation{};
-    DWORD size = 0;
-    if (GetTokenInformation(token.Get(), TokenElevation, &elevation, sizeof(elevation), &size)) {
-        return elevation.TokenIsElevated != 0 || TokenUserSid() == "S-1-5-18";
-    }
-    // Windows before Vista knows no elevation: an administrator's token is a full one.
-    return TokenIsAdministrator();
-}
+bool Win32FileSecurity::IsElevated() { return ProcessIsElevated(); }
 
 uint32_t Win32FileSecurity::Query(const std::string& path, ObjectSecurity& security) {
     PSID owner = nullptr;
