@@ -505,6 +505,17 @@ void CheckPolicies(const OptimizationList& catalogue, const Options& options, Cl
     engine::SortByPlace(report.problems);
 }
 
+// The commands that neither check nor run the catalogue's entries: their exit code.
+std::optional<int> WithoutRun(const Options& options, CliPlatform& platform, GlobalUtils& utils) {
+    switch (options.command) {
+        case Command::Undo: return Undo(options, platform);
+        case Command::Export: return Export(options, platform);
+        case Command::Import: return Import(options, platform);
+        case Command::Report: return MakeReport(options, platform, utils.ExecutableFolder());
+        default: return std::nullopt;
+    }
+}
+
 }  // namespace
 
 int Main(const std::vector<std::string>& arguments, CliPlatform& platform) {
@@ -524,12 +535,7 @@ int Main(const std::vector<std::string>& arguments, CliPlatform& platform) {
     }
 
     GlobalUtils utils(platform.machine.env);
-    if (options.command == Command::Undo) return Undo(options, platform);
-    if (options.command == Command::Export) return Export(options, platform);
-    if (options.command == Command::Import) return Import(options, platform);
-    if (options.command == Command::Report) {
-        return MakeReport(options, platform, utils.ExecutableFolder());
-    }
+    if (const std::optional<int> done = WithoutRun(options, platform, utils)) return *done;
     Report report;
     report.command = options.command;
     report.users = options.users;
