@@ -39,33 +39,47 @@ void DefinitionsJson(JsonWriter& json, const PolicyDefinitionsReport& policies) 
     json.Key("definitions").Number(static_cast<int64_t>(policies.definitions)).EndObject();
 }
 
+void RegistryAction(JsonWriter& json, const ActionReport& action) {
+    const ActionRecord& record = action.record;
+    const RegistryItem& item = *record.registry;
+    json.Key("kind").String("registry").Key("outcome").String(action.outcome);
+    Position(json, PlaceOf(record));
+    json.Key("key").String(item.Key).Key("valueName").String(item.ValueName);
+    json.Key("keyType").String(RegistryItem::GetKeyType(item.KeyType));
+    json.Key("value").String(item.Value);
+    if (action.policy) PolicyJson(json, *action.policy);
+    if (!record.user.empty()) json.Key("user").String(record.user);
+    if (record.change) {
+        const RegistryChange& change = *record.change;
+        json.Key("before");
+        ValueJson(json, change.before);
+        json.Key("after");
+        ValueJson(json, change.after);
+        json.Key("createdKeys").BeginArray();
+        for (const std::string& key : change.createdKeys) {
+            json.String(KeyText(change.root, key));
+        }
+        json.EndArray();
+    }
+}
+
+void ErrorJson(JsonWriter& json, const ErrorRecord& error) {
+    json.Key("error").BeginObject();
+    json.Key("number").Number(error.Number);
+    json.Key("source").String(error.Source);
+    json.Key("description").String(DescriptionText(error));
+    if (error.SystemCode != 0) {
+        json.Key("systemCode").Number(int64_t{error.SystemCode});
+        json.Key("systemText").String(error.SystemText);
+    }
+    json.EndObject();
+}
+
 void Action(JsonWriter& json, const ActionReport& action) {
     const ActionRecord& record = action.record;
     json.BeginObject();
     switch (record.kind) {
-        case ActionRecord::Kind::Registry: {
-            const RegistryItem& item = *record.registry;
-            json.Key("kind").String("registry").Key("outcome").String(action.outcome);
-            Position(json, PlaceOf(record));
-            json.Key("key").String(item.Key).Key("valueName").String(item.ValueName);
-            json.Key("keyType").String(RegistryItem::GetKeyType(item.KeyType));
-            json.Key("value").String(item.Value);
-            if (action.policy) PolicyJson(json, *action.policy);
-            if (!record.user.empty()) json.Key("user").String(record.user);
-            if (record.change) {
-                const RegistryChange& change = *record.change;
-                json.Key("before");
-                ValueJson(json, change.before);
-                json.Key("after");
-                ValueJson(json, change.after);
-                json.Key("createdKeys").BeginArray();
-                for (const std::string& key : change.createdKeys) {
-                    json.String(KeyText(change.root, key));
-                }
-                json.EndArray();
-            }
-            break;
-        }
+        case ActionRecord::Kind::Registry: RegistryAction(json, action); break;
         case ActionRecord::Kind::Command:
             json.Key("kind").String("command").Key("outcome").String(action.outcome);
             Position(json, PlaceOf(record));
@@ -89,17 +103,7 @@ void Action(JsonWriter& json, const ActionReport& action) {
             }
             break;
     }
-    if (record.error) {
-        json.Key("error").BeginObject();
-        json.Key("number").Number(record.error->Number);
-        json.Key("source").String(record.error->Source);
-        json.Key("description").String(DescriptionText(*record.error));
-        if (record.error->SystemCode != 0) {
-            json.Key("systemCode").Number(int64_t{record.error->SystemCode});
-            json.Key("systemText").String(record.error->SystemText);
-        }
-        json.EndObject();
-    }
+    if (record.error) ErrorJson(json, *record.error);
     json.EndObject();
 }
 
