@@ -365,6 +365,7 @@ TEST_F(Console, UndoOfAJournalPutsTheKeyBackExactly) {
 
     const json::Value undone = Json("undo" + journal, 0);
     EXPECT_EQ(Export(), before);
+    EXPECT_EQ(Outcomes(dry), Outcomes(undone));  // the keys the run made too
     const json::Value& outcomes = undone["summary"]["outcomes"];
     EXPECT_EQ(outcomes["restored"].Int(), 8);
     EXPECT_EQ(outcomes["removed"].Int(), 2);

@@ -408,7 +408,14 @@ TEST(ConsoleCommands, UndoPutsBackExactlyWhatTheRunChanged) {
     ASSERT_EQ(m.Run({"apply", "--catalogue", testsupport::Utf8(m.catalogue), "--journal", "j"}), 0);
     EXPECT_NE(m.registry.Dump(), before);
     m.Preset("T4", reg::kDword, std::string("\x09\0\0\0", 4));
-    EXPECT_EQ(Counts(m.Undo("j", 5), {"restored", "removed", "conflict"}),
+    // A dry run says what undo then does, outcome for outcome, the keys the run made too.
+    const std::string changed = m.registry.Dump();
+    EXPECT_EQ(m.Run({"undo", "j", "--dry-run", "--json"}), 5);
+    const std::string foreseen = json::Outcomes(json::Parse(m.console.out));
+    EXPECT_EQ(m.registry.Dump(), changed);
+    const json::Value undone = m.Undo("j", 5);
+    EXPECT_EQ(foreseen, json::Outcomes(undone));
+    EXPECT_EQ(Counts(undone, {"restored", "removed", "conflict"}),
               "restored 11, removed 2, conflict 1");
     EXPECT_EQ(m.Stored(kKey, "T4"), std::string("\x09\0\0\0", 4));
     m.Preset("T4", reg::kDword, kDword);
