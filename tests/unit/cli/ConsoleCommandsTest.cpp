@@ -361,7 +361,14 @@ TEST(ConsoleCommands, CommandLinesAreAwaitedWithinTheirBound) {
               std::string::npos)
         << m.console.out;
     m.processes.endings["late.exe"] = {false, 0, {}, {}};
-    m.Json({"apply"}, 1);
+    // A log that cannot be written is said on standard error and in the report.
+    m.env.files.full = true;
+    const json::Value unlogged = m.Json({"apply"}, 1);
+    m.env.files.full = false;
+    EXPECT_EQ(unlogged["problems"].items.back()["code"].text, "log-not-written");
+    EXPECT_EQ(m.console.err,
+              "OrvikCli: C:\\Tools\\SarnetLog.txt could not be written: 1 failure "
+              "line(s) of this run are not in it\n");
     EXPECT_EQ(m.processes.limits, (std::vector<std::chrono::milliseconds>{
                                       seconds(5), seconds(600), seconds(600), seconds(600)}));
     const json::Value started = m.Json({"apply", "--no-wait"}, 0);
