@@ -451,6 +451,7 @@ TEST(ConsoleCommands, UndoOfACutOrDamagedJournal) {
     } cases[] = {
         {whole, 0, "", "ABC"},
         {whole.substr(0, ends[4]), 0, "journal-cut", "ABC"},  // no end: the run was ended
+        {whole + whole.substr(ends[3], ends[4] - ends[3]) + "\n", 0, "journal-after-end", "ABC"},
         {whole.substr(0, ends[3] + 20), 0, "journal-cut", "AB"},
         {whole.substr(0, ends[2]) + "{\"record\": \"value\", \"root\": 1}\n" +
              whole.substr(ends[3]),
