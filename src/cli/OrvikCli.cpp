@@ -19,6 +19,7 @@
 #include "engine/journal/Undo.h"
 #include "engine/plan/PlanAdapters.h"
 #include "engine/runner.h"
+#include "env/WatchedLog.h"
 #include "platform/Clock.h"
 #include "platform/Console.h"
 #include "platform/ConsoleFiles.h"
@@ -290,10 +291,16 @@ void RunEngine(const OptimizationList& selected, const Options& options, CliPlat
         ProcessLauncher& processes = to.journal
                                          ? journaledLauncher.emplace(machine.processes, *to.journal)
                                          : machine.processes;
-        const EnginePlatform apply{machine.env, to.registry, processes,
-                                   machine.wmi, noBoxes,     to.users};
+        WatchedLog log(machine.env.files);
+        const EnginePlatform apply{{machine.env.system, machine.env.clock, log},
+                                   to.registry,
+                                   processes,
+                                   machine.wmi,
+                                   noBoxes,
+                                   to.users};
         Collector collector(report, runs, progress, nullptr, to.journal);
         runner(apply, &collector, CommandLimit(options)).RunOptimizations(selected, offeredOn);
+        if (log.lostLines != 0) LogNotWritten(log, platform.console, report);
     } else {
         PlanLauncher launcher(platform.programs, machine.processes);
         PlanFiles log(machine.env.files);

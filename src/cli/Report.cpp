@@ -5,6 +5,8 @@
 #include <set>
 
 #include "catalogue/Codes.h"
+#include "env/WatchedLog.h"
+#include "platform/Console.h"
 
 #include "platform/HexText.h"
 #include "platform/Registry.h"
@@ -171,6 +173,14 @@ std::string LeftOutReason(const OptimizationItem& entry, const WindowsInfo& wind
     }
     return "meant for " + (versions.empty() ? "no Windows version" : versions) +
            ", not this Windows (" + windows.name + ")";
+}
+
+void LogNotWritten(const WatchedLog& log, Console& console, Report& report) {
+    const std::string message = log.lostPath +
+                                " could not be written: " + std::to_string(log.lostLines) +
+                                " failure line(s) of this run are not in it";
+    console.Err("OrvikCli: " + message + "\n");
+    report.problems.push_back({Problem::Severity::Warning, "log-not-written", 0, 0, message});
 }
 
 bool HasErrors(const Report& report) {

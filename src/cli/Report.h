@@ -13,6 +13,9 @@
 #include "engine/checks/Checks.h"
 #include "engine/checks/PolicyChecks.h"
 
+class Console;
+class WatchedLog;
+
 namespace json {
 class JsonWriter;
 }
@@ -95,6 +98,8 @@ int ExitCodeOf(const Report& report);
 std::string LeftOutReason(const OptimizationItem& entry, const WindowsInfo& windows);
 // Errors among the problems; with --strict, warnings too.
 bool HasErrors(const Report& report);
+// A failure log that lacks lines of the run: said on standard error, and a warning in the report.
+void LogNotWritten(const WatchedLog& log, Console& console, Report& report);
 
 std::string ReportText(const Report& report);
 std::string ReportJson(const Report& report);

@@ -80,7 +80,7 @@ std::string GlobalUtils::ExecutableName() {
 
 std::string GlobalUtils::ErrorText(uint32_t code) { return platform_.system.ErrorText(code); }
 
-void GlobalUtils::WriteLog(const std::string& message, const ErrorRecord& Err) {
+bool GlobalUtils::WriteLog(const std::string& message, const ErrorRecord& Err) {
     std::string path = ExecutableFolder();
     path += (!path.empty() && path.back() == '\\') ? "SarnetLog.txt" : "\\SarnetLog.txt";
 
@@ -88,6 +88,6 @@ void GlobalUtils::WriteLog(const std::string& message, const ErrorRecord& Err) {
                              std::to_string(Err.Number) + ", Source = " + Err.Source + ": " +
                              Err.Description + "Trace: " + message;
     // The log is a plain text file in the system's 8-bit code page; a line that cannot be
-    // written is lost without troubling the run.
-    platform_.files.Append(path, platform_.files.ToSystemCodePage(line) + "\r\n");
+    // written does not stop the run.
+    return platform_.files.Append(path, platform_.files.ToSystemCodePage(line) + "\r\n");
 }

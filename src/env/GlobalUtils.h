@@ -35,8 +35,9 @@ public:
     bool Is64bit();
     void TurnOff64Redirect();
     void TurnOn64Redirect();
-    // Appends one failure line to SarnetLog.txt beside the executable; write failures are lost.
-    void WriteLog(const std::string& message, const ErrorRecord& Err);
+    // Appends one failure line to SarnetLog.txt beside the executable; false when it could not be
+    // written (the run goes on; a WatchedLog under it tells the program that ran it).
+    bool WriteLog(const std::string& message, const ErrorRecord& Err);
 
     // Folder of the executable without a trailing backslash (except a drive root, "C:\").
     std::string ExecutableFolder();

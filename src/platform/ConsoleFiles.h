@@ -21,7 +21,9 @@ class ConsoleFiles {
 public:
     virtual ~ConsoleFiles() = default;
     // A new file, or, when replace, the file emptied; an existing one is otherwise an error
-    // (80, ERROR_FILE_EXISTS). Null and the error when it cannot be made.
+    // (80, ERROR_FILE_EXISTS). A new file is a regular file on a disk: a name that opens a
+    // device (NUL, CON, COM1, "nul.jsonl") or a folder is refused (66, 336) and nothing is made.
+    // Null and the error when it cannot be made.
     virtual std::unique_ptr<OutputFile> Create(const std::string& path, bool replace,
                                                uint32_t& error) = 0;
     // The whole file, byte for byte; nothing and the error when it cannot be read.

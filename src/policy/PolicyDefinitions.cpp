@@ -1,9 +1,11 @@
 #include "policy/PolicyDefinitions.h"
 
+#include <cctype>
 #include <charconv>
 #include <unordered_set>
 
 #include "catalogue/CatalogueFile.h"
+#include "catalogue/Codes.h"
 #include "platform/PolicyFolders.h"
 #include "platform/XmlDocument.h"
 
@@ -361,8 +363,74 @@ private:
     std::string id_;
 };
 
-bool ReadFile(XmlDocumentFactory& xml, const std::string& bytes, SchemaEvents& events,
+// The file's first code units as ASCII (anything else as NUL), one char a unit, to the end of
+// the root element's start tag.
+std::string Head(const XmlPositionCounter& units, const std::string& bytes) {
+    std::string head;
+    bool inRoot = false;
+    const size_t step = units.UnitSize();
+    for (size_t at = units.MarkSize(); at + step <= bytes.size() && head.size() < 8192;
+         at += step) {
+        const uint32_t unit = units.Unit(at);
+        const char c = unit < 0x80 ? static_cast<char>(unit) : '\0';
+        if (!head.empty() && head.back() == '<' && std::isalpha(static_cast<unsigned char>(c))) {
+            inRoot = true;
+        }
+        head += c;
+        if (inRoot && c == '>') break;
+    }
+    return head;
+}
+
+// The value of the attribute whose name ends at name: where it starts in head, and its quote.
+std::optional<std::pair<size_t, char>> ValueAfter(const std::string& head, size_t name) {
+    const size_t at = head.find_first_not_of(" \t\r\n=", name);
+    if (at == std::string::npos || (head[at] != '\'' && head[at] != '"')) return std::nullopt;
+    return std::pair(at + 1, head[at]);
+}
+
+// What Windows' own editor reads and stricter parsers refuse, mended in the bytes so that every
+// character keeps its line and column:
+// - Search.admx ships as UTF-16 declaring encoding='unicode', a name only Windows knows: it is
+//   given the standard name, padded with a blank.
+// - some releases' WindowsDefender.adml declare a default namespace with a blank in it, which is
+//   no URI: the reader matches elements by name, never by namespace, so the blank becomes '_'.
+std::optional<std::string> AsWindowsReadsIt(const std::string& bytes) {
+    const XmlPositionCounter units(bytes);
+    const std::string head = Head(units, bytes);
+    std::string mended = head;
+    const size_t declared = head.rfind("<?xml", 0) == 0 ? head.find("encoding") : head.npos;
+    if (units.UnitSize() == 2 && declared != head.npos) {
+        const auto value = ValueAfter(head, declared + 8);
+        if (value && codes::UpperAscii(head.substr(value->first, 8)) ==
+                         "UNICODE" + std::string(1, value->second)) {
+            mended.replace(value->first, 8, "UTF-16" + std::string(1, value->second) + " ");
+        }
+    }
+    for (size_t at = head.find("xmlns"); at != head.npos; at = head.find("xmlns", at + 5)) {
+        const size_t name = head.find_first_of("= \t\r\n", at);
+        const auto value = name == head.npos ? std::nullopt : ValueAfter(head, name);
+        const size_t end = value ? head.find(value->second, value->first) : head.npos;
+        for (size_t i = value ? value->first : 0; end != head.npos && i < end; ++i) {
+            if (mended[i] == ' ') mended[i] = '_';
+        }
+    }
+    if (mended == head) return std::nullopt;
+    std::string mendedBytes = bytes;
+    const bool big = units.UnitSize() == 2 && static_cast<unsigned char>(bytes[0]) == 0xFE;
+    for (size_t i = 0; i < head.size(); ++i) {
+        if (mended[i] == head[i]) continue;
+        const size_t offset = units.MarkSize() + i * units.UnitSize();
+        mendedBytes[offset + (big ? 1 : 0)] = mended[i];
+        if (units.UnitSize() == 2) mendedBytes[offset + (big ? 0 : 1)] = '\0';
+    }
+    return mendedBytes;
+}
+
+bool ReadFile(XmlDocumentFactory& xml, const std::string& given, SchemaEvents& events,
               std::string& why, XmlPosition& at) {
+    const std::optional<std::string> mended = AsWindowsReadsIt(given);
+    const std::string& bytes = mended ? *mended : given;
     // The catalogue's own check first: no document type, nothing a parser might fetch.
     const catalogue::FileCheck check = catalogue::CheckFile(bytes);
     if (!check.acceptable) {

@@ -456,16 +456,31 @@ TEST_F(ShippedCatalogue, NoEntryOfferedOn10Or11ActsOnWhatTheyRemoved) {
 // is printed as a warning, since the entry may leave it out for a reason of its own.
 TEST_F(ShippedCatalogue, EveryPolicyEntryIsOfferedWhereItsTemplateSupportsIt) {
     FakePolicyFolders folders;
-    for (const auto& file : fs::directory_iterator(ORVIK_POLICY_DIR)) {
-        if (file.path().extension() != ".admx") continue;
+    for (const auto& file : fs::recursive_directory_iterator(ORVIK_POLICY_DIR)) {
+        const std::string name = fs::relative(file.path(), ORVIK_POLICY_DIR).string();
+        if (file.path().extension() != ".admx" && file.path().extension() != ".adml") continue;
         std::ifstream in(file.path(), std::ios::binary);
-        folders.files["C:\\Windows\\PolicyDefinitions\\" + file.path().filename().string()] =
+        folders.files[std::string("C:\\Windows\\PolicyDefinitions\\") +
+                      (name[0] == 'e' ? "en-US\\" : "") + file.path().filename().string()] =
             std::string((std::istreambuf_iterator<char>(in)), {});
     }
+    // Every file read as Windows' own editor reads it, texts included (Search.admx is UTF-16
+    // declared 'unicode', WindowsDefender.adml's namespace holds a blank).
     policy::PolicyLibrary library(folders, *factory_);
     ASSERT_TRUE(library.Load(folders.DefaultFolder()));
-    ASSERT_TRUE(library.Problems().empty()) << library.Problems().front().reason;
+    for (size_t i = 0; i < library.Read().policies.size(); ++i) library.DisplayName(i);
+    ASSERT_TRUE(library.Problems().empty())
+        << library.Problems().front().path << ": " << library.Problems().front().reason;
     const policy::Definitions& read = library.Read();
+    EXPECT_EQ(library.DisplayName(
+                  read.values
+                      .at(policy::Definitions::Lookup(
+                          "Software\\Policies\\Microsoft\\Windows Defender", "DisableAntiSpyware"))
+                      .front()
+                      .policy),
+              "Turn off Microsoft Defender Antivirus");
+    EXPECT_TRUE(read.values.count(policy::Definitions::Lookup(
+        "SOFTWARE\\Policies\\Microsoft\\Windows\\Windows Search", "AllowCortana")));
     std::set<std::string> warnings;
     for (const auto& item : items_) {
         for (const auto& value : item->regItems) {

@@ -279,6 +279,12 @@ TEST_F(Console, MessagesSayWhatIsWrongWhereItStands) {
         {"PLAN --QUIET latin.xml", 0, "\r\n1  Größe €  (line 2)\r\n", ""},
         {"Validate dword.xml", 2, "\r\nerror   3:3      invalid-dword: ", ""},
         {"plan default.xml", 0, "\\(Default): (absent) -> REG_SZ \"d\"", "1 of 1: 1 d\r\n"},
+        // A journal is a file the run makes: a device is refused before anything is applied.
+        {"apply --journal NUL default.xml", 2,
+         "journal-not-made: NUL could not be made: it is a device, not a file on a disk", ""},
+        {"apply --journal CON default.xml", 2, "journal-not-made: CON could not be made", ""},
+        {"apply --journal nul.jsonl default.xml", 2, "journal-not-made: nul.jsonl could not", ""},
+        {"plan default.xml", 0, "\\(Default): (absent) -> REG_SZ \"d\"", "1 of 1: 1 d\r\n"},
         {"apply default.xml", 0, "applied",
          "OrvikCli: no --journal given: what this run changes cannot be undone\r\n1 of 1"},
         {"apply --quiet default.xml", 0, "applied", ""},
@@ -359,6 +365,7 @@ TEST_F(Console, UndoOfAJournalPutsTheKeyBackExactly) {
 
     const json::Value undone = Json("undo" + journal, 0);
     EXPECT_EQ(Export(), before);
+    EXPECT_EQ(Outcomes(dry), Outcomes(undone));  // the keys the run made too
     const json::Value& outcomes = undone["summary"]["outcomes"];
     EXPECT_EQ(outcomes["restored"].Int(), 8);
     EXPECT_EQ(outcomes["removed"].Int(), 2);

@@ -24,10 +24,6 @@ std::string Meaning(const std::string& writersName) {
     return "a WMI query";
 }
 
-bool Before(XmlPosition a, XmlPosition b) {
-    return std::pair(a.line, a.column) < std::pair(b.line, b.column);
-}
-
 // Where the element at fault starts: the field's own, else its record's.
 XmlPosition Or(XmlPosition field, XmlPosition record) { return field.line != 0 ? field : record; }
 
@@ -61,10 +57,10 @@ void CatalogueCheck::Notice(const ReadNotice& notice) {
             break;
         case Kind::UnknownName:
             if (notice.element == "OSVersion") {
-                unknownVersions_.push_back(notice.at);
                 Add(Error, "unknown-version", notice.at,
                     "OSVersion name " + value +
-                        " is no version name: it reads as Windows 2000 (code 0)");
+                        " is no version name: it reads as Windows 2000 (code 0), so the entry is "
+                        "meant for Windows 2000");
             } else if (notice.element == "Mode") {
                 Add(Error, "unknown-mode", notice.at,
                     "Mode " + value + " is not Basic, Normal or HiDef: it reads as HiDef");
@@ -193,20 +189,14 @@ void CatalogueCheck::CheckRecords(const OptimizationList& catalogue) {
                 "its content");
     }
     std::map<std::string, const OptimizationItem*> numbers;
-    size_t nextUnknown = 0;  // into unknownVersions_, which are in file order as the items
-    for (size_t i = 0; i < catalogue.size(); ++i) {
-        const OptimizationItem& item = *catalogue[i];
-        size_t unknown = 0;
-        while (nextUnknown < unknownVersions_.size() &&
-               (i + 1 == catalogue.size() ||
-                Before(unknownVersions_[nextUnknown], catalogue[i + 1]->Position))) {
-            ++unknown, ++nextUnknown;
-        }
-        if (item.Enabled && unknown == item.osVersions.size()) {
+    for (const auto& entry : catalogue) {
+        const OptimizationItem& item = *entry;
+        // A name that is no version name reads as Windows 2000 (code 0), which unknown-version
+        // says; plan and a run take it so too. Offered nowhere is an entry that names nothing.
+        if (item.Enabled && item.osVersions.empty()) {
             Add(Warning, "offered-nowhere", item.Position,
-                "the entry is enabled but names no Windows version (OSVersion is empty or "
-                "holds no version name): no Windows offers it, so the editor does not list it "
-                "and a run leaves it out");
+                "the entry is enabled but its OSVersion names no Windows version: no Windows "
+                "offers it, so the editor does not list it and a run leaves it out");
         }
         if (!codes::PlainNumber(item.Number)) {
             Add(Warning, "number-not-plain", Or(item.NumberPosition, item.Position),

@@ -46,8 +46,7 @@ private:
     std::vector<Problem> problems_;
     std::vector<ReadNotice> skipped_;  // unknown elements, until it shows whether one is the root
     bool readable_ = true;
-    std::vector<XmlPosition> unknownVersions_;  // where each unknown OSVersion name stands
-    std::vector<XmlPosition> missingKeys_;      // registry entries without a Key element
+    std::vector<XmlPosition> missingKeys_;  // registry entries without a Key element
 };
 
 // In the order of the file; problems without a place (line 0) after those with one.

@@ -167,7 +167,8 @@ Journal ReadJournal(const std::string& bytes) {
     journal.isJournal = true;
 
     bool ended = false;
-    for (size_t i = 1; i < lines.size() && !ended; ++i) {
+    size_t i = 1;
+    for (; i < lines.size() && !ended; ++i) {
         const auto number = static_cast<uint32_t>(i + 1);
         if (lines[i].empty() && i + 1 == lines.size()) break;  // after the last line break
         try {
@@ -193,6 +194,15 @@ Journal ReadJournal(const std::string& bytes) {
         journal.problems.push_back(
             Damage(Problem::Severity::Warning, "journal-cut", static_cast<uint32_t>(lines.size()),
                    "the journal ends before the run did (it was ended, or the file is cut short)"));
+    }
+    // The run wrote nothing after its end: what stands there was put there by other hands.
+    size_t after = 0;
+    for (size_t rest = i; rest < lines.size(); ++rest) after += lines[rest].empty() ? 0 : 1;
+    if (ended && after != 0) {
+        journal.problems.push_back(
+            Damage(Problem::Severity::Warning, "journal-after-end", static_cast<uint32_t>(i + 1),
+                   std::to_string(after) + " line(s) after the journal's end (line " +
+                       std::to_string(i) + ") are no part of the run: they are not undone"));
     }
     return journal;
 }

@@ -1,5 +1,6 @@
 #include "engine/plan/PlanAdapters.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 #include <vector>
@@ -100,7 +101,7 @@ int32_t PlanRegistry::OpenKey(RegKey root, const std::string& subKey, uint32_t a
         key = Issue({place.path, 0, access});
         return reg::kSuccess;
     }
-    if (place.planOnly) return reg::kFileNotFound;
+    if (place.planOnly || deleted_.count(place.path) != 0) return reg::kFileNotFound;
     // The machine checks the access asked for; asking for write access changes nothing.
     RegKey opened = 0;
     const int32_t result = machine_.OpenKey(place.machineRoot, subKey, access, opened);
@@ -131,7 +132,10 @@ int32_t PlanRegistry::CreateKey(RegKey root, const std::string& subKey, uint32_t
             machine_.OpenKey(base.machineRoot, parent, reg::kCreateSubKey | view, *probe.Put());
         if (allowed != reg::kSuccess) return allowed;
     }
-    for (const std::string& along : missing) made_.insert(KeyPlaceOf(root, along).path);
+    for (const std::string& along : missing) {
+        made_.insert(KeyPlaceOf(root, along).path);
+        deleted_.erase(KeyPlaceOf(root, along).path);
+    }
     key = Issue({KeyPlaceOf(root, subKey).path, 0, access});
     return reg::kSuccess;
 }
@@ -173,7 +177,7 @@ int32_t PlanRegistry::SetValue(RegKey key, const std::string& name, uint32_t typ
     if ((handle->access & reg::kSetValue) == 0) return reg::kAccessDenied;
     if (Utf16Length(name) > kMaxValueName) return static_cast<int32_t>(kInvalidParameter);
     values_[handle->path + "\n" + codes::UpperAscii(name)] = {
-        true, type, std::string(reinterpret_cast<const char*>(data), size)};
+        true, type, std::string(reinterpret_cast<const char*>(data), size), name};
     return reg::kSuccess;
 }
 
@@ -189,33 +193,108 @@ int32_t PlanRegistry::DeleteValue(RegKey key, const std::string& name) {
     return reg::kSuccess;
 }
 
-int32_t PlanRegistry::DeleteKey(RegKey, const std::string&, uint32_t) {
-    // No run deletes keys; what a plan is not told of it must not pretend to do.
-    return reg::kAccessDenied;
+int32_t PlanRegistry::DeleteKey(RegKey root, const std::string& subKey, uint32_t view) {
+    RegKey key = 0;
+    const int32_t opened = OpenKey(root, subKey, reg::kEnumerateSubKeys | view, key);
+    if (opened != reg::kSuccess) return opened;
+    const Handle handle = *Find(key);
+    std::vector<std::string> below;
+    const int32_t listed = Names(handle, true, below);
+    CloseKey(key);
+    if (listed != reg::kSuccess) return listed;
+    if (!below.empty()) return reg::kAccessDenied;  // as the machine refuses it
+    if (handle.machine != 0) {
+        // The machine checks the right to delete; asking for it deletes nothing.
+        constexpr uint32_t kDeleteRight = 0x00010000;
+        OwnedKey probe(reg::OpenedKey{&machine_});
+        const KeyPlace place = KeyPlaceOf(root, subKey);
+        const int32_t allowed =
+            machine_.OpenKey(place.machineRoot, subKey, kDeleteRight | view, *probe.Put());
+        if (allowed != reg::kSuccess) return allowed;
+        deleted_.insert(handle.path);
+    }
+    made_.erase(handle.path);
+    const std::string values = handle.path + "\n";
+    for (auto it = values_.lower_bound(values);
+         it != values_.end() && it->first.compare(0, values.size(), values) == 0;) {
+        it = values_.erase(it);
+    }
+    return reg::kSuccess;
+}
+
+int32_t PlanRegistry::Names(const Handle& handle, bool keys, std::vector<std::string>& names) {
+    std::set<std::string> seen;  // folded
+    std::vector<char> buffer(keys ? 3 * kMaxKeyName + 1 : 3 * kMaxValueName + 1);
+    for (uint32_t index = 0; handle.machine != 0; ++index) {
+        auto length = static_cast<uint32_t>(buffer.size());
+        const int32_t result =
+            keys ? machine_.EnumKey(handle.machine, index, buffer.data(), length)
+                 : machine_.EnumValue(handle.machine, index, buffer.data(), length);
+        if (result == reg::kNoMoreItems) break;
+        if (result != reg::kSuccess) return result;
+        std::string name = keys ? std::string(buffer.data()) : std::string(buffer.data(), length);
+        const std::string folded = codes::UpperAscii(name);
+        seen.insert(folded);
+        const Stored* kept = keys ? nullptr : Kept(handle, name);
+        const bool gone = keys ? deleted_.count(handle.path + "\\" + folded) != 0
+                               : kept != nullptr && !kept->present;
+        if (!gone) names.push_back(std::move(name));
+    }
+    if (keys) {
+        // Keys the plan made straight below this one.
+        const std::string prefix = handle.path + "\\";
+        for (auto it = made_.lower_bound(prefix);
+             it != made_.end() && it->compare(0, prefix.size(), prefix) == 0; ++it) {
+            const std::string name = it->substr(prefix.size());
+            if (name.find('\\') == std::string::npos && seen.insert(name).second) {
+                names.push_back(name);
+            }
+        }
+        return reg::kSuccess;
+    }
+    const std::string prefix = handle.path + "\n";
+    for (auto it = values_.lower_bound(prefix);
+         it != values_.end() && it->first.compare(0, prefix.size(), prefix) == 0; ++it) {
+        if (it->second.present && seen.insert(it->first.substr(prefix.size())).second) {
+            names.push_back(it->second.name);
+        }
+    }
+    return reg::kSuccess;
 }
 
 int32_t PlanRegistry::EnumKey(RegKey key, uint32_t index, char* name, uint32_t size) {
     const Handle* handle = Find(key);
     if (handle == nullptr) return machine_.EnumKey(key, index, name, size);
-    if (handle->machine == 0) return reg::kNoMoreItems;
-    return machine_.EnumKey(handle->machine, index, name, size);
+    std::vector<std::string> names;
+    if (const int32_t listed = Names(*handle, true, names)) return listed;
+    if (index >= names.size()) return reg::kNoMoreItems;
+    if (names[index].size() + 1 > size) return reg::kMoreData;
+    std::memcpy(name, names[index].c_str(), names[index].size() + 1);
+    return reg::kSuccess;
 }
 
 int32_t PlanRegistry::QueryInfoKey(RegKey key, uint32_t& maxValueNameLength) {
     const Handle* handle = Find(key);
     if (handle == nullptr) return machine_.QueryInfoKey(key, maxValueNameLength);
-    if (handle->machine == 0) {
-        maxValueNameLength = 0;
-        return reg::kSuccess;
+    std::vector<std::string> names;
+    if (const int32_t listed = Names(*handle, false, names)) return listed;
+    maxValueNameLength = 0;
+    for (const std::string& name : names) {
+        maxValueNameLength = std::max(maxValueNameLength, static_cast<uint32_t>(name.size()));
     }
-    return machine_.QueryInfoKey(handle->machine, maxValueNameLength);
+    return reg::kSuccess;
 }
 
 int32_t PlanRegistry::EnumValue(RegKey key, uint32_t index, char* name, uint32_t& nameLength) {
     const Handle* handle = Find(key);
     if (handle == nullptr) return machine_.EnumValue(key, index, name, nameLength);
-    if (handle->machine == 0) return reg::kNoMoreItems;
-    return machine_.EnumValue(handle->machine, index, name, nameLength);
+    std::vector<std::string> names;
+    if (const int32_t listed = Names(*handle, false, names)) return listed;
+    if (index >= names.size()) return reg::kNoMoreItems;
+    if (names[index].size() + 1 > nameLength) return reg::kMoreData;
+    std::memcpy(name, names[index].c_str(), names[index].size() + 1);
+    nameLength = static_cast<uint32_t>(names[index].size());
+    return reg::kSuccess;
 }
 
 int32_t PlanRegistry::ConnectRegistry(const std::string& machine, RegKey root, RegKey& key) {

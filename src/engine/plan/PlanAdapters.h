@@ -22,7 +22,9 @@ namespace engine {
 // the actions before it would have left. Opening a key with write access asks the machine for
 // that access, so a plan meets the refusals a run would meet. Key and value names are compared
 // without regard to ASCII case; the 32- and 64-bit views share what is kept. Enumeration shows
-// the machine only; keys are never deleted.
+// what the plan would have left: the machine's keys and values less those it deleted, then its
+// own. A key is deleted as the machine deletes one, only once nothing is below it, so that a dry
+// run of undo says what undo does.
 class PlanRegistry final : public Registry {
 public:
     explicit PlanRegistry(Registry& machine) : machine_(machine) {}
@@ -59,6 +61,7 @@ private:
         bool present = false;  // false: deleted by the plan
         uint32_t type = 0;
         std::string data;
+        std::string name;  // as written
     };
 
     // A key named by a root and a path below it.
@@ -73,11 +76,14 @@ private:
     const Handle* Find(RegKey key) const;
     // What the plan keeps for a value of an open key; null when it keeps nothing.
     const Stored* Kept(const Handle& handle, const std::string& name) const;
+    // The names an enumeration of the key shows, sub keys or values, in order.
+    int32_t Names(const Handle& handle, bool keys, std::vector<std::string>& names);
 
     Registry& machine_;
     std::map<RegKey, Handle> handles_;
     RegKey next_ = 0x7A000;
     std::set<std::string> made_;            // keys the plan has made
+    std::set<std::string> deleted_;         // keys of the machine the plan has deleted
     std::map<std::string, Stored> values_;  // folded key path + "\n" + folded value name
 };
 

@@ -7,13 +7,6 @@
 #include "platform/win32/common/WideText.h"
 
 namespace win32 {
-namespace {
-
-// ERROR_DIRECTORY_NOT_SUPPORTED, which MinGW's headers lack: Windows says "Access is denied"
-// when a folder is opened as a file, which sends a person looking at permissions.
-constexpr uint32_t kFolder = 336;
-
-}  // namespace
 
 std::optional<std::string> ReadWholeFile(const std::string& path, uint32_t share, uint32_t& error) {
     const auto failed = [&] {
@@ -56,6 +49,7 @@ std::optional<std::string> ReadWholeFile(const std::string& path, uint32_t share
 
 std::string FileErrorText(uint32_t error) {
     if (error == kFolder) return "it is a folder";
+    if (error == kNotAFile) return "it is a device, not a file on a disk";
     const std::string text = SystemErrorText(error);
     return text.empty() ? "error " + std::to_string(error) : text;
 }

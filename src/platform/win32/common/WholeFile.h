@@ -7,6 +7,13 @@
 
 namespace win32 {
 
+// ERROR_DIRECTORY_NOT_SUPPORTED, which MinGW's headers lack: Windows says "Access is denied"
+// when a folder is opened as a file, which sends a person looking at permissions.
+constexpr uint32_t kFolder = 336;
+// ERROR_BAD_DEV_TYPE, given for a name that opens a device (NUL, CON, COM1) or a pipe where a
+// file on a disk was to be made; Windows has no error of its own for it.
+constexpr uint32_t kNotAFile = 66;
+
 // The file's bytes, in one buffer sized once when it is opened; others may keep it open with the
 // FILE_SHARE_ flags in share. Nothing, and the Windows error code, when it cannot be opened or
 // read; a folder gives ERROR_DIRECTORY_NOT_SUPPORTED rather than Windows' "Access is denied".

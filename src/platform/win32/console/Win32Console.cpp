@@ -106,6 +106,21 @@ std::unique_ptr<OutputFile> Win32ConsoleFiles::Create(const std::string& path, b
                               replace ? CREATE_ALWAYS : CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         error = GetLastError();
+        const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            error = win32::kFolder;
+        }
+        return nullptr;
+    }
+    // A new file must be one: a device name (NUL, CON, COM1, also "nul.jsonl") opens the device
+    // whatever the disposition, and what is written there is gone. Judged on the handle, not
+    // on the name, so that every spelling Windows takes for a device is caught.
+    BY_HANDLE_FILE_INFORMATION about{};
+    if (!replace && (GetFileType(file) != FILE_TYPE_DISK ||
+                     (GetFileInformationByHandle(file, &about) &&
+                      (about.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)))) {
+        error = GetFileType(file) != FILE_TYPE_DISK ? win32::kNotAFile : win32::kFolder;
+        CloseHandle(file);  // nothing made: a device is not deleted
         return nullptr;
     }
     error = 0;
