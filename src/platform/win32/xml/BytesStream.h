@@ -16,8 +16,8 @@ namespace win32 {
 inline bool IsBlank(uint32_t c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 // The bytes as a stream, read in pieces so that the parser holds no copy of the whole file. UTF-16
-// goes to the parser little-endian, the one order Wine's XmlLite takes; a file in UTF-16 that calls its
-// encoding "unicode" (as some of Microsoft's own policy definitions do) is given as declaring
+// goes to the parser little-endian, the one order Wine's XmlLite takes; a file in UTF-16 that calls
+// its encoding "unicode" (as some of Microsoft's own policy definitions do) is given as declaring
 // UTF-16, the name padded so that positions stay.
 class BytesStream final : public ISequentialStream {
 public:
@@ -41,7 +41,7 @@ public:
         for (size_t i = 0; i < count; ++i, ++at_) {
             const size_t from = swap_ && (at_ ^ 1u) < bytes_.size() ? at_ ^ 1u : at_;
             out[i] = at_ >= patchAt_ && at_ - patchAt_ < patch_.size() ? patch_[at_ - patchAt_]
-                                                                     : bytes_[from];
+                                                                       : bytes_[from];
         }
         if (read) *read = static_cast<ULONG>(count);
         return count < size ? S_FALSE : S_OK;

@@ -20,6 +20,7 @@
 #include <string_view>
 
 #include "platform/win32/common/ComPtr.h"
+#include "platform/win32/common/ComStart.h"
 #include "platform/win32/common/SystemError.h"
 #include "platform/win32/common/WideText.h"
 #include "platform/win32/xml/BytesStream.h"
@@ -75,6 +76,7 @@ public:
 
     static ComPtr<ISAXXMLReader> NewReader() {
         ComPtr<ISAXXMLReader> reader;
+        win32::NeedCom();
         const HRESULT made =
             CoCreateInstance(kClsidSaxReader60, nullptr, CLSCTX_INPROC_SERVER, kIidSaxReader,
                              reinterpret_cast<void**>(reader.Put()));

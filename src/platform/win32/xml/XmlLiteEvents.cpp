@@ -30,24 +30,26 @@ constexpr IID kIidXmlReader = {
     0x7279fc81, 0x709d, 0x4095, {0xb6, 0x3d, 0x69, 0xfe, 0x4b, 0x0d, 0x90, 0x30}};
 
 // XmlLite's error codes, as the HRESULTs they are.
-constexpr HRESULT Code(XmlError error) { return static_cast<HRESULT>(static_cast<uint32_t>(error)); }
+constexpr HRESULT Code(XmlError error) {
+    return static_cast<HRESULT>(static_cast<uint32_t>(error));
+}
 
 // What XmlLite found wrong, for the few faults a hand-edited catalogue has; other codes in the
 // system's words or as the number.
 std::string ErrorText(HRESULT code) {
     switch (static_cast<uint32_t>(code)) {
-    case WC_E_ELEMENTMATCH: return "end tag does not match start tag";
-    case WC_E_DTDPROHIBITED: return "document type definition prohibited";
-    case WC_E_UNDECLAREDENTITY: return "reference to undeclared entity";
-    case WC_E_SEMICOLON: return "expected ';'";
-    case WC_E_GREATERTHAN: return "expected '>'";
-    case WC_E_NAME: return "a name was expected";
-    case WC_E_XMLCHARACTER: return "invalid character";
-    case WC_E_ROOTELEMENT: return "missing or more than one root element";
-    case NC_E_UNDECLAREDPREFIX: return "undeclared namespace prefix";
-    case MX_E_INPUTEND: return "unexpected end of input";
-    case MX_E_ENCODING: return "unknown or unsupported encoding";
-    default: break;
+        case WC_E_ELEMENTMATCH: return "end tag does not match start tag";
+        case WC_E_DTDPROHIBITED: return "document type definition prohibited";
+        case WC_E_UNDECLAREDENTITY: return "reference to undeclared entity";
+        case WC_E_SEMICOLON: return "expected ';'";
+        case WC_E_GREATERTHAN: return "expected '>'";
+        case WC_E_NAME: return "a name was expected";
+        case WC_E_XMLCHARACTER: return "invalid character";
+        case WC_E_ROOTELEMENT: return "missing or more than one root element";
+        case NC_E_UNDECLAREDPREFIX: return "undeclared namespace prefix";
+        case MX_E_INPUTEND: return "unexpected end of input";
+        case MX_E_ENCODING: return "unknown or unsupported encoding";
+        default: break;
     }
     std::string text = SystemErrorText(static_cast<uint32_t>(code));
     if (!text.empty()) return text;
@@ -198,8 +200,8 @@ std::unique_ptr<XmlLiteReader> XmlLiteReader::Load() {
     // CreateXmlReader: XmlLite's one entry the reader needs (Vista, XP SP3, Server 2003 SP2).
     void* module = LoadSystemLibrary(L"xmllite.dll");
     if (module == nullptr) return nullptr;
-    const auto create = reinterpret_cast<CreateReaderFn>(reinterpret_cast<void*>(
-        GetProcAddress(static_cast<HMODULE>(module), "CreateXmlReader")));
+    const auto create = reinterpret_cast<CreateReaderFn>(
+        reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(module), "CreateXmlReader")));
     if (create == nullptr) {
         FreeLibrary(static_cast<HMODULE>(module));
         return nullptr;
