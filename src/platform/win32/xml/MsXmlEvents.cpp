@@ -215,7 +215,7 @@ private:
 }  // namespace
 
 bool MsXmlDocumentFactory::ReadEvents(const std::string& bytes, XmlEvents& events) {
-    if (xmlLite_) return xmlLite_->ReadEvents(bytes, events);
+    if (xmlLite_ && win32::XmlLiteReader::Takes(bytes)) return xmlLite_->ReadEvents(bytes, events);
     SaxParse parse(bytes, events);
     return parse.Run(saxReader_);
 }

@@ -196,6 +196,41 @@ private:
 
 }  // namespace
 
+bool XmlLiteReader::Takes(const std::string& bytes) {
+    constexpr size_t kLongTag = 8000;  // code units; Wine's failed from about 12,900
+    const XmlPositionCounter units(bytes);
+    const size_t step = units.UnitSize();
+    const size_t end = bytes.size() - bytes.size() % step;
+    const auto unit = [&](size_t i) { return i + step <= end ? units.Unit(i) : 0u; };
+    size_t tagStart = std::string::npos;  // of the start tag the scan is in
+    for (size_t i = units.MarkSize(); i < end; i += step) {
+        if (step == 1 && tagStart == std::string::npos) {  // UTF-8: straight to the next mark-up
+            i = bytes.find_first_of("<&", i);
+            if (i == std::string::npos) break;
+        }
+        const uint32_t c = unit(i);
+        if (c == '<') tagStart = unit(i + step) == '/' ? std::string::npos : i;
+        if (c == '>') tagStart = std::string::npos;
+        if (c != '&') continue;
+        if (tagStart != std::string::npos && i - tagStart > kLongTag * step) return false;
+        if (unit(i + step) != '#') continue;
+        const bool hex = unit(i + 2 * step) == 'x';
+        uint32_t value = 0;
+        for (size_t j = i + (hex ? 3 : 2) * step; value <= 0xFFFF; j += step) {
+            const uint32_t d = unit(j);
+            const int digit = d >= '0' && d <= '9'   ? int(d - '0')
+                              : !hex                 ? -1
+                              : d >= 'a' && d <= 'f' ? int(d - 'a' + 10)
+                              : d >= 'A' && d <= 'F' ? int(d - 'A' + 10)
+                                                     : -1;
+            if (digit < 0) break;
+            value = value * (hex ? 16 : 10) + static_cast<uint32_t>(digit);
+        }
+        if (value > 0xFFFF) return false;
+    }
+    return true;
+}
+
 std::unique_ptr<XmlLiteReader> XmlLiteReader::Load() {
     // CreateXmlReader: XmlLite's one entry the reader needs (Vista, XP SP3, Server 2003 SP2).
     void* module = LoadSystemLibrary(L"xmllite.dll");

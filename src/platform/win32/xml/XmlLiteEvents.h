@@ -17,6 +17,11 @@ public:
     XmlLiteReader(const XmlLiteReader&) = delete;
     XmlLiteReader& operator=(const XmlLiteReader&) = delete;
 
+    // Whether XmlLite reads these bytes right everywhere: Wine's cuts a reference to a character
+    // beyond U+FFFF to 16 bits, and fails in a start tag of more than some 12,000 characters
+    // that holds a reference. MSXML reads such a file instead.
+    static bool Takes(const std::string& bytes);
+
     // As XmlDocumentFactory::ReadEvents.
     bool ReadEvents(const std::string& bytes, XmlEvents& events);
 
