@@ -19,9 +19,7 @@ function(orvik_make_delay_libraries)
     set(names)
     foreach(row ${rows})
       string(REGEX REPLACE "^I __imp_" "" name "${row}")
-      if(ORVIK_WOW64)
-        string(REGEX REPLACE "^_" "" name "${name}")
-      endif()
+      string(REGEX REPLACE "^_" "" name "${name}")  # x86's C prefix, should it come back
       list(APPEND names "${name}")
     endforeach()
     list(REMOVE_DUPLICATES names)
@@ -35,7 +33,9 @@ function(orvik_make_delay_libraries)
   set(ORVIK_DELAY_DIR ${dir} PARENT_SCOPE)
 endfunction()
 
-if(WIN32)
+# x64 only for now: dlltool's x86 delay descriptors hold addresses where MinGW's helper wants
+# relative ones, and every delayed call of the x86 build ends at address 0 (measured under Wine).
+if(WIN32 AND NOT ORVIK_WOW64)
   orvik_make_delay_libraries()
   # The helper the delay-import libraries call, after every library on the line.
   string(APPEND CMAKE_CXX_STANDARD_LIBRARIES " -ldelayimp")
@@ -43,7 +43,7 @@ endif()
 
 # A program whose window and COM libraries load at their first call.
 function(orvik_delay_load target)
-  if(WIN32)
+  if(WIN32 AND NOT ORVIK_WOW64)
     target_link_directories(${target} BEFORE PRIVATE ${ORVIK_DELAY_DIR})
   endif()
 endfunction()
