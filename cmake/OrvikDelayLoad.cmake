@@ -33,8 +33,9 @@ function(orvik_make_delay_libraries)
   set(ORVIK_DELAY_DIR ${dir} PARENT_SCOPE)
 endfunction()
 
-# x64 only for now: dlltool's x86 delay descriptors hold addresses where MinGW's helper wants
-# relative ones, and every delayed call of the x86 build ends at address 0 (measured under Wine).
+# x64 only for now: linked with dlltool's x86 delay-import libraries, every delayed call of the
+# x86 build ends at address 0 under Wine, before any delay-load helper runs (its import slot
+# holds 0, not the stub; the descriptors themselves are relative, as the helper wants).
 if(WIN32 AND NOT ORVIK_WOW64)
   orvik_make_delay_libraries()
   # The helper the delay-import libraries call, after every library on the line.
