@@ -36,3 +36,17 @@ function(orvik_add_test name)
   add_test(NAME ${side}.${name} COMMAND ${name} --gtest_brief=1 ${T_WOW64_ARGS})
   set_tests_properties(${side}.${name} PROPERTIES LABELS "${side};${T_LABELS}" TIMEOUT ${T_TIMEOUT})
 endfunction()
+
+# A reader suite under Wine once more, reading with MSXML as Windows without XmlLite does.
+function(orvik_test_on_msxml name)
+  if(NOT WIN32 OR NOT TARGET ${name})
+    return()
+  endif()
+  set(side wine)
+  if(ORVIK_WOW64)
+    set(side wine32)
+  endif()
+  add_test(NAME ${side}.${name}.msxml COMMAND ${name} --gtest_brief=1)
+  set_tests_properties(${side}.${name}.msxml PROPERTIES LABELS "${side}" TIMEOUT 300
+                       ENVIRONMENT "ORVIK_TEST_READER=msxml")
+endfunction()

@@ -12,7 +12,7 @@
 int main() {
     // First of all: no library that COM, MSXML or WMI load later comes from this folder.
     win32::RestrictLibrarySearch();
-    // COM for WMI and MSXML, apartment-threaded, once for the whole program.
+    // COM for WMI and MSXML, apartment-threaded, from its first use to the end of the program.
     win32::ComApartment com;
     RealPlatform platform;
     win32::Win32Console console;

@@ -60,6 +60,24 @@ private:
     GlobalUtils& utils_;
 };
 
+// The desktop is asked at the first warning, not before: asking loads the window libraries,
+// which a run without a warning never needs.
+class WarningsWhereSeen final : public MessageBoxes {
+public:
+    WarningsWhereSeen(SystemInfo& system, MessageBoxes& shown, MessageBoxes& logged)
+        : system_(system), shown_(shown), logged_(logged) {}
+    void ShowOk(const std::string& text) override {
+        if (!chosen_) chosen_ = system_.HasVisibleDesktop() ? &shown_ : &logged_;
+        chosen_->ShowOk(text);
+    }
+
+private:
+    SystemInfo& system_;
+    MessageBoxes& shown_;
+    MessageBoxes& logged_;
+    MessageBoxes* chosen_ = nullptr;
+};
+
 void Refuse(GlobalUtils& utils, int32_t number, const std::string& why) {
     utils.WriteLog("nothing was applied", ErrorRecord(number, utils.ExecutableName(), why + ". "));
 }
@@ -120,7 +138,7 @@ int SilentRun(XmlDocumentFactory& xml, const EnginePlatform& platform, FileSecur
                        ErrorRecord(0, utils.ExecutableName(), *notice + ". "));
     }
     LoggedWarnings logged(utils);
-    MessageBoxes& boxes = system.HasVisibleDesktop() ? platform.messages : logged;
+    WarningsWhereSeen boxes(system, platform.messages, logged);
     const EnginePlatform run{platform.env, platform.registry, platform.processes, platform.wmi,
                              boxes,        platform.users};
     FailureCount failures;

@@ -302,7 +302,9 @@ FileCheck CheckFile(const std::string& bytes) {
         unit == 1 ? std::string_view(bytes).substr(start) : std::string_view(utf16View);
 
     if (const std::optional<std::string> declared = DeclaredEncoding(view)) {
-        if (*declared != (unit == 1 ? "UTF-8" : "UTF-16")) {
+        // "unicode": Windows' own name for UTF-16, which some of its policy definitions use.
+        const bool utf16 = *declared == "UTF-16" || *declared == "UNICODE";
+        if (unit == 1 ? *declared != "UTF-8" : !utf16) {
             return Refused(start, "the file declares the encoding " + *declared +
                                       ", which the reader does not take: save the file as UTF-8");
         }

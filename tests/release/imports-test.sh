@@ -13,8 +13,17 @@ for pair in win64:x86_64 win32:i686; do
   for program in Orvik.exe OrvikCli.exe; do
     exe=$1/${pair%%:*}/src/app/$program
     [ -f "$exe" ] || { echo "no $exe"; exit 77; }
-    # objdump -p: "DLL Name: X" opens a library's rows "<address> <hint> <name>".
-    out=$("${pair#*:}-w64-mingw32-objdump" -p "$exe" | awk -v target="$target" -v where="${pair%%:*} $program" '
+    # objdump -p: "DLL Name: X" opens a library's rows "<address> <hint> <name>". It shows no
+    # delay imports: those are the program's strings that name an export of a delay-loaded
+    # library (the build's delayload/*.def), given as rows of the same form.
+    delayed=$(for def in "$1/${pair%%:*}"/delayload/*.def; do
+      [ -f "$def" ] || continue
+      printf '\n\tDLL Name: %s\n' "$(basename "$def" .def).dll"
+      strings -a "$exe" | grep -Fx -f <(sed '1,2d; s/@[0-9]*$//' "$def") | sort -u |
+        sed 's/^/\t0 0 /' || true
+      echo
+    done)
+    out=$({ "${pair#*:}-w64-mingw32-objdump" -p "$exe"; echo "$delayed"; } | awk -v target="$target" -v where="${pair%%:*} $program" '
       BEGIN { n = split("xp xp-sp1 xp-sp2 2003 vista 7 8 8.1 10", names, " ")
               for (i = 1; i <= n; ++i) rank[names[i]] = i
               n = split("0x0501 xp 0x0502 2003 0x0600 vista 0x0601 7 0x0602 8 0x0603 8.1 0x0a00 10", m, " ")

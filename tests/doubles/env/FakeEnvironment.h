@@ -20,6 +20,7 @@ public:
     bool elevated = true;    // an administrator's full token, as Wine gives every program
     bool system = false;     // posing as LocalSystem
     bool desktop = true;     // false: a non-interactive window station
+    int desktopAsked = 0;    // asking loads the window libraries
 
     OsVersionInfo QueryVersion() override { return version; }
     bool IsWow64Process() override { return wow64; }
@@ -29,7 +30,7 @@ public:
     std::string ComputerName() override { return "IMAGE-01"; }
     bool IsElevated() override { return elevated; }
     bool RunsAsSystem() override { return system; }
-    bool HasVisibleDesktop() override { return desktop; }
+    bool HasVisibleDesktop() override { return ++desktopAsked, desktop; }
     std::string ErrorText(uint32_t code) override { return "system error " + std::to_string(code); }
 };
 

@@ -1,5 +1,6 @@
 // The catalogue reader and writer on this build's XML services: expat events and pugixml's
-// document natively, MSXML 6's SAX2 reader and DOM under Wine. Both sides expect the same
+// document natively; under Wine XmlLite's reader, and again MSXML 6's SAX2 reader, with MSXML's
+// DOM. Every side expect the same
 // results, positions included. What the hostile catalogues already hold is not repeated here.
 
 #include <gtest/gtest.h>
@@ -19,6 +20,7 @@
 #include "platform/XmlDocument.h"
 
 #include "TestSupport.h"
+#include "XmlServices.h"
 
 namespace fs = std::filesystem;
 
@@ -59,7 +61,7 @@ protected:
         return Read(kDeclaration + "<Optimizations>" + items + "</Optimizations>");
     }
 
-    std::unique_ptr<XmlDocumentFactory> xml_ = NewXmlDocumentFactory();
+    std::unique_ptr<XmlDocumentFactory> xml_ = testsupport::XmlServices();
     fs::path folder_;
 };
 
@@ -317,9 +319,23 @@ TEST_F(CatalogueXml, DeclaredLatinEncodingsAreReadOthersRefusedWithAHint) {
         EXPECT_EQ(list[0]->Name, name);
         EXPECT_EQ(list[0]->Position, (XmlPosition{2, 16}));
     }
+    // Windows' own name for UTF-16, in a file that is UTF-16 (either byte order).
+    std::string unicode = "\xFF\xFE", unicodeBig = "\xFE\xFF";
+    for (char c : std::string_view("<?xml version='1.0' encoding='unicode'?><Optimizations>\n"
+                                   "<Item><Name>n</Name></Item></Optimizations>")) {
+        unicode += {c, '\0'};
+        unicodeBig += {'\0', c};
+    }
+    for (const std::string& bytes : {unicode, unicodeBig}) {
+        const OptimizationList list = Read(bytes);
+        ASSERT_EQ(list.size(), 1u);
+        EXPECT_EQ(list[0]->Name, "n");
+        EXPECT_EQ(list[0]->Position, (XmlPosition{2, 1}));
+    }
     Notices notices;
     for (const std::string& refused :
          {"<?xml version=\"1.0\" encoding=\"Shift_JIS\"" + body,
+          "<?xml version=\"1.0\" encoding=\"unicode\"" + body,
           "<?xml version=\"1.0\" encoding=\"windows-1252\"" + body + "\x81",
           std::string("<Optimizations><Item><Name>\xF6</Name></Item></Optimizations>")}) {
         notices.heard.clear();

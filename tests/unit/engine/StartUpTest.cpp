@@ -134,6 +134,8 @@ TEST(StartUp, SilentRunRefusesLogsAndCounts) {
 
         EXPECT_EQ(SilentRun(xml, {env.platform(), registry, processes, wmi, boxes}, security),
                   c.exitCode);
+        // Only a warning asks whether it can be seen: asking loads the window libraries.
+        EXPECT_EQ(env.system.desktopAsked, c.catalogue == all && c.exitCode != 2 ? 1 : 0);
         const std::string log = env.files.files["C:\\Tools\\SarnetLog.txt"];
         EXPECT_EQ(log.find("06.12.202609:15:02" + std::string(c.log)),
                   *c.log ? 0u : std::string::npos)

@@ -7,6 +7,7 @@
 
 #include "FakePolicyFolders.h"
 #include "TestSupport.h"
+#include "XmlServices.h"
 #include "platform/XmlDocument.h"
 #include "policy/PolicyCheck.h"
 
@@ -146,7 +147,7 @@ protected:
     }
 
     FakePolicyFolders folders;
-    std::unique_ptr<XmlDocumentFactory> xml = NewXmlDocumentFactory();
+    std::unique_ptr<XmlDocumentFactory> xml = testsupport::XmlServices();
     std::optional<PolicyLibrary> library;
 };
 

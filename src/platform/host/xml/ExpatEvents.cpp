@@ -25,7 +25,9 @@ public:
 
     bool Run() {
         // Namespace-aware, as MSXML is: a prefix nobody declared is an error on both sides.
-        parser_ = XML_ParserCreateNS(nullptr, kSeparator);
+        // UTF-16 by its byte-order mark whatever the declaration calls it ("unicode" too).
+        const bool utf16 = XmlPositionCounter(bytes_).UnitSize() == 2;
+        parser_ = XML_ParserCreateNS(utf16 ? "UTF-16" : nullptr, kSeparator);
         if (!parser_) throw std::runtime_error("expat cannot be used: out of memory");
         XML_SetReturnNSTriplet(parser_, 1);
         XML_SetUserData(parser_, this);

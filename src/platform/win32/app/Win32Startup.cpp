@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include "platform/win32/common/ComStart.h"
 #include "platform/win32/common/WideText.h"
 
 namespace win32 {
@@ -12,14 +13,7 @@ std::string ProcessCommandLine() {
     return line ? Narrow(std::wstring(line)) : std::string();
 }
 
-ComApartment::ComApartment() {
-    const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    ready_ = SUCCEEDED(hr);
-}
-
-ComApartment::~ComApartment() {
-    if (ready_) CoUninitialize();
-}
+ComApartment::~ComApartment() { EndCom(); }
 
 void Win32MessageBoxes::ShowOk(const std::string& text) {
     // No owner window: task-modal keeps every window of this thread waiting, as a modal box

@@ -11,17 +11,14 @@ namespace win32 {
 // GetCommandLineW, as UTF-8, program name included.
 std::string ProcessCommandLine();
 
-// COM, apartment-threaded, for the life of this object (the whole program).
+// COM, apartment-threaded, from the first code that needs it (NeedCom) to the end of this
+// object's life (the whole program).
 class ComApartment {
 public:
-    ComApartment();
+    ComApartment() = default;
     ~ComApartment();
     ComApartment(const ComApartment&) = delete;
     ComApartment& operator=(const ComApartment&) = delete;
-    bool Ready() const { return ready_; }
-
-private:
-    bool ready_ = false;
 };
 
 class Win32MessageBoxes final : public MessageBoxes {

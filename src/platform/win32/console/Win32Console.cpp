@@ -1,7 +1,6 @@
 #include "platform/win32/console/Win32Console.h"
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include <algorithm>
 
@@ -10,6 +9,13 @@
 #include "platform/win32/common/WholeFile.h"
 #include "platform/win32/common/WideText.h"
 #include "platform/win32/security/Win32FileSecurity.h"
+
+// msvcrt's own (every Windows since 2000): the wide arguments its start-up code makes.
+struct StartupInfo {
+    int newMode;
+};
+extern "C" int __cdecl __wgetmainargs(int* count, wchar_t*** arguments, wchar_t*** environment,
+                                      int wildcards, StartupInfo* start);
 
 namespace win32 {
 namespace {
@@ -83,11 +89,15 @@ std::string Folder(Fill fill) {
 }  // namespace
 
 std::vector<std::string> ProcessArguments() {
+    // The C runtime's split of the command line, by the rules CommandLineToArgvW follows too,
+    // without shell32 (which loads the window libraries). No wildcard expansion.
     int count = 0;
-    wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    wchar_t** arguments = nullptr;
+    wchar_t** environment = nullptr;
+    StartupInfo start{};
     std::vector<std::string> result;
+    if (__wgetmainargs(&count, &arguments, &environment, 0, &start) < 0) return result;
     for (int i = 1; arguments != nullptr && i < count; ++i) result.push_back(Narrow(arguments[i]));
-    if (arguments != nullptr) LocalFree(arguments);
     return result;
 }
 

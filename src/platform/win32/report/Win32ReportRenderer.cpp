@@ -9,6 +9,7 @@
 
 #include "OrvikVersion.h"
 #include "platform/win32/common/ComPtr.h"
+#include "platform/win32/common/ComStart.h"
 #include "platform/win32/common/Handle.h"
 #include "platform/win32/common/SystemError.h"
 #include "platform/win32/common/WideText.h"
@@ -131,6 +132,7 @@ RenderedReport RenderReport(const std::string& cataloguePath, const std::string&
     ComPtr<IXSLTemplate> xslt;
     ComPtr<IXSLProcessor> processor;
     ComPtr<IStream> page;
+    win32::NeedCom();
     HRESULT hr = CoCreateInstance(kClsidXslTemplate60, nullptr, CLSCTX_INPROC_SERVER,
                                   kIidXslTemplate, reinterpret_cast<void**>(xslt.Put()));
     if (SUCCEEDED(hr)) hr = xslt->putref_stylesheet(stylesheet.Get());

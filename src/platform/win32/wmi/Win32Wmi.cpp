@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "platform/win32/common/ComPtr.h"
+#include "platform/win32/common/ComStart.h"
 #include "platform/win32/common/SystemError.h"
 #include "platform/win32/common/WideText.h"
 
@@ -90,6 +91,7 @@ private:
 int32_t Win32WmiConnector::Connect(std::unique_ptr<WmiService>& service) {
     service.reset();
     ComPtr<IWbemLocator> locator;
+    NeedCom();
     HRESULT hr = CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER,
                                   IID_IWbemLocator, reinterpret_cast<void**>(locator.Put()));
     if (FAILED(hr)) return hr;

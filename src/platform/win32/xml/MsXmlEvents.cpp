@@ -20,102 +20,21 @@
 #include <string_view>
 
 #include "platform/win32/common/ComPtr.h"
+#include "platform/win32/common/ComStart.h"
 #include "platform/win32/common/SystemError.h"
 #include "platform/win32/common/WideText.h"
+#include "platform/win32/xml/BytesStream.h"
 #include "platform/win32/xml/MsXmlDocument.h"
 #include "platform/win32/xml/MsXmlIds.h"
+#include "platform/win32/xml/StartTags.h"
 
 namespace {
 
+using win32::BytesStream;
 using win32::ComPtr;
+using win32::StartTags;
 
 using namespace win32::msxml;
-
-// The bytes as a stream MSXML reads in pieces, so that it holds no copy of the whole file.
-class BytesStream final : public ISequentialStream {
-public:
-    explicit BytesStream(std::string_view bytes) : bytes_(bytes) {}
-
-    HRESULT WINAPI QueryInterface(REFIID iid, void** object) override {
-        if (iid == IID_IUnknown || iid == IID_ISequentialStream) {
-            *object = static_cast<ISequentialStream*>(this);
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    // Lives on the stack of the parse that uses it.
-    ULONG WINAPI AddRef() override { return 2; }
-    ULONG WINAPI Release() override { return 1; }
-
-    HRESULT WINAPI Read(void* buffer, ULONG size, ULONG* read) override {
-        const size_t count = std::min<size_t>(size, bytes_.size() - at_);
-        if (count != 0) std::memcpy(buffer, bytes_.data() + at_, count);
-        at_ += count;
-        if (read) *read = static_cast<ULONG>(count);
-        return count < size ? S_FALSE : S_OK;
-    }
-    HRESULT WINAPI Write(const void*, ULONG, ULONG*) override { return STG_E_ACCESSDENIED; }
-
-private:
-    std::string_view bytes_;
-    size_t at_ = 0;
-};
-
-// Finds start tags in the bytes, in order, in the file's code units.
-class StartTags {
-public:
-    StartTags(std::string_view bytes, const XmlPositionCounter& units)
-        : bytes_(bytes), units_(units), step_(units.UnitSize()) {}
-
-    // The offset of the next start tag's "<".
-    size_t Next() {
-        while (at_ + step_ <= bytes_.size()) {
-            const size_t open = Find("<", at_);
-            if (open == bytes_.npos) break;
-            at_ = open + step_;
-            if (At(at_, '/')) continue;  // an end tag
-            if (At(at_, '?')) {
-                at_ = Past("?>", at_);
-            } else if (Starts(at_, "!--")) {
-                at_ = Past("-->", at_);
-            } else if (Starts(at_, "![CDATA[")) {
-                at_ = Past("]]>", at_);
-            } else {
-                return open;
-            }
-        }
-        return bytes_.size();
-    }
-
-private:
-    bool At(size_t offset, char c) const {
-        return offset + step_ <= bytes_.size() && units_.Unit(offset) == static_cast<uint32_t>(c);
-    }
-    bool Starts(size_t offset, std::string_view text) const {
-        for (char c : text) {
-            if (!At(offset, c)) return false;
-            offset += step_;
-        }
-        return true;
-    }
-    size_t Find(std::string_view text, size_t from) const {
-        if (step_ == 1) return bytes_.find(text, from);
-        for (size_t i = from; i + step_ <= bytes_.size(); i += step_) {
-            if (Starts(i, text)) return i;
-        }
-        return bytes_.npos;
-    }
-    size_t Past(std::string_view end, size_t from) const {
-        const size_t found = Find(end, from);
-        return found == bytes_.npos ? bytes_.size() : found + end.size() * step_;
-    }
-
-    std::string_view bytes_;
-    const XmlPositionCounter& units_;
-    size_t step_;
-    size_t at_ = 0;
-};
 
 std::string ErrorText(HRESULT code) {
     std::string text = win32::SystemErrorText(static_cast<uint32_t>(code));
@@ -157,6 +76,7 @@ public:
 
     static ComPtr<ISAXXMLReader> NewReader() {
         ComPtr<ISAXXMLReader> reader;
+        win32::NeedCom();
         const HRESULT made =
             CoCreateInstance(kClsidSaxReader60, nullptr, CLSCTX_INPROC_SERVER, kIidSaxReader,
                              reinterpret_cast<void**>(reader.Put()));
@@ -295,6 +215,7 @@ private:
 }  // namespace
 
 bool MsXmlDocumentFactory::ReadEvents(const std::string& bytes, XmlEvents& events) {
+    if (xmlLite_ && win32::XmlLiteReader::Takes(bytes)) return xmlLite_->ReadEvents(bytes, events);
     SaxParse parse(bytes, events);
     return parse.Run(saxReader_);
 }

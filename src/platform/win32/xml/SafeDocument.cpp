@@ -1,5 +1,6 @@
 #include "platform/win32/xml/SafeDocument.h"
 
+#include "platform/win32/common/ComStart.h"
 #include "platform/win32/xml/MsXmlIds.h"
 
 namespace win32 {
@@ -8,6 +9,7 @@ using namespace msxml;
 
 ComPtr<IXMLDOMDocument2> NewSafeDocument(HRESULT& error, bool freeThreaded) {
     ComPtr<IXMLDOMDocument2> doc;
+    NeedCom();
     error = CoCreateInstance(freeThreaded ? kClsidFreeThreadedDomDocument60 : kClsidDomDocument60,
                              nullptr, CLSCTX_INPROC_SERVER, kIidDomDocument2,
                              reinterpret_cast<void**>(doc.Put()));
