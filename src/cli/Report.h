@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/Options.h"
+#include "engine/Outcomes.h"
 #include "engine/RunObserver.h"
 #include "engine/ValueText.h"
 #include "engine/checks/Checks.h"
@@ -39,7 +40,7 @@ struct WindowsInfo {
 
 struct ActionReport {
     ActionRecord record;
-    std::string outcome;                 // the word the report shows (OutcomeWord)
+    std::string outcome;                 // the word the report shows (engine::OutcomeWord)
     std::optional<std::string> program;  // plan: the program a command would start
     std::optional<PolicyNote> policy;    // a registry value under a policy key
 };
@@ -85,11 +86,8 @@ inline constexpr int kConflict = 5;
 inline constexpr int kUsage = 64;
 }  // namespace exit_code
 
-// apply: applied, started (not awaited), ran (ended with exit code 0), found, failed, skip;
-// plan: set, change, unchanged, start, found, fail, skip.
-std::string OutcomeWord(const ActionRecord& record, Command command);
-// Every outcome word of the command, in the order the summary lists them.
-std::vector<std::string> OutcomeWords(Command command);
+// What the command's run is to the engine: apply changes the machine, the others plan.
+engine::RunMode ModeOf(Command command);
 int ExitCodeOf(const Report& report);
 // Why an entry was left out: the versions it is meant for, and this one.
 std::string LeftOutReason(const OptimizationItem& entry, const WindowsInfo& windows);

@@ -205,7 +205,7 @@ void SummaryJson(JsonWriter& json, const Report& report, Tally& tally, int64_t e
     json.Key("summary").BeginObject();
     if (report.command != Command::Validate) {
         json.Key("outcomes").BeginObject();
-        for (const std::string& word : OutcomeWords(report.command)) {
+        for (const std::string& word : engine::OutcomeWords(ModeOf(report.command))) {
             json.Key(word).Number(tally.outcomes[word]);
         }
         json.EndObject();

@@ -17,10 +17,15 @@ class IdleProcessLauncher final : public ProcessLauncher {
 public:
     std::map<std::string, Ending> endings;
     std::vector<std::chrono::milliseconds> limits;  // of every wait
+    std::vector<std::string> started;               // every command line, awaited or not
 
-    uint32_t Start(const std::string&, WindowStyle) override { return 0; }
+    uint32_t Start(const std::string& commandLine, WindowStyle) override {
+        started.push_back(commandLine);
+        return 0;
+    }
     uint32_t StartAndWait(const std::string& commandLine, WindowStyle,
                           std::chrono::milliseconds limit, Ending& ending) override {
+        started.push_back(commandLine);
         limits.push_back(limit);
         const auto told = endings.find(commandLine);
         ending = told == endings.end() ? Ending{true, 0} : told->second;

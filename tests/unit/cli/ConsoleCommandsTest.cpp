@@ -10,12 +10,10 @@
 #include <set>
 #include <tuple>
 
-#include "EngineDoubles.h"
-#include "FakeEnvironment.h"
 #include "FakeFileSecurity.h"
 #include "FakePolicyFolders.h"
 #include "JsonReader.h"
-#include "RegistryDouble.h"
+#include "SessionDoubles.h"
 #include "TestSupport.h"
 #include "cli/Options.h"
 #include "cli/OrvikCli.h"
@@ -32,16 +30,6 @@ namespace {
 
 using json::Outcomes;
 
-class FakePrograms final : public ProgramSearch {
-public:
-    std::set<std::string> files;
-    std::vector<std::string> SearchFolders() override {
-        return {"C:\\Tools", "C:\\Work", "C:\\Windows\\System32\\", "C:\\Windows\\System",
-                "C:\\Windows"};
-    }
-    bool IsFile(const std::string& path) override { return files.count(path) != 0; }
-};
-
 class FakeConsole final : public Console {
 public:
     std::string out, err;
@@ -53,66 +41,6 @@ public:
         if (onProgress) onProgress();
     }
     uint32_t OutBytes(const std::string& bytes) override { return out += bytes, outFailure; }
-};
-
-class FakeFiles final : public ConsoleFiles {
-public:
-    std::map<std::string, std::string> files;
-    int writesBeforeFailure = -1;  // then every write fails with 112, a full disk
-    std::unique_ptr<OutputFile> Create(const std::string& path, bool replace,
-                                       uint32_t& error) override {
-        error = !replace && files.count(path) != 0 ? 80 : 0;
-        if (error != 0) return nullptr;
-        files[path].clear();
-        return std::make_unique<File>(files[path], writesBeforeFailure);
-    }
-    std::optional<std::string> Read(const std::string& path, uint32_t& error) override {
-        error = files.count(path) == 0 ? 2 : 0;
-        if (error != 0) return std::nullopt;
-        return files[path];
-    }
-    void Remove(const std::string& path) override { files.erase(path); }
-    std::string ErrorText(uint32_t code) override { return "system text " + std::to_string(code); }
-
-private:
-    struct File final : OutputFile {
-        File(std::string& bytes, int& writes) : bytes(bytes), writes(writes) {}
-        uint32_t Write(const std::string& more) override {
-            if (writes >= 0 && writes-- == 0) return 112;
-            return bytes += more, 0;
-        }
-        uint32_t Flush() override { return 0; }
-        std::string& bytes;
-        int& writes;
-    };
-};
-
-// A hive file is a key "FILE\<path>" of the registry double until it is loaded.
-class FakeHives final : public UserHives {
-public:
-    explicit FakeHives(RegistryDouble& registry) : registry_(registry) {}
-    int32_t privileges = 0;
-    int32_t unloadFailure = 0;
-    std::function<void()> cleanup;
-    std::vector<std::string> calls;
-
-    int32_t EnablePrivileges() override { return privileges; }
-    int32_t Load(const std::string& name, const std::string& file) override {
-        calls.push_back("load " + file);
-        loaded_[name] = file;
-        return registry_.MoveTree("FILE\\" + file, "HKEY_USERS\\" + name) ? 0 : 2;
-    }
-    int32_t Unload(const std::string& name) override {
-        calls.push_back("unload");
-        if (unloadFailure != 0) return unloadFailure;
-        return registry_.MoveTree("HKEY_USERS\\" + name, "FILE\\" + loaded_[name]) ? 0 : 87;
-    }
-    void WhenInterrupted(std::function<void()> call) override { cleanup = std::move(call); }
-    std::string ErrorText(int32_t code) override { return "system text " + std::to_string(code); }
-
-private:
-    RegistryDouble& registry_;
-    std::map<std::string, std::string> loaded_;
 };
 
 // The report command is the real program's test: here it only has to be there.
@@ -135,20 +63,11 @@ std::string Item(const std::string& number, const std::string& body,
            enabled + "</Enabled><OSVersion>" + versions + "</OSVersion>" + body + "</Item>";
 }
 
-struct Machine {
-    FakeEnvironment env;
-    RegistryDouble registry;
-    IdleProcessLauncher processes;
-    ScriptedWmi wmi;
-    RecordingMessageBoxes boxes;
-    FakePrograms programs;
+struct Machine : SessionMachine {
     FakeConsole console;
-    FakeFiles files;
-    FakeHives hives{registry};
     NoReports reports;
     FakePolicyFolders policies;
     FakeFileSecurity security;
-    std::unique_ptr<XmlDocumentFactory> xml = NewXmlDocumentFactory();
     std::filesystem::path catalogue =
         std::filesystem::temp_directory_path() /
         ("orvik-cli-" +
@@ -164,11 +83,8 @@ struct Machine {
     int Run(std::vector<std::string> arguments) {
         console.out.clear();
         console.err.clear();
-        cli::CliPlatform platform{*xml,     {env.platform(), registry, processes, wmi, boxes},
-                                  programs, console,
-                                  files,    hives,
-                                  reports,  policies,
-                                  security};
+        cli::CliPlatform platform{*xml,  Engine(), programs, console, files,
+                                  hives, reports,  policies, security};
         return cli::Main(arguments, platform);
     }
     json::Value Json(std::vector<std::string> arguments, int exitCode) {
@@ -182,24 +98,6 @@ struct Machine {
     json::Value Undo(const std::string& journal, int exitCode) {
         EXPECT_EQ(Run({"undo", journal, "--json"}), exitCode) << console.out << console.err;
         return json::Parse(console.out);
-    }
-    void Preset(const std::string& name, uint32_t type, const std::string& data,
-                const std::string& path = "HKEY_CURRENT_USER\\Software\\OrvikCli") {
-        RegKey key = 0;
-        const size_t root = path.find('\\');
-        ASSERT_EQ(registry.CreateKey(
-                      reg::RootKey(path.rfind("HKEY_CURRENT_USER", 0) == 0 ? reg::kCurrentUser
-                                                                           : reg::kUsers),
-                      path.substr(root + 1), reg::kAllSpecificRights, key),
-                  0);
-        registry.SetValue(key, name, type, reinterpret_cast<const uint8_t*>(data.data()),
-                          static_cast<uint32_t>(data.size()));
-        registry.CloseKey(key);
-    }
-    // A value's data as stored, "-" when absent.
-    std::string Stored(const std::string& key, const std::string& name) const {
-        const auto value = registry.Stored(key, name);
-        return value ? std::string(value->data.begin(), value->data.end()) : "-";
     }
 };
 
