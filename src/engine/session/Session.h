@@ -70,11 +70,11 @@ struct RunRequest {
     std::string hiveFile;  // the default profile's, for users other than Current
     // Apply: the journal's path for the run's time and an attempt from 1; a path that is taken is
     // tried again with the next attempt while that gives another path. Empty: no journal.
-    std::function<std::string(const std::string& time, int attempt)> journal;
+    std::function<std::string(const std::string& time, int attempt)> journal{};
     // Each command line awaited up to it; none: not awaited.
-    std::optional<std::chrono::milliseconds> commandLimit;
+    std::optional<std::chrono::milliseconds> commandLimit{};
     // Only the entries offered on this Windows version run; none: all of them.
-    std::optional<int32_t> offeredOn;
+    std::optional<int32_t> offeredOn{};
     bool showWarnings = false;  // a WMI warning as a message box; else only reported
 };
 
@@ -97,9 +97,9 @@ struct RunResult {
 };
 
 struct UndoRequest {
-    std::string journal;                  // its path
-    std::optional<std::string> hiveFile;  // the default profile's, else the journal's own
-    bool dryRun = false;                  // read the machine, change nothing
+    std::string journal;                    // its path
+    std::optional<std::string> hiveFile{};  // the default profile's, else the journal's own
+    bool dryRun = false;                    // read the machine, change nothing
 };
 
 struct UndoRun {

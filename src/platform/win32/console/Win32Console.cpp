@@ -83,10 +83,11 @@ std::string Folder(Fill fill) {
 
 std::vector<std::string> ProcessArguments() {
     int count = 0;
-    wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    const LocalMemory<wchar_t**> arguments(CommandLineToArgvW(GetCommandLineW(), &count));
     std::vector<std::string> result;
-    for (int i = 1; arguments != nullptr && i < count; ++i) result.push_back(Narrow(arguments[i]));
-    if (arguments != nullptr) LocalFree(arguments);
+    for (int i = 1; arguments.Valid() && i < count; ++i) {
+        result.push_back(Narrow(arguments.Get()[i]));
+    }
     return result;
 }
 

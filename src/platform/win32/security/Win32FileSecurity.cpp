@@ -17,16 +17,10 @@ namespace {
 
 constexpr const char* kAdministrators = "S-1-5-32-544";
 
-struct LocalFreer {
-    void operator()(void* memory) const { LocalFree(memory); }
-};
-template <typename T>
-using LocalMemory = std::unique_ptr<T, LocalFreer>;
-
 std::string SidText(PSID sid) {
     LPWSTR text = nullptr;
     if (!ConvertSidToStringSidW(sid, &text)) return "";
-    const LocalMemory<wchar_t> owned(text);
+    const LocalMemory<wchar_t*> owned(text);
     return Narrow(std::wstring(text));
 }
 
@@ -85,7 +79,7 @@ bool IsDirectAdministrator(const std::string& sid) {
         !ConvertStringSidToSidW(Widen(kAdministrators).c_str(), &group)) {
         return false;
     }
-    const LocalMemory<void> ownedGroup(group);
+    const LocalMemory<void*> ownedGroup(group);
     const std::string account = AccountName(group);  // localised: "Administratoren"
     const std::string groupName = account.substr(account.find('\\') + 1);
     LPBYTE buffer = nullptr;
@@ -140,7 +134,7 @@ uint32_t Win32FileSecurity::Query(const std::string& path, ObjectSecurity& secur
         Widen(path).c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
         &owner, nullptr, &dacl, nullptr, &descriptor);
     if (error != ERROR_SUCCESS) return error;
-    const LocalMemory<void> owned(descriptor);
+    const LocalMemory<void*> owned(descriptor);
     security = {};
     if (owner != nullptr) {
         security.ownerSid = SidText(owner);
@@ -166,7 +160,7 @@ uint32_t Win32FileSecurity::MakeAdministratorsFolder(const std::string& path) {
             L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", SDDL_REVISION_1, &descriptor, nullptr)) {
         return GetLastError();
     }
-    const LocalMemory<void> owned(descriptor);
+    const LocalMemory<void*> owned(descriptor);
     SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor, FALSE};
     return CreateDirectoryW(Widen(path).c_str(), &attributes) ? 0 : GetLastError();
 }
