@@ -25,14 +25,14 @@ struct Converted {
 
 // A DWORD value text as the 32 bits the registry receives: decimal (a fraction or exponent
 // rounded to the nearest whole number, halves to the even one) or "&H" and a bit pattern.
-Converted<int32_t> DwordOf(const std::string& text);
+[[nodiscard]] Converted<int32_t> DwordOf(const std::string& text);
 // Whether DwordOf takes the text as a fraction or with an exponent ("2.5", "1e3"), so that the
 // number written is not the digits the text shows.
 bool IsRoundedDword(const std::string& text);
 // Two hexadecimal digits per byte, either case, nothing between them.
-Converted<std::vector<uint8_t>> BytesOf(const std::string& hex);
+[[nodiscard]] Converted<std::vector<uint8_t>> BytesOf(const std::string& hex);
 // The root handle that the first piece of Key names, 0 when none; nothing for an empty Key.
-Converted<int32_t> RootOf(const std::string& key);
+[[nodiscard]] Converted<int32_t> RootOf(const std::string& key);
 // Every piece after the first, each followed by one backslash.
 std::string SubKeyOf(const std::string& key);
 

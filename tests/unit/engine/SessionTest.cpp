@@ -305,7 +305,9 @@ TEST(Session, UndoOfACutJournalAndARunWhoseJournalFails) {
         reset("0\0");
         m.processes.started.clear();
         m.files.writesBeforeFailure = writes;
-        const engine::RunResult run = session.Run(entry, Apply(std::to_string(writes)));
+        engine::RunRequest awaited = Apply(std::to_string(writes));
+        awaited.commandLimit = std::chrono::seconds(5);  // the editor's Run starts, see above
+        const engine::RunResult run = session.Run(entry, awaited);
         EXPECT_EQ(run.problems.at(0).code, "journal-failed");
         EXPECT_EQ(m.Stored(kUser, "A"), std::string(writes == 4 ? "1\0" : "0\0", 2));
         EXPECT_EQ(m.processes.started.size(), writes == 4 ? 1u : 0u);
