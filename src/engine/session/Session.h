@@ -128,11 +128,15 @@ public:
 
 private:
     struct Stack;
+    // What a run needs is had here, in order, before anything is written: a refusal of the whole
+    // run goes first, then the hive, then the journal (its head), then the registries' order.
     bool Prepare(const RunRequest& request, Stack& stack, RunResult& result);
     std::optional<Problem> StartJournal(const RunRequest& request, Stack& stack, RunResult& result);
     void Execute(const OptimizationList& entries, const RunRequest& request, Stack& stack,
                  SessionObserver* observer);
+    // The hive let go, then the journal's end.
     void Finish(Stack& stack, RunResult& result);
+    // After the journal is read and judged: the hive, then the records undone.
     void UndoRecordsOf(const UndoRequest& request, UndoRun& run);
 
     SessionPlatform platform_;
