@@ -15,7 +15,7 @@ enum class RunMode { Plan, Apply };
 
 // apply: applied, started (not awaited), ran (ended with exit code 0), found, failed, skip;
 // plan: set, change, unchanged, start, found, fail, skip.
-std::string OutcomeWord(const ActionRecord& record, RunMode mode);
+[[nodiscard]] std::string OutcomeWord(const ActionRecord& record, RunMode mode);
 // Every outcome word of the mode, in the order a summary lists them.
 std::vector<std::string> OutcomeWords(RunMode mode);
 // A registry action that would leave the value as it is, byte for byte, and make no key: what a

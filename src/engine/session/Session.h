@@ -62,7 +62,7 @@ struct Selected {
     std::string wrongUsage;
 };
 
-Selected Select(const OptimizationList& catalogue, const Selection& selection);
+[[nodiscard]] Selected Select(const OptimizationList& catalogue, const Selection& selection);
 
 struct RunRequest {
     RunMode mode = RunMode::Plan;
@@ -120,11 +120,11 @@ public:
     // Read once: what is parsed is what is hashed, and the journal of a later run names it.
     const CatalogueRead& ReadCatalogue(const std::string& path);
     // Plan or apply the entries; the observer, when given, hears of each action.
-    RunResult Run(const OptimizationList& entries, const RunRequest& request,
-                  SessionObserver* observer = nullptr);
+    [[nodiscard]] RunResult Run(const OptimizationList& entries, const RunRequest& request,
+                                SessionObserver* observer = nullptr);
     // Whether an entry is in effect: a plan of it alone, without its WMI queries.
-    EntryPlan PlanEntry(const OptimizationItem& entry);
-    UndoRun Undo(const UndoRequest& request);
+    [[nodiscard]] EntryPlan PlanEntry(const OptimizationItem& entry);
+    [[nodiscard]] UndoRun Undo(const UndoRequest& request);
 
 private:
     struct Stack;

@@ -112,7 +112,7 @@ TEST(Session, TheEditorsStateAgreesWithThePlansWords) {
         }
         entry->wmiItems.clear();
         Words words;
-        session.Run({entry}, {}, &words);
+        EXPECT_FALSE(session.Run({entry}, {}, &words).stopped);
         EXPECT_EQ(words.words, row.words) << plan.lines.front();
     }
     EXPECT_EQ(m.registry.Dump(), before);
@@ -331,7 +331,7 @@ TEST(Session, DefaultProfileHive) {
     using engine::Users;
     engine::RunRequest plan{engine::RunMode::Plan, Users::Both, hive};
     Words words;
-    session.Run(entries, plan, &words);
+    EXPECT_FALSE(session.Run(entries, plan, &words).stopped);
     EXPECT_EQ(words.words, "set change set set unchanged change");
     m.hives.calls.clear();
     EXPECT_EQ(session.Run(entries, Apply("both", Users::Both, hive)).problems.size(), 0u);
@@ -356,7 +356,7 @@ TEST(Session, DefaultProfileHive) {
         FakeHives& hives;
         bool failed = false;
     } interrupt(m.hives);
-    session.Run(entries, Apply("", Users::Default, hive), &interrupt);
+    EXPECT_FALSE(session.Run(entries, Apply("", Users::Default, hive), &interrupt).stopped);
     EXPECT_TRUE(interrupt.failed);
     EXPECT_EQ(m.Stored(inHive, "V") + m.Stored(inHive, "W"), std::string("x\0-", 3));
 
