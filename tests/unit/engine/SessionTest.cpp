@@ -155,7 +155,8 @@ struct Editor : SessionMachine {
     FakeFileSecurity security;
     JournalShell shell{files};
     engine::Session session{Platform(false)};
-    EditorJournals journals{{Engine(), files, shell, security}, session};
+    const EnginePlatform machine = Engine();  // the journals hold on to it
+    EditorJournals journals{{machine, files, shell, security}, session};
 };
 
 }  // namespace
