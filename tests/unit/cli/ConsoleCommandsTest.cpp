@@ -1,7 +1,8 @@
 // The console program's commands on the doubles, where the real OrvikCli.exe's tests under Wine
-// cannot reach cheaply: every exit code and which wins, undo against a value changed since and a
-// cut journal, the default profile's hive, interrupted too, the selections, every problem
-// validate finds, and the pieces they are made of (the program search, the catalogue's hash).
+// cannot reach cheaply: every exit code and which wins, the options as the session takes them
+// (selections, command bounds, journal, users), every problem validate finds, and the pieces they
+// are made of (the program search, the catalogue's hash). The session's journal, undo and
+// default profile are its own test (tests/unit/engine/SessionTest.cpp).
 
 #include <gtest/gtest.h>
 
