@@ -609,10 +609,27 @@
        version names read as the program reads them (letter case ignored, a name it does not
        know read as Windows 2000), each adding the machines it is offered on. -->
   <xsl:template name="offered-on">
+    <!-- An entry that names a later version of its own (8.1, 10 or 11; Server 2012 R2 to 2025;
+         Server 2008 R2) is offered on those only where it names them: then Windows 8, Server
+         2012 and Server 2008 stand for themselves alone, given here by their letters. -->
+    <xsl:variable name="all">
+      <xsl:for-each select="OSVersion">
+        <xsl:value-of select="concat(' ', translate(normalize-space(.), $lower, $upper), ' ')"/>
+      </xsl:for-each>
+    </xsl:variable>
+    <xsl:variable name="narrow">
+      <xsl:if test="contains($all, ' WINDOWS8.1 ') or contains($all, ' WINDOWS10 ') or
+          contains($all, ' WINDOWS11 ')">d</xsl:if>
+      <xsl:if test="contains($all, ' WINDOWSSERVER2012R2 ') or
+          contains($all, ' WINDOWSSERVER2016 ') or contains($all, ' WINDOWSSERVER2019 ') or
+          contains($all, ' WINDOWSSERVER2022 ') or contains($all, ' WINDOWSSERVER2025 ')">n</xsl:if>
+      <xsl:if test="contains($all, ' WINDOWSSERVER2008R2 ')">p</xsl:if>
+    </xsl:variable>
     <xsl:variable name="letters">
       <xsl:for-each select="OSVersion">
         <xsl:call-template name="offered-on-names">
           <xsl:with-param name="list" select="normalize-space(.)"/>
+          <xsl:with-param name="narrow" select="$narrow"/>
         </xsl:call-template>
       </xsl:for-each>
     </xsl:variable>
@@ -621,6 +638,7 @@
 
   <xsl:template name="offered-on-names">
     <xsl:param name="list"/>
+    <xsl:param name="narrow"/>
     <xsl:if test="$list != ''">
       <xsl:variable name="name"
           select="translate(substring-before(concat($list, ' '), ' '), $lower, $upper)"/>
@@ -633,10 +651,20 @@
           <xsl:otherwise>WINDOWS2000</xsl:otherwise>
         </xsl:choose>
       </xsl:variable>
-      <xsl:value-of select="substring-before(substring-after(substring-after($versionTable,
-          concat(';', $id, ':')), ':'), ':')"/>
+      <xsl:variable name="letter"
+          select="substring-before(substring-after($versionTable, concat(';', $id, ':')), ':')"/>
+      <xsl:choose>
+        <xsl:when test="$letter != '' and contains($narrow, $letter)">
+          <xsl:value-of select="$letter"/>
+        </xsl:when>
+        <xsl:otherwise>
+          <xsl:value-of select="substring-before(substring-after(substring-after($versionTable,
+              concat(';', $id, ':')), ':'), ':')"/>
+        </xsl:otherwise>
+      </xsl:choose>
       <xsl:call-template name="offered-on-names">
         <xsl:with-param name="list" select="substring-after($list, ' ')"/>
+        <xsl:with-param name="narrow" select="$narrow"/>
       </xsl:call-template>
     </xsl:if>
   </xsl:template>
@@ -648,7 +676,8 @@
       <p>What the editor lists on each version: the entries that name it, those for all
         versions, and those for the version it was taken for before it had a name of its own
         (Windows 8 for 8.1, 10 and 11; Server 2012 for Server 2012 R2 to 2025; Server 2008 for
-        Server 2008 R2). Choose a version to see only its entries.</p>
+        Server 2008 R2) unless they name one of those later versions, in which case they are
+        offered exactly on what they name. Choose a version to see only its entries.</p>
       <div class="card">
         <table>
           <xsl:call-template name="each-version">

@@ -6,10 +6,12 @@
 #include "catalogue/CatalogueFile.h"
 #include "catalogue/XmlReader.h"
 #include "catalogue/XmlWriter.h"
+#include "engine/checks/AccountChecks.h"
 #include "engine/session/EditorJournals.h"
 #include "engine/session/Session.h"
 #include "env/FileTrust.h"
 #include "platform/PolicyFolders.h"
+#include "platform/SystemInfo.h"
 #include "policy/PolicyCheck.h"
 #include "ui/EditorServices.h"
 #include "ui/frmAdvanced.h"
@@ -23,8 +25,8 @@ class CatalogueServices final : public EditorServices {
 public:
     CatalogueServices(const EditorPlatform& editor, const EnginePlatform& platform)
         : xml_(editor.xml), policies_(editor.policies), platform_(platform),
-          security_(editor.security),
-          session_({platform, editor.xml, editor.programs, editor.files, nullptr}),
+          security_(editor.security), session_({platform, editor.xml, editor.programs, editor.files,
+                                                nullptr, &editor.security}),
           journals_({platform, editor.files, editor.shell, editor.security}, session_) {}
 
     int32_t GetOSVersion() override { return GlobalUtils(platform_.env).GetOSVersion(); }
@@ -61,6 +63,10 @@ public:
         const trust::CatalogueTrust trust =
             trust::CheckCatalogue(security_, catalogue::DefaultPath(ExecutableFolder()));
         return trust.Refused() ? trust.verdict.reason : "";
+    }
+    std::string ElevationNeeded(const OptimizationList& Settings) override {
+        return engine::ElevationRefusal(Settings, std::nullopt, platform_.env.system.IsElevated())
+            .value_or("");
     }
 
 private:

@@ -22,7 +22,15 @@ enum class StartMode {
 // Upper-cases the whole argument text and compares it, untrimmed, with "-RUN".
 StartMode ChooseStart(const std::string& argumentText);
 
+// The silent run's exit codes.
+inline constexpr int kSilentDone = 0;
+inline constexpr int kSilentActionFailed = 1;  // at least one action failed (and was logged)
+inline constexpr int kSilentRefused = 2;       // nothing applied; one log line says why
+
 // Reads the catalogue beside the executable and applies every enabled entry that the editor
-// offers on this Windows version. Run elevated, it applies nothing from a catalogue that others
-// than administrators may change, and logs why.
-void SilentRun(XmlDocumentFactory& xml, const EnginePlatform& platform, FileSecurity& security);
+// offers on this Windows version. It applies nothing, and logs one line why, when the catalogue
+// is missing or cannot be read, when it is elevated and others than administrators may change
+// the catalogue, or when it is not elevated and an entry writes more than HKEY_CURRENT_USER.
+// Run as SYSTEM with HKEY_CURRENT_USER values, it logs that once; without a visible window
+// station, it logs WMI warnings instead of showing them.
+int SilentRun(XmlDocumentFactory& xml, const EnginePlatform& platform, FileSecurity& security);

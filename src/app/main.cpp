@@ -15,8 +15,8 @@ int main() {
     win32::ComApartment com;
     RealPlatform platform;
     if (ChooseStart(ArgumentText(win32::ProcessCommandLine())) == StartMode::SilentRun) {
-        SilentRun(platform.xml, platform.engine(), platform.security);
-        return 0;  // ends at once: no window has been made
+        // Ends at once: no window has been made. 0 done, 1 an action failed, 2 refused.
+        return SilentRun(platform.xml, platform.engine(), platform.security);
     }
     // The splash, then the editor, on the real windows.
     const auto toolkit = win32::CreateToolkit();

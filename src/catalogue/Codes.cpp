@@ -92,10 +92,18 @@ int32_t FormerCode(int32_t machine) {
 
 bool IsOffered(const std::vector<int32_t>& osVersions, int32_t machine) {
     const int32_t former = FormerCode(machine);
+    bool formerOffers = false;
     for (int32_t version : osVersions) {
-        if (version == machine || version == kAll || version == former) return true;
+        if (version == machine || version == kAll) return true;
+        if (version == former) formerOffers = true;
     }
-    return false;
+    if (!formerOffers) return false;
+    // An entry that names a later version of its own says exactly where it holds; one that names
+    // none was written before those versions had names, and holds on them as before.
+    for (int32_t version : osVersions) {
+        if (version != former && FormerCode(version) == former) return false;
+    }
+    return true;
 }
 
 int32_t SetMode(const std::string& Value) {

@@ -35,7 +35,9 @@ inline constexpr int32_t kVersionCount = 19;
 // Windows 8.1, 10 and 11; 9 for Server 2012 R2 to 2025; 4 for Server 2008 R2), else -1.
 int32_t FormerCode(int32_t machine);
 // Whether an entry meant for osVersions is offered on a machine identified as machine: the
-// list holds the machine's own code, All, or its former code, so stored catalogues keep working.
+// list holds the machine's own code or All, or it holds the machine's former code and none of
+// the later codes that share that former code (so "Windows 8 Windows 8.1" is not offered on
+// Windows 10, while stored catalogues, which name no later code, keep working).
 bool IsOffered(const std::vector<int32_t>& osVersions, int32_t machine);
 
 inline constexpr int32_t kModeHiDef = 0;

@@ -23,6 +23,7 @@ enum Allowed : unsigned {
     kTrust = 2048,   // --trust-catalogue
     kQuiet = 4096,
     kDryRun = 8192,
+    kTrustJournal = 16384,  // --trust-journal
 };
 
 struct CommandHelp {
@@ -44,15 +45,15 @@ const CommandHelp kCommands[] = {
      "show what apply would do on this machine, changing nothing"},
     {"apply", Command::Apply,
      kCatalogue | kJson | kSelection | kForce | kJournal | kUser | kDefaultHive | kPolicy | kWait |
-         kTrust | kQuiet,
+         kTrust | kQuiet | kTrustJournal,
      "apply [--catalogue FILE] [SELECTION] [--json] [--quiet] [--force]\n"
      "              [--journal FILE] [--user current|default|both] [--default-hive FILE]\n"
      "              [--command-timeout SECONDS | --no-wait] [--trust-catalogue]\n"
-     "              [POLICY OPTIONS]",
+     "              [--trust-journal] [POLICY OPTIONS]",
      "apply the enabled entries offered on this Windows as Orvik.exe -RUN does,\n"
      "            without any window"},
-    {"undo", Command::Undo, kJson | kDefaultHive | kOperand | kQuiet | kDryRun,
-     "undo FILE [--dry-run] [--json] [--quiet] [--default-hive FILE]",
+    {"undo", Command::Undo, kJson | kDefaultHive | kOperand | kQuiet | kDryRun | kTrustJournal,
+     "undo FILE [--dry-run] [--json] [--quiet] [--default-hive FILE] [--trust-journal]",
      "put back what the run that wrote the journal FILE changed in the registry"},
     {"report", Command::Report, kCatalogue | kOut | kQuiet,
      "report [--catalogue FILE] [--out FILE] [--quiet]",
@@ -82,13 +83,17 @@ const std::pair<unsigned, const char*> kOptionHelp[] = {
      "  --trust-catalogue    apply, as administrator, a catalogue that others may change\n"},
     {kJournal,
      "  --journal FILE       write what the run changes into FILE (a new file), for undo\n"},
+    {kTrustJournal,
+     "  --trust-journal      as administrator, a journal (or its folder) that others may\n"
+     "                       change\n"},
     {kDryRun, "  --dry-run            say what undo would do, changing nothing\n"},
     {kUser,
      "  --user WHOSE         HKEY_CURRENT_USER values for the current user (the default),\n"
      "                       the default profile that new users get, or both\n"},
     {kDefaultHive,
      "  --default-hive FILE  the default profile's hive\n"
-     "                       (C:\\Users\\Default\\NTUSER.DAT; undo: the journal's)\n"},
+     "                       (NTUSER.DAT in the default profile's folder that\n"
+     "                       Windows names; undo: the journal's)\n"},
     {kWait,
      "  --command-timeout SECONDS  how long apply waits for each command line to end\n"
      "                       before it fails it and goes on, leaving it running (600)\n"
@@ -326,6 +331,8 @@ private:
             options_.force = Flag(kForce);
         } else if (name_ == "--trust-catalogue") {
             options_.trustCatalogue = Flag(kTrust);
+        } else if (name_ == "--trust-journal") {
+            options_.trustJournal = Flag(kTrustJournal);
         } else {
             return false;
         }

@@ -28,6 +28,7 @@ struct Options {
     std::vector<std::string> excluded;  // --exclude N,N,...: Numbers left out
     bool force = false;
     bool trustCatalogue = false;         // apply --trust-catalogue: run one that is not protected
+    bool trustJournal = false;           // apply, undo --trust-journal: one that is not protected
     std::optional<std::string> journal;  // apply --journal FILE; undo FILE
     Users users = Users::Current;
     std::optional<std::string> defaultHive;  // --default-hive FILE

@@ -90,6 +90,7 @@ void Run(const OptimizationList& selected, const Options& options, Session& sess
     request.mode = ModeOf(options.command);
     request.users = options.users;
     request.hiveFile = report.hiveFile;
+    request.trustJournal = options.trustJournal;
     if (options.command == Command::Apply) {
         if (options.journal) {
             request.journal = [path = *options.journal](const std::string&, int) { return path; };
@@ -109,7 +110,8 @@ void Run(const OptimizationList& selected, const Options& options, Session& sess
 }
 
 int Undo(const Options& options, Session& session, CliPlatform& platform) {
-    UndoReport report{session.Undo({*options.journal, options.defaultHive, options.dryRun})};
+    UndoReport report{session.Undo(
+        {*options.journal, options.defaultHive, options.dryRun, options.trustJournal})};
     report.exitCode = ExitCodeOf(report);
     return Written(platform,
                    platform.console.Out(options.json ? UndoJson(report) : UndoText(report)),
@@ -147,7 +149,8 @@ Report StartReport(const Options& options, CliPlatform& platform, const std::str
     report.command = options.command;
     report.users = options.users;
     if (options.users != Users::Current) {
-        report.hiveFile = options.defaultHive.value_or(engine::kDefaultHiveFile);
+        report.hiveFile =
+            options.defaultHive ? *options.defaultHive : engine::DefaultHiveFile(platform.hives);
     }
     if (options.command == Command::Apply) report.journal = options.journal;
     report.cataloguePath = options.catalogue.value_or(catalogue::DefaultPath(folder));
@@ -179,8 +182,8 @@ int Main(const std::vector<std::string>& arguments, CliPlatform& platform) {
     }
 
     GlobalUtils utils(platform.machine.env);
-    Session session(
-        {platform.machine, platform.xml, platform.programs, platform.files, &platform.hives});
+    Session session({platform.machine, platform.xml, platform.programs, platform.files,
+                     &platform.hives, &platform.security});
     if (options.command == Command::Undo) return Undo(options, session, platform);
     if (options.command == Command::Report) {
         return MakeReport(options, platform, utils.ExecutableFolder());
@@ -194,6 +197,7 @@ int Main(const std::vector<std::string>& arguments, CliPlatform& platform) {
         for (const OptimizationItemPtr& entry : checked.catalogue) {
             report.entries.push_back({entry.get(), {}});
         }
+        CheckAccount(checked.catalogue, options, platform.machine.env.system, report);
     } else if (report.readable && checked.read) {
         const engine::Selected selected = engine::Select(
             checked.catalogue,
@@ -203,8 +207,11 @@ int Main(const std::vector<std::string>& arguments, CliPlatform& platform) {
         }
         report.problems.insert(report.problems.end(), selected.warnings.begin(),
                                selected.warnings.end());
+        CheckAccount(selected.entries, options, platform.machine.env.system, report);
         report.refused = options.command == Command::Apply && !options.force && HasErrors(report);
-        if (!report.refused) Run(selected.entries, options, session, platform, report);
+        if (!report.refused && !report.stopped) {
+            Run(selected.entries, options, session, platform, report);
+        }
         if (options.command == Command::Plan) {
             WarnSearchedPrograms(report, platform.programs.SearchFolders());
         }

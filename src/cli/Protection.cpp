@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "catalogue/Codes.h"
+#include "engine/checks/AccountChecks.h"
 #include "env/FileTrust.h"
+#include "platform/SystemInfo.h"
 
 namespace cli {
 namespace {
@@ -46,6 +48,23 @@ bool CheckProtection(FileSecurity& security, const Options& options, Report& rep
         return false;
     }
     return !(apply && trust.Refused() && !overridden);
+}
+
+void CheckAccount(const OptimizationList& entries, const Options& options, SystemInfo& system,
+                  Report& report) {
+    const std::optional<int32_t> offeredOn =
+        options.allVersions ? std::nullopt : std::optional(report.windows.code);
+    const bool apply = options.command == Command::Apply;
+    if (auto problem = engine::ElevationProblem(entries, offeredOn, system.IsElevated(),
+                                                apply ? Error : Warning)) {
+        report.problems.push_back(std::move(*problem));
+        if (apply) report.stopped = true;
+    }
+    if (options.command == Command::Validate) return;  // names no user
+    if (auto problem =
+            engine::SystemUserProblem(entries, offeredOn, system.RunsAsSystem(), options.users)) {
+        report.problems.push_back(std::move(*problem));
+    }
 }
 
 void WarnSearchedPrograms(Report& report, const std::vector<std::string>& searchFolders) {

@@ -9,6 +9,7 @@
 #include "cli/Report.h"
 
 class FileSecurity;
+class SystemInfo;
 
 namespace cli {
 
@@ -17,6 +18,12 @@ namespace cli {
 // False when the catalogue must not be read.
 bool CheckProtection(FileSecurity& security, const Options& options, Report& report,
                      std::vector<Problem>& problems);
+
+// What the account can do against what the entries that run need. Not elevated, with anything
+// but HKEY_CURRENT_USER: apply stops before it changes anything (an error), plan and validate
+// warn. As SYSTEM, with HKEY_CURRENT_USER values and --user current: a warning.
+void CheckAccount(const OptimizationList& entries, const Options& options, SystemInfo& system,
+                  Report& report);
 
 // plan: a warning for each command whose program the search found outside the system folders
 // (searchFolders as ProgramSearch gives them).

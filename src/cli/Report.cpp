@@ -14,6 +14,22 @@ namespace {
 
 using Outcome = ActionRecord::Outcome;
 
+// What a command wrote to one stream, each line indented under the stream's heading.
+std::string Written(const char* heading, const std::string& text) {
+    if (text.empty()) return {};
+    const std::string indent = "\n" + std::string(22, ' ');
+    std::string block = "\n" + std::string(20, ' ') + heading + indent;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r') continue;
+        if (text[i] == '\n') {
+            if (i + 1 < text.size()) block += indent;
+        } else {
+            block += text[i];
+        }
+    }
+    return block;
+}
+
 std::string ActionLine(const ActionReport& action) {
     const ActionRecord& record = action.record;
     std::string line;
@@ -46,6 +62,10 @@ std::string ActionLine(const ActionReport& action) {
                 line +=
                     "\n" + std::string(20, ' ') + "exit code " + std::to_string(*record.exitCode);
             }
+            if (record.output) {
+                line += Written("output", record.output->standard) +
+                        Written("error output", record.output->errors);
+            }
             break;
         case ActionRecord::Kind::Wmi:
             line = "wmi       " + Padded(action.outcome, 10) + record.query->Command;
@@ -59,6 +79,10 @@ std::string ActionLine(const ActionReport& action) {
     if (record.error) {
         line += "\n" + std::string(20, ' ') + "error " + std::to_string(record.error->Number) +
                 ", " + record.error->Source + ": " + DescriptionText(*record.error);
+        if (record.error->SystemCode != 0) {
+            line += "\n" + std::string(20, ' ') + "Windows error " +
+                    std::to_string(record.error->SystemCode) + ": " + record.error->SystemText;
+        }
     }
     return line;
 }

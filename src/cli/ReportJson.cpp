@@ -72,6 +72,10 @@ void Action(JsonWriter& json, const ActionReport& action) {
             json.Key("command").String(record.command->Command);
             if (action.program) json.Key("program").String(*action.program);
             if (record.exitCode) json.Key("exitCode").Number(int64_t{*record.exitCode});
+            if (record.output) {
+                json.Key("output").BeginObject().Key("stdout").String(record.output->standard);
+                json.Key("stderr").String(record.output->errors).EndObject();
+            }
             break;
         case ActionRecord::Kind::Wmi:
             json.Key("kind").String("wmi").Key("outcome").String(action.outcome);
@@ -90,6 +94,10 @@ void Action(JsonWriter& json, const ActionReport& action) {
         json.Key("number").Number(record.error->Number);
         json.Key("source").String(record.error->Source);
         json.Key("description").String(DescriptionText(*record.error));
+        if (record.error->SystemCode != 0) {
+            json.Key("systemCode").Number(int64_t{record.error->SystemCode});
+            json.Key("systemText").String(record.error->SystemText);
+        }
         json.EndObject();
     }
     json.EndObject();

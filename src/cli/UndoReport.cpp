@@ -45,7 +45,8 @@ std::string ActionLine(const UndoAction& action) {
         default: line = "wmi       " + outcome + record.text; break;
     }
     if (action.error != 0) {
-        line += "\n" + std::string(24, ' ') + "error " + std::to_string(action.error);
+        line += "\n" + std::string(24, ' ') + "error " + std::to_string(action.error) +
+                (action.errorText.empty() ? "" : ": " + action.errorText);
     }
     return line;
 }
@@ -96,6 +97,7 @@ void ActionJson(json::JsonWriter& json, const UndoAction& action) {
         }
     }
     if (action.error != 0) json.Key("error").Number(action.error);
+    if (!action.errorText.empty()) json.Key("errorText").String(action.errorText);
     json.EndObject();
 }
 

@@ -45,19 +45,33 @@ void Skipped(RunObserver& observer, const std::vector<Item>& items, size_t from)
     }
 }
 
+// What a command wrote, for the end of its log line: " Output: ..." and " Errors: ..." for the
+// streams that hold anything, line breaks as blanks; empty when neither does.
+std::string LogTail(const std::optional<CommandOutput>& output);
+
+// How an awaited command ended, as far as it got.
+struct Awaited {
+    std::optional<uint32_t> exitCode;
+    std::optional<CommandOutput> output;
+};
+
 // The end of a list of command lines or queries at its first failure: the log line (logPrefix,
-// then the action's command line or query), the failed action reported, the rest skipped. index:
-// the action that failed; the list's size when the failure came before any.
+// then the action's command line or query, then what the command wrote), the failed action
+// reported, the rest skipped. index: the action that failed; the list's size when the failure
+// came before any.
 template <typename Item>
 void ListFailed(GlobalUtils& utils, const std::string& logPrefix, RunObserver* observer,
                 const std::vector<Item>& items, size_t index, const ErrorRecord& failure,
-                std::optional<uint32_t> exitCode = std::nullopt) {
+                const Awaited& awaited = {}) {
     const bool reached = index < items.size();
-    utils.WriteLog(logPrefix + (reached ? items[index].Command : std::string()), failure);
+    utils.WriteLog(
+        logPrefix + (reached ? items[index].Command : std::string()) + LogTail(awaited.output),
+        failure);
     if (!observer || !reached) return;
     ActionRecord record = For(items[index], index, ActionRecord::Outcome::Failed);
     record.error = failure;
-    record.exitCode = exitCode;
+    record.exitCode = awaited.exitCode;
+    record.output = awaited.output;
     observer->Reported(record);
     Skipped(*observer, items, index + 1);
 }

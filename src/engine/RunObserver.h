@@ -38,6 +38,13 @@ struct RegistryChange {
     bool bytesChange = false;
 };
 
+// The end of what an awaited command wrote (at most 4 KB of each stream, UTF-8).
+struct CommandOutput {
+    std::string standard;  // standard output
+    std::string errors;    // standard error
+    bool operator==(const CommandOutput&) const = default;
+};
+
 struct ActionRecord {
     enum class Kind { Registry, Command, Wmi };
     enum class Outcome {
@@ -62,6 +69,8 @@ struct ActionRecord {
     std::string user;
     // Command, when it was awaited and ended in time: its exit code.
     std::optional<uint32_t> exitCode;
+    // Command, when it was awaited (also when it failed or ran past the bound): what it wrote.
+    std::optional<CommandOutput> output;
     // WMI: how many objects the query found (not counted for the level that is never examined)
     // and whether that reached the warning level.
     std::optional<int32_t> count;
@@ -79,4 +88,7 @@ public:
     virtual void EntryLeftOut(const OptimizationItem& entry) = 0;
     virtual void Reported(const ActionRecord& record) = 0;
     virtual void EntryEnds(const OptimizationItem& entry) = 0;
+    // False for an observer that needs only the outcomes: the registry's values are then not
+    // read before each write, and records carry no change.
+    virtual bool WatchesChanges() const { return true; }
 };

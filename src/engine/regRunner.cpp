@@ -103,7 +103,7 @@ bool regRunner::WriteTo(Destination& to, const RegistryItem& item, size_t index)
         written = false;
     }
     if (observer_) {
-        record.change = to.tap->Take();
+        if (to.tap) record.change = to.tap->Take();
         record.user = to.user;
         observer_->Reported(record);
     }
@@ -114,10 +114,11 @@ void regRunner::Run(const std::vector<RegistryItem>& regItems) {
     if (regItems.empty()) return;
     // Made at the list's first action: the registry itself, then one destination per user.
     GlobalUtils utils(platform_.env);
+    const bool watched = observer_ != nullptr && observer_->WatchesChanges();
     std::list<Destination> destinations;
-    destinations.emplace_back(platform_.registry, utils, observer_ != nullptr, "");
+    destinations.emplace_back(platform_.registry, utils, watched, "");
     for (const UserTarget& target : platform_.users) {
-        destinations.emplace_back(*target.registry, utils, observer_ != nullptr, target.user);
+        destinations.emplace_back(*target.registry, utils, watched, target.user);
     }
     const auto destinationsOf = [&](const RegistryItem& item) {
         std::vector<Destination*> of;

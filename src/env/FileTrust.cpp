@@ -151,10 +151,17 @@ Verdict JudgeFile(FileSecurity& security, const std::string& path) {
         return Failed(security, path, file.error);
     }
     if (!file.grants.empty()) return Refused(path, file.grants.front(), "it");
+    return JudgeFolderOf(security, path);
+}
+
+Verdict JudgeFolderOf(FileSecurity& security, const std::string& path) {
     // A name without a folder lies in the current one.
     const std::string folder = ParentFolder(path).empty() ? "." : ParentFolder(path);
     const Judged place = Judge(security, folder, kReplaceInFolder);
-    if (!place.known) return Failed(security, folder, place.error);
+    if (!place.known) {
+        if (place.error == 2 || place.error == 3) return {Verdict::State::Missing, "", {}};
+        return Failed(security, folder, place.error);
+    }
     if (!place.grants.empty()) return Refused(path, place.grants.front(), "its folder " + folder);
     Verdict verdict{Verdict::State::Protected, "", AncestorWarnings(security, folder)};
     const Judged renamed = Judge(security, folder, kDelete);

@@ -66,6 +66,10 @@ struct Verdict {
 // the folder it is in, and (warnings only) the folders above.
 Verdict JudgeFile(FileSecurity& security, const std::string& path);
 
+// The folder a file is or will be in, as JudgeFile judges it: nobody else may replace or rename
+// the files in it (adding files is no reason to refuse), with the folders above as warnings.
+Verdict JudgeFolderOf(FileSecurity& security, const std::string& path);
+
 // The judgement on a folder whose files are trusted: nobody else may add, replace or rename
 // anything in it (add-file counts too, unlike for the catalogue's folder).
 Verdict JudgeFolder(FileSecurity& security, const std::string& path);

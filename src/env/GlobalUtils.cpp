@@ -78,6 +78,8 @@ std::string GlobalUtils::ExecutableName() {
     return name;
 }
 
+std::string GlobalUtils::ErrorText(uint32_t code) { return platform_.system.ErrorText(code); }
+
 void GlobalUtils::WriteLog(const std::string& message, const ErrorRecord& Err) {
     std::string path = ExecutableFolder();
     path += (!path.empty() && path.back() == '\\') ? "SarnetLog.txt" : "\\SarnetLog.txt";

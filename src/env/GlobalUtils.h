@@ -40,6 +40,8 @@ public:
 
     // Folder of the executable without a trailing backslash (except a drive root, "C:\").
     std::string ExecutableFolder();
+    // The system's words for a Windows error code.
+    std::string ErrorText(uint32_t code);
     // File name of the executable without its extension ("Orvik"); the registry's error source.
     std::string ExecutableName();
 

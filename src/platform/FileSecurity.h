@@ -38,6 +38,9 @@ public:
     // access for anyone else, nothing inherited): 0, or the Windows error code (183 when it
     // exists already; it is then left as it is).
     virtual uint32_t MakeAdministratorsFolder(const std::string& path) = 0;
+    // Gives a file this program has just made the access list of such a folder (administrators
+    // and SYSTEM, nothing inherited from its folder): 0, or the Windows error code.
+    virtual uint32_t ProtectFile(const std::string& path) = 0;
     // The platform's message for a Windows error code.
     virtual std::string ErrorText(uint32_t code) = 0;
 };

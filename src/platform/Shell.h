@@ -26,6 +26,10 @@ public:
     // Whether a file can be created at path: makes it, empty, and removes it again. Tells why a
     // write failed where the writer cannot.
     virtual uint32_t ProbeWrite(const std::string& path) = 0;
+    // Starts this program once more, without arguments, as an administrator ("runas": the
+    // system asks for consent or an administrator's password). 0 once it runs; 1223 when the
+    // user declined.
+    virtual uint32_t StartSelfElevated() = 0;
     // The system's words for an error code.
     virtual std::string ErrorText(uint32_t code) = 0;
 };

@@ -28,4 +28,15 @@ public:
     virtual std::string ExecutablePath() = 0;
     // The machine's name (GetComputerName).
     virtual std::string ComputerName() = 0;
+    // True with an administrator's full token (elevated, or as SYSTEM; before Vista, a member of
+    // Administrators): what a run needs for anything but HKEY_CURRENT_USER.
+    virtual bool IsElevated() = 0;
+    // True when the process runs as LocalSystem (S-1-5-18), as a task sequence or a service
+    // starts it: its HKEY_CURRENT_USER is the .DEFAULT hive, which no user is made from.
+    virtual bool RunsAsSystem() = 0;
+    // True when the process's window station is visible (WSF_VISIBLE): a message box there can
+    // be seen and confirmed. False in a service's or a scheduled task's non-interactive one.
+    virtual bool HasVisibleDesktop() = 0;
+    // The system's words for a Windows error code; empty when it has none.
+    virtual std::string ErrorText(uint32_t code) = 0;
 };

@@ -55,10 +55,13 @@ LocalDateTime LocalTimeNow() {
 cRegistry::cRegistry(Registry& registry, GlobalUtils& utils, LocalTimeSource now)
     : registry_(registry), utils_(utils), now_(std::move(now)) {}
 
-// Whether the program runs under WOW64 cannot change while it runs: asked once per object.
+// Whether the program runs under WOW64 cannot change while it runs: asked once per object. A
+// 64-bit program names the 64-bit view too, which is its own: a journal then records the view
+// that was written whichever build wrote it, and the 32-bit build undoes it in the same view.
 uint32_t cRegistry::ViewFlag() {
     if (!viewAsked_) {
-        viewFlag_ = utils_.Is64bit() ? reg::kWow64_64Key : 0;
+        constexpr bool k64BitProgram = sizeof(void*) == 8;
+        viewFlag_ = k64BitProgram || utils_.Is64bit() ? reg::kWow64_64Key : 0;
         viewAsked_ = true;
     }
     return viewFlag_;
@@ -66,8 +69,10 @@ uint32_t cRegistry::ViewFlag() {
 
 std::string cRegistry::ErrorSource() { return utils_.ExecutableName() + ".cRegistry"; }
 
-void cRegistry::Raise(int32_t number, const std::string& description) {
-    throw ErrorRecord(number, ErrorSource(), description);
+void cRegistry::Raise(int32_t number, const std::string& description, int32_t systemCode) {
+    if (systemCode == 0) throw ErrorRecord(number, ErrorSource(), description);
+    const auto code = static_cast<uint32_t>(systemCode);
+    throw ErrorRecord(number, ErrorSource(), description, code, utils_.ErrorText(code));
 }
 
 std::string cRegistry::SetValueMessage(const Variant& vValue) const {
@@ -95,19 +100,22 @@ bool cRegistry::KeyExists() {
 
 bool cRegistry::CreateKey() {
     OwnedKey key(reg::OpenedKey{&registry_});
-    if (registry_.CreateKey(Root(), sectionKey_, reg::kAllSpecificRights | ViewFlag(),
-                            *key.Put()) != reg::kSuccess) {
-        Raise(kErrRegistry, "Failed to create registry Key: '" + sectionKey_);
-    }
+    const int32_t made =
+        registry_.CreateKey(Root(), sectionKey_, reg::kAllSpecificRights | ViewFlag(), *key.Put());
+    if (made != reg::kSuccess)
+        Raise(kErrRegistry, "Failed to create registry Key: '" + sectionKey_, made);
     return true;
 }
 
 bool cRegistry::DeleteValue() {
     OwnedKey key(reg::OpenedKey{&registry_});
-    if (registry_.OpenKey(Root(), sectionKey_, reg::kAllSpecificRights, *key.Put()) !=
-        reg::kSuccess) {
-        Raise(kErrRegistry, "Failed to open key '" + std::to_string(classKey_) + "',Section: '" +
-                                sectionKey_ + "' for delete access");
+    const int32_t opened =
+        registry_.OpenKey(Root(), sectionKey_, reg::kAllSpecificRights | ViewFlag(), *key.Put());
+    if (opened != reg::kSuccess) {
+        Raise(kErrRegistry,
+              "Failed to open key '" + std::to_string(classKey_) + "',Section: '" + sectionKey_ +
+                  "' for delete access",
+              opened);
     }
     return registry_.DeleteValue(key.Get(), valueKey_) == reg::kSuccess;
 }
@@ -159,10 +167,8 @@ int32_t cRegistry::WriteValue(RegKey key, const Variant& vValue) {
         case reg::kMultiSz: {
             std::string text = VariantToText(vValue);
             if (text.empty()) {
-                try {
-                    DeleteValue();
-                } catch (const ErrorRecord&) {
-                }
+                // Through the key the write opened, in the view writes go to.
+                registry_.DeleteValue(key, valueKey_);
                 return reg::kSuccess;
             }
             uint32_t type = static_cast<uint32_t>(valueType_);
@@ -208,9 +214,8 @@ void cRegistry::Value(const Variant& vValue) {
         if (fresh) {
             RegKey key = 0;
             written_.Close();
-            if (registry_.CreateKey(Root(), sectionKey_, access, key) != reg::kSuccess) {
-                Raise(kErrRegistry, SetValueMessage(vValue));
-            }
+            const int32_t made = registry_.CreateKey(Root(), sectionKey_, access, key);
+            if (made != reg::kSuccess) Raise(kErrRegistry, SetValueMessage(vValue), made);
             written_.Hold(key, Root(), sectionKey_, access);
         }
         int32_t result = reg::kSuccess;
@@ -225,7 +230,7 @@ void cRegistry::Value(const Variant& vValue) {
             return;
         }
         written_.Close();
-        if (fresh) Raise(kErrSetValue, SetValueMessage(vValue));
+        if (fresh) Raise(kErrSetValue, SetValueMessage(vValue), result);
     }
 }
 
@@ -291,9 +296,12 @@ bool cRegistry::DeleteSection(const std::string& sKeyForInternalRecursionOnly) {
     for (int32_t i = 0; i < count; ++i) DeleteSection(section + "\\" + subKeys[i]);
     sectionKey_ = section;
     if (!KeyExists()) return false;
-    if (registry_.DeleteKey(Root(), section, 0) != reg::kSuccess) {
-        Raise(kErrRegistry, "Failed to delete registry Key: '" + std::to_string(classKey_) +
-                                "',Section: '" + section + "'");
+    const int32_t deleted = registry_.DeleteKey(Root(), section, ViewFlag());
+    if (deleted != reg::kSuccess) {
+        Raise(kErrRegistry,
+              "Failed to delete registry Key: '" + std::to_string(classKey_) + "',Section: '" +
+                  section + "'",
+              deleted);
     }
     return true;
 }
@@ -318,7 +326,8 @@ bool cRegistry::EnumerateValues(std::vector<std::string>& sKeyNames, int32_t& iK
     iKeyCount = 0;
     sKeyNames.clear();
     OwnedKey key(reg::OpenedKey{&registry_});
-    if (registry_.OpenKey(Root(), sectionKey_, reg::kQueryValue, *key.Put()) != reg::kSuccess) {
+    if (registry_.OpenKey(Root(), sectionKey_, reg::kQueryValue | ViewFlag(), *key.Put()) !=
+        reg::kSuccess) {
         return true;
     }
     uint32_t longest = 0;
@@ -339,7 +348,8 @@ bool cRegistry::EnumerateSections(std::vector<std::string>& sSect, int32_t& iSec
     iSectCount = 0;
     sSect.clear();
     OwnedKey key(reg::OpenedKey{&registry_});
-    int32_t result = registry_.OpenKey(Root(), sectionKey_, reg::kEnumerateSubKeys, *key.Put());
+    int32_t result =
+        registry_.OpenKey(Root(), sectionKey_, reg::kEnumerateSubKeys | ViewFlag(), *key.Put());
     std::vector<char> name(kNameBuffer);
     for (uint32_t index = 0; result == reg::kSuccess; ++index) {
         std::fill(name.begin(), name.end(), '\0');

@@ -124,7 +124,8 @@ private:
     RegKey Root() const { return reg::RootKey(classKey_); }
     uint32_t ViewFlag();
     std::string ErrorSource();
-    [[noreturn]] void Raise(int32_t number, const std::string& description);
+    // systemCode: the Windows error code behind the failure, raised with its words; 0 for none.
+    [[noreturn]] void Raise(int32_t number, const std::string& description, int32_t systemCode = 0);
     std::string SetValueMessage(const Variant& vValue) const;
     int32_t WriteValue(RegKey key, const Variant& vValue);
 

@@ -39,4 +39,7 @@ public:
     // Why an elevated editor must not run or save the catalogue (others than administrators may
     // change it); empty when it may.
     virtual std::string CatalogueRefusal() { return ""; }
+    // Why running these entries needs an administrator, which the editor is not; empty when it
+    // does not.
+    virtual std::string ElevationNeeded(const OptimizationList&) { return ""; }
 };

@@ -547,7 +547,28 @@ void frmAdvanced::Export() {
     }
 }
 
+bool frmAdvanced::OfferElevation() {
+    constexpr uint32_t kCancelled = 1223;
+    const std::string need = services_.ElevationNeeded(Settings);
+    if (need.empty()) return true;
+    if (!toolkit_.AskYesNo("Run needs an administrator: " + need +
+                           ".\n\nStart Orvik Optimizer as administrator? Ticks that are not "
+                           "saved are not taken over.")) {
+        return false;
+    }
+    const uint32_t started = shell_.StartSelfElevated();
+    if (started == 0) {
+        toolkit_.EndProgram();
+    } else if (started != kCancelled) {
+        toolkit_.MsgBox(
+            "Orvik Optimizer could not be started as administrator: " + shell_.ErrorText(started),
+            MessageStyle::Error);
+    }
+    return false;
+}
+
 void frmAdvanced::Run() {
+    if (!OfferElevation()) return;
     frmWarning warning(toolkit_);
     warning.Show();
     if (!warning.Response) return;

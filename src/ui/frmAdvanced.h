@@ -82,6 +82,9 @@ private:
     void Save();
     void Export();
     void Run();
+    // Before a run that needs an administrator: says so and offers to start the editor
+    // elevated (this one then ends). False when the run is not to go on.
+    bool OfferElevation();
     void UndoLastRun();
     void Exit();
 

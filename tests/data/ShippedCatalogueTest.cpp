@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -14,13 +15,19 @@
 #include <set>
 #include <string>
 
+#include "EngineDoubles.h"
+#include "FakeEnvironment.h"
+#include "FakePolicyFolders.h"
+#include "RegistryDouble.h"
 #include "catalogue/CatalogueFile.h"
 #include "catalogue/Codes.h"
 #include "catalogue/XmlReader.h"
 #include "catalogue/XmlWriter.h"
 #include "engine/regRunner.h"
+#include "engine/runner.h"
 #include "env/ErrorRecord.h"
 #include "platform/XmlDocument.h"
+#include "policy/PolicyDefinitions.h"
 
 #include "TestSupport.h"  // COM for MSXML under Wine
 
@@ -95,6 +102,8 @@ constexpr Caveat kCaveats[] = {
     {"\\SERVICES\\EMDMGMT\\", "undocumented"},
     {"\\VISUALEFFECTS\\VISUALFXSETTING", "undocumented"},
     {"POWERCFG.EXE /SETACTIVE 3 /NUMERICAL", "undocumented"},
+    {"\\AU\\NOAUTOREBOOTWITHLOGGEDONUSERS", "install on a schedule"},
+    {"\\AU\\NOAUTOREBOOTWITHLOGGEDONUSERS", "disconnected"},
 };
 
 // Values that do not act on every version their entry is offered on, each with the value that acts
@@ -161,6 +170,36 @@ constexpr const char* kDesktopExperienceServices[] = {
     "XBLAUTHMANAGER",
     "XBLGAMESAVE",
 };
+
+// What Windows 10 and 11 no longer have: the HomeGroup services (removed in Windows 10 version
+// 1803), the Action Center icon's policy, and scheduled tasks that Windows 10 does not install.
+constexpr const char* kRemovedIn10[] = {
+    "\\SERVICES\\HOMEGROUPLISTENER\\",
+    "\\SERVICES\\HOMEGROUPPROVIDER\\",
+    "SC.EXE STOP HOMEGROUP",
+    "\\EXPLORER\\HIDESCAHEALTH\n",
+    "\\APPLICATION EXPERIENCE\\AITAGENT\"",
+    "\\CUSTOMER EXPERIENCE IMPROVEMENT PROGRAM\\KERNELCEIPTASK\"",
+};
+
+// The lowest client and server version that a supportedOn definition of Windows.admx covers
+// (-1: none), for the definitions the shipped entries' policies refer to.
+struct Coverage {
+    const char* definition;
+    int32_t client;
+    int32_t server;
+};
+constexpr Coverage kCoverage[] = {
+    {"SUPPORTED_Windows8", codes::kWindows8, codes::kWindowsServer2012},
+    {"SUPPORTED_Windows_6_3", codes::kWindows81, codes::kWindowsServer2012R2},
+    {"SUPPORTED_Windows_10_0", codes::kWindows10, codes::kWindowsServer2016},
+    {"SUPPORTED_Windows_10_0_NOSERVER", codes::kWindows10, -1},
+};
+constexpr int32_t kClientsAndServers[] = {codes::kWindows8,          codes::kWindows81,
+                                          codes::kWindows10,         codes::kWindows11,
+                                          codes::kWindowsServer2012, codes::kWindowsServer2012R2,
+                                          codes::kWindowsServer2016, codes::kWindowsServer2019,
+                                          codes::kWindowsServer2022, codes::kWindowsServer2025};
 
 bool OfferedOnServer(const OptimizationItem& item) {
     for (int32_t server :
@@ -363,6 +402,10 @@ TEST_F(ShippedCatalogue, EveryEntryIsOfferedWhereItsPolicyAppliesAndSaysWhereIts
             EXPECT_TRUE(!laterServer || offered(codes::kWindowsServer2012R2))
                 << Label(*item) << ": Windows Server 2012 R2";
         }
+        // A version between two that the entry is offered on is one it was meant for too.
+        EXPECT_TRUE(!offered(codes::kWindows8) || !offered(codes::kWindows10) ||
+                    offered(codes::kWindows81))
+            << Label(*item) << ": Windows 8.1";
         if (!OfferedOnServer(*item)) continue;
         for (const char* service : kDesktopExperienceServices) {
             if (Holds(actions, std::string("\\SERVICES\\") + service + "\\")) {
@@ -371,6 +414,84 @@ TEST_F(ShippedCatalogue, EveryEntryIsOfferedWhereItsPolicyAppliesAndSaysWhereIts
             }
         }
     }
+}
+
+// A run of every entry on the doubles as Windows 10 and as Windows 11 takes none that acts on
+// what those versions removed; a plan offers the same entries.
+TEST_F(ShippedCatalogue, NoEntryOfferedOn10Or11ActsOnWhatTheyRemoved) {
+    struct Offered final : RunObserver {
+        std::vector<const OptimizationItem*> started;
+        void EntryStarts(const OptimizationItem& entry) override { started.push_back(&entry); }
+        void EntryLeftOut(const OptimizationItem&) override {}
+        void Reported(const ActionRecord&) override {}
+        void EntryEnds(const OptimizationItem&) override {}
+    };
+    OptimizationList all;
+    for (const auto& item : items_) {
+        all.push_back(std::make_shared<OptimizationItem>(*item));
+        all.back()->Enabled = true;
+    }
+    for (int32_t machine : {codes::kWindows10, codes::kWindows11}) {
+        FakeEnvironment env;
+        RegistryDouble registry;
+        IdleProcessLauncher processes;
+        ScriptedWmi wmi;
+        RecordingMessageBoxes boxes;
+        Offered offered;
+        runner({env.platform(), registry, processes, wmi, boxes}, &offered)
+            .RunOptimizations(all, machine);
+        EXPECT_GT(offered.started.size(), all.size() / 2);
+        for (const OptimizationItem* item : offered.started) {
+            const std::string actions = UpperActions(*item);
+            for (const char* removed : kRemovedIn10) {
+                EXPECT_FALSE(Holds(actions, removed))
+                    << Label(*item) << " on " << codes::GetOSString(machine) << ": " << removed;
+            }
+        }
+    }
+}
+
+// Against Microsoft's templates (tests/data/PolicyDefinitions): an entry whose policy is for
+// clients only is offered on no server; a version the template covers and the entry leaves out
+// is printed as a warning, since the entry may leave it out for a reason of its own.
+TEST_F(ShippedCatalogue, EveryPolicyEntryIsOfferedWhereItsTemplateSupportsIt) {
+    FakePolicyFolders folders;
+    for (const auto& file : fs::directory_iterator(ORVIK_POLICY_DIR)) {
+        if (file.path().extension() != ".admx") continue;
+        std::ifstream in(file.path(), std::ios::binary);
+        folders.files["C:\\Windows\\PolicyDefinitions\\" + file.path().filename().string()] =
+            std::string((std::istreambuf_iterator<char>(in)), {});
+    }
+    policy::PolicyLibrary library(folders, *factory_);
+    ASSERT_TRUE(library.Load(folders.DefaultFolder()));
+    ASSERT_TRUE(library.Problems().empty()) << library.Problems().front().reason;
+    const policy::Definitions& read = library.Read();
+    std::set<std::string> warnings;
+    for (const auto& item : items_) {
+        for (const auto& value : item->regItems) {
+            const auto found = read.values.find(policy::Definitions::Lookup(
+                regRunner::ParseSectionKey(value.Key), value.ValueName));
+            if (found == read.values.end()) continue;
+            std::string support = read.policies[found->second.front().policy].supportedOn;
+            support.erase(0, support.find(':') + 1);
+            EXPECT_TRUE(!Holds(support, "_NOSERVER") || !OfferedOnServer(*item))
+                << Label(*item) << ": " << value.ValueName << " is " << support;
+            for (const Coverage& covered : kCoverage) {
+                if (support != covered.definition) continue;
+                for (int32_t version : kClientsAndServers) {
+                    const bool server =
+                        codes::GetOSString(version).find("Server") != std::string::npos;
+                    const int32_t lowest = server ? covered.server : covered.client;
+                    if (lowest < 0 || version < lowest ||
+                        codes::IsOffered(item->osVersions, version))
+                        continue;
+                    warnings.insert(Label(*item) + " leaves out " + codes::GetOSString(version) +
+                                    ", which " + support + " covers");
+                }
+            }
+        }
+    }
+    for (const std::string& warning : warnings) std::printf("warning: %s\n", warning.c_str());
 }
 
 }  // namespace

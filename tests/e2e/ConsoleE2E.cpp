@@ -167,7 +167,7 @@ TEST_F(Console, PlanChangesNothingAndApplyDoesWhatTheSilentRunDoes) {
     fs::remove(folder / "SarnetLog.txt");
     fs::remove(folder / "started");
     from = LocalNow();
-    EXPECT_EQ(Run(folder.CopyOrvik(), "-RUN").code, 0);
+    EXPECT_EQ(Run(folder.CopyOrvik(), "-RUN").code, 1) << "as apply's: actions failed";
     ASSERT_TRUE(WaitForProbe(folder / "started"));
     EXPECT_EQ(Export(), applied);
     std::vector<std::string> silent;
@@ -282,6 +282,9 @@ TEST_F(Console, MessagesSayWhatIsWrongWhereItStands) {
         {"apply default.xml", 0, "applied",
          "OrvikCli: no --journal given: what this run changes cannot be undone\r\n1 of 1"},
         {"apply --quiet default.xml", 0, "applied", ""},
+        // Wine's userenv names no default profile folder: no hive is guessed at or made up.
+        {"plan --user default default.xml", 2,
+         "hive-not-found: the system does not say where the default profile is", ""},
         {"plan --force", 64, "",
          "OrvikCli: plan does not take --force\r\nFor help: OrvikCli help plan or OrvikCli "
          "--help\r\n"},
@@ -382,18 +385,36 @@ TEST_F(Console, UndoPutsBackTheVeryBytesOfText) {
     EXPECT_EQ(Export(), before);
 }
 
-// Below HKEY_LOCAL_MACHINE\Software a 32-bit program writes into the 64-bit view; undo deletes
-// the keys it made there, not their namesakes in the 32-bit view.
+// Below HKEY_LOCAL_MACHINE\Software both builds write into the 64-bit view, deletes too, and the
+// journal says so; a journal of the 64-bit build from before it named its view (0) is undone
+// there as well: the key it made goes and the deleted value comes back, while the namesakes in
+// the 32-bit view are left alone.
 TEST_F(Console, UndoRemovesKeysFromTheViewTheRunWrote) {
     ScratchKey machine("cli", HKEY_LOCAL_MACHINE);
-    folder.Write("OrvikOptimizations.xml",
-                 Catalogue(Item("1", Tag("RegistryEntries",
-                                         RegistryEntry(machine.Name("New"), "D", "DWORD", "1")))));
+    for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) machine.Write("gone", "x", view);
+    folder.Write(
+        "OrvikOptimizations.xml",
+        Catalogue(Item(
+            "1", Tag("RegistryEntries", RegistryEntry(machine.Name("New"), "D", "DWORD", "1") +
+                                            RegistryEntry(machine.Name(), "gone", "STRING", "")))));
     const std::string journal = " --journal \"" + Utf8(folder / "run.journal") + "\"";
     EXPECT_EQ(Run(cli, "apply" + journal).code, 0);
     EXPECT_EQ(machine.Dword("New", "D"), 1);
-    EXPECT_EQ(Json("undo" + journal.substr(10), 0)["summary"]["outcomes"]["removed"].Int(), 2);
-    EXPECT_FALSE(machine.Exists());
+    EXPECT_FALSE(machine.Read("", "gone"));
+    std::string written = folder.Read("run.journal");
+    EXPECT_EQ(written.find("\"view\":0"), std::string::npos) << written;
+    for (size_t at = written.find("\"view\":256"); at != std::string::npos;
+         at = written.find("\"view\":256")) {
+        written.replace(at, 10, "\"view\":0");
+    }
+    folder.Write("run.journal", written);
+    const json::Value undone = Json("undo" + journal.substr(10), 0);
+    EXPECT_EQ(undone["summary"]["outcomes"]["removed"].Int(), 1);
+    EXPECT_EQ(undone["summary"]["outcomes"]["restored"].Int(), 2);
+    EXPECT_FALSE(machine.Exists("New"));
+    ASSERT_TRUE(machine.Read("", "gone"));
+    ASSERT_TRUE(machine.Read("", "gone", KEY_WOW64_32KEY));
+    EXPECT_EQ(machine.Values("", KEY_WOW64_32KEY).size(), 1u) << "nothing put back there";
 }
 
 // The default profile's hive, made here with RegSaveKey: HKEY_CURRENT_USER values go into it
@@ -592,6 +613,30 @@ TEST_F(Console, ApplyAwaitsCommandLinesAndTellsTheirExitCodes) {
         }
         EXPECT_FALSE(folder.Exists("SarnetLog.txt"));
     }
+}
+
+// Command lines write into pipes of their own, never into the JSON document; what a failed one
+// wrote ends its log line. Not awaited, they write into nothing.
+TEST_F(Console, TalkingCommandsStayOutOfTheDocument) {
+    folder.Write(
+        "OrvikOptimizations.xml",
+        Catalogue(Item("1", Tag("CommandLines",
+                                Command("cmd.exe /c echo talking") +
+                                    Command("cmd.exe /c echo first&amp; echo second 1>&amp;2&amp; "
+                                            "exit 4")))));
+    const json::Value applied = Json("apply", 1);
+    const json::Value& actions = applied["entries"][0]["actions"];
+    EXPECT_EQ(actions[0]["output"]["stdout"].text, "talking\r\n");
+    EXPECT_EQ(actions[1]["output"]["stdout"].text, "first\r\n");
+    EXPECT_EQ(actions[1]["output"]["stderr"].text.substr(0, 6), "second");
+    const std::vector<std::string> lines = LogLines(folder.Folder());
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_TRUE(lines[0].ends_with("exit 4 Output: first Errors: second")) << lines[0];
+
+    const Result started = Run(cli, "apply --no-wait --json");
+    EXPECT_EQ(started.code, 0);
+    EXPECT_EQ(started.out.find("talking\r\n"), std::string::npos) << started.out;
+    EXPECT_EQ(Outcomes(json::Parse(started.out)), "1: started started");
 }
 
 // --user both: each user's write is an action of its own, with its own state and keys made. A

@@ -55,7 +55,7 @@ TEST_F(SilentRun, RegistryFailureEndsOnlyThatEntrysRegistryEdits) {
                         Command(Probe("same-entry"))) +
                    Item(true, "All", RegistryEntry(key.Name(), "next", "DWORD", "5")));
 
-    EXPECT_EQ(Run("-RUN"), 0);
+    EXPECT_EQ(Run("-RUN"), 1) << "an action failed";
 
     EXPECT_EQ(key.Dword("", "first"), 16);
     EXPECT_EQ(key.Dword("", "second"), -1);
@@ -77,10 +77,9 @@ TEST_F(SilentRun, LocalMachineSoftwareIsWrittenInTheSixtyFourBitView) {
 
     EXPECT_EQ(machine.Dword("", "wide"), 1);
     EXPECT_FALSE(machine.Read("", "wide", KEY_WOW64_32KEY)) << "written under Wow6432Node";
-    // Empty text deletes through a key opened without a view flag: in the program's own view,
-    // the 32-bit one for the shipping build.
-    EXPECT_EQ(machine.Read("", "gone", KEY_WOW64_64KEY).has_value(), kWow64);
-    EXPECT_EQ(machine.Read("", "gone", KEY_WOW64_32KEY).has_value(), !kWow64);
+    // Empty text deletes in the view that writes go to, the shipping build's too.
+    EXPECT_FALSE(machine.Read("", "gone", KEY_WOW64_64KEY));
+    EXPECT_TRUE(machine.Read("", "gone", KEY_WOW64_32KEY));
 }
 
 TEST_F(SilentRun, CommandsStartHiddenAndAMissingProgramIsLoggedWithTheSystemsDate) {
@@ -98,7 +97,7 @@ TEST_F(SilentRun, CommandsStartHiddenAndAMissingProgramIsLoggedWithTheSystemsDat
                    Item(true, "All", "", Command(Probe("next"))));
 
     const SYSTEMTIME before = LocalNow();
-    EXPECT_EQ(Run("-RUN"), 0);
+    EXPECT_EQ(Run("-RUN"), 1);
     const SYSTEMTIME after = LocalNow();
 
     for (const char* started : {unusual, "next"}) {
@@ -131,7 +130,7 @@ TEST_F(SilentRun, RefusedQueryIsLoggedAndTheRunGoesOn) {
         Item(true, "All", RegistryEntry(key.Name(), "after", "DWORD", "1")));
 
     const SYSTEMTIME before = LocalNow();
-    EXPECT_EQ(Run("-RUN"), 0);
+    EXPECT_EQ(Run("-RUN"), 1);
 
     const std::vector<std::string> lines = LogLines(folder.Folder());
     ASSERT_EQ(lines.size(), 1u);
@@ -196,9 +195,27 @@ TEST_F(SilentRun, AppliesOnlyTheEnabledEntriesOfferedOnThisWindows) {
     EXPECT_FALSE(folder.Exists("SarnetLog.txt"));
 }
 
-TEST_F(SilentRun, MissingCatalogueEndsQuietly) {
-    EXPECT_EQ(Run("-RUN"), 0);
-    EXPECT_FALSE(folder.Exists("SarnetLog.txt"));
+// A build sequence notices a catalogue that is not there or cut short: exit code 2 and one line.
+TEST_F(SilentRun, MissingOrCutShortCatalogueIsRefusedAndLogged) {
+    const std::string path = Utf8(folder / "OrvikOptimizations.xml");
+    const std::string whole =
+        Catalogue(Item(true, "All", RegistryEntry(key.Name(), "v", "DWORD", "1")));
+    const std::pair<std::string, std::string> cases[] = {
+        {"", " Error 2, Source = Orvik: The catalogue " + path + " cannot be read"},
+        {whole.substr(0, whole.size() / 2), " Error 13, Source = Orvik: The catalogue " + path +
+                                                " cannot be read: the file is no well-formed XML"}};
+    for (const auto& [bytes, expected] : cases) {
+        fs::remove(folder / "SarnetLog.txt");
+        if (!bytes.empty()) folder.Write("OrvikOptimizations.xml", bytes);
+        const SYSTEMTIME before = LocalNow();
+        EXPECT_EQ(Run("-RUN"), 2);
+        const std::vector<std::string> lines = LogLines(folder.Folder());
+        ASSERT_EQ(lines.size(), 1u);
+        const std::string line = WithoutStamp(lines[0], before, LocalNow()).value_or(lines[0]);
+        EXPECT_TRUE(line.starts_with(expected)) << line;
+        EXPECT_TRUE(line.ends_with("Trace: nothing was applied")) << line;
+    }
+    EXPECT_FALSE(key.Exists());
 }
 
 TEST_F(SilentRun, RunWithMoreTextOpensAWindowInstead) {

@@ -307,6 +307,13 @@ TEST_F(ProgramTest, RunKeepsAJournalAndUndoLastRunPutsTheRegistryBack) {
     ChooseFileItem(editor, 'U');
     EXPECT_EQ(Answer(IDNO).find("Undo the run of "), 0u);
     EXPECT_EQ(key.Values().size(), 2u);
+    // A journal that Everyone may change is not obeyed.
+    SetAccess(made[0], L"D:(A;;FA;;;SY)(A;;FA;;;BA)(A;;FA;;;WD)");
+    ChooseFileItem(editor, 'U');
+    Answer(IDYES);
+    EXPECT_EQ(Answer(), "Nothing was undone: " + Utf8(made[0]) +
+                            " is not protected: Everyone (S-1-1-0) may write to it");
+    SetAccess(made[0], L"D:P(A;;FA;;;SY)(A;;FA;;;BA)");
     // A value changed since the run is left alone and named.
     key.Write("Two", "changed since", KEY_WOW64_64KEY);
     ChooseFileItem(editor, 'U');

@@ -237,6 +237,12 @@ void CatalogueCheck::CheckCommand(const cmdItem& command) {
             "in the folder of Orvik.exe and in the current folder, where others than "
             "administrators may be able to put a program of that name");
     }
+    if (UnquotedPathWithBlank(command.Command)) {
+        Add(Warning, "program-path-unquoted", Or(command.CommandPosition, command.Position),
+            "the program's path holds a blank and is not in quotes: Windows tries each run of "
+            "words up to a blank first, so \"C:\\Program Files\\x\\y.exe\" starts "
+            "C:\\Program.exe where one exists; put the program's path in quotes");
+    }
 }
 
 void CatalogueCheck::CheckQuery(const wmiItem& query) {
@@ -273,6 +279,29 @@ bool NamesFullPath(const std::string& commandLine) {
                        std::isalpha(static_cast<unsigned char>(program[0])) && program[1] == ':' &&
                        program[2] == '\\';
     return drive || program.rfind("\\\\", 0) == 0;
+}
+
+bool UnquotedPathWithBlank(const std::string& commandLine) {
+    const size_t start = commandLine.find_first_not_of(" \t");
+    if (start == std::string::npos || commandLine[start] == '"') return false;
+    const auto program = [&](size_t end) {
+        std::string word = commandLine.substr(start, std::min(end, commandLine.size()) - start);
+        if (word.size() < 4) return false;
+        std::string extension = word.substr(word.size() - 4);
+        std::transform(extension.begin(), extension.end(), extension.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        return extension == ".exe" || extension == ".com" || extension == ".bat" ||
+               extension == ".cmd";
+    };
+    // The first word is the program itself when it ends like one; otherwise a longer run of
+    // words that does names a program whose path has a blank.
+    size_t blank = commandLine.find_first_of(" \t", start);
+    if (blank == std::string::npos || program(blank)) return false;
+    while (blank != std::string::npos) {
+        blank = commandLine.find_first_of(" \t", blank + 1);
+        if (program(blank)) return true;
+    }
+    return false;
 }
 
 void SortByPlace(std::vector<Problem>& problems) {

@@ -56,5 +56,8 @@ void SortByPlace(std::vector<Problem>& problems);
 // True when the command line's program is a full path ("C:\\..." or "\\\\server\\..."), so
 // that no search decides which program starts.
 bool NamesFullPath(const std::string& commandLine);
+// True when the command line's program is not in quotes and a run of its words up to a later
+// blank names a program ("C:\Program Files\x\y.exe /s"), while its first word does not.
+bool UnquotedPathWithBlank(const std::string& commandLine);
 
 }  // namespace engine

@@ -67,7 +67,11 @@ JournalRecord RecordOf(const json::JsonValue& line) {
         const int32_t root = reg::RootByName(Text(line["root"]));
         if (root == 0) throw Damaged();
         record.change.root = root;
-        record.change.view = static_cast<uint32_t>(Whole(line["view"], 0xFFFFFFFF));
+        // Journals of the 64-bit build before it named its view said 0 or nothing: what that
+        // build writes is the 64-bit view, which 32-bit Windows ignores as a flag.
+        const json::JsonValue& view = line["view"];
+        record.change.view = view.IsNull() ? 0 : static_cast<uint32_t>(Whole(view, 0xFFFFFFFF));
+        if (record.change.view == 0) record.change.view = reg::kWow64_64Key;
     };
     if (kind == "entry") {
         record.kind = JournalRecord::Kind::Entry;

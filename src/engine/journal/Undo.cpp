@@ -5,6 +5,7 @@
 
 #include "catalogue/Codes.h"
 #include "engine/RegistryTap.h"
+#include "platform/SystemInfo.h"
 
 namespace engine {
 namespace {
@@ -42,7 +43,7 @@ bool HeldBefore(const RegistryData& found, const std::vector<uint8_t>& foundStor
 UndoAction UndoValue(const JournalRecord& record, const std::vector<JournalRecord>& records,
                      Registry& registry) {
     const RegistryChange& change = record.change;
-    UndoAction action{&record, {}, Outcome::Unchanged, {}, 0};
+    UndoAction action{&record, {}, Outcome::Unchanged, {}, 0, {}};
     OwnedKey key(reg::OpenedKey{&registry});
     const RegKey root = reg::RootKey(change.root);
     const int32_t opened = registry.OpenKey(
@@ -88,7 +89,7 @@ UndoAction UndoValue(const JournalRecord& record, const std::vector<JournalRecor
 // A key the run made goes when nothing is in it any more: no sub key, no value.
 UndoAction UndoKey(const JournalRecord& record, const std::string& path, Registry& registry) {
     const RegistryChange& change = record.change;
-    UndoAction action{&record, path, Outcome::Unchanged, {}, 0};
+    UndoAction action{&record, path, Outcome::Unchanged, {}, 0, {}};
     const RegKey root = reg::RootKey(change.root);
     int32_t subKey = 0, value = 0;
     {
@@ -138,6 +139,15 @@ const std::vector<UndoAction::Outcome>& UndoOutcomes() {
     return all;
 }
 
+void NameFailures(std::vector<UndoEntry>& entries, SystemInfo& system) {
+    for (UndoEntry& entry : entries) {
+        for (UndoAction& action : entry.actions) {
+            if (action.error != 0)
+                action.errorText = system.ErrorText(static_cast<uint32_t>(action.error));
+        }
+    }
+}
+
 std::vector<UndoEntry> UndoRecords(const std::vector<JournalRecord>& records, Registry& registry) {
     std::vector<UndoEntry> entries;
     for (const JournalRecord& record : records) {
@@ -145,7 +155,7 @@ std::vector<UndoEntry> UndoRecords(const std::vector<JournalRecord>& records, Re
             entries.push_back({record.number, record.name, {}});
         }
         if (record.kind != Kind::Entry && record.kind != Kind::End) {
-            entries.back().actions.push_back({&record, {}, Outcome::NotUndoable, {}, 0});
+            entries.back().actions.push_back({&record, {}, Outcome::NotUndoable, {}, 0, {}});
         }
     }
     std::reverse(entries.begin(), entries.end());

@@ -10,6 +10,8 @@
 
 #include "engine/journal/Journal.h"
 
+class SystemInfo;
+
 namespace engine {
 
 struct UndoAction {
@@ -17,8 +19,9 @@ struct UndoAction {
     const JournalRecord* record = nullptr;
     std::string key;  // keys: the one key this is about, below the record's root
     Outcome outcome = Outcome::NotUndoable;
-    RegistryData found;  // value: what it held when undo came to it
-    int32_t error = 0;   // failed: the Windows error code
+    RegistryData found;     // value: what it held when undo came to it
+    int32_t error = 0;      // failed: the Windows error code
+    std::string errorText;  // and the system's words for it, once NameFailures has run
 };
 
 struct UndoEntry {
@@ -33,6 +36,9 @@ const std::vector<UndoAction::Outcome>& UndoOutcomes();
 
 // The records' entries last first, each with what undo did.
 std::vector<UndoEntry> UndoRecords(const std::vector<JournalRecord>& records, Registry& registry);
+
+// Gives every failed action the system's words for its code.
+void NameFailures(std::vector<UndoEntry>& entries, SystemInfo& system);
 
 // Whether the records change the default profile loaded as it is during a run.
 bool TouchesProfile(const std::vector<JournalRecord>& records);

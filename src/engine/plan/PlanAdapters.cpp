@@ -279,7 +279,7 @@ std::optional<std::string> FindProgram(const std::string& commandLine, ProgramSe
     return std::nullopt;
 }
 
-uint32_t PlanLauncher::Start(const std::string& commandLine, WindowStyle) {
+uint32_t PlanLauncher::Start(const std::string& commandLine, WindowStyle, StartScope*) {
     lastProgram.reset();
     if (commandLine.find('\0') != std::string::npos) return kInvalidParameter;
     lastProgram = FindProgram(commandLine, search_);

@@ -91,12 +91,12 @@ class PlanLauncher final : public ProcessLauncher {
 public:
     PlanLauncher(ProgramSearch& search, ProcessLauncher& texts) : search_(search), texts_(texts) {}
 
-    uint32_t Start(const std::string& commandLine, WindowStyle style) override;
+    uint32_t Start(const std::string& commandLine, WindowStyle style, StartScope*) override;
     // A plan awaits nothing: a program found counts as one that would end well.
-    uint32_t StartAndWait(const std::string& commandLine, WindowStyle style,
+    uint32_t StartAndWait(const std::string& commandLine, WindowStyle style, StartScope* scope,
                           std::chrono::milliseconds, Ending& ending) override {
-        ending = {true, 0};
-        return Start(commandLine, style);
+        ending = {true, 0, {}, {}};
+        return Start(commandLine, style, scope);
     }
     std::string ErrorText(uint32_t code) override { return texts_.ErrorText(code); }
 

@@ -69,6 +69,7 @@ RunOutcome EditorJournals::Run(const OptimizationList& Settings) {
     engine::RunRequest request;
     request.mode = engine::RunMode::Apply;
     request.showWarnings = true;
+    request.trustJournal = true;  // its folder is made for administrators only (PrepareFolder)
     request.journal = [folder = Folder()](const std::string& time, int attempt) {
         return JournalName(folder, time, attempt);
     };
@@ -101,6 +102,7 @@ std::optional<JournalEntry> EditorJournals::LastRun() {
 UndoOutcome EditorJournals::Undo(const JournalEntry& run) {
     // This program loads no profile's hive: the session refuses a run that changed it.
     const engine::UndoRun undone = session_.Undo({run.path, std::nullopt, false});
+    if (!undone.refusal.empty()) return {0, {}, {}, undone.refusal};
     if (undone.readError != 0) {
         return {0,
                 {},

@@ -23,6 +23,7 @@
 #include "engine/plan/EntryPlans.h"
 
 class ConsoleFiles;
+class FileSecurity;
 class ProgramSearch;
 class UserHives;
 class XmlDocumentFactory;
@@ -33,9 +34,10 @@ struct SessionPlatform {
     // The machine as apply changes it; messages shows the WMI warnings of a run that asks for it.
     EnginePlatform machine;
     XmlDocumentFactory& xml;
-    ProgramSearch& programs;     // where a plan finds the programs of command lines
-    ConsoleFiles& files;         // the journals
-    UserHives* hives = nullptr;  // the default profile's hive; none: the current user's only
+    ProgramSearch& programs;           // where a plan finds the programs of command lines
+    ConsoleFiles& files;               // the journals
+    UserHives* hives = nullptr;        // the default profile's hive; none: the current user's only
+    FileSecurity* security = nullptr;  // who may change a journal; none: not judged
 };
 
 // The catalogue file as read: its bytes once, and their digest, which a journal's head names.
@@ -76,6 +78,7 @@ struct RunRequest {
     // Only the entries offered on this Windows version run; none: all of them.
     std::optional<int32_t> offeredOn{};
     bool showWarnings = false;  // a WMI warning as a message box; else only reported
+    bool trustJournal = false;  // an elevated run writes a journal others may change
 };
 
 // What a run tells as it goes: the runners' records, each with its word (OutcomeWord), and
@@ -100,12 +103,14 @@ struct UndoRequest {
     std::string journal;                    // its path
     std::optional<std::string> hiveFile{};  // the default profile's, else the journal's own
     bool dryRun = false;                    // read the machine, change nothing
+    bool trustJournal = false;              // an elevated undo reads one others may change
 };
 
 struct UndoRun {
     std::string path;
     Journal journal;
     uint32_t readError = 0;         // the journal could not be read
+    std::string refusal;            // not read at all, for this reason: others may change it
     std::vector<Problem> problems;  // the journal's and the undo's
     std::vector<UndoEntry> entries;
     bool ran = false;            // the records were undone

@@ -3,6 +3,7 @@
 
 #include "OrvikVersion.h"
 #include "engine/journal/Journal.h"
+#include "engine/journal/JournalTrust.h"
 #include "engine/journal/Profile.h"
 #include "engine/plan/PlanAdapters.h"
 #include "engine/session/SessionStack.h"
@@ -28,7 +29,7 @@ std::optional<Problem> Session::StartJournal(const RunRequest& request, Stack& s
                                              RunResult& result) {
     ConsoleFiles& files = platform_.files;
     const EnvPlatform& env = platform_.machine.env;
-    const std::string time = env.clock.UtcTimestamp();
+    const std::string& time = stack.time;
     std::string path;
     uint32_t error = 0;
     for (int attempt = 1; !stack.file && attempt <= 9; ++attempt) {
@@ -37,6 +38,16 @@ std::optional<Problem> Session::StartJournal(const RunRequest& request, Stack& s
         path = next;
         stack.file = files.Create(path, false, error);
         if (error != kNameTaken) break;
+    }
+    if (stack.file && platform_.security) {
+        const JournalTrust kept =
+            ProtectNewJournal(*platform_.security, path, request.trustJournal);
+        if (kept.refused) {
+            stack.file.reset();
+            files.Remove(path);
+            return kept.problems.front();
+        }
+        result.problems.insert(result.problems.end(), kept.problems.begin(), kept.problems.end());
     }
     if (stack.file) {
         stack.journal.emplace(
@@ -63,6 +74,14 @@ std::optional<Problem> Session::StartJournal(const RunRequest& request, Stack& s
 bool Session::Prepare(const RunRequest& request, Stack& stack, RunResult& result) {
     Registry& machine = platform_.machine.registry;
     stack.registry = &machine;
+    stack.time = platform_.machine.env.clock.UtcTimestamp();
+    const bool journaled = request.journal && request.mode == RunMode::Apply;
+    if (journaled && platform_.security) {
+        const JournalTrust place = CheckJournalToWrite(
+            *platform_.security, request.journal(stack.time, 1), request.trustJournal);
+        result.problems.insert(result.problems.end(), place.problems.begin(), place.problems.end());
+        if (place.refused) return false;
+    }
     if (request.users != Users::Current) {
         if (!platform_.hives) {
             result.problems.push_back(Failure(
@@ -76,7 +95,7 @@ bool Session::Prepare(const RunRequest& request, Stack& stack, RunResult& result
             return false;
         }
     }
-    if (request.journal && request.mode == RunMode::Apply) {
+    if (journaled) {
         if (std::optional<Problem> failed = StartJournal(request, stack, result)) {
             result.problems.push_back(*failed);
             return false;
@@ -119,6 +138,16 @@ void Session::Finish(Stack& stack, RunResult& result) {
 UndoRun Session::Undo(const UndoRequest& request) {
     UndoRun run;
     run.path = request.journal;
+    if (platform_.security) {
+        JournalTrust trust =
+            CheckJournalToRead(*platform_.security, run.path, request.trustJournal);
+        run.problems = std::move(trust.problems);
+        // Refused: not read at all, so that nothing of it is obeyed.
+        if (trust.refused) {
+            run.refusal = trust.reason;
+            return run;
+        }
+    }
     if (const std::optional<std::string> bytes = platform_.files.Read(run.path, run.readError)) {
         run.journal = ReadJournal(*bytes);
         if (!run.journal.isJournal) {
@@ -168,6 +197,7 @@ void Session::UndoRecordsOf(const UndoRequest& request, UndoRun& run) {
     run.dryRun = request.dryRun;
     run.entries =
         UndoRecords(journal.records, profile ? profile->Over(target, Users::Current) : target);
+    NameFailures(run.entries, platform_.machine.env.system);
     if (profile) failed = profile->Unload();
     if (failed) run.problems.push_back(*failed);
     run.cleanupFailed = failed.has_value();

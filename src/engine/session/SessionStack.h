@@ -21,14 +21,14 @@ public:
     JournaledLauncher(ProcessLauncher& inner, const JournalWriter& journal)
         : inner_(inner), journal_(journal) {}
 
-    uint32_t Start(const std::string& commandLine, WindowStyle style) override {
+    uint32_t Start(const std::string& commandLine, WindowStyle style, StartScope* scope) override {
         if (const uint32_t failure = journal_.Failure()) return failure;
-        return inner_.Start(commandLine, style);
+        return inner_.Start(commandLine, style, scope);
     }
-    uint32_t StartAndWait(const std::string& commandLine, WindowStyle style,
+    uint32_t StartAndWait(const std::string& commandLine, WindowStyle style, StartScope* scope,
                           std::chrono::milliseconds limit, Ending& ending) override {
         if (const uint32_t failure = journal_.Failure()) return failure;
-        return inner_.StartAndWait(commandLine, style, limit, ending);
+        return inner_.StartAndWait(commandLine, style, scope, limit, ending);
     }
     std::string ErrorText(uint32_t code) override { return inner_.ErrorText(code); }
 
@@ -59,6 +59,7 @@ struct Session::Stack {
     std::optional<JournalingRegistry> journaled;
     std::optional<JournaledLauncher> launcher;
     std::optional<PlanPlatform> plan;
+    std::string time;  // of the run, UTC: the journal's head and name
     Registry* registry = nullptr;
     std::vector<UserTarget> users;
 };

@@ -48,6 +48,10 @@ TEST_F(FileSecurityTest, WorldWritableFileOrFolderIsNot) {
               std::string::npos)
         << verdict.reason;
 
+    // A file given the administrators' list (a new journal) takes Everyone's rights away.
+    EXPECT_EQ(security.ProtectFile(Utf8(folder / "cat.xml")), 0u);
+    EXPECT_EQ(Judge().state, State::Protected) << Judge().reason;
+    EXPECT_NE(security.ProtectFile(Utf8(folder / "none.xml")), 0u);
     SetAccess(folder / "cat.xml", L"D:(A;;FA;;;SY)(A;;FA;;;BA)(A;;FR;;;WD)");
     EXPECT_EQ(Judge().state, State::Protected) << Judge().reason;
     SetAccess(folder.Folder(), L"D:(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;WD)");

@@ -8,3 +8,7 @@ void SetTestEnvironment(Registry& registry, const std::string& name, const std::
 }
 
 void RemoveTestKey(RegKey, const std::string&) {}
+
+bool PoseAsWow64(Registry& registry) {
+    return static_cast<RegistryDouble&>(registry).wow64Process = true;
+}

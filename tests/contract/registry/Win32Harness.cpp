@@ -17,3 +17,5 @@ void SetTestEnvironment(Registry&, const std::string& name, const std::string& v
 void RemoveTestKey(RegKey root, const std::string& path) {
     RegDeleteTreeW(reinterpret_cast<HKEY>(root), win32::Widen(path).c_str());
 }
+
+bool PoseAsWow64(Registry&) { return sizeof(void*) == 4; }

@@ -261,6 +261,44 @@ TEST_F(cRegistryContract, DeleteSectionRemovesTreesAndRefusesTheRootItself) {
     r.CloseKey(own);
 }
 
+// The machine's Software key is one view for every call (writes, deletes by empty text,
+// enumerations, deleted sections): the 64-bit one, also for the 32-bit program on 64-bit
+// Windows, whose own view's key of the same name is left alone.
+TEST_F(cRegistryContract, MachineSoftwareIsTheSixtyFourBitViewForEveryCall) {
+    env.system.wow64 = PoseAsWow64(r);
+    const RegKey hklm = reg::RootKey(reg::kLocalMachine);
+    const std::string section = UniqueName("Software\\OrvikView-");
+    RegKey twin = 0;
+    ASSERT_EQ(
+        r.CreateKey(hklm, section + "\\Sub32", reg::kAllSpecificRights | reg::kWow64_32Key, twin),
+        0);
+    r.CloseKey(twin);
+    ASSERT_EQ(r.CreateKey(hklm, section, reg::kAllSpecificRights | reg::kWow64_32Key, twin), 0);
+    ASSERT_EQ(r.SetValue(twin, "gone", reg::kSz, Bytes(std::string("x\0", 2)).data(), 2), 0);
+    cRegistry c(r, utils);
+    c.ClassKey(reg::kLocalMachine);
+    c.SectionKey(section + "\\Sub64");
+    c.CreateKey();
+    c.SectionKey(section);
+    c.SetValueByName("gone", 1, std::string("y"));
+    c.SetValueByName("kept", 4, int32_t{1});
+    c.SetValueByName("gone", 1, std::string());
+    std::vector<std::string> names;
+    int32_t count = 0;
+    c.EnumerateValues(names, count);
+    EXPECT_EQ(names, std::vector<std::string>{"kept"});
+    c.EnumerateSections(names, count);
+    EXPECT_EQ(names, std::vector<std::string>{"Sub64"});
+    EXPECT_TRUE(c.DeleteSection());
+    EXPECT_FALSE(c.KeyExists());
+    uint32_t type = 0;
+    uint32_t size = 0;
+    EXPECT_EQ(r.QueryValue(twin, "gone", type, nullptr, size), 0) << "the 32-bit view's value";
+    r.CloseKey(twin);
+    EXPECT_EQ(r.DeleteKey(hklm, section + "\\Sub32", reg::kWow64_32Key), 0);
+    EXPECT_EQ(r.DeleteKey(hklm, section, reg::kWow64_32Key), 0);
+}
+
 // Each case under names of its own below HKEY_CLASSES_ROOT: the extension and the class, each
 // with its command, and the icon where an index is given; a fresh object's ValueType 0 fails
 // the first write after creating its key.

@@ -11,24 +11,28 @@
 #include "platform/ProcessLauncher.h"
 #include "platform/WmiService.h"
 
-// Starts nothing, and every start succeeds: what is started is the real program's test. An
-// awaited command ends as endings says (in time with 0 unless told otherwise).
+// Starts nothing, and every start but of missing.exe succeeds (error 2): what is started is the
+// real program's test. The scope is entered and left around each start, as the real one does. An
+// awaited command ends as endings says (in time with 0 and no output unless told otherwise).
 class IdleProcessLauncher final : public ProcessLauncher {
 public:
     std::map<std::string, Ending> endings;
     std::vector<std::chrono::milliseconds> limits;  // of every wait
     std::vector<std::string> started;               // every command line, awaited or not
 
-    uint32_t Start(const std::string& commandLine, WindowStyle) override {
+    uint32_t Start(const std::string& commandLine, WindowStyle, StartScope* scope) override {
         started.push_back(commandLine);
-        return 0;
+        if (scope) scope->Enter();
+        if (scope) scope->Leave();
+        return commandLine.starts_with("missing.exe") ? 2 : 0;
     }
-    uint32_t StartAndWait(const std::string& commandLine, WindowStyle,
+    uint32_t StartAndWait(const std::string& commandLine, WindowStyle style, StartScope* scope,
                           std::chrono::milliseconds limit, Ending& ending) override {
-        started.push_back(commandLine);
+        ending = {};
+        if (const uint32_t failed = Start(commandLine, style, scope)) return failed;
         limits.push_back(limit);
         const auto told = endings.find(commandLine);
-        ending = told == endings.end() ? Ending{true, 0} : told->second;
+        ending = told == endings.end() ? Ending{true, 0, {}, {}} : told->second;
         return 0;
     }
     std::string ErrorText(uint32_t code) override { return "system text " + std::to_string(code); }

@@ -63,16 +63,27 @@ private:
     };
 };
 
-// A hive file is a key "FILE\<path>" of the registry double until it is loaded.
+// A hive file is a key "FILE\<path>" of the registry double until it is loaded. Calls that
+// change the token or wait are recorded with the loads and unloads, in order.
 class FakeHives final : public UserHives {
 public:
     explicit FakeHives(RegistryDouble& registry) : registry_(registry) {}
     int32_t privileges = 0;
     int32_t unloadFailure = 0;
+    int failingUnloads = -1;  // how many unloads fail with unloadFailure; -1: all
+    std::string profileFolder = "C:\\Users\\Default";  // empty: the system cannot say
+    std::set<std::string> missing;                     // hive files that are not there
     std::function<void()> cleanup;
     std::vector<std::string> calls;
 
-    int32_t EnablePrivileges() override { return privileges; }
+    int32_t EnablePrivileges() override { return calls.push_back("enable"), privileges; }
+    void DropPrivileges() override { calls.push_back("drop"); }
+    std::string DefaultProfileFolder(int32_t& error) override {
+        error = profileFolder.empty() ? 1 : 0;
+        return profileFolder;
+    }
+    int32_t FindFile(const std::string& file) override { return missing.count(file) ? 2 : 0; }
+    void Pause(std::chrono::milliseconds) override { calls.push_back("pause"); }
     int32_t Load(const std::string& name, const std::string& file) override {
         calls.push_back("load " + file);
         loaded_[name] = file;
@@ -80,7 +91,10 @@ public:
     }
     int32_t Unload(const std::string& name) override {
         calls.push_back("unload");
-        if (unloadFailure != 0) return unloadFailure;
+        if (unloadFailure != 0 && failingUnloads != 0) {
+            if (failingUnloads > 0) --failingUnloads;
+            return unloadFailure;
+        }
         return registry_.MoveTree("HKEY_USERS\\" + name, "FILE\\" + loaded_[name]) ? 0 : 87;
     }
     void WhenInterrupted(std::function<void()> call) override { cleanup = std::move(call); }
@@ -110,9 +124,9 @@ struct SessionMachine {
                 const std::string& path = "HKEY_CURRENT_USER\\Software\\OrvikCli") {
         RegKey key = 0;
         const size_t root = path.find('\\');
-        registry.CreateKey(
-            reg::RootKey(path.rfind("HKEY_CURRENT_USER", 0) == 0 ? reg::kCurrentUser : reg::kUsers),
-            path.substr(root + 1), reg::kAllSpecificRights, key);
+        const int32_t named = reg::RootByName(path.substr(0, root));
+        registry.CreateKey(reg::RootKey(named ? named : reg::kUsers), path.substr(root + 1),
+                           reg::kAllSpecificRights, key);
         registry.SetValue(key, name, type, reinterpret_cast<const uint8_t*>(data.data()),
                           static_cast<uint32_t>(data.size()));
         registry.CloseKey(key);

@@ -17,6 +17,9 @@ public:
 
     bool wow64 = false;      // posing as the shipping 32-bit build on 64-bit Windows
     int redirectionOff = 0;  // redirection turned off and not yet back on
+    bool elevated = true;    // an administrator's full token, as Wine gives every program
+    bool system = false;     // posing as LocalSystem
+    bool desktop = true;     // false: a non-interactive window station
 
     OsVersionInfo QueryVersion() override { return version; }
     bool IsWow64Process() override { return wow64; }
@@ -24,6 +27,10 @@ public:
     void RevertFsRedirection(void*) override { --redirectionOff; }
     std::string ExecutablePath() override { return executablePath; }
     std::string ComputerName() override { return "IMAGE-01"; }
+    bool IsElevated() override { return elevated; }
+    bool RunsAsSystem() override { return system; }
+    bool HasVisibleDesktop() override { return desktop; }
+    std::string ErrorText(uint32_t code) override { return "system error " + std::to_string(code); }
 };
 
 class FakeClock final : public Clock {

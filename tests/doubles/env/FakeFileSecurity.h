@@ -65,6 +65,7 @@ public:
     std::map<std::string, ObjectSecurity> objects;
     std::map<std::string, uint32_t> failures;  // Query's error for these paths
     uint32_t makeFailure = 0;
+    uint32_t protectFailure = 0;
 
     void Set(const std::string& path, const std::string& descriptor) {
         objects[path] = sddl::Parse(descriptor);
@@ -83,6 +84,11 @@ public:
         if (makeFailure != 0) return makeFailure;
         if (objects.count(path)) return 183;
         Set(path, "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)");
+        return 0;
+    }
+    uint32_t ProtectFile(const std::string& path) override {
+        if (protectFailure != 0) return protectFailure;
+        Set(path, "O:BAD:P(A;;FA;;;SY)(A;;FA;;;BA)");
         return 0;
     }
     std::string ErrorText(uint32_t code) override { return "error " + std::to_string(code); }

@@ -118,6 +118,10 @@ int32_t RegistryDouble::OpenKey(RegKey root, const std::string& subKey, uint32_t
     if (const int32_t result = Resolve(root, subKey, path)) return result;
     View(root, access, path);
     if (path.find('\\') != std::string::npos && keys_.count(path) == 0) return reg::kFileNotFound;
+    const auto denied = deniedKeys.find(path);
+    if (denied != deniedKeys.end() && (access & (reg::kSetValue | reg::kCreateSubKey)) != 0) {
+        return denied->second;
+    }
     return NewHandle(path, access, key);
 }
 
@@ -128,6 +132,9 @@ int32_t RegistryDouble::CreateKey(RegKey root, const std::string& subKey, uint32
     if (const int32_t result = Resolve(root, subKey, path)) return result;
     const std::string asked = path;
     View(root, access, path);
+    if (const auto denied = deniedKeys.find(path); denied != deniedKeys.end()) {
+        return denied->second;
+    }
     // Every key along the path comes into being.
     for (size_t slash = path.find('\\'); slash != std::string::npos;
          slash = path.find('\\', slash + 1)) {

@@ -36,6 +36,10 @@ public:
     void SetEnvironment(const std::string& name, const std::string& value);
 
     bool wow64Process = false;
+    // Keys that CreateKey, and OpenKey for changes, refuse with the code, as an access list
+    // refuses a key that only TrustedInstaller may change (full path as stored: root name, sub
+    // keys upper case).
+    std::map<std::string, int32_t> deniedKeys;
 
     struct StoredValue {
         std::string name;  // as first written

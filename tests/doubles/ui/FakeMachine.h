@@ -54,6 +54,7 @@ public:
         return lines == policyLines.end() ? std::vector<std::string>{} : lines->second;
     }
     std::string CatalogueRefusal() override { return refusal; }
+    std::string ElevationNeeded(const OptimizationList&) override { return elevationNeeded; }
 
     // Shell
     RenderedReport RenderReport(const std::string& xml, const std::string& xsl) override {
@@ -86,6 +87,10 @@ public:
     }
     uint32_t ProbeWrite(const std::string&) override { return probeResult; }
     std::vector<std::string> FileNames(const std::string&) override { return {}; }
+    uint32_t StartSelfElevated() override {
+        ++elevatedStarts;
+        return elevatedResult;
+    }
     std::string ErrorText(uint32_t code) override { return "error " + std::to_string(code); }
 
     std::map<std::string, OptimizationList> catalogues;
@@ -99,7 +104,10 @@ public:
     uint32_t replaceResult = 0;
     uint32_t probeResult = 0;
     std::vector<std::string> writes, replaces, opened;
-    std::string refusal;                     // CatalogueRefusal
+    std::string refusal;          // CatalogueRefusal
+    std::string elevationNeeded;  // ElevationNeeded
+    uint32_t elevatedResult = 0;  // of StartSelfElevated
+    int elevatedStarts = 0;
     std::map<std::string, EntryPlan> plans;  // by Number; NotCheckable for others
     size_t planned = 0;
     std::vector<OptimizationList> runs;  // what each Run applied, as it was then

@@ -168,7 +168,7 @@ public:
         messages.push_back({text, MessageStyle::Plain});
         return answer;
     }
-    void EndProgram() override {}
+    void EndProgram() override { ++ended; }
     int Run() override { return 0; }
 
     // The newest form of that name; throws when there is none.
@@ -178,6 +178,7 @@ public:
     // closes the form from its close box.
     std::function<void(FakeForm&)> onModal;
     bool answer = false;  // to AskYesNo
+    int ended = 0;        // EndProgram calls
 
     struct Message {
         std::string text;

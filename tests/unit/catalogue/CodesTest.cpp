@@ -54,4 +54,11 @@ TEST(Codes, OfferedEntriesPerMachine) {
     }
     EXPECT_TRUE(IsOffered({kWindowsXP, kWindows7, kWindows8}, kWindows11));
     EXPECT_FALSE(IsOffered({kWindows10, kWindowsServer2012}, kWindows11));
+    // Naming a later version of its own says exactly where an entry holds, within its family.
+    EXPECT_FALSE(IsOffered({kWindows7, kWindows8, kWindows81}, kWindows10));
+    EXPECT_TRUE(IsOffered({kWindows7, kWindows8, kWindows81}, kWindows81));
+    EXPECT_FALSE(IsOffered({kWindows8, kWindows11}, kWindows10));
+    EXPECT_TRUE(IsOffered({kWindows8, kWindowsServer2016}, kWindows10));
+    EXPECT_FALSE(IsOffered({kWindowsServer2012, kWindowsServer2016}, kWindowsServer2019));
+    EXPECT_TRUE(IsOffered({kWindowsServer2008, kWindowsServer2012R2}, kWindowsServer2008R2));
 }

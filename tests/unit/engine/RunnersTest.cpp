@@ -96,20 +96,26 @@ TEST(JournalingRegistry, AValueThatCannotBeReadIsLeftAlone) {
     EXPECT_EQ(journal.changes, 0);
 }
 
-// Starts nothing; a program named missing.exe is not found. Notes whether redirection was off.
+// Starts nothing; a program named missing.exe is not found. Notes whether redirection was off
+// when the process was created, and while it was awaited.
 class RedirectionWitness final : public ProcessLauncher {
 public:
     explicit RedirectionWitness(const FakeSystemInfo& system) : system_(system) {}
     std::vector<bool> offAtStart;
+    std::vector<bool> offWhileAwaited;
 
-    uint32_t Start(const std::string& command, WindowStyle) override {
+    uint32_t Start(const std::string& command, WindowStyle, StartScope* scope) override {
+        if (scope) scope->Enter();
         offAtStart.push_back(system_.redirectionOff > 0);
+        if (scope) scope->Leave();
         return command == "missing.exe" ? 2 : 0;
     }
-    uint32_t StartAndWait(const std::string& command, WindowStyle style, std::chrono::milliseconds,
-                          Ending& ending) override {
-        ending = {true, 0};
-        return Start(command, style);
+    uint32_t StartAndWait(const std::string& command, WindowStyle style, StartScope* scope,
+                          std::chrono::milliseconds, Ending& ending) override {
+        ending = {true, 0, {}, {}};
+        const uint32_t started = Start(command, style, scope);
+        offWhileAwaited.push_back(system_.redirectionOff > 0);
+        return started;
     }
     std::string ErrorText(uint32_t code) override { return "system text " + std::to_string(code); }
 
@@ -118,8 +124,9 @@ private:
 };
 
 // The shipping build is a 32-bit program: on 64-bit Windows its HKEY_LOCAL_MACHINE\Software
-// writes must reach the 64-bit view, and its commands start with redirection off,
-// which is back on when the list ends however it ends. The same rows hold for a 64-bit program.
+// writes must reach the 64-bit view, and its commands start with redirection off, which is back
+// on while they are awaited and when the list ends however it ends. The same rows hold for a
+// 64-bit program.
 TEST(runner, AsA32BitProgramOn64BitWindowsWritesThe64BitViewAndRestoresRedirection) {
     const char* key = "HKEY_LOCAL_MACHINE\\Software\\Orvik\\Wow";
     const struct {
@@ -135,31 +142,40 @@ TEST(runner, AsA32BitProgramOn64BitWindowsWritesThe64BitViewAndRestoresRedirecti
     };
     for (const bool wow64 : {true, false}) {
         for (const auto& row : rows) {
-            Engine f;
-            f.env.system.wow64 = f.registry.wow64Process = wow64;
-            RedirectionWitness launcher(f.env.system);
-            RegKey open = 0;
-            ASSERT_EQ(f.registry.CreateKey(reg::RootKey(reg::kLocalMachine), "Software\\Orvik\\Wow",
-                                           reg::kSetValue | reg::kWow64_64Key, open),
-                      0);
-            const uint8_t old[] = {'o', 'l', 'd', 0};
-            f.registry.SetValue(open, "D", reg::kSz, old, sizeof old);
-            auto item = std::make_shared<OptimizationItem>();
-            item->Enabled = true;
-            item->regItems = row.values;
-            item->cmdItems = row.commands;
-            runner({f.env.platform(), f.registry, launcher, f.wmi, f.boxes})
-                .RunOptimizations({item});
+            for (const bool awaited : {false, true}) {
+                Engine f;
+                f.env.system.wow64 = f.registry.wow64Process = wow64;
+                RedirectionWitness launcher(f.env.system);
+                RegKey open = 0;
+                ASSERT_EQ(
+                    f.registry.CreateKey(reg::RootKey(reg::kLocalMachine), "Software\\Orvik\\Wow",
+                                         reg::kSetValue | reg::kWow64_64Key, open),
+                    0);
+                const uint8_t old[] = {'o', 'l', 'd', 0};
+                f.registry.SetValue(open, "D", reg::kSz, old, sizeof old);
+                auto item = std::make_shared<OptimizationItem>();
+                item->Enabled = true;
+                item->regItems = row.values;
+                item->cmdItems = row.commands;
+                const auto limit =
+                    awaited ? std::optional(std::chrono::milliseconds(1)) : std::nullopt;
+                runner({f.env.platform(), f.registry, launcher, f.wmi, f.boxes}, nullptr, limit)
+                    .RunOptimizations({item});
 
-            const std::string at = std::string(row.name) + (wow64 ? " (WOW64)" : " (64-bit)");
-            const auto stored = f.registry.Stored(key, "D");
-            ASSERT_TRUE(stored) << at;
-            EXPECT_EQ(stored->data[0], row.dwordAfter[0] == '7' ? 7 : 'o') << at;
-            EXPECT_FALSE(
-                f.registry.Stored("HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Orvik\\Wow", "D"))
-                << at;
-            EXPECT_EQ(launcher.offAtStart, std::vector<bool>(row.started, wow64)) << at;
-            EXPECT_EQ(f.env.system.redirectionOff, 0) << at;
+                const std::string at = std::string(row.name) + (wow64 ? " (WOW64)" : " (64-bit)") +
+                                       (awaited ? " awaited" : "");
+                const auto stored = f.registry.Stored(key, "D");
+                ASSERT_TRUE(stored) << at;
+                EXPECT_EQ(stored->data[0], row.dwordAfter[0] == '7' ? 7 : 'o') << at;
+                EXPECT_FALSE(
+                    f.registry.Stored("HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Orvik\\Wow", "D"))
+                    << at;
+                EXPECT_EQ(launcher.offAtStart, std::vector<bool>(row.started, wow64)) << at;
+                EXPECT_EQ(launcher.offWhileAwaited,
+                          std::vector<bool>(awaited ? row.started : 0, false))
+                    << at;
+                EXPECT_EQ(f.env.system.redirectionOff, 0) << at;
+            }
         }
     }
 }

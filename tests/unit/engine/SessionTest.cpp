@@ -140,6 +140,7 @@ struct JournalShell final : Shell {
         return names;
     }
     uint32_t ProbeWrite(const std::string&) override { return 0; }
+    uint32_t StartSelfElevated() override { return 0; }
     std::string ErrorText(uint32_t code) override { return std::to_string(code); }
     explicit JournalShell(FakeFiles& held) : files(held) {}
     FakeFiles& files;
@@ -336,7 +337,8 @@ TEST(Session, DefaultProfileHive) {
     EXPECT_EQ(words.words, "set change set set unchanged change");
     m.hives.calls.clear();
     EXPECT_EQ(session.Run(entries, Apply("both", Users::Both, hive)).problems.size(), 0u);
-    EXPECT_EQ(m.hives.calls, (std::vector<std::string>{"load " + hive, "unload"}));
+    EXPECT_EQ(m.hives.calls, (std::vector<std::string>{"enable", "load " + hive, "drop", "enable",
+                                                       "unload", "drop"}));
     EXPECT_FALSE(m.hives.cleanup) << "no cleanup is left behind";
     EXPECT_EQ(m.Stored(inHive, "V"), std::string("x\0", 2));
     EXPECT_EQ(m.Stored(kUser, "W") + m.Stored(inHive, "W") + m.Stored(inHive, "P"),

@@ -1,8 +1,16 @@
-// Start-up: the argument text as Windows hands it over and the choice of run mode.
+// Start-up: the argument text as Windows hands it over, the choice of run mode, and what the
+// silent run decides on the account and the machine.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "EngineDoubles.h"
+#include "FakeEnvironment.h"
+#include "FakeFileSecurity.h"
+#include "RegistryDouble.h"
 #include "app/StartUp.h"
+#include "platform/XmlDocument.h"
 
 TEST(StartUp, ArgumentTextFollowsTheProgramNameAndOnlyMinusRunRunsSilently) {
     const std::pair<const char*, const char*> lines[] = {
@@ -26,5 +34,119 @@ TEST(StartUp, ArgumentTextFollowsTheProgramNameAndOnlyMinusRunRunsSilently) {
     }
     for (const char* other : {"", "-RUN ", " -RUN", "/RUN", "-RUN extra", "-RUNS", "-EDIT"}) {
         EXPECT_EQ(ChooseStart(other), StartMode::Editor) << "'" << other << "'";
+    }
+}
+
+namespace {
+
+// The host's parser, with the catalogue's bytes beside the executable held in memory.
+class CatalogueBeside final : public XmlDocumentFactory {
+public:
+    std::optional<std::string> bytes;
+    std::unique_ptr<XmlDocument> NewDocument() override { return real_->NewDocument(); }
+    using XmlDocumentFactory::ReadFileBytes;
+    std::optional<std::string> ReadFileBytes(const std::string& path, std::string& why) override {
+        EXPECT_EQ(path, "C:\\Tools\\OrvikOptimizations.xml");
+        if (!bytes) why = "The system cannot find the file specified.";
+        return bytes;
+    }
+    bool ReadEvents(const std::string& file, XmlEvents& events) override {
+        return real_->ReadEvents(file, events);
+    }
+
+private:
+    std::unique_ptr<XmlDocumentFactory> real_ = NewXmlDocumentFactory();
+};
+
+std::string Value(const std::string& key, const std::string& name) {
+    return "<RegistryEntry><Key>" + key + "</Key><ValueName>" + name +
+           "</ValueName><KeyType>DWORD</KeyType><Value>1</Value></RegistryEntry>";
+}
+
+std::string Entry(const std::string& number, const std::string& body) {
+    return "<Item><Number>" + number +
+           "</Number><Enabled>True</Enabled><OSVersion>All</OSVersion>" + body + "</Item>";
+}
+
+}  // namespace
+
+// What -RUN decides before and while it applies, on the account and the machine that Wine cannot
+// pose as: its exit code, its log line and what it wrote.
+TEST(StartUp, SilentRunRefusesLogsAndCounts) {
+    const std::string user =
+        Entry("1", "<RegistryEntries>" + Value("HKEY_CURRENT_USER\\Software\\O", "user") +
+                       "</RegistryEntries>");
+    const std::string all =
+        "<Optimizations>" + user +
+        Entry("2", "<RegistryEntries>" + Value("HKEY_LOCAL_MACHINE\\Software\\O", "machine") +
+                       "</RegistryEntries><WMIQueries><WMIQuery><Command>SELECT * FROM W</Command>"
+                       "<WarningLevel>1</WarningLevel></WMIQuery></WMIQueries>") +
+        "</Optimizations>";
+    const struct {
+        std::optional<std::string> catalogue;
+        bool elevated, system, desktop, denied;
+        int exitCode;
+        const char* log;  // what the log line holds; "" for none
+        const char* written;
+        size_t boxes;
+    } cases[] = {
+        {std::nullopt, true, false, true, false, 2,
+         " Error 2, Source = Orvik: The catalogue C:\\Tools\\OrvikOptimizations.xml cannot be "
+         "read: "
+         "The system cannot find the file specified.. Trace: nothing was applied",
+         "", 0},
+        {"<Optimizations><Item><Number>1", true, false, true, false, 2,
+         " Error 13, Source = Orvik: The catalogue C:\\Tools\\OrvikOptimizations.xml cannot be "
+         "read: the file is no well-formed XML",
+         "", 0},
+        {all, false, false, true, false, 2,
+         " Error 740, Source = Orvik: Run Orvik.exe -RUN as administrator: the program is not "
+         "elevated, and entry 2 writes HKEY_LOCAL_MACHINE\\Software\\O\\machine",
+         "", 0},
+        {"<Optimizations>" + user + "</Optimizations>", false, false, true, false, 0, "", "user",
+         0},
+        {all, true, true, true, false, 0,
+         " Error 0, Source = Orvik: Run as SYSTEM, HKEY_CURRENT_USER is the "
+         ".DEFAULT "
+         "hive, which no new user gets: HKEY_CURRENT_USER\\Software\\O\\user",
+         "user machine", 1},
+        {all, true, false, false, false, 0,
+         " Error 0, Source = Orvik.WMIRunner: SELECT * FROM W Was more then or equal to 1Trace: no "
+         "interactive desktop",
+         "user machine", 0},
+        {all, true, false, true, true, 1, "", "user", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.log);
+        FakeEnvironment env;
+        env.system.elevated = c.elevated;
+        env.system.system = c.system;
+        env.system.desktop = c.desktop;
+        RegistryDouble registry;
+        if (c.denied) registry.deniedKeys["HKEY_LOCAL_MACHINE\\SOFTWARE\\O"] = 5;
+        IdleProcessLauncher processes;
+        ScriptedWmi wmi;
+        wmi.answers["SELECT * FROM W"] = {0, 1, 0};
+        RecordingMessageBoxes boxes;
+        FakeFileSecurity security;
+        CatalogueBeside xml;
+        xml.bytes = c.catalogue;
+
+        EXPECT_EQ(SilentRun(xml, {env.platform(), registry, processes, wmi, boxes}, security),
+                  c.exitCode);
+        const std::string log = env.files.files["C:\\Tools\\SarnetLog.txt"];
+        EXPECT_EQ(log.find("06.12.202609:15:02" + std::string(c.log)),
+                  *c.log ? 0u : std::string::npos)
+            << log;
+        EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), *c.log ? 1 : 0) << log;
+        std::string written;
+        for (const char* name : {"user", "machine"}) {
+            const char* key = name[0] == 'u' ? "HKEY_CURRENT_USER\\Software\\O"
+                                             : "HKEY_LOCAL_MACHINE\\Software\\O";
+            if (registry.Stored(key, name))
+                written += written.empty() ? name : std::string(" ") + name;
+        }
+        EXPECT_EQ(written, c.written);
+        EXPECT_EQ(boxes.shown.size(), c.boxes);
     }
 }

@@ -196,6 +196,36 @@ TEST_F(EditorTest, ACatalogueOthersMayChangeOpensReadOnly) {
     EXPECT_TRUE(machine.writes.empty());
 }
 
+// Not elevated, a run that needs an administrator applies nothing: the editor says why and offers
+// to start itself elevated, and ends once the elevated one runs.
+TEST_F(EditorTest, ARunThatNeedsAnAdministratorOffersToStartElevated) {
+    machine.elevationNeeded = "entry 1 writes HKEY_LOCAL_MACHINE\\A\\V";
+    Open({Entry("1", "A", {kAll}, true)});
+    const struct {
+        bool yes;
+        uint32_t started;
+        int starts, ended;
+        const char* error;  // "": nothing said after the question
+    } cases[] = {{false, 0, 0, 0, ""},
+                 {true, 1223, 1, 0, ""},  // the user declined the system's prompt
+                 {true, 2, 1, 0, "Orvik Optimizer could not be started as administrator: error 2"},
+                 {true, 0, 1, 1, ""}};
+    for (const auto& c : cases) {
+        toolkit.messages.clear();
+        toolkit.ended = 0;
+        machine.elevatedStarts = 0;
+        toolkit.answer = c.yes;
+        machine.elevatedResult = c.started;
+        Click("imgRun");
+        ASSERT_FALSE(toolkit.messages.empty());
+        EXPECT_EQ(Message(0).find("Run needs an administrator: " + machine.elevationNeeded), 0u);
+        EXPECT_EQ(toolkit.messages.size() > 1 ? Message(1) : "", c.error);
+        EXPECT_EQ(machine.elevatedStarts, c.starts);
+        EXPECT_EQ(toolkit.ended, c.ended);
+        EXPECT_TRUE(machine.runs.empty());
+    }
+}
+
 TEST_F(EditorTest, ExportWritesTheReportWhereTheUserFindsItAgainAndOpensIt) {
     Open({Entry("1", "A")});
     const std::string xsl = "C:\\Orvik\\OrvikOptimizations.xsl";

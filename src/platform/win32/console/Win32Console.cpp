@@ -9,6 +9,7 @@
 #include "platform/win32/common/SystemError.h"
 #include "platform/win32/common/WholeFile.h"
 #include "platform/win32/common/WideText.h"
+#include "platform/win32/security/Win32FileSecurity.h"
 
 namespace win32 {
 namespace {
@@ -122,6 +123,11 @@ void Win32ConsoleFiles::Remove(const std::string& path) { DeleteFileW(Widen(path
 std::string Win32ConsoleFiles::ErrorText(uint32_t code) { return FileErrorText(code); }
 
 std::vector<std::string> Win32ProgramSearch::SearchFolders() {
+    // Elevated, a run looks in the system folders alone (Win32ProcessLauncher), and so does this.
+    if (Win32FileSecurity().IsElevated()) {
+        return {Folder([](wchar_t* b, UINT n) { return GetSystemDirectoryW(b, n); }),
+                Folder([](wchar_t* b, UINT n) { return GetWindowsDirectoryW(b, n); })};
+    }
     std::vector<std::string> folders;
     std::wstring program(32768, L'\0');
     const DWORD length = GetModuleFileNameW(nullptr, program.data(), 32768);

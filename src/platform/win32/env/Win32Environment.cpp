@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "platform/win32/common/Handle.h"
+#include "platform/win32/common/SystemError.h"
+#include "platform/win32/common/Token.h"
 #include "platform/win32/common/WideText.h"
 
 namespace win32 {
@@ -86,6 +88,26 @@ std::string Win32SystemInfo::ComputerName() {
     DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
     return GetComputerNameW(name, &length) ? Narrow(name, length) : std::string{};
 }
+
+bool Win32SystemInfo::IsElevated() { return ProcessIsElevated(); }
+
+bool Win32SystemInfo::RunsAsSystem() { return ProcessRunsAsSystem(); }
+
+bool Win32SystemInfo::HasVisibleDesktop() {
+    // The window station, not the session: on XP and Server 2003 the console user shares
+    // session 0 with the services. Windows 2000 and later; no rights beyond the own station's.
+    HWINSTA station = GetProcessWindowStation();
+    USEROBJECTFLAGS flags{};
+    DWORD needed = 0;
+    // A station that cannot be asked counts as invisible: a box there might never be seen.
+    if (station == nullptr ||
+        !GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof(flags), &needed)) {
+        return false;
+    }
+    return (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
+std::string Win32SystemInfo::ErrorText(uint32_t code) { return SystemErrorText(code); }
 
 std::string Win32Clock::UtcTimestamp() {
     SYSTEMTIME now;

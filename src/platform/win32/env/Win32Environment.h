@@ -15,6 +15,10 @@ public:
     void RevertFsRedirection(void* saved) override;
     std::string ExecutablePath() override;
     std::string ComputerName() override;
+    bool IsElevated() override;
+    bool RunsAsSystem() override;
+    bool HasVisibleDesktop() override;
+    std::string ErrorText(uint32_t code) override;
 };
 
 class Win32Clock final : public Clock {

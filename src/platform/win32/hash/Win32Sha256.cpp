@@ -2,6 +2,7 @@
 #include <bcrypt.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "platform/Sha256.h"
 #include "platform/win32/common/Handle.h"
@@ -27,12 +28,16 @@ struct Cng {
         Function<decltype(&BCryptOpenAlgorithmProvider)>("BCryptOpenAlgorithmProvider");
     decltype(&BCryptCloseAlgorithmProvider) close =
         Function<decltype(&BCryptCloseAlgorithmProvider)>("BCryptCloseAlgorithmProvider");
+    decltype(&BCryptGetProperty) property =
+        Function<decltype(&BCryptGetProperty)>("BCryptGetProperty");
     decltype(&BCryptCreateHash) create = Function<decltype(&BCryptCreateHash)>("BCryptCreateHash");
     decltype(&BCryptDestroyHash) destroy =
         Function<decltype(&BCryptDestroyHash)>("BCryptDestroyHash");
     decltype(&BCryptHashData) hashData = Function<decltype(&BCryptHashData)>("BCryptHashData");
     decltype(&BCryptFinishHash) finish = Function<decltype(&BCryptFinishHash)>("BCryptFinishHash");
-    bool Ready() const { return open && close && create && destroy && hashData && finish; }
+    bool Ready() const {
+        return open && close && property && create && destroy && hashData && finish;
+    }
 };
 
 const Cng& Functions() {
@@ -58,10 +63,23 @@ std::optional<hash::Sha256Digest> hash::Sha256(std::string_view bytes) {
     const Cng& cng = Functions();
     if (!cng.Ready()) return std::nullopt;
     Owned<HashAlgorithm> algorithm;
+    if (!BCRYPT_SUCCESS(cng.open(algorithm.Put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0))) {
+        return std::nullopt;
+    }
+    // The hash state lives in a buffer of ours: only Windows 7 and later make one themselves.
+    // It is declared before the state, which is destroyed first.
+    DWORD objectLength = 0;
+    ULONG written = 0;
+    if (!BCRYPT_SUCCESS(cng.property(algorithm.Get(), BCRYPT_OBJECT_LENGTH,
+                                     reinterpret_cast<PUCHAR>(&objectLength), sizeof(objectLength),
+                                     &written, 0)) ||
+        objectLength == 0) {
+        return std::nullopt;
+    }
+    std::vector<UCHAR> object(objectLength);
     Owned<HashState> state;
-    // No object buffer: the provider keeps the hash state itself (Windows 7 and later).
-    if (!BCRYPT_SUCCESS(cng.open(algorithm.Put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0)) ||
-        !BCRYPT_SUCCESS(cng.create(algorithm.Get(), state.Put(), nullptr, 0, nullptr, 0, 0))) {
+    if (!BCRYPT_SUCCESS(
+            cng.create(algorithm.Get(), state.Put(), object.data(), objectLength, nullptr, 0, 0))) {
         return std::nullopt;
     }
     // A call takes a 32-bit length; larger inputs go in pieces.

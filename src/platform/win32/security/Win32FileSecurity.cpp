@@ -9,6 +9,7 @@
 
 #include "platform/win32/common/Handle.h"
 #include "platform/win32/common/SystemError.h"
+#include "platform/win32/common/Token.h"
 #include "platform/win32/common/WideText.h"
 #include "platform/win32/security/LibrarySearch.h"
 
@@ -16,6 +17,10 @@ namespace win32 {
 namespace {
 
 constexpr const char* kAdministrators = "S-1-5-32-544";
+// Full control for SYSTEM and Administrators and nobody else, nothing inherited from above (P):
+// a folder passes its entries on to what is made inside (OICI); a file has the same entries.
+constexpr const wchar_t* kAdministratorsFolder = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+constexpr const wchar_t* kAdministratorsFile = L"D:P(A;;FA;;;SY)(A;;FA;;;BA)";
 
 std::string SidText(PSID sid) {
     LPWSTR text = nullptr;
@@ -42,6 +47,20 @@ std::string AccountName(PSID sid) {
     const std::wstring account =
         domainLength > 0 ? std::wstring(domain) + L"\\" + name : std::wstring(name);
     return Narrow(account);
+}
+
+// A builtin group's name, which this machine knows itself (no domain controller is asked):
+// LookupAccountSid serves where LookupAccountSidLocal (Windows 7 and later) is missing.
+std::wstring BuiltinName(PSID sid) {
+    wchar_t name[256];
+    wchar_t domain[256];
+    DWORD nameLength = 256;
+    DWORD domainLength = 256;
+    SID_NAME_USE use;
+    if (!LookupAccountSidW(nullptr, sid, name, &nameLength, domain, &domainLength, &use)) {
+        return L"";
+    }
+    return name;
 }
 
 std::string TokenUserSid() {
@@ -80,13 +99,12 @@ bool IsDirectAdministrator(const std::string& sid) {
         return false;
     }
     const LocalMemory<void*> ownedGroup(group);
-    const std::string account = AccountName(group);  // localised: "Administratoren"
-    const std::string groupName = account.substr(account.find('\\') + 1);
+    const std::wstring groupName = BuiltinName(group);  // localised: "Administratoren"
     LPBYTE buffer = nullptr;
     DWORD read = 0;
     DWORD total = 0;
     bool found = false;
-    if (members(nullptr, Widen(groupName).c_str(), 0, &buffer, MAX_PREFERRED_LENGTH, &read, &total,
+    if (members(nullptr, groupName.c_str(), 0, &buffer, MAX_PREFERRED_LENGTH, &read, &total,
                 nullptr) == NERR_Success) {
         const auto* list = reinterpret_cast<LOCALGROUP_MEMBERS_INFO_0*>(buffer);
         for (DWORD i = 0; i < read && !found; ++i) found = SidText(list[i].lgrmi0_sid) == sid;
@@ -113,18 +131,7 @@ void ReadEntries(PACL dacl, ObjectSecurity& security) {
 
 }  // namespace
 
-bool Win32FileSecurity::IsElevated() {
-    HANDLE raw = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return false;
-    const UniqueHandle token(raw);
-    TOKEN_ELEVATION elevation{};
-    DWORD size = 0;
-    if (GetTokenInformation(token.Get(), TokenElevation, &elevation, sizeof(elevation), &size)) {
-        return elevation.TokenIsElevated != 0 || TokenUserSid() == "S-1-5-18";
-    }
-    // Windows before Vista knows no elevation: an administrator's token is a full one.
-    return TokenIsAdministrator();
-}
+bool Win32FileSecurity::IsElevated() { return ProcessIsElevated(); }
 
 uint32_t Win32FileSecurity::Query(const std::string& path, ObjectSecurity& security) {
     PSID owner = nullptr;
@@ -153,16 +160,31 @@ bool Win32FileSecurity::IsAdministrator(const std::string& sid) {
 }
 
 uint32_t Win32FileSecurity::MakeAdministratorsFolder(const std::string& path) {
-    // Protected (P): nothing inherited from the folder above; the entries reach every file and
-    // folder made inside (OICI).
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
-            L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", SDDL_REVISION_1, &descriptor, nullptr)) {
+            kAdministratorsFolder, SDDL_REVISION_1, &descriptor, nullptr)) {
         return GetLastError();
     }
     const LocalMemory<void*> owned(descriptor);
     SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor, FALSE};
     return CreateDirectoryW(Widen(path).c_str(), &attributes) ? 0 : GetLastError();
+}
+
+uint32_t Win32FileSecurity::ProtectFile(const std::string& path) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kAdministratorsFile, SDDL_REVISION_1,
+                                                              &descriptor, nullptr)) {
+        return GetLastError();
+    }
+    const LocalMemory<void*> owned(descriptor);
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    PACL dacl = nullptr;
+    if (!GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted)) return GetLastError();
+    std::wstring wide = Widen(path);
+    return SetNamedSecurityInfoW(wide.data(), SE_FILE_OBJECT,
+                                 DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                                 nullptr, nullptr, dacl, nullptr);
 }
 
 std::string Win32FileSecurity::ErrorText(uint32_t code) { return SystemErrorText(code); }

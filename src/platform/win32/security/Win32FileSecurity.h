@@ -12,6 +12,7 @@ public:
     uint32_t Query(const std::string& path, ObjectSecurity& security) override;
     bool IsAdministrator(const std::string& sid) override;
     uint32_t MakeAdministratorsFolder(const std::string& path) override;
+    uint32_t ProtectFile(const std::string& path) override;
     std::string ErrorText(uint32_t code) override;
 };
 

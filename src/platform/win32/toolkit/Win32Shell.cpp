@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/win32/common/Handle.h"
 #include "platform/win32/common/SystemError.h"
@@ -61,6 +62,27 @@ public:
         DWORD length = GetTempPathW(MAX_PATH + 1, buffer);
         while (length > 3 && buffer[length - 1] == L'\\') --length;
         return Narrow(buffer, length);
+    }
+
+    // ShellExecuteEx (Windows XP and later) with the "runas" verb: the consent or credentials
+    // prompt on Vista and later, the Run As dialog before. Declined, it fails with 1223, which
+    // the editor reports as such.
+    uint32_t StartSelfElevated() override {
+        std::vector<wchar_t> path(MAX_PATH);
+        DWORD length = 0;
+        while ((length = GetModuleFileNameW(nullptr, path.data(),
+                                            static_cast<DWORD>(path.size()))) == path.size()) {
+            path.resize(path.size() * 2);
+        }
+        if (length == 0) return GetLastError();
+        SHELLEXECUTEINFOW info{};
+        info.cbSize = sizeof(info);
+        info.fMask = SEE_MASK_NOASYNC;
+        info.lpVerb = L"runas";
+        info.lpFile = path.data();
+        info.nShow = SW_SHOWNORMAL;
+        if (!ShellExecuteExW(&info)) return GetLastError() ? GetLastError() : ERROR_CANCELLED;
+        return 0;
     }
 
     uint32_t ReplaceFile(const std::string& from, const std::string& to) override {
