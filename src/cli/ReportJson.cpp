@@ -39,6 +39,17 @@ void DefinitionsJson(JsonWriter& json, const PolicyDefinitionsReport& policies) 
     json.Key("definitions").Number(static_cast<int64_t>(policies.definitions)).EndObject();
 }
 
+// What a registry action did: the value before and after, and the keys it made.
+void ChangeJson(JsonWriter& json, const RegistryChange& change) {
+    json.Key("before");
+    ValueJson(json, change.before);
+    json.Key("after");
+    ValueJson(json, change.after);
+    json.Key("createdKeys").BeginArray();
+    for (const std::string& key : change.createdKeys) json.String(KeyText(change.root, key));
+    json.EndArray();
+}
+
 void Action(JsonWriter& json, const ActionReport& action) {
     const ActionRecord& record = action.record;
     json.BeginObject();
@@ -52,18 +63,7 @@ void Action(JsonWriter& json, const ActionReport& action) {
             json.Key("value").String(item.Value);
             if (action.policy) PolicyJson(json, *action.policy);
             if (!record.user.empty()) json.Key("user").String(record.user);
-            if (record.change) {
-                const RegistryChange& change = *record.change;
-                json.Key("before");
-                ValueJson(json, change.before);
-                json.Key("after");
-                ValueJson(json, change.after);
-                json.Key("createdKeys").BeginArray();
-                for (const std::string& key : change.createdKeys) {
-                    json.String(KeyText(change.root, key));
-                }
-                json.EndArray();
-            }
+            if (record.change) ChangeJson(json, *record.change);
             break;
         }
         case ActionRecord::Kind::Command:
