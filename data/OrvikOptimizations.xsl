@@ -518,7 +518,8 @@
       <xsl:text> </xsl:text>
       <span class="mode">
         <xsl:choose>
-          <xsl:when test="$type = 'STRING' or $type = 'BINARY'">
+          <xsl:when test="$type = 'STRING' or $type = 'BINARY' or $type = 'QWORD' or
+              $type = 'EXPANDSTRING' or $type = 'MULTISTRING'">
             <xsl:value-of select="$type"/>
           </xsl:when>
           <xsl:otherwise>DWORD</xsl:otherwise>

@@ -136,17 +136,10 @@ std::optional<int16_t> PlainNumber(const std::string& text) {
 }  // namespace codes
 
 int32_t RegistryItem::SetKeyType(const std::string& Value) {
-    const std::string upper = codes::UpperAscii(Value);
-    if (upper == "STRING") return codes::kKeyTypeString;
-    if (upper == "BINARY") return codes::kKeyTypeBinary;
-    return codes::kKeyTypeDword;  // "DWORD" and every unrecognised name
+    return codes::KeyTypeByName(Value).value_or(codes::kKeyTypeDword);  // unknown: DWORD
 }
 
 std::string RegistryItem::GetKeyType(int32_t Value) {
-    switch (Value) {
-        case codes::kKeyTypeDword: return "DWORD";
-        case codes::kKeyTypeString: return "STRING";
-        case codes::kKeyTypeBinary: return "BINARY";
-        default: return {};
-    }
+    const codes::ValueType* type = codes::TypeByKeyType(Value);
+    return type ? type->keyName : std::string();
 }

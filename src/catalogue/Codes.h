@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/ValueTypes.h"
+
 namespace codes {
 
 inline constexpr int32_t kWindows2000 = 0;
@@ -43,11 +45,6 @@ bool IsOffered(const std::vector<int32_t>& osVersions, int32_t machine);
 inline constexpr int32_t kModeHiDef = 0;
 inline constexpr int32_t kModeNormal = 1;
 inline constexpr int32_t kModeBasic = 2;
-
-// A registry value's key type, as RegistryItem::KeyType holds it.
-inline constexpr int32_t kKeyTypeDword = 0;
-inline constexpr int32_t kKeyTypeString = 1;
-inline constexpr int32_t kKeyTypeBinary = 2;
 
 // ASCII upper-casing: the names compared are ASCII, and other bytes of UTF-8 text stay intact.
 std::string UpperAscii(std::string text);

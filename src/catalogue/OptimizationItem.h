@@ -20,10 +20,11 @@ public:
         : KeyType(keyType), Key(std::move(key)), ValueName(std::move(valueName)),
           Value(std::move(value)) {}
 
-    int32_t KeyType = 0;  // key-type code: 0 DWORD, 1 STRING, 2 BINARY
+    int32_t KeyType = 0;  // key-type code (catalogue/ValueTypes.h)
     std::string Key;      // root-key name, then the sub key names, each after a backslash
     std::string ValueName;
-    std::string Value;  // the data as text; its form depends on KeyType
+    // The data as text; its form depends on KeyType (a MULTISTRING: its strings one per line).
+    std::string Value;
     XmlPosition Position;
     // Where the Key and Value elements that count start (0 and 0 when there is none), so that
     // a problem of either is shown where it stands.

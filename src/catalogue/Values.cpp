@@ -116,6 +116,34 @@ Converted<int32_t> DwordOf(const std::string& text) {
     return {static_cast<int32_t>(rounded)};
 }
 
+Converted<uint64_t> QwordOf(const std::string& text) {
+    const std::string number = TrimBlanks(text);
+    if (number.size() >= 2 && number[0] == '&' && (number[1] == 'H' || number[1] == 'h')) {
+        if (number.size() == 2 || number.size() > 18) return {0, ValueFault::Overflow};
+        uint64_t value = 0;
+        for (size_t i = 2; i < number.size(); ++i) {
+            const int digit = HexDigit(number[i]);
+            if (digit < 0) return {0, ValueFault::TypeMismatch};
+            value = value * 16 + static_cast<uint64_t>(digit);
+        }
+        return {value};
+    }
+    const char* begin = number.data() + (number.starts_with('+') ? 1 : 0);
+    const char* end = number.data() + number.size();
+    uint64_t value = 0;
+    std::from_chars_result parsed{};
+    if (number.starts_with('-')) {
+        int64_t negative = 0;
+        parsed = std::from_chars(begin, end, negative);
+        value = static_cast<uint64_t>(negative);
+    } else {
+        parsed = std::from_chars(begin, end, value);
+    }
+    if (number.empty() || parsed.ptr != end) return {0, ValueFault::TypeMismatch};
+    if (parsed.ec != std::errc()) return {0, ValueFault::Overflow};
+    return {value};
+}
+
 bool IsRoundedDword(const std::string& text) {
     const std::string number = TrimBlanks(text);
     if (number.size() >= 2 && number[0] == '&' && (number[1] == 'H' || number[1] == 'h')) {

@@ -26,6 +26,9 @@ struct Converted {
 // A DWORD value text as the 32 bits the registry receives: decimal (a fraction or exponent
 // rounded to the nearest whole number, halves to the even one) or "&H" and a bit pattern.
 [[nodiscard]] Converted<int32_t> DwordOf(const std::string& text);
+// A QWORD value text as the 64 bits the registry receives: decimal (a negative one as its
+// two's complement) or "&H" and up to 16 hex digits.
+[[nodiscard]] Converted<uint64_t> QwordOf(const std::string& text);
 // Whether DwordOf takes the text as a fraction or with an exponent ("2.5", "1e3"), so that the
 // number written is not the digits the text shows.
 bool IsRoundedDword(const std::string& text);

@@ -24,6 +24,8 @@ enum Allowed : unsigned {
     kQuiet = 4096,
     kDryRun = 8192,
     kTrustJournal = 16384,  // --trust-journal
+    kExport = 32768,        // --format, --local-policy, --remove
+    kImport = 65536,        // the file to import, --into, --root
 };
 
 struct CommandHelp {
@@ -58,6 +60,16 @@ const CommandHelp kCommands[] = {
     {"report", Command::Report, kCatalogue | kOut | kQuiet,
      "report [--catalogue FILE] [--out FILE] [--quiet]",
      "write the catalogue as the HTML page that the editor's Export makes"},
+    {"export", Command::Export, kCatalogue | kJson | kSelection | kOut | kQuiet | kExport,
+     "export --format reg --out FILE [--catalogue FILE] [SELECTION] [--json] [--quiet]\n"
+     "       OrvikCli export --format pol (--out FOLDER | --local-policy) [--remove]\n"
+     "              [--catalogue FILE] [SELECTION] [--json] [--quiet]",
+     "write the registry values apply would write as a regedit file or as\n"
+     "            Group Policy's Machine and User Registry.pol"},
+    {"import", Command::Import, kOut | kForce | kJson | kQuiet | kImport | kPolicy,
+     "import FILE (--out CATALOGUE | --into CATALOGUE) [--root HKLM|HKCU] [--force]\n"
+     "              [--json] [--quiet] [POLICY OPTIONS]",
+     "make catalogue entries from a regedit file or a Registry.pol"},
 };
 
 // One line (or more) of the help for each option, under the options it stands for.
@@ -78,7 +90,7 @@ const std::pair<unsigned, const char*> kOptionHelp[] = {
     {kQuiet,
      "  --quiet              no progress lines or notices; errors still go to standard\n"
      "                       error\n"},
-    {kForce, "  --force              apply a catalogue that has errors\n"},
+    {kForce, "  --force              apply a catalogue that has errors; import: replace --out\n"},
     {kTrust,
      "  --trust-catalogue    apply, as administrator, a catalogue that others may change\n"},
     {kJournal,
@@ -98,7 +110,16 @@ const std::pair<unsigned, const char*> kOptionHelp[] = {
      "  --command-timeout SECONDS  how long apply waits for each command line to end\n"
      "                       before it fails it and goes on, leaving it running (600)\n"
      "  --no-wait            start command lines without waiting, as Orvik.exe -RUN\n"},
-    {kOut, "  --out FILE           write the page into FILE instead of standard output\n"},
+    {kOut,
+     "  --out FILE           write into FILE (report: the page; import: a new catalogue)\n"
+     "                       instead of standard output; export --format pol: a FOLDER\n"},
+    {kExport,
+     "  --format reg|pol     a regedit file, or Machine\\Registry.pol and User\\Registry.pol\n"
+     "  --local-policy       into this machine's local policy, with gpt.ini raised\n"
+     "  --remove             take the values out of existing Registry.pol files again\n"},
+    {kImport,
+     "  --into CATALOGUE     append the entries to this catalogue\n"
+     "  --root HKLM|HKCU     the root of a Registry.pol whose path does not say it\n"},
     {kPolicy,
      "  --policy-definitions FOLDER  check values under policy keys against the .admx\n"
      "                       files of FOLDER (%SystemRoot%\\PolicyDefinitions)\n"
@@ -279,9 +300,14 @@ private:
             File(kOut, options_.out);
         } else if (name_ == "--policy-definitions") {
             File(kPolicy, options_.policyDefinitions);
+        } else if (name_ == "--into") {
+            File(kImport, options_.into);
         } else if ((allowed_ & kOperand) != 0 && !options_.journal && !name_.empty() &&
                    name_[0] != '-') {
             options_.journal = name_;
+        } else if ((allowed_ & kImport) != 0 && !options_.file && !name_.empty() &&
+                   name_[0] != '-') {
+            options_.file = name_;
         } else {
             return false;
         }
@@ -333,6 +359,12 @@ private:
             options_.trustCatalogue = Flag(kTrust);
         } else if (name_ == "--trust-journal") {
             options_.trustJournal = Flag(kTrustJournal);
+        } else if (name_ == "--local-policy" || name_ == "--remove") {
+            (name_ == "--remove" ? options_.remove : options_.localPolicy) = Flag(kExport);
+        } else if (name_ == "--format" || name_ == "--root") {
+            Allow(name_ == "--format" ? kExport : kImport);
+            (name_ == "--format" ? options_.format : options_.root) =
+                codes::UpperAscii(TakeValue());
         } else {
             return false;
         }
@@ -367,6 +399,32 @@ std::optional<Options> HelpOrVersion(const std::vector<std::string>& arguments) 
     return options;
 }
 
+void CheckExport(const Options& options) {
+    if (options.format != "REG" && options.format != "POL") {
+        throw UsageError("export needs --format reg or --format pol");
+    }
+    const bool pol = options.format == "POL";
+    if (!pol && (options.localPolicy || options.remove)) {
+        throw UsageError("--local-policy and --remove go with --format pol");
+    }
+    if (options.localPolicy == options.out.has_value()) {
+        throw UsageError(pol ? "export --format pol needs either --out FOLDER or --local-policy"
+                             : "export --format reg needs --out FILE");
+    }
+}
+
+void CheckImport(const Options& options) {
+    if (!options.file) throw UsageError("import needs a FILE");
+    if (options.out && options.into) throw UsageError("--out and --into exclude each other");
+    if (!options.out && !options.into) {
+        throw UsageError("import needs --out CATALOGUE or --into CATALOGUE");
+    }
+    if (options.root && options.root != "HKLM" && options.root != "HKCU") {
+        throw UsageError("--root takes HKLM or HKCU");
+    }
+    if (options.force && !options.out) throw UsageError("import --force goes with --out");
+}
+
 void CheckTogether(const Options& options, unsigned allowed, bool thisWindows) {
     if ((allowed & kOperand) != 0 && !options.journal) throw UsageError("undo needs a FILE");
     if (thisWindows && options.allVersions) {
@@ -376,6 +434,8 @@ void CheckTogether(const Options& options, unsigned allowed, bool thisWindows) {
         throw UsageError("--policy-definitions and --no-policy-definitions exclude each other");
     }
     if (options.commandTimeout && options.noWait) throw UsageError("--no-wait takes no timeout");
+    if ((allowed & kExport) != 0) CheckExport(options);
+    if ((allowed & kImport) != 0) CheckImport(options);
     if (options.defaultHive && (allowed & kUser) != 0 && options.users == Users::Current) {
         throw UsageError("--default-hive goes with --user default or both");
     }

@@ -10,7 +10,7 @@
 
 namespace cli {
 
-enum class Command { Validate, Plan, Apply, Undo, Report, Version, Help };
+enum class Command { Validate, Plan, Apply, Undo, Report, Export, Import, Version, Help };
 
 using engine::Users;
 using engine::UsersName;
@@ -44,6 +44,11 @@ struct Options {
     bool noWait = false;
     bool quiet = false;   // --quiet: no progress or notices on standard error
     bool dryRun = false;  // undo --dry-run: say what undo would do, change nothing
+    // export --format reg|pol, --local-policy, --remove; import FILE, --into CATALOGUE,
+    // --root HKLM|HKCU (upper-cased).
+    std::optional<std::string> format, into, root, file;
+    bool localPolicy = false;
+    bool remove = false;
     // help COMMAND, COMMAND --help: that command's usage; none: the whole help.
     std::optional<Command> helpFor;
 };

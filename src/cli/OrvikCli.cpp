@@ -4,6 +4,7 @@
 #include "catalogue/CatalogueFile.h"
 #include "catalogue/Codes.h"
 #include "cli/Checked.h"
+#include "cli/Fleet.h"
 #include "cli/Protection.h"
 #include "cli/Report.h"
 #include "cli/UndoReport.h"
@@ -163,6 +164,18 @@ int Usage(Console& console, const UsageError& wrong) {
     return exit_code::kUsage;
 }
 
+// The commands that neither check nor run the catalogue's entries: their exit code.
+std::optional<int> WithoutRun(const Options& options, CliPlatform& platform, Session& session,
+                              GlobalUtils& utils) {
+    switch (options.command) {
+        case Command::Undo: return Undo(options, session, platform);
+        case Command::Export: return Export(options, platform);
+        case Command::Import: return Import(options, platform);
+        case Command::Report: return MakeReport(options, platform, utils.ExecutableFolder());
+        default: return std::nullopt;
+    }
+}
+
 }  // namespace
 
 int Main(const std::vector<std::string>& arguments, CliPlatform& platform) {
@@ -184,9 +197,8 @@ int Main(const std::vector<std::string>& arguments, CliPlatform& platform) {
     GlobalUtils utils(platform.machine.env);
     Session session({platform.machine, platform.xml, platform.programs, platform.files,
                      &platform.hives, &platform.security});
-    if (options.command == Command::Undo) return Undo(options, session, platform);
-    if (options.command == Command::Report) {
-        return MakeReport(options, platform, utils.ExecutableFolder());
+    if (const std::optional<int> done = WithoutRun(options, platform, session, utils)) {
+        return *done;
     }
     Report report = StartReport(options, platform, utils.ExecutableFolder());
     const Checked checked =

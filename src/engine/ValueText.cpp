@@ -2,6 +2,7 @@
 
 #include <iterator>
 
+#include "catalogue/ValueTypes.h"
 #include "platform/HexText.h"
 #include "platform/Registry.h"
 
@@ -64,16 +65,15 @@ std::string DataText(const RegistryData& value) {
             bytes[0] | bytes[1] << 8 | bytes[2] << 16 | uint32_t{bytes[3]} << 24;
         return std::to_string(number);
     }
+    if (value.type == reg::kQword && bytes.size() == 8) {
+        uint64_t number = 0;
+        for (size_t i = 8; i-- > 0;) number = number << 8 | bytes[i];
+        return std::to_string(number);
+    }
     return HexText(bytes, ",");
 }
 
-std::string TypeName(uint32_t type) {
-    static const char* const kNames[] = {"REG_NONE",   "REG_SZ",      "REG_EXPAND_SZ",
-                                         "REG_BINARY", "REG_DWORD",   "REG_DWORD_BIG_ENDIAN",
-                                         "REG_LINK",   "REG_MULTI_SZ"};
-    if (type < std::size(kNames)) return kNames[type];
-    return "type " + std::to_string(type);
-}
+std::string TypeName(uint32_t type) { return codes::TypeNameOf(type); }
 
 std::string KeyText(int32_t root, const std::string& subKey) {
     const std::string rootText = reg::RootName(root);

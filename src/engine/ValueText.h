@@ -18,10 +18,12 @@ std::vector<std::string> MultiStrings(const RegistryData& value);
 std::string ValueNameText(const std::string& name);
 // An error's description with the registry roots by name, not by their handle's number.
 std::string DescriptionText(const ErrorRecord& error);
-// A registry type code as its Windows name ("REG_DWORD"), or "type N".
+// A registry type code as its Windows name ("REG_DWORD", "REG_QWORD"), or "type N" for a
+// number without one.
 std::string TypeName(uint32_t type);
-// A value's data: text without its final NUL, a 4-byte DWORD as its unsigned number, anything
-// else as hexadecimal byte pairs between commas (the catalogue's BINARY form).
+// A value's data: text without its final NUL, a 4-byte DWORD and an 8-byte QWORD as their
+// unsigned numbers, anything else as hexadecimal byte pairs between commas (the catalogue's
+// BINARY form).
 std::string DataText(const RegistryData& value);
 // "HKEY_LOCAL_MACHINE\Software\x" from a root handle and a path below it.
 std::string KeyText(int32_t root, const std::string& subKey);

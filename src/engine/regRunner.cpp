@@ -16,6 +16,9 @@ namespace {
 
 using codes::kKeyTypeBinary;
 using codes::kKeyTypeDword;
+using codes::kKeyTypeExpandString;
+using codes::kKeyTypeMultiString;
+using codes::kKeyTypeQword;
 using codes::kKeyTypeString;
 
 [[noreturn]] void Raise(int32_t number, const std::string& description) {
@@ -49,6 +52,17 @@ int32_t regRunner::ToDword(const std::string& text) { return Taken(catalogue::Dw
 
 bool regRunner::IsRoundedDword(const std::string& text) { return catalogue::IsRoundedDword(text); }
 
+uint64_t regRunner::ToQword(const std::string& text) { return Taken(catalogue::QwordOf(text)); }
+
+std::string regRunner::MultiStringData(const std::string& text) {
+    std::string data;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        data += text[i] == '\n' ? '\0' : text[i];
+    }
+    return data;
+}
+
 std::vector<uint8_t> regRunner::HexStringToByteArray(const std::string& HexString) {
     return Taken(catalogue::BytesOf(HexString));
 }
@@ -77,6 +91,16 @@ void regRunner::Write(cRegistry& registry, const RegistryItem& item) {
     registry.SectionKey(ParseSectionKey(item.Key));
     if (item.KeyType == kKeyTypeString) {
         registry.SetValueByName(item.ValueName, reg::kSz, Variant(item.Value));
+    } else if (item.KeyType == kKeyTypeExpandString) {
+        registry.SetExactValueByName(item.ValueName, reg::kExpandSz, Variant(item.Value));
+    } else if (item.KeyType == kKeyTypeMultiString) {
+        registry.SetExactValueByName(item.ValueName, reg::kMultiSz,
+                                     Variant(MultiStringData(item.Value)));
+    } else if (item.KeyType == kKeyTypeQword) {
+        const uint64_t bits = ToQword(item.Value);
+        std::vector<uint8_t> bytes(8);
+        for (size_t i = 0; i < 8; ++i) bytes[i] = static_cast<uint8_t>(bits >> (8 * i));
+        registry.SetExactValueByName(item.ValueName, reg::kQword, Variant(bytes));
     } else if (item.KeyType == kKeyTypeDword) {
         registry.SetValueByName(item.ValueName, reg::kDword, Variant(ToDword(item.Value)));
     } else if (item.KeyType == kKeyTypeBinary) {

@@ -39,6 +39,12 @@ public:
     // A DWORD value text as the 32 bits the registry receives; raises when it is no number or
     // does not fit.
     static int32_t ToDword(const std::string& text);
+    // A QWORD value text as the 64 bits the registry receives: a whole decimal number from
+    // -2^63 to 2^64 - 1, or "&H" and up to 16 hex digits; raises otherwise.
+    static uint64_t ToQword(const std::string& text);
+    // A MULTISTRING's Value (its strings one per line, a line end of CR LF or LF) as the
+    // strings with a NUL after each but the last.
+    static std::string MultiStringData(const std::string& text);
     // Whether ToDword takes the text as a fraction or with an exponent ("2.5", "1e3"), so that
     // the number written is not the digits the text shows.
     static bool IsRoundedDword(const std::string& text);

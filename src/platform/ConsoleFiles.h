@@ -26,6 +26,9 @@ public:
                                                uint32_t& error) = 0;
     // The whole file, byte for byte; nothing and the error when it cannot be read.
     virtual std::optional<std::string> Read(const std::string& path, uint32_t& error) = 0;
+    // Makes the folder (its parent must be there); 0 also when it is there already, else the
+    // Windows error code.
+    virtual uint32_t MakeFolder(const std::string& path) = 0;
     // Deletes a file this program made and could not finish.
     virtual void Remove(const std::string& path) = 0;
     virtual std::string ErrorText(uint32_t code) = 0;

@@ -36,6 +36,7 @@ inline constexpr uint32_t kDword = 4;
 inline constexpr uint32_t kDwordBigEndian = 5;
 inline constexpr uint32_t kLink = 6;
 inline constexpr uint32_t kMultiSz = 7;
+inline constexpr uint32_t kQword = 11;
 
 // Access rights.
 inline constexpr uint32_t kQueryValue = 0x0001;

@@ -10,8 +10,6 @@
 namespace policy {
 namespace {
 
-constexpr int32_t kKeyTypeDword = 0;
-constexpr int32_t kKeyTypeString = 1;
 constexpr size_t kTypoEdits = 2;
 
 // The catalogue's value as the registry will hold it.
@@ -22,7 +20,15 @@ struct Written {
 };
 
 std::optional<Written> WrittenValue(const RegistryItem& item) {
-    if (item.KeyType == kKeyTypeString) return Written{Written::Kind::Text, 0, item.Value};
+    using namespace codes;
+    if (item.KeyType == kKeyTypeString || item.KeyType == kKeyTypeExpandString) {
+        return Written{Written::Kind::Text, 0, item.Value};
+    }
+    if (item.KeyType == kKeyTypeQword) {
+        const catalogue::Converted<uint64_t> number = catalogue::QwordOf(item.Value);
+        if (!number.Ok()) return std::nullopt;  // the catalogue's own check reports it
+        return Written{Written::Kind::Number, number.value, {}};
+    }
     if (item.KeyType != kKeyTypeDword) return Written{};
     const catalogue::Converted<int32_t> number = catalogue::DwordOf(item.Value);
     if (!number.Ok()) return std::nullopt;  // the catalogue's own check reports it

@@ -90,14 +90,15 @@ char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + '
 
 // The attributes the schemas' elements carry that matter here; others are passed over.
 struct Attributes {
-    std::string name, key, valueName, className, displayName, value, ref, defaultKey, id;
+    std::string name, key, valueName, className, displayName, value, ref, defaultKey, id,
+        explainText;
     std::optional<uint64_t> minValue, maxValue;
     bool storeAsText = false;
 
     // Emptied for the next element, keeping what the texts hold room for.
     void Clear() {
-        for (std::string* text :
-             {&name, &key, &valueName, &className, &displayName, &value, &ref, &defaultKey, &id}) {
+        for (std::string* text : {&name, &key, &valueName, &className, &displayName, &value, &ref,
+                                  &defaultKey, &id, &explainText}) {
             text->clear();
         }
         minValue.reset();
@@ -116,6 +117,7 @@ struct Attributes {
             {"ref", &Attributes::ref},
             {"defaultKey", &Attributes::defaultKey},
             {"id", &Attributes::id},
+            {"explainText", &Attributes::explainText},
         };
         if (const auto field = kTexts.find(attribute); field != kTexts.end()) {
             this->*(field->second) = text;
@@ -261,7 +263,7 @@ private:
     }
 
     void OpenPolicy(const Attributes& a) {
-        Policy policy{a.name, PolicyClass::Both, a.displayName, {}, file_};
+        Policy policy{a.name, PolicyClass::Both, a.displayName, {}, file_, a.explainText};
         if (a.className == "Machine") policy.policyClass = PolicyClass::Machine;
         if (a.className == "User") policy.policyClass = PolicyClass::User;
         definitions_.policies.push_back(std::move(policy));
@@ -477,7 +479,10 @@ const std::unordered_set<std::string>& PolicyLibrary::WantedIds(size_t file) {
                 wanted_[in].insert(reference.substr(9, reference.size() - 10));
             }
         };
-        for (const Policy& policy : definitions_.policies) want(policy.file, policy.displayName);
+        for (const Policy& policy : definitions_.policies) {
+            want(policy.file, policy.displayName);
+            want(policy.file, policy.explainText);
+        }
         for (const auto& [name, text] : definitions_.supportedOn) want(text.first, text.second);
     }
     return wanted_[file];
@@ -499,6 +504,11 @@ std::string PolicyLibrary::DisplayName(size_t policy) {
     const Policy& defined = definitions_.policies[policy];
     const std::string text = Text(defined.file, defined.displayName);
     return text.empty() ? defined.name : text;
+}
+
+std::string PolicyLibrary::Explanation(size_t policy) {
+    const Policy& defined = definitions_.policies[policy];
+    return Text(defined.file, defined.explainText);
 }
 
 std::string PolicyLibrary::SupportedOn(size_t policy) {

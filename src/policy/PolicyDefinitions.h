@@ -47,6 +47,7 @@ struct Policy {
     std::string displayName;  // as written: "$(string.ID)"
     std::string supportedOn;  // the reference as written: "windows:SUPPORTED_Windows7"
     size_t file = 0;          // into Definitions::files
+    std::string explainText;  // as written: "$(string.ID)"
 };
 
 // A value that a policy writes.
@@ -106,6 +107,8 @@ public:
 
     // The policy's display name from the language file, else its name.
     std::string DisplayName(size_t policy);
+    // The policy's explanation from the language file; empty when there is none.
+    std::string Explanation(size_t policy);
     // The text of the policy's "supported on" definition; empty when there is none.
     std::string SupportedOn(size_t policy);
     // Every file that could not be read so far, in the order it was met.

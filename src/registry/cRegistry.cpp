@@ -92,6 +92,18 @@ void cRegistry::SetValueByName(const std::string& sName, int32_t lType, const Va
     Value(newValue);
 }
 
+void cRegistry::SetExactValueByName(const std::string& sName, int32_t lType,
+                                    const Variant& newValue) {
+    exact_ = true;
+    try {
+        SetValueByName(sName, lType, newValue);
+    } catch (...) {
+        exact_ = false;
+        throw;
+    }
+    exact_ = false;
+}
+
 bool cRegistry::KeyExists() {
     OwnedKey key(reg::OpenedKey{&registry_});
     return registry_.OpenKey(Root(), sectionKey_, reg::kQueryValue | ViewFlag(), *key.Put()) ==
@@ -172,11 +184,19 @@ int32_t cRegistry::WriteValue(RegKey key, const Variant& vValue) {
                 return reg::kSuccess;
             }
             uint32_t type = static_cast<uint32_t>(valueType_);
-            if (type != reg::kMultiSz) type = HoldsPercentPair(text) ? reg::kExpandSz : reg::kSz;
+            if (type != reg::kMultiSz && !exact_) {
+                type = HoldsPercentPair(text) ? reg::kExpandSz : reg::kSz;
+            }
             if (type == reg::kMultiSz && text.back() != '\0') text += '\0';
             return registry_.SetValue(key, valueKey_, type,
                                       reinterpret_cast<const uint8_t*>(text.c_str()),
                                       static_cast<uint32_t>(text.size() + 1));
+        }
+        case reg::kQword: {
+            const auto* bytes = std::get_if<std::vector<uint8_t>>(&vValue);
+            if (bytes == nullptr || bytes->size() != 8)
+                Raise(kErrRegistry, SetValueMessage(vValue));
+            return registry_.SetValue(key, valueKey_, reg::kQword, bytes->data(), 8);
         }
         case reg::kBinary: {
             const auto* bytes = std::get_if<std::vector<uint8_t>>(&vValue);

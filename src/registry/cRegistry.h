@@ -59,6 +59,9 @@ public:
     // An empty vDefault keeps the current Default.
     Variant ValueByName(const std::string& sName, const Variant& vDefault = {});
     void SetValueByName(const std::string& sName, int32_t lType, const Variant& newValue);
+    // The same with the type written as given: text is never re-typed by its "%" pairs, and a
+    // REG_QWORD takes its eight bytes (little-endian) as a byte array.
+    void SetExactValueByName(const std::string& sName, int32_t lType, const Variant& newValue);
     bool CanReadValue();
     bool CanCreateSubKey(const std::string& sSectionKey);
     bool KeyExists();
@@ -140,6 +143,7 @@ private:
     Variant default_;
     HeldKey written_{registry_};
     bool hold_ = false;
+    bool exact_ = false;     // while SetExactValueByName writes
     uint32_t viewFlag_ = 0;  // KEY_WOW64_64KEY or 0, once asked
     bool viewAsked_ = false;
 };

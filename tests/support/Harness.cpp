@@ -382,10 +382,13 @@ std::optional<std::string> WithoutStamp(const std::string& line, SYSTEMTIME from
 
 std::optional<StartedHow> WaitForProbe(const fs::path& file, std::chrono::milliseconds limit) {
     StartedHow how;
-    // The probe writes its one line under another name and then renames it.
-    if (!WaitFor([&] { return fs::exists(file); }, limit)) return std::nullopt;
     int flag = 0;
-    std::ifstream(file) >> flag >> how.showWindow;
+    // The probe writes its one line under another name and then renames it; under load Wine has
+    // been seen to show the name before the line reads, so the wait is for the whole line.
+    const auto read = [&] {
+        return static_cast<bool>(std::ifstream(file) >> flag >> how.showWindow);
+    };
+    if (!WaitFor(read, limit)) return std::nullopt;
     how.showWindowFlag = flag != 0;
     return how;
 }

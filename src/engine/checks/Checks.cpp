@@ -70,8 +70,8 @@ void CatalogueCheck::Notice(const ReadNotice& notice) {
                     "Mode " + value + " is not Basic, Normal or HiDef: it reads as HiDef");
             } else {
                 Add(Error, "unknown-key-type", notice.at,
-                    "KeyType " + value +
-                        " is not DWORD, STRING or BINARY: the value is written as a DWORD");
+                    "KeyType " + value + " is not " + codes::KeyTypeNameList() +
+                        ": the value is written as a DWORD");
             }
             break;
         case Kind::UnreadableWarningLevel:
@@ -156,6 +156,8 @@ void CatalogueCheck::CheckRegistryItem(const RegistryItem& value) {
                 "DWORD value " + Quoted(value.Value) + " is no plain whole number: a run writes " +
                     std::to_string(written.value));
         }
+    } else if (value.KeyType == codes::kKeyTypeQword) {
+        fault = catalogue::QwordOf(value.Value).fault;
     } else if (value.KeyType == kKeyTypeBinary) {
         std::string digits = value.Value;
         std::erase(digits, ',');
@@ -167,12 +169,17 @@ void CatalogueCheck::CheckRegistryItem(const RegistryItem& value) {
         }
     }
     if (fault != catalogue::ValueFault::None) {
+        const bool binary = value.KeyType == kKeyTypeBinary;
         const bool dword = value.KeyType == kKeyTypeDword;
-        Add(Error, dword ? "invalid-dword" : "invalid-binary", valueAt,
-            (dword
-                 ? "DWORD value " + Quoted(value.Value) + " is no whole number that fits 32 bits ("
-                 : "BINARY value " + Quoted(value.Value) +
-                       " is no run of hexadecimal digit pairs (") +
+        Add(Error,
+            binary  ? "invalid-binary"
+            : dword ? "invalid-dword"
+                    : "invalid-qword",
+            valueAt,
+            RegistryItem::GetKeyType(value.KeyType) + " value " + Quoted(value.Value) +
+                (binary ? " is no run of hexadecimal digit pairs ("
+                        : " is no whole number that fits " + std::string(dword ? "32" : "64") +
+                              " bits (") +
                 catalogue::FaultText(fault) + ")" + kStopsRegistry);
     }
 }

@@ -115,6 +115,24 @@ TEST_F(cRegistryContract, BinaryAndOtherTypesReadAsBytes) {
     EXPECT_EQ(c.ValueType(), 11);
 }
 
+TEST_F(cRegistryContract, ExactWritesKeepTheirTypeAndAQwordTakesEightBytes) {
+    cRegistry c = Make();
+    c.SetExactValueByName("e", 2, std::string("no pair"));
+    EXPECT_EQ(Stored("e"), std::make_pair(reg::kExpandSz, Bytes("no pair" + std::string(1, 0))));
+    c.SetExactValueByName("s", 1, std::string("%a%"));
+    EXPECT_EQ(Stored("s").first, reg::kSz);
+    c.SetValueByName("after", 2, std::string("plain"));  // the old rule again
+    EXPECT_EQ(Stored("after").first, reg::kSz);
+    c.SetExactValueByName("q", 11, ByteArray{1, 2, 3, 4, 5, 6, 7, 8});
+    EXPECT_EQ(Stored("q"), std::make_pair(reg::kQword, ByteArray{1, 2, 3, 4, 5, 6, 7, 8}));
+    EXPECT_EQ(Raised([&] { c.SetExactValueByName("q7", 11, ByteArray(7)); }).Number, 26001);
+    EXPECT_EQ(Stored("q7").first, 0u);
+    c.SetExactValueByName("gone", 2, std::string());  // empty text deletes, as ever
+    EXPECT_EQ(Stored("e").first, reg::kExpandSz);
+    c.SetExactValueByName("e", 2, std::string());
+    EXPECT_EQ(Stored("e").first, 0u);
+}
+
 TEST_F(cRegistryContract, WriteFailuresRaiseTheirNumbersAfterCreatingTheKey) {
     cRegistry c = Make();
     EXPECT_EQ(Raised([&] { c.SetValueByName("b", 3, std::string("01")); }).Number, 26001);

@@ -47,6 +47,7 @@ public:
         if (error != 0) return std::nullopt;
         return files[path];
     }
+    uint32_t MakeFolder(const std::string&) override { return 0; }
     void Remove(const std::string& path) override { files.erase(path); }
     std::string ErrorText(uint32_t code) override { return "system text " + std::to_string(code); }
 

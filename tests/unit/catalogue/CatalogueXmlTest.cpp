@@ -220,7 +220,7 @@ TEST_F(CatalogueXml, AnObserverHearsWhatWouldPassInSilence) {
             "<Optimizations>\n"
             "<Item><Colour>red</Colour><OSVersion>Windows7 Windows12  ALL</OSVersion>"
             "<Enabled>yes</Enabled><Mode>Turbo</Mode><Enabled>False</Enabled>\n"
-            "<RegistryEntries><RegistryEntry><KeyType>QWORD</KeyType><Extra/><KeyType>dword</"
+            "<RegistryEntries><RegistryEntry><KeyType>FLOAT</KeyType><Extra/><KeyType>dword</"
             "KeyType>"
             "</RegistryEntry></RegistryEntries>\n"
             "<WMIQueries><WMIQeury><WarningLevel>lots</WarningLevel><WarningLevel>12</WarningLevel>"
@@ -233,7 +233,7 @@ TEST_F(CatalogueXml, AnObserverHearsWhatWouldPassInSilence) {
               (std::vector<std::string>{
                   "UnknownElement@3:7 Colour=", "UnknownName@3:27 OSVersion=Windows12",
                   "UnknownName@3:27 OSVersion=", "Enabled@3:73 Enabled=yes",
-                  "UnknownName@3:95 Mode=Turbo", "UnknownName@4:33 KeyType=QWORD",
+                  "UnknownName@3:95 Mode=Turbo", "UnknownName@4:33 KeyType=FLOAT",
                   "UnknownElement@4:57 Extra=", "Missing@4:18 Key=", "Missing@4:18 ValueName=",
                   "Missing@4:18 Value=", "Unusual@5:13 WMIQeury=WMIQuery",
                   "WarningLevel@5:23 WarningLevel=lots"}));

@@ -14,10 +14,15 @@ TEST(Codes, EveryDisplayNameReadsBackToItsCodeAndOutOfRangeThrows) {
         std::erase(name, ' ');
         EXPECT_EQ(SetOSVersion(name), code) << name;
     }
-    for (int32_t code = 0; code <= 2; ++code) {
-        EXPECT_EQ(SetMode(GetMode(code)), code);
+    for (int32_t code = 0; code <= 2; ++code) EXPECT_EQ(SetMode(GetMode(code)), code);
+    // Every KeyType reads back, and names the registry type whose table row names it.
+    for (int32_t code = 0; code <= kKeyTypeMultiString; ++code) {
         EXPECT_EQ(RegistryItem::SetKeyType(RegistryItem::GetKeyType(code)), code);
+        EXPECT_EQ(TypeByNumber(TypeByKeyType(code)->number)->keyType, code);
     }
+    EXPECT_EQ(RegistryItem::GetKeyType(kKeyTypeMultiString + 1), "");
+    EXPECT_EQ(TypeNameOf(kRegQword) + TypeNameOf(0) + TypeNameOf(12), "REG_QWORDREG_NONEtype 12");
+    EXPECT_EQ(KeyTypeNameList(), "DWORD, STRING, BINARY, QWORD, EXPANDSTRING or MULTISTRING");
     EXPECT_THROW(GetOSString(kVersionCount), std::out_of_range);
     EXPECT_THROW(GetOSString(-1), std::out_of_range);
     EXPECT_THROW(GetMode(3), std::out_of_range);

@@ -256,6 +256,99 @@ TEST(ConsoleCommands, CommandLinesAreAwaitedWithinTheirBound) {
     EXPECT_EQ(m.processes.limits.size(), 4u);
 }
 
+// The types that imports bring: written exactly, named in the report, and undone.
+TEST(ConsoleCommands, QwordExpandAndMultiStringValues) {
+    Machine m;
+    m.Preset("Other", reg::kDword, kDword);
+    m.Write(Item("1", "<RegistryEntries>" + Registry(kKey, "Q", "QWORD", "&amp;H0102030405060708") +
+                          Registry(kKey, "Minus", "qword", "-1") +
+                          Registry(kKey, "E", "EXPANDSTRING", "no pair") +
+                          Registry(kKey, "M", "MULTISTRING", "a\r\nb\nc") +
+                          Registry(kKey, "S", "STRING", "%x%") + "</RegistryEntries>"));
+    const std::string before = m.registry.Dump();
+    const json::Value run = m.Json({"apply", "--journal", "j"}, 0);
+    const auto& actions = run["entries"][0]["actions"];
+    EXPECT_EQ(m.Stored(kKey, "Q"), "\x08\x07\x06\x05\x04\x03\x02\x01");
+    EXPECT_EQ(actions[0]["keyType"].text, "QWORD");
+    EXPECT_EQ(actions[0]["after"]["type"].text, "REG_QWORD");
+    EXPECT_EQ(actions[0]["after"]["data"].text, "72623859790382856");
+    EXPECT_EQ(actions[1]["after"]["data"].text, "18446744073709551615");
+    EXPECT_EQ(actions[2]["after"]["type"].text, "REG_EXPAND_SZ");
+    EXPECT_EQ(m.Stored(kKey, "M"), std::string("a\0b\0c\0\0", 7));
+    EXPECT_EQ(actions[3]["after"]["type"].text, "REG_MULTI_SZ");
+    EXPECT_EQ(actions[4]["after"]["type"].text, "REG_EXPAND_SZ") << "the % rule stays";
+    m.Run({"plan", "--catalogue", testsupport::Utf8(m.catalogue)});
+    EXPECT_NE(m.console.out.find("REG_QWORD 72623859790382856"), std::string::npos)
+        << m.console.out;
+    m.Undo("j", 0);
+    EXPECT_EQ(m.registry.Dump(), before);
+}
+
+// export writes the halves of the policy as the files double holds them; import takes them back,
+// named by the machine's policy definitions, after the catalogue's last Number.
+TEST(ConsoleCommands, ExportToRegistryPolAndImportItBack) {
+    Machine m;
+    const std::string policies = "HKEY_LOCAL_MACHINE\\Software\\Policies\\Orvik";
+    m.Write(Item("41", "<RegistryEntries>" + Registry(policies, "NoAutoRun", "DWORD", "1") +
+                           Registry(policies + "\\L", "any name", "STRING", "x") +
+                           Registry(kKey, "Mine", "QWORD", "5") +
+                           Registry(kKey, "Gone", "STRING", "") +
+                           "</RegistryEntries><CommandLines><CommandLine><Command>x.exe</Command>"
+                           "</CommandLine></CommandLines>"));
+    const json::Value exported = m.Json({"export", "--format", "pol", "--out", "C:\\gpo"}, 0);
+    EXPECT_EQ(exported["leftOut"][0]["kind"].text, "command");
+    EXPECT_EQ(exported["summary"]["values"].Int(), 4);
+    EXPECT_NE(
+        m.console.err.find("HKEY_CURRENT_USER\\Software\\OrvikCli is outside the policy keys"),
+        std::string::npos);
+    ASSERT_EQ(m.files.files.count("C:\\gpo\\User\\Registry.pol"), 1u);
+    EXPECT_NE(
+        m.files.files["C:\\gpo\\User\\Registry.pol"].find(std::string("*\0d\0e\0l\0.\0G", 11)),
+        std::string::npos);
+    m.policies.files["C:\\Windows\\PolicyDefinitions\\o.admx"] =
+        "<policyDefinitions xmlns=\"http://schemas.microsoft.com/GroupPolicy/2006/07/"
+        "PolicyDefinitions\"><policies><policy name=\"NoRun\" class=\"Machine\" "
+        "displayName=\"$(string.N)\" explainText=\"$(string.H)\" key=\"Software\\Policies\\Orvik\" "
+        "valueName=\"NoAutoRun\"/><policy name=\"Listed\" class=\"Both\" displayName=\"Listed\" "
+        "key=\"Software\\Policies\\Orvik\"><elements><list id=\"L\" "
+        "key=\"Software\\Policies\\Orvik\\L\"/></elements></policy></policies></policyDefinitions>";
+    m.policies.files["C:\\Windows\\PolicyDefinitions\\en-US\\o.adml"] =
+        "<policyDefinitionResources><resources><stringTable><string id=\"N\">No run</string>"
+        "<string id=\"H\">Stops it. Really.</string></stringTable></resources>"
+        "</policyDefinitionResources>";
+    const std::string into = "--into=" + testsupport::Utf8(m.catalogue);
+    EXPECT_EQ(m.Run({"import", "C:\\gpo\\Machine\\Registry.pol", into}), 0) << m.console.err;
+    EXPECT_EQ(m.Run({"import", "C:\\gpo\\User\\Registry.pol", into, "--json"}), 0);
+    EXPECT_EQ(json::Parse(m.console.out)["summary"]["entries"].Int(), 1);
+    std::ifstream file(m.catalogue);
+    const std::string text((std::istreambuf_iterator<char>(file)), {});
+    EXPECT_NE(text.find("<Number>42</Number>\n    <Name>No run</Name>"), std::string::npos) << text;
+    EXPECT_NE(text.find("Stops it. Imported from Registry.pol."), std::string::npos);
+    EXPECT_NE(text.find("<Name>Listed</Name>"), std::string::npos) << "a list's value";
+    // The same values as the entry exported: the QWORD and the delete.
+    EXPECT_NE(text.find("<ValueName>Mine</ValueName>\n        <KeyType>QWORD</KeyType>\n"
+                        "        <Value>5</Value>"),
+              std::string::npos);
+    EXPECT_NE(text.find("<ValueName>Gone</ValueName>\n        <KeyType>STRING</KeyType>\n"
+                        "        <Value></Value>"),
+              std::string::npos);
+    EXPECT_NE(
+        text.find("<Number>44</Number>\n    <Name>HKEY_CURRENT_USER\\Software\\OrvikCli</Name>"),
+        std::string::npos);
+    m.files.files["C:\\x\\Registry.pol"] = m.files.files["C:\\gpo\\User\\Registry.pol"];
+    EXPECT_EQ(m.Run({"import", "C:\\x\\Registry.pol", into}), 64) << "whose is it?";
+    m.files.files["C:\\x\\cut.pol"] = m.files.files["C:\\x\\Registry.pol"].substr(0, 20);
+    EXPECT_EQ(m.Run({"import", "C:\\x\\cut.pol", "--root", "hkcu", "--out", "C:\\new.xml"}), 2);
+    EXPECT_NE(m.console.err.find("at byte 20: the file ends inside a record"), std::string::npos)
+        << m.console.err;
+    EXPECT_EQ(m.Run({"export", "--format", "reg", "--local-policy"}), 64);
+    // --remove takes ours out of the file there and makes none where there is none.
+    m.files.files.erase("C:\\gpo\\Machine\\Registry.pol");
+    m.Json({"export", "--format", "pol", "--out", "C:\\gpo", "--remove"}, 0);
+    EXPECT_EQ(m.files.files["C:\\gpo\\User\\Registry.pol"], std::string("PReg\1\0\0\0", 8));
+    EXPECT_EQ(m.files.files.count("C:\\gpo\\Machine\\Registry.pol"), 0u);
+}
+
 // What the console adds to the session's undo and default profile: exit codes (5 for a value
 // changed since the run, 2 for what is no journal or a hive that cannot be had), the report's
 // counts and a cleanup that a failed command leaves behind.
@@ -695,7 +788,7 @@ TEST(ConsoleCommands, ValidateFindsEachProblemWhereItStands) {
         "<Enabled>yes</Enabled>",
         "    <Colour>red</Colour>",
         "    <RegistryEntries><RegistryEntry><Key>HKCU\\Software\\X</Key><ValueName/>"
-        "<KeyType>QWORD</KeyType><Value>abc</Value></RegistryEntry>",
+        "<KeyType>WORD</KeyType><Value>abc</Value></RegistryEntry>",
         "      <RegistryEntry><Key></Key><ValueName/><KeyType>BINARY</KeyType><Value>0A0</Value>"
         "</RegistryEntry></RegistryEntries>",
         "    <CommandLines><CommandLine><Command></Command></CommandLine><CommandLine><Command>"

@@ -118,7 +118,8 @@ protected:
         folders.files[kFolder + "\\Windows.admx"] = kWindows;
         folders.files[kFolder + "\\en-US\\fixture.adml"] =
             Adml(String("NoAutoRun", "Turn off AutoRun") + String("Mode", "Mode &amp; more") +
-                 String("Listed", "Listed values") + String("SUPPORTED_Own", "Orvik only"));
+                 String("Listed", "Listed values") + String("SUPPORTED_Own", "Orvik only") +
+                 String("NoAutoRun_Help", "Stops AutoRun. On every drive."));
         folders.files[kFolder + "\\en-US\\Windows.adml"] =
             Adml(String("SUPPORTED_Win7", "At least Windows 7"));
         folders.files[kFolder + "\\de-DE\\fixture.adml"] =
@@ -272,6 +273,8 @@ TEST_F(PolicyCheck, TextsInTheUsersLanguageElseEnglish) {
     EXPECT_EQ(read.SupportedOn(0), "At least Windows 7");  // in Windows.admx's texts
     EXPECT_EQ(read.SupportedOn(1), "Orvik only");
     EXPECT_EQ(read.SupportedOn(2), "");
+    EXPECT_EQ(read.Explanation(0), "Stops AutoRun. On every drive.");
+    EXPECT_EQ(read.Explanation(1), "");  // none stated
 }
 
 TEST_F(PolicyCheck, EditorLinesNameEachPolicyOnce) {

@@ -118,6 +118,17 @@ std::optional<std::string> Win32ConsoleFiles::Read(const std::string& path, uint
     return ReadWholeFile(path, FILE_SHARE_READ | FILE_SHARE_WRITE, error);
 }
 
+// CreateDirectoryW (Windows XP): default security, that is the parent's inherited access list.
+uint32_t Win32ConsoleFiles::MakeFolder(const std::string& path) {
+    const std::wstring wide = Widen(path);
+    if (CreateDirectoryW(wide.c_str(), nullptr)) return 0;
+    const DWORD error = GetLastError();
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    const bool folder =
+        attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return error == ERROR_ALREADY_EXISTS && folder ? 0 : error;
+}
+
 void Win32ConsoleFiles::Remove(const std::string& path) { DeleteFileW(Widen(path).c_str()); }
 
 std::string Win32ConsoleFiles::ErrorText(uint32_t code) { return FileErrorText(code); }

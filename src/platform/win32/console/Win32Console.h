@@ -28,6 +28,7 @@ public:
     std::unique_ptr<OutputFile> Create(const std::string& path, bool replace,
                                        uint32_t& error) override;
     std::optional<std::string> Read(const std::string& path, uint32_t& error) override;
+    uint32_t MakeFolder(const std::string& path) override;
     void Remove(const std::string& path) override;
     std::string ErrorText(uint32_t code) override;
 };
