@@ -32,7 +32,7 @@
 #include "catalogue/Codes.h"
 #include "catalogue/XmlReader.h"
 #include "catalogue/XmlWriter.h"
-#include "engine/plan/EntryPlans.h"
+#include "engine/session/Session.h"
 #include "platform/XmlDocument.h"
 #include "platform/win32/app/Win32Startup.h"
 #include "platform/win32/common/ComStart.h"
@@ -318,10 +318,12 @@ int States(const std::string& catalogue) {
     win32::Win32ProgramSearch programs;
     std::unique_ptr<Toolkit> toolkit = win32::CreateToolkit();
     std::unique_ptr<Shell> shell = win32::CreateShell();
+    win32::Win32ConsoleFiles files;
+    engine::Session session({machine.engine(), machine.xml, programs, files});
     int rows = 0;
     const auto shown = [&](bool planned) {
         services.plan = [&](const OptimizationItem& entry) {
-            return planned ? PlanEntry(entry, machine.engine(), programs) : EntryPlan{};
+            return planned ? session.PlanEntry(entry) : EntryPlan{};
         };
         frmAdvanced editor(*toolkit, *shell, services);
         editor.Show();

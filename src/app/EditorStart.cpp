@@ -7,8 +7,8 @@
 #include "catalogue/XmlReader.h"
 #include "catalogue/XmlWriter.h"
 #include "engine/checks/AccountChecks.h"
-#include "engine/journal/EditorJournals.h"
-#include "engine/plan/EntryPlans.h"
+#include "engine/session/EditorJournals.h"
+#include "engine/session/Session.h"
 #include "env/FileTrust.h"
 #include "platform/PolicyFolders.h"
 #include "platform/SystemInfo.h"
@@ -19,27 +19,31 @@
 
 namespace {
 
-// The editor's services on the real reader, writer, runner and plan. Each call makes the
-// service objects it needs and lets them go when it returns.
+// The editor's services on the real reader and writer and the engine's session, which keeps the
+// catalogue as last read for the journal of a run.
 class CatalogueServices final : public EditorServices {
 public:
     CatalogueServices(const EditorPlatform& editor, const EnginePlatform& platform)
         : xml_(editor.xml), policies_(editor.policies), platform_(platform),
-          security_(editor.security), programs_(editor.programs),
-          journals_({platform, editor.files, editor.shell, editor.security}) {}
+          security_(editor.security), session_({platform, editor.xml, editor.programs, editor.files,
+                                                nullptr, &editor.security}),
+          journals_({platform, editor.files, editor.shell, editor.security}, session_) {}
 
     int32_t GetOSVersion() override { return GlobalUtils(platform_.env).GetOSVersion(); }
     OptimizationList ReadXML(const std::string& HardPath) override {
-        return XmlReader(xml_, ExecutableFolder()).ReadXML(HardPath);
+        if (!HardPath.empty()) return XmlReader(xml_, ExecutableFolder()).ReadXML(HardPath);
+        const engine::CatalogueRead& read =
+            session_.ReadCatalogue(catalogue::DefaultPath(ExecutableFolder()));
+        return XmlReader(xml_, ExecutableFolder()).ReadXMLBytes(read.bytes, read.why);
     }
     bool WriteXMLFile(const OptimizationList& opItems, const std::string& path) override {
         return XmlWriter(xml_, ExecutableFolder()).WriteXMLFile(opItems, path);
     }
     RunOutcome RunOptimizations(const OptimizationList& Settings) override {
-        return journals_.Run(Settings, catalogue::DefaultPath(ExecutableFolder()));
+        return journals_.Run(Settings);
     }
     EntryPlan PlanEntry(const OptimizationItem& entry) override {
-        return ::PlanEntry(entry, platform_, programs_);
+        return session_.PlanEntry(entry);
     }
     std::optional<JournalEntry> LastRun() override { return journals_.LastRun(); }
     UndoOutcome UndoRun(const JournalEntry& run) override { return journals_.Undo(run); }
@@ -70,7 +74,7 @@ private:
     PolicyFolders& policies_;
     const EnginePlatform& platform_;
     FileSecurity& security_;
-    ProgramSearch& programs_;
+    engine::Session session_;
     EditorJournals journals_;
     std::optional<policy::PolicyLibrary> library_;
     bool found_ = false;

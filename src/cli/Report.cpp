@@ -5,7 +5,6 @@
 #include <set>
 
 #include "catalogue/Codes.h"
-#include "env/WatchedLog.h"
 #include "platform/Console.h"
 
 #include "platform/HexText.h"
@@ -15,8 +14,6 @@ namespace cli {
 namespace {
 
 using Outcome = ActionRecord::Outcome;
-
-bool IsPlan(Command command) { return command == Command::Plan; }
 
 // What a command wrote to one stream, each line indented under the stream's heading.
 std::string Written(const char* heading, const std::string& text) {
@@ -131,37 +128,8 @@ Place PlaceOf(const ActionRecord& record) {
     return PlaceOf(*record.query);
 }
 
-std::string OutcomeWord(const ActionRecord& record, Command command) {
-    const bool plan = IsPlan(command);
-    if (record.outcome == Outcome::Skipped) return "skip";
-    if (record.outcome == Outcome::Failed) return plan ? "fail" : "failed";
-    switch (record.kind) {
-        case ActionRecord::Kind::Registry: {
-            if (!plan) return "applied";
-            if (!record.change) return "unchanged";
-            const RegistryChange& change = *record.change;
-            if (change.before == change.after && !change.bytesChange &&
-                change.createdKeys.empty()) {
-                return "unchanged";
-            }
-            return change.before.present ? "change" : "set";
-        }
-        case ActionRecord::Kind::Command:
-            if (plan) return "start";
-            return record.exitCode ? "ran" : "started";
-        case ActionRecord::Kind::Wmi: return "found";
-    }
-    return {};
-}
-
-std::vector<std::string> OutcomeWords(Command command) {
-    if (command == Command::Apply) {
-        return {"applied", "started", "ran", "found", "failed", "skip"};
-    }
-    if (command == Command::Plan) {
-        return {"set", "change", "unchanged", "start", "found", "fail", "skip"};
-    }
-    return {};
+engine::RunMode ModeOf(Command command) {
+    return command == Command::Apply ? engine::RunMode::Apply : engine::RunMode::Plan;
 }
 
 std::string LeftOutReason(const OptimizationItem& entry, const WindowsInfo& windows) {
@@ -175,9 +143,8 @@ std::string LeftOutReason(const OptimizationItem& entry, const WindowsInfo& wind
            ", not this Windows (" + windows.name + ")";
 }
 
-void LogNotWritten(const WatchedLog& log, Console& console, Report& report) {
-    const std::string message = log.lostPath +
-                                " could not be written: " + std::to_string(log.lostLines) +
+void LogNotWritten(const std::string& path, size_t lines, Console& console, Report& report) {
+    const std::string message = path + " could not be written: " + std::to_string(lines) +
                                 " failure line(s) of this run are not in it";
     console.Err("OrvikCli: " + message + "\n");
     report.problems.push_back({Problem::Severity::Warning, "log-not-written", 0, 0, message});
@@ -252,7 +219,7 @@ std::string ReportText(const Report& report) {
     }
     if (report.stopped) text += "Nothing was run: see the error above.\n";
     std::string summary;
-    for (const std::string& word : OutcomeWords(report.command)) {
+    for (const std::string& word : engine::OutcomeWords(ModeOf(report.command))) {
         summary += (summary.empty() ? "" : ", ") + std::to_string(counts[word]) + " " + word;
     }
     if (leftOut != 0) {

@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "cli/Options.h"
+#include "engine/Outcomes.h"
 #include "engine/RunObserver.h"
 #include "engine/ValueText.h"
 #include "engine/checks/Checks.h"
 #include "engine/checks/PolicyChecks.h"
 
 class Console;
-class WatchedLog;
 
 namespace json {
 class JsonWriter;
@@ -42,7 +42,7 @@ struct WindowsInfo {
 
 struct ActionReport {
     ActionRecord record;
-    std::string outcome;                 // the word the report shows (OutcomeWord)
+    std::string outcome;                 // the word the report shows (engine::OutcomeWord)
     std::optional<std::string> program;  // plan: the program a command would start
     std::optional<PolicyNote> policy;    // a registry value under a policy key
 };
@@ -88,18 +88,15 @@ inline constexpr int kConflict = 5;
 inline constexpr int kUsage = 64;
 }  // namespace exit_code
 
-// apply: applied, started (not awaited), ran (ended with exit code 0), found, failed, skip;
-// plan: set, change, unchanged, start, found, fail, skip.
-std::string OutcomeWord(const ActionRecord& record, Command command);
-// Every outcome word of the command, in the order the summary lists them.
-std::vector<std::string> OutcomeWords(Command command);
+// What the command's run is to the engine: apply changes the machine, the others plan.
+engine::RunMode ModeOf(Command command);
 int ExitCodeOf(const Report& report);
 // Why an entry was left out: the versions it is meant for, and this one.
 std::string LeftOutReason(const OptimizationItem& entry, const WindowsInfo& windows);
 // Errors among the problems; with --strict, warnings too.
 bool HasErrors(const Report& report);
 // A failure log that lacks lines of the run: said on standard error, and a warning in the report.
-void LogNotWritten(const WatchedLog& log, Console& console, Report& report);
+void LogNotWritten(const std::string& path, size_t lines, Console& console, Report& report);
 
 std::string ReportText(const Report& report);
 std::string ReportJson(const Report& report);

@@ -39,47 +39,33 @@ void DefinitionsJson(JsonWriter& json, const PolicyDefinitionsReport& policies) 
     json.Key("definitions").Number(static_cast<int64_t>(policies.definitions)).EndObject();
 }
 
-void RegistryAction(JsonWriter& json, const ActionReport& action) {
-    const ActionRecord& record = action.record;
-    const RegistryItem& item = *record.registry;
-    json.Key("kind").String("registry").Key("outcome").String(action.outcome);
-    Position(json, PlaceOf(record));
-    json.Key("key").String(item.Key).Key("valueName").String(item.ValueName);
-    json.Key("keyType").String(RegistryItem::GetKeyType(item.KeyType));
-    json.Key("value").String(item.Value);
-    if (action.policy) PolicyJson(json, *action.policy);
-    if (!record.user.empty()) json.Key("user").String(record.user);
-    if (record.change) {
-        const RegistryChange& change = *record.change;
-        json.Key("before");
-        ValueJson(json, change.before);
-        json.Key("after");
-        ValueJson(json, change.after);
-        json.Key("createdKeys").BeginArray();
-        for (const std::string& key : change.createdKeys) {
-            json.String(KeyText(change.root, key));
-        }
-        json.EndArray();
-    }
-}
-
-void ErrorJson(JsonWriter& json, const ErrorRecord& error) {
-    json.Key("error").BeginObject();
-    json.Key("number").Number(error.Number);
-    json.Key("source").String(error.Source);
-    json.Key("description").String(DescriptionText(error));
-    if (error.SystemCode != 0) {
-        json.Key("systemCode").Number(int64_t{error.SystemCode});
-        json.Key("systemText").String(error.SystemText);
-    }
-    json.EndObject();
+// What a registry action did: the value before and after, and the keys it made.
+void ChangeJson(JsonWriter& json, const RegistryChange& change) {
+    json.Key("before");
+    ValueJson(json, change.before);
+    json.Key("after");
+    ValueJson(json, change.after);
+    json.Key("createdKeys").BeginArray();
+    for (const std::string& key : change.createdKeys) json.String(KeyText(change.root, key));
+    json.EndArray();
 }
 
 void Action(JsonWriter& json, const ActionReport& action) {
     const ActionRecord& record = action.record;
     json.BeginObject();
     switch (record.kind) {
-        case ActionRecord::Kind::Registry: RegistryAction(json, action); break;
+        case ActionRecord::Kind::Registry: {
+            const RegistryItem& item = *record.registry;
+            json.Key("kind").String("registry").Key("outcome").String(action.outcome);
+            Position(json, PlaceOf(record));
+            json.Key("key").String(item.Key).Key("valueName").String(item.ValueName);
+            json.Key("keyType").String(RegistryItem::GetKeyType(item.KeyType));
+            json.Key("value").String(item.Value);
+            if (action.policy) PolicyJson(json, *action.policy);
+            if (!record.user.empty()) json.Key("user").String(record.user);
+            if (record.change) ChangeJson(json, *record.change);
+            break;
+        }
         case ActionRecord::Kind::Command:
             json.Key("kind").String("command").Key("outcome").String(action.outcome);
             Position(json, PlaceOf(record));
@@ -103,7 +89,17 @@ void Action(JsonWriter& json, const ActionReport& action) {
             }
             break;
     }
-    if (record.error) ErrorJson(json, *record.error);
+    if (record.error) {
+        json.Key("error").BeginObject();
+        json.Key("number").Number(record.error->Number);
+        json.Key("source").String(record.error->Source);
+        json.Key("description").String(DescriptionText(*record.error));
+        if (record.error->SystemCode != 0) {
+            json.Key("systemCode").Number(int64_t{record.error->SystemCode});
+            json.Key("systemText").String(record.error->SystemText);
+        }
+        json.EndObject();
+    }
     json.EndObject();
 }
 
@@ -217,7 +213,7 @@ void SummaryJson(JsonWriter& json, const Report& report, Tally& tally, int64_t e
     json.Key("summary").BeginObject();
     if (report.command != Command::Validate) {
         json.Key("outcomes").BeginObject();
-        for (const std::string& word : OutcomeWords(report.command)) {
+        for (const std::string& word : engine::OutcomeWords(ModeOf(report.command))) {
             json.Key(word).Number(tally.outcomes[word]);
         }
         json.EndObject();

@@ -12,29 +12,31 @@ namespace {
 using engine::JournalHeader;
 using engine::JournalRecord;
 using engine::UndoAction;
+using engine::UndoOutcomes;
+using engine::UndoWord;
 using Kind = JournalRecord::Kind;
 
 constexpr int kSchema = 1;
-const std::vector<std::string> kOutcomes = {"restored", "removed", "unchanged",   "kept",
-                                            "conflict", "failed",  "not-undoable"};
+using Outcome = UndoAction::Outcome;
 
 std::string StateOf(const UndoAction& action) {
     const RegistryChange& change = action.record->change;
     const std::string found = StateText(action.found);
-    if (action.outcome == "restored") return found + " -> " + StateText(change.before);
-    if (action.outcome == "conflict") return found + ", the run wrote " + StateText(change.after);
+    if (action.outcome == Outcome::Restored) return found + " -> " + StateText(change.before);
+    if (action.outcome == Outcome::Conflict)
+        return found + ", the run wrote " + StateText(change.after);
     return found;
 }
 
 std::string ActionLine(const UndoAction& action) {
     const JournalRecord& record = *action.record;
-    const std::string outcome = Padded(action.outcome, 14);
+    const std::string outcome = Padded(UndoWord(action.outcome), 14);
     std::string line;
     switch (record.kind) {
         case Kind::Value:
             line = "registry  " + outcome + KeyText(record.change.root, record.change.subKey) +
                    "\\" + ValueNameText(record.change.valueName);
-            if (action.outcome != "failed") line += ": " + StateOf(action);
+            if (action.outcome != Outcome::Failed) line += ": " + StateOf(action);
             break;
         case Kind::Keys:
             line = "key       " + outcome + KeyText(record.change.root, action.key);
@@ -73,7 +75,7 @@ void ActionJson(json::JsonWriter& json, const UndoAction& action) {
     json.BeginObject();
     switch (record.kind) {
         case Kind::Value:
-            json.Key("kind").String("registry").Key("outcome").String(action.outcome);
+            json.Key("kind").String("registry").Key("outcome").String(UndoWord(action.outcome));
             json.Key("key").String(KeyText(record.change.root, record.change.subKey));
             json.Key("valueName").String(record.change.valueName).Key("before");
             ValueJson(json, record.change.before);
@@ -83,13 +85,13 @@ void ActionJson(json::JsonWriter& json, const UndoAction& action) {
             ValueJson(json, action.found);
             break;
         case Kind::Keys:
-            json.Key("kind").String("key").Key("outcome").String(action.outcome);
+            json.Key("kind").String("key").Key("outcome").String(UndoWord(action.outcome));
             json.Key("key").String(KeyText(record.change.root, action.key));
             break;
         default: {
             const bool wmi = record.kind == Kind::Wmi;
             json.Key("kind").String(wmi ? "wmi" : "command");
-            json.Key("outcome").String(action.outcome);
+            json.Key("outcome").String(UndoWord(action.outcome));
             json.Key(wmi ? "query" : "command").String(record.text);
             json.Key("ran").String(record.outcome);
         }
@@ -102,7 +104,7 @@ void ActionJson(json::JsonWriter& json, const UndoAction& action) {
 }  // namespace
 
 int ExitCodeOf(const UndoReport& report) {
-    const auto any = [&](const std::string& outcome) {
+    const auto any = [&](Outcome outcome) {
         for (const UndoEntry& entry : report.entries) {
             for (const UndoAction& action : entry.actions) {
                 if (action.outcome == outcome) return true;
@@ -114,8 +116,8 @@ int ExitCodeOf(const UndoReport& report) {
         if (problem.severity == Problem::Severity::Error) return exit_code::kCatalogue;
     }
     if (!report.ran) return exit_code::kCatalogue;
-    if (any("failed") || report.cleanupFailed) return exit_code::kActionFailed;
-    return any("conflict") ? exit_code::kConflict : exit_code::kDone;
+    if (any(Outcome::Failed) || report.cleanupFailed) return exit_code::kActionFailed;
+    return any(Outcome::Conflict) ? exit_code::kConflict : exit_code::kDone;
 }
 
 std::string UndoText(const UndoReport& report) {
@@ -130,7 +132,7 @@ std::string UndoText(const UndoReport& report) {
         }
     }
     text += ProblemsText(report.problems);
-    std::map<std::string, size_t> counts;
+    std::map<Outcome, size_t> counts;
     for (const UndoEntry& entry : report.entries) {
         text += "\n" + entry.number + "  " + entry.name + "\n";
         for (const UndoAction& action : entry.actions) {
@@ -139,8 +141,9 @@ std::string UndoText(const UndoReport& report) {
         }
     }
     std::string summary;
-    for (const std::string& word : kOutcomes) {
-        summary += (summary.empty() ? "" : ", ") + std::to_string(counts[word]) + " " + word;
+    for (const Outcome outcome : UndoOutcomes()) {
+        summary += (summary.empty() ? "" : ", ") + std::to_string(counts[outcome]) + " " +
+                   UndoWord(outcome);
     }
     return text + "\n" + summary + "; " + SummaryTail(report.problems, report.exitCode);
 }
@@ -152,7 +155,7 @@ std::string UndoJson(const UndoReport& report) {
     JournalJson(json, report);
     const int64_t errors = ProblemsJson(json, report.problems);
 
-    std::map<std::string, int64_t> counts;
+    std::map<Outcome, int64_t> counts;
     json.Key("entries").BeginArray();
     for (const UndoEntry& entry : report.entries) {
         json.BeginObject().Key("number").String(entry.number).Key("name").String(entry.name);
@@ -166,7 +169,8 @@ std::string UndoJson(const UndoReport& report) {
     json.EndArray();
 
     json.Key("summary").BeginObject().Key("outcomes").BeginObject();
-    for (const std::string& word : kOutcomes) json.Key(word).Number(counts[word]);
+    for (const Outcome outcome : UndoOutcomes())
+        json.Key(UndoWord(outcome)).Number(counts[outcome]);
     json.EndObject();
     json.Key("errors").Number(errors);
     json.Key("warnings").Number(static_cast<int64_t>(report.problems.size()) - errors);

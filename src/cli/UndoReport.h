@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/journal/Undo.h"
+#include "engine/session/Session.h"
 
 namespace cli {
 
@@ -12,14 +12,8 @@ using engine::Journal;
 using engine::Problem;
 using engine::UndoEntry;
 
-struct UndoReport {
-    std::string path;
-    Journal journal;
-    std::vector<Problem> problems;  // the journal's and the command's
-    std::vector<UndoEntry> entries;
-    bool ran = false;            // the records were undone
-    bool dryRun = false;         // --dry-run: what undo would do; nothing was changed
-    bool cleanupFailed = false;  // the default profile stays loaded
+// What the session's undo did, with the command's exit code.
+struct UndoReport : engine::UndoRun {
     int exitCode = 0;
 };
 

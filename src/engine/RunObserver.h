@@ -75,6 +75,8 @@ struct ActionRecord {
     // and whether that reached the warning level.
     std::optional<int32_t> count;
     bool warned = false;
+    // Command of a plan: the program it would start, when one is found.
+    std::optional<std::string> program;
 };
 
 class RunObserver {

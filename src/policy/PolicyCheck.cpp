@@ -4,7 +4,7 @@
 #include <charconv>
 
 #include "catalogue/Codes.h"
-#include "engine/regRunner.h"
+#include "catalogue/Values.h"
 #include "platform/Registry.h"
 
 namespace policy {
@@ -24,16 +24,15 @@ std::optional<Written> WrittenValue(const RegistryItem& item) {
     if (item.KeyType == kKeyTypeString || item.KeyType == kKeyTypeExpandString) {
         return Written{Written::Kind::Text, 0, item.Value};
     }
-    if (item.KeyType != kKeyTypeDword && item.KeyType != kKeyTypeQword) return Written{};
-    try {
-        return Written{Written::Kind::Number,
-                       item.KeyType == kKeyTypeQword
-                           ? regRunner::ToQword(item.Value)
-                           : static_cast<uint32_t>(regRunner::ToDword(item.Value)),
-                       {}};
-    } catch (...) {
-        return std::nullopt;  // the catalogue's own check reports it
+    if (item.KeyType == kKeyTypeQword) {
+        const catalogue::Converted<uint64_t> number = catalogue::QwordOf(item.Value);
+        if (!number.Ok()) return std::nullopt;  // the catalogue's own check reports it
+        return Written{Written::Kind::Number, number.value, {}};
     }
+    if (item.KeyType != kKeyTypeDword) return Written{};
+    const catalogue::Converted<int32_t> number = catalogue::DwordOf(item.Value);
+    if (!number.Ok()) return std::nullopt;  // the catalogue's own check reports it
+    return Written{Written::Kind::Number, static_cast<uint32_t>(number.value), {}};
 }
 
 bool Allows(const ValueRule& rule, const Written& value) {
@@ -205,13 +204,10 @@ std::string PolicyTitle(PolicyLibrary& library, size_t policy) {
 
 PolicyFinding CheckValue(const RegistryItem& item, PolicyLibrary& library) {
     PolicyFinding finding;
-    int32_t root = 0;
-    try {
-        root = regRunner::ParseClassKey(item.Key);
-    } catch (...) {
-        return finding;  // no key: the catalogue's own check reports it
-    }
-    const std::string subKey = regRunner::ParseSectionKey(item.Key);
+    const catalogue::Converted<int32_t> found = catalogue::RootOf(item.Key);
+    if (!found.Ok()) return finding;  // no key: the catalogue's own check reports it
+    const int32_t root = found.value;
+    const std::string subKey = catalogue::SubKeyOf(item.Key);
     if ((root != reg::kLocalMachine && root != reg::kCurrentUser) || !UnderPolicies(subKey)) {
         return finding;
     }

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "catalogue/OptimizationItem.h"
-#include "engine/journal/EditorJournals.h"
 #include "engine/plan/EntryPlans.h"
+#include "engine/session/EditorJournals.h"
 
 class EditorServices {
 public:

@@ -5,7 +5,7 @@
 #include <map>
 
 #include "catalogue/Codes.h"
-#include "engine/regRunner.h"
+#include "catalogue/Values.h"
 
 namespace engine {
 namespace {
@@ -136,45 +136,47 @@ void CatalogueCheck::CheckRegistryItem(const RegistryItem& value) {
             Add(Error, "empty-key", Or(value.KeyPosition, value.Position),
                 std::string("the registry entry has no Key") + kStopsRegistry);
         }
-    } else if (regRunner::ParseClassKey(value.Key) == 0) {
+    } else if (catalogue::RootOf(value.Key).value == 0) {
         Add(Error, "unknown-root", Or(value.KeyPosition, value.Position),
             "Key " + Quoted(value.Key) +
                 " starts with no root key name (HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, "
                 "HKEY_CLASSES_ROOT, HKEY_USERS): the write fails and the run stops this "
                 "entry's registry values here");
     }
-    try {
-        if (value.KeyType == kKeyTypeDword) {
-            const int32_t written = regRunner::ToDword(value.Value);
-            if (regRunner::IsRoundedDword(value.Value)) {
-                Add(Warning, "dword-rounded", valueAt,
-                    "DWORD value " + Quoted(value.Value) +
-                        " is no plain whole number: a run writes " + std::to_string(written));
-            }
-        } else if (value.KeyType == codes::kKeyTypeQword) {
-            (void)regRunner::ToQword(value.Value);
-        } else if (value.KeyType == kKeyTypeBinary) {
-            std::string digits = value.Value;
-            std::erase(digits, ',');
-            if (regRunner::HexStringToByteArray(digits).empty()) {
-                Add(Error, "empty-binary", valueAt,
-                    std::string("the BINARY value holds no bytes") + kStopsRegistry);
-            }
+    catalogue::ValueFault fault = catalogue::ValueFault::None;
+    if (value.KeyType == kKeyTypeDword) {
+        const catalogue::Converted<int32_t> written = catalogue::DwordOf(value.Value);
+        fault = written.fault;
+        if (written.Ok() && catalogue::IsRoundedDword(value.Value)) {
+            Add(Warning, "dword-rounded", valueAt,
+                "DWORD value " + Quoted(value.Value) + " is no plain whole number: a run writes " +
+                    std::to_string(written.value));
         }
-    } catch (const ErrorRecord& failure) {
+    } else if (value.KeyType == codes::kKeyTypeQword) {
+        fault = catalogue::QwordOf(value.Value).fault;
+    } else if (value.KeyType == kKeyTypeBinary) {
+        std::string digits = value.Value;
+        std::erase(digits, ',');
+        const catalogue::Converted<std::vector<uint8_t>> bytes = catalogue::BytesOf(digits);
+        fault = bytes.fault;
+        if (bytes.Ok() && bytes.value.empty()) {
+            Add(Error, "empty-binary", valueAt,
+                std::string("the BINARY value holds no bytes") + kStopsRegistry);
+        }
+    }
+    if (fault != catalogue::ValueFault::None) {
         const bool binary = value.KeyType == kKeyTypeBinary;
-        const std::string name = RegistryItem::GetKeyType(value.KeyType);
         const bool dword = value.KeyType == kKeyTypeDword;
         Add(Error,
             binary  ? "invalid-binary"
             : dword ? "invalid-dword"
                     : "invalid-qword",
             valueAt,
-            name + " value " + Quoted(value.Value) +
+            RegistryItem::GetKeyType(value.KeyType) + " value " + Quoted(value.Value) +
                 (binary ? " is no run of hexadecimal digit pairs ("
                         : " is no whole number that fits " + std::string(dword ? "32" : "64") +
                               " bits (") +
-                failure.Description + ")" + kStopsRegistry);
+                catalogue::FaultText(fault) + ")" + kStopsRegistry);
     }
 }
 

@@ -4,8 +4,7 @@
 #include <stdexcept>
 
 #include "OrvikVersion.h"
-#include "engine/regRunner.h"
-#include "env/ErrorRecord.h"
+#include "catalogue/Values.h"
 #include "json/Json.h"
 #include "platform/ConsoleFiles.h"
 #include "platform/HexText.h"
@@ -47,11 +46,9 @@ int64_t Whole(const json::JsonValue& value, int64_t high) {
 }
 
 std::vector<uint8_t> Bytes(const json::JsonValue& hex) {
-    try {
-        return regRunner::HexStringToByteArray(Text(hex));
-    } catch (const ErrorRecord&) {
-        throw Damaged();
-    }
+    catalogue::Converted<std::vector<uint8_t>> bytes = catalogue::BytesOf(Text(hex));
+    if (!bytes.Ok()) throw Damaged();
+    return std::move(bytes.value);
 }
 
 RegistryData DataOf(const json::JsonValue& value) {
@@ -59,11 +56,7 @@ RegistryData DataOf(const json::JsonValue& value) {
     if (value.IsNull()) return data;
     data.present = true;
     data.type = static_cast<uint32_t>(Whole(value["type"], 0xFFFFFFFF));
-    try {
-        data.data = regRunner::HexStringToByteArray(Text(value["data"]));
-    } catch (const ErrorRecord&) {
-        throw Damaged();
-    }
+    data.data = Bytes(value["data"]);
     return data;
 }
 

@@ -11,9 +11,10 @@ namespace engine {
 namespace {
 
 using Kind = JournalRecord::Kind;
+using Outcome = UndoAction::Outcome;
 
 UndoAction Failed(UndoAction action, int32_t error) {
-    action.outcome = "failed";
+    action.outcome = Outcome::Failed;
     action.error = error;
     return action;
 }
@@ -42,7 +43,7 @@ bool HeldBefore(const RegistryData& found, const std::vector<uint8_t>& foundStor
 UndoAction UndoValue(const JournalRecord& record, const std::vector<JournalRecord>& records,
                      Registry& registry) {
     const RegistryChange& change = record.change;
-    UndoAction action{&record, {}, "unchanged", {}, 0, {}};
+    UndoAction action{&record, {}, Outcome::Unchanged, {}, 0, {}};
     OwnedKey key(reg::OpenedKey{&registry});
     const RegKey root = reg::RootKey(change.root);
     const int32_t opened = registry.OpenKey(
@@ -63,12 +64,12 @@ UndoAction UndoValue(const JournalRecord& record, const std::vector<JournalRecor
     } else if (HeldBefore(action.found, foundStored, records, record)) {
         // Nothing to do.
     } else if (action.found != change.after) {
-        action.outcome = "conflict";
+        action.outcome = Outcome::Conflict;
     } else if (!change.before.present) {
-        action.outcome = "restored";
+        action.outcome = Outcome::Restored;
         result = registry.DeleteValue(key.Get(), change.valueName);
     } else {
-        action.outcome = "restored";
+        action.outcome = Outcome::Restored;
         if (key.Get() == 0) {
             result = registry.CreateKey(root, change.subKey, reg::kAllSpecificRights | change.view,
                                         *key.Put());
@@ -88,7 +89,7 @@ UndoAction UndoValue(const JournalRecord& record, const std::vector<JournalRecor
 // A key the run made goes when nothing is in it any more: no sub key, no value.
 UndoAction UndoKey(const JournalRecord& record, const std::string& path, Registry& registry) {
     const RegistryChange& change = record.change;
-    UndoAction action{&record, path, "unchanged", {}, 0, {}};
+    UndoAction action{&record, path, Outcome::Unchanged, {}, 0, {}};
     const RegKey root = reg::RootKey(change.root);
     int32_t subKey = 0, value = 0;
     {
@@ -108,15 +109,35 @@ UndoAction UndoKey(const JournalRecord& record, const std::string& path, Registr
         }
     }
     if (subKey != reg::kNoMoreItems || value != reg::kNoMoreItems) {
-        action.outcome = "kept";
+        action.outcome = Outcome::Kept;
         return action;
     }
-    action.outcome = "removed";
+    action.outcome = Outcome::Removed;
     const int32_t deleted = registry.DeleteKey(root, path, change.view);
     return deleted == reg::kSuccess ? action : Failed(action, deleted);
 }
 
 }  // namespace
+
+const char* UndoWord(UndoAction::Outcome outcome) {
+    switch (outcome) {
+        case Outcome::Restored: return "restored";
+        case Outcome::Removed: return "removed";
+        case Outcome::Unchanged: return "unchanged";
+        case Outcome::Kept: return "kept";
+        case Outcome::Conflict: return "conflict";
+        case Outcome::Failed: return "failed";
+        case Outcome::NotUndoable: return "not-undoable";
+    }
+    return "";
+}
+
+const std::vector<UndoAction::Outcome>& UndoOutcomes() {
+    static const std::vector<Outcome> all = {
+        Outcome::Restored, Outcome::Removed, Outcome::Unchanged,  Outcome::Kept,
+        Outcome::Conflict, Outcome::Failed,  Outcome::NotUndoable};
+    return all;
+}
 
 void NameFailures(std::vector<UndoEntry>& entries, SystemInfo& system) {
     for (UndoEntry& entry : entries) {
@@ -134,7 +155,7 @@ std::vector<UndoEntry> UndoRecords(const std::vector<JournalRecord>& records, Re
             entries.push_back({record.number, record.name, {}});
         }
         if (record.kind != Kind::Entry && record.kind != Kind::End) {
-            entries.back().actions.push_back({&record, {}, "not-undoable", {}, 0, {}});
+            entries.back().actions.push_back({&record, {}, Outcome::NotUndoable, {}, 0, {}});
         }
     }
     std::reverse(entries.begin(), entries.end());

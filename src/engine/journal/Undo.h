@@ -15,9 +15,10 @@ class SystemInfo;
 namespace engine {
 
 struct UndoAction {
+    enum class Outcome { Restored, Removed, Unchanged, Kept, Conflict, Failed, NotUndoable };
     const JournalRecord* record = nullptr;
-    std::string key;        // keys: the one key this is about, below the record's root
-    std::string outcome;    // restored, removed, unchanged, kept, conflict, failed, not-undoable
+    std::string key;  // keys: the one key this is about, below the record's root
+    Outcome outcome = Outcome::NotUndoable;
     RegistryData found;     // value: what it held when undo came to it
     int32_t error = 0;      // failed: the Windows error code
     std::string errorText;  // and the system's words for it, once NameFailures has run
@@ -27,6 +28,11 @@ struct UndoEntry {
     std::string number, name;
     std::vector<UndoAction> actions;  // last first
 };
+
+// restored, removed, unchanged, kept, conflict, failed, not-undoable
+const char* UndoWord(UndoAction::Outcome outcome);
+// Every outcome of undo, in the order a summary lists them.
+const std::vector<UndoAction::Outcome>& UndoOutcomes();
 
 // The records' entries last first, each with what undo did.
 std::vector<UndoEntry> UndoRecords(const std::vector<JournalRecord>& records, Registry& registry);

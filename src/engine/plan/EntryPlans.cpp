@@ -1,51 +1,25 @@
 #include "engine/plan/EntryPlans.h"
 
-#include <memory>
-
+#include "engine/Outcomes.h"
 #include "engine/ValueText.h"
-#include "engine/plan/PlanAdapters.h"
-#include "engine/runner.h"
-#include "platform/Registry.h"
 
 namespace {
-
-class Records final : public RunObserver {
-public:
-    void EntryStarts(const OptimizationItem&) override {}
-    void EntryLeftOut(const OptimizationItem&) override {}
-    void Reported(const ActionRecord& record) override { records.push_back(record); }
-    void EntryEnds(const OptimizationItem&) override {}
-
-    std::vector<ActionRecord> records;
-};
-
-bool Unchanged(const ActionRecord& record) {
-    return !record.change ||
-           (record.change->before == record.change->after && record.change->createdKeys.empty());
-}
 
 // One action as plan shows it.
 std::string Line(const ActionRecord& record) {
     using Outcome = ActionRecord::Outcome;
-    const char* word = record.outcome == Outcome::Skipped  ? "skip"
-                       : record.outcome == Outcome::Failed ? "fail"
-                                                           : nullptr;
+    const std::string word = engine::OutcomeWord(record, engine::RunMode::Plan);
     std::string line;
     if (record.kind == ActionRecord::Kind::Registry) {
         const RegistryItem& item = *record.registry;
-        if (!word) {
-            word = Unchanged(record)               ? "unchanged"
-                   : record.change->before.present ? "change"
-                                                   : "set";
-        }
-        line = std::string(word) + " " + item.Key +
-               (item.Key.empty() || item.Key.back() == '\\' ? "" : "\\") + item.ValueName;
+        line = word + " " + item.Key + (item.Key.empty() || item.Key.back() == '\\' ? "" : "\\") +
+               item.ValueName;
         if (record.change && record.outcome == Outcome::Done) {
             line += ": " + engine::StateText(record.change->before) + " -> " +
                     engine::StateText(record.change->after);
         }
     } else {
-        line = std::string(word ? word : "start") + " " + record.command->Command;
+        line = word + " " + record.command->Command;
     }
     if (record.error) line += " (" + record.error->Description + ")";
     return line;
@@ -65,7 +39,7 @@ EntryPlan JudgePlan(const std::vector<ActionRecord>& records) {
         }
         if (record.kind != ActionRecord::Kind::Registry) continue;
         ++values;
-        if (Unchanged(record)) ++unchanged;
+        if (engine::Unchanged(record)) ++unchanged;
     }
     using State = EntryPlan::State;
     if (!judged.failure.empty()) {
@@ -78,20 +52,4 @@ EntryPlan JudgePlan(const std::vector<ActionRecord>& records) {
                                            : State::Partly;
     }
     return judged;
-}
-
-EntryPlan PlanEntry(const OptimizationItem& entry, const EnginePlatform& machine,
-                    ProgramSearch& programs) {
-    auto alone = std::make_shared<OptimizationItem>(entry);
-    alone->Enabled = true;
-    alone->wmiItems.clear();
-    engine::PlanRegistry registry(machine.registry);
-    engine::PlanLauncher launcher(programs, machine.processes);
-    engine::PlanFiles log(machine.env.files);
-    engine::NoMessageBoxes noBoxes;
-    const EnvPlatform env{machine.env.system, machine.env.clock, log};
-    const EnginePlatform planned{env, registry, launcher, machine.wmi, noBoxes};
-    Records observer;
-    runner(planned, &observer).RunOptimizations({alone});
-    return JudgePlan(observer.records);
 }

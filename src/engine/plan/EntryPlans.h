@@ -1,16 +1,13 @@
 #pragma once
 // Whether an entry is in effect on this machine: the plan of that entry alone, made by the same
-// runners and plan adapters as OrvikCli plan, judged value by value. WMI queries are left out:
-// they only warn, and can take long.
+// runners and plan adapters as OrvikCli plan (engine::Session::PlanEntry), judged value by value.
+// WMI queries are left out: they only warn, and can take long.
 
 #include <string>
 #include <vector>
 
 #include "catalogue/OptimizationItem.h"
-#include "engine/EnginePlatform.h"
 #include "engine/RunObserver.h"
-
-class ProgramSearch;
 
 // Whether an entry is in effect on this machine, as a plan of it alone finds it.
 struct EntryPlan {
@@ -25,6 +22,3 @@ struct EntryPlan {
 // checkable without registry values, else Applied, Partly or Not applied by how many of them
 // already hold what the entry writes.
 EntryPlan JudgePlan(const std::vector<ActionRecord>& records);
-
-EntryPlan PlanEntry(const OptimizationItem& entry, const EnginePlatform& machine,
-                    ProgramSearch& programs);

@@ -18,8 +18,10 @@ class IdleProcessLauncher final : public ProcessLauncher {
 public:
     std::map<std::string, Ending> endings;
     std::vector<std::chrono::milliseconds> limits;  // of every wait
+    std::vector<std::string> started;               // every command line, awaited or not
 
     uint32_t Start(const std::string& commandLine, WindowStyle, StartScope* scope) override {
+        started.push_back(commandLine);
         if (scope) scope->Enter();
         if (scope) scope->Leave();
         return commandLine.starts_with("missing.exe") ? 2 : 0;

@@ -9,7 +9,9 @@
 #include "RegistryDouble.h"
 #include "engine/JournalingRegistry.h"
 #include "engine/WMIRunner.h"
+#include "engine/regRunner.h"
 #include "engine/runner.h"
+#include "platform/ForwardingRegistry.h"
 
 namespace {
 
@@ -179,3 +181,46 @@ TEST(runner, AsA32BitProgramOn64BitWindowsWritesThe64BitViewAndRestoresRedirecti
 }
 
 }  // namespace
+
+namespace {
+
+// Refuses every write of the value "A".
+struct RefusesA final : ForwardingRegistry {
+    using ForwardingRegistry::ForwardingRegistry;
+    int32_t SetValue(RegKey key, const std::string& name, uint32_t type, const uint8_t* data,
+                     uint32_t size) override {
+        return name == "A" ? 5 : ForwardingRegistry::SetValue(key, name, type, data, size);
+    }
+};
+
+struct Outcomes final : RunObserver {
+    void EntryStarts(const OptimizationItem&) override {}
+    void EntryLeftOut(const OptimizationItem&) override {}
+    void Reported(const ActionRecord& record) override {
+        text += (text.empty() ? "" : " ") + record.registry->ValueName + ":" +
+                (record.user.empty() ? "" : record.user + ":") +
+                std::to_string(static_cast<int>(record.outcome));
+    }
+    void EntryEnds(const OptimizationItem&) override {}
+    std::string text;
+};
+
+}  // namespace
+
+// A value that fails for either user ends the entry's list, whichever user comes last.
+TEST(regRunner, AFailureForOneOfTheUsersEndsTheList) {
+    for (const bool currentFails : {true, false}) {
+        Engine f;
+        RegistryDouble other;
+        RefusesA refusing(currentFails ? f.registry : other);
+        Registry& fine = currentFails ? static_cast<Registry&>(other) : f.registry;
+        EnginePlatform platform = f.platform();
+        platform.users = {{"current", currentFails ? &refusing : &fine},
+                          {"default", currentFails ? &fine : &refusing}};
+        Outcomes outcomes;
+        const std::string key = "HKEY_CURRENT_USER\\Software\\Orvik";
+        regRunner(platform, &outcomes).Run({{0, key, "A", "1"}, {0, key, "B", "1"}});
+        EXPECT_EQ(outcomes.text, currentFails ? "A:current:1 A:default:0 B:current:2 B:default:2"
+                                              : "A:current:0 A:default:1 B:current:2 B:default:2");
+    }
+}

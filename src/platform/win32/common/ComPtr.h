@@ -4,6 +4,7 @@
 #include <oleauto.h>
 #include <unknwn.h>
 
+#include <cstddef>
 #include <string>
 #include <utility>
 
@@ -49,6 +50,31 @@ public:
 
 private:
     T* p_ = nullptr;
+};
+
+// The objects a call hands back in an array (IEnumWbemClassObject::Next): each one held is
+// released when the array is filled again and when the batch goes.
+template <class T, size_t N>
+class ComBatch {
+public:
+    ComBatch() = default;
+    ~ComBatch() { Reset(); }
+    ComBatch(const ComBatch&) = delete;
+    ComBatch& operator=(const ComBatch&) = delete;
+
+    static constexpr size_t Size() { return N; }
+    T** Put() {
+        Reset();
+        return items_;
+    }
+    void Reset() {
+        for (T*& item : items_) {
+            if (item) std::exchange(item, nullptr)->Release();
+        }
+    }
+
+private:
+    T* items_[N] = {};
 };
 
 class Bstr {

@@ -29,7 +29,26 @@ struct RegistryKey {
     static void Close(HKEY h) { RegCloseKey(h); }
 };
 
+// Memory the system allocated for the caller with LocalAlloc (FormatMessage's buffer,
+// CommandLineToArgvW's array, a SID's or a security descriptor's text).
+template <class T>
+struct LocalKind {
+    using Type = T;
+    static bool Valid(T p) { return p != nullptr; }
+    static void Close(T p) { LocalFree(p); }
+};
+
+// The screen's device context from GetDC(nullptr).
+struct ScreenDcKind {
+    using Type = HDC;
+    static bool Valid(HDC h) { return h != nullptr; }
+    static void Close(HDC h) { ReleaseDC(nullptr, h); }
+};
+
 using UniqueHandle = Owned<KernelObject>;
+template <class T>
+using LocalMemory = Owned<LocalKind<T>>;
+using ScreenDc = Owned<ScreenDcKind>;
 template <class T>
 using GdiObject = Owned<GdiKind<T>>;
 using UniqueKey = Owned<RegistryKey>;

@@ -2,17 +2,18 @@
 
 #include <windows.h>
 
+#include "platform/win32/common/Handle.h"
 #include "platform/win32/common/WideText.h"
 
 namespace win32 {
 
 std::string SystemErrorText(uint32_t code) {
-    wchar_t* text = nullptr;
+    LocalMemory<wchar_t*> text;
     const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string result = length != 0 && text != nullptr ? Narrow(text, length) : std::string();
-    if (text != nullptr) LocalFree(text);
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(text.Put()), 0, nullptr);
+    std::string result =
+        length != 0 && text.Get() != nullptr ? Narrow(text.Get(), length) : std::string();
     TrimMessageEnd(result);
     return result;
 }

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/win32/common/Handle.h"
 #include "platform/win32/common/WideText.h"
 
 namespace win32 {
@@ -243,7 +244,7 @@ int32_t Win32Registry::ConnectRegistry(const std::string& machine, RegKey root, 
             std::lock_guard<std::mutex> guard(pending->lock);
             if (pending->abandoned) {
                 // Nobody waits for it any more: a late connection is closed here.
-                if (result == ERROR_SUCCESS && connected != 0) RegCloseKey(Handle(connected));
+                const UniqueKey late(result == ERROR_SUCCESS ? Handle(connected) : nullptr);
                 return;
             }
             pending->done = true;

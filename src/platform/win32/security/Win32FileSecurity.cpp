@@ -22,16 +22,10 @@ constexpr const char* kAdministrators = "S-1-5-32-544";
 constexpr const wchar_t* kAdministratorsFolder = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
 constexpr const wchar_t* kAdministratorsFile = L"D:P(A;;FA;;;SY)(A;;FA;;;BA)";
 
-struct LocalFreer {
-    void operator()(void* memory) const { LocalFree(memory); }
-};
-template <typename T>
-using LocalMemory = std::unique_ptr<T, LocalFreer>;
-
 std::string SidText(PSID sid) {
     LPWSTR text = nullptr;
     if (!ConvertSidToStringSidW(sid, &text)) return "";
-    const LocalMemory<wchar_t> owned(text);
+    const LocalMemory<wchar_t*> owned(text);
     return Narrow(std::wstring(text));
 }
 
@@ -104,7 +98,7 @@ bool IsDirectAdministrator(const std::string& sid) {
         !ConvertStringSidToSidW(Widen(kAdministrators).c_str(), &group)) {
         return false;
     }
-    const LocalMemory<void> ownedGroup(group);
+    const LocalMemory<void*> ownedGroup(group);
     const std::wstring groupName = BuiltinName(group);  // localised: "Administratoren"
     LPBYTE buffer = nullptr;
     DWORD read = 0;
@@ -147,7 +141,7 @@ uint32_t Win32FileSecurity::Query(const std::string& path, ObjectSecurity& secur
         Widen(path).c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
         &owner, nullptr, &dacl, nullptr, &descriptor);
     if (error != ERROR_SUCCESS) return error;
-    const LocalMemory<void> owned(descriptor);
+    const LocalMemory<void*> owned(descriptor);
     security = {};
     if (owner != nullptr) {
         security.ownerSid = SidText(owner);
@@ -171,7 +165,7 @@ uint32_t Win32FileSecurity::MakeAdministratorsFolder(const std::string& path) {
             kAdministratorsFolder, SDDL_REVISION_1, &descriptor, nullptr)) {
         return GetLastError();
     }
-    const LocalMemory<void> owned(descriptor);
+    const LocalMemory<void*> owned(descriptor);
     SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor, FALSE};
     return CreateDirectoryW(Widen(path).c_str(), &attributes) ? 0 : GetLastError();
 }
@@ -182,7 +176,7 @@ uint32_t Win32FileSecurity::ProtectFile(const std::string& path) {
                                                               &descriptor, nullptr)) {
         return GetLastError();
     }
-    const LocalMemory<void> owned(descriptor);
+    const LocalMemory<void*> owned(descriptor);
     BOOL present = FALSE;
     BOOL defaulted = FALSE;
     PACL dacl = nullptr;

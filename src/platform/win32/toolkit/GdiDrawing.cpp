@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/win32/common/Handle.h"
 #include "platform/win32/common/WideText.h"
 
 namespace win32 {
@@ -18,13 +19,12 @@ int CALLBACK FaceFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found)
 }
 
 bool HasFace(const wchar_t* face) {
-    HDC screen = GetDC(nullptr);
+    const ScreenDc screen(GetDC(nullptr));
     LOGFONTW query{};
     query.lfCharSet = DEFAULT_CHARSET;
     lstrcpynW(query.lfFaceName, face, LF_FACESIZE);
     bool found = false;
-    EnumFontFamiliesExW(screen, &query, FaceFound, reinterpret_cast<LPARAM>(&found), 0);
-    ReleaseDC(nullptr, screen);
+    EnumFontFamiliesExW(screen.Get(), &query, FaceFound, reinterpret_cast<LPARAM>(&found), 0);
     return found;
 }
 

@@ -11,6 +11,7 @@
 #include <map>
 #include <vector>
 
+#include "platform/win32/common/Handle.h"
 #include "platform/win32/common/WideText.h"
 #include "platform/win32/toolkit/GdiDrawing.h"
 
@@ -1012,9 +1013,8 @@ Win32Toolkit::Win32Toolkit() {
     RegisterWindowClass(kFormClass, Win32Form::Procedure, nullptr, 0);
     RegisterWindowClass(kLabelClass, ControlProcedure, nullptr, 0);
     RegisterWindowClass(kPictureClass, ControlProcedure, nullptr, 0);
-    HDC screen = GetDC(nullptr);
-    dpi_ = std::max(96, GetDeviceCaps(screen, LOGPIXELSY));
-    ReleaseDC(nullptr, screen);
+    const ScreenDc screen(GetDC(nullptr));
+    dpi_ = std::max(96, GetDeviceCaps(screen.Get(), LOGPIXELSY));
 }
 
 Win32Toolkit::~Win32Toolkit() = default;

@@ -4,6 +4,7 @@
 #include <oleauto.h>
 #include <wbemidl.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/win32/common/ComPtr.h"
@@ -32,16 +33,13 @@ public:
         count = 0;
         // Next waits in short slices, so the bound holds however the service behaves.
         constexpr ULONG kSliceMs = 1000;
-        constexpr ULONG kMaxBatch = 64;
         const auto deadline = std::chrono::steady_clock::now() + bound_;
+        ComBatch<IWbemClassObject, 64> batch;
+        const ULONG asked = std::min<ULONG>(batch_, batch.Size());
         for (;;) {
-            IWbemClassObject* batch[kMaxBatch] = {};
             ULONG returned = 0;
             const HRESULT hr =
-                objects_->Next(static_cast<LONG>(kSliceMs), batch_, batch, &returned);
-            for (ULONG i = 0; i < returned && i < batch_; ++i) {
-                if (batch[i]) batch[i]->Release();
-            }
+                objects_->Next(static_cast<LONG>(kSliceMs), asked, batch.Put(), &returned);
             if (FAILED(hr)) return hr;
             count += static_cast<int32_t>(returned);
             if (hr == WBEM_S_FALSE) return S_OK;  // the set is exhausted

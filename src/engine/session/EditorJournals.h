@@ -1,8 +1,9 @@
 #pragma once
-// The editor's runs with their journals, and their undoing: one journal per Run in the
-// machine's journal folder, which only administrators may change, in the format of
-// OrvikCli apply --journal; Undo last run takes the newest one not undone back as OrvikCli undo
-// does and renames it, so that it is not offered again.
+// The editor's runs with their journals, and their undoing, through the engine's session as the
+// console's: one journal per Run in the machine's journal folder, which only administrators may
+// change; Undo last run takes the newest one not undone back and renames it, so that it is not
+// offered again. What is the editor's own is here: the folder, the journals' names, the last run
+// and how the outcomes are told.
 
 #include <optional>
 #include <string>
@@ -10,6 +11,10 @@
 
 #include "catalogue/OptimizationItem.h"
 #include "engine/EnginePlatform.h"
+
+namespace engine {
+class Session;
+}
 
 // What Run did: the journal it kept, or why it did not run.
 struct RunOutcome {
@@ -53,10 +58,12 @@ struct JournalPlatform {
 
 class EditorJournals {
 public:
-    explicit EditorJournals(const JournalPlatform& platform) : platform_(platform) {}
+    EditorJournals(const JournalPlatform& platform, engine::Session& session)
+        : platform_(platform), session_(session) {}
 
-    // Applies the enabled entries with a journal; nothing when the journal cannot be made.
-    RunOutcome Run(const OptimizationList& Settings, const std::string& cataloguePath);
+    // Applies the enabled entries with a journal; nothing when the journal cannot be made. The
+    // journal names the catalogue as the session last read it.
+    RunOutcome Run(const OptimizationList& Settings);
     std::optional<JournalEntry> LastRun();
     UndoOutcome Undo(const JournalEntry& run);
 
@@ -65,4 +72,5 @@ private:
     std::string PrepareFolder();  // why the folder cannot take journals; empty when it can
 
     JournalPlatform platform_;
+    engine::Session& session_;
 };

@@ -1,0 +1,25 @@
+#pragma once
+// The word each action's outcome is shown and journaled with, spelt here alone: the console's
+// reports, the journal, and the editor's states and details all take it from RunMode and the
+// record.
+
+#include <string>
+#include <vector>
+
+#include "engine/RunObserver.h"
+
+namespace engine {
+
+// A plan changes nothing and tells what a run would do; an apply changes the machine.
+enum class RunMode { Plan, Apply };
+
+// apply: applied, started (not awaited), ran (ended with exit code 0), found, failed, skip;
+// plan: set, change, unchanged, start, found, fail, skip.
+[[nodiscard]] std::string OutcomeWord(const ActionRecord& record, RunMode mode);
+// Every outcome word of the mode, in the order a summary lists them.
+std::vector<std::string> OutcomeWords(RunMode mode);
+// A registry action that would leave the value as it is, byte for byte, and make no key: what a
+// plan calls unchanged.
+bool Unchanged(const ActionRecord& record);
+
+}  // namespace engine

@@ -1,0 +1,402 @@
+// The engine's session on the doubles: an entry's state for the editor agrees with the words of a
+// plan on the same values; the editor's runs keep a journal of the bytes the catalogue was read
+// from and start no command once that journal fails; undo puts back what a journaled run changed,
+// up to where its journal ends; the default profile's hive is loaded for a run and let go after.
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <tuple>
+
+#include "FakeFileSecurity.h"
+#include "SessionDoubles.h"
+#include "engine/checks/Sha256.h"
+#include "engine/journal/Journal.h"
+#include "engine/session/EditorJournals.h"
+#include "platform/ForwardingRegistry.h"
+#include "platform/Shell.h"
+
+namespace {
+
+using State = EntryPlan::State;
+const std::string kKey = "HKEY_CURRENT_USER\\Software\\Orvik\\Plan";
+
+// "Lone" is stored as no whole UTF-16 text: a lone surrogate, which reads as U+FFFD.
+struct OddlyStored final : ForwardingRegistry {
+    using ForwardingRegistry::ForwardingRegistry;
+    int32_t QueryStored(RegKey key, const std::string& name, uint32_t& type,
+                        std::vector<uint8_t>& data) override {
+        if (name != "Lone") return ForwardingRegistry::QueryStored(key, name, type, data);
+        type = reg::kSz;
+        data = {0x00, 0xD8, 0, 0};
+        return 0;
+    }
+};
+
+// The words of a whole plan, one per action.
+struct Words final : engine::SessionObserver {
+    void RunStarts(size_t, bool) override {}
+    void EntryStarts(const OptimizationItem&) override {}
+    void EntryLeftOut(const OptimizationItem&) override {}
+    void Reported(const ActionRecord& record) override {
+        words += (words.empty() ? "" : " ") + engine::OutcomeWord(record, engine::RunMode::Plan);
+    }
+    void EntryEnds(const OptimizationItem&) override {}
+    std::string words;
+};
+
+struct SystemFolderOnly : SessionMachine {
+    SystemFolderOnly() { programs.files = {"C:\\Windows\\System32\\cmd.exe"}; }
+};
+
+}  // namespace
+
+TEST(Session, TheEditorsStateAgreesWithThePlansWords) {
+    SystemFolderOnly m;
+    OddlyStored registry(m.registry);
+    const engine::SessionPlatform platform{
+        {m.env.platform(), registry, m.processes, m.wmi, m.boxes}, *m.xml, m.programs, m.files};
+    m.Preset("A", reg::kDword, std::string("\x01\0\0\0", 4), kKey);
+    m.Preset("Text", reg::kSz, std::string("1\0", 2), kKey);
+    m.Preset("Lone", reg::kSz, "\xEF\xBF\xBD" + std::string(1, '\0'), kKey);
+    const std::string before = m.registry.Dump();
+    const struct {
+        std::vector<RegistryItem> values;
+        std::vector<cmdItem> commands;
+        State state;
+        std::string words;      // of the plan
+        std::string firstLine;  // of the state's details
+    } rows[] = {
+        {{{0, kKey, "A", "1"}},
+         {},
+         State::Applied,
+         "unchanged",
+         "unchanged " + kKey + "\\A: REG_DWORD 1 -> REG_DWORD 1"},
+        {{{0, kKey, "A", "1"}, {0, kKey, "B", "1"}}, {}, State::Partly, "unchanged set", ""},
+        {{{0, kKey, "Text", "1"}},
+         {},
+         State::NotApplied,
+         "change",
+         "change " + kKey + "\\Text: REG_SZ \"1\" -> REG_DWORD 1"},
+        {{{1, kKey + "\\Missing", "S", "on"}},
+         {},
+         State::NotApplied,
+         "set",
+         "set " + kKey + "\\Missing\\S: (absent) -> REG_SZ \"on\""},
+        // Reads the same, stored otherwise: the run changes its bytes.
+        {{{1, kKey, "Lone", "\xEF\xBF\xBD"}}, {}, State::NotApplied, "change", ""},
+        {{{0, "HKEY_NOWHERE\\X", "A", "1"}, {0, kKey, "A", "1"}},
+         {},
+         State::WouldFail,
+         "fail skip",
+         ""},
+        {{},
+         {{"C:\\Windows\\System32\\cmd.exe /c exit"}},
+         State::NotCheckable,
+         "start",
+         "start C:\\Windows\\System32\\cmd.exe /c exit"},
+        {{}, {{"C:\\Nowhere\\gone.exe"}}, State::WouldFail, "fail", ""},
+    };
+    for (const auto& row : rows) {
+        auto entry = std::make_shared<OptimizationItem>();
+        entry->Enabled = true;
+        entry->regItems = row.values;
+        entry->cmdItems = row.commands;
+        entry->wmiItems = {{"SELECT * FROM Win32_Process", 1}};
+        engine::Session session(platform);
+        const EntryPlan plan = session.PlanEntry(*entry);
+        EXPECT_EQ(plan.state, row.state) << plan.lines.front();
+        EXPECT_EQ(plan.failure.empty(), row.state != State::WouldFail) << plan.failure;
+        if (!row.firstLine.empty()) {
+            EXPECT_EQ(plan.lines.front(), row.firstLine);
+        }
+        entry->wmiItems.clear();
+        Words words;
+        EXPECT_FALSE(session.Run({entry}, {}, &words).stopped);
+        EXPECT_EQ(words.words, row.words) << plan.lines.front();
+    }
+    EXPECT_EQ(m.registry.Dump(), before);
+    EXPECT_EQ(m.wmi.connections, 0);
+}
+
+namespace {
+
+// The journals' folder of the editor, in memory.
+struct JournalShell final : Shell {
+    RenderedReport RenderReport(const std::string&, const std::string&) override { return {}; }
+    uint32_t OpenDocument(const std::string&) override { return 0; }
+    uint32_t WriteFileBytes(const std::string&, const std::string&) override { return 0; }
+    std::string TempFolder() override { return "C:\\Temp"; }
+    uint32_t ReplaceFile(const std::string& from, const std::string& to) override {
+        files.files[to] = files.files[from];
+        files.files.erase(from);
+        return 0;
+    }
+    void RemoveFile(const std::string& path) override { files.files.erase(path); }
+    std::vector<std::string> FileNames(const std::string&) override {
+        std::vector<std::string> names;
+        for (const auto& [path, bytes] : files.files)
+            names.push_back(path.substr(path.rfind('\\') + 1));
+        return names;
+    }
+    uint32_t ProbeWrite(const std::string&) override { return 0; }
+    uint32_t StartSelfElevated() override { return 0; }
+    std::string ErrorText(uint32_t code) override { return std::to_string(code); }
+    explicit JournalShell(FakeFiles& held) : files(held) {}
+    FakeFiles& files;
+};
+
+struct Editor : SessionMachine {
+    Editor() {
+        env.system.executablePath = "C:\\Tools\\Orvik.exe";
+        std::ofstream(catalogue, std::ios::binary) << "<Optimizations/>";
+    }
+    ~Editor() { std::filesystem::remove(catalogue); }
+    std::filesystem::path catalogue = std::filesystem::temp_directory_path() / "orvik-session.xml";
+    FakeFileSecurity security;
+    JournalShell shell{files};
+    engine::Session session{Platform(false)};
+    const EnginePlatform machine = Engine();  // the journals hold on to it
+    EditorJournals journals{{machine, files, shell, security}, session};
+};
+
+}  // namespace
+
+// As the console's: the journal names the bytes the catalogue was read from, and once it fails
+// neither a registry value nor a command line follows.
+TEST(Session, TheEditorsRunJournalsTheBytesReadAndStopsWithItsJournal) {
+    Editor m;
+    const std::string read = "<Optimizations><Item/></Optimizations>";
+    std::ofstream(m.catalogue, std::ios::binary) << read;
+    m.session.ReadCatalogue(m.catalogue.string());
+    std::ofstream(m.catalogue, std::ios::binary) << "<Optimizations/>";  // saved since
+
+    auto entry = std::make_shared<OptimizationItem>();
+    entry->Enabled = true;
+    entry->regItems = {{0, "HKEY_CURRENT_USER\\Software\\Orvik", "A", "1"}};
+    entry->cmdItems = {{"C:\\Tools\\tool.exe"}};
+    const RunOutcome whole = m.journals.Run({entry});
+    ASSERT_EQ(whole.refusal, "");
+    const engine::Journal journal = engine::ReadJournal(m.files.files[whole.journal]);
+    EXPECT_EQ(journal.header.sha256, engine::Sha256Hex(read));
+    EXPECT_EQ(m.processes.started.size(), 1u);
+
+    m.Preset("A", reg::kDword, std::string(4, '\0'), "HKEY_CURRENT_USER\\Software\\Orvik");
+    m.files.writesBeforeFailure = 2;  // the head and the entry
+    const RunOutcome cut = m.journals.Run({entry});
+    EXPECT_NE(cut.cutShort, "");
+    EXPECT_EQ(m.Stored("HKEY_CURRENT_USER\\Software\\Orvik", "A"), std::string(4, '\0'));
+    EXPECT_EQ(m.processes.started.size(), 1u) << "no command after the journal failed";
+    EXPECT_NE(cut.journal, whole.journal);
+}
+
+namespace {
+
+const std::string kUser = "HKEY_CURRENT_USER\\Software\\OrvikCli";
+
+OptimizationItemPtr Entry(const std::string& number, std::vector<RegistryItem> values,
+                          std::vector<cmdItem> commands = {}) {
+    auto entry = std::make_shared<OptimizationItem>();
+    entry->Number = number;
+    entry->Enabled = true;
+    entry->regItems = std::move(values);
+    entry->cmdItems = std::move(commands);
+    return entry;
+}
+
+engine::RunRequest Apply(const std::string& journal, engine::Users users = engine::Users::Current,
+                         const std::string& hive = "") {
+    engine::RunRequest request{engine::RunMode::Apply, users, hive};
+    if (!journal.empty()) request.journal = [journal](const std::string&, int) { return journal; };
+    return request;
+}
+
+// The undo's outcomes that came up, by count: "restored 2, conflict 1".
+std::string Counts(const engine::UndoRun& undone) {
+    std::map<std::string, int> counts;
+    for (const engine::UndoEntry& entry : undone.entries) {
+        for (const engine::UndoAction& action : entry.actions) ++counts[UndoWord(action.outcome)];
+    }
+    std::string text;
+    for (const auto outcome : engine::UndoOutcomes()) {
+        if (counts[UndoWord(outcome)] == 0) continue;
+        text += (text.empty() ? "" : ", ") + std::string(UndoWord(outcome)) + " " +
+                std::to_string(counts[UndoWord(outcome)]);
+    }
+    return text;
+}
+
+}  // namespace
+
+// Values of every type, the rarer ones too, present and absent, written over, written twice and
+// deleted, and keys made along a path: undo puts the whole registry back as it was; a value
+// changed after the run is left alone, and a dry run changes nothing.
+TEST(Session, UndoPutsBackExactlyWhatTheRunChanged) {
+    SessionMachine m;
+    engine::Session session(m.Platform());
+    std::vector<RegistryItem> values;
+    for (const uint32_t type : {reg::kNone, reg::kSz, reg::kExpandSz, reg::kBinary, reg::kDword,
+                                reg::kDwordBigEndian, reg::kLink, reg::kMultiSz, 11u}) {
+        const std::string name = "T" + std::to_string(type);
+        m.Preset(name, type,
+                 type == reg::kMultiSz ? std::string("a\0b\0\0", 5) : "\x07\x07\x07\x07");
+        values.push_back({type % 2 ? 0 : 1, kUser, name, "1"});
+    }
+    values.insert(
+        values.end(),
+        {{2, kUser, "Absent", "0A"}, {1, kUser, "T1", ""}, {0, kUser + "\\New\\Deeper", "D", "2"}});
+    const std::string before = m.registry.Dump();
+    EXPECT_EQ(session.Run({Entry("1", values)}, Apply("j")).problems.size(), 0u);
+    m.Preset("T4", reg::kDword, "\x09\0\0\0");
+    const std::string changed = m.registry.Dump();
+    // A dry run says what undo then does, outcome for outcome, the keys the run made too.
+    EXPECT_EQ(Counts(session.Undo({"j", std::nullopt, true})),
+              "restored 11, removed 2, conflict 1");
+    EXPECT_EQ(m.registry.Dump(), changed);
+    EXPECT_EQ(Counts(session.Undo({"j"})), "restored 11, removed 2, conflict 1");
+    m.Preset("T4", reg::kDword, "\x07\x07\x07\x07");
+    EXPECT_EQ(m.registry.Dump(), before);
+}
+
+// A journal is undone up to its last whole record; one that is no journal is refused. One that
+// cannot be written stops the changes it would have described, commands too, and fails the run
+// also when only its last record is lost.
+TEST(Session, UndoOfACutJournalAndARunWhoseJournalFails) {
+    SessionMachine m;
+    engine::Session session(m.Platform());
+    const auto reset = [&](const char* text) {
+        for (const char* name : {"A", "B", "C"}) m.Preset(name, reg::kSz, std::string(text, 2));
+    };
+    reset("0\0");
+    ASSERT_EQ(
+        session
+            .Run({Entry("1", {{1, kUser, "A", "1"}, {1, kUser, "B", "1"}, {1, kUser, "C", "1"}})},
+                 Apply("j"))
+            .journalFailure,
+        0u);
+    const std::string whole = m.files.files["j"];
+    std::vector<size_t> ends;  // where each line ends: head, entry, A, B, C, end
+    for (size_t at = whole.find('\n'); at != std::string::npos; at = whole.find('\n', at + 1)) {
+        ends.push_back(at + 1);
+    }
+    ASSERT_EQ(ends.size(), 6u);
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {whole, "", "ABC"},
+        {whole.substr(0, ends[4]), "journal-cut", "ABC"},  // no end: the run was ended
+        {whole + whole.substr(ends[3], ends[4] - ends[3]) + "\n", "journal-after-end", "ABC"},
+        {whole.substr(0, ends[3] + 20), "journal-cut", "AB"},
+        {whole.substr(0, ends[2]) + "{\"record\": \"value\", \"root\": 1}\n" +
+             whole.substr(ends[3]),
+         "journal-damaged", "A"},
+        {whole.substr(0, ends[0] / 2), "no-journal", ""},
+        {"", "no-journal", ""},
+    };
+    for (const auto& [journal, problem, restored] : cases) {
+        reset("1\0");
+        m.files.files["cut"] = journal;
+        const engine::UndoRun undone = session.Undo({"cut"});
+        EXPECT_EQ(undone.problems.empty() ? "" : undone.problems[0].code, problem);
+        std::string back;
+        for (const char* name : {"A", "B", "C"}) {
+            if (m.Stored(kUser, name) == std::string("0\0", 2)) back += name;
+        }
+        EXPECT_EQ(back, restored) << problem;
+    }
+    EXPECT_EQ(session.Undo({"none"}).problems[0].message, "the file cannot be read: system text 2");
+
+    const OptimizationList entry = {Entry("1", {{1, kUser, "A", "1"}}, {{"C:\\Tools\\tool.exe"}})};
+    for (const int writes : {2, 4}) {  // of the head, the entry, A, the command and the end
+        reset("0\0");
+        m.processes.started.clear();
+        m.files.writesBeforeFailure = writes;
+        engine::RunRequest awaited = Apply(std::to_string(writes));
+        awaited.commandLimit = std::chrono::seconds(5);  // the editor's Run starts, see above
+        const engine::RunResult run = session.Run(entry, awaited);
+        EXPECT_EQ(run.problems.at(0).code, "journal-failed");
+        EXPECT_EQ(m.Stored(kUser, "A"), std::string(writes == 4 ? "1\0" : "0\0", 2));
+        EXPECT_EQ(m.processes.started.size(), writes == 4 ? 1u : 0u);
+    }
+}
+
+// The default profile: HKEY_CURRENT_USER values land in its hive, loaded for the run and
+// unloaded after it, also when the program is interrupted; undo loads it again.
+TEST(Session, DefaultProfileHive) {
+    SessionMachine m;
+    engine::Session session(m.Platform());
+    const std::string hive = "C:\\Hive\\NTUSER.DAT",
+                      inHive = "FILE\\" + hive + "\\Software\\OrvikCli";
+    m.Preset("V", reg::kSz, std::string("profile\0", 8), "HKEY_USERS\\Staged\\Software\\OrvikCli");
+    m.Preset("P", reg::kSz, std::string("p\0", 2), "HKEY_USERS\\Staged\\Software\\OrvikCli");
+    ASSERT_TRUE(m.registry.MoveTree("HKEY_USERS\\Staged", "FILE\\" + hive));
+    m.Preset("Other", reg::kSz, "", "HKEY_CURRENT_USER\\Software");
+    const OptimizationList entries = {Entry("1", {{1, kUser, "V", "x"}}),
+                                      Entry("2", {{1, kUser, "W", "y"}, {1, kUser, "P", ""}})};
+    const std::string before = m.registry.Dump();
+    using engine::Users;
+    engine::RunRequest plan{engine::RunMode::Plan, Users::Both, hive};
+    Words words;
+    EXPECT_FALSE(session.Run(entries, plan, &words).stopped);
+    EXPECT_EQ(words.words, "set change set set unchanged change");
+    m.hives.calls.clear();
+    EXPECT_EQ(session.Run(entries, Apply("both", Users::Both, hive)).problems.size(), 0u);
+    EXPECT_EQ(m.hives.calls, (std::vector<std::string>{"enable", "load " + hive, "drop", "enable",
+                                                       "unload", "drop"}));
+    EXPECT_FALSE(m.hives.cleanup) << "no cleanup is left behind";
+    EXPECT_EQ(m.Stored(inHive, "V"), std::string("x\0", 2));
+    EXPECT_EQ(m.Stored(kUser, "W") + m.Stored(inHive, "W") + m.Stored(inHive, "P"),
+              std::string("y\0y\0-", 5));
+    EXPECT_EQ(Counts(session.Undo({"both"})), "restored 5, removed 1");
+    EXPECT_EQ(m.registry.Dump(), before);
+
+    // Interrupted as entry 2 starts: the hive is unloaded at once and nothing more goes into it.
+    struct Interrupt final : engine::SessionObserver {
+        explicit Interrupt(FakeHives& hives) : hives(hives) {}
+        void RunStarts(size_t, bool) override {}
+        void EntryStarts(const OptimizationItem& entry) override {
+            if (entry.Number == "2" && hives.cleanup) hives.cleanup();
+        }
+        void EntryLeftOut(const OptimizationItem&) override {}
+        void Reported(const ActionRecord& record) override { failed |= record.error.has_value(); }
+        void EntryEnds(const OptimizationItem&) override {}
+        FakeHives& hives;
+        bool failed = false;
+    } interrupt(m.hives);
+    EXPECT_FALSE(session.Run(entries, Apply("", Users::Default, hive), &interrupt).stopped);
+    EXPECT_TRUE(interrupt.failed);
+    EXPECT_EQ(m.Stored(inHive, "V") + m.Stored(inHive, "W"), std::string("x\0-", 3));
+
+    // A journal that cannot be made lets the hive go again, and says when it stays loaded;
+    // nothing is written without the privileges, or when the place is taken.
+    m.files.files["taken"] = "";
+    m.hives.unloadFailure = 5;
+    const engine::RunResult taken = session.Run(entries, Apply("taken", Users::Default, hive));
+    EXPECT_TRUE(taken.stopped && taken.cleanupFailed);
+    EXPECT_EQ(taken.problems.at(1).code, "hive-not-unloaded");
+    m.hives.privileges = 1300;
+    EXPECT_EQ(session.Run(entries, Apply("", Users::Default, hive)).problems.at(0).code,
+              "no-privileges");
+    m.hives.privileges = 0;
+    const std::string now = m.registry.Dump();
+    EXPECT_EQ(session.Run(entries, Apply("", Users::Both, hive)).problems.at(0).code,
+              "hive-in-use");
+    EXPECT_EQ(m.registry.Dump(), now);
+    // Where no hive can be loaded, a run that changed the default profile is not undone.
+    engine::Session editor(m.Platform(false));
+    EXPECT_FALSE(editor.Undo({"both"}).ran);
+}
+
+// HKEY_CURRENT_USER\Software\Classes is each user's own hive: new users do not get a value
+// written there into the default profile (a key merely named alike is no such value).
+TEST(Session, SelectionWarnsOfClassesValuesForTheDefaultProfile) {
+    const OptimizationList catalogue = {
+        Entry("3", {{1, "HKEY_CURRENT_USER\\Software\\Classes\\.x", "", "y"},
+                    {1, "HKEY_CURRENT_USER\\Software\\ClassesX", "", "y"}})};
+    engine::Selection selection;
+    EXPECT_TRUE(engine::Select(catalogue, selection).warnings.empty());
+    selection.users = engine::Users::Default;
+    const engine::Selected selected = engine::Select(catalogue, selection);
+    ASSERT_EQ(selected.warnings.size(), 1u);
+    EXPECT_EQ(selected.warnings[0].code, "classes-not-in-profile");
+    selection.excluded = {"4"};
+    EXPECT_EQ(engine::Select(catalogue, selection).wrongUsage, "no entry has the Number 4");
+}
