@@ -1,12 +1,11 @@
 #include "cli/Fleet.h"
 
-#include <algorithm>
-
 #include "catalogue/CatalogueFile.h"
 #include "catalogue/Codes.h"
 #include "catalogue/XmlReader.h"
 #include "cli/FleetReport.h"
 #include "engine/checks/Checks.h"
+#include "engine/session/Session.h"
 #include "env/GlobalUtils.h"
 #include "fleet/GptIni.h"
 #include "fleet/PolFile.h"
@@ -38,10 +37,6 @@ int Refuse(const Options& options, CliPlatform& platform, FleetReport& report,
     return Finish(options, platform, report);
 }
 
-bool Holds(const std::vector<std::string>& names, const std::string& name) {
-    return std::find(names.begin(), names.end(), name) != names.end();
-}
-
 // The catalogue, or none and why; problems that leave it readable are the values' own.
 std::optional<OptimizationList> ReadCatalogue(const std::string& path, CliPlatform& platform,
                                               const std::string& folder, std::string& why) {
@@ -57,37 +52,16 @@ std::optional<OptimizationList> ReadCatalogue(const std::string& path, CliPlatfo
     return catalogue;
 }
 
-// The entries plan would take: enabled, chosen by the selection, offered on this Windows.
-OptimizationList Selected(const OptimizationList& catalogue, const Options& options,
+// The entries plan would take: the session's selection, offered on this Windows.
+OptimizationList Selected(const engine::Selected& selected, const Options& options,
                           int32_t windows) {
-    const auto named = [&](const std::vector<std::string>& values, auto field) {
-        for (const std::string& value : values) {
-            if (std::none_of(catalogue.begin(), catalogue.end(),
-                             [&](const auto& entry) { return field(*entry) == value; })) {
-                throw UsageError("no entry has the value " + value, Command::Export);
-            }
-        }
-    };
-    const auto number = [](const OptimizationItem& e) { return e.Number; };
-    named(options.items, number);
-    named(options.excluded, number);
-    named(options.categories,
-          [](const OptimizationItem& e) { return codes::UpperAscii(e.Category); });
-    named(options.impacts, [](const OptimizationItem& e) { return codes::UpperAscii(e.Impact); });
-    OptimizationList selected;
-    for (const OptimizationItemPtr& entry : catalogue) {
-        const bool chosen =
-            (options.items.empty() || Holds(options.items, entry->Number)) &&
-            (options.categories.empty() ||
-             Holds(options.categories, codes::UpperAscii(entry->Category))) &&
-            (options.impacts.empty() || Holds(options.impacts, codes::UpperAscii(entry->Impact))) &&
-            !Holds(options.excluded, entry->Number);
-        if (chosen && entry->Enabled &&
-            (options.allVersions || codes::IsOffered(entry->osVersions, windows))) {
-            selected.push_back(entry);
+    OptimizationList offered;
+    for (const OptimizationItemPtr& entry : selected.entries) {
+        if (options.allVersions || codes::IsOffered(entry->osVersions, windows)) {
+            offered.push_back(entry);
         }
     }
-    return selected;
+    return offered;
 }
 
 uint32_t WriteFile(ConsoleFiles& files, const std::string& path, const std::string& bytes) {
@@ -222,14 +196,14 @@ int Export(const Options& options, CliPlatform& platform) {
     const std::optional<OptimizationList> catalogue =
         ReadCatalogue(path, platform, utils.ExecutableFolder(), why);
     if (!catalogue) return Refuse(options, platform, report, path + " cannot be read: " + why);
-    OptimizationList selected;
-    try {
-        selected = Selected(*catalogue, options, utils.GetOSVersion());
-    } catch (const UsageError& wrong) {
-        platform.console.Err(UsageText(wrong));
+    const engine::Selected chosen = engine::Select(
+        *catalogue, {options.items, options.categories, options.impacts, options.excluded});
+    if (!chosen.wrongUsage.empty()) {
+        platform.console.Err(UsageText(UsageError(chosen.wrongUsage, Command::Export)));
         return kUsage;
     }
-    const fleet::Exported exported = fleet::ExportValues(selected);
+    const fleet::Exported exported =
+        fleet::ExportValues(Selected(chosen, options, utils.GetOSVersion()));
     report.leftOut = exported.leftOut;
     if (report.format == "pol") return ExportPol(exported.values, options, platform, report);
     if (const uint32_t error =
