@@ -8,6 +8,8 @@
 #include "platform/win32/process/Win32ProcessLauncher.h"
 #include "platform/win32/registry/Win32Registry.h"
 #include "platform/win32/security/Win32FileSecurity.h"
+#include "platform/win32/services/Win32ScheduledTasks.h"
+#include "platform/win32/services/Win32ServiceControl.h"
 #include "platform/win32/wmi/Win32Wmi.h"
 #include "platform/win32/xml/MsXmlDocument.h"
 
@@ -18,10 +20,12 @@ struct RealPlatform {
     win32::Win32Registry registry;
     win32::Win32ProcessLauncher processes;
     win32::Win32WmiConnector wmi;
+    win32::Win32ServiceControl services;
+    win32::Win32ScheduledTasks tasks;
     win32::Win32MessageBoxes boxes;
     MsXmlDocumentFactory xml;
     win32::Win32FileSecurity security;
 
     EnvPlatform env() { return {system, clock, files}; }
-    EnginePlatform engine() { return {env(), registry, processes, wmi, boxes}; }
+    EnginePlatform engine() { return {env(), registry, processes, wmi, services, tasks, boxes}; }
 };

@@ -139,7 +139,8 @@ int SilentRun(XmlDocumentFactory& xml, const EnginePlatform& platform, FileSecur
     }
     LoggedWarnings logged(utils);
     WarningsWhereSeen boxes(system, platform.messages, logged);
-    const EnginePlatform run{platform.env, platform.registry, platform.processes, platform.wmi,
+    const EnginePlatform run{platform.env, platform.registry, platform.processes,
+                             platform.wmi, platform.services, platform.tasks,
                              boxes,        platform.users};
     FailureCount failures;
     runner(run, &failures).RunOptimizations(*catalogue, offeredOn);

@@ -60,6 +60,34 @@ public:
     XmlPosition CommandPosition, WarningLevelPosition;  // of the elements that count
 };
 
+// One service's start type. StartType is kept as the catalogue spells it (Automatic,
+// AutomaticDelayed, Manual, Disabled; Boot and System for drivers), so that a stored file is
+// written back as it was read and a name outside the list is shown where it stands.
+class ServiceItem {
+public:
+    ServiceItem() = default;
+    ServiceItem(std::string name, std::string startType)
+        : Name(std::move(name)), StartType(std::move(startType)) {}
+
+    std::string Name;  // the service's key name, as the Service Control Manager knows it
+    std::string StartType;
+    XmlPosition Position;
+    XmlPosition NamePosition, StartTypePosition;  // of the elements that count
+};
+
+// One scheduled task's state: Enabled or Disabled, kept as spelt, like a service's start type.
+class TaskItem {
+public:
+    TaskItem() = default;
+    TaskItem(std::string path, std::string state)
+        : Path(std::move(path)), State(std::move(state)) {}
+
+    std::string Path;  // from the root folder: "\Microsoft\Windows\Defrag\ScheduledDefrag"
+    std::string State;
+    XmlPosition Position;
+    XmlPosition PathPosition, StatePosition;  // of the elements that count
+};
+
 // One optimization. Shared by reference: the editor's Settings and the reader's catalogue hold
 // the same records, so a tick made in one is seen in the other.
 class OptimizationItem {
@@ -72,6 +100,8 @@ public:
     std::string Impact;
     int32_t mode = 0;
     std::vector<RegistryItem> regItems;
+    std::vector<ServiceItem> serviceItems;
+    std::vector<TaskItem> taskItems;
     std::vector<cmdItem> cmdItems;
     std::vector<wmiItem> wmiItems;
     bool Enabled = false;

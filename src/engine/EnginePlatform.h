@@ -9,6 +9,8 @@
 class Registry;
 class ProcessLauncher;
 class WmiConnector;
+class ServiceControl;
+class ScheduledTasks;
 class MessageBoxes;
 
 // One of the users whose HKEY_CURRENT_USER a run writes: its name for the reports ("current",
@@ -23,6 +25,8 @@ struct EnginePlatform {
     Registry& registry;
     ProcessLauncher& processes;
     WmiConnector& wmi;
+    ServiceControl& services;  // the machine's, whichever users a run writes
+    ScheduledTasks& tasks;
     MessageBoxes& messages;
     // When set, a registry action under HKEY_CURRENT_USER is carried out once for each of them,
     // each an action of its own, instead of once in registry.

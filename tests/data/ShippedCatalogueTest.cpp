@@ -436,9 +436,11 @@ TEST_F(ShippedCatalogue, NoEntryOfferedOn10Or11ActsOnWhatTheyRemoved) {
         RegistryDouble registry;
         IdleProcessLauncher processes;
         ScriptedWmi wmi;
+        ServiceDouble services;
+        TaskDouble tasks;
         RecordingMessageBoxes boxes;
         Offered offered;
-        runner({env.platform(), registry, processes, wmi, boxes}, &offered)
+        runner({env.platform(), registry, processes, wmi, services, tasks, boxes}, &offered)
             .RunOptimizations(all, machine);
         EXPECT_GT(offered.started.size(), all.size() / 2);
         for (const OptimizationItem* item : offered.started) {

@@ -115,8 +115,8 @@ void Session::Execute(const OptimizationList& entries, const RunRequest& request
     MessageBoxes& boxes = request.showWarnings ? machine.messages : noBoxes;
     if (stack.plan) {
         PlanPlatform& plan = *stack.plan;
-        const EnginePlatform planned{plan.env,    *stack.registry, plan.launcher,
-                                     machine.wmi, boxes,           stack.users};
+        const EnginePlatform planned{plan.env,         *stack.registry, plan.launcher, machine.wmi,
+                                     machine.services, machine.tasks,   boxes,         stack.users};
         Tap tap(request.mode, observer, nullptr, &plan.launcher);
         runner(planned, &tap).RunOptimizations(entries, request.offeredOn);
         return;
@@ -129,6 +129,8 @@ void Session::Execute(const OptimizationList& entries, const RunRequest& request
                                  *stack.registry,
                                  processes,
                                  machine.wmi,
+                                 machine.services,
+                                 machine.tasks,
                                  boxes,
                                  stack.users};
     Tap tap(request.mode, observer, stack.journal ? &*stack.journal : nullptr, nullptr);
@@ -143,7 +145,8 @@ EntryPlan Session::PlanEntry(const OptimizationItem& entry) {
     alone->wmiItems.clear();
     const EnginePlatform& machine = platform_.machine;
     PlanPlatform plan(machine, machine.registry, platform_.programs);
-    const EnginePlatform planned{plan.env, plan.registry, plan.launcher, machine.wmi, plan.noBoxes};
+    const EnginePlatform planned{plan.env,         plan.registry, plan.launcher, machine.wmi,
+                                 machine.services, machine.tasks, plan.noBoxes};
     Records observer;
     runner(planned, &observer).RunOptimizations({alone});
     return JudgePlan(observer.records);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "SystemDoubles.h"
 #include "platform/MessageBox.h"
 #include "platform/ProcessLauncher.h"
 #include "platform/WmiService.h"

@@ -111,13 +111,17 @@ struct SessionMachine {
     RegistryDouble registry;
     IdleProcessLauncher processes;
     ScriptedWmi wmi;
+    ServiceDouble services;
+    TaskDouble tasks;
     RecordingMessageBoxes boxes;
     FakePrograms programs;
     FakeFiles files;
     FakeHives hives{registry};
     std::unique_ptr<XmlDocumentFactory> xml = NewXmlDocumentFactory();
 
-    EnginePlatform Engine() { return {env.platform(), registry, processes, wmi, boxes}; }
+    EnginePlatform Engine() {
+        return {env.platform(), registry, processes, wmi, services, tasks, boxes};
+    }
     engine::SessionPlatform Platform(bool withHives = true) {
         return {Engine(), *xml, programs, files, withHives ? &hives : nullptr};
     }

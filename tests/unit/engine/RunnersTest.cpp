@@ -18,13 +18,17 @@ namespace {
 using Strings = std::vector<std::string>;
 
 struct Engine {
-    EnginePlatform platform() { return {env.platform(), registry, processes, wmi, boxes}; }
+    EnginePlatform platform() {
+        return {env.platform(), registry, processes, wmi, services, tasks, boxes};
+    }
     const std::string& Log() { return env.files.files["C:\\Tools\\SarnetLog.txt"]; }
 
     FakeEnvironment env;
     RegistryDouble registry;
     IdleProcessLauncher processes;
     ScriptedWmi wmi;
+    ServiceDouble services;
+    TaskDouble tasks;
     RecordingMessageBoxes boxes;
 };
 
@@ -159,7 +163,9 @@ TEST(runner, AsA32BitProgramOn64BitWindowsWritesThe64BitViewAndRestoresRedirecti
                 item->cmdItems = row.commands;
                 const auto limit =
                     awaited ? std::optional(std::chrono::milliseconds(1)) : std::nullopt;
-                runner({f.env.platform(), f.registry, launcher, f.wmi, f.boxes}, nullptr, limit)
+                runner(
+                    {f.env.platform(), f.registry, launcher, f.wmi, f.services, f.tasks, f.boxes},
+                    nullptr, limit)
                     .RunOptimizations({item});
 
                 const std::string at = std::string(row.name) + (wow64 ? " (WOW64)" : " (64-bit)") +

@@ -55,7 +55,10 @@ TEST(Session, TheEditorsStateAgreesWithThePlansWords) {
     SystemFolderOnly m;
     OddlyStored registry(m.registry);
     const engine::SessionPlatform platform{
-        {m.env.platform(), registry, m.processes, m.wmi, m.boxes}, *m.xml, m.programs, m.files};
+        {m.env.platform(), registry, m.processes, m.wmi, m.services, m.tasks, m.boxes},
+        *m.xml,
+        m.programs,
+        m.files};
     m.Preset("A", reg::kDword, std::string("\x01\0\0\0", 4), kKey);
     m.Preset("Text", reg::kSz, std::string("1\0", 2), kKey);
     m.Preset("Lone", reg::kSz, "\xEF\xBF\xBD" + std::string(1, '\0'), kKey);

@@ -126,13 +126,16 @@ TEST(StartUp, SilentRunRefusesLogsAndCounts) {
         if (c.denied) registry.deniedKeys["HKEY_LOCAL_MACHINE\\SOFTWARE\\O"] = 5;
         IdleProcessLauncher processes;
         ScriptedWmi wmi;
+        ServiceDouble services;
+        TaskDouble tasks;
         wmi.answers["SELECT * FROM W"] = {0, 1, 0};
         RecordingMessageBoxes boxes;
         FakeFileSecurity security;
         CatalogueBeside xml;
         xml.bytes = c.catalogue;
 
-        EXPECT_EQ(SilentRun(xml, {env.platform(), registry, processes, wmi, boxes}, security),
+        EXPECT_EQ(SilentRun(xml, {env.platform(), registry, processes, wmi, services, tasks, boxes},
+                            security),
                   c.exitCode);
         // Only a warning asks whether it can be seen: asking loads the window libraries.
         EXPECT_EQ(env.system.desktopAsked, c.catalogue == all && c.exitCode != 2 ? 1 : 0);

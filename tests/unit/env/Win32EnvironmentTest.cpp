@@ -13,6 +13,8 @@
 #include "platform/win32/env/Win32Environment.h"
 #include "platform/win32/process/Win32ProcessLauncher.h"
 #include "platform/win32/registry/Win32Registry.h"
+#include "platform/win32/services/Win32ScheduledTasks.h"
+#include "platform/win32/services/Win32ServiceControl.h"
 #include "platform/win32/wmi/Win32Wmi.h"
 
 namespace {
@@ -26,9 +28,13 @@ struct RealEnvironment {
     win32::Win32Registry registry;
     win32::Win32ProcessLauncher processes;
     win32::Win32WmiConnector wmi;
+    win32::Win32ServiceControl services;
+    win32::Win32ScheduledTasks tasks;
     win32::Win32MessageBoxes boxes;
     EnvPlatform platform() { return {system, clock, files}; }
-    EnginePlatform engine() { return {platform(), registry, processes, wmi, boxes}; }
+    EnginePlatform engine() {
+        return {platform(), registry, processes, wmi, services, tasks, boxes};
+    }
 };
 
 }  // namespace

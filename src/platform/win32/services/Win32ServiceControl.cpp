@@ -1,0 +1,93 @@
+#include "platform/win32/services/Win32ServiceControl.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/Owned.h"
+#include "platform/win32/common/SystemError.h"
+#include "platform/win32/common/WideText.h"
+
+namespace win32 {
+
+namespace {
+
+struct ServiceHandleKind {
+    using Type = SC_HANDLE;
+    static bool Valid(SC_HANDLE h) { return h != nullptr; }
+    static void Close(SC_HANDLE h) { CloseServiceHandle(h); }
+};
+using ServiceHandle = Owned<ServiceHandleKind>;
+
+// The manager and the service, opened with the rights asked; 0 or the error.
+uint32_t Open(const std::string& name, DWORD rights, ServiceHandle& manager,
+              ServiceHandle& service) {
+    *manager.Put() = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+    if (!manager.Valid()) return GetLastError();
+    *service.Put() = OpenServiceW(manager.Get(), Widen(name).c_str(), rights);
+    return service.Valid() ? 0 : GetLastError();
+}
+
+uint32_t ReadConfig(SC_HANDLE service, ServiceState& state) {
+    DWORD needed = 0;
+    if (!QueryServiceConfigW(service, nullptr, 0, &needed) &&
+        GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+        return GetLastError();
+    std::vector<BYTE> buffer(needed);
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+    if (!QueryServiceConfigW(service, config, needed, &needed)) return GetLastError();
+    state.start.type = config->dwStartType;
+    state.driver = (config->dwServiceType & (SERVICE_KERNEL_DRIVER | SERVICE_FILE_SYSTEM_DRIVER)) != 0;
+    return 0;
+}
+
+// The delayed start is Vista's; a system that does not know the level has none.
+uint32_t ReadDelayed(SC_HANDLE service, bool& delayed) {
+    SERVICE_DELAYED_AUTO_START_INFO info{};
+    DWORD needed = 0;
+    if (QueryServiceConfig2W(service, SERVICE_CONFIG_DELAYED_AUTO_START_INFO,
+                             reinterpret_cast<BYTE*>(&info), sizeof(info), &needed)) {
+        delayed = info.fDelayedAutostart != FALSE;
+        return 0;
+    }
+    const DWORD error = GetLastError();
+    delayed = false;
+    return error == ERROR_INVALID_LEVEL ? 0 : error;
+}
+
+}  // namespace
+
+uint32_t Win32ServiceControl::Query(const std::string& name, ServiceState& state) {
+    state = {};
+    ServiceHandle manager, service;
+    if (const uint32_t error =
+            Open(name, SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS, manager, service))
+        return error;
+    if (const uint32_t error = ReadConfig(service.Get(), state)) return error;
+    if (const uint32_t error = ReadDelayed(service.Get(), state.start.delayed)) return error;
+    SERVICE_STATUS status{};
+    if (!QueryServiceStatus(service.Get(), &status)) return GetLastError();
+    state.running = status.dwCurrentState != SERVICE_STOPPED;
+    return 0;
+}
+
+uint32_t Win32ServiceControl::SetStart(const std::string& name, const ServiceStart& start) {
+    ServiceHandle manager, service;
+    if (const uint32_t error = Open(name, SERVICE_CHANGE_CONFIG, manager, service)) return error;
+    if (!ChangeServiceConfigW(service.Get(), SERVICE_NO_CHANGE, start.type, SERVICE_NO_CHANGE,
+                              nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr))
+        return GetLastError();
+    // The flag counts only for an automatic start; left as it is otherwise.
+    if (start.type != services::kAutomatic) return 0;
+    SERVICE_DELAYED_AUTO_START_INFO info{start.delayed ? TRUE : FALSE};
+    if (!ChangeServiceConfig2W(service.Get(), SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &info))
+        return GetLastError();
+    return 0;
+}
+
+std::string Win32ServiceControl::ErrorText(uint32_t code) {
+    std::string text = SystemErrorText(code);
+    return text.empty() ? "Windows error " + std::to_string(code) : text;
+}
+
+}  // namespace win32

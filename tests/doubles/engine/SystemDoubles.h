@@ -1,0 +1,88 @@
+#pragma once
+// The Service Control Manager and Task Scheduler as tables, looked up without regard to case as
+// the real ones are. A service or task may refuse a change, or take it and change nothing (as
+// Wine's IRegisteredTask::put_Enabled does), so that a read-back has something to catch.
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/ScheduledTasks.h"
+#include "platform/ServiceControl.h"
+
+struct CaseLess {
+    bool operator()(const std::string& a, const std::string& b) const {
+        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                            [](unsigned char x, unsigned char y) {
+                                                return std::tolower(x) < std::tolower(y);
+                                            });
+    }
+};
+
+class ServiceDouble final : public ServiceControl {
+public:
+    struct Service {
+        ServiceState state;
+        uint32_t refusal = 0;  // SetStart fails with it
+        bool ignores = false;  // SetStart succeeds and changes nothing
+    };
+    std::map<std::string, Service, CaseLess> services;
+    std::vector<std::string> changes;  // every SetStart, in order
+
+    uint32_t Query(const std::string& name, ServiceState& state) override {
+        state = {};
+        const auto found = services.find(name);
+        if (found == services.end()) return services::kNotFound;
+        state = found->second.state;
+        return 0;
+    }
+    uint32_t SetStart(const std::string& name, const ServiceStart& start) override {
+        const auto found = services.find(name);
+        if (found == services.end()) return services::kNotFound;
+        Service& service = found->second;
+        changes.push_back(name);
+        if (service.refusal) return service.refusal;
+        // The manager takes Boot and System for drivers only (ERROR_INVALID_PARAMETER).
+        if (start.type <= services::kSystem && !service.state.driver) return 87;
+        if (service.ignores) return 0;
+        service.state.start.type = start.type;
+        if (start.type == services::kAutomatic) service.state.start.delayed = start.delayed;
+        return 0;
+    }
+    std::string ErrorText(uint32_t code) override { return "system text " + std::to_string(code); }
+};
+
+class TaskDouble final : public ScheduledTasks {
+public:
+    struct Task {
+        bool enabled = true;
+        int32_t refusal = 0;   // SetEnabled fails with it
+        bool ignores = false;  // SetEnabled succeeds and changes nothing
+    };
+    std::map<std::string, Task, CaseLess> tasks;
+    int32_t unavailable = 0;           // every call fails with it (no Task Scheduler 2.0)
+    std::vector<std::string> changes;  // every SetEnabled, in order
+
+    int32_t IsEnabled(const std::string& path, bool& enabled) override {
+        enabled = false;
+        if (unavailable) return unavailable;
+        const auto found = tasks.find(path);
+        if (found == tasks.end()) return tasks::kNotFound;
+        enabled = found->second.enabled;
+        return 0;
+    }
+    int32_t SetEnabled(const std::string& path, bool enabled) override {
+        if (unavailable) return unavailable;
+        const auto found = tasks.find(path);
+        if (found == tasks.end()) return tasks::kNotFound;
+        changes.push_back(path);
+        if (found->second.refusal) return found->second.refusal;
+        if (!found->second.ignores) found->second.enabled = enabled;
+        return 0;
+    }
+    std::string ErrorText(int32_t hresult) override {
+        return "system text " + std::to_string(hresult);
+    }
+};
