@@ -116,6 +116,8 @@ std::string Win32ScheduledTasks::ErrorText(int32_t hresult) {
     if (hresult == tasks::kUnavailable) return "Task Scheduler 2.0 is not available.";
     std::string text = SystemErrorText(static_cast<uint32_t>(hresult));
     if (!text.empty()) return text;
+    // The scheduler's own codes have their words in taskschd.dll, not the system's table.
+    if (hresult == SCHED_E_SERVICE_NOT_RUNNING) return "The Task Scheduler service is not running.";
     char code[40];
     std::snprintf(code, sizeof(code), "Task Scheduler error 0x%08lX",
                   static_cast<unsigned long>(static_cast<uint32_t>(hresult)));
