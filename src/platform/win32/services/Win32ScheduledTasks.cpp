@@ -55,14 +55,18 @@ HRESULT Find(ITaskService& service, const std::string& folderPath, const std::st
 // This thread's kept connection, or a new one, kept when none is.
 HRESULT Service(Win32ScheduledTasks::Connection& kept, ComPtr<ITaskService>& service) {
     const DWORD thread = GetCurrentThreadId();
+    std::unique_lock<std::mutex> hold(kept.lock);
     if (kept.service && kept.thread == thread) {
         kept.service->AddRef();
         *service.Put() = kept.service;
         return S_OK;
     }
+    hold.unlock();
     const HRESULT hr = Connect(service);
+    hold.lock();
     if (SUCCEEDED(hr) && !kept.service) {
-        kept = {service.Get(), thread};
+        kept.service = service.Get();
+        kept.thread = thread;
         kept.service->AddRef();
     }
     return hr;
@@ -77,8 +81,11 @@ HRESULT OpenTask(Win32ScheduledTasks::Connection& kept, const std::string& path,
     HRESULT hr = Service(kept, service);
     if (FAILED(hr)) return hr;
     hr = Find(*service.Get(), folder, name, task);
-    if (!Disconnected(hr) || kept.service != service.Get()) return hr;
-    std::exchange(kept.service, nullptr)->Release();
+    {
+        const std::lock_guard<std::mutex> hold(kept.lock);
+        if (!Disconnected(hr) || kept.service != service.Get()) return hr;
+        std::exchange(kept.service, nullptr)->Release();
+    }
     hr = Service(kept, service);
     return FAILED(hr) ? hr : Find(*service.Get(), folder, name, task);
 }
