@@ -60,27 +60,30 @@ public:
     }
     bool AddService(const std::string& name, bool driver) {
         const std::wstring wide = Widen(name);
-        made_.push_back(CreateServiceW(
-            manager_, wide.c_str(), wide.c_str(), SERVICE_ALL_ACCESS,
-            driver ? SERVICE_KERNEL_DRIVER : SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
-            SERVICE_ERROR_IGNORE, driver ? L"system32\\drivers\\orviktest.sys" : L"C:\\orviktest.exe",
-            nullptr, nullptr, nullptr, nullptr, nullptr));
+        made_.push_back(
+            CreateServiceW(manager_, wide.c_str(), wide.c_str(), SERVICE_ALL_ACCESS,
+                           driver ? SERVICE_KERNEL_DRIVER : SERVICE_WIN32_OWN_PROCESS,
+                           SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE,
+                           driver ? L"system32\\drivers\\orviktest.sys" : L"C:\\orviktest.exe",
+                           nullptr, nullptr, nullptr, nullptr, nullptr));
         return made_.back() != nullptr;
     }
     // Registered by its path from the root, which makes the folder.
     bool AddTask(const std::string& folder, const std::string& name, bool enabled) {
         const std::wstring xml =
-            L"<Task version=\"1.2\" xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\">"
-            L"<Settings><Enabled>" + std::wstring(enabled ? L"true" : L"false") +
+            L"<Task version=\"1.2\" "
+            L"xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\">"
+            L"<Settings><Enabled>" +
+            std::wstring(enabled ? L"true" : L"false") +
             L"</Enabled></Settings><Actions><Exec><Command>C:\\orviktest.exe</Command></Exec>"
             L"</Actions></Task>";
         const std::string path = folder.empty() ? name : folder + "\\" + name;
         ComVariant none;
         ComPtr<IRegisteredTask> task;
-        if (!root_ || FAILED(root_->RegisterTask(Bstr(Widen(path)).Get(), Bstr(xml).Get(),
-                                                 TASK_CREATE_OR_UPDATE, none.Get(), none.Get(),
-                                                 TASK_LOGON_INTERACTIVE_TOKEN, none.Get(),
-                                                 task.Put())))
+        if (!root_ ||
+            FAILED(root_->RegisterTask(Bstr(Widen(path)).Get(), Bstr(xml).Get(),
+                                       TASK_CREATE_OR_UPDATE, none.Get(), none.Get(),
+                                       TASK_LOGON_INTERACTIVE_TOKEN, none.Get(), task.Put())))
             return false;
         registered_.push_back(path);
         if (!folder.empty()) folder_ = folder;
@@ -157,7 +160,8 @@ void CheckDelayedStart(ServiceControl& sc, const std::string& name, bool hasDela
     EXPECT_EQ(sc.SetStart(name, {kAutomatic, true}), hasDelayedStart ? 0u : kNoDelayedStart);
     EXPECT_EQ(sc.Query(name, state), 0u);
     EXPECT_EQ(state.start, (ServiceStart{hasDelayedStart ? kAutomatic : kManual, hasDelayedStart}));
-    for (const ServiceStart start : {ServiceStart{kManual, true}, ServiceStart{kAutomatic, false}}) {
+    for (const ServiceStart start :
+         {ServiceStart{kManual, true}, ServiceStart{kAutomatic, false}}) {
         EXPECT_EQ(sc.SetStart(name, start), 0u);
         EXPECT_EQ(sc.Query(name, state), 0u);
         EXPECT_EQ(state.start, (ServiceStart{start.type, false}));
@@ -178,8 +182,8 @@ TEST_F(ServiceContract, AbsentServicesAndImpossibleNamesChangeNothing) {
     const std::string absent = Unique("OrvikAbsent-");
     EXPECT_EQ(sc.Query(absent, state), kNotFound);
     EXPECT_EQ(sc.SetStart(absent, {kDisabled, false}), kNotFound);
-    for (const std::string& name : {std::string(), std::string("Orvik\\Test"),
-                                    std::string("Orvik/Test"), service + "\\"}) {
+    for (const std::string& name :
+         {std::string(), std::string("Orvik\\Test"), std::string("Orvik/Test"), service + "\\"}) {
         EXPECT_EQ(sc.Query(name, state), kInvalidName) << name;
         EXPECT_EQ(sc.SetStart(name, {kDisabled, false}), kInvalidName) << name;
     }
@@ -201,8 +205,8 @@ protected:
 
 TEST_F(TaskContract, ReadsTheFlagWithOrWithoutFoldersAndLeadingBackslash) {
     bool enabled = false;
-    for (const std::string& path : {on, on.substr(1), Upper(on), "\\" + folder + "-Root",
-                                    folder + "-Root"}) {
+    for (const std::string& path :
+         {on, on.substr(1), Upper(on), "\\" + folder + "-Root", folder + "-Root"}) {
         EXPECT_EQ(ts.IsEnabled(path, enabled = false), 0) << path;
         EXPECT_TRUE(enabled) << path;
     }
@@ -219,9 +223,9 @@ TEST_F(TaskContract, AbsentTasksAndFoldersAreAbsentAndImpossiblePathsRefused) {
         EXPECT_TRUE(tasks::Absent(ts.SetEnabled(path, false))) << path;
     }
     // Wine's scheduler reads several of these as other folders ("\A\.." as "\A").
-    for (const std::string& path : {std::string(), std::string("\\"), "\\" + folder + "\\",
-                                    "\\" + folder + "\\\\On", "\\" + folder + "\\..\\On",
-                                    "\\.\\" + folder + "\\On", folder + "/On", on + "/"}) {
+    for (const std::string& path :
+         {std::string(), std::string("\\"), "\\" + folder + "\\", "\\" + folder + "\\\\On",
+          "\\" + folder + "\\..\\On", "\\.\\" + folder + "\\On", folder + "/On", on + "/"}) {
         EXPECT_EQ(ts.IsEnabled(path, enabled), tasks::kInvalidPath) << path;
         EXPECT_EQ(ts.SetEnabled(path, false), tasks::kInvalidPath) << path;
     }
