@@ -40,8 +40,9 @@ void frmBusy::Show() {
     cancel.firstFocus = true;
     form_->AddLabel(cancel).Click = [this] { form_->Unload(); };
 
-    tmrLock = &form_->AddTimer("tmrLock", kAskEveryMs, true);
+    tmrLock = &form_->AddTimer("tmrLock", kAskEveryMs, false);
     tmrLock->Tick = [this] { tmrLock_Tick(); };
+    tmrLock->SetEnabled(true);
     form_->Unloaded = [this] { tmrLock->SetEnabled(false); };
     form_->ShowModal();
 }

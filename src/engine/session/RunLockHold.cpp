@@ -10,8 +10,7 @@ std::string Seconds(std::chrono::milliseconds wait) {
     return std::to_string(seconds) + (seconds == 1 ? " second" : " seconds");
 }
 
-Problem Said(RunLock& lock, RunLock::Taken taken, std::chrono::milliseconds wait,
-             uint32_t error) {
+Problem Said(RunLock& lock, RunLock::Taken taken, std::chrono::milliseconds wait, uint32_t error) {
     using enum RunLock::Taken;
     const std::string name = lock.Name();
     if (taken == Busy) {

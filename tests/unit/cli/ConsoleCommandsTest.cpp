@@ -237,6 +237,10 @@ TEST(ConsoleCommands, ExitCodes) {
     EXPECT_NE(m.console.out.find("journal-not-made"), std::string::npos) << m.console.out;
     EXPECT_EQ(m.files.files.count("j"), 0u);
     m.files.writesBeforeFailure = -1;
+    // Busy before anything else: no journal is made either.
+    m.lock.script = {RunLock::Taken::Busy};
+    EXPECT_EQ(m.Run({"apply", "--catalogue", catalogue, "--journal", "j"}), 6) << m.console.out;
+    EXPECT_EQ(m.files.files.count("j"), 0u);
     EXPECT_EQ(m.Run({"apply", "--catalogue", catalogue, "--journal", "j"}), 0) << m.console.out;
 }
 
