@@ -718,7 +718,7 @@ TEST_F(Console, ApplyUndoAndTheSilentRunWaitForTheRunLock) {
         EXPECT_EQ(win32::Win32RunLock().Take(100ms, other), RunLock::Taken::Busy);
     }).join();
     for (const std::string& command :
-         {"apply --wait-for-lock 1", "undo " + journal + " --wait-for-lock 1"}) {
+         {std::string("apply --wait-for-lock 1"), "undo " + journal + " --wait-for-lock 1"}) {
         const auto started = std::chrono::steady_clock::now();
         EXPECT_EQ(Json(command, 6)["problems"][0]["code"].text, "busy") << command;
         EXPECT_GE(std::chrono::steady_clock::now() - started, 1s);
