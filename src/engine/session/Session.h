@@ -39,8 +39,7 @@ struct SessionPlatform {
     ConsoleFiles& files;               // the journals
     UserHives* hives = nullptr;        // the default profile's hive; none: the current user's only
     FileSecurity* security = nullptr;  // who may change a journal; none: not judged
-    RunLock* lock =
-        nullptr;  // the machine's run lock, held by apply and undo; none: not kept apart
+    RunLock* lock = nullptr;           // held by apply and undo; none: runs not kept apart
 };
 
 // The catalogue file as read: its bytes once, and their digest, which a journal's head names.
@@ -145,8 +144,9 @@ public:
 
 private:
     struct Stack;
-    // What a run needs is had here, in order, before anything is written: a refusal of the whole
-    // run goes first, then the hive, then the journal (its head), then the registries' order.
+    // What a run needs is had here, in order, before anything is written: the machine's run lock
+    // (apply), a refusal of the whole run, then the hive, then the journal (its head), then the
+    // registries' order.
     bool Prepare(const RunRequest& request, Stack& stack, RunResult& result);
     std::optional<Problem> StartJournal(const RunRequest& request, Stack& stack, RunResult& result);
     void Execute(const OptimizationList& entries, const RunRequest& request, Stack& stack,
