@@ -11,7 +11,7 @@ void frmBusy::Show() {
     Response = false;
     FormLayout layout;
     layout.name = "frmBusy";
-    layout.caption = kProductName;
+    layout.caption = "Waiting for another run";
     layout.kind = FormKind::Dialog;
     layout.width = 420;
     layout.height = 150;
