@@ -137,8 +137,8 @@ const char* const kExitCodes =
     "Exit codes: 0 done; 1 an action failed; 2 the catalogue (undo: the journal) cannot be\n"
     "read or has errors, or what the command needs cannot be had; 3 nothing failed but a WMI\n"
     "check warned; 4 the command did its work but its report could not be written to standard\n"
-    "output; 5 undo left a value alone that changed after the run; 6 another run changed the\n"
-    "machine and nothing was done (busy); 64 wrong usage.\n";
+    "output; 5 undo left a value alone that changed after the run; 6 busy: another run held\n"
+    "the machine's run lock, nothing was done; 64 wrong usage.\n";
 
 const std::map<std::string, Users> kUsers = {
     {"current", Users::Current}, {"default", Users::Default}, {"both", Users::Both}};
