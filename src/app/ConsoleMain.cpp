@@ -21,7 +21,8 @@ int main() {
     win32::Win32UserHives hives;
     win32::Win32PolicyFolders policies;
     const std::unique_ptr<ReportRenderer> reports = win32::CreateReportRenderer();
-    cli::CliPlatform cli{platform.xml, platform.engine(), programs, console,          files,
-                         hives,        *reports,          policies, platform.security};
+    cli::CliPlatform cli{
+        platform.xml, platform.engine(), programs, console,           files,
+        hives,        *reports,          policies, platform.security, platform.lock};
     return cli::Main(win32::ProcessArguments(), cli);
 }

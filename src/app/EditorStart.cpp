@@ -25,8 +25,9 @@ class CatalogueServices final : public EditorServices {
 public:
     CatalogueServices(const EditorPlatform& editor, const EnginePlatform& platform)
         : xml_(editor.xml), policies_(editor.policies), platform_(platform),
-          security_(editor.security), session_({platform, editor.xml, editor.programs, editor.files,
-                                                nullptr, &editor.security}),
+          security_(editor.security), lock_(editor.lock),
+          session_({platform, editor.xml, editor.programs, editor.files, nullptr, &editor.security,
+                    &editor.lock}),
           journals_({platform, editor.files, editor.shell, editor.security}, session_) {}
 
     int32_t GetOSVersion() override { return GlobalUtils(platform_.env).GetOSVersion(); }
@@ -68,12 +69,15 @@ public:
         return engine::ElevationRefusal(Settings, std::nullopt, platform_.env.system.IsElevated())
             .value_or("");
     }
+    // Held by the window's thread, which then runs: the session's own take of it nests.
+    engine::RunLockHold TryRunLock() override { return {lock_, std::chrono::milliseconds(0)}; }
 
 private:
     XmlDocumentFactory& xml_;
     PolicyFolders& policies_;
     const EnginePlatform& platform_;
     FileSecurity& security_;
+    RunLock& lock_;
     engine::Session session_;
     EditorJournals journals_;
     std::optional<policy::PolicyLibrary> library_;

@@ -10,6 +10,7 @@ class FileSecurity;
 class PolicyFolders;
 class ConsoleFiles;
 class ProgramSearch;
+class RunLock;
 
 // What the editor needs beyond the engine's platform.
 struct EditorPlatform {
@@ -19,6 +20,7 @@ struct EditorPlatform {
     FileSecurity& security;
     ConsoleFiles& files;      // the journals
     ProgramSearch& programs;  // the plan of command lines
+    RunLock& lock;            // the machine's run lock: Run and Undo hold it
 };
 
 // Shows the splash, then the editor, and handles input until the program ends; gives the exit

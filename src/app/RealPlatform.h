@@ -8,6 +8,7 @@
 #include "platform/win32/process/Win32ProcessLauncher.h"
 #include "platform/win32/registry/Win32Registry.h"
 #include "platform/win32/security/Win32FileSecurity.h"
+#include "platform/win32/security/Win32RunLock.h"
 #include "platform/win32/services/Win32ScheduledTasks.h"
 #include "platform/win32/services/Win32ServiceControl.h"
 #include "platform/win32/wmi/Win32Wmi.h"
@@ -25,6 +26,7 @@ struct RealPlatform {
     win32::Win32MessageBoxes boxes;
     MsXmlDocumentFactory xml;
     win32::Win32FileSecurity security;
+    win32::Win32RunLock lock;
 
     EnvPlatform env() { return {system, clock, files}; }
     EnginePlatform engine() { return {env(), registry, processes, wmi, services, tasks, boxes}; }

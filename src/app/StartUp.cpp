@@ -6,6 +6,7 @@
 #include "engine/checks/AccountChecks.h"
 #include "engine/checks/Checks.h"
 #include "engine/runner.h"
+#include "engine/session/RunLockHold.h"
 #include "env/FileTrust.h"
 #include "platform/MessageBox.h"
 #include "platform/SystemInfo.h"
@@ -114,9 +115,25 @@ std::optional<OptimizationList> ReadCatalogue(XmlDocumentFactory& xml, GlobalUti
     return std::nullopt;
 }
 
+// The run lock, or none after one log line why; a lock the run before abandoned is logged too.
+std::optional<engine::RunLockHold> HoldRunLock(RunLock& lock, GlobalUtils& utils, int& refused) {
+    constexpr int32_t kBusy = 170;  // ERROR_BUSY
+    engine::RunLockHold hold(lock, kSilentLockWait);
+    if (!hold.problem) return hold;
+    const std::string why = hold.Sentence();
+    if (hold.MayRun()) {
+        utils.WriteLog("the run went on", ErrorRecord(0, utils.ExecutableName(), why + ". "));
+        return hold;
+    }
+    Refuse(utils, hold.busy() ? kBusy : static_cast<int32_t>(hold.error), why);
+    refused = hold.busy() ? kSilentBusy : kSilentRefused;
+    return std::nullopt;
+}
+
 }  // namespace
 
-int SilentRun(XmlDocumentFactory& xml, const EnginePlatform& platform, FileSecurity& security) {
+int SilentRun(XmlDocumentFactory& xml, const EnginePlatform& platform, FileSecurity& security,
+              RunLock& lock) {
     GlobalUtils utils(platform.env);
     const std::optional<OptimizationList> catalogue = ReadCatalogue(xml, utils, security);
     if (!catalogue) return kSilentRefused;
@@ -131,6 +148,9 @@ int SilentRun(XmlDocumentFactory& xml, const EnginePlatform& platform, FileSecur
                "Run " + utils.ExecutableName() + ".exe -RUN as administrator: " + *refusal);
         return kSilentRefused;
     }
+    int refused = kSilentRefused;
+    const std::optional<engine::RunLockHold> hold = HoldRunLock(lock, utils, refused);
+    if (!hold) return refused;
     if (std::optional<std::string> notice =
             engine::SystemUserNotice(*catalogue, offeredOn, system.RunsAsSystem())) {
         notice->front() = 'R';  // the sentence's start

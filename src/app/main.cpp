@@ -16,8 +16,8 @@ int main() {
     win32::ComApartment com;
     RealPlatform platform;
     if (ChooseStart(ArgumentText(win32::ProcessCommandLine())) == StartMode::SilentRun) {
-        // Ends at once: no window has been made. 0 done, 1 an action failed, 2 refused.
-        return SilentRun(platform.xml, platform.engine(), platform.security);
+        // Ends at once: no window has been made. 0 done, 1 an action failed, 2 refused, 6 busy.
+        return SilentRun(platform.xml, platform.engine(), platform.security, platform.lock);
     }
     // The splash, then the editor, on the real windows; the shell's dialogs want COM.
     win32::NeedCom();
@@ -26,6 +26,7 @@ int main() {
     win32::Win32PolicyFolders policies;
     win32::Win32ConsoleFiles files;
     win32::Win32ProgramSearch programs;
-    const EditorPlatform editor{*shell, platform.xml, policies, platform.security, files, programs};
+    const EditorPlatform editor{*shell, platform.xml, policies,     platform.security,
+                                files,  programs,     platform.lock};
     return RunInteractive(*toolkit, editor, platform.engine());
 }

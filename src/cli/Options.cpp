@@ -26,6 +26,7 @@ enum Allowed : unsigned {
     kTrustJournal = 16384,  // --trust-journal
     kExport = 32768,        // --format, --local-policy, --remove
     kImport = 65536,        // the file to import, --into, --root
+    kLock = 131072,         // --wait-for-lock
 };
 
 struct CommandHelp {
@@ -47,15 +48,17 @@ const CommandHelp kCommands[] = {
      "show what apply would do on this machine, changing nothing"},
     {"apply", Command::Apply,
      kCatalogue | kJson | kSelection | kForce | kJournal | kUser | kDefaultHive | kPolicy | kWait |
-         kTrust | kQuiet | kTrustJournal,
+         kTrust | kQuiet | kTrustJournal | kLock,
      "apply [--catalogue FILE] [SELECTION] [--json] [--quiet] [--force]\n"
      "              [--journal FILE] [--user current|default|both] [--default-hive FILE]\n"
      "              [--command-timeout SECONDS | --no-wait] [--trust-catalogue]\n"
-     "              [--trust-journal] [POLICY OPTIONS]",
+     "              [--trust-journal] [--wait-for-lock SECONDS] [POLICY OPTIONS]",
      "apply the enabled entries offered on this Windows as Orvik.exe -RUN does,\n"
      "            without any window"},
-    {"undo", Command::Undo, kJson | kDefaultHive | kOperand | kQuiet | kDryRun | kTrustJournal,
-     "undo FILE [--dry-run] [--json] [--quiet] [--default-hive FILE] [--trust-journal]",
+    {"undo", Command::Undo,
+     kJson | kDefaultHive | kOperand | kQuiet | kDryRun | kTrustJournal | kLock,
+     "undo FILE [--dry-run] [--json] [--quiet] [--default-hive FILE] [--trust-journal]\n"
+     "              [--wait-for-lock SECONDS]",
      "put back what the run that wrote the journal FILE changed in the registry"},
     {"report", Command::Report, kCatalogue | kOut | kQuiet,
      "report [--catalogue FILE] [--out FILE] [--quiet]",
@@ -110,6 +113,9 @@ const std::pair<unsigned, const char*> kOptionHelp[] = {
      "  --command-timeout SECONDS  how long apply waits for each command line to end\n"
      "                       before it fails it and goes on, leaving it running (600)\n"
      "  --no-wait            start command lines without waiting, as Orvik.exe -RUN\n"},
+    {kLock,
+     "  --wait-for-lock SECONDS  how long to wait while another run changes the machine\n"
+     "                       before giving up with exit code 6 (60; 0: not at all)\n"},
     {kOut,
      "  --out FILE           write into FILE (report: the page; import: a new catalogue)\n"
      "                       instead of standard output; export --format pol: a FOLDER\n"},
@@ -131,7 +137,8 @@ const char* const kExitCodes =
     "Exit codes: 0 done; 1 an action failed; 2 the catalogue (undo: the journal) cannot be\n"
     "read or has errors, or what the command needs cannot be had; 3 nothing failed but a WMI\n"
     "check warned; 4 the command did its work but its report could not be written to standard\n"
-    "output; 5 undo left a value alone that changed after the run; 64 wrong usage.\n";
+    "output; 5 undo left a value alone that changed after the run; 6 busy: another run held\n"
+    "the machine's run lock, nothing was done; 64 wrong usage.\n";
 
 const std::map<std::string, Users> kUsers = {
     {"current", Users::Current}, {"default", Users::Default}, {"both", Users::Both}};
@@ -180,13 +187,14 @@ void AddList(const std::string& option, const std::string& list, std::vector<std
     }
 }
 
-// Whole seconds from 1 on, few enough that the wait in milliseconds stays a bound.
-uint32_t Seconds(const std::string& text) {
+// Whole seconds from `least` on, few enough that the wait in milliseconds stays a bound.
+uint32_t Seconds(const std::string& option, const std::string& text, uint32_t least) {
     const bool digits = !text.empty() && text.size() <= 7 &&
                         text.find_first_not_of("0123456789") == std::string::npos;
     const auto seconds = digits ? static_cast<uint32_t>(std::stoul(text)) : 0;
-    if (seconds == 0 || seconds > 2000000) {
-        throw UsageError("--command-timeout takes whole seconds from 1 to 2000000");
+    if (!digits || seconds < least || seconds > 2000000) {
+        throw UsageError(option + " takes whole seconds from " + std::to_string(least) +
+                         " to 2000000");
     }
     return seconds;
 }
@@ -344,7 +352,10 @@ private:
             options_.users = users->second;
         } else if (name_ == "--command-timeout") {
             Allow(kWait);
-            options_.commandTimeout = Seconds(TakeValue());
+            options_.commandTimeout = Seconds(name_, TakeValue(), 1);
+        } else if (name_ == "--wait-for-lock") {
+            Allow(kLock);
+            options_.lockWait = Seconds(name_, TakeValue(), 0);
         } else if (name_ == "--no-wait") {
             options_.noWait = Flag(kWait);
         } else if (name_ == "--json") {

@@ -16,6 +16,8 @@ using engine::Users;
 using engine::UsersName;
 
 inline constexpr uint32_t kCommandTimeout = 600;
+// How long apply and undo wait for another run that holds the machine's run lock.
+inline constexpr uint32_t kLockWait = 60;
 
 struct Options {
     Command command = Command::Help;
@@ -42,8 +44,9 @@ struct Options {
     // SECONDS, else kCommandTimeout), or not awaited at all (--no-wait).
     std::optional<uint32_t> commandTimeout;
     bool noWait = false;
-    bool quiet = false;   // --quiet: no progress or notices on standard error
-    bool dryRun = false;  // undo --dry-run: say what undo would do, change nothing
+    std::optional<uint32_t> lockWait;  // apply, undo --wait-for-lock SECONDS; else kLockWait
+    bool quiet = false;                // --quiet: no progress or notices on standard error
+    bool dryRun = false;               // undo --dry-run: say what undo would do, change nothing
     // export --format reg|pol, --local-policy, --remove; import FILE, --into CATALOGUE,
     // --root HKLM|HKCU (upper-cased).
     std::optional<std::string> format, into, root, file;

@@ -92,6 +92,7 @@ void Run(const OptimizationList& selected, const Options& options, Session& sess
     request.users = options.users;
     request.hiveFile = report.hiveFile;
     request.trustJournal = options.trustJournal;
+    request.lockWait = std::chrono::seconds(options.lockWait.value_or(kLockWait));
     if (options.command == Command::Apply) {
         if (options.journal) {
             request.journal = [path = *options.journal](const std::string&, int) { return path; };
@@ -106,6 +107,7 @@ void Run(const OptimizationList& selected, const Options& options, Session& sess
     const engine::RunResult result = session.Run(selected, request, &collector);
     report.problems.insert(report.problems.end(), result.problems.begin(), result.problems.end());
     report.stopped = result.stopped;
+    report.busy = result.busy;
     report.cleanupFailed = result.cleanupFailed;
     report.journalFailed = result.journalFailure != 0;
     if (result.lostLogLines != 0) {
@@ -114,8 +116,9 @@ void Run(const OptimizationList& selected, const Options& options, Session& sess
 }
 
 int Undo(const Options& options, Session& session, CliPlatform& platform) {
-    UndoReport report{session.Undo(
-        {*options.journal, options.defaultHive, options.dryRun, options.trustJournal})};
+    UndoReport report{
+        session.Undo({*options.journal, options.defaultHive, options.dryRun, options.trustJournal,
+                      std::chrono::seconds(options.lockWait.value_or(kLockWait))})};
     report.exitCode = ExitCodeOf(report);
     return Written(platform,
                    platform.console.Out(options.json ? UndoJson(report) : UndoText(report)),
@@ -199,7 +202,7 @@ int Main(const std::vector<std::string>& arguments, CliPlatform& platform) {
 
     GlobalUtils utils(platform.machine.env);
     Session session({platform.machine, platform.xml, platform.programs, platform.files,
-                     &platform.hives, &platform.security});
+                     &platform.hives, &platform.security, &platform.lock});
     if (const std::optional<int> done = WithoutRun(options, platform, session, utils)) {
         return *done;
     }

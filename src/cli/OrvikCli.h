@@ -16,6 +16,7 @@ class UserHives;
 class ReportRenderer;
 class PolicyFolders;
 class FileSecurity;
+class RunLock;
 
 namespace cli {
 
@@ -30,6 +31,7 @@ struct CliPlatform {
     ReportRenderer& reports;
     PolicyFolders& policies;
     FileSecurity& security;
+    RunLock& lock;  // the machine's run lock: apply and undo hold it
 };
 
 // The arguments after the program's name; gives the exit code.

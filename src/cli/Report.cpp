@@ -159,6 +159,7 @@ bool HasErrors(const Report& report) {
 int ExitCodeOf(const Report& report) {
     using namespace exit_code;
     const bool errors = HasErrors(report);
+    if (report.busy) return kBusy;
     if (!report.readable || report.refused || report.stopped) return kCatalogue;
     // A plan of a catalogue with errors says what apply would do: refuse it without --force.
     if (errors && report.command != Command::Apply) return kCatalogue;

@@ -71,6 +71,7 @@ struct Report {
     bool refused = false;  // apply: the catalogue has errors and --force was not given
     // Nothing was run: what it needs could not be had (an error among the problems says what).
     bool stopped = false;
+    bool busy = false;              // stopped: another run held the machine's run lock
     bool cleanupFailed = false;     // the default profile stays loaded
     bool journalFailed = false;     // apply: a record of the journal could not be written
     bool catalogueTrusted = false;  // apply --trust-catalogue
@@ -85,6 +86,8 @@ inline constexpr int kWarned = 3;
 // The command did its work, but standard output refused its report.
 inline constexpr int kNotReported = 4;
 inline constexpr int kConflict = 5;
+// Another run held the machine's run lock past the wait: nothing was done; try again later.
+inline constexpr int kBusy = 6;
 inline constexpr int kUsage = 64;
 }  // namespace exit_code
 

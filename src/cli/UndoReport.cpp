@@ -104,6 +104,7 @@ void ActionJson(json::JsonWriter& json, const UndoAction& action) {
 }  // namespace
 
 int ExitCodeOf(const UndoReport& report) {
+    if (report.busy) return exit_code::kBusy;
     const auto any = [&](Outcome outcome) {
         for (const UndoEntry& entry : report.entries) {
             for (const UndoAction& action : entry.actions) {

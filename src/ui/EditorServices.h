@@ -11,6 +11,7 @@
 #include "catalogue/OptimizationItem.h"
 #include "engine/plan/EntryPlans.h"
 #include "engine/session/EditorJournals.h"
+#include "engine/session/RunLockHold.h"
 
 class EditorServices {
 public:
@@ -42,4 +43,7 @@ public:
     // Why running these entries needs an administrator, which the editor is not; empty when it
     // does not.
     virtual std::string ElevationNeeded(const OptimizationList&) { return ""; }
+    // The machine's run lock asked for without waiting, held while the hold lives: Run and Undo
+    // hold it around their run, so that no other run changes the machine meanwhile.
+    virtual engine::RunLockHold TryRunLock() { return {}; }
 };

@@ -9,6 +9,7 @@
 #include "catalogue/CatalogueFile.h"
 #include "catalogue/Codes.h"
 #include "ui/Pictures.h"
+#include "ui/frmBusy.h"
 #include "ui/frmWarning.h"
 
 namespace editor {
@@ -572,6 +573,8 @@ void frmAdvanced::Run() {
     frmWarning warning(toolkit_);
     warning.Show();
     if (!warning.Response) return;
+    const std::optional<engine::RunLockHold> hold = HoldRunLock();
+    if (!hold) return;
     const RunOutcome outcome = services_.RunOptimizations(Settings);
     if (!outcome.refusal.empty()) {
         toolkit_.MsgBox("Nothing was applied: " + outcome.refusal, MessageStyle::Error);
@@ -602,6 +605,8 @@ void frmAdvanced::UndoLastRun() {
                            run->path)) {
         return;
     }
+    const std::optional<engine::RunLockHold> hold = HoldRunLock();
+    if (!hold) return;
     const UndoOutcome outcome = services_.UndoRun(*run);
     if (!outcome.refusal.empty()) {
         toolkit_.MsgBox("Nothing was undone: " + outcome.refusal, MessageStyle::Error);
@@ -616,6 +621,24 @@ void frmAdvanced::UndoLastRun() {
     for (const std::string& value : outcome.failures) text += "\n" + value;
     const bool failed = !outcome.failures.empty();
     toolkit_.MsgBox(text, failed ? MessageStyle::Error : MessageStyle::Plain);
+}
+
+std::optional<engine::RunLockHold> frmAdvanced::HoldRunLock() {
+    engine::RunLockHold hold = services_.TryRunLock();
+    if (hold.busy()) {
+        frmBusy wait(toolkit_, [&] {
+            hold = services_.TryRunLock();
+            return !hold.busy();
+        });
+        wait.Show();
+        if (!wait.Response) return std::nullopt;  // cancelled: nothing to say
+    }
+    if (!hold.MayRun()) {
+        toolkit_.MsgBox(hold.Sentence() + ".", MessageStyle::Error);
+        return std::nullopt;
+    }
+    if (hold.abandoned()) toolkit_.MsgBox(hold.Sentence() + ".\n\nThis one goes on.");
+    return hold;
 }
 
 void frmAdvanced::Exit() { toolkit_.EndProgram(); }

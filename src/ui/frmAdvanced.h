@@ -86,6 +86,9 @@ private:
     // elevated (this one then ends). False when the run is not to go on.
     bool OfferElevation();
     void UndoLastRun();
+    // The run lock for Run or Undo, waited for with a Cancel while another run holds it; none
+    // when the run is not to go on.
+    std::optional<engine::RunLockHold> HoldRunLock();
     void Exit();
 
     OptimizationList MergeIntoCatalogue(OptimizationList file) const;

@@ -12,6 +12,7 @@
 #include "OrvikVersion.h"
 #include "platform/win32/common/SystemError.h"
 #include "platform/win32/common/WideText.h"
+#include "platform/win32/security/Win32RunLock.h"
 
 namespace {
 
@@ -695,3 +696,48 @@ TEST_F(Console, BothUsersAreWrittenAndReportedEachOnItsOwn) {
 }
 
 }  // namespace
+
+// Two real processes and the machine's run lock: while this one holds it, apply and undo wait as
+// long as --wait-for-lock says and end busy (6), changing nothing; a lock whose holder ended
+// without letting go is taken with a warning; -RUN waits for it and then runs.
+TEST_F(Console, ApplyUndoAndTheSilentRunWaitForTheRunLock) {
+    folder.Write("OrvikOptimizations.xml",
+                 Catalogue(Item("1", Values(RegistryEntry(key.Name(), "V", "DWORD", "1")))));
+    const std::string journal = "\"" + Utf8(folder / "j.jsonl") + "\"";
+    ASSERT_EQ(Json("apply --journal " + journal, 0)["problems"].items.size(), 0u);
+    key.Clear();
+    uint32_t error = 0;
+    auto held = std::make_unique<win32::Win32RunLock>();
+    ASSERT_EQ(held->Take(0ms, error), RunLock::Taken::Held);
+    // Taken again by its thread it nests (the editor's hold, then its session's take); another
+    // thread finds it busy until the last Release.
+    ASSERT_EQ(held->Take(0ms, error), RunLock::Taken::Held);
+    held->Release();
+    std::thread([&] {
+        uint32_t other = 0;
+        EXPECT_EQ(win32::Win32RunLock().Take(100ms, other), RunLock::Taken::Busy);
+    }).join();
+    for (const std::string& command :
+         {std::string("apply --wait-for-lock 1"), "undo " + journal + " --wait-for-lock 1"}) {
+        const auto started = std::chrono::steady_clock::now();
+        EXPECT_EQ(Json(command, 6)["problems"][0]["code"].text, "busy") << command;
+        EXPECT_GE(std::chrono::steady_clock::now() - started, 1s);
+    }
+    EXPECT_FALSE(key.Exists());
+    EXPECT_NE(Run(cli, "undo " + journal + " --dry-run").code, 6);  // changes nothing: no lock
+
+    const fs::path orvik = folder.CopyOrvik();
+    Process silent(orvik, "-RUN");
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_TRUE(silent.Running());
+    EXPECT_FALSE(key.Exists());
+    held->Release();
+    EXPECT_EQ(silent.Wait(), 0u);
+    EXPECT_EQ(key.Dword("", "V"), 1);
+
+    // Taken by a thread that ends holding it; this process keeps the name alive.
+    std::thread([&] { held->Take(0ms, error); }).join();
+    EXPECT_EQ(Json("apply", 0)["problems"][0]["code"].text, "lock-abandoned");
+    EXPECT_EQ(held->Take(0ms, error), RunLock::Taken::Held) << "let go again";
+    held->Release();
+}

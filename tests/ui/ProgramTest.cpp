@@ -18,6 +18,7 @@
 #include "platform/XmlDocument.h"
 #include "platform/win32/common/Handle.h"
 #include "platform/win32/common/WideText.h"
+#include "platform/win32/security/Win32RunLock.h"
 
 namespace {
 
@@ -316,8 +317,19 @@ TEST_F(ProgramTest, RunKeepsAJournalAndUndoLastRunPutsTheRegistryBack) {
     SetAccess(made[0], L"D:P(A;;FA;;;SY)(A;;FA;;;BA)");
     // A value changed since the run is left alone and named.
     key.Write("Two", "changed since", KEY_WOW64_64KEY);
+    // While another run holds the machine's run lock, Undo waits in a small window of its own
+    // (the editor takes no input meanwhile) and goes on once the lock is let go.
+    win32::Win32RunLock other;
+    uint32_t error = 0;
+    ASSERT_EQ(other.Take(0ms, error), RunLock::Taken::Held);
     ChooseFileItem(editor, 'U');
     EXPECT_EQ(Answer(IDYES).find("Undo the run of "), 0u);
+    HWND wait = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (wait = FindForm("Waiting for another run", true)); }));
+    EXPECT_FALSE(IsWindowEnabled(editor));
+    EXPECT_EQ(key.Values().size(), 2u);
+    other.Release();
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(wait); }));
     EXPECT_EQ(Answer(),
               "Undo completed: 1 value put back.\n\nChanged since the run, left "
               "alone:\n" +

@@ -24,6 +24,7 @@
 
 class ConsoleFiles;
 class FileSecurity;
+class RunLock;
 class ProgramSearch;
 class UserHives;
 class XmlDocumentFactory;
@@ -38,6 +39,7 @@ struct SessionPlatform {
     ConsoleFiles& files;               // the journals
     UserHives* hives = nullptr;        // the default profile's hive; none: the current user's only
     FileSecurity* security = nullptr;  // who may change a journal; none: not judged
+    RunLock* lock = nullptr;           // held by apply and undo; none: runs not kept apart
 };
 
 // The catalogue file as read: its bytes once, and their digest, which a journal's head names.
@@ -79,6 +81,8 @@ struct RunRequest {
     std::optional<int32_t> offeredOn{};
     bool showWarnings = false;  // a WMI warning as a message box; else only reported
     bool trustJournal = false;  // an elevated run writes a journal others may change
+    // Apply: how long to wait for another run that holds the machine's run lock; 0: not at all.
+    std::chrono::milliseconds lockWait{0};
 };
 
 // What a run tells as it goes: the runners' records, each with its word (OutcomeWord), and
@@ -92,6 +96,7 @@ public:
 struct RunResult {
     std::vector<Problem> problems;  // why it stopped, the hive staying loaded, the journal failing
     bool stopped = false;           // nothing ran: what it needs could not be had
+    bool busy = false;              // stopped: another run held the machine's run lock
     bool cleanupFailed = false;     // the default profile's hive stays loaded
     std::string journalPath;        // the journal kept, empty when none
     // The journal stopped taking changes part-way with this error; the changes after it were
@@ -107,13 +112,16 @@ struct UndoRequest {
     std::optional<std::string> hiveFile{};  // the default profile's, else the journal's own
     bool dryRun = false;                    // read the machine, change nothing
     bool trustJournal = false;              // an elevated undo reads one others may change
+    std::chrono::milliseconds lockWait{0};  // for another run's lock, as a run's
 };
 
 struct UndoRun {
     std::string path;
     Journal journal;
-    uint32_t readError = 0;         // the journal could not be read
-    std::string refusal;            // not read at all, for this reason: others may change it
+    uint32_t readError = 0;  // the journal could not be read
+    // Not read at all, for this reason: others may change it, or the run lock was not had.
+    std::string refusal;
+    bool busy = false;              // another run held the machine's run lock
     std::vector<Problem> problems;  // the journal's and the undo's
     std::vector<UndoEntry> entries;
     bool ran = false;            // the records were undone
@@ -136,8 +144,9 @@ public:
 
 private:
     struct Stack;
-    // What a run needs is had here, in order, before anything is written: a refusal of the whole
-    // run goes first, then the hive, then the journal (its head), then the registries' order.
+    // What a run needs is had here, in order, before anything is written: the machine's run lock
+    // (apply), a refusal of the whole run, then the hive, then the journal (its head), then the
+    // registries' order.
     bool Prepare(const RunRequest& request, Stack& stack, RunResult& result);
     std::optional<Problem> StartJournal(const RunRequest& request, Stack& stack, RunResult& result);
     void Execute(const OptimizationList& entries, const RunRequest& request, Stack& stack,

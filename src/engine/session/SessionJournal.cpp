@@ -74,6 +74,12 @@ std::optional<Problem> Session::StartJournal(const RunRequest& request, Stack& s
 bool Session::Prepare(const RunRequest& request, Stack& stack, RunResult& result) {
     Registry& machine = platform_.machine.registry;
     stack.registry = &machine;
+    if (request.mode == RunMode::Apply && platform_.lock) {
+        stack.lock = RunLockHold(*platform_.lock, request.lockWait);
+        if (stack.lock.problem) result.problems.push_back(*stack.lock.problem);
+        result.busy = stack.lock.busy();
+        if (!stack.lock.MayRun()) return false;
+    }
     stack.time = platform_.machine.env.clock.UtcTimestamp();
     const bool journaled = request.journal && request.mode == RunMode::Apply;
     if (journaled && platform_.security) {
@@ -138,6 +144,17 @@ void Session::Finish(Stack& stack, RunResult& result) {
 UndoRun Session::Undo(const UndoRequest& request) {
     UndoRun run;
     run.path = request.journal;
+    // Held until the records are undone; first, so that a refused undo reads nothing.
+    RunLockHold lock;
+    if (!request.dryRun && platform_.lock) {
+        lock = RunLockHold(*platform_.lock, request.lockWait);
+        if (lock.problem) run.problems.push_back(*lock.problem);
+        run.busy = lock.busy();
+        if (!lock.MayRun()) {
+            run.refusal = lock.problem->message;
+            return run;
+        }
+    }
     if (platform_.security) {
         JournalTrust trust =
             CheckJournalToRead(*platform_.security, run.path, request.trustJournal);

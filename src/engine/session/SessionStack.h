@@ -10,6 +10,7 @@
 #include "engine/journal/Journal.h"
 #include "engine/journal/Profile.h"
 #include "engine/plan/PlanAdapters.h"
+#include "engine/session/RunLockHold.h"
 #include "engine/session/Session.h"
 #include "platform/ConsoleFiles.h"
 
@@ -51,8 +52,10 @@ struct PlanPlatform {
     NoMessageBoxes noBoxes;
 };
 
-// The registries of one run, outermost last, and what they need.
+// The registries of one run, outermost last, and what they need; the run lock first, so that it
+// is let go last, once the journal has its end.
 struct Session::Stack {
+    RunLockHold lock;
     std::optional<LoadedProfile> profile;
     std::unique_ptr<OutputFile> file;
     std::optional<JournalWriter> journal;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "FakeRunLock.h"
 #include "platform/Shell.h"
 #include "ui/EditorServices.h"
 
@@ -39,6 +40,7 @@ public:
     }
     RunOutcome RunOptimizations(const OptimizationList& Settings) override {
         runs.push_back(Copy(Settings));
+        heldByRuns.push_back(lock.held);
         return runOutcome;
     }
     EntryPlan PlanEntry(const OptimizationItem& entry) override {
@@ -55,6 +57,7 @@ public:
     }
     std::string CatalogueRefusal() override { return refusal; }
     std::string ElevationNeeded(const OptimizationList&) override { return elevationNeeded; }
+    engine::RunLockHold TryRunLock() override { return {lock, std::chrono::milliseconds(0)}; }
 
     // Shell
     RenderedReport RenderReport(const std::string& xml, const std::string& xsl) override {
@@ -111,5 +114,7 @@ public:
     std::map<std::string, EntryPlan> plans;  // by Number; NotCheckable for others
     size_t planned = 0;
     std::vector<OptimizationList> runs;  // what each Run applied, as it was then
+    FakeRunLock lock;
+    std::vector<int> heldByRuns;  // how often the lock was held while each Run applied
     RunOutcome runOutcome{"C:\\ProgramData\\Orvik Optimizer\\Journals\\run.journal", "", ""};
 };

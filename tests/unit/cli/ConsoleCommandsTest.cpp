@@ -13,6 +13,7 @@
 
 #include "FakeFileSecurity.h"
 #include "FakePolicyFolders.h"
+#include "FakeRunLock.h"
 #include "JsonReader.h"
 #include "SessionDoubles.h"
 #include "TestSupport.h"
@@ -69,6 +70,7 @@ struct Machine : SessionMachine {
     NoReports reports;
     FakePolicyFolders policies;
     FakeFileSecurity security;
+    FakeRunLock lock;
     std::filesystem::path catalogue =
         std::filesystem::temp_directory_path() /
         ("orvik-cli-" +
@@ -84,8 +86,8 @@ struct Machine : SessionMachine {
     int Run(std::vector<std::string> arguments) {
         console.out.clear();
         console.err.clear();
-        cli::CliPlatform platform{*xml,  Engine(), programs, console, files,
-                                  hives, reports,  policies, security};
+        cli::CliPlatform platform{*xml,  Engine(), programs, console,  files,
+                                  hives, reports,  policies, security, lock};
         return cli::Main(arguments, platform);
     }
     json::Value Json(std::vector<std::string> arguments, int exitCode) {
@@ -128,6 +130,7 @@ TEST(ConsoleCommands, ExitCodes) {
         std::string catalogue;  // "-": no file at all
         std::vector<std::string> arguments;
         int exitCode;
+        std::deque<RunLock::Taken> lock{};  // what apply finds of the run lock
     } cases[] = {
         {clean, {"validate"}, 0},
         {clean, {"plan"}, 0},
@@ -175,6 +178,14 @@ TEST(ConsoleCommands, ExitCodes) {
         {clean, {"apply", "--category", "nothing"}, 64},  // no entry has it: a typing error
         {clean, {"plan", "--exclude", "9"}, 64},
         {clean, {"undo", "--dry-run"}, 64},
+        // Another run holds the lock: busy wins over what the run would have ended with.
+        {clean, {"apply", "--wait-for-lock", "0"}, 6, {RunLock::Taken::Busy}},
+        {broken, {"apply", "--force"}, 6, {RunLock::Taken::Busy}},
+        {clean, {"apply"}, 2, {RunLock::Taken::Failed}},
+        {clean, {"apply"}, 0, {RunLock::Taken::Abandoned}},
+        {clean, {"plan"}, 0, {RunLock::Taken::Busy}},  // a plan changes nothing: no lock
+        {clean, {"apply", "--wait-for-lock", "x"}, 64},
+        {clean, {"plan", "--wait-for-lock", "1"}, 64},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.catalogue + " " + (c.arguments.empty() ? "" : c.arguments[0]));
@@ -182,6 +193,7 @@ TEST(ConsoleCommands, ExitCodes) {
         m.programs.files = {"C:\\Tools\\tool.exe"};
         m.wmi.answers["SELECT * FROM W"] = {0, 1, 0};
         if (c.catalogue != "-") m.Write(c.catalogue);
+        m.lock.script = c.lock;
         std::vector<std::string> arguments = c.arguments;
         if (!arguments.empty()) {
             arguments.insert(arguments.begin() + 1,
@@ -192,6 +204,14 @@ TEST(ConsoleCommands, ExitCodes) {
         EXPECT_EQ(m.console.err.find("\nFor help: ") != std::string::npos, c.exitCode == 64);
         EXPECT_EQ(m.console.err.find("usage:"), std::string::npos);
         EXPECT_TRUE(m.boxes.shown.empty());
+        EXPECT_EQ(m.lock.held, 0);
+        if (!c.lock.empty()) {
+            ASSERT_EQ(m.lock.waits.size(), c.arguments[0] == "apply" ? 1u : 0u);
+            if (!m.lock.waits.empty()) {
+                const bool zero = c.arguments.size() > 1 && c.arguments[1] == "--wait-for-lock";
+                EXPECT_EQ(m.lock.waits[0], std::chrono::seconds(zero ? 0 : 60));
+            }
+        }
     }
 
     // Output that cannot be written has a code of its own, whatever the command did; no part of
@@ -217,6 +237,10 @@ TEST(ConsoleCommands, ExitCodes) {
     EXPECT_NE(m.console.out.find("journal-not-made"), std::string::npos) << m.console.out;
     EXPECT_EQ(m.files.files.count("j"), 0u);
     m.files.writesBeforeFailure = -1;
+    // Busy before anything else: no journal is made either.
+    m.lock.script = {RunLock::Taken::Busy};
+    EXPECT_EQ(m.Run({"apply", "--catalogue", catalogue, "--journal", "j"}), 6) << m.console.out;
+    EXPECT_EQ(m.files.files.count("j"), 0u);
     EXPECT_EQ(m.Run({"apply", "--catalogue", catalogue, "--journal", "j"}), 0) << m.console.out;
 }
 
@@ -358,6 +382,15 @@ TEST(ConsoleCommands, UndoAndTheDefaultProfileExitAsTheyEnd) {
     m.Write(Item("1", "<RegistryEntries>" + Registry(kKey, "A", "STRING", "1") +
                           Registry(kKey, "B", "DWORD", "1") + "</RegistryEntries>"));
     EXPECT_EQ(Outcomes(m.Json({"apply", "--journal", "j"}, 0)), "1: applied applied");
+    // While another run holds the lock, undo does nothing and says so; a dry run does not ask.
+    m.lock.script = {RunLock::Taken::Busy, RunLock::Taken::Busy};
+    EXPECT_EQ(m.Run({"undo", "j", "--dry-run"}), 0) << m.console.out;
+    EXPECT_EQ(m.Run({"undo", "j", "--wait-for-lock", "3"}), 6);
+    EXPECT_NE(m.console.out.find(" busy: another run of Orvik Optimizer"), std::string::npos)
+        << m.console.out;
+    EXPECT_EQ(m.lock.waits.back(), std::chrono::seconds(3));
+    EXPECT_EQ(m.Stored(kKey, "A"), std::string("1\0", 2));
+    m.lock.script.clear();
     m.Preset("B", reg::kDword, kDword);
     const json::Value undone = m.Undo("j", 5);
     EXPECT_EQ(undone["summary"]["outcomes"]["restored"].Int(), 1);

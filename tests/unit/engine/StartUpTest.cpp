@@ -8,6 +8,7 @@
 #include "EngineDoubles.h"
 #include "FakeEnvironment.h"
 #include "FakeFileSecurity.h"
+#include "FakeRunLock.h"
 #include "RegistryDouble.h"
 #include "app/StartUp.h"
 #include "platform/XmlDocument.h"
@@ -89,6 +90,7 @@ TEST(StartUp, SilentRunRefusesLogsAndCounts) {
         const char* log;  // what the log line holds; "" for none
         const char* written;
         size_t boxes;
+        RunLock::Taken lock = RunLock::Taken::Held;  // what the run lock's Take finds
     } cases[] = {
         {std::nullopt, true, false, true, false, 2,
          " Error 2, Source = Orvik: The catalogue C:\\Tools\\OrvikOptimizations.xml cannot be "
@@ -115,6 +117,23 @@ TEST(StartUp, SilentRunRefusesLogsAndCounts) {
          "interactive desktop",
          "user machine", 0},
         {all, true, false, true, true, 1, "", "user", 1},
+        {"<Optimizations>" + user + "</Optimizations>", false, false, true, false, 6,
+         " Error 170, Source = Orvik: Another run of Orvik Optimizer (apply, undo, the editor's "
+         "Run "
+         "or Undo, or Orvik.exe -RUN) is changing this machine and holds "
+         "Global\\OrvikOptimizer.Run, and did not let go of it within 60 seconds: nothing was "
+         "done. Trace: nothing was applied",
+         "", 0, RunLock::Taken::Busy},
+        {"<Optimizations>" + user + "</Optimizations>", false, false, true, false, 2,
+         " Error 5, Source = Orvik: Global\\OrvikOptimizer.Run cannot be had (system text 5), so "
+         "this run could not be kept apart from others: nothing was done. Trace: nothing was "
+         "applied",
+         "", 0, RunLock::Taken::Failed},
+        {"<Optimizations>" + user + "</Optimizations>", false, false, true, false, 0,
+         " Error 0, Source = Orvik: The run before this one ended without letting go of "
+         "Global\\OrvikOptimizer.Run (it was stopped or failed part-way): what it changed may be "
+         "part-done; its journal, if it kept one, says how far it came. Trace: the run went on",
+         "user", 0, RunLock::Taken::Abandoned},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.log);
@@ -133,10 +152,18 @@ TEST(StartUp, SilentRunRefusesLogsAndCounts) {
         FakeFileSecurity security;
         CatalogueBeside xml;
         xml.bytes = c.catalogue;
+        FakeRunLock lock;
+        lock.script = {c.lock};
 
         EXPECT_EQ(SilentRun(xml, {env.platform(), registry, processes, wmi, services, tasks, boxes},
-                            security),
+                            security, lock),
                   c.exitCode);
+        // Asked for only once the catalogue may run, and let go by the end.
+        EXPECT_EQ(lock.waits.size(), c.exitCode == 2 && c.lock == RunLock::Taken::Held ? 0u : 1u);
+        if (!lock.waits.empty()) {
+            EXPECT_EQ(lock.waits[0], std::chrono::seconds(60));
+        }
+        EXPECT_EQ(lock.held, 0);
         // Only a warning asks whether it can be seen: asking loads the window libraries.
         EXPECT_EQ(env.system.desktopAsked, c.catalogue == all && c.exitCode != 2 ? 1 : 0);
         const std::string log = env.files.files["C:\\Tools\\SarnetLog.txt"];

@@ -315,3 +315,40 @@ TEST_F(EditorTest, StatesArePlannedAfterTheWindowShowsAndAgainAfterRun) {
                               "the disk is full."),
               0u);
 }
+
+// While another run holds the machine's run lock, Run waits in a small window that asks for it
+// again on its timer and has a Cancel; the lock is held while the run applies and let go after.
+TEST_F(EditorTest, RunWaitsForAnotherRunWithACancel) {
+    using enum RunLock::Taken;
+    Open({Entry("1", "A", {kAll}, true)});
+    bool cancel = true;
+    toolkit.onModal = [&](FakeForm& form) {
+        if (form.name == "frmWarning") return form.label("Label3").Click();
+        ASSERT_EQ(form.name, "frmBusy");
+        cancel ? form.label("lblCancel").Click() : form.RunTimers();
+    };
+    machine.lock.script = {Busy, Busy, Busy};
+    Click("imgRun");
+    EXPECT_TRUE(machine.runs.empty());
+    EXPECT_TRUE(toolkit.messages.empty());
+
+    cancel = false;  // free at the third question of the timer
+    machine.lock.script = {Busy, Busy, Busy};
+    Click("imgRun");
+    EXPECT_EQ(machine.heldByRuns, std::vector<int>({1}));
+    EXPECT_EQ(machine.lock.held, 0);
+    EXPECT_EQ(Message(0).find("Optimization Completed"), 0u);
+
+    machine.lock.script = {Failed};
+    Click("imgRun");
+    EXPECT_EQ(machine.runs.size(), 1u);
+    EXPECT_EQ(Message(1),
+              "Global\\OrvikOptimizer.Run cannot be had (system text 5), so this run "
+              "could not be kept apart from others: nothing was done.");
+    machine.lock.script = {Abandoned};
+    Click("imgRun");
+    EXPECT_EQ(machine.heldByRuns, std::vector<int>({1, 1}));
+    EXPECT_EQ(Message(2).find("The run before this one ended without letting go of "), 0u);
+    EXPECT_EQ(Message(3).find("Optimization Completed"), 0u);
+    EXPECT_EQ(machine.lock.held, 0);
+}
