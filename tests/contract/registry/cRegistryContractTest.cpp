@@ -5,8 +5,6 @@
 
 namespace {
 
-// Καλημέρα
-const std::string kGreek = "\xCE\x9A\xCE\xB1\xCE\xBB\xCE\xB7\xCE\xBC\xCE\xAD\xCF\x81\xCE\xB1";
 using ByteArray = std::vector<uint8_t>;
 
 class cRegistryContract : public RegistryContract {
