@@ -99,24 +99,20 @@ bool ReachedByThePrograms(const std::string& name) {
 // read from the Unix environment only); removed again when it goes.
 class NativeFirst {
 public:
-    explicit NativeFirst(const std::wstring& program) : key_(kAppDefaults + program) {
-        HKEY key = nullptr;
-        RegCreateKeyExW(HKEY_CURRENT_USER, (key_ + L"\\DllOverrides").c_str(), 0, nullptr, 0,
-                        KEY_SET_VALUE, nullptr, &key, nullptr);
+    explicit NativeFirst(const std::wstring& program)
+        : key_(L"Software\\Wine\\AppDefaults\\" + program) {
+        static constexpr wchar_t kOrder[] = L"native,builtin";
         for (const std::string name : kLoadedByName) {
             const std::wstring base(name.begin(), name.begin() + name.find('.'));
-            RegSetValueExW(key, base.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(kOrder),
-                           sizeof(kOrder));
+            RegSetKeyValueW(HKEY_CURRENT_USER, (key_ + L"\\DllOverrides").c_str(), base.c_str(),
+                            REG_SZ, kOrder, sizeof(kOrder));
         }
-        RegCloseKey(key);
     }
     ~NativeFirst() { RegDeleteTreeW(HKEY_CURRENT_USER, key_.c_str()); }
     NativeFirst(const NativeFirst&) = delete;
     NativeFirst& operator=(const NativeFirst&) = delete;
 
 private:
-    static constexpr const wchar_t* kAppDefaults = L"Software\\Wine\\AppDefaults\\";
-    static constexpr wchar_t kOrder[] = L"native,builtin";
     std::wstring key_;
 };
 
