@@ -14,17 +14,11 @@ namespace {
 
 using namespace harness;
 
-std::string Item(const std::string& number, const std::string& body) {
-    return Tag("Item", Tag("Number", number) + Tag("Name", "Entry " + number) +
-                           Tag("Enabled", "True") + Tag("OSVersion", "All") + body);
-}
-
 class Fleet : public ::testing::Test {
 protected:
     std::pair<int64_t, std::string> Run(const fs::path& program, const std::string& arguments) {
-        Process started(program, arguments);
-        const auto code = started.Wait();
-        return {code ? static_cast<int64_t>(*code) : -1, started.Out() + started.Err()};
+        const Ran ran = RunToEnd(program, arguments);
+        return {ran.code, ran.out + ran.err};
     }
     // The key with everything below it, as `reg export` writes it.
     std::string Export(const std::string& file = "export.reg") {
@@ -51,20 +45,18 @@ protected:
 
 TEST_F(Fleet, RegeditImportsTheExportedFileAsApplyWritesTheValues) {
     const std::string k = key.Name();
+    const std::string entries =
+        RegistryEntry(k, "S", "STRING", "quote \" and \\ x") +
+        RegistryEntry(k, "Pct", "STRING", "%TEMP%\\x") +
+        RegistryEntry(k, "E", "EXPANDSTRING", "no pair") +
+        RegistryEntry(k, "M", "MULTISTRING", "one\ntwo") + RegistryEntry(k, "D", "DWORD", "-1") +
+        RegistryEntry(k, "Q", "QWORD", "&amp;H0102030405060708") +
+        RegistryEntry(k, "B", "BINARY", std::string(200, 'a')) +
+        RegistryEntry(k, "", "STRING", "default") + RegistryEntry(k, "Gone", "STRING", "") +
+        RegistryEntry(k + "\\Sub", "Deep", "DWORD", "7");
+    const std::string command = Tag("CommandLines", Tag("CommandLine", Tag("Command", "cmd.exe")));
     folder.Write("OrvikOptimizations.xml",
-                 Catalogue(Item(
-                     "1", Tag("RegistryEntries",
-                              RegistryEntry(k, "S", "STRING", "quote \" and \\ x") +
-                                  RegistryEntry(k, "Pct", "STRING", "%TEMP%\\x") +
-                                  RegistryEntry(k, "E", "EXPANDSTRING", "no pair") +
-                                  RegistryEntry(k, "M", "MULTISTRING", "one\ntwo") +
-                                  RegistryEntry(k, "D", "DWORD", "-1") +
-                                  RegistryEntry(k, "Q", "QWORD", "&amp;H0102030405060708") +
-                                  RegistryEntry(k, "B", "BINARY", std::string(200, 'a')) +
-                                  RegistryEntry(k, "", "STRING", "default") +
-                                  RegistryEntry(k, "Gone", "STRING", "") +
-                                  RegistryEntry(k + "\\Sub", "Deep", "DWORD", "7")) +
-                              Tag("CommandLines", Tag("CommandLine", Tag("Command", "cmd.exe"))))));
+                 Catalogue(EnabledItem(entries, Tag("Number", "1") + command)));
     Fresh();
     const auto exported =
         Run(cli, "export --format reg --out \"" + Utf8(folder / "out.reg") + "\" --json");
@@ -84,22 +76,19 @@ TEST_F(Fleet, RegeditImportsTheExportedFileAsApplyWritesTheValues) {
 }
 
 TEST_F(Fleet, AKeyThatRegExportWroteComesBackThroughImportAndApply) {
-    const std::wstring at = Below();
-    const wchar_t multi[] = L"a\0b\0";
+    const auto set = [&](const std::wstring& sub, const wchar_t* name, DWORD type, const void* data,
+                         DWORD size) {
+        ASSERT_EQ(
+            RegSetKeyValueW(HKEY_CURRENT_USER, (Below() + sub).c_str(), name, type, data, size), 0);
+    };
     const uint8_t qword[8] = {1, 2, 3, 4, 5, 6, 7, 0x88}, binary[3] = {1, 2, 3};
     const DWORD minus = 0xFFFFFFFF;
-    ASSERT_EQ(
-        RegSetKeyValueW(HKEY_CURRENT_USER, at.c_str(), L"Multi", REG_MULTI_SZ, multi, sizeof multi),
-        0);
-    ASSERT_EQ(
-        RegSetKeyValueW(HKEY_CURRENT_USER, at.c_str(), L"Expand", REG_EXPAND_SZ, L"%TEMP%\\x", 18),
-        0);
-    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, at.c_str(), L"Qword", REG_QWORD, qword, 8), 0);
-    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, at.c_str(), L"Binary", REG_BINARY, binary, 3), 0);
-    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, at.c_str(), L"Dword", REG_DWORD, &minus, 4), 0);
-    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, (at + L"\\Sub").c_str(), L"", REG_SZ,
-                              L"d\u00e9j\u00e0", 10),
-              0);
+    set(L"", L"Multi", REG_MULTI_SZ, L"a\0b\0", 10);
+    set(L"", L"Expand", REG_EXPAND_SZ, L"%TEMP%\\x", 18);
+    set(L"", L"Qword", REG_QWORD, qword, 8);
+    set(L"", L"Binary", REG_BINARY, binary, 3);
+    set(L"", L"Dword", REG_DWORD, &minus, 4);
+    set(L"\\Sub", L"", REG_SZ, L"d\u00e9j\u00e0", 10);
     const std::string before = Export("before.reg");
     const auto imported = Run(cli, "import \"" + Utf8(folder / "before.reg") + "\" --out \"" +
                                        Utf8(folder / "OrvikOptimizations.xml") + "\"");
@@ -135,10 +124,10 @@ TEST_F(Fleet, TheLocalPolicyLandsInSystem32WithItsVersionRaised) {
     fs::remove_all(policy);
     folder.Write(
         "OrvikOptimizations.xml",
-        Catalogue(Item("1", Tag("RegistryEntries",
-                                RegistryEntry("HKEY_LOCAL_MACHINE\\Software\\Policies\\Orvik", "A",
-                                              "DWORD", "1") +
-                                    RegistryEntry(key.Name(), "B", "STRING", "")))));
+        Catalogue(EnabledItem(
+            RegistryEntry("HKEY_LOCAL_MACHINE\\Software\\Policies\\Orvik", "A", "DWORD", "1") +
+                RegistryEntry(key.Name(), "B", "STRING", ""),
+            Tag("Number", "1"))));
     const auto first = Run(cli, "export --format pol --local-policy");
     ASSERT_EQ(first.first, 0) << first.second;
     EXPECT_NE(first.second.find("is outside the policy keys"), std::string::npos);

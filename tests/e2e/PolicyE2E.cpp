@@ -44,16 +44,7 @@ const std::string kAdml =
 
 class Policies : public ::testing::Test {
 protected:
-    struct Result {
-        int64_t code = -1;
-        std::string out, err;
-    };
-
-    Result Run(const std::string& arguments) {
-        Process started(cli, arguments);
-        const auto code = started.Wait();
-        return {code ? static_cast<int64_t>(*code) : -1, started.Out(), started.Err()};
-    }
+    Ran Run(const std::string& arguments) { return RunToEnd(cli, arguments); }
     // A definitions folder, holding a file that cannot be read.
     static void Definitions(const fs::path& at, const std::string& policyKey) {
         fs::create_directories(at / "en-US");
@@ -81,18 +72,15 @@ protected:
 };
 
 TEST_F(Policies, ValuesAreCheckedAgainstTheDefinitionsOfTheFolder) {
-    const std::string catalogue = Catalogue(Tag(
-        "Item",
-        Tag("Number", "1") + Tag("Name", "One") + Tag("Enabled", "True") + Tag("OSVersion", "ALL") +
-            Tag("RegistryEntries", RegistryEntry(machine, "NoAutoRun", "DWORD", "1") + "\n" +
-                                       RegistryEntry(machine, "NoAutoRn", "DWORD", "1") + "\n" +
-                                       RegistryEntry(machine, "CacheSize", "DWORD", "51") + "\n" +
-                                       RegistryEntry(user, "NoAutoRun", "DWORD", "1") + "\n" +
-                                       RegistryEntry(machine, "EnableLUA", "DWORD", "0"))));
-    folder.Write("OrvikOptimizations.xml", catalogue);
+    const std::string entries = RegistryEntry(machine, "NoAutoRun", "DWORD", "1") + "\n" +
+                                RegistryEntry(machine, "NoAutoRn", "DWORD", "1") + "\n" +
+                                RegistryEntry(machine, "CacheSize", "DWORD", "51") + "\n" +
+                                RegistryEntry(user, "NoAutoRun", "DWORD", "1") + "\n" +
+                                RegistryEntry(machine, "EnableLUA", "DWORD", "0");
+    folder.Write("OrvikOptimizations.xml", Catalogue(EnabledItem(entries, Tag("Number", "1"))));
     const std::string definitions = Definitions("defs");
 
-    Result validate = Run("validate --json --policy-definitions \"" + definitions + "\"");
+    Ran validate = Run("validate --json --policy-definitions \"" + definitions + "\"");
     EXPECT_EQ(validate.code, 0) << validate.out << validate.err;
     json::Value report = json::Parse(validate.out);
     EXPECT_EQ(report["policyDefinitions"]["folder"].text, definitions);
@@ -112,10 +100,10 @@ TEST_F(Policies, ValuesAreCheckedAgainstTheDefinitionsOfTheFolder) {
     EXPECT_NE(validate.out.find("NoAutoRun (\\\"Turn off AutoRun\\\")"), std::string::npos);
     EXPECT_EQ(report["summary"]["warnings"].Int(), 4);
 
-    const Result strict = Run("validate --strict --policy-definitions \"" + definitions + "\"");
+    const Ran strict = Run("validate --strict --policy-definitions \"" + definitions + "\"");
     EXPECT_EQ(strict.code, 2) << strict.out;
 
-    const Result plan = Run("plan --policy-definitions \"" + definitions + "\"");
+    const Ran plan = Run("plan --policy-definitions \"" + definitions + "\"");
     EXPECT_EQ(plan.code, 0) << plan.out << plan.err;
     EXPECT_NE(plan.out.find("Policies   " + definitions + ", 2 definitions"), std::string::npos)
         << plan.out;
@@ -140,7 +128,7 @@ TEST_F(Policies, ValuesAreCheckedAgainstTheDefinitionsOfTheFolder) {
     report = json::Parse(Run("validate --json --no-policy-definitions").out);
     EXPECT_TRUE(report["policyDefinitions"].IsNull());
     EXPECT_EQ(report["problems"].items.size(), 0u);
-    const Result refused = Run("apply --strict --policy-definitions \"" + definitions + "\"");
+    const Ran refused = Run("apply --strict --policy-definitions \"" + definitions + "\"");
     EXPECT_EQ(refused.code, 2) << refused.out;
     EXPECT_FALSE(key.Exists("Policies"));
 }
@@ -150,16 +138,14 @@ TEST_F(Policies, ValuesAreCheckedAgainstTheDefinitionsOfTheFolder) {
 // is no fault.
 TEST_F(Policies, DefaultFolderIsBelowTheWindowsFolder) {
     folder.Write("OrvikOptimizations.xml",
-                 Catalogue(Tag(
-                     "Item", Tag("Number", "1") + Tag("Enabled", "True") + Tag("OSVersion", "ALL") +
-                                 Tag("RegistryEntries",
-                                     RegistryEntry(machine, "CacheSize", "DWORD", "0")))));
+                 Catalogue(EnabledItem(RegistryEntry(machine, "CacheSize", "DWORD", "0"),
+                                       Tag("Number", "1"))));
     wchar_t windows[MAX_PATH];
     ASSERT_GT(GetWindowsDirectoryW(windows, MAX_PATH), 0u);
     const fs::path definitions = fs::path(windows) / "PolicyDefinitions";
     if (fs::exists(definitions)) GTEST_SKIP() << "this Windows has policy definitions of its own";
 
-    Result result = Run("validate");
+    Ran result = Run("validate");
     EXPECT_EQ(result.code, 0);
     EXPECT_NE(result.out.find("Policies   " + Utf8(definitions) + ": no policy definitions found"),
               std::string::npos)

@@ -10,21 +10,33 @@ namespace {
 
 using namespace harness;
 
-int64_t Finish(Process& process) { return process.Wait().value_or(-1); }
+// Everyone may change it.
+constexpr const wchar_t* kOpen = L"D:(A;;FA;;;SY)(A;;FA;;;BA)(A;;FA;;;WD)";
 
-TEST(Trust, ACatalogueOthersMayChangeIsRefusedUnlessTrustedForOneRun) {
+// Whether the report has a problem of this code and severity.
+bool Has(const std::string& report, const std::string& code, const std::string& severity) {
+    const json::Value parsed = json::Parse(report);
+    for (const json::Value& problem : parsed["problems"].items) {
+        if (problem["code"].text == code && problem["severity"].text == severity) return true;
+    }
+    return false;
+}
+
+class Trust : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder.Write("OrvikOptimizations.xml",
+                     Catalogue(EnabledItem(RegistryEntry(key.Name(), "v", "DWORD", "1"))));
+    }
+
     Scratch folder{"trust"};
     ScratchKey key{"trust"};
-    const fs::path orvik = folder.CopyOrvik();
     const fs::path cli = folder.CopyOrvikCli();
-    folder.Write("OrvikOptimizations.xml",
-                 Catalogue(Tag("Item", Tag("OSVersion", "All") + Tag("Enabled", "True") +
-                                           Tag("RegistryEntries",
-                                               RegistryEntry(key.Name(), "v", "DWORD", "1")))));
-    SetAccess(folder / "OrvikOptimizations.xml", L"D:(A;;FA;;;SY)(A;;FA;;;BA)(A;;FA;;;WD)");
+};
 
-    Process run(orvik, "-RUN");
-    EXPECT_EQ(Finish(run), 2);
+TEST_F(Trust, ACatalogueOthersMayChangeIsRefusedUnlessTrustedForOneRun) {
+    SetAccess(folder / "OrvikOptimizations.xml", kOpen);
+    EXPECT_EQ(RunToEnd(folder.CopyOrvik(), "-RUN").code, 2);
     EXPECT_FALSE(key.Exists());
     const std::vector<std::string> log = LogLines(folder.Folder());
     ASSERT_EQ(log.size(), 1u);
@@ -35,61 +47,35 @@ TEST(Trust, ACatalogueOthersMayChangeIsRefusedUnlessTrustedForOneRun) {
               std::string::npos)
         << log[0];
 
-    Process refused(cli, "apply --json");
-    EXPECT_EQ(Finish(refused), 2);
-    const json::Value report = json::Parse(refused.Out());
-    EXPECT_EQ(report["problems"][0]["code"].text, "catalogue-not-protected");
-    EXPECT_EQ(report["problems"][0]["severity"].text, "error");
+    const Ran refused = RunToEnd(cli, "apply --json");
+    EXPECT_EQ(refused.code, 2);
+    EXPECT_TRUE(Has(refused.out, "catalogue-not-protected", "error")) << refused.out;
     EXPECT_FALSE(key.Exists());
-
-    Process trusted(cli, "apply --trust-catalogue --json");
-    EXPECT_EQ(Finish(trusted), 0) << trusted.Out();
-    EXPECT_TRUE(json::Parse(trusted.Out())["trustCatalogue"].boolean);
+    const Ran trusted = RunToEnd(cli, "apply --trust-catalogue --json");
+    EXPECT_EQ(trusted.code, 0) << trusted.out;
+    EXPECT_TRUE(json::Parse(trusted.out)["trustCatalogue"].boolean);
     EXPECT_EQ(key.Dword("", "v"), 1);
 }
 
-// Whether the report has a problem of this code and severity.
-bool Has(const json::Value& report, const std::string& code, const std::string& severity) {
-    for (const json::Value& problem : report["problems"].items) {
-        if (problem["code"].text == code && problem["severity"].text == severity) return true;
-    }
-    return false;
-}
-
-// A journal is an instruction too: undo refuses one that Everyone may write, apply one in a
-// folder where Everyone may replace it, each unless trusted for the run; the journal that apply
-// makes itself is protected.
-TEST(Trust, AJournalOthersMayChangeIsRefusedUnlessTrustedForOneRun) {
-    Scratch folder{"trust-journal"};
-    ScratchKey key{"trust-journal"};
-    const fs::path cli = folder.CopyOrvikCli();
-    folder.Write("OrvikOptimizations.xml",
-                 Catalogue(Tag("Item", Tag("OSVersion", "All") + Tag("Enabled", "True") +
-                                           Tag("RegistryEntries",
-                                               RegistryEntry(key.Name(), "v", "DWORD", "1")))));
+// A journal is an instruction too: undo refuses one that Everyone may write unless trusted for
+// the run; the journal that apply makes itself is protected. (A folder where others may replace
+// the journal: the console's unit test, and the security contract under Wine.)
+TEST_F(Trust, AJournalOthersMayChangeIsRefusedUnlessTrustedForOneRun) {
     const std::string journal = " \"" + Utf8(folder / "run.journal") + "\" --json";
-    Process applied(cli, "apply --journal" + journal);
-    EXPECT_EQ(Finish(applied), 0) << applied.Out();
-    EXPECT_FALSE(Has(json::Parse(applied.Out()), "journal-not-protected", "warning"));
+    const Ran applied = RunToEnd(cli, "apply --journal" + journal);
+    EXPECT_EQ(applied.code, 0) << applied.out;
+    EXPECT_FALSE(Has(applied.out, "journal-not-protected", "warning"));
     ASSERT_EQ(key.Dword("", "v"), 1);
 
-    SetAccess(folder / "run.journal", L"D:(A;;FA;;;SY)(A;;FA;;;BA)(A;;FA;;;WD)");
-    Process refused(cli, "undo" + journal);
-    EXPECT_EQ(Finish(refused), 2);
-    EXPECT_TRUE(Has(json::Parse(refused.Out()), "journal-not-protected", "error")) << refused.Out();
+    SetAccess(folder / "run.journal", kOpen);
+    const Ran refused = RunToEnd(cli, "undo" + journal);
+    EXPECT_EQ(refused.code, 2);
+    EXPECT_TRUE(Has(refused.out, "journal-not-protected", "error")) << refused.out;
     EXPECT_EQ(key.Dword("", "v"), 1) << "nothing undone";
-    Process trusted(cli, "undo --trust-journal" + journal);
-    EXPECT_EQ(Finish(trusted), 0) << trusted.Out();
-    EXPECT_TRUE(Has(json::Parse(trusted.Out()), "journal-not-protected", "warning"));
+    const Ran trusted = RunToEnd(cli, "undo --trust-journal" + journal);
+    EXPECT_EQ(trusted.code, 0) << trusted.out;
+    EXPECT_TRUE(Has(trusted.out, "journal-not-protected", "warning"));
     EXPECT_FALSE(key.Exists());
-
-    fs::create_directory(folder / "open");
-    SetAccess(folder / "open", L"D:(A;OICI;FA;;;WD)");
-    Process open(cli, "apply --journal \"" + Utf8(folder / "open" / "run.journal") + "\" --json");
-    EXPECT_EQ(Finish(open), 2);
-    EXPECT_TRUE(Has(json::Parse(open.Out()), "journal-not-protected", "error")) << open.Out();
-    EXPECT_FALSE(fs::exists(folder / "open" / "run.journal"));
-    EXPECT_FALSE(key.Exists()) << "nothing applied";
 }
 
 // Libraries the programs load dynamically and their imports that are no KnownDLL (found with
@@ -113,44 +99,34 @@ bool ReachedByThePrograms(const std::string& name) {
 // read from the Unix environment only); removed again when it goes.
 class NativeFirst {
 public:
-    explicit NativeFirst(const std::wstring& program) : key_(kAppDefaults + program) {
-        HKEY key = nullptr;
-        RegCreateKeyExW(HKEY_CURRENT_USER, (key_ + L"\\DllOverrides").c_str(), 0, nullptr, 0,
-                        KEY_SET_VALUE, nullptr, &key, nullptr);
+    explicit NativeFirst(const std::wstring& program)
+        : key_(L"Software\\Wine\\AppDefaults\\" + program) {
+        static constexpr wchar_t kOrder[] = L"native,builtin";
         for (const std::string name : kLoadedByName) {
             const std::wstring base(name.begin(), name.begin() + name.find('.'));
-            RegSetValueExW(key, base.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(kOrder),
-                           sizeof(kOrder));
+            RegSetKeyValueW(HKEY_CURRENT_USER, (key_ + L"\\DllOverrides").c_str(), base.c_str(),
+                            REG_SZ, kOrder, sizeof(kOrder));
         }
-        RegCloseKey(key);
     }
     ~NativeFirst() { RegDeleteTreeW(HKEY_CURRENT_USER, key_.c_str()); }
     NativeFirst(const NativeFirst&) = delete;
     NativeFirst& operator=(const NativeFirst&) = delete;
 
 private:
-    static constexpr const wchar_t* kAppDefaults = L"Software\\Wine\\AppDefaults\\";
-    static constexpr wchar_t kOrder[] = L"native,builtin";
     std::wstring key_;
 };
 
-TEST(Trust, LibrariesPlantedBesideTheProgramsAreNeverLoaded) {
-    Scratch folder{"planted"};
-    ScratchKey key{"planted"};
+TEST_F(Trust, LibrariesPlantedBesideTheProgramsAreNeverLoaded) {
     const fs::path orvik = folder.CopyOrvik();
-    const fs::path cli = folder.CopyOrvikCli();
     const fs::path loader = folder / "LoadByName.exe";
     fs::copy_file(FromBuild(ORVIK_LOAD_BY_NAME_PATH), loader);
     fs::copy_file(FromBuild(ORVIK_STYLESHEET_PATH), folder / "OrvikOptimizations.xsl");
+    const std::string query = "SELECT * FROM Win32_Service WHERE Name='none'";
     folder.Write(
         "OrvikOptimizations.xml",
-        Catalogue(
-            Tag("Item", Tag("OSVersion", "All") + Tag("Enabled", "True") +
-                            Tag("RegistryEntries", RegistryEntry(key.Name(), "v", "DWORD", "1")) +
-                            Tag("WMIQueries", Tag("WMIQuery", Tag("Command",
-                                                                  "SELECT * FROM Win32_Service "
-                                                                  "WHERE Name='none'") +
-                                                                  Tag("WarningLevel", "1"))))));
+        Catalogue(EnabledItem(
+            RegistryEntry(key.Name(), "v", "DWORD", "1"),
+            Tag("WMIQueries", Tag("WMIQuery", Tag("Command", query) + Tag("WarningLevel", "1"))))));
     const auto planted = [&](const std::string& name) {
         const bool loaded = folder.Exists(name + ".loaded");
         fs::remove(folder / (name + ".loaded"));
@@ -162,21 +138,18 @@ TEST(Trust, LibrariesPlantedBesideTheProgramsAreNeverLoaded) {
         fs::copy_file(FromBuild(ORVIK_PLANTED_PATH), folder / name);
         // The control: a program that restricts nothing loads the planted copy, the restriction
         // the programs make at start keeps it out.
-        Process plain(loader, name);
-        EXPECT_EQ(Finish(plain), 0) << name;
+        EXPECT_EQ(RunToEnd(loader, name).code, 0) << name;
         EXPECT_TRUE(planted(name)) << name;
-        Process restricted(loader, "--restricted " + name);
-        Finish(restricted);
+        RunToEnd(loader, "--restricted " + name);
         EXPECT_FALSE(planted(name)) << name;
         if (!ReachedByThePrograms(name)) fs::remove(folder / name);
     }
 
-    Process run(orvik, "-RUN");
-    EXPECT_EQ(Finish(run), 0);
+    EXPECT_EQ(RunToEnd(orvik, "-RUN").code, 0);
     EXPECT_EQ(key.Dword("", "v"), 1);
     for (const char* command : {"validate", "plan", "apply", "report"}) {
-        Process console(cli, command);
-        EXPECT_EQ(Finish(console), 0) << command << ": " << console.Err();
+        const Ran console = RunToEnd(cli, command);
+        EXPECT_EQ(console.code, 0) << command << ": " << console.err;
     }
     for (const std::string name : kLoadedByName) EXPECT_FALSE(planted(name)) << name;
 }

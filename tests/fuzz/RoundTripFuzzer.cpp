@@ -20,6 +20,8 @@
 
 namespace {
 
+using namespace std::string_literals;
+
 // The fuzzer's bytes as small decisions; once they run out, zeros.
 class FuzzInput {
 public:
@@ -42,45 +44,17 @@ private:
     size_t pos_ = 0;
 };
 
-// Pieces that make the texts: what the format escapes, white space, the marker, characters
-// beyond ASCII, characters XML cannot carry, malformed UTF-8.
+// Pieces that make the texts: letters and white space, what the format escapes, the marker,
+// characters beyond ASCII, characters XML cannot carry, malformed UTF-8.
+// clang-format off
 const std::string kPieces[] = {
-    "a",
-    "Z",
-    "7",
-    " ",
-    "\t",
-    "\n",
-    "\r",
-    "\r\n",
-    "<",
-    ">",
-    "&",
-    "'",
-    "\"",
-    "]]>",
-    "&amp;",
-    "<!--",
-    "<?x?>",
-    "<![CDATA[",
-    "Justification:",
-    "justification:",
-    "\xC3\xA9",
-    "\xE2\x82\xAC",
-    "\xF0\x9F\x98\x80",
-    "\xEF\xBF\xBE",
-    "\xEF\xBF\xBF",
-    "\xEF\xBF\xBD",
-    std::string(1, '\0'),
-    "\x01",
-    "\x1F",
-    "\x7F",
-    "\x80",
-    "\xC3",
-    "\xED\xA0\x80",
-    "\xF4\x90\x80\x80",
-    "\xC0\xAF",
-};
+    "a", "Z", "7", " ", "\t", "\n", "\r", "\r\n",
+    "<", ">", "&", "'", "\"", "]]>", "&amp;", "<!--", "<?x?>", "<![CDATA[",
+    "Justification:", "justification:",
+    "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80",
+    "\xEF\xBF\xBE", "\xEF\xBF\xBF", "\xEF\xBF\xBD", "\0"s, "\x01", "\x1F", "\x7F",
+    "\x80", "\xC3", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xC0\xAF"};
+// clang-format on  // malformed UTF-8
 
 std::string Text(FuzzInput& in) {
     std::string text;

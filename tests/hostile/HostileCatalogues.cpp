@@ -13,6 +13,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using harness::Catalogue;
+using harness::EnabledItem;
 using harness::RegistryEntry;
 
 std::string Replaced(std::string text, const std::string& from, const std::string& to) {
@@ -41,22 +42,12 @@ std::string Load(const fs::path& file, const std::string& key) {
     return Replaced(text, Utf16("@KEY@", true), Utf16(key, true));
 }
 
-// One enabled item for every Windows with the given registry entries and other fields.
-std::string Item(const std::string& entries, const std::string& fields = "") {
-    return harness::Tag("Item", "<Enabled>True</Enabled><OSVersion>All</OSVersion>" + fields +
-                                    harness::Tag("RegistryEntries", entries));
-}
-
 ValueCheck Text(const std::string& name, const std::string& text, const std::string& sub = "") {
     return {sub, name, 1, std::vector<uint8_t>(text.begin(), text.end())};
 }
 
 ValueCheck Dword(const std::string& name, uint32_t v, const std::string& sub = "") {
-    return {sub,
-            name,
-            4,
-            {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
-             static_cast<uint8_t>(v >> 24)}};
+    return {sub, name, 4, {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)}};
 }
 
 ValueCheck Bytes(const std::string& name, std::vector<uint8_t> bytes) {
@@ -120,44 +111,34 @@ std::vector<HostileCase> Cases(const std::string& corpus, const std::string& key
                       Text("UpperTrue", "yes"), Absent("One"), Absent("Yes"), Absent("Empty"),
                       Absent("Short"), Absent("AfterShort")});
     // Numbers out of every range; halves round to the even number, as earlier readers did.
-    add("numbers.xml", {Dword("Max", 0x7FFFFFFFu),
-                        Dword("Min", 0x80000000u),
-                        Dword("AllBits", 0xFFFFFFFFu),
-                        Dword("MinusZero", 0),
-                        Dword("Padded", 42),
-                        Dword("Unknown", 7),
-                        Bytes("LowerHexBytes", {0xFF, 0x00, 0x0A}),
-                        Bytes("PlainBytes", {0x01, 0x02, 0xFF}),
-                        Dword("HalfToEven", 2),
-                        Dword("HalfUp", 2),
-                        Dword("MinusHalf", 0xFFFFFFFEu),
-                        Dword("Exponent", 1000),
-                        Dword("LeadingZeros", 255),
-                        Dword("Tabbed", 7),
-                        Absent("TwoToThe31"),
-                        Absent("AfterTwoToThe31"),
-                        Absent("BelowMin"),
-                        Absent("Unsigned"),
-                        Absent("NineHexDigits"),
-                        Absent("Huge"),
-                        Absent("Digits"),
-                        Absent("NotANumber"),
-                        Absent("OddDigits"),
-                        Absent("NoBytes"),
-                        Absent("PrefixedBytes"),
-                        Text("AfterQueries", "yes")});
+    std::vector<ValueCheck> numbers = {Bytes("LowerHexBytes", {0xFF, 0x00, 0x0A}),
+                                       Bytes("PlainBytes", {0x01, 0x02, 0xFF}),
+                                       Text("AfterQueries", "yes")};
+    const std::pair<const char*, uint32_t> dwords[] = {
+        {"Max", 0x7FFFFFFFu}, {"Min", 0x80000000u},  {"AllBits", 0xFFFFFFFFu},
+        {"MinusZero", 0},     {"Padded", 42},        {"Unknown", 7},
+        {"HalfToEven", 2},    {"HalfUp", 2},         {"MinusHalf", 0xFFFFFFFEu},
+        {"Exponent", 1000},   {"LeadingZeros", 255}, {"Tabbed", 7}};
+    for (const auto& [name, value] : dwords) numbers.push_back(Dword(name, value));
+    for (const char* name :
+         {"TwoToThe31", "AfterTwoToThe31", "BelowMin", "Unsigned", "NineHexDigits", "Huge",
+          "Digits", "NotANumber", "OddDigits", "NoBytes", "PrefixedBytes"}) {
+        numbers.push_back(Absent(name));
+    }
+    add("numbers.xml", numbers);
 
     // Keys and names at their edges: each failure ends only its own list.
     const std::string lowerRoot = "hkey_current_user" + key.substr(key.find('\\'));
     cases.push_back(
         {"keys-and-names",
-         Catalogue(Item(RegistryEntry("", "EmptyKey", "STRING", "x") +
-                        RegistryEntry(key, "AfterEmptyKey", "STRING", "x")) +
-                   Item(RegistryEntry(lowerRoot, "LowerRoot", "STRING", "yes")) +
-                   Item(RegistryEntry("HKEY_NOWHERE\\Software\\Orvik", "NoRoot", "STRING", "x") +
-                        RegistryEntry(key, "AfterNoRoot", "STRING", "x")) +
-                   Item(RegistryEntry(key, "", "STRING", "the default value")) +
-                   Item(RegistryEntry(key, "EmptyString", "STRING", ""))),
+         Catalogue(
+             EnabledItem(RegistryEntry("", "EmptyKey", "STRING", "x") +
+                         RegistryEntry(key, "AfterEmptyKey", "STRING", "x")) +
+             EnabledItem(RegistryEntry(lowerRoot, "LowerRoot", "STRING", "yes")) +
+             EnabledItem(RegistryEntry("HKEY_NOWHERE\\Software\\Orvik", "NoRoot", "STRING", "x") +
+                         RegistryEntry(key, "AfterNoRoot", "STRING", "x")) +
+             EnabledItem(RegistryEntry(key, "", "STRING", "the default value")) +
+             EnabledItem(RegistryEntry(key, "EmptyString", "STRING", ""))),
          Outcome::Applied,
          {Absent("EmptyKey"), Absent("AfterEmptyKey"), Text("LowerRoot", "yes"),
           Absent("AfterNoRoot"), Text("", "the default value"), Absent("EmptyString")}});
@@ -168,8 +149,8 @@ std::vector<HostileCase> Cases(const std::string& corpus, const std::string& key
     std::string items;
     for (int i = 0; i < 3000; ++i) {
         const std::string n = std::to_string(i);
-        items += Item(RegistryEntry(key, std::string("V").append(n), "DWORD", n),
-                      std::string("<Number>").append(n).append("</Number>"));
+        items += EnabledItem(RegistryEntry(key, std::string("V").append(n), "DWORD", n),
+                             std::string("<Number>").append(n).append("</Number>"));
     }
     cases.push_back({"many-items",
                      Catalogue(items),
@@ -178,9 +159,9 @@ std::vector<HostileCase> Cases(const std::string& corpus, const std::string& key
                      3000});
     const std::string longValue(300000, 'v'), longText(8 * 1024 * 1024, 'n');
     cases.push_back({"long-texts",
-                     Catalogue(Item(RegistryEntry(key, "Long", "STRING", longValue),
-                                    "<Name>" + longText + "</Name><Description>" + longText +
-                                        "Justification:" + longText + "</Description>")),
+                     Catalogue(EnabledItem(RegistryEntry(key, "Long", "STRING", longValue),
+                                           "<Name>" + longText + "</Name><Description>" + longText +
+                                               "Justification:" + longText + "</Description>")),
                      Outcome::Applied,
                      {Text("Long", longValue)}});
     std::string attributes;
@@ -199,7 +180,8 @@ std::vector<HostileCase> Cases(const std::string& corpus, const std::string& key
              {"deep-nesting", "<Name>" + deep + "</Name><Unknown>" + deep + "</Unknown>"},
              {"long-element-name", "<" + longName + ">x</" + longName + ">"}}) {
         const std::string entry = RegistryEntry(key, "Marker", "STRING", "applied");
-        cases.push_back({name, Catalogue(Item(entry, fields)), Outcome::AppliedOrNothing, marker});
+        cases.push_back(
+            {name, Catalogue(EnabledItem(entry, fields)), Outcome::AppliedOrNothing, marker});
     }
     return cases;
 }

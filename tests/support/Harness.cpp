@@ -102,16 +102,12 @@ std::string Scratch::Read(const std::string& name) const { return ReadFile(*this
 
 bool Scratch::Exists(const std::string& name) const { return fs::exists(*this / name); }
 
-fs::path Scratch::CopyOrvik() const {
-    fs::copy_file(FromBuild(ORVIK_EXE_PATH), *this / "Orvik.exe",
-                  fs::copy_options::overwrite_existing);
-    return *this / "Orvik.exe";
-}
+fs::path Scratch::CopyOrvik() const { return Copy(ORVIK_EXE_PATH, "Orvik.exe"); }
+fs::path Scratch::CopyOrvikCli() const { return Copy(ORVIK_CLI_EXE_PATH, "OrvikCli.exe"); }
 
-fs::path Scratch::CopyOrvikCli() const {
-    fs::copy_file(FromBuild(ORVIK_CLI_EXE_PATH), *this / "OrvikCli.exe",
-                  fs::copy_options::overwrite_existing);
-    return *this / "OrvikCli.exe";
+fs::path Scratch::Copy(const std::string& built, const std::string& name) const {
+    fs::copy_file(FromBuild(built), *this / name, fs::copy_options::overwrite_existing);
+    return *this / name;
 }
 
 Process::Process(const fs::path& program, const std::string& arguments) {
@@ -138,10 +134,7 @@ Process::Process(const fs::path& program, const std::string& arguments) {
 }
 
 Process::~Process() {
-    if (Running()) {
-        TerminateProcess(info_.hProcess, 1);
-        WaitForSingleObject(info_.hProcess, 10000);
-    }
+    Wait(0ms);  // ends it when it still runs
     win32::UniqueHandle process(info_.hProcess), thread(info_.hThread);
 }
 
@@ -163,6 +156,12 @@ std::optional<DWORD> Process::Wait(std::chrono::milliseconds limit) {
 
 std::string Process::Out() const { return output_.Read("out"); }
 std::string Process::Err() const { return output_.Read("err"); }
+
+Ran RunToEnd(const fs::path& program, const std::string& arguments) {
+    Process process(program, arguments);
+    const std::optional<DWORD> code = process.Wait();
+    return {code ? static_cast<int64_t>(*code) : -1, process.Out(), process.Err()};
+}
 
 ScratchKey::ScratchKey(const std::string& purpose, HKEY root)
     : root_(root), subKey_(std::wstring(L"Software\\") + win32::Widen(UniqueName(purpose))) {
@@ -264,6 +263,11 @@ std::string Catalogue(const std::string& items) {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + Tag("Optimizations", items) + "\n";
 }
 
+std::string EnabledItem(const std::string& entries, const std::string& fields) {
+    return Tag("Item", Tag("Enabled", "True") + Tag("OSVersion", "All") + fields +
+                           Tag("RegistryEntries", entries));
+}
+
 std::string Winecfg(const std::string& arguments) {
     Process winecfg("winecfg.exe", arguments);
     winecfg.Wait(30s);
@@ -317,13 +321,11 @@ std::vector<HWND> VisibleWindowsOf(DWORD process) {
 
 HWND WaitForMessageBox(const std::string& text, std::chrono::milliseconds limit) {
     HWND box = nullptr;
-    WaitFor(
-        [&] {
-            box = FindWindowW(L"#32770", win32::Widen(kProductName).c_str());
-            return box && (text.empty() || MessageBoxText(box) == text);
-        },
-        limit);
-    return box && (text.empty() || MessageBoxText(box) == text) ? box : nullptr;
+    const auto come = [&] {
+        box = FindWindowW(L"#32770", win32::Widen(kProductName).c_str());
+        return box && (text.empty() || MessageBoxText(box) == text);
+    };
+    return WaitFor(come, limit) ? box : nullptr;
 }
 
 std::string MessageBoxText(HWND box) {

@@ -54,6 +54,7 @@ public:
     fs::path CopyOrvikCli() const;
 
 private:
+    fs::path Copy(const std::string& built, const std::string& name) const;
     fs::path folder_;
 };
 
@@ -76,6 +77,14 @@ private:
     PROCESS_INFORMATION info_{};
     Scratch output_{"output"};
 };
+
+// A program run to its end within Process::Wait's bound: its exit code (-1 when it did not end
+// in time) and its output.
+struct Ran {
+    int64_t code = -1;
+    std::string out, err;
+};
+Ran RunToEnd(const fs::path& program, const std::string& arguments);
 
 struct StoredValue {
     std::string name;
@@ -116,11 +125,13 @@ private:
 // the Unix mode (Everyone into "others") and keeps nothing else of it.
 void SetAccess(const fs::path& path, const wchar_t* dacl);
 
-// Catalogue text: an element, a registry action, a whole catalogue around its items.
+// Catalogue text: an element, a registry action, a whole catalogue around its items, and an
+// enabled item for every Windows with its registry entries after the other fields given.
 std::string Tag(const std::string& name, const std::string& content);
 std::string RegistryEntry(const std::string& key, const std::string& name, const std::string& type,
                           const std::string& value);
 std::string Catalogue(const std::string& items);
+std::string EnabledItem(const std::string& entries, const std::string& fields = "");
 
 // winecfg's answer, trimmed ("-v" gives the prefix's Windows version, "-v win10" sets it).
 // Wine keeps the version per prefix; winecfg also sets the product type, which the registry's

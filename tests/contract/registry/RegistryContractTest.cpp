@@ -2,11 +2,6 @@
 // does.
 #include "RegistryFixture.h"
 
-namespace {
-// Καλημέρα
-const std::string kGreek = "\xCE\x9A\xCE\xB1\xCE\xBB\xCE\xB7\xCE\xBC\xCE\xAD\xCF\x81\xCE\xB1";
-}  // namespace
-
 TEST_F(RegistryContract, PathsAreCaseInsensitiveAndTolerateExtraBackslashes) {
     RegKey key = 0;
     ASSERT_EQ(r.CreateKey(kHkcu, scratch + "\\Alpha\\Beta\\", reg::kAllSpecificRights, key), 0);

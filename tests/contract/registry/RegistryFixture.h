@@ -9,6 +9,9 @@
 #include "RegistryHarness.h"
 
 inline const RegKey kHkcu = reg::RootKey(reg::kCurrentUser);
+// Καλημέρα
+inline const std::string kGreek =
+    "\xCE\x9A\xCE\xB1\xCE\xBB\xCE\xB7\xCE\xBC\xCE\xAD\xCF\x81\xCE\xB1";
 
 // A name no other test run uses.
 inline std::string UniqueName(const std::string& prefix) {

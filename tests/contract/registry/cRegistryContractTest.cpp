@@ -5,8 +5,6 @@
 
 namespace {
 
-// Καλημέρα
-const std::string kGreek = "\xCE\x9A\xCE\xB1\xCE\xBB\xCE\xB7\xCE\xBC\xCE\xAD\xCF\x81\xCE\xB1";
 using ByteArray = std::vector<uint8_t>;
 
 class cRegistryContract : public RegistryContract {
@@ -43,17 +41,15 @@ protected:
 TEST_F(cRegistryContract, TextPicksExpandTypeOnlyForAPercentPairAndExpandsOnReading) {
     cRegistry c = Make();
     SetTestEnvironment(r, "ORVIKCONTRACTDIR", "C:\\Orvik Dir");
-    const std::tuple<const char*, int32_t, uint32_t> cases[] = {{"plain", 1, reg::kSz},
-                                                                {"100%", 1, reg::kSz},
-                                                                {"%%", 1, reg::kSz},
-                                                                {"a%%b", 2, reg::kSz},
-                                                                {"%a%", 1, reg::kExpandSz},
-                                                                {"%%x%", 1, reg::kExpandSz},
-                                                                {"50% or 60%", 2, reg::kExpandSz},
-                                                                {kGreek.c_str(), 1, reg::kSz}};
+    // Text, the type asked, the type stored.
+    const std::tuple<std::string, int32_t, uint32_t> cases[] = {
+        {"plain", 1, reg::kSz},     {"100%", 1, reg::kSz},
+        {"%%", 1, reg::kSz},        {"a%%b", 2, reg::kSz},
+        {"%a%", 1, reg::kExpandSz}, {"%%x%", 1, reg::kExpandSz},
+        {kGreek, 1, reg::kSz},      {"50% or 60%", 2, reg::kExpandSz}};
     for (const auto& [text, asked, stored] : cases) {
-        c.SetValueByName("v", asked, std::string(text));
-        EXPECT_EQ(Stored("v"), std::make_pair(stored, Bytes(std::string(text) + '\0'))) << text;
+        c.SetValueByName("v", asked, text);
+        EXPECT_EQ(Stored("v"), std::make_pair(stored, Bytes(text + '\0'))) << text;
         EXPECT_EQ(c.ValueType(), asked) << "a write leaves ValueType alone";
     }
     // Expanded on reading; an unknown name stays as written; ValueType follows what is stored.

@@ -24,9 +24,7 @@ public:
             if (lower.rfind(prefix, 0) != 0) continue;
             exists = true;
             const std::string name = path.substr(prefix.size());
-            if (name.find('\\') == std::string::npos && name.size() >= suffix.size() &&
-                Lower(name).compare(name.size() - suffix.size(), suffix.size(), Lower(suffix)) ==
-                    0) {
+            if (name.find('\\') == std::string::npos && Lower(name).ends_with(Lower(suffix))) {
                 names.push_back(name);
             }
         }

@@ -24,17 +24,14 @@ const std::string kHead =
 
 // One of each kind of value a definition can state.
 const std::string kFixture = kHead + R"admx(
-  <policyNamespaces>
-    <target prefix="fixture" namespace="Orvik.Policies.Fixture" />
-    <using prefix="windows" namespace="Microsoft.Policies.Windows" />
-  </policyNamespaces>
+  <policyNamespaces><target prefix="fixture" namespace="Orvik.Policies.Fixture" />
+    <using prefix="windows" namespace="Microsoft.Policies.Windows" /></policyNamespaces>
   <resources minRequiredRevision="1.0" />
   <policies>
     <policy name="NoAutoRun" class="Machine" displayName="$(string.NoAutoRun)"
             explainText="$(string.NoAutoRun_Help)" key="Software\Policies\Orvik\Fixture"
             valueName="NoAutoRun">
-      <parentCategory ref="windows:System" />
-      <supportedOn ref="windows:SUPPORTED_Win7" />
+      <parentCategory ref="windows:System" /><supportedOn ref="windows:SUPPORTED_Win7" />
     </policy>
     <policy name="Mode" class="User" displayName="$(string.Mode)"
             key="Software\Policies\Orvik\Fixture" valueName="Mode">
@@ -48,21 +45,14 @@ const std::string kFixture = kHead + R"admx(
         <decimal id="Cache" valueName="CacheSize" minValue="10" maxValue="500" />
         <longDecimal id="Big" valueName="Big" />
         <decimal id="Delay" valueName="Delay" storeAsText="true" maxValue="60" />
-        <boolean id="Fast" valueName="Fast">
-          <trueValue><decimal value="7" /></trueValue>
-          <falseValue><delete /></falseValue>
-        </boolean>
+        <boolean id="Fast" valueName="Fast"><trueValue><decimal value="7" /></trueValue>
+          <falseValue><delete /></falseValue></boolean>
         <boolean id="Plain" key="Software\Policies\Orvik\Other" valueName="Plain" />
         <enum id="Color" valueName="Color">
           <item displayName="$(string.Red)"><value><string>red</string></value></item>
-          <item displayName="$(string.Three)">
-            <value><decimal value="3" /></value>
-            <valueList>
-              <item key="Software\Policies\Orvik\Side" valueName="SideEffect">
-                <value><decimal value="9" /></value>
-              </item>
-            </valueList>
-          </item>
+          <item displayName="$(string.Three)"><value><decimal value="3" /></value>
+            <valueList><item key="Software\Policies\Orvik\Side" valueName="SideEffect">
+              <value><decimal value="9" /></value></item></valueList></item>
         </enum>
         <text id="Server" valueName="Server" />
         <list id="Allowed" key="Software\Policies\Orvik\Fixture\Allowed" />
@@ -73,19 +63,14 @@ const std::string kFixture = kHead + R"admx(
       <enabledList defaultKey="Software\Policies\Orvik\Listed">
         <item valueName="A"><value><decimal value="1" /></value></item>
         <item key="Software\Policies\Orvik\Elsewhere" valueName="B">
-          <value><string>on</string></value>
-        </item>
+          <value><string>on</string></value></item>
       </enabledList>
-      <disabledList>
-        <item valueName="A"><value><decimal value="0" /></value></item>
-      </disabledList>
+      <disabledList><item valueName="A"><value><decimal value="0" /></value></item></disabledList>
     </policy>
   </policies>
-  <supportedOn>
-    <definitions>
-      <definition name="SUPPORTED_Own" displayName="$(string.SUPPORTED_Own)" />
-    </definitions>
-  </supportedOn>
+  <supportedOn><definitions>
+    <definition name="SUPPORTED_Own" displayName="$(string.SUPPORTED_Own)" />
+  </definitions></supportedOn>
 </policyDefinitions>
 )admx";
 
@@ -133,12 +118,16 @@ protected:
         return *library;
     }
 
+    policy::PolicyFinding Find(const std::string& key, const std::string& name,
+                               const std::string& type, const std::string& value) {
+        if (!library) Loaded();
+        return policy::CheckValue(RegistryItem(RegistryItem::SetKeyType(type), key, name, value),
+                                  *library);
+    }
     // The warnings' codes for a value, and the policy named.
     std::string Check(const std::string& key, const std::string& name, const std::string& type,
                       const std::string& value) {
-        if (!library) Loaded();
-        const policy::PolicyFinding found = policy::CheckValue(
-            RegistryItem(RegistryItem::SetKeyType(type), key, name, value), *library);
+        const policy::PolicyFinding found = Find(key, name, type, value);
         std::string codes = !found.policyKey ? "-"
                             : found.policy   ? library->Read().policies[*found.policy].name
                                              : "undefined";
@@ -227,11 +216,8 @@ TEST_F(PolicyCheck, EachRuleOfTheDefinitions) {
 }
 
 TEST_F(PolicyCheck, MessagesNameThePolicyAndWhatItTakes) {
-    const auto message = [&](const std::string& key, const std::string& name,
-                             const std::string& type, const std::string& value) {
-        if (!library) Loaded();
-        const policy::PolicyFinding found = policy::CheckValue(
-            RegistryItem(RegistryItem::SetKeyType(type), key, name, value), *library);
+    const auto message = [&](auto... value) {
+        const policy::PolicyFinding found = Find(value...);
         return found.warnings.empty() ? std::string() : found.warnings.front().message;
     };
     EXPECT_EQ(message(kLm + "Fixture", "NoAutoRun", "DWORD", "2"),
