@@ -473,8 +473,8 @@ TEST_F(Console, ShippedCatalogueOnWindowsTenLeavesTheDefragmentationOfSevenAlone
         json::Parse(Run(cli, "plan --json --catalogue \"" + catalogue + "\"").out);
     size_t found = 0;
     for (const json::Value& entry : plan["entries"].items) {
-        if (entry["number"].text != "6")
-            continue;  // its task is \Microsoft\Windows\Defrag\ScheduledDefrag
+        // Entry 6 disables \Microsoft\Windows\Defrag\ScheduledDefrag.
+        if (entry["number"].text != "6") continue;
         ++found;
         for (const json::Value& action : entry["actions"].items) {
             EXPECT_EQ(action["outcome"].text, "skip");
