@@ -17,8 +17,17 @@ constexpr const char* kStopsRegistry = ": the run stops this entry's registry va
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 const std::string kServicesKey = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\";
-// CreateService's limit of a service name.
+// CreateService's limit of a service name, in UTF-16 units as Windows counts them.
 constexpr size_t kMaxServiceName = 256;
+
+size_t Utf16Length(const std::string& utf8) {
+    size_t units = 0;
+    for (const char c : utf8) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte & 0xC0) != 0x80) units += byte >= 0xF0 ? 2 : 1;
+    }
+    return units;
+}
 
 // What an item or entry element is read as, by the name the writer gives it.
 std::string Meaning(const std::string& writersName) {
@@ -240,7 +249,7 @@ void CatalogueCheck::CheckService(const ServiceItem& service) {
     if (service.Name.empty()) {
         Add(Error, "empty-service-name", nameAt, std::string("the service has no Name") + kStops);
     } else if (service.Name.find_first_of("/\\") != std::string::npos ||
-               service.Name.size() > kMaxServiceName) {
+               Utf16Length(service.Name) > kMaxServiceName) {
         Add(Error, "invalid-service-name", nameAt,
             "Name " + Quoted(service.Name) +
                 " is no service's key name (at most 256 characters, no / or \\)" + kStops);

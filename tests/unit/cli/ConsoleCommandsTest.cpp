@@ -781,6 +781,8 @@ TEST(ConsoleCommands, Sha256OfPublishedVectors) {
 
 // Every check, at the line and column where its element starts.
 TEST(ConsoleCommands, ValidateFindsEachProblemWhereItStands) {
+    std::string accents;  // 256 characters: as long as a service name may be
+    for (int i = 0; i < 256; ++i) accents += "\xC3\xA9";
     const auto StartValue = [](const std::string& service, const std::string& name) {
         return "<RegistryEntry><Key>HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\" +
                service + "</Key><ValueName>" + name +
@@ -824,7 +826,11 @@ TEST(ConsoleCommands, ValidateFindsEachProblemWhereItStands) {
         "    <Services><Service><Name>a/b</Name><StartType>automatic</StartType></Service><Service>"
         "<StartType>Delayed</StartType></Service></Services><ScheduledTasks><ScheduledTask><Path>"
         "Microsoft\\X</Path><State>Off</State></ScheduledTask><ScheduledTask><Path>\\X</Path>"
-        "<State>disabled</State></ScheduledTask><ScheduledTsk/></ScheduledTasks></Item>",
+        "<State>disabled</State></ScheduledTask><ScheduledTsk/></ScheduledTasks><Services>"
+        "<Service><Name>" +
+            std::string(257, 'x') +
+            "</Name><StartType>Manual</StartType></Service><Service><Name>" + accents +
+            "</Name><StartType>Manual</StartType></Service></Services></Item>",
         "</Optimizations>",
     };
     // code, line, and the text the element at fault starts with on that line (the n-th time it
@@ -874,6 +880,7 @@ TEST(ConsoleCommands, ValidateFindsEachProblemWhereItStands) {
         {"unusual-name", 14, "<ScheduledTsk/>"},
         {"empty-task-path", 14, "<ScheduledTsk/>"},
         {"unknown-task-state", 14, "<ScheduledTsk/>"},
+        {"invalid-service-name", 14, "<Name>", 2},
     };
     Machine m;
     std::string file;
@@ -893,7 +900,7 @@ TEST(ConsoleCommands, ValidateFindsEachProblemWhereItStands) {
                          std::to_string(at + 1));
     }
     EXPECT_EQ(found, wanted);
-    EXPECT_EQ(report["summary"]["errors"].Int(), 25);
+    EXPECT_EQ(report["summary"]["errors"].Int(), 26);
     EXPECT_EQ(report["problems"][23]["message"].text,
               "DWORD value \"2.5\" is no plain whole number: a run writes 2");
     EXPECT_EQ(report["entries"][2]["line"].Int(), 10);
