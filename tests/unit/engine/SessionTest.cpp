@@ -96,6 +96,12 @@ TEST(Session, TheEditorsStateAgreesWithThePlansWords) {
          "start",
          "start C:\\Windows\\System32\\cmd.exe /c exit"},
         {{}, {{"C:\\Nowhere\\gone.exe"}}, State::WouldFail, "fail", ""},
+        // A delete under a key that is not there: nothing to do, and no key to make.
+        {{{1, kKey + "\\Missing\\Deeper", "Gone", ""}},
+         {},
+         State::Applied,
+         "unchanged",
+         "unchanged " + kKey + "\\Missing\\Deeper\\Gone: (absent) -> (absent)"},
     };
     for (const auto& row : rows) {
         auto entry = std::make_shared<OptimizationItem>();
@@ -184,7 +190,7 @@ TEST(Session, TheEditorsRunJournalsTheBytesReadAndStopsWithItsJournal) {
     m.Preset("A", reg::kDword, std::string(4, '\0'), "HKEY_CURRENT_USER\\Software\\Orvik");
     m.files.writesBeforeFailure = 2;  // the head and the entry
     const RunOutcome cut = m.journals.Run({entry});
-    EXPECT_NE(cut.cutShort, "");
+    EXPECT_NE(cut.cutShort, "") << cut.refusal;
     EXPECT_EQ(m.Stored("HKEY_CURRENT_USER\\Software\\Orvik", "A"), std::string(4, '\0'));
     EXPECT_EQ(m.processes.started.size(), 1u) << "no command after the journal failed";
     EXPECT_NE(cut.journal, whole.journal);
@@ -305,16 +311,31 @@ TEST(Session, UndoOfACutJournalAndARunWhoseJournalFails) {
     EXPECT_EQ(session.Undo({"none"}).problems[0].message, "the file cannot be read: system text 2");
 
     const OptimizationList entry = {Entry("1", {{1, kUser, "A", "1"}}, {{"C:\\Tools\\tool.exe"}})};
+    // Each action the journal stopped says so, not what the refused write looked like.
+    struct Errors final : engine::SessionObserver {
+        void RunStarts(size_t, bool) override {}
+        void EntryStarts(const OptimizationItem&) override {}
+        void EntryLeftOut(const OptimizationItem&) override {}
+        void Reported(const ActionRecord& record) override {
+            text += record.error ? record.error->Description + ";" : "-;";
+        }
+        void EntryEnds(const OptimizationItem&) override {}
+        std::string text;
+    };
     for (const int writes : {2, 4}) {  // of the head, the entry, A, the command and the end
         reset("0\0");
         m.processes.started.clear();
         m.files.writesBeforeFailure = writes;
         engine::RunRequest awaited = Apply(std::to_string(writes));
         awaited.commandLimit = std::chrono::seconds(5);  // the editor's Run starts, see above
-        const engine::RunResult run = session.Run(entry, awaited);
+        Errors errors;
+        const engine::RunResult run = session.Run(entry, awaited, &errors);
         EXPECT_EQ(run.problems.at(0).code, "journal-failed");
         EXPECT_EQ(m.Stored(kUser, "A"), std::string(writes == 4 ? "1\0" : "0\0", 2));
         EXPECT_EQ(m.processes.started.size(), writes == 4 ? 1u : 0u);
+        const std::string stopped =
+            "not done: the journal 2 could not be written (system text 112);";
+        EXPECT_EQ(errors.text, writes == 4 ? "-;-;" : stopped + stopped);
     }
 }
 
