@@ -1,6 +1,7 @@
 #include "cli/Options.h"
 
 #include <map>
+#include <set>
 
 #include "catalogue/Codes.h"
 
@@ -26,6 +27,7 @@ enum Allowed : unsigned {
     kTrustJournal = 16384,  // --trust-journal
     kExport = 32768,        // --format, --local-policy, --remove
     kImport = 65536,        // the file to import, --into, --root
+    kDetailed = 131072,     // --detailed-exitcode
 };
 
 struct CommandHelp {
@@ -41,8 +43,8 @@ const CommandHelp kCommands[] = {
      "validate [--catalogue FILE] [--json] [--quiet] [POLICY OPTIONS]",
      "check the catalogue and list every problem with its line and column"},
     {"plan", Command::Plan,
-     kCatalogue | kJson | kSelection | kUser | kDefaultHive | kPolicy | kQuiet,
-     "plan [--catalogue FILE] [SELECTION] [--json] [--quiet]\n"
+     kCatalogue | kJson | kSelection | kUser | kDefaultHive | kPolicy | kQuiet | kDetailed,
+     "plan [--catalogue FILE] [SELECTION] [--json] [--quiet] [--detailed-exitcode]\n"
      "              [--user current|default|both] [--default-hive FILE] [POLICY OPTIONS]",
      "show what apply would do on this machine, changing nothing"},
     {"apply", Command::Apply,
@@ -99,6 +101,9 @@ const std::pair<unsigned, const char*> kOptionHelp[] = {
      "  --trust-journal      as administrator, a journal (or its folder) that others may\n"
      "                       change\n"},
     {kDryRun, "  --dry-run            say what undo would do, changing nothing\n"},
+    {kDetailed,
+     "  --detailed-exitcode  exit code 0: everything in place, 2: changes pending,\n"
+     "                       1: anything else (errors, failures)\n"},
     {kUser,
      "  --user WHOSE         HKEY_CURRENT_USER values for the current user (the default),\n"
      "                       the default profile that new users get, or both\n"},
@@ -261,6 +266,13 @@ public:
             if (!TakeFile() && !TakeSelection() && !TakeOther()) {
                 throw UsageError("unknown option '" + argument + "'");
             }
+            // The selection's lists add up; any other option given again is a mistake, not an
+            // override.
+            const bool adds = name_ == "--items" || name_ == "--exclude" || name_ == "--category" ||
+                              name_ == "--impact";
+            if (!adds && name_.rfind('-', 0) == 0 && !given_.insert(name_).second) {
+                throw UsageError(name_ + " is given more than once");
+            }
         }
     }
 
@@ -353,6 +365,8 @@ private:
             options_.quiet = Flag(kQuiet);
         } else if (name_ == "--dry-run") {
             options_.dryRun = Flag(kDryRun);
+        } else if (name_ == "--detailed-exitcode") {
+            options_.detailedExitCode = Flag(kDetailed);
         } else if (name_ == "--force") {
             options_.force = Flag(kForce);
         } else if (name_ == "--trust-catalogue") {
@@ -377,6 +391,7 @@ private:
     size_t i_ = 1;
     std::string name_;
     std::optional<std::string> value_;
+    std::set<std::string> given_;  // the options read so far
 };
 
 // help, help COMMAND, --help, --version.

@@ -17,4 +17,16 @@ inline std::string Outcomes(const Value& report) {
     }
     return words;
 }
+// Each action's changed flag in the same form: "1: yes no null".
+inline std::string Changes(const Value& report) {
+    std::string words;
+    for (const Value& entry : report["entries"].items) {
+        words += (words.empty() ? "" : "; ") + entry["number"].text + ":";
+        for (const Value& action : entry["actions"].items) {
+            const Value& changed = action["changed"];
+            words += changed.IsNull() ? " null" : changed.boolean ? " yes" : " no";
+        }
+    }
+    return words;
+}
 }  // namespace json

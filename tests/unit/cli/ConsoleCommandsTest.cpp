@@ -121,6 +121,8 @@ TEST(ConsoleCommands, ExitCodes) {
         "<CommandLines><CommandLine><Command>C:\\Tools\\tool.exe</Command>"
         "</CommandLine></CommandLines>";
     const std::string clean = Item("1", command);
+    const std::string pending =
+        Item("1", "<RegistryEntries>" + Registry(kKey, "P", "DWORD", "1") + "</RegistryEntries>");
     const std::string broken =
         warns + Item("2", "<RegistryEntries>" + Registry(kKey, "E", "DWORD", "many") +
                               "</RegistryEntries>");
@@ -175,6 +177,33 @@ TEST(ConsoleCommands, ExitCodes) {
         {clean, {"apply", "--category", "nothing"}, 64},  // no entry has it: a typing error
         {clean, {"plan", "--exclude", "9"}, 64},
         {clean, {"undo", "--dry-run"}, 64},
+        // An option given twice is a mistake, unless it adds to a selection.
+        {clean, {"plan", "--catalogue", "other.xml"}, 64},
+        {clean, {"apply", "--user", "default", "--USER", "current"}, 64},
+        {clean, {"apply", "--journal", "a", "--journal=b"}, 64},
+        {clean, {"plan", "--quiet", "--quiet"}, 64},
+        {clean, {"plan", "--items", "1", "--items", "1"}, 0},
+        // Values each in the catalogue that select nothing together; an entry for another
+        // Windows is selected all the same.
+        {clean + Item("2", "<Impact>HIGH</Impact>" + command),
+         {"plan", "--items", "1", "--impact", "HIGH"},
+         64},
+        {clean, {"plan", "--items", "1", "--exclude", "1"}, 64},
+        {clean + Item("2", command, "True", "WindowsXP"), {"plan", "--items", "2"}, 0},
+        // --detailed-exitcode: 2 pending, 0 in place (command lines and a check's warning are
+        // neither), 1 for anything else.
+        {clean, {"plan", "--detailed-exitcode"}, 0},
+        {warns, {"plan", "--detailed-exitcode"}, 0},
+        {pending, {"plan", "--detailed-exitcode"}, 2},
+        {pending + Item("2", command, "True", "WindowsXP"), {"plan", "--detailed-exitcode"}, 2},
+        {broken, {"plan", "--detailed-exitcode"}, 1},
+        {pending + Item("2",
+                        "<CommandLines><CommandLine><Command>C:\\Nowhere\\x.exe</Command>"
+                        "</CommandLine></CommandLines>"),
+         {"plan", "--detailed-exitcode"},
+         1},  // a failure before what is pending
+        {"-", {"plan", "--detailed-exitcode"}, 1},
+        {clean, {"apply", "--detailed-exitcode"}, 64},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.catalogue + " " + (c.arguments.empty() ? "" : c.arguments[0]));
@@ -256,18 +285,30 @@ TEST(ConsoleCommands, CommandLinesAreAwaitedWithinTheirBound) {
     EXPECT_EQ(m.processes.limits.size(), 4u);
 }
 
-// The types that imports bring: written exactly, named in the report, and undone.
-TEST(ConsoleCommands, QwordExpandAndMultiStringValues) {
+// The types that imports bring: written exactly, named in the report, and undone. What a run
+// changed stands apart from what it found in place, a command line's effect is not known, and a
+// delete under a key that is not there makes no key.
+TEST(ConsoleCommands, ValuesOfEachTypeAndWhatARunChanged) {
     Machine m;
     m.Preset("Other", reg::kDword, kDword);
+    m.programs.files = {"C:\\Tools\\tool.exe"};
     m.Write(Item("1", "<RegistryEntries>" + Registry(kKey, "Q", "QWORD", "&amp;H0102030405060708") +
                           Registry(kKey, "Minus", "qword", "-1") +
                           Registry(kKey, "E", "EXPANDSTRING", "no pair") +
                           Registry(kKey, "M", "MULTISTRING", "a\r\nb\nc") +
-                          Registry(kKey, "S", "STRING", "%x%") + "</RegistryEntries>"));
+                          Registry(kKey, "S", "STRING", "%x%") +
+                          Registry(kKey + "\\Gone\\Deeper", "D", "MULTISTRING", "") +
+                          "</RegistryEntries><CommandLines><CommandLine><Command>"
+                          "C:\\Tools\\tool.exe</Command></CommandLine></CommandLines>"));
     const std::string before = m.registry.Dump();
+    const json::Value plan = m.Json({"plan", "--detailed-exitcode"}, 2);
+    EXPECT_EQ(Outcomes(plan), "1: set set set set set unchanged start");
+    EXPECT_EQ(json::Changes(plan), "1: yes yes yes yes yes no null");
+    EXPECT_TRUE(plan["entries"][0]["actions"][5]["after"].IsNull());
     const json::Value run = m.Json({"apply", "--journal", "j"}, 0);
     const auto& actions = run["entries"][0]["actions"];
+    EXPECT_EQ(json::Changes(run), json::Changes(plan));
+    EXPECT_EQ(m.registry.Dump().find("Gone"), std::string::npos);
     EXPECT_EQ(m.Stored(kKey, "Q"), "\x08\x07\x06\x05\x04\x03\x02\x01");
     EXPECT_EQ(actions[0]["keyType"].text, "QWORD");
     EXPECT_EQ(actions[0]["after"]["type"].text, "REG_QWORD");
@@ -277,9 +318,27 @@ TEST(ConsoleCommands, QwordExpandAndMultiStringValues) {
     EXPECT_EQ(m.Stored(kKey, "M"), std::string("a\0b\0c\0\0", 7));
     EXPECT_EQ(actions[3]["after"]["type"].text, "REG_MULTI_SZ");
     EXPECT_EQ(actions[4]["after"]["type"].text, "REG_EXPAND_SZ") << "the % rule stays";
-    m.Run({"plan", "--catalogue", testsupport::Utf8(m.catalogue)});
+    EXPECT_TRUE(run["summary"]["changed"].boolean);
+    EXPECT_EQ(run["summary"]["changes"].Int() * 10 + run["summary"]["unchanged"].Int(), 51);
+
+    const json::Value again = m.Json({"apply"}, 0);
+    EXPECT_EQ(json::Changes(again), "1: no no no no no no null");
+    EXPECT_FALSE(again["summary"]["changed"].boolean);
+    EXPECT_EQ(again["summary"]["unchanged"].Int(), 6);
+    m.Json({"plan", "--detailed-exitcode"}, 0);
+    const std::string catalogue = testsupport::Utf8(m.catalogue);
+    EXPECT_EQ(m.Run({"apply", "--catalogue", catalogue, "--quiet"}), 0);
+    EXPECT_NE(m.console.out.find("\\S: REG_EXPAND_SZ \"%x%\" -> REG_EXPAND_SZ \"%x%\"\n" +
+                                 std::string(20, ' ') + "unchanged: it held this already"),
+              std::string::npos)
+        << m.console.out;
+    EXPECT_NE(m.console.out.find("1 ran, 0 found, 0 failed, 0 skip; 0 changed, 6 unchanged; 0 "
+                                 "errors"),
+              std::string::npos);
+    m.Run({"plan", "--catalogue", catalogue});
     EXPECT_NE(m.console.out.find("REG_QWORD 72623859790382856"), std::string::npos)
         << m.console.out;
+    EXPECT_NE(m.console.out.find("; 0 would change, 6 unchanged; "), std::string::npos);
     m.Undo("j", 0);
     EXPECT_EQ(m.registry.Dump(), before);
 }
