@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <sstream>
 #include <thread>
 
 #include "Harness.h"
@@ -105,11 +109,13 @@ TEST_F(Console, PlanChangesNothingAndApplyDoesWhatTheSilentRunDoes) {
     folder.Write(
         "OrvikOptimizations.xml",
         Catalogue(
-            Item("1", Tag("RegistryEntries", RegistryEntry(k + "\\New", "A", "DWORD", "1") +
-                                                 RegistryEntry(k, "B", "STRING", "x") +
-                                                 RegistryEntry(k, "C", "STRING", "same") +
-                                                 RegistryEntry(k, "D", "STRING", "") +
-                                                 RegistryEntry(k, "E", "BINARY", "01,02,ff"))) +
+            Item("1", Tag("RegistryEntries",
+                          RegistryEntry(k + "\\New", "A", "DWORD", "1") +
+                              RegistryEntry(k, "B", "STRING", "x") +
+                              RegistryEntry(k, "C", "STRING", "same") +
+                              RegistryEntry(k, "D", "STRING", "") +
+                              RegistryEntry(k, "E", "BINARY", "01,02,ff") +
+                              RegistryEntry(k + "\\Gone\\Deeper", "G", "STRING", ""))) +
             Item("2",
                  Tag("RegistryEntries", RegistryEntry("HKCU\\Software\\Orvik", "X", "DWORD", "1") +
                                             RegistryEntry(k, "F", "DWORD", "1")) +
@@ -131,7 +137,10 @@ TEST_F(Console, PlanChangesNothingAndApplyDoesWhatTheSilentRunDoes) {
     // The unknown root is an error of the catalogue: plan still shows everything, and exits 2.
     const json::Value plan = Json("plan", 2);
     EXPECT_EQ(Outcomes(plan),
-              "1: set change unchanged change set; 2: fail skip fail skip fail; 3: start found");
+              "1: set change unchanged change set unchanged; 2: fail skip fail skip fail; 3: start "
+              "found");
+    EXPECT_EQ(json::Changes(plan),
+              "1: yes yes no yes yes no; 2: no no null null null; 3: null null");
     EXPECT_EQ(Export(), before);
     std::this_thread::sleep_for(500ms);
     EXPECT_FALSE(folder.Exists("started"));
@@ -149,10 +158,13 @@ TEST_F(Console, PlanChangesNothingAndApplyDoesWhatTheSilentRunDoes) {
     SYSTEMTIME from = LocalNow();
     const json::Value apply = Json("apply --force", 1);
     EXPECT_EQ(Outcomes(apply),
-              "1: applied applied applied applied applied; 2: failed skip "
+              "1: applied applied applied applied applied applied; 2: failed skip "
               "failed skip failed; 3: ran found");
+    EXPECT_EQ(json::Changes(apply), json::Changes(plan));
     ASSERT_TRUE(WaitForProbe(folder / "started"));
     const std::string applied = Export();
+    // A delete under a key that is not there made no key of its path.
+    EXPECT_EQ(applied.find("Gone"), std::string::npos) << applied;
     std::vector<std::string> logged;
     for (const std::string& line : LogLines(folder.Folder())) {
         // The Source names the program that ran.
@@ -162,6 +174,11 @@ TEST_F(Console, PlanChangesNothingAndApplyDoesWhatTheSilentRunDoes) {
         logged.push_back(same);
     }
     EXPECT_EQ(logged.size(), 2u);
+    // A second run finds everything in place: nothing changed.
+    fs::remove(folder / "started");
+    EXPECT_EQ(json::Changes(Json("apply --force", 1)),
+              "1: no no no no no no; 2: no no null null null; 3: null null");
+    ASSERT_TRUE(WaitForProbe(folder / "started"));
 
     preset();
     fs::remove(folder / "SarnetLog.txt");
@@ -695,3 +712,106 @@ TEST_F(Console, BothUsersAreWrittenAndReportedEachOnItsOwn) {
 }
 
 }  // namespace
+
+namespace {
+
+// The cells of a Markdown table's row, trimmed, without their backticks.
+std::vector<std::string> Cells(const std::string& row) {
+    std::vector<std::string> cells;
+    std::istringstream parts(row);
+    std::string cell;
+    std::getline(parts, cell, '|');  // before the first bar
+    while (std::getline(parts, cell, '|')) {
+        std::erase(cell, '`');
+        const size_t first = cell.find_first_not_of(' ');
+        cells.push_back(first == std::string::npos
+                            ? ""
+                            : cell.substr(first, cell.find_last_not_of(' ') - first + 1));
+    }
+    return cells;
+}
+
+// A command line as a tool passes it: the command and the names of its options, sorted.
+std::string OptionsOf(const std::string& arguments) {
+    std::istringstream words(arguments);
+    std::string word, command;
+    std::set<std::string> options;
+    while (words >> word) {
+        if (word.starts_with("--")) {
+            options.insert(word.substr(0, word.find_first_of("\"'=]")));
+        } else if (command.empty() && std::isalpha(static_cast<unsigned char>(word[0]))) {
+            command = word;
+        }
+    }
+    for (const std::string& option : options) command += " " + option;
+    return command;
+}
+
+}  // namespace
+
+// docs/automation.md: each row of its table holds on the real program, and every command line
+// of its examples takes a row's options and reads only the JSON fields the rows hold.
+TEST_F(Console, TheAutomationExamplesHold) {
+    std::ifstream file(FromBuild(ORVIK_DOCS_DIR "/automation.md"), std::ios::binary);
+    const std::string doc{std::istreambuf_iterator<char>(file), {}};
+    const std::string k = key.Name();
+    folder.Write("OrvikOptimizations.xml",
+                 Catalogue(Item("1", Values(RegistryEntry(k, "A", "DWORD", "1") +
+                                            RegistryEntry(k + "\\Sub", "B", "STRING", "x")))));
+    std::istringstream lines(doc.substr(doc.find("| command line |")));
+    std::string line;
+    std::set<std::string> rows, fields;
+    for (int journal = 0; std::getline(lines, line) && line.starts_with("|");) {
+        const std::vector<std::string> row = Cells(line);
+        if (row.size() < 5 || !std::isdigit(static_cast<unsigned char>(row[2][0]))) continue;
+        rows.insert(OptionsOf(row[0]));
+        key.Clear();
+        if (row[1] == "in place") {
+            ASSERT_EQ(Run(cli, "apply --quiet").code, 0);
+        }
+        std::string arguments = row[0];
+        if (const size_t at = arguments.find("FILE"); at != std::string::npos) {
+            std::string name = std::to_string(++journal);
+            name.append(".jsonl");
+            std::string quoted(1, '"');
+            quoted.append(Utf8(folder / name)).push_back('"');
+            arguments.replace(at, 4, quoted);
+        }
+        const Result result = Run(cli, arguments);
+        EXPECT_EQ(result.code, std::stoi(row[2])) << line << result.out << result.err;
+        if (row[3].empty()) continue;
+        fields.insert(row[3]);
+        const json::Value report = json::Parse(result.out);
+        const json::Value* value = &report;
+        std::istringstream path(row[3]);
+        for (std::string step; std::getline(path, step, '.');) {
+            value = std::isdigit(static_cast<unsigned char>(step[0])) ? &(*value)[std::stoul(step)]
+                                                                      : &(*value)[step];
+        }
+        const std::string shown = value->type == json::Value::Type::Bool
+                                      ? (value->boolean ? "true" : "false")
+                                      : std::to_string(value->Int());
+        EXPECT_EQ(shown, row[4]) << line;
+    }
+    EXPECT_GE(rows.size(), 3u);
+
+    // The examples: the lines of the code blocks that start the program, and the fields read.
+    bool code = false;
+    size_t examples = 0;
+    std::istringstream all(doc);
+    while (std::getline(all, line)) {
+        if (line.starts_with("```")) code = !code;
+        if (!code) continue;
+        if (const size_t program = line.find("OrvikCli.exe"); program != std::string::npos) {
+            ++examples;
+            EXPECT_TRUE(rows.count(OptionsOf(line.substr(program + 12)))) << line;
+        }
+        for (size_t at = line.find("summary."); at != std::string::npos;
+             at = line.find("summary.", at + 1)) {
+            const size_t end =
+                line.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ.", at);
+            EXPECT_TRUE(fields.count(line.substr(at, end - at))) << line;
+        }
+    }
+    EXPECT_GE(examples, 6u);
+}
