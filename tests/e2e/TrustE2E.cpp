@@ -46,6 +46,30 @@ TEST(Trust, ACatalogueOthersMayChangeIsRefusedUnlessTrustedForOneRun) {
     EXPECT_EQ(Finish(trusted), 0) << trusted.Out();
     EXPECT_TRUE(json::Parse(trusted.Out())["trustCatalogue"].boolean);
     EXPECT_EQ(key.Dword("", "v"), 1);
+
+    // A folder above that others may rename is warned of however the catalogue is named: by its
+    // full path, or by its name from its own folder.
+    fs::create_directory(folder / "sub");
+    folder.Write("sub\\cat.xml", Catalogue(""));
+    SetAccess(folder.Folder(), L"D:(A;;FA;;;SY)(A;;FA;;;BA)(A;;FA;;;WD)");
+    std::vector<std::string> warned[2];
+    for (int relative = 0; relative < 2; ++relative) {
+        Process validated(cli,
+                          "validate --json --catalogue " +
+                              (relative ? std::string("cat.xml")
+                                        : "\"" + Utf8(folder / "sub" / "cat.xml") + "\""),
+                          relative ? folder / "sub" : fs::path());
+        Finish(validated);
+        const json::Value report = json::Parse(validated.Out());
+        for (const json::Value& problem : report["problems"].items) {
+            if (problem["code"].text == "folder-not-protected") {
+                warned[relative].push_back(problem["message"].text);
+            }
+        }
+    }
+    EXPECT_EQ(warned[1], warned[0]);
+    ASSERT_FALSE(warned[0].empty());
+    EXPECT_NE(warned[0][0].find(Utf8(folder.Folder())), std::string::npos) << warned[0][0];
 }
 
 // Whether the report has a problem of this code and severity.
