@@ -33,16 +33,17 @@ struct OddlyStored final : ForwardingRegistry {
     }
 };
 
-// The words of a whole plan, one per action.
+// The words of a whole plan, one per action, and each action's error.
 struct Words final : engine::SessionObserver {
     void RunStarts(size_t, bool) override {}
     void EntryStarts(const OptimizationItem&) override {}
     void EntryLeftOut(const OptimizationItem&) override {}
     void Reported(const ActionRecord& record) override {
         words += (words.empty() ? "" : " ") + engine::OutcomeWord(record, engine::RunMode::Plan);
+        errors += (record.error ? record.error->Description : "-") + ";";
     }
     void EntryEnds(const OptimizationItem&) override {}
-    std::string words;
+    std::string words, errors;
 };
 
 struct SystemFolderOnly : SessionMachine {
@@ -312,30 +313,20 @@ TEST(Session, UndoOfACutJournalAndARunWhoseJournalFails) {
 
     const OptimizationList entry = {Entry("1", {{1, kUser, "A", "1"}}, {{"C:\\Tools\\tool.exe"}})};
     // Each action the journal stopped says so, not what the refused write looked like.
-    struct Errors final : engine::SessionObserver {
-        void RunStarts(size_t, bool) override {}
-        void EntryStarts(const OptimizationItem&) override {}
-        void EntryLeftOut(const OptimizationItem&) override {}
-        void Reported(const ActionRecord& record) override {
-            text += record.error ? record.error->Description + ";" : "-;";
-        }
-        void EntryEnds(const OptimizationItem&) override {}
-        std::string text;
-    };
     for (const int writes : {2, 4}) {  // of the head, the entry, A, the command and the end
         reset("0\0");
         m.processes.started.clear();
         m.files.writesBeforeFailure = writes;
         engine::RunRequest awaited = Apply(std::to_string(writes));
         awaited.commandLimit = std::chrono::seconds(5);  // the editor's Run starts, see above
-        Errors errors;
+        Words errors;
         const engine::RunResult run = session.Run(entry, awaited, &errors);
         EXPECT_EQ(run.problems.at(0).code, "journal-failed");
         EXPECT_EQ(m.Stored(kUser, "A"), std::string(writes == 4 ? "1\0" : "0\0", 2));
         EXPECT_EQ(m.processes.started.size(), writes == 4 ? 1u : 0u);
         const std::string stopped =
             "not done: the journal 2 could not be written (system text 112);";
-        EXPECT_EQ(errors.text, writes == 4 ? "-;-;" : stopped + stopped);
+        EXPECT_EQ(errors.errors, writes == 4 ? "-;-;" : stopped + stopped);
     }
 }
 
