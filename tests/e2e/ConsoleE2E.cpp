@@ -314,7 +314,7 @@ TEST_F(Console, MessagesSayWhatIsWrongWhereItStands) {
          "--help\r\n"},
         {"", 64, "", "\r\nFor help: "},
         {"Aply", 64, "", "\r\nFor help: "},
-        {"apply --items 8", 64, "", "no entry has the Number 8\r\nFor help: "},
+        {"apply --items 8 default.xml", 64, "", "no entry has the Number 8\r\nFor help: "},
         {"plan --quiet --QUIET", 64, "", "--quiet is given more than once\r\nFor help: "},
         {"HELP plan", 0, "usage: OrvikCli plan [--catalogue FILE]", ""},
         {"apply /?", 0, "usage: OrvikCli apply [--catalogue FILE]", ""},
@@ -375,7 +375,7 @@ TEST_F(Console, UndoOfAJournalPutsTheKeyBackExactly) {
     const std::string before = Export();
     ASSERT_NE(before.find(std::string("Q\0w\0o\0r\0d", 9)), std::string::npos) << "UTF-16";
     EXPECT_EQ(Outcomes(Json("plan", 0)),
-              "1: change change change change change change set set change; 2: start found");
+              "1: change change change change change change set change set; 2: start found");
     const std::string journal = " \"" + Utf8(folder / "run.journal") + "\"";
     EXPECT_EQ(Run(cli, "apply --journal" + journal).code, 0);
     EXPECT_TRUE(key.Exists("New\\Deeper"));
