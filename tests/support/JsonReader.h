@@ -8,23 +8,18 @@ namespace json {
 using Value = json::JsonValue;
 inline Value Parse(std::string_view text) { return json::ParseJson(text); }
 
-// The outcome of every action of a report, entry by entry: "1: set change; 2: fail skip".
-inline std::string Outcomes(const Value& report) {
-    std::string words;
-    for (const Value& entry : report["entries"].items) {
-        words += (words.empty() ? "" : "; ") + entry["number"].text + ":";
-        for (const Value& action : entry["actions"].items) words += " " + action["outcome"].text;
-    }
-    return words;
-}
-// Each action's changed flag in the same form: "1: yes no null".
-inline std::string Changes(const Value& report) {
+// The outcome (or another field: "changed", as yes, no or null) of every action of a report,
+// entry by entry: "1: set change; 2: fail skip".
+inline std::string Outcomes(const Value& report, const std::string& field = "outcome") {
     std::string words;
     for (const Value& entry : report["entries"].items) {
         words += (words.empty() ? "" : "; ") + entry["number"].text + ":";
         for (const Value& action : entry["actions"].items) {
-            const Value& changed = action["changed"];
-            words += changed.IsNull() ? " null" : changed.boolean ? " yes" : " no";
+            const Value& value = action[field];
+            words += " " + (value.type == Value::Type::String ? value.text
+                            : value.IsNull()                  ? std::string("null")
+                            : value.boolean                   ? "yes"
+                                                              : "no");
         }
     }
     return words;
