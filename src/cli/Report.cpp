@@ -56,7 +56,7 @@ std::string ActionLine(const ActionReport& action, bool apply) {
             }
             if (apply && record.outcome == Outcome::Done &&
                 !engine::Changed(record).value_or(true)) {
-                line += "\n" + std::string(20, ' ') + "unchanged: it held this already";
+                line += "\n" + std::string(20, ' ') + "unchanged: already in place";
             }
             break;
         }

@@ -326,7 +326,7 @@ TEST(ConsoleCommands, ValuesOfEachTypeAndWhatARunChanged) {
     const std::string catalogue = testsupport::Utf8(m.catalogue);
     EXPECT_EQ(m.Run({"apply", "--catalogue", catalogue, "--quiet"}), 0);
     EXPECT_NE(m.console.out.find("\\S: REG_EXPAND_SZ \"%x%\" -> REG_EXPAND_SZ \"%x%\"\n" +
-                                 std::string(20, ' ') + "unchanged: it held this already"),
+                                 std::string(20, ' ') + "unchanged: already in place"),
               std::string::npos)
         << m.console.out;
     EXPECT_NE(m.console.out.find("1 ran, 0 found, 0 failed, 0 skip; 0 changed, 6 unchanged; 0 "
