@@ -24,4 +24,12 @@ inline std::string Outcomes(const Value& report, const std::string& field = "out
     }
     return words;
 }
+// The problems' codes in order, an error's with "!": "unreadable! folder-not-protected ".
+inline std::string Codes(const Value& report) {
+    std::string list;
+    for (const Value& p : report["problems"].items) {
+        list += p["code"].text + (p["severity"].text == "error" ? "! " : " ");
+    }
+    return list;
+}
 }  // namespace json

@@ -29,6 +29,7 @@
 
 namespace {
 
+using json::Codes;
 using json::Outcomes;
 
 class FakeConsole final : public Console {
@@ -103,15 +104,6 @@ struct Machine : SessionMachine {
 };
 
 const std::string kDword = std::string("\x05\0\0\0", 4);
-
-// The problems' codes in order, an error's with "!".
-std::string Codes(const json::Value& report) {
-    std::string list;
-    for (const json::Value& p : report["problems"].items) {
-        list += p["code"].text + (p["severity"].text == "error" ? "! " : " ");
-    }
-    return list;
-}
 
 TEST(ConsoleCommands, ExitCodes) {
     const std::string warns = Item("1",
@@ -799,9 +791,7 @@ TEST(ConsoleCommands, TheCatalogueIsReadOnceAndHashedAsParsed) {
         EXPECT_EQ(reads.reads, 1) << command;
         EXPECT_EQ(report["catalogue"]["sha256"].text, engine::Sha256Hex(bytes).value()) << command;
     }
-}
-
-TEST(ConsoleCommands, Sha256OfPublishedVectors) {
+    // The digest itself, on published vectors.
     EXPECT_EQ(engine::Sha256Hex(""),
               "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
     EXPECT_EQ(engine::Sha256Hex("abc"),

@@ -191,8 +191,7 @@ TEST(Session, TheEditorsRunJournalsTheBytesReadAndStopsWithItsJournal) {
     m.Preset("A", reg::kDword, std::string(4, '\0'), "HKEY_CURRENT_USER\\Software\\Orvik");
     m.files.writesBeforeFailure = 2;  // the head and the entry
     const RunOutcome cut = m.journals.Run({entry});
-    EXPECT_NE(cut.cutShort, "") << cut.refusal;
-    EXPECT_EQ(m.Stored("HKEY_CURRENT_USER\\Software\\Orvik", "A"), std::string(4, '\0'));
+    EXPECT_NE(cut.cutShort, "") << cut.refusal;  // what it stopped: the session's test below
     EXPECT_EQ(m.processes.started.size(), 1u) << "no command after the journal failed";
     EXPECT_NE(cut.journal, whole.journal);
 }
