@@ -36,12 +36,8 @@ class FakeConsole final : public Console {
 public:
     std::string out, err;
     uint32_t outFailure = 0;  // what standard output fails with
-    std::function<void()> onProgress;
     uint32_t Out(const std::string& text) override { return out += text, outFailure; }
-    void Err(const std::string& text) override {
-        err += text;
-        if (onProgress) onProgress();
-    }
+    void Err(const std::string& text) override { err += text; }
     uint32_t OutBytes(const std::string& bytes) override { return out += bytes, outFailure; }
 };
 
