@@ -1,6 +1,7 @@
 #include "cli/Options.h"
 
 #include <map>
+#include <set>
 
 #include "catalogue/Codes.h"
 
@@ -27,6 +28,7 @@ enum Allowed : unsigned {
     kExport = 32768,        // --format, --local-policy, --remove
     kImport = 65536,        // the file to import, --into, --root
     kLock = 131072,         // --wait-for-lock
+    kDetailed = 262144,     // --detailed-exitcode
 };
 
 struct CommandHelp {
@@ -42,8 +44,8 @@ const CommandHelp kCommands[] = {
      "validate [--catalogue FILE] [--json] [--quiet] [POLICY OPTIONS]",
      "check the catalogue and list every problem with its line and column"},
     {"plan", Command::Plan,
-     kCatalogue | kJson | kSelection | kUser | kDefaultHive | kPolicy | kQuiet,
-     "plan [--catalogue FILE] [SELECTION] [--json] [--quiet]\n"
+     kCatalogue | kJson | kSelection | kUser | kDefaultHive | kPolicy | kQuiet | kDetailed,
+     "plan [--catalogue FILE] [SELECTION] [--json] [--quiet] [--detailed-exitcode]\n"
      "              [--user current|default|both] [--default-hive FILE] [POLICY OPTIONS]",
      "show what apply would do on this machine, changing nothing"},
     {"apply", Command::Apply,
@@ -102,6 +104,9 @@ const std::pair<unsigned, const char*> kOptionHelp[] = {
      "  --trust-journal      as administrator, a journal (or its folder) that others may\n"
      "                       change\n"},
     {kDryRun, "  --dry-run            say what undo would do, changing nothing\n"},
+    {kDetailed,
+     "  --detailed-exitcode  exit code 0: everything in place, 2: changes pending,\n"
+     "                       1: anything else (errors, failures)\n"},
     {kUser,
      "  --user WHOSE         HKEY_CURRENT_USER values for the current user (the default),\n"
      "                       the default profile that new users get, or both\n"},
@@ -138,7 +143,8 @@ const char* const kExitCodes =
     "read or has errors, or what the command needs cannot be had; 3 nothing failed but a WMI\n"
     "check warned; 4 the command did its work but its report could not be written to standard\n"
     "output; 5 undo left a value alone that changed after the run; 6 busy: another run held\n"
-    "the machine's run lock, nothing was done; 64 wrong usage.\n";
+    "the machine's run lock, nothing was done; 64 wrong usage. plan --detailed-exitcode:\n"
+    "0 everything in place, 2 changes pending, 1 anything else.\n";
 
 const std::map<std::string, Users> kUsers = {
     {"current", Users::Current}, {"default", Users::Default}, {"both", Users::Both}};
@@ -269,6 +275,13 @@ public:
             if (!TakeFile() && !TakeSelection() && !TakeOther()) {
                 throw UsageError("unknown option '" + argument + "'");
             }
+            // The selection's lists add up; any other option given again is a mistake, not an
+            // override.
+            const bool adds = name_ == "--items" || name_ == "--exclude" || name_ == "--category" ||
+                              name_ == "--impact";
+            if (!adds && name_.rfind('-', 0) == 0 && !given_.insert(name_).second) {
+                throw UsageError(name_ + " is given more than once");
+            }
         }
     }
 
@@ -364,6 +377,8 @@ private:
             options_.quiet = Flag(kQuiet);
         } else if (name_ == "--dry-run") {
             options_.dryRun = Flag(kDryRun);
+        } else if (name_ == "--detailed-exitcode") {
+            options_.detailedExitCode = Flag(kDetailed);
         } else if (name_ == "--force") {
             options_.force = Flag(kForce);
         } else if (name_ == "--trust-catalogue") {
@@ -388,6 +403,7 @@ private:
     size_t i_ = 1;
     std::string name_;
     std::optional<std::string> value_;
+    std::set<std::string> given_;  // the options read so far
 };
 
 // help, help COMMAND, --help, --version.

@@ -47,6 +47,8 @@ struct Options {
     std::optional<uint32_t> lockWait;  // apply, undo --wait-for-lock SECONDS; else kLockWait
     bool quiet = false;                // --quiet: no progress or notices on standard error
     bool dryRun = false;               // undo --dry-run: say what undo would do, change nothing
+    // plan --detailed-exitcode: 0 everything in place, 2 changes pending, 1 anything else.
+    bool detailedExitCode = false;
     // export --format reg|pol, --local-policy, --remove; import FILE, --into CATALOGUE,
     // --root HKLM|HKCU (upper-cased).
     std::optional<std::string> format, into, root, file;

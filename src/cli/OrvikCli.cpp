@@ -234,9 +234,14 @@ int Main(const std::vector<std::string>& arguments, CliPlatform& platform) {
             WarnSearchedPrograms(report, platform.programs.SearchFolders());
         }
     }
+    report.detailed = options.detailedExitCode;
     report.exitCode = ExitCodeOf(report);
-    return Written(platform, console.Out(options.json ? ReportJson(report) : ReportText(report)),
-                   report.exitCode);
+    const int exitCode =
+        Written(platform, console.Out(options.json ? ReportJson(report) : ReportText(report)),
+                report.exitCode);
+    // A detection script knows three answers; a lost report is none of "in place" or "pending".
+    return report.detailed && exitCode == exit_code::kNotReported ? exit_code::kActionFailed
+                                                                  : exitCode;
 }
 
 }  // namespace cli

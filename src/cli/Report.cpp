@@ -31,7 +31,7 @@ std::string Written(const char* heading, const std::string& text) {
     return block;
 }
 
-std::string ActionLine(const ActionReport& action) {
+std::string ActionLine(const ActionReport& action, bool apply) {
     const ActionRecord& record = action.record;
     std::string line;
     switch (record.kind) {
@@ -53,6 +53,10 @@ std::string ActionLine(const ActionReport& action) {
                 for (const std::string& key : change.createdKeys) {
                     line += "\n" + std::string(20, ' ') + "new key " + KeyText(change.root, key);
                 }
+            }
+            if (apply && record.outcome == Outcome::Done &&
+                !engine::Changed(record).value_or(true)) {
+                line += "\n" + std::string(20, ' ') + "unchanged: already in place";
             }
             break;
         }
@@ -86,6 +90,23 @@ std::string ActionLine(const ActionReport& action) {
         }
     }
     return line;
+}
+
+// The outcomes counted, the entries left out, and what changed apart from what did not.
+std::string RunSummary(const Report& report, std::map<std::string, size_t>& counts,
+                       size_t leftOut) {
+    std::string summary;
+    for (const std::string& word : engine::OutcomeWords(ModeOf(report.command))) {
+        summary += (summary.empty() ? "" : ", ") + std::to_string(counts[word]) + " " + word;
+    }
+    if (leftOut != 0) {
+        summary += " (" + std::to_string(leftOut) + (leftOut == 1 ? " entry" : " entries") +
+                   " for other Windows left out)";
+    }
+    const ChangeCount changes = CountChanges(report);
+    return summary + "; " + std::to_string(changes.changed) +
+           (report.command == Command::Apply ? " changed, " : " would change, ") +
+           std::to_string(changes.unchanged) + " unchanged; ";
 }
 
 }  // namespace
@@ -156,7 +177,21 @@ bool HasErrors(const Report& report) {
     });
 }
 
-int ExitCodeOf(const Report& report) {
+ChangeCount CountChanges(const Report& report) {
+    ChangeCount count;
+    for (const EntryReport& entry : report.entries) {
+        for (const ActionReport& action : entry.actions) {
+            const std::optional<bool> changed = engine::Changed(action.record);
+            if (changed && *changed) ++count.changed;
+            if (changed && !*changed && action.record.outcome == Outcome::Done) ++count.unchanged;
+        }
+    }
+    return count;
+}
+
+namespace {
+
+int RunExitCode(const Report& report) {
     using namespace exit_code;
     const bool errors = HasErrors(report);
     if (report.busy) return kBusy;
@@ -172,6 +207,17 @@ int ExitCodeOf(const Report& report) {
         }
     }
     return warned ? kWarned : kDone;
+}
+
+}  // namespace
+
+int ExitCodeOf(const Report& report) {
+    using namespace exit_code;
+    const int code = RunExitCode(report);
+    if (!report.detailed) return code;
+    // A check warns of what a run cannot change: neither pending nor a failure.
+    if (code != kDone && code != kWarned) return kActionFailed;
+    return CountChanges(report).changed != 0 ? kPending : kDone;
 }
 
 std::string ReportText(const Report& report) {
@@ -210,7 +256,7 @@ std::string ReportText(const Report& report) {
         }
         for (const ActionReport& action : entry.actions) {
             ++counts[action.outcome];
-            text += "  " + ActionLine(action) + "\n";
+            text += "  " + ActionLine(action, report.command == Command::Apply) + "\n";
         }
     }
 
@@ -219,16 +265,8 @@ std::string ReportText(const Report& report) {
         text += "The catalogue has errors: nothing was applied (--force applies it anyway).\n";
     }
     if (report.stopped) text += "Nothing was run: see the error above.\n";
-    std::string summary;
-    for (const std::string& word : engine::OutcomeWords(ModeOf(report.command))) {
-        summary += (summary.empty() ? "" : ", ") + std::to_string(counts[word]) + " " + word;
-    }
-    if (leftOut != 0) {
-        summary += " (" + std::to_string(leftOut) + (leftOut == 1 ? " entry" : " entries") +
-                   " for other Windows left out)";
-    }
-    if (!listed) summary = std::to_string(report.entries.size()) + " entries";
-    if (!summary.empty()) summary += "; ";
+    const std::string summary = listed ? RunSummary(report, counts, leftOut)
+                                       : std::to_string(report.entries.size()) + " entries; ";
     return text + summary + SummaryTail(report.problems, report.exitCode);
 }
 

@@ -75,6 +75,7 @@ struct Report {
     bool cleanupFailed = false;     // the default profile stays loaded
     bool journalFailed = false;     // apply: a record of the journal could not be written
     bool catalogueTrusted = false;  // apply --trust-catalogue
+    bool detailed = false;          // plan --detailed-exitcode
     int exitCode = 0;
 };
 
@@ -88,12 +89,21 @@ inline constexpr int kNotReported = 4;
 inline constexpr int kConflict = 5;
 // Another run held the machine's run lock past the wait: nothing was done; try again later.
 inline constexpr int kBusy = 6;
+// plan --detailed-exitcode: nothing failed, and a run would change the machine.
+inline constexpr int kPending = 2;
 inline constexpr int kUsage = 64;
 }  // namespace exit_code
 
 // What the command's run is to the engine: apply changes the machine, the others plan.
 engine::RunMode ModeOf(Command command);
 int ExitCodeOf(const Report& report);
+// What the actions came to: how many changed the machine (a plan's: would change it), and how
+// many were done and changed nothing. Command lines and WMI checks count in neither.
+struct ChangeCount {
+    int64_t changed = 0;
+    int64_t unchanged = 0;
+};
+ChangeCount CountChanges(const Report& report);
 // Why an entry was left out: the versions it is meant for, and this one.
 std::string LeftOutReason(const OptimizationItem& entry, const WindowsInfo& windows);
 // Errors among the problems; with --strict, warnings too.

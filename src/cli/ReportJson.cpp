@@ -89,6 +89,13 @@ void Action(JsonWriter& json, const ActionReport& action) {
             }
             break;
     }
+    const std::optional<bool> changed = engine::Changed(record);
+    json.Key("changed");
+    if (changed) {
+        json.Bool(*changed);
+    } else {
+        json.Null();
+    }
     if (record.error) {
         json.Key("error").BeginObject();
         json.Key("number").Number(record.error->Number);
@@ -218,6 +225,9 @@ void SummaryJson(JsonWriter& json, const Report& report, Tally& tally, int64_t e
         }
         json.EndObject();
         json.Key("leftOut").Number(tally.leftOut);
+        const ChangeCount changes = CountChanges(report);
+        json.Key("changed").Bool(changes.changed != 0);
+        json.Key("changes").Number(changes.changed).Key("unchanged").Number(changes.unchanged);
         json.Key("warned").Bool(tally.warned);
         json.Key("refused").Bool(report.refused || report.stopped);
     }

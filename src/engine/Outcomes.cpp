@@ -27,6 +27,18 @@ std::string OutcomeWord(const ActionRecord& record, RunMode mode) {
     return {};
 }
 
+std::optional<bool> Changed(const ActionRecord& record) {
+    switch (record.kind) {
+        // A failed write that made keys before it failed changed the machine all the same.
+        case ActionRecord::Kind::Registry:
+            return record.outcome != ActionRecord::Outcome::Skipped && !Unchanged(record);
+        // What a command did, or what a query found, is not known to the program.
+        case ActionRecord::Kind::Command:
+        case ActionRecord::Kind::Wmi: return std::nullopt;
+    }
+    return record.changed;
+}
+
 std::vector<std::string> OutcomeWords(RunMode mode) {
     if (mode == RunMode::Apply) return {"applied", "started", "ran", "found", "failed", "skip"};
     return {"set", "change", "unchanged", "start", "found", "fail", "skip"};

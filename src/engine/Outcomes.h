@@ -3,6 +3,7 @@
 // reports, the journal, and the editor's states and details all take it from RunMode and the
 // record.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,5 +22,9 @@ std::vector<std::string> OutcomeWords(RunMode mode);
 // A registry action that would leave the value as it is, byte for byte, and make no key: what a
 // plan calls unchanged.
 bool Unchanged(const ActionRecord& record);
+// Whether the machine now differs (apply), or would differ (plan), by this action: true, false,
+// or none where that cannot be known (command lines, WMI checks). A skipped action changed
+// nothing. The rule of each kind is here, beside its words.
+[[nodiscard]] std::optional<bool> Changed(const ActionRecord& record);
 
 }  // namespace engine

@@ -77,6 +77,9 @@ struct ActionRecord {
     bool warned = false;
     // Command of a plan: the program it would start, when one is found.
     std::optional<std::string> program;
+    // A kind whose runner knows whether it changed the machine says so here (engine::Changed
+    // judges registry actions by their change, and knows nothing of command lines and queries).
+    std::optional<bool> changed;
 };
 
 class RunObserver {

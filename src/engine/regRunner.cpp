@@ -86,9 +86,14 @@ struct regRunner::Destination {
     cRegistry::HeldWrites held;
 };
 
-void regRunner::Write(cRegistry& registry, const RegistryItem& item) {
+bool regRunner::Write(cRegistry& registry, const RegistryItem& item) {
     registry.ClassKey(ParseClassKey(item.Key));
     registry.SectionKey(ParseSectionKey(item.Key));
+    // Empty text deletes; cRegistry would make the key's path first, leaving empty keys behind
+    // for a value that was never there.
+    const bool text = item.KeyType == kKeyTypeString || item.KeyType == kKeyTypeExpandString ||
+                      item.KeyType == kKeyTypeMultiString;
+    if (text && item.Value.empty() && registry.KeyMissing()) return false;
     if (item.KeyType == kKeyTypeString) {
         registry.SetValueByName(item.ValueName, reg::kSz, Variant(item.Value));
     } else if (item.KeyType == kKeyTypeExpandString) {
@@ -111,14 +116,16 @@ void regRunner::Write(cRegistry& registry, const RegistryItem& item) {
         registry.SetValueByName(item.ValueName, reg::kBinary,
                                 Variant(HexStringToByteArray(digits)));
     }
+    return true;
 }
 
 bool regRunner::WriteTo(Destination& to, const RegistryItem& item, size_t index) {
     if (to.tap) to.tap->Begin();
     ActionRecord record = reports::For(item, index, ActionRecord::Outcome::Done);
     bool written = true;
+    bool reached = true;
     try {
-        Write(to.values, item);
+        reached = Write(to.values, item);
     } catch (...) {
         // Registry failures are not logged: the log holds failed commands and queries only, and
         // the scripts that read it after -RUN rely on that.
@@ -128,6 +135,13 @@ bool regRunner::WriteTo(Destination& to, const RegistryItem& item, size_t index)
     }
     if (observer_) {
         if (to.tap) record.change = to.tap->Take();
+        if (to.tap && !reached) {
+            // Absent before and after, and no key made.
+            record.change.emplace();
+            record.change->root = ParseClassKey(item.Key);
+            record.change->subKey = RegistryTap::KeyPath(ParseSectionKey(item.Key));
+            record.change->valueName = item.ValueName;
+        }
         record.user = to.user;
         observer_->Reported(record);
     }

@@ -53,7 +53,8 @@ private:
     struct Destination;
     // Writes the item through one destination and reports it; false when it failed.
     bool WriteTo(Destination& to, const RegistryItem& item, size_t index);
-    void Write(cRegistry& registry, const RegistryItem& item);
+    // False when there was nothing to write: a delete under a key that is not there.
+    bool Write(cRegistry& registry, const RegistryItem& item);
 
     EnginePlatform platform_;
     RunObserver* observer_;

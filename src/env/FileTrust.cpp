@@ -144,7 +144,10 @@ std::string ParentFolder(const std::string& path) {
     return trimmed.substr(0, last == 2 && trimmed[1] == ':' ? 3 : last);
 }
 
-Verdict JudgeFile(FileSecurity& security, const std::string& path) {
+// Each judgement starts from the full path: named relatively, a file would be judged without
+// the folders above the current one.
+Verdict JudgeFile(FileSecurity& security, const std::string& named) {
+    const std::string path = security.FullPath(named);
     const Judged file = Judge(security, path, kChangeFile);
     if (!file.known) {
         if (file.error == 2 || file.error == 3) return {Verdict::State::Missing, "", {}};
@@ -154,7 +157,8 @@ Verdict JudgeFile(FileSecurity& security, const std::string& path) {
     return JudgeFolderOf(security, path);
 }
 
-Verdict JudgeFolderOf(FileSecurity& security, const std::string& path) {
+Verdict JudgeFolderOf(FileSecurity& security, const std::string& named) {
+    const std::string path = security.FullPath(named);
     // A name without a folder lies in the current one.
     const std::string folder = ParentFolder(path).empty() ? "." : ParentFolder(path);
     const Judged place = Judge(security, folder, kReplaceInFolder);
@@ -173,7 +177,8 @@ Verdict JudgeFolderOf(FileSecurity& security, const std::string& path) {
     return verdict;
 }
 
-Verdict JudgeFolder(FileSecurity& security, const std::string& path) {
+Verdict JudgeFolder(FileSecurity& security, const std::string& named) {
+    const std::string path = security.FullPath(named);
     const Judged folder = Judge(security, path, kReplaceInFolder | kWriteData | kAppendData);
     if (!folder.known) {
         if (folder.error == 2 || folder.error == 3) return {Verdict::State::Missing, "", {}};

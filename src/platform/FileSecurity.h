@@ -43,4 +43,8 @@ public:
     virtual uint32_t ProtectFile(const std::string& path) = 0;
     // The platform's message for a Windows error code.
     virtual std::string ErrorText(uint32_t code) = 0;
+    // The full path the system makes of path (the current folder and drive, "." and "..",
+    // slashes), so that a file is judged with every folder above it however it was named; the
+    // path itself when the system cannot make one.
+    virtual std::string FullPath(const std::string& path) = 0;
 };

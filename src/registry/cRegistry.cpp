@@ -110,6 +110,12 @@ bool cRegistry::KeyExists() {
            reg::kSuccess;
 }
 
+bool cRegistry::KeyMissing() {
+    OwnedKey key(reg::OpenedKey{&registry_});
+    return registry_.OpenKey(Root(), sectionKey_, reg::kQueryValue | ViewFlag(), *key.Put()) ==
+           reg::kFileNotFound;
+}
+
 bool cRegistry::CreateKey() {
     OwnedKey key(reg::OpenedKey{&registry_});
     const int32_t made =

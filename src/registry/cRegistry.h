@@ -65,6 +65,9 @@ public:
     bool CanReadValue();
     bool CanCreateSubKey(const std::string& sSectionKey);
     bool KeyExists();
+    // True only when the registry says SectionKey is not there; a key it will not open for
+    // reading counts as there, so that a write into it meets the refusal.
+    bool KeyMissing();
     bool CreateKey();
     // Callers pass empty text: the key is SectionKey. Refuses to address the root key itself.
     bool DeleteSection(const std::string& sKeyForInternalRecursionOnly = {});

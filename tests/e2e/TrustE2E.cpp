@@ -55,6 +55,25 @@ TEST_F(Trust, ACatalogueOthersMayChangeIsRefusedUnlessTrustedForOneRun) {
     EXPECT_EQ(trusted.code, 0) << trusted.out;
     EXPECT_TRUE(json::Parse(trusted.out)["trustCatalogue"].boolean);
     EXPECT_EQ(key.Dword("", "v"), 1);
+
+    // A folder above that others may rename is warned of however the catalogue is named: by its
+    // full path, or by its name from its own folder.
+    fs::create_directory(folder / "sub");
+    folder.Write("sub\\cat.xml", Catalogue(""));
+    SetAccess(folder.Folder(), kOpen);
+    const auto warned = [&](const std::string& named, const fs::path& from) {
+        Process validated(cli, "validate --json --catalogue \"" + named + "\"", from);
+        Finish(validated);
+        const json::Value report = json::Parse(validated.Out());
+        std::string messages;
+        for (const json::Value& problem : report["problems"].items) {
+            if (problem["code"].text == "folder-not-protected") messages += problem["message"].text;
+        }
+        return messages;
+    };
+    const std::string full = warned(Utf8(folder / "sub" / "cat.xml"), {});
+    EXPECT_NE(full.find(Utf8(folder.Folder())), std::string::npos) << full;
+    EXPECT_EQ(warned("cat.xml", folder / "sub"), full);
 }
 
 // A journal is an instruction too: undo refuses one that Everyone may write unless trusted for

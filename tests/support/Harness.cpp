@@ -110,7 +110,8 @@ fs::path Scratch::Copy(const std::string& built, const std::string& name) const 
     return *this / name;
 }
 
-Process::Process(const fs::path& program, const std::string& arguments) {
+Process::Process(const fs::path& program, const std::string& arguments,
+                 const fs::path& workingFolder) {
     std::wstring line = std::wstring(L"\"") + program.wstring() + L"\"";
     if (!arguments.empty()) line += std::wstring(L" ") + win32::Widen(arguments);
     SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
@@ -127,8 +128,9 @@ Process::Process(const fs::path& program, const std::string& arguments) {
     startup.hStdError = err.Get();
     // Its own folder is not its working folder: it must find its files beside itself. A bare
     // name is looked for where Windows looks for programs.
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                        output_.Folder().c_str(), &startup, &info_)) {
+    const fs::path folder = workingFolder.empty() ? output_.Folder() : workingFolder;
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(),
+                        &startup, &info_)) {
         ADD_FAILURE() << "could not start " << Utf8(program) << ": " << GetLastError();
     }
 }

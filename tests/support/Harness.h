@@ -62,7 +62,9 @@ private:
 // working folder than its own, its standard output and error going to files.
 class Process {
 public:
-    Process(const fs::path& program, const std::string& arguments);
+    // Started in workingFolder, else in a scratch folder of its own.
+    Process(const fs::path& program, const std::string& arguments,
+            const fs::path& workingFolder = {});
     ~Process();  // ends it when it still runs
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;

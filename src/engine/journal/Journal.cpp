@@ -230,7 +230,7 @@ int32_t JournalWriter::KeysCreating(int32_t root, uint32_t view,
     json.Key("view").Number(view).Key("keys").BeginArray();
     for (const std::string& key : keys) json.String(key);
     json.EndArray().EndObject();
-    return Line(json);
+    return ChangeLine(json);
 }
 
 int32_t JournalWriter::ValueChanging(const RegistryChange& change) {
@@ -242,7 +242,7 @@ int32_t JournalWriter::ValueChanging(const RegistryChange& change) {
     json.Key("after");
     Data(json, change.after);
     json.EndObject();
-    return Line(json);
+    return ChangeLine(json);
 }
 
 void JournalWriter::Entry(const OptimizationItem& entry) {

@@ -72,12 +72,25 @@ public:
 
     // The first error writing the file met, 0 while there is none. After one, no change is made.
     uint32_t Failure() const { return failure_; }
+    // How many changes the journal has refused so far, each for Failure: so that whoever reports
+    // an action can tell one stopped by the journal from one that failed by itself.
+    size_t Refusals() const { return refusals_; }
+    // A change (a command start) that is not made because the journal has failed: its error.
+    uint32_t Refuse() {
+        ++refusals_;
+        return failure_;
+    }
 
 private:
     int32_t Line(const json::JsonWriter& json);
+    // A line for a change: one it could not take refuses the change.
+    int32_t ChangeLine(const json::JsonWriter& json) {
+        return Line(json) == 0 ? 0 : static_cast<int32_t>(Refuse());
+    }
 
     OutputFile& file_;
     uint32_t failure_ = 0;
+    size_t refusals_ = 0;
 };
 
 }  // namespace engine

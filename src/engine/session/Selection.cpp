@@ -43,6 +43,25 @@ std::string WrongUsage(const OptimizationList& catalogue, const Selection& selec
     return wrong;
 }
 
+// The selection as it would be typed: "--items 1 --impact HIGH"; empty when it selects all.
+std::string SelectionText(const Selection& selection) {
+    std::string text;
+    const auto add = [&](const char* option, const std::vector<std::string>& values) {
+        if (values.empty()) return;
+        if (!text.empty()) text.push_back(' ');
+        text.append(option);
+        for (size_t i = 0; i < values.size(); ++i) {
+            text.push_back(i == 0 ? ' ' : ',');
+            text.append(values[i]);
+        }
+    };
+    add("--items", selection.items);
+    add("--category", selection.categories);
+    add("--impact", selection.impacts);
+    add("--exclude", selection.excluded);
+    return text;
+}
+
 // HKEY_CURRENT_USER\Software\Classes is the user's classes hive (UsrClass.dat) once the user
 // is logged on; new users get their own, not the default profile's. The value is written into
 // the default profile's hive all the same, where no new user will read it: said before the run.
@@ -71,6 +90,15 @@ Selected Select(const OptimizationList& catalogue, const Selection& selection) {
     Selected selected;
     selected.wrongUsage = WrongUsage(catalogue, selection);
     if (!selected.wrongUsage.empty()) return selected;
+    // Each value is in the catalogue, but together they take nothing: as much a typing error.
+    // (Entries for other Windows versions are taken here; the run leaves them out later.)
+    const std::string asked = SelectionText(selection);
+    if (!asked.empty() &&
+        std::none_of(catalogue.begin(), catalogue.end(),
+                     [&](const OptimizationItemPtr& entry) { return Chosen(*entry, selection); })) {
+        selected.wrongUsage = "no entry of the catalogue is selected by " + asked;
+        return selected;
+    }
     for (const OptimizationItemPtr& entry : catalogue) {
         if (!Chosen(*entry, selection)) continue;
         if (!selection.items.empty() && !entry->Enabled) {

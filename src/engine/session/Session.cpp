@@ -20,11 +20,19 @@
 namespace engine {
 namespace {
 
-// Hands each record on with its word, into the journal too, and tells a plan's program.
+// Hands each record on with its word, into the journal too, and tells a plan's program. An
+// action the journal stopped says so, rather than what the refused write or start looked like.
 class Tap final : public RunObserver {
 public:
     Tap(RunMode mode, SessionObserver* observer, JournalWriter* journal, PlanLauncher* launcher)
         : mode_(mode), observer_(observer), journal_(journal), launcher_(launcher) {}
+    // The journal's path and the words for its errors, for the actions it stops.
+    Tap(RunMode mode, SessionObserver* observer, JournalWriter* journal, std::string path,
+        ConsoleFiles& files)
+        : Tap(mode, observer, journal, nullptr) {
+        path_ = std::move(path);
+        files_ = &files;
+    }
 
     void EntryStarts(const OptimizationItem& entry) override {
         leftOut_ = false;
@@ -37,6 +45,20 @@ public:
         if (observer_) observer_->EntryLeftOut(entry);
     }
     void Reported(const ActionRecord& record) override {
+        if (journal_ && journal_->Refusals() != refusals_) {
+            refusals_ = journal_->Refusals();
+            if (record.outcome == ActionRecord::Outcome::Failed)
+                return Pass(StoppedByJournal(record));
+        }
+        Pass(record);
+    }
+    void EntryEnds(const OptimizationItem& entry) override {
+        if (journal_) journal_->Flush();
+        if (observer_) observer_->EntryEnds(entry);
+    }
+
+private:
+    void Pass(const ActionRecord& record) {
         if (journal_ && !leftOut_) journal_->Action(record, OutcomeWord(record, mode_));
         if (!observer_) return;
         if (!launcher_ || record.kind != ActionRecord::Kind::Command) {
@@ -46,16 +68,24 @@ public:
         found.program = launcher_->lastProgram;
         observer_->Reported(found);
     }
-    void EntryEnds(const OptimizationItem& entry) override {
-        if (journal_) journal_->Flush();
-        if (observer_) observer_->EntryEnds(entry);
+    ActionRecord StoppedByJournal(ActionRecord record) const {
+        const uint32_t failure = journal_->Failure();
+        const std::string text = files_ ? files_->ErrorText(failure) : std::to_string(failure);
+        const ErrorRecord was = record.error.value_or(ErrorRecord(0, "", ""));
+        record.error.emplace(
+            was.Number, was.Source,
+            "not done: the journal " + path_ + " could not be written (" + text + ")", failure,
+            text);
+        return record;
     }
 
-private:
     RunMode mode_;
     SessionObserver* observer_;
     JournalWriter* journal_;
     PlanLauncher* launcher_;
+    std::string path_;
+    ConsoleFiles* files_ = nullptr;
+    size_t refusals_ = 0;
     bool leftOut_ = false;
 };
 
@@ -133,7 +163,8 @@ void Session::Execute(const OptimizationList& entries, const RunRequest& request
                                  machine.tasks,
                                  boxes,
                                  stack.users};
-    Tap tap(request.mode, observer, stack.journal ? &*stack.journal : nullptr, nullptr);
+    Tap tap(request.mode, observer, stack.journal ? &*stack.journal : nullptr, result.journalPath,
+            platform_.files);
     runner(applied, &tap, request.commandLimit).RunOptimizations(entries, request.offeredOn);
     result.lostLogLines = log.lostLines;
     result.logPath = log.lostPath;

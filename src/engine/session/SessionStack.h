@@ -19,23 +19,23 @@ namespace engine {
 // Once the journal has failed, no command starts either: the journal could not tell of it.
 class JournaledLauncher final : public ProcessLauncher {
 public:
-    JournaledLauncher(ProcessLauncher& inner, const JournalWriter& journal)
+    JournaledLauncher(ProcessLauncher& inner, JournalWriter& journal)
         : inner_(inner), journal_(journal) {}
 
     uint32_t Start(const std::string& commandLine, WindowStyle style, StartScope* scope) override {
-        if (const uint32_t failure = journal_.Failure()) return failure;
+        if (journal_.Failure()) return journal_.Refuse();
         return inner_.Start(commandLine, style, scope);
     }
     uint32_t StartAndWait(const std::string& commandLine, WindowStyle style, StartScope* scope,
                           std::chrono::milliseconds limit, Ending& ending) override {
-        if (const uint32_t failure = journal_.Failure()) return failure;
+        if (journal_.Failure()) return journal_.Refuse();
         return inner_.StartAndWait(commandLine, style, scope, limit, ending);
     }
     std::string ErrorText(uint32_t code) override { return inner_.ErrorText(code); }
 
 private:
     ProcessLauncher& inner_;
-    const JournalWriter& journal_;
+    JournalWriter& journal_;
 };
 
 // What turns a run into a plan, over the machine: made the same way for a whole plan and for

@@ -37,6 +37,19 @@ TEST_F(FileSecurityTest, TheRunningAdministratorsOwnFileIsProtected) {
     EXPECT_FALSE(security.IsAdministrator("S-1-5-21-1-2-3-1001"));
     // Wine's token is an administrator's full one (measured: TokenElevationTypeFull).
     EXPECT_TRUE(security.IsElevated());
+
+    // However the file is named, it is judged by its full path.
+    const fs::path was = fs::current_path();
+    fs::current_path(folder.Folder());
+    const std::string full = Utf8(folder / "cat.xml");
+    for (const std::string& named :
+         std::vector<std::string>{"cat.xml", ".\\sub\\..\\cat.xml", full}) {
+        EXPECT_EQ(security.FullPath(named), full) << named;
+    }
+    EXPECT_EQ(security.FullPath("C:/a/b"), "C:\\a\\b");
+    EXPECT_EQ(trust::JudgeFile(security, "cat.xml").warnings, verdict.warnings);
+    fs::current_path(was);
+    EXPECT_EQ(security.FullPath(std::string(300, 'x')).size(), Utf8(was).size() + 301);
 }
 
 TEST_F(FileSecurityTest, WorldWritableFileOrFolderIsNot) {

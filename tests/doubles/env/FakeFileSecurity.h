@@ -67,14 +67,15 @@ public:
     uint32_t makeFailure = 0;
     uint32_t protectFailure = 0;
 
+    // Held by full path, as the system finds a file however it is named.
     void Set(const std::string& path, const std::string& descriptor) {
-        objects[path] = sddl::Parse(descriptor);
+        objects[FullPath(path)] = sddl::Parse(descriptor);
     }
 
     bool IsElevated() override { return elevated; }
     uint32_t Query(const std::string& path, ObjectSecurity& security) override {
         if (failures.count(path)) return failures.at(path);
-        const auto found = objects.find(path);
+        const auto found = objects.find(FullPath(path));
         if (found == objects.end()) return 2;
         security = found->second;
         return 0;
@@ -82,7 +83,7 @@ public:
     bool IsAdministrator(const std::string& sid) override { return administrators.count(sid); }
     uint32_t MakeAdministratorsFolder(const std::string& path) override {
         if (makeFailure != 0) return makeFailure;
-        if (objects.count(path)) return 183;
+        if (objects.count(FullPath(path))) return 183;
         Set(path, "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)");
         return 0;
     }
@@ -92,4 +93,11 @@ public:
         return 0;
     }
     std::string ErrorText(uint32_t code) override { return "error " + std::to_string(code); }
+    // A path without a drive or share lies in this folder.
+    std::string currentFolder = "C:\\Work";
+    std::string FullPath(const std::string& path) override {
+        const bool full = !path.empty() && (path[0] == '\\' || path[0] == '/' ||
+                                            (path.size() > 1 && path[1] == ':'));
+        return full ? path : currentFolder + "\\" + path;
+    }
 };

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <tuple>
 
@@ -33,16 +34,20 @@ struct OddlyStored final : ForwardingRegistry {
     }
 };
 
-// The words of a whole plan, one per action.
+// The words of a whole plan, one per action, and each action's error ("-" for none).
 struct Words final : engine::SessionObserver {
     void RunStarts(size_t, bool) override {}
-    void EntryStarts(const OptimizationItem&) override {}
+    void EntryStarts(const OptimizationItem& entry) override {
+        if (starts) starts(entry);
+    }
     void EntryLeftOut(const OptimizationItem&) override {}
     void Reported(const ActionRecord& record) override {
         words += (words.empty() ? "" : " ") + engine::OutcomeWord(record, engine::RunMode::Plan);
+        errors += (record.error ? record.error->Description : "-") + ";";
     }
     void EntryEnds(const OptimizationItem&) override {}
-    std::string words;
+    std::string words, errors;
+    std::function<void(const OptimizationItem&)> starts;  // as each entry starts
 };
 
 struct SystemFolderOnly : SessionMachine {
@@ -99,6 +104,12 @@ TEST(Session, TheEditorsStateAgreesWithThePlansWords) {
          "start",
          "start C:\\Windows\\System32\\cmd.exe /c exit"},
         {{}, {{"C:\\Nowhere\\gone.exe"}}, State::WouldFail, "fail", ""},
+        // A delete under a key that is not there: nothing to do, and no key to make.
+        {{{1, kKey + "\\Missing\\Deeper", "Gone", ""}},
+         {},
+         State::Applied,
+         "unchanged",
+         "unchanged " + kKey + "\\Missing\\Deeper\\Gone: (absent) -> (absent)"},
     };
     for (const auto& row : rows) {
         auto entry = std::make_shared<OptimizationItem>();
@@ -187,8 +198,7 @@ TEST(Session, TheEditorsRunJournalsTheBytesReadAndStopsWithItsJournal) {
     m.Preset("A", reg::kDword, std::string(4, '\0'), "HKEY_CURRENT_USER\\Software\\Orvik");
     m.files.writesBeforeFailure = 2;  // the head and the entry
     const RunOutcome cut = m.journals.Run({entry});
-    EXPECT_NE(cut.cutShort, "");
-    EXPECT_EQ(m.Stored("HKEY_CURRENT_USER\\Software\\Orvik", "A"), std::string(4, '\0'));
+    EXPECT_NE(cut.cutShort, "") << cut.refusal;  // what it stopped: the session's test below
     EXPECT_EQ(m.processes.started.size(), 1u) << "no command after the journal failed";
     EXPECT_NE(cut.journal, whole.journal);
 }
@@ -308,16 +318,21 @@ TEST(Session, UndoOfACutJournalAndARunWhoseJournalFails) {
     EXPECT_EQ(session.Undo({"none"}).problems[0].message, "the file cannot be read: system text 2");
 
     const OptimizationList entry = {Entry("1", {{1, kUser, "A", "1"}}, {{"C:\\Tools\\tool.exe"}})};
+    // Each action the journal stopped says so, not what the refused write looked like.
     for (const int writes : {2, 4}) {  // of the head, the entry, A, the command and the end
         reset("0\0");
         m.processes.started.clear();
         m.files.writesBeforeFailure = writes;
         engine::RunRequest awaited = Apply(std::to_string(writes));
         awaited.commandLimit = std::chrono::seconds(5);  // the editor's Run starts, see above
-        const engine::RunResult run = session.Run(entry, awaited);
+        Words errors;
+        const engine::RunResult run = session.Run(entry, awaited, &errors);
         EXPECT_EQ(run.problems.at(0).code, "journal-failed");
         EXPECT_EQ(m.Stored(kUser, "A"), std::string(writes == 4 ? "1\0" : "0\0", 2));
         EXPECT_EQ(m.processes.started.size(), writes == 4 ? 1u : 0u);
+        const std::string stopped =
+            "not done: the journal 2 could not be written (system text 112);";
+        EXPECT_EQ(errors.errors, writes == 4 ? "-;-;" : stopped + stopped);
     }
 }
 
@@ -352,20 +367,12 @@ TEST(Session, DefaultProfileHive) {
     EXPECT_EQ(m.registry.Dump(), before);
 
     // Interrupted as entry 2 starts: the hive is unloaded at once and nothing more goes into it.
-    struct Interrupt final : engine::SessionObserver {
-        explicit Interrupt(FakeHives& hives) : hives(hives) {}
-        void RunStarts(size_t, bool) override {}
-        void EntryStarts(const OptimizationItem& entry) override {
-            if (entry.Number == "2" && hives.cleanup) hives.cleanup();
-        }
-        void EntryLeftOut(const OptimizationItem&) override {}
-        void Reported(const ActionRecord& record) override { failed |= record.error.has_value(); }
-        void EntryEnds(const OptimizationItem&) override {}
-        FakeHives& hives;
-        bool failed = false;
-    } interrupt(m.hives);
+    Words interrupt;
+    interrupt.starts = [&](const OptimizationItem& entry) {
+        if (entry.Number == "2" && m.hives.cleanup) m.hives.cleanup();
+    };
     EXPECT_FALSE(session.Run(entries, Apply("", Users::Default, hive), &interrupt).stopped);
-    EXPECT_TRUE(interrupt.failed);
+    EXPECT_NE(interrupt.errors.find_first_not_of("-;"), std::string::npos) << "a write failed";
     EXPECT_EQ(m.Stored(inHive, "V") + m.Stored(inHive, "W"), std::string("x\0-", 3));
 
     // A journal that cannot be made lets the hive go again, and says when it stays loaded;

@@ -82,6 +82,9 @@ TEST(FileTrust, FoldersAboveOnlyWarnAndWhatCannotBeReadIsUnknown) {
     EXPECT_EQ(verdict.warnings, (std::vector<std::string>{
                                     "S-1-5-32-545 may delete or rename the folder C:\\Orvik",
                                     "S-1-5-11 may delete or rename the files in the folder C:\\"}));
+    // Named from its own folder, it is judged with the same folders above.
+    security.currentFolder = "C:\\Orvik";
+    EXPECT_EQ(trust::JudgeFile(security, "OrvikOptimizations.xml").warnings, verdict.warnings);
 
     security.failures[kFolder] = 5;
     verdict = trust::JudgeFile(security, kFile);

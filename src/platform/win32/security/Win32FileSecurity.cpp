@@ -189,4 +189,19 @@ uint32_t Win32FileSecurity::ProtectFile(const std::string& path) {
 
 std::string Win32FileSecurity::ErrorText(uint32_t code) { return SystemErrorText(code); }
 
+// GetFullPathNameW (Windows XP) only works on the text with the process's current folder: no
+// file is opened and no right is needed, so it answers the same elevated, as SYSTEM or not.
+std::string Win32FileSecurity::FullPath(const std::string& path) {
+    const std::wstring wide = Widen(path);
+    std::wstring full(MAX_PATH, L'\0');
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const DWORD length =
+            GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+        if (length == 0) return path;
+        if (length < full.size()) return Narrow(full.data(), length);
+        full.assign(length, L'\0');  // the length asked for counts its NUL
+    }
+    return path;
+}
+
 }  // namespace win32

@@ -14,6 +14,7 @@ public:
     uint32_t MakeAdministratorsFolder(const std::string& path) override;
     uint32_t ProtectFile(const std::string& path) override;
     std::string ErrorText(uint32_t code) override;
+    std::string FullPath(const std::string& path) override;
 };
 
 }  // namespace win32
