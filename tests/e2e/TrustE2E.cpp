@@ -62,9 +62,8 @@ TEST_F(Trust, ACatalogueOthersMayChangeIsRefusedUnlessTrustedForOneRun) {
     folder.Write("sub\\cat.xml", Catalogue(""));
     SetAccess(folder.Folder(), kOpen);
     const auto warned = [&](const std::string& named, const fs::path& from) {
-        Process validated(cli, "validate --json --catalogue \"" + named + "\"", from);
-        Finish(validated);
-        const json::Value report = json::Parse(validated.Out());
+        const json::Value report =
+            json::Parse(RunToEnd(cli, "validate --json --catalogue \"" + named + "\"", from).out);
         std::string messages;
         for (const json::Value& problem : report["problems"].items) {
             if (problem["code"].text == "folder-not-protected") messages += problem["message"].text;

@@ -159,8 +159,8 @@ std::optional<DWORD> Process::Wait(std::chrono::milliseconds limit) {
 std::string Process::Out() const { return output_.Read("out"); }
 std::string Process::Err() const { return output_.Read("err"); }
 
-Ran RunToEnd(const fs::path& program, const std::string& arguments) {
-    Process process(program, arguments);
+Ran RunToEnd(const fs::path& program, const std::string& arguments, const fs::path& workingFolder) {
+    Process process(program, arguments, workingFolder);
     const std::optional<DWORD> code = process.Wait();
     return {code ? static_cast<int64_t>(*code) : -1, process.Out(), process.Err()};
 }

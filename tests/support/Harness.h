@@ -86,7 +86,8 @@ struct Ran {
     int64_t code = -1;
     std::string out, err;
 };
-Ran RunToEnd(const fs::path& program, const std::string& arguments);
+Ran RunToEnd(const fs::path& program, const std::string& arguments,
+             const fs::path& workingFolder = {});
 
 struct StoredValue {
     std::string name;
