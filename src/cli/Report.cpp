@@ -56,6 +56,11 @@ std::string ActionLine(const ActionReport& action) {
             }
             break;
         }
+        case ActionRecord::Kind::Service:
+        case ActionRecord::Kind::Task:
+            line = (record.kind == ActionRecord::Kind::Service ? "service   " : "task      ") +
+                   Padded(action.outcome, 10) + engine::SystemText(record);
+            break;
         case ActionRecord::Kind::Command:
             line = "command   " + Padded(action.outcome, 10) + record.command->Command;
             if (action.program) line += "\n" + std::string(20, ' ') + "starts " + *action.program;
@@ -77,6 +82,7 @@ std::string ActionLine(const ActionReport& action) {
             }
             break;
     }
+    if (!record.note.empty()) line += "\n" + std::string(20, ' ') + record.note;
     if (record.error) {
         line += "\n" + std::string(20, ' ') + "error " + std::to_string(record.error->Number) +
                 ", " + record.error->Source + ": " + DescriptionText(*record.error);
@@ -124,6 +130,8 @@ std::string SummaryTail(const std::vector<Problem>& problems, int exitCode) {
 
 Place PlaceOf(const ActionRecord& record) {
     if (record.registry) return PlaceOf(*record.registry);
+    if (record.service) return PlaceOf(*record.service);
+    if (record.task) return PlaceOf(*record.task);
     if (record.command) return PlaceOf(*record.command);
     return PlaceOf(*record.query);
 }

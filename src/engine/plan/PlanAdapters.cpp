@@ -365,4 +365,57 @@ uint32_t PlanLauncher::Start(const std::string& commandLine, WindowStyle, StartS
     return lastProgram ? 0 : static_cast<uint32_t>(reg::kFileNotFound);
 }
 
+uint32_t PlanServices::Query(const std::string& name, ServiceState& state) {
+    const uint32_t found = machine_.Query(name, state);
+    if (found != 0) return found;
+    if (const auto kept = kept_.find(codes::UpperAscii(name)); kept != kept_.end()) {
+        state.start = kept->second;
+    }
+    return 0;
+}
+
+// The machine is asked for the service, so that a plan meets one that is not there; what it
+// would refuse beyond that (rights, a protected service) only a run finds.
+uint32_t PlanServices::SetStart(const std::string& name, const ServiceStart& start) {
+    ServiceState state;
+    if (const uint32_t found = Query(name, state)) return found;
+    ServiceStart kept = start;
+    if (kept.type != services::kAutomatic) kept.delayed = state.start.delayed;
+    kept_[codes::UpperAscii(name)] = kept;
+    return 0;
+}
+
+int32_t PlanTasks::IsEnabled(const std::string& path, bool& enabled) {
+    const int32_t found = machine_.IsEnabled(path, enabled);
+    if (found < 0) return found;
+    if (const auto kept = kept_.find(codes::UpperAscii(path)); kept != kept_.end()) {
+        enabled = kept->second;
+    }
+    return found;
+}
+
+int32_t PlanTasks::SetEnabled(const std::string& path, bool enabled) {
+    bool now = false;
+    if (const int32_t found = IsEnabled(path, now); found < 0) return found;
+    kept_[codes::UpperAscii(path)] = enabled;
+    return 0;
+}
+
+std::string UnknowableEffect(const std::string& commandLine) {
+    const std::string text = codes::UpperAscii(commandLine);
+    const auto has = [&](const char* word) { return text.find(word) != std::string::npos; };
+    if (has("REMOVE-APPXPACKAGE") || has("REMOVE-APPXPROVISIONEDPACKAGE")) {
+        return "an app removed cannot be read before nor put back by undo";
+    }
+    if (has("POWERCFG")) {
+        return "powercfg: the power settings it changes are not read before, and undo cannot "
+               "put them back";
+    }
+    if (has("BCDEDIT")) {
+        return "bcdedit: the boot configuration it changes is not read before, and undo cannot "
+               "put it back";
+    }
+    return {};
+}
+
 }  // namespace engine

@@ -192,11 +192,17 @@ void Session::UndoRecordsOf(const UndoRequest& request, UndoRun& run) {
     if (!journal.isJournal) return;
     run.ran = true;
     // A dry run reads the machine and keeps its own writes, as a plan does.
+    const EnginePlatform& system = platform_.machine;
     std::optional<PlanRegistry> planned;
+    std::optional<PlanServices> plannedServices;
+    std::optional<PlanTasks> plannedTasks;
     Registry& target = request.dryRun ? planned.emplace(machine) : machine;
     run.dryRun = request.dryRun;
     run.entries =
-        UndoRecords(journal.records, profile ? profile->Over(target, Users::Current) : target);
+        UndoRecords(journal.records,
+                    {profile ? profile->Over(target, Users::Current) : target,
+                     request.dryRun ? plannedServices.emplace(system.services) : system.services,
+                     request.dryRun ? plannedTasks.emplace(system.tasks) : system.tasks});
     NameFailures(run.entries, platform_.machine.env.system);
     if (profile) failed = profile->Unload();
     if (failed) run.problems.push_back(*failed);
