@@ -31,6 +31,20 @@ std::string Written(const char* heading, const std::string& text) {
     return block;
 }
 
+// An action's error, and the Windows error behind it, each on a line of its own.
+std::string ErrorLines(const ActionRecord& record) {
+    std::string line;
+    if (record.error) {
+        line += "\n" + std::string(20, ' ') + "error " + std::to_string(record.error->Number) +
+                ", " + record.error->Source + ": " + DescriptionText(*record.error);
+        if (record.error->SystemCode != 0) {
+            line += "\n" + std::string(20, ' ') + "Windows error " +
+                    std::to_string(record.error->SystemCode) + ": " + record.error->SystemText;
+        }
+    }
+    return line;
+}
+
 std::string ActionLine(const ActionReport& action) {
     const ActionRecord& record = action.record;
     std::string line;
@@ -83,15 +97,7 @@ std::string ActionLine(const ActionReport& action) {
             break;
     }
     if (!record.note.empty()) line += "\n" + std::string(20, ' ') + record.note;
-    if (record.error) {
-        line += "\n" + std::string(20, ' ') + "error " + std::to_string(record.error->Number) +
-                ", " + record.error->Source + ": " + DescriptionText(*record.error);
-        if (record.error->SystemCode != 0) {
-            line += "\n" + std::string(20, ' ') + "Windows error " +
-                    std::to_string(record.error->SystemCode) + ": " + record.error->SystemText;
-        }
-    }
-    return line;
+    return line + ErrorLines(record);
 }
 
 }  // namespace

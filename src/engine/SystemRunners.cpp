@@ -89,9 +89,9 @@ void ServiceRunner::Carry(const ServiceItem& item, const std::string& source,
     record.system = SystemChange{state.start, state.start, false, false, state.running};
     // Held here rather than left to the manager, so that a plan says it too.
     if (wanted->type <= services::kSystem && !state.driver) {
-        throw ErrorRecord(kErrInvalid, source,
-                          "Only a driver starts at Boot or System, and " + item.Name +
-                              " is a service");
+        throw ErrorRecord(
+            kErrInvalid, source,
+            "Only a driver starts at Boot or System, and " + item.Name + " is a service");
     }
     if (wanted->type == services::kDisabled && state.running) {
         record.note = "it keeps running until it is stopped or Windows starts again";
@@ -102,9 +102,9 @@ void ServiceRunner::Carry(const ServiceItem& item, const std::string& source,
     if (const uint32_t read = manager.Query(item.Name, now)) fail(read);
     record.system->after = now.start;
     if (!SameStart(now.start, *wanted)) {
-        throw ErrorRecord(kErrNotTaken, source,
-                          "The change did not take: " + item.Name + " still starts " +
-                              StartName(now.start));
+        throw ErrorRecord(
+            kErrNotTaken, source,
+            "The change did not take: " + item.Name + " still starts " + StartName(now.start));
     }
 }
 
@@ -126,9 +126,9 @@ void TaskRunner::Carry(const TaskItem& item, const std::string& source, ActionRe
     ScheduledTasks& scheduler = platform_.tasks;
     const auto fail = [&](int32_t hresult) {
         if (hresult == tasks::kUnavailable) {
-            throw ErrorRecord(hresult, source,
-                              "Task Scheduler 2.0 is not on this Windows: " +
-                                  scheduler.ErrorText(hresult));
+            throw ErrorRecord(
+                hresult, source,
+                "Task Scheduler 2.0 is not on this Windows: " + scheduler.ErrorText(hresult));
         }
         throw ErrorRecord(hresult, source, scheduler.ErrorText(hresult));
     };
