@@ -37,8 +37,7 @@ uint32_t ReadConfig(SC_HANDLE service, ServiceState& state) {
     auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
     if (!QueryServiceConfigW(service, config, needed, &needed)) return GetLastError();
     state.start.type = config->dwStartType;
-    state.driver =
-        (config->dwServiceType & (SERVICE_KERNEL_DRIVER | SERVICE_FILE_SYSTEM_DRIVER)) != 0;
+    state.driver = (config->dwServiceType & (SERVICE_KERNEL_DRIVER | SERVICE_FILE_SYSTEM_DRIVER)) != 0;
     return 0;
 }
 
