@@ -45,7 +45,53 @@ constexpr std::array<Code, 3> kModes{{
     {"BASIC", "Basic"},
 }};
 
+struct StartName {
+    const char* name;
+    ServiceStart start;
+};
+
+// In the order the names are listed to the user.
+constexpr std::array<StartName, 6> kStartTypes{{
+    {"Automatic", {services::kAutomatic, false}},
+    {"AutomaticDelayed", {services::kAutomatic, true}},
+    {"Manual", {services::kManual, false}},
+    {"Disabled", {services::kDisabled, false}},
+    {"Boot", {services::kBoot, false}},
+    {"System", {services::kSystem, false}},
+}};
+
 }  // namespace
+
+std::optional<ServiceStart> ServiceStartByName(const std::string& name) {
+    const std::string upper = UpperAscii(name);
+    for (const StartName& type : kStartTypes) {
+        if (upper == UpperAscii(type.name)) return type.start;
+    }
+    return std::nullopt;
+}
+
+std::optional<bool> TaskEnabledByName(const std::string& name) {
+    const std::string upper = UpperAscii(name);
+    if (upper == "ENABLED") return true;
+    if (upper == "DISABLED") return false;
+    return std::nullopt;
+}
+
+std::string StartTypeNameList() {
+    std::string list;
+    for (size_t i = 0; i < kStartTypes.size(); ++i) {
+        if (i > 0) list += i + 1 == kStartTypes.size() ? " or " : ", ";
+        list += kStartTypes[i].name;
+    }
+    return list;
+}
+
+std::string StartTypeName(const ServiceStart& start) {
+    for (const StartName& type : kStartTypes) {
+        if (type.start == start) return type.name;
+    }
+    return std::string();
+}
 
 std::string UpperAscii(std::string text) {
     for (char& c : text) {

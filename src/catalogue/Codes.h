@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "catalogue/ValueTypes.h"
+#include "platform/ServiceControl.h"
 
 namespace codes {
 
@@ -58,6 +59,17 @@ bool KnownMode(int32_t mode);
 int32_t SetMode(const std::string& Value);
 // Throws std::out_of_range for a code outside 0..2.
 std::string GetMode(int32_t mode);
+
+// A service's StartType and a task's State by name, letter case ignored as for the other names:
+// Automatic, AutomaticDelayed, Manual, Disabled, Boot, System; Enabled, Disabled. None for any
+// other name (validate's error; a run fails the action).
+std::optional<ServiceStart> ServiceStartByName(const std::string& name);
+std::optional<bool> TaskEnabledByName(const std::string& name);
+// The names as the catalogue spells them, for messages and the report: "Automatic, ... or System".
+std::string StartTypeNameList();
+// The catalogue's name of a start (AutomaticDelayed for a delayed automatic start); the empty
+// text for a type the Service Control Manager does not define.
+std::string StartTypeName(const ServiceStart& start);
 
 // A Number that rows can be tied by: a plain decimal from -32768 to 32767, without blanks, plus
 // sign or leading zeros ("0" and "-5" are plain; "07", " 7", "+7", "-0" and "40000" are not).

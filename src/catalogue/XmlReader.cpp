@@ -54,9 +54,13 @@ enum class Field {
     Value,
     KeyType,  // of a registry entry
     Command,
-    WarningLevel,  // of the other two
+    WarningLevel,  // of a command line or WMI query
+    ServiceName,
+    StartType,  // of a service
+    TaskPath,
+    TaskState,  // of a scheduled task
 };
-enum class List { None, Registry, Commands, Queries };
+enum class List { None, Registry, Services, Tasks, Commands, Queries };
 
 constexpr unsigned Bit(Field field) { return 1u << static_cast<unsigned>(field); }
 
@@ -80,6 +84,16 @@ std::optional<Field> EntryField(List list, std::string_view name) {
         if (name == "KeyType") return Field::KeyType;
         return std::nullopt;
     }
+    if (list == List::Services) {
+        if (name == "Name") return Field::ServiceName;
+        if (name == "StartType") return Field::StartType;
+        return std::nullopt;
+    }
+    if (list == List::Tasks) {
+        if (name == "Path") return Field::TaskPath;
+        if (name == "State") return Field::TaskState;
+        return std::nullopt;
+    }
     if (name == "Command") return Field::Command;
     if (list == List::Queries && name == "WarningLevel") return Field::WarningLevel;
     return std::nullopt;
@@ -87,12 +101,19 @@ std::optional<Field> EntryField(List list, std::string_view name) {
 
 // The name the writer gives an entry of the list.
 const char* EntryName(List list) {
-    if (list == List::Registry) return "RegistryEntry";
-    return list == List::Commands ? "CommandLine" : "WMIQuery";
+    switch (list) {
+        case List::Registry: return "RegistryEntry";
+        case List::Services: return "Service";
+        case List::Tasks: return "ScheduledTask";
+        case List::Commands: return "CommandLine";
+        default: return "WMIQuery";
+    }
 }
 
 List ListOf(std::string_view name) {
     if (name == "RegistryEntries") return List::Registry;
+    if (name == "Services") return List::Services;
+    if (name == "ScheduledTasks") return List::Tasks;
     if (name == "CommandLines") return List::Commands;
     if (name == "WMIQueries") return List::Queries;
     return List::None;
@@ -140,6 +161,8 @@ public:
             case 4: {
                 OptimizationItem& item = *catalogue_.back();
                 if (list_ == List::Registry) item.regItems.emplace_back().Position = at;
+                if (list_ == List::Services) item.serviceItems.emplace_back().Position = at;
+                if (list_ == List::Tasks) item.taskItems.emplace_back().Position = at;
                 if (list_ == List::Commands) item.cmdItems.emplace_back().Position = at;
                 if (list_ == List::Queries) item.wmiItems.emplace_back().Position = at;
                 if (name != EntryName(list_)) {
@@ -247,6 +270,10 @@ private:
                     item.wmiItems.back().CommandPosition = at;
                 break;
             case Field::WarningLevel: item.wmiItems.back().WarningLevelPosition = at; break;
+            case Field::ServiceName: item.serviceItems.back().NamePosition = at; break;
+            case Field::StartType: item.serviceItems.back().StartTypePosition = at; break;
+            case Field::TaskPath: item.taskItems.back().PathPosition = at; break;
+            case Field::TaskState: item.taskItems.back().StatePosition = at; break;
             default: break;
         }
     }
@@ -344,6 +371,11 @@ private:
                 }
                 break;
             }
+            // Kept as spelt: validate judges the names, the runners read them.
+            case Field::ServiceName: item.serviceItems.back().Name = std::move(value); break;
+            case Field::StartType: item.serviceItems.back().StartType = std::move(value); break;
+            case Field::TaskPath: item.taskItems.back().Path = std::move(value); break;
+            case Field::TaskState: item.taskItems.back().State = std::move(value); break;
         }
     }
 

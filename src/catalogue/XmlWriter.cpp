@@ -127,6 +127,22 @@ void WriteItem(Block& root, const OptimizationItem& record) {
             entry.Value("Value", reg.Value);
         }
     }
+    if (!record.serviceItems.empty()) {
+        Block list = item.Open("Services");
+        for (const ServiceItem& service : record.serviceItems) {
+            Block entry = list.Open("Service");
+            entry.Value("Name", service.Name);
+            entry.Value("StartType", service.StartType);
+        }
+    }
+    if (!record.taskItems.empty()) {
+        Block list = item.Open("ScheduledTasks");
+        for (const TaskItem& task : record.taskItems) {
+            Block entry = list.Open("ScheduledTask");
+            entry.Value("Path", task.Path);
+            entry.Value("State", task.State);
+        }
+    }
     if (!record.cmdItems.empty()) {
         Block list = item.Open("CommandLines");
         for (const cmdItem& cmd : record.cmdItems) {

@@ -5,7 +5,9 @@
 // and the stylesheet instruction on lines of their own, then one element per line, indented by
 // two blanks per level, line ends LF, the file ending in a line end. A value element is written
 // with its start and end tag on one line, also when empty (<Impact></Impact>); a list element
-// holds its entries on the lines between its tags:
+// holds its entries on the lines between its tags. An item's lists follow its fields, each only
+// when it has entries, in the order a run takes them: RegistryEntries, Services, ScheduledTasks,
+// CommandLines, WMIQueries.
 //
 //   <?xml version="1.0" encoding="UTF-8"?>
 //   <?xml-stylesheet type="text/xsl" href="OrvikOptimizations.xsl"?>

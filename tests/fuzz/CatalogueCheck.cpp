@@ -52,6 +52,16 @@ std::string Dump(const OptimizationList& records, bool lineFeeds) {
                 Put(out, *text, lineFeeds);
             }
         }
+        for (const ServiceItem& service : item->serviceItems) {
+            out << "[S";
+            Put(out, service.Name, lineFeeds);
+            Put(out, service.StartType, lineFeeds);
+        }
+        for (const TaskItem& task : item->taskItems) {
+            out << "[T";
+            Put(out, task.Path, lineFeeds);
+            Put(out, task.State, lineFeeds);
+        }
         for (const cmdItem& cmd : item->cmdItems) {
             out << "[C";
             Put(out, cmd.Command, lineFeeds);

@@ -125,6 +125,15 @@ OptimizationItemPtr Record(FuzzInput& in) {
         std::string command = Text(in);
         item->wmiItems.emplace_back(command, static_cast<int16_t>(in.Below(65536) - 32768));
     }
+    // Last, so that seeds made before these lists still decode to the same records.
+    for (uint32_t n = in.Below(3); n > 0; --n) {
+        std::string name = Text(in);
+        item->serviceItems.emplace_back(name, Text(in));
+    }
+    for (uint32_t n = in.Below(3); n > 0; --n) {
+        std::string path = Text(in);
+        item->taskItems.emplace_back(path, Text(in));
+    }
     return item;
 }
 
@@ -147,6 +156,8 @@ OptimizationItemPtr Shape(const OptimizationItem& record) {
         if (reg.KeyType < 0 || reg.KeyType > 2) reg.KeyType = 0;
         reg.Key = reg.ValueName = reg.Value = "";
     }
+    for (ServiceItem& service : item->serviceItems) service.Name = service.StartType = "";
+    for (TaskItem& task : item->taskItems) task.Path = task.State = "";
     for (cmdItem& cmd : item->cmdItems) cmd.Command.clear();
     for (wmiItem& wmi : item->wmiItems) wmi.Command.clear();
     return item;

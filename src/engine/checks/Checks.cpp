@@ -16,11 +16,17 @@ constexpr const char* kStopsRegistry = ": the run stops this entry's registry va
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
+const std::string kServicesKey = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\";
+// CreateService's limit of a service name.
+constexpr size_t kMaxServiceName = 256;
+
 // What an item or entry element is read as, by the name the writer gives it.
 std::string Meaning(const std::string& writersName) {
     if (writersName == "Item") return "an item";
     if (writersName == "RegistryEntry") return "a registry entry";
     if (writersName == "CommandLine") return "a command line";
+    if (writersName == "Service") return "a service";
+    if (writersName == "ScheduledTask") return "a scheduled task";
     return "a WMI query";
 }
 
@@ -211,14 +217,79 @@ void CatalogueCheck::CheckRecords(const OptimizationList& catalogue) {
                     std::to_string(first->second->Position.line) +
                     ": the editor's tick and --items reach both");
         }
-        if (item.regItems.empty() && item.cmdItems.empty() && item.wmiItems.empty()) {
+        if (item.regItems.empty() && item.serviceItems.empty() && item.taskItems.empty() &&
+            item.cmdItems.empty() && item.wmiItems.empty()) {
             Add(Warning, "no-action", item.Position,
-                "the entry has no registry value, command line or WMI query: applying it does "
-                "nothing");
+                "the entry has no registry value, service, scheduled task, command line or WMI "
+                "query: applying it does nothing");
         }
         for (const RegistryItem& value : item.regItems) CheckRegistryItem(value);
+        CheckStartValues(item);
+        for (const ServiceItem& service : item.serviceItems) CheckService(service);
+        for (const TaskItem& task : item.taskItems) CheckTask(task);
         for (const cmdItem& command : item.cmdItems) CheckCommand(command);
         for (const wmiItem& query : item.wmiItems) CheckQuery(query);
+    }
+}
+
+void CatalogueCheck::CheckService(const ServiceItem& service) {
+    using enum Problem::Severity;
+    constexpr const char* kStops =
+        ": the action fails and the run stops this entry's services here";
+    const XmlPosition nameAt = Or(service.NamePosition, service.Position);
+    if (service.Name.empty()) {
+        Add(Error, "empty-service-name", nameAt, std::string("the service has no Name") + kStops);
+    } else if (service.Name.find_first_of("/\\") != std::string::npos ||
+               service.Name.size() > kMaxServiceName) {
+        Add(Error, "invalid-service-name", nameAt,
+            "Name " + Quoted(service.Name) +
+                " is no service's key name (at most 256 characters, no / or \\)" + kStops);
+    }
+    if (!codes::ServiceStartByName(service.StartType)) {
+        Add(Error, "unknown-start-type", Or(service.StartTypePosition, service.Position),
+            "StartType " + Quoted(service.StartType) + " is not " + codes::StartTypeNameList() +
+                kStops);
+    }
+}
+
+void CatalogueCheck::CheckTask(const TaskItem& task) {
+    using enum Problem::Severity;
+    constexpr const char* kStops =
+        ": the action fails and the run stops this entry's scheduled tasks here";
+    const XmlPosition pathAt = Or(task.PathPosition, task.Position);
+    if (task.Path.empty()) {
+        Add(Error, "empty-task-path", pathAt,
+            std::string("the scheduled task has no Path") + kStops);
+    } else if (task.Path[0] != '\\') {
+        Add(Error, "invalid-task-path", pathAt,
+            "Path " + Quoted(task.Path) +
+                " does not start with a backslash: a task is named by its path from the root "
+                "folder, \\Microsoft\\Windows\\...\\Name" +
+                kStops);
+    }
+    if (!codes::TaskEnabledByName(task.State)) {
+        Add(Error, "unknown-task-state", Or(task.StatePosition, task.Position),
+            "State " + Quoted(task.State) + " is not Enabled or Disabled" + kStops);
+    }
+}
+
+void CatalogueCheck::CheckStartValues(const OptimizationItem& item) {
+    // A per-user service's template also has UserServiceFlags set by the entry: the Service
+    // Control Manager does not configure the template as a service of its own.
+    const auto flagsSet = [&](const std::string& service) {
+        return std::any_of(item.regItems.begin(), item.regItems.end(), [&](const RegistryItem& v) {
+            return codes::UpperAscii(v.ValueName) == "USERSERVICEFLAGS" &&
+                   codes::UpperAscii(v.Key) == codes::UpperAscii(kServicesKey + service);
+        });
+    };
+    for (const RegistryItem& value : item.regItems) {
+        const std::string service = ServiceOfStartValue(value);
+        if (service.empty() || flagsSet(service) || IsProtectedService(service)) continue;
+        Add(Problem::Severity::Warning, "service-start-as-value",
+            Or(value.KeyPosition, value.Position),
+            "the entry writes the Start value of service " + Quoted(service) +
+                " into the registry: a <Service> action sets it through the Service Control "
+                "Manager, leaves no key where the service does not exist, and can be undone");
     }
 }
 
@@ -299,6 +370,26 @@ bool UnquotedPathWithBlank(const std::string& commandLine) {
         if (program(blank)) return true;
     }
     return false;
+}
+
+std::string ServiceOfStartValue(const RegistryItem& value) {
+    if (codes::UpperAscii(value.ValueName) != "START" || value.Key.size() <= kServicesKey.size() ||
+        codes::UpperAscii(value.Key.substr(0, kServicesKey.size())) !=
+            codes::UpperAscii(kServicesKey)) {
+        return std::string();
+    }
+    const std::string name = value.Key.substr(kServicesKey.size());
+    return name.find('\\') == std::string::npos ? name : std::string();
+}
+
+bool IsProtectedService(const std::string& name) {
+    // Security Center, and Microsoft Defender's antimalware services with their Security Health
+    // service: started as protected processes from Windows 8.1 on.
+    static const char* const kProtected[] = {"WSCSVC", "WINDEFEND", "WDNISSVC", "SENSE",
+                                             "SECURITYHEALTHSERVICE"};
+    const std::string upper = codes::UpperAscii(name);
+    return std::any_of(std::begin(kProtected), std::end(kProtected),
+                       [&](const char* known) { return upper == known; });
 }
 
 void SortByPlace(std::vector<Problem>& problems) {

@@ -40,6 +40,10 @@ private:
     // The file gave no catalogue: unreadable, refused, not well-formed, or a wrong root.
     void NoCatalogue(const ReadNotice& notice);
     void CheckRegistryItem(const RegistryItem& value);
+    void CheckService(const ServiceItem& service);
+    void CheckTask(const TaskItem& task);
+    // Start values under a service's key that a Service action would set.
+    void CheckStartValues(const OptimizationItem& item);
     void CheckCommand(const cmdItem& command);
     void CheckQuery(const wmiItem& query);
 
@@ -58,5 +62,13 @@ bool NamesFullPath(const std::string& commandLine);
 // True when the command line's program is not in quotes and a run of its words up to a later
 // blank names a program ("C:\Program Files\x\y.exe /s"), while its first word does not.
 bool UnquotedPathWithBlank(const std::string& commandLine);
+// The service whose start type the value sets: the key name of
+// HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Services\<name> with the value Start (letter case
+// ignored, as the registry does), else empty.
+std::string ServiceOfStartValue(const RegistryItem& value);
+// Services that Windows starts as protected services: the Service Control Manager refuses
+// changes to their configuration from any program that is not protected, administrators'
+// included, so a catalogue keeps their Start value as a registry value on purpose.
+bool IsProtectedService(const std::string& name);
 
 }  // namespace engine

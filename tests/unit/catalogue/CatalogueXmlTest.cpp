@@ -66,7 +66,8 @@ protected:
 };
 
 // Dumps read: Number|Name|Description|Justification|Category|Impact|mode|Enabled|versions;
-// then [R KeyType;Key|ValueName|Value| [C Command| [W WarningLevel;Command| per entry.
+// then [R KeyType;Key|ValueName|Value| [S Name|StartType| [T Path|State| [C Command|
+// [W WarningLevel;Command| per entry.
 TEST_F(CatalogueXml, ReadsEveryFieldWithLastOneCountingAndListsAdding) {
     const OptimizationList list = ReadItems(R"(
       <Item>
@@ -82,6 +83,10 @@ TEST_F(CatalogueXml, ReadsEveryFieldWithLastOneCountingAndListsAdding) {
           <Anything><Key>K2</Key></Anything>
         </RegistryEntries>
         <RegistryEntries><RegistryEntry><KeyType>Binary</KeyType></RegistryEntry></RegistryEntries>
+        <ScheduledTasks><ScheduledTask><Path> \A </Path><State>x</State><State>disabled</State>
+          <Name>n</Name></ScheduledTask></ScheduledTasks>
+        <Services><Service><Name>SysMain</Name><StartType> Manual </StartType><Path>p</Path>
+          </Service><Svc><StartType>Boot</StartType></Svc></Services>
         <CommandLines><CommandLine><Command>a.exe</Command><Other>b</Other></CommandLine>
           <X/></CommandLines>
         <WMIQueries><WMIQuery><Command>SELECT * FROM Win32_Process</Command>
@@ -90,7 +95,8 @@ TEST_F(CatalogueXml, ReadsEveryFieldWithLastOneCountingAndListsAdding) {
       <Optimization/>)");
     EXPECT_EQ(Dump(list),
               "7|Disable   indexing|Stops it.|Saves IO.|STORAGE|HIGH|2|1|1;5;7;"
-              "[R1;HKEY_LOCAL_MACHINE|V|y|[R0;K2|||[R2;|||[Ca.exe|[C|"
+              "[R1;HKEY_LOCAL_MACHINE|V|y|[R0;K2|||[R2;|||[SSysMain|Manual|[S|Boot|"
+              "[T\\x5CA|disabled|[Ca.exe|[C|"
               "[W9999;SELECT * FROM Win32_Process|[W0;q|\n"
               // An item under another name, without children: all defaults.
               "||||||0|0|\n");

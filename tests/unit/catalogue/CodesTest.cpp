@@ -23,6 +23,24 @@ TEST(Codes, EveryDisplayNameReadsBackToItsCodeAndOutOfRangeThrows) {
     EXPECT_EQ(RegistryItem::GetKeyType(kKeyTypeMultiString + 1), "");
     EXPECT_EQ(TypeNameOf(kRegQword) + TypeNameOf(0) + TypeNameOf(12), "REG_QWORDREG_NONEtype 12");
     EXPECT_EQ(KeyTypeNameList(), "DWORD, STRING, BINARY, QWORD, EXPANDSTRING or MULTISTRING");
+    // Start types and task states in any letter case; the start's name back as the list spells it.
+    const std::pair<const char*, ServiceStart> starts[] = {
+        {"Automatic", {services::kAutomatic, false}},
+        {"AutomaticDelayed", {services::kAutomatic, true}},
+        {"Manual", {services::kManual, false}},
+        {"Disabled", {services::kDisabled, false}},
+        {"Boot", {services::kBoot, false}},
+        {"System", {services::kSystem, false}}};
+    for (const auto& [name, start] : starts) {
+        EXPECT_EQ(ServiceStartByName(UpperAscii(name)), start) << name;
+        EXPECT_EQ(StartTypeName(start), name);
+    }
+    EXPECT_EQ(StartTypeName({services::kDisabled, true}) + StartTypeName({9, false}), "");
+    EXPECT_FALSE(ServiceStartByName("Delayed") || ServiceStartByName("") ||
+                 ServiceStartByName(" Manual"));
+    EXPECT_EQ(StartTypeNameList(), "Automatic, AutomaticDelayed, Manual, Disabled, Boot or System");
+    EXPECT_TRUE(TaskEnabledByName("enabled") == true && TaskEnabledByName("DISABLED") == false);
+    EXPECT_FALSE(TaskEnabledByName("On") || TaskEnabledByName(""));
     EXPECT_THROW(GetOSString(kVersionCount), std::out_of_range);
     EXPECT_THROW(GetOSString(-1), std::out_of_range);
     EXPECT_THROW(GetMode(3), std::out_of_range);

@@ -781,6 +781,11 @@ TEST(ConsoleCommands, Sha256OfPublishedVectors) {
 
 // Every check, at the line and column where its element starts.
 TEST(ConsoleCommands, ValidateFindsEachProblemWhereItStands) {
+    const auto StartValue = [](const std::string& service, const std::string& name) {
+        return "<RegistryEntry><Key>HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\" +
+               service + "</Key><ValueName>" + name +
+               "</ValueName><Value>4</Value></RegistryEntry>";
+    };
     const std::vector<std::string> lines = {
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>",
         "<Optimizations>",
@@ -809,6 +814,17 @@ TEST(ConsoleCommands, ValidateFindsEachProblemWhereItStands) {
         "    <RegistryEntry><ValueNmae>v</ValueNmae><Vaule>1</Vaule></RegistryEntry><RegistryEntry>"
         "<Key>HKEY_USERS\\x</Key><ValueName></ValueName><KeyType>STRING</KeyType><Value></Value>"
         "</RegistryEntry></RegistryEntries></Itme>",
+        // A Start value a Service action would set; not so a protected service's, nor a per-user
+        // service template's (its UserServiceFlags set too).
+        "  <Item><Number>12</Number><RegistryEntries><RegistryEntry><Key>HKEY_LOCAL_MACHINE\\SYSTEM"
+        "\\CurrentControlSet\\Services\\SysMain</Key><ValueName>START</ValueName><Value>4</Value>"
+        "</RegistryEntry>" +
+            StartValue("WSCSVC", "Start") + StartValue("CDPUserSvc", "Start") +
+            StartValue("cdpusersvc", "UserServiceFlags") + "</RegistryEntries>",
+        "    <Services><Service><Name>a/b</Name><StartType>automatic</StartType></Service><Service>"
+        "<StartType>Delayed</StartType></Service></Services><ScheduledTasks><ScheduledTask><Path>"
+        "Microsoft\\X</Path><State>Off</State></ScheduledTask><ScheduledTask><Path>\\X</Path>"
+        "<State>disabled</State></ScheduledTask><ScheduledTsk/></ScheduledTasks></Item>",
         "</Optimizations>",
     };
     // code, line, and the text the element at fault starts with on that line (the n-th time it
@@ -849,6 +865,15 @@ TEST(ConsoleCommands, ValidateFindsEachProblemWhereItStands) {
         {"invalid-dword", 12, "<RegistryEntry>"},
         {"unknown-element", 12, "<ValueNmae>"},
         {"unknown-element", 12, "<Vaule>"},
+        {"service-start-as-value", 13, "<Key>"},
+        {"invalid-service-name", 14, "<Name>"},
+        {"empty-service-name", 14, "<Service>", 2},
+        {"unknown-start-type", 14, "<StartType>", 2},
+        {"invalid-task-path", 14, "<Path>"},
+        {"unknown-task-state", 14, "<State>"},
+        {"unusual-name", 14, "<ScheduledTsk/>"},
+        {"empty-task-path", 14, "<ScheduledTsk/>"},
+        {"unknown-task-state", 14, "<ScheduledTsk/>"},
     };
     Machine m;
     std::string file;
@@ -868,7 +893,7 @@ TEST(ConsoleCommands, ValidateFindsEachProblemWhereItStands) {
                          std::to_string(at + 1));
     }
     EXPECT_EQ(found, wanted);
-    EXPECT_EQ(report["summary"]["errors"].Int(), 18);
+    EXPECT_EQ(report["summary"]["errors"].Int(), 25);
     EXPECT_EQ(report["problems"][23]["message"].text,
               "DWORD value \"2.5\" is no plain whole number: a run writes 2");
     EXPECT_EQ(report["entries"][2]["line"].Int(), 10);
