@@ -15,6 +15,16 @@ inline constexpr uint32_t kManual = 3;
 inline constexpr uint32_t kDisabled = 4;
 // ERROR_SERVICE_DOES_NOT_EXIST: no service of that name on this machine.
 inline constexpr uint32_t kNotFound = 1060;
+// ERROR_INVALID_NAME: a name no service can have.
+inline constexpr uint32_t kInvalidName = 123;
+// ERROR_INVALID_LEVEL: a manager without the delayed start (Wine 8, XP) refuses to set it.
+inline constexpr uint32_t kNoDelayedStart = 124;
+
+// Service key names have no slash or backslash; both sides refuse an empty name or one with
+// them before asking the manager.
+inline bool ValidName(const std::string& name) {
+    return !name.empty() && name.find_first_of("/\\") == std::string::npos;
+}
 }  // namespace services
 
 // How a service starts: the type, and for an automatic one whether it waits until after the
@@ -26,7 +36,7 @@ struct ServiceStart {
 };
 
 struct ServiceState {
-    ServiceStart start;
+    ServiceStart start;    // delayed is read as false unless the type is automatic
     bool driver = false;   // a kernel or file system driver: only these start at Boot or System
     bool running = false;  // in any state but stopped
 };
@@ -35,8 +45,9 @@ class ServiceControl {
 public:
     virtual ~ServiceControl() = default;
     virtual uint32_t Query(const std::string& name, ServiceState& state) = 0;
-    // Sets the type and the delayed flag together; the caller reads the state back to know it
-    // took.
+    // Sets the type and, for an automatic start, the delayed flag; the caller reads the state
+    // back to know it took. A delayed start where the manager has none fails (kNoDelayedStart)
+    // without a change.
     virtual uint32_t SetStart(const std::string& name, const ServiceStart& start) = 0;
     // A readable message for a code, without a final line break.
     virtual std::string ErrorText(uint32_t code) = 0;

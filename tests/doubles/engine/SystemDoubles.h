@@ -28,26 +28,31 @@ public:
         bool ignores = false;  // SetStart succeeds and changes nothing
     };
     std::map<std::string, Service, CaseLess> services;
+    bool noDelayedStart = false;       // a manager without it, as Wine 8's
     std::vector<std::string> changes;  // every SetStart, in order
 
     uint32_t Query(const std::string& name, ServiceState& state) override {
         state = {};
+        if (!services::ValidName(name)) return services::kInvalidName;
         const auto found = services.find(name);
         if (found == services.end()) return services::kNotFound;
         state = found->second.state;
+        state.start.delayed = state.start.delayed && state.start.type == services::kAutomatic;
         return 0;
     }
     uint32_t SetStart(const std::string& name, const ServiceStart& start) override {
+        if (!services::ValidName(name)) return services::kInvalidName;
         const auto found = services.find(name);
         if (found == services.end()) return services::kNotFound;
         Service& service = found->second;
         changes.push_back(name);
         if (service.refusal) return service.refusal;
+        const bool automatic = start.type == services::kAutomatic;
+        if (automatic && start.delayed && noDelayedStart) return services::kNoDelayedStart;
+        if (automatic && !service.ignores) service.state.start.delayed = start.delayed;
         // The manager takes Boot and System for drivers only (ERROR_INVALID_PARAMETER).
         if (start.type <= services::kSystem && !service.state.driver) return 87;
-        if (service.ignores) return 0;
-        service.state.start.type = start.type;
-        if (start.type == services::kAutomatic) service.state.start.delayed = start.delayed;
+        if (!service.ignores) service.state.start.type = start.type;
         return 0;
     }
     std::string ErrorText(uint32_t code) override { return "system text " + std::to_string(code); }
@@ -66,22 +71,33 @@ public:
 
     int32_t IsEnabled(const std::string& path, bool& enabled) override {
         enabled = false;
-        if (unavailable) return unavailable;
-        const auto found = tasks.find(path);
-        if (found == tasks.end()) return tasks::kNotFound;
-        enabled = found->second.enabled;
+        Task* task = nullptr;
+        if (const int32_t hr = Find(path, task)) return hr;
+        enabled = task->enabled;
         return 0;
     }
     int32_t SetEnabled(const std::string& path, bool enabled) override {
-        if (unavailable) return unavailable;
-        const auto found = tasks.find(path);
-        if (found == tasks.end()) return tasks::kNotFound;
+        Task* task = nullptr;
+        if (const int32_t hr = Find(path, task)) return hr;
         changes.push_back(path);
-        if (found->second.refusal) return found->second.refusal;
-        if (!found->second.ignores) found->second.enabled = enabled;
+        if (task->refusal) return task->refusal;
+        if (!task->ignores) task->enabled = enabled;
         return 0;
     }
     std::string ErrorText(int32_t hresult) override {
         return "system text " + std::to_string(hresult);
+    }
+
+private:
+    // Keys as given, found with or without their leading backslash.
+    int32_t Find(const std::string& path, Task*& task) {
+        std::string folder, name;
+        if (!tasks::SplitPath(path, folder, name)) return tasks::kInvalidPath;
+        if (unavailable) return unavailable;
+        auto found = tasks.find(folder == "\\" ? "\\" + name : folder + "\\" + name);
+        if (found == tasks.end()) found = tasks.find(path);
+        if (found == tasks.end()) return tasks::kNotFound;
+        task = &found->second;
+        return 0;
     }
 };

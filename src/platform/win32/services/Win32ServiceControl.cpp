@@ -19,15 +19,21 @@ struct ServiceHandleKind {
 };
 using ServiceHandle = Owned<ServiceHandleKind>;
 
-// The manager and the service, opened with the rights asked; 0 or the error.
+// The manager and the service, opened with the rights asked; 0 or the error. OpenSCManagerW and
+// OpenServiceW: Windows XP. SC_MANAGER_CONNECT, SERVICE_QUERY_CONFIG and SERVICE_QUERY_STATUS are
+// every local user's by default; SERVICE_CHANGE_CONFIG only an elevated administrator's and
+// SYSTEM's, so a change without elevation fails here with ERROR_ACCESS_DENIED, as does one on a
+// service whose own security refuses it (Windows Defender's) even elevated.
 uint32_t Open(const std::string& name, DWORD rights, ServiceHandle& manager,
               ServiceHandle& service) {
+    if (!services::ValidName(name)) return services::kInvalidName;
     *manager.Put() = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
     if (!manager.Valid()) return GetLastError();
     *service.Put() = OpenServiceW(manager.Get(), Widen(name).c_str(), rights);
     return service.Valid() ? 0 : GetLastError();
 }
 
+// QueryServiceConfigW: Windows XP, SERVICE_QUERY_CONFIG.
 uint32_t ReadConfig(SC_HANDLE service, ServiceState& state) {
     DWORD needed = 0;
     if (!QueryServiceConfigW(service, nullptr, 0, &needed) &&
@@ -37,11 +43,13 @@ uint32_t ReadConfig(SC_HANDLE service, ServiceState& state) {
     auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
     if (!QueryServiceConfigW(service, config, needed, &needed)) return GetLastError();
     state.start.type = config->dwStartType;
-    state.driver = (config->dwServiceType & (SERVICE_KERNEL_DRIVER | SERVICE_FILE_SYSTEM_DRIVER)) != 0;
+    state.driver =
+        (config->dwServiceType & (SERVICE_KERNEL_DRIVER | SERVICE_FILE_SYSTEM_DRIVER)) != 0;
     return 0;
 }
 
-// The delayed start is Vista's; a system that does not know the level has none.
+// The delayed start is Vista's; a manager that does not know the level has none (XP; Wine 8 for
+// drivers). QueryServiceConfig2W: Windows XP, SERVICE_QUERY_CONFIG.
 uint32_t ReadDelayed(SC_HANDLE service, bool& delayed) {
     SERVICE_DELAYED_AUTO_START_INFO info{};
     DWORD needed = 0;
@@ -55,6 +63,16 @@ uint32_t ReadDelayed(SC_HANDLE service, bool& delayed) {
     return error == ERROR_INVALID_LEVEL ? 0 : error;
 }
 
+// ChangeServiceConfig2W: Windows XP, SERVICE_CHANGE_CONFIG. Any service takes the flag, which
+// counts only while it starts automatically; clearing it where the manager has no delayed start
+// (ERROR_INVALID_LEVEL: XP, Wine 8) leaves what was asked.
+uint32_t WriteDelayed(SC_HANDLE service, bool delayed) {
+    SERVICE_DELAYED_AUTO_START_INFO info{delayed ? TRUE : FALSE};
+    if (ChangeServiceConfig2W(service, SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &info)) return 0;
+    const DWORD error = GetLastError();
+    return error == ERROR_INVALID_LEVEL && !delayed ? 0 : error;
+}
+
 }  // namespace
 
 uint32_t Win32ServiceControl::Query(const std::string& name, ServiceState& state) {
@@ -65,7 +83,9 @@ uint32_t Win32ServiceControl::Query(const std::string& name, ServiceState& state
         return error;
     if (const uint32_t error = ReadConfig(service.Get(), state)) return error;
     if (const uint32_t error = ReadDelayed(service.Get(), state.start.delayed)) return error;
-    SERVICE_STATUS status{};
+    // The flag stays when the type changes but means nothing then: Manual is Manual.
+    state.start.delayed = state.start.delayed && state.start.type == services::kAutomatic;
+    SERVICE_STATUS status{};  // QueryServiceStatus: Windows XP, SERVICE_QUERY_STATUS
     if (!QueryServiceStatus(service.Get(), &status)) return GetLastError();
     state.running = status.dwCurrentState != SERVICE_STOPPED;
     return 0;
@@ -74,13 +94,15 @@ uint32_t Win32ServiceControl::Query(const std::string& name, ServiceState& state
 uint32_t Win32ServiceControl::SetStart(const std::string& name, const ServiceStart& start) {
     ServiceHandle manager, service;
     if (const uint32_t error = Open(name, SERVICE_CHANGE_CONFIG, manager, service)) return error;
+    // The flag first: a refusal of it leaves the service starting as before, and the type change
+    // after it is the one that takes effect.
+    if (start.type == services::kAutomatic) {
+        if (const uint32_t error = WriteDelayed(service.Get(), start.delayed)) return error;
+    }
+    // ChangeServiceConfigW: Windows XP. Boot and System on a service that is no driver:
+    // ERROR_INVALID_PARAMETER, on Windows and Wine alike.
     if (!ChangeServiceConfigW(service.Get(), SERVICE_NO_CHANGE, start.type, SERVICE_NO_CHANGE,
                               nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr))
-        return GetLastError();
-    // The flag counts only for an automatic start; left as it is otherwise.
-    if (start.type != services::kAutomatic) return 0;
-    SERVICE_DELAYED_AUTO_START_INFO info{start.delayed ? TRUE : FALSE};
-    if (!ChangeServiceConfig2W(service.Get(), SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &info))
         return GetLastError();
     return 0;
 }
