@@ -40,26 +40,10 @@ void RunList(const EnvPlatform& env, RunObserver* observer, const std::vector<It
 
 }  // namespace
 
-std::optional<ServiceStart> ServiceRunner::StartOf(const std::string& text) {
-    const std::string name = codes::UpperAscii(text);
-    if (name == "AUTOMATIC") return ServiceStart{services::kAutomatic, false};
-    if (name == "AUTOMATICDELAYED") return ServiceStart{services::kAutomatic, true};
-    if (name == "MANUAL") return ServiceStart{services::kManual, false};
-    if (name == "DISABLED") return ServiceStart{services::kDisabled, false};
-    if (name == "BOOT") return ServiceStart{services::kBoot, false};
-    if (name == "SYSTEM") return ServiceStart{services::kSystem, false};
-    return std::nullopt;
-}
-
 std::string ServiceRunner::StartName(const ServiceStart& start) {
-    switch (start.type) {
-        case services::kAutomatic: return start.delayed ? "AutomaticDelayed" : "Automatic";
-        case services::kManual: return "Manual";
-        case services::kDisabled: return "Disabled";
-        case services::kBoot: return "Boot";
-        case services::kSystem: return "System";
-    }
-    return "type " + std::to_string(start.type);
+    const bool delayed = start.type == services::kAutomatic && start.delayed;
+    const std::string name = codes::StartTypeName({start.type, delayed});
+    return name.empty() ? "type " + std::to_string(start.type) : name;
 }
 
 bool ServiceRunner::SameStart(const ServiceStart& a, const ServiceStart& b) {
@@ -72,12 +56,11 @@ void ServiceRunner::Carry(const ServiceItem& item, const std::string& source,
     const auto fail = [&](uint32_t code) {
         throw ErrorRecord(static_cast<int32_t>(code), source, manager.ErrorText(code));
     };
-    const std::optional<ServiceStart> wanted = StartOf(item.StartType);
+    const std::optional<ServiceStart> wanted = codes::ServiceStartByName(item.StartType);
     if (!wanted) {
-        throw ErrorRecord(kErrInvalid, source,
-                          "The start type \"" + item.StartType +
-                              "\" is none of Automatic, AutomaticDelayed, Manual, Disabled, "
-                              "Boot, System");
+        throw ErrorRecord(
+            kErrInvalid, source,
+            "The start type \"" + item.StartType + "\" is not " + codes::StartTypeNameList());
     }
     ServiceState state;
     const uint32_t queried = manager.Query(item.Name, state);
@@ -115,13 +98,6 @@ void ServiceRunner::Run(const std::vector<ServiceItem>& serviceItems) {
             });
 }
 
-std::optional<bool> TaskRunner::EnabledOf(const std::string& text) {
-    const std::string name = codes::UpperAscii(text);
-    if (name == "ENABLED") return true;
-    if (name == "DISABLED") return false;
-    return std::nullopt;
-}
-
 void TaskRunner::Carry(const TaskItem& item, const std::string& source, ActionRecord& record) {
     ScheduledTasks& scheduler = platform_.tasks;
     const auto fail = [&](int32_t hresult) {
@@ -132,7 +108,7 @@ void TaskRunner::Carry(const TaskItem& item, const std::string& source, ActionRe
         }
         throw ErrorRecord(hresult, source, scheduler.ErrorText(hresult));
     };
-    const std::optional<bool> wanted = EnabledOf(item.State);
+    const std::optional<bool> wanted = codes::TaskEnabledByName(item.State);
     if (!wanted) {
         throw ErrorRecord(ServiceRunner::kErrInvalid, source,
                           "The state \"" + item.State + "\" is neither Enabled nor Disabled");

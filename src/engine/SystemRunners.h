@@ -28,10 +28,8 @@ public:
 
     void Run(const std::vector<ServiceItem>& serviceItems);
 
-    // Automatic, AutomaticDelayed, Manual, Disabled, Boot, System (ASCII case ignored); none for
-    // any other text.
-    static std::optional<ServiceStart> StartOf(const std::string& text);
-    // The catalogue's name of a start; "type N" for a number the manager does not define.
+    // The catalogue's name of a start (codes::StartTypeName); "type N" for a number the manager
+    // does not define.
     static std::string StartName(const ServiceStart& start);
     // The delayed flag counts for an automatic start only: the manager keeps it, and ignores it,
     // for the others.
@@ -50,9 +48,6 @@ public:
         : platform_(platform), observer_(observer) {}
 
     void Run(const std::vector<TaskItem>& taskItems);
-
-    // Enabled: true, Disabled: false (ASCII case ignored); none for any other text.
-    static std::optional<bool> EnabledOf(const std::string& text);
 
 private:
     void Carry(const TaskItem& item, const std::string& source, ActionRecord& record);

@@ -330,8 +330,8 @@ TEST(SystemRunners, EachOutcomeIsReadBackAndOnlyFailuresAreLogged) {
          {"Svc", "Sometimes"},
          {"\\T", "Off"},
          "service:failed task:failed",
-         "The start type \"Sometimes\" is none of Automatic, AutomaticDelayed, Manual, Disabled, "
-         "Boot, System|The state \"Off\" is neither Enabled nor Disabled|",
+         "The start type \"Sometimes\" is not Automatic, AutomaticDelayed, Manual, Disabled, Boot "
+         "or System|The state \"Off\" is neither Enabled nor Disabled|",
          {kManual},
          true},
         {{{{kManual}}},
