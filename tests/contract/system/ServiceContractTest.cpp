@@ -37,10 +37,10 @@ public:
     bool Add(const std::string& name, bool driver) {
         const std::wstring wide = win32::Widen(name);
         const wchar_t* path = driver ? L"system32\\drivers\\orviktest.sys" : L"C:\\orviktest.exe";
-        SC_HANDLE made = CreateServiceW(manager_, wide.c_str(), wide.c_str(), SERVICE_ALL_ACCESS,
-                                        driver ? SERVICE_KERNEL_DRIVER : SERVICE_WIN32_OWN_PROCESS,
-                                        SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE, path, nullptr,
-                                        nullptr, nullptr, nullptr, nullptr);
+        SC_HANDLE made = CreateServiceW(
+            manager_, wide.c_str(), wide.c_str(), SERVICE_ALL_ACCESS,
+            driver ? SERVICE_KERNEL_DRIVER : SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
+            SERVICE_ERROR_IGNORE, path, nullptr, nullptr, nullptr, nullptr, nullptr);
         if (made) made_.push_back(made);
         return made != nullptr;
     }
@@ -144,8 +144,7 @@ TEST_F(ServiceContract, AbsentServicesAndImpossibleNamesChangeNothing) {
     const std::string absent = Unique("OrvikAbsent-");
     EXPECT_EQ(sc.Query(absent, state), kNotFound);
     EXPECT_EQ(sc.SetStart(absent, {kDisabled, false}), kNotFound);
-    for (const std::string& name :
-         {std::string(), std::string("Orvik\\Test"), std::string("Orvik/Test"), service + "\\"}) {
+    for (const std::string& name : {std::string(), std::string("Orvik\\Test"), std::string("Orvik/Test"), service + "\\"}) {
         EXPECT_EQ(sc.Query(name, state), kInvalidName) << name;
         EXPECT_EQ(sc.SetStart(name, {kDisabled, false}), kInvalidName) << name;
     }

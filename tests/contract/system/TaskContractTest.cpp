@@ -52,8 +52,7 @@ public:
     ~Side() {
         for (const auto& [folder, name] : made_) folder->DeleteTask(Bstr(Widen(name)).Get(), 0);
         made_.clear();
-        for (const std::string& folder : folders_)
-            root_->DeleteFolder(Bstr(Widen(folder)).Get(), 0);
+        for (const std::string& folder : folders_) root_->DeleteFolder(Bstr(Widen(folder)).Get(), 0);
     }
     // folder: "" for the root, else one below it, made with its first task.
     bool Add(const std::string& folder, const std::string& name, bool enabled) {
@@ -121,8 +120,8 @@ TEST_F(TaskContract, ReadsTheFlagWithOrWithoutFoldersAndLeadingBackslash) {
     bool enabled = false;
     std::string upper = on;
     for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    for (const std::string& path :
-         {on, on.substr(1), upper, "\\" + folder + "-Root", folder + "-Root"}) {
+    for (const std::string& path : {on, on.substr(1), upper, "\\" + folder + "-Root",
+                                    folder + "-Root"}) {
         enabled = false;
         EXPECT_EQ(Read(path, enabled), 0) << path;
         EXPECT_TRUE(enabled) << path;
@@ -140,9 +139,9 @@ TEST_F(TaskContract, AbsentTasksAndFoldersAreAbsentAndImpossiblePathsRefused) {
         EXPECT_TRUE(tasks::Absent(ts.SetEnabled(path, false))) << path;
     }
     // Wine's scheduler reads several of these as other folders ("\A\.." as "\A").
-    for (const std::string& path :
-         {std::string(), std::string("\\"), "\\" + folder + "\\", "\\" + folder + "\\\\On",
-          "\\" + folder + "\\..\\On", "\\.\\" + folder + "\\On", folder + "/On", on + "/"}) {
+    for (const std::string& path : {std::string(), std::string("\\"), "\\" + folder + "\\",
+                                    "\\" + folder + "\\\\On", "\\" + folder + "\\..\\On",
+                                    "\\.\\" + folder + "\\On", folder + "/On", on + "/"}) {
         EXPECT_EQ(Read(path, enabled), tasks::kInvalidPath) << path;
         EXPECT_EQ(ts.SetEnabled(path, false), tasks::kInvalidPath) << path;
     }
