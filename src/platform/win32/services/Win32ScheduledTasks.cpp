@@ -55,14 +55,18 @@ HRESULT Find(ITaskService& service, const std::string& folderPath, const std::st
 // This thread's kept connection, or a new one, kept when none is.
 HRESULT Service(Win32ScheduledTasks::Connection& kept, ComPtr<ITaskService>& service) {
     const DWORD thread = GetCurrentThreadId();
+    std::unique_lock<std::mutex> hold(kept.lock);
     if (kept.service && kept.thread == thread) {
         kept.service->AddRef();
         *service.Put() = kept.service;
         return S_OK;
     }
+    hold.unlock();
     const HRESULT hr = Connect(service);
+    hold.lock();
     if (SUCCEEDED(hr) && !kept.service) {
-        kept = {service.Get(), thread};
+        kept.service = service.Get();
+        kept.thread = thread;
         kept.service->AddRef();
     }
     return hr;
@@ -77,8 +81,11 @@ HRESULT OpenTask(Win32ScheduledTasks::Connection& kept, const std::string& path,
     HRESULT hr = Service(kept, service);
     if (FAILED(hr)) return hr;
     hr = Find(*service.Get(), folder, name, task);
-    if (!Disconnected(hr) || kept.service != service.Get()) return hr;
-    std::exchange(kept.service, nullptr)->Release();
+    {
+        const std::lock_guard<std::mutex> hold(kept.lock);
+        if (!Disconnected(hr) || kept.service != service.Get()) return hr;
+        std::exchange(kept.service, nullptr)->Release();
+    }
     hr = Service(kept, service);
     return FAILED(hr) ? hr : Find(*service.Get(), folder, name, task);
 }
@@ -116,6 +123,8 @@ std::string Win32ScheduledTasks::ErrorText(int32_t hresult) {
     if (hresult == tasks::kUnavailable) return "Task Scheduler 2.0 is not available.";
     std::string text = SystemErrorText(static_cast<uint32_t>(hresult));
     if (!text.empty()) return text;
+    // The scheduler's own codes have their words in taskschd.dll, not the system's table.
+    if (hresult == SCHED_E_SERVICE_NOT_RUNNING) return "The Task Scheduler service is not running.";
     char code[40];
     std::snprintf(code, sizeof(code), "Task Scheduler error 0x%08lX",
                   static_cast<unsigned long>(static_cast<uint32_t>(hresult)));

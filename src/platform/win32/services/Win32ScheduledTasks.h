@@ -2,6 +2,8 @@
 // Task Scheduler 2.0 through COM behind ScheduledTasks: ITaskService connected to the local
 // machine, the task found by its folder and name. The caller's thread gets COM when it needs it.
 
+#include <mutex>
+
 #include "platform/ScheduledTasks.h"
 
 struct ITaskService;
@@ -23,6 +25,7 @@ public:
     // thread only (an interface belongs to its COM apartment; the editor calls from its window
     // thread); calls on other threads connect each time.
     struct Connection {
+        std::mutex lock;
         ITaskService* service = nullptr;
         unsigned long thread = 0;
     };
