@@ -449,9 +449,12 @@
       </td>
       <td>
         <xsl:choose>
-          <xsl:when test="RegistryEntries/* | CommandLines/* | WMIQueries/*">
+          <xsl:when test="RegistryEntries/* | Services/* | ScheduledTasks/* | CommandLines/* |
+              WMIQueries/*">
             <ul class="actions">
               <xsl:apply-templates select="RegistryEntries/*" mode="registry"/>
+              <xsl:apply-templates select="Services/*" mode="service"/>
+              <xsl:apply-templates select="ScheduledTasks/*" mode="task"/>
               <xsl:apply-templates select="CommandLines/*" mode="command"/>
               <xsl:apply-templates select="WMIQueries/*" mode="query"/>
             </ul>
@@ -525,6 +528,36 @@
           <xsl:otherwise>DWORD</xsl:otherwise>
         </xsl:choose>
       </span>
+    </li>
+  </xsl:template>
+
+  <!-- A service's start type and a task's state, shown as a value is: what, then what it is set
+       to. -->
+  <xsl:template match="*" mode="service">
+    <li>
+      <span class="kind">Service</span>
+      <xsl:text> </xsl:text>
+      <code><xsl:value-of select="normalize-space(Name[last()])"/></code>
+      <br/>
+      <code>StartType</code>
+      <xsl:text> = </xsl:text>
+      <code><xsl:value-of select="normalize-space(StartType[last()])"/></code>
+    </li>
+  </xsl:template>
+
+  <xsl:template match="*" mode="task">
+    <li>
+      <span class="kind">Task</span>
+      <xsl:text> </xsl:text>
+      <code>
+        <xsl:call-template name="breakable">
+          <xsl:with-param name="text" select="normalize-space(Path[last()])"/>
+        </xsl:call-template>
+      </code>
+      <br/>
+      <code>State</code>
+      <xsl:text> = </xsl:text>
+      <code><xsl:value-of select="normalize-space(State[last()])"/></code>
     </li>
   </xsl:template>
 

@@ -83,6 +83,19 @@ Exported ExportValues(const OptimizationList& entries) {
                 break;
             }
         }
+        // A start type in the file would be a Start value written whether or not the service
+        // exists, outside the Service Control Manager, which this program no longer does; a task's
+        // state lives in Task Scheduler's store, which no registry file may edit.
+        for (const ServiceItem& service : entry->serviceItems) {
+            exported.leftOut.push_back(
+                {entry->Number, "service", service.Name + " " + service.StartType,
+                 "a service's start type is set through the Service Control Manager, not the "
+                 "file (Group Policy sets it under Security Settings, System Services)"});
+        }
+        for (const TaskItem& task : entry->taskItems) {
+            exported.leftOut.push_back({entry->Number, "task", task.Path + " " + task.State,
+                                        "a scheduled task's state cannot go into the file"});
+        }
         for (const cmdItem& command : entry->cmdItems) {
             exported.leftOut.push_back({entry->Number, "command", command.Command,
                                         "a command line cannot go into the file"});

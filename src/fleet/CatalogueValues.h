@@ -14,8 +14,8 @@ namespace fleet {
 // An action of an entry that the file cannot carry, and why.
 struct LeftOut {
     std::string number;  // the entry's Number
-    std::string kind;    // "command", "wmi", "registry"
-    std::string text;    // the command, query or key
+    std::string kind;    // "registry", "service", "task", "command", "wmi"
+    std::string text;    // the key, service and start type, task and state, command or query
     std::string reason;
 };
 
@@ -29,7 +29,8 @@ struct Exported {
 FleetValue ValueOf(const RegistryItem& item);
 
 // The registry values of the entries in run order. A value that apply would fail on is left out
-// with the entry's values after it, as the run stops there; command lines and WMI checks too.
+// with the entry's values after it, as the run stops there; services, scheduled tasks, command
+// lines and WMI checks too.
 Exported ExportValues(const OptimizationList& entries);
 
 // A policy that names a value, as the machine's definitions state it.

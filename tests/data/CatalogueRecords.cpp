@@ -49,7 +49,8 @@ int main(int argc, char** argv) {
         out.Key("offered");
         names(offered);
         out.Key("actions").Number(static_cast<int64_t>(
-            item->regItems.size() + item->cmdItems.size() + item->wmiItems.size()));
+            item->regItems.size() + item->serviceItems.size() + item->taskItems.size() +
+            item->cmdItems.size() + item->wmiItems.size()));
         out.EndObject();
     }
     out.EndArray().EndObject();

@@ -23,6 +23,7 @@
 #include "catalogue/Codes.h"
 #include "catalogue/XmlReader.h"
 #include "catalogue/XmlWriter.h"
+#include "engine/checks/Checks.h"
 #include "engine/regRunner.h"
 #include "engine/runner.h"
 #include "env/ErrorRecord.h"
@@ -53,11 +54,18 @@ bool EvenQuotes(const std::string& text, char quote) {
     return std::count(text.begin(), text.end(), quote) % 2 == 0;
 }
 
-// The entry's actions, upper-cased, one a line: each registry value as KEY\VALUENAME, then the
-// command lines.
+// The entry's actions, upper-cased, one a line: each registry value as KEY\VALUENAME, each
+// service as SERVICE \SERVICES\NAME\ STARTTYPE and task as TASK "PATH" STATE, then the command
+// lines.
 std::string UpperActions(const OptimizationItem& item) {
     std::string actions;
     for (const auto& action : item.regItems) actions += action.Key + "\\" + action.ValueName + "\n";
+    for (const auto& action : item.serviceItems) {
+        actions += "SERVICE \\SERVICES\\" + action.Name + "\\ " + action.StartType + "\n";
+    }
+    for (const auto& action : item.taskItems) {
+        actions += "TASK \"" + action.Path + "\" " + action.State + "\n";
+    }
     for (const auto& action : item.cmdItems) actions += action.Command + "\n";
     return UpperAscii(actions);
 }
@@ -249,6 +257,18 @@ TEST_F(ShippedCatalogue, SavingItUnchangedWritesTheSameBytes) {
     fs::remove(copy);
 }
 
+// validate finds no error, and no Start value that a Service action would set: those left are a
+// protected service's or a per-user service template's.
+TEST_F(ShippedCatalogue, ValidateFindsNoErrorAndNoServiceStartLeftAsAValue) {
+    engine::CatalogueCheck check;
+    check.CheckRecords(XmlReader(*factory_, ORVIK_DATA_DIR, &check).ReadXML(kCatalogue));
+    for (const engine::Problem& problem : check.Problems()) {
+        EXPECT_TRUE(problem.severity == engine::Problem::Severity::Warning &&
+                    problem.code != "service-start-as-value")
+            << problem.line << ": " << problem.code << ": " << problem.message;
+    }
+}
+
 TEST_F(ShippedCatalogue, EveryEntryHasItsNumberTextsAndCodesAndHighOrDisruptiveOnesShipUnticked) {
     std::set<std::string> numbers, names;
     int enabled = 0;
@@ -272,7 +292,8 @@ TEST_F(ShippedCatalogue, EveryEntryHasItsNumberTextsAndCodesAndHighOrDisruptiveO
         EXPECT_TRUE(item.Impact == "LOW" || item.Impact == "MEDIUM" || item.Impact == "HIGH")
             << label << ": impact " << item.Impact;
         EXPECT_FALSE(item.osVersions.empty()) << label;
-        EXPECT_FALSE(item.regItems.empty() && item.cmdItems.empty() && item.wmiItems.empty())
+        EXPECT_FALSE(item.regItems.empty() && item.serviceItems.empty() && item.taskItems.empty() &&
+                     item.cmdItems.empty() && item.wmiItems.empty())
             << label << ": no action";
         EXPECT_FALSE(item.Enabled && (item.Impact == "HIGH" || Disrupts(item))) << label;
         enabled += item.Enabled ? 1 : 0;
@@ -343,15 +364,29 @@ TEST_F(ShippedCatalogue, EveryActionIsOneTheRunnersCarryOutAsMeant) {
                 EXPECT_TRUE(Holds(upper, "GET-SCHEDULEDTASK") && Holds(upper, "'RUNNING'"))
                     << where;
             }
-            // bcdedit and the task switches of schtasks came with Windows Vista.
-            const bool vistaTool = program.ends_with("\\BCDEDIT.EXE") ||
-                                   (program.ends_with("\\SCHTASKS.EXE") &&
-                                    upper.find(" /DISABLE") != std::string::npos);
-            if (vistaTool) {
+            // A task is disabled, and a start type set, through a task or service action.
+            EXPECT_FALSE(Holds(upper, "DISABLE-SCHEDULEDTASK") || Holds(upper, " /DISABLE") ||
+                         Holds(upper, "SC.EXE CONFIG"))
+                << where;
+            // bcdedit came with Windows Vista, as Task Scheduler 2.0 did.
+            if (program.ends_with("\\BCDEDIT.EXE")) {
                 for (int32_t older : {codes::kWindowsXP, codes::kWindowsServer2003,
                                       codes::kWindowsServer2003R2, codes::kAll}) {
                     EXPECT_FALSE(Lists(*item, older)) << where << ": " << codes::GetOSString(older);
                 }
+            }
+        }
+        for (const auto& action : item->serviceItems) {
+            const std::string where = Label(*item) + ": " + action.Name;
+            const auto start = codes::ServiceStartByName(action.StartType);
+            EXPECT_TRUE(start && codes::StartTypeName(*start) == action.StartType) << where;
+        }
+        for (const auto& action : item->taskItems) {
+            const std::string where = Label(*item) + ": " + action.Path;
+            EXPECT_TRUE(action.State == "Enabled" || action.State == "Disabled") << where;
+            for (int32_t older : {codes::kWindowsXP, codes::kWindowsServer2003,
+                                  codes::kWindowsServer2003R2, codes::kAll}) {
+                EXPECT_FALSE(Lists(*item, older)) << where << ": " << codes::GetOSString(older);
             }
         }
         for (const auto& action : item->wmiItems) {

@@ -215,14 +215,20 @@ TEST(Export, ValuesAsApplyWritesThemAndWhatAFileCannotCarry) {
                        {codes::kKeyTypeDword, "HKEY_LOCAL_MACHINE\\Software\\X", "D", "many"},
                        {codes::kKeyTypeDword, "HKEY_LOCAL_MACHINE\\Software\\X", "E", "1"}};
     entry->cmdItems = {cmdItem("cmd.exe /c x")};
+    entry->serviceItems = {{"SysMain", "Disabled"}};
+    entry->taskItems = {{"\\T", "Disabled"}};
     const fleet::Exported exported = fleet::ExportValues({entry});
     ASSERT_EQ(exported.values.size(), 2u);
     EXPECT_EQ(exported.values[0].key, "HKEY_LOCAL_MACHINE\\Software\\X");
     EXPECT_EQ(exported.values[0].type, 2u) << "the STRING rule";
     EXPECT_EQ(exported.values[1].data, Wide(std::string("a\0b\0\0", 5)));
-    ASSERT_EQ(exported.leftOut.size(), 3u);
+    // In run order: values, services, tasks, command lines; none of the last three vanishes.
+    ASSERT_EQ(exported.leftOut.size(), 5u);
     EXPECT_EQ(exported.leftOut[1].reason, "a run stops the entry's registry values before it");
-    EXPECT_EQ(exported.leftOut[2].kind, "command");
+    EXPECT_EQ(exported.leftOut[2].kind + ":" + exported.leftOut[2].text,
+              "service:SysMain Disabled");
+    EXPECT_EQ(exported.leftOut[3].kind + ":" + exported.leftOut[3].text, "task:\\T Disabled");
+    EXPECT_EQ(exported.leftOut[4].kind, "command");
     EXPECT_TRUE(fleet::IsPolicyKey("software\\policies\\Microsoft"));
     EXPECT_FALSE(fleet::IsPolicyKey("Software\\PoliciesX"));
 }
