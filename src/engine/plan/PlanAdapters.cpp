@@ -366,9 +366,16 @@ uint32_t PlanLauncher::Start(const std::string& commandLine, WindowStyle, StartS
 }
 
 uint32_t PlanServices::Query(const std::string& name, ServiceState& state) {
-    const uint32_t found = machine_.Query(name, state);
-    if (found != 0) return found;
-    if (const auto kept = kept_.find(codes::UpperAscii(name)); kept != kept_.end()) {
+    const std::string folded = codes::UpperAscii(name);
+    auto read = read_.find(folded);
+    if (read == read_.end()) {
+        ServiceState machine;
+        const uint32_t found = machine_.Query(name, machine);
+        read = read_.emplace(folded, std::make_pair(found, machine)).first;
+    }
+    state = read->second.second;
+    if (read->second.first != 0) return read->second.first;
+    if (const auto kept = kept_.find(folded); kept != kept_.end()) {
         state.start = kept->second;
     }
     return 0;
@@ -386,12 +393,17 @@ uint32_t PlanServices::SetStart(const std::string& name, const ServiceStart& sta
 }
 
 int32_t PlanTasks::IsEnabled(const std::string& path, bool& enabled) {
-    const int32_t found = machine_.IsEnabled(path, enabled);
-    if (found < 0) return found;
-    if (const auto kept = kept_.find(codes::UpperAscii(path)); kept != kept_.end()) {
-        enabled = kept->second;
+    const std::string folded = codes::UpperAscii(path);
+    auto read = read_.find(folded);
+    if (read == read_.end()) {
+        bool machine = false;
+        const int32_t found = machine_.IsEnabled(path, machine);
+        read = read_.emplace(folded, std::make_pair(found, machine)).first;
     }
-    return found;
+    enabled = read->second.second;
+    if (read->second.first < 0) return read->second.first;
+    if (const auto kept = kept_.find(folded); kept != kept_.end()) enabled = kept->second;
+    return read->second.first;
 }
 
 int32_t PlanTasks::SetEnabled(const std::string& path, bool enabled) {

@@ -116,7 +116,9 @@ private:
 };
 
 // Reads the machine's services; a start type set is kept here, and later reads of the same plan
-// see it, as a value written is. Names are compared without regard to ASCII case.
+// see it, as a value written is. Names are compared without regard to ASCII case. The machine is
+// asked once per service: a plan's change and its read-back would ask twice more, and each
+// question crosses to the Service Control Manager's process.
 class PlanServices final : public ServiceControl {
 public:
     explicit PlanServices(ServiceControl& machine) : machine_(machine) {}
@@ -127,10 +129,11 @@ public:
 
 private:
     ServiceControl& machine_;
-    std::map<std::string, ServiceStart> kept_;  // by folded name
+    std::map<std::string, std::pair<uint32_t, ServiceState>> read_;  // by folded name
+    std::map<std::string, ServiceStart> kept_;                       // by folded name
 };
 
-// The same for scheduled tasks: read on the machine, an enabled flag set kept here.
+// The same for scheduled tasks: read on the machine once per task, an enabled flag set kept here.
 class PlanTasks final : public ScheduledTasks {
 public:
     explicit PlanTasks(ScheduledTasks& machine) : machine_(machine) {}
@@ -141,7 +144,8 @@ public:
 
 private:
     ScheduledTasks& machine_;
-    std::map<std::string, bool> kept_;  // by folded path
+    std::map<std::string, std::pair<int32_t, bool>> read_;  // by folded path
+    std::map<std::string, bool> kept_;                      // by folded path
 };
 
 // Why a plan cannot tell what a command line changes, for the programs whose effect is known to
