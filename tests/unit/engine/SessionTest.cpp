@@ -488,4 +488,8 @@ TEST(Session, UndoPutsBackServicesAndTasksUnlessChangedSince) {
     EXPECT_EQ(states(), changed);
     EXPECT_EQ(Counts(session.Undo({"j"})), "restored 2, unchanged 2, conflict 2");
     EXPECT_EQ(states(), "Changed=2 Delayed=2d Ignores=3 \\Back=on \\One=on ");
+    // A change the journal cannot take is not made.
+    m.files.writesBeforeFailure = 2;  // the head and the entry
+    EXPECT_EQ(session.Run({entry}, Apply("full")).problems.at(0).code, "journal-failed");
+    EXPECT_EQ(states(), "Changed=2 Delayed=2d Ignores=3 \\Back=on \\One=on ");
 }
