@@ -133,21 +133,13 @@ void Session::Execute(const OptimizationList& entries, const RunRequest& request
     ProcessLauncher& processes = stack.journal
                                      ? stack.launcher.emplace(machine.processes, *stack.journal)
                                      : machine.processes;
-    ServiceControl& services = stack.journal
-                                   ? static_cast<ServiceControl&>(stack.journaledServices.emplace(
-                                         machine.services, *stack.journal))
-                                   : machine.services;
-    ScheduledTasks& tasks = stack.journal
-                                ? static_cast<ScheduledTasks&>(
-                                      stack.journaledTasks.emplace(machine.tasks, *stack.journal))
-                                : machine.tasks;
     WatchedLog log(machine.env.files);
     const EnginePlatform applied{{machine.env.system, machine.env.clock, log},
                                  *stack.registry,
                                  processes,
                                  machine.wmi,
-                                 services,
-                                 tasks,
+                                 *stack.services,
+                                 *stack.tasks,
                                  boxes,
                                  stack.users};
     Tap tap(request.mode, observer, stack.journal ? &*stack.journal : nullptr, nullptr);

@@ -69,11 +69,13 @@ std::optional<Problem> Session::StartJournal(const RunRequest& request, Stack& s
 }
 
 // The registries in their order: the journal's right above the machine, so that it names places
-// as the machine has them; a plan's above it; the default profile's mapping outermost, so that
-// each user's writes are its own.
+// as the machine has them (and the journal's services and tasks above the machine's); a plan's
+// above it; the default profile's mapping outermost, so that each user's writes are its own.
 bool Session::Prepare(const RunRequest& request, Stack& stack, RunResult& result) {
     Registry& machine = platform_.machine.registry;
     stack.registry = &machine;
+    stack.services = &platform_.machine.services;
+    stack.tasks = &platform_.machine.tasks;
     stack.time = platform_.machine.env.clock.UtcTimestamp();
     const bool journaled = request.journal && request.mode == RunMode::Apply;
     if (journaled && platform_.security) {
@@ -101,6 +103,8 @@ bool Session::Prepare(const RunRequest& request, Stack& stack, RunResult& result
             return false;
         }
         stack.registry = &stack.journaled.emplace(machine, *stack.journal);
+        stack.services = &stack.journaledServices.emplace(*stack.services, *stack.journal);
+        stack.tasks = &stack.journaledTasks.emplace(*stack.tasks, *stack.journal);
     }
     if (request.mode == RunMode::Plan) {
         stack.registry =

@@ -66,6 +66,8 @@ struct Session::Stack {
     std::optional<PlanPlatform> plan;
     std::string time;  // of the run, UTC: the journal's head and name
     Registry* registry = nullptr;
+    ServiceControl* services = nullptr;  // the machine's, or the journal's above it
+    ScheduledTasks* tasks = nullptr;
     std::vector<UserTarget> users;
 };
 
