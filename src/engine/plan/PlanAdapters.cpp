@@ -413,17 +413,35 @@ int32_t PlanTasks::SetEnabled(const std::string& path, bool enabled) {
     return 0;
 }
 
+namespace {
+
+// Whether the upper-cased command line names the program, alone or as a path's last part, with
+// or without ".EXE": "powercfg -h off", "C:\Windows\System32\powercfg.exe", "cmd /c powercfg".
+bool NamesProgram(const std::string& text, const std::string& program) {
+    for (size_t at = text.find(program); at != std::string::npos; at = text.find(program, at + 1)) {
+        const size_t end = at + program.size();
+        const bool starts =
+            at == 0 || std::string_view(" \t\"\\/").find(text[at - 1]) != std::string_view::npos;
+        const bool ends = end == text.size() || text[end] == ' ' || text[end] == '"' ||
+                          text.compare(end, 4, ".EXE") == 0;
+        if (starts && ends) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 std::string UnknowableEffect(const std::string& commandLine) {
     const std::string text = codes::UpperAscii(commandLine);
     const auto has = [&](const char* word) { return text.find(word) != std::string::npos; };
     if (has("REMOVE-APPXPACKAGE") || has("REMOVE-APPXPROVISIONEDPACKAGE")) {
         return "an app removed cannot be read before nor put back by undo";
     }
-    if (has("POWERCFG")) {
+    if (NamesProgram(text, "POWERCFG")) {
         return "powercfg: the power settings it changes are not read before, and undo cannot "
                "put them back";
     }
-    if (has("BCDEDIT")) {
+    if (NamesProgram(text, "BCDEDIT")) {
         return "bcdedit: the boot configuration it changes is not read before, and undo cannot "
                "put it back";
     }

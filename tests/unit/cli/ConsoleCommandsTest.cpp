@@ -551,6 +551,14 @@ TEST(ConsoleCommands, ProgramsAreFoundAsProcessStartFindsThem) {
     for (const auto& c : cases) {
         EXPECT_EQ(engine::FindProgram(c.command, programs).value_or(""), c.program) << c.command;
     }
+    // The programs whose effect a plan cannot know, by name, not by a name that holds theirs.
+    std::string unknowable;
+    for (const char* command : {"cmd /c PowerCfg -h off", "C:\\W\\bcdedit.exe /set x",
+                                "powershell Get-AppxPackage x | Remove-AppxPackage",
+                                "C:\\Tools\\powercfgreport.exe", "mybcdedit"}) {
+        unknowable += engine::UnknowableEffect(command).empty() ? "-" : "+";
+    }
+    EXPECT_EQ(unknowable, "+++--");
 }
 
 // Elevated, a catalogue that others may change is an error and apply runs nothing of it unless
