@@ -31,6 +31,20 @@ std::string Written(const char* heading, const std::string& text) {
     return block;
 }
 
+// An action's error, and the Windows error behind it, each on a line of its own.
+std::string ErrorLines(const ActionRecord& record) {
+    std::string line;
+    if (record.error) {
+        line += "\n" + std::string(20, ' ') + "error " + std::to_string(record.error->Number) +
+                ", " + record.error->Source + ": " + DescriptionText(*record.error);
+        if (record.error->SystemCode != 0) {
+            line += "\n" + std::string(20, ' ') + "Windows error " +
+                    std::to_string(record.error->SystemCode) + ": " + record.error->SystemText;
+        }
+    }
+    return line;
+}
+
 std::string ActionLine(const ActionReport& action, bool apply) {
     const ActionRecord& record = action.record;
     std::string line;
@@ -60,6 +74,11 @@ std::string ActionLine(const ActionReport& action, bool apply) {
             }
             break;
         }
+        case ActionRecord::Kind::Service:
+        case ActionRecord::Kind::Task:
+            line = (record.kind == ActionRecord::Kind::Service ? "service   " : "task      ") +
+                   Padded(action.outcome, 10) + engine::SystemText(record);
+            break;
         case ActionRecord::Kind::Command:
             line = "command   " + Padded(action.outcome, 10) + record.command->Command;
             if (action.program) line += "\n" + std::string(20, ' ') + "starts " + *action.program;
@@ -81,15 +100,8 @@ std::string ActionLine(const ActionReport& action, bool apply) {
             }
             break;
     }
-    if (record.error) {
-        line += "\n" + std::string(20, ' ') + "error " + std::to_string(record.error->Number) +
-                ", " + record.error->Source + ": " + DescriptionText(*record.error);
-        if (record.error->SystemCode != 0) {
-            line += "\n" + std::string(20, ' ') + "Windows error " +
-                    std::to_string(record.error->SystemCode) + ": " + record.error->SystemText;
-        }
-    }
-    return line;
+    if (!record.note.empty()) line += "\n" + std::string(20, ' ') + record.note;
+    return line + ErrorLines(record);
 }
 
 // The outcomes counted, the entries left out, and what changed apart from what did not.
@@ -145,6 +157,8 @@ std::string SummaryTail(const std::vector<Problem>& problems, int exitCode) {
 
 Place PlaceOf(const ActionRecord& record) {
     if (record.registry) return PlaceOf(*record.registry);
+    if (record.service) return PlaceOf(*record.service);
+    if (record.task) return PlaceOf(*record.task);
     if (record.command) return PlaceOf(*record.command);
     return PlaceOf(*record.query);
 }

@@ -2,6 +2,7 @@
 
 #include "OrvikVersion.h"
 #include "cli/Report.h"
+#include "engine/SystemRunners.h"
 #include "json/Json.h"
 #include "platform/Registry.h"
 
@@ -50,6 +51,39 @@ void ChangeJson(JsonWriter& json, const RegistryChange& change) {
     json.EndArray();
 }
 
+// A service's start type or a task's state as the catalogue names it.
+std::string StateName(const ActionRecord& record, bool after) {
+    const SystemChange& state = *record.system;
+    if (record.kind == ActionRecord::Kind::Service) {
+        return ServiceRunner::StartName(after ? state.after : state.before);
+    }
+    return (after ? state.enabledAfter : state.enabledBefore) ? "Enabled" : "Disabled";
+}
+
+// A service or task action: what it asks, and the state before and after (null when not read:
+// not on this machine, or a failure before it was read).
+void SystemJson(JsonWriter& json, const ActionReport& action) {
+    const ActionRecord& record = action.record;
+    const bool service = record.kind == ActionRecord::Kind::Service;
+    json.Key("kind").String(service ? "service" : "task").Key("outcome").String(action.outcome);
+    Position(json, PlaceOf(record));
+    if (service) {
+        json.Key("name").String(record.service->Name);
+        json.Key("startType").String(record.service->StartType);
+    } else {
+        json.Key("path").String(record.task->Path).Key("state").String(record.task->State);
+    }
+    for (const bool after : {false, true}) {
+        json.Key(after ? "after" : "before");
+        if (record.system) {
+            json.String(StateName(record, after));
+        } else {
+            json.Null();
+        }
+    }
+    if (service && record.system) json.Key("running").Bool(record.system->running);
+}
+
 void Action(JsonWriter& json, const ActionReport& action) {
     const ActionRecord& record = action.record;
     json.BeginObject();
@@ -66,6 +100,8 @@ void Action(JsonWriter& json, const ActionReport& action) {
             if (record.change) ChangeJson(json, *record.change);
             break;
         }
+        case ActionRecord::Kind::Service:
+        case ActionRecord::Kind::Task: SystemJson(json, action); break;
         case ActionRecord::Kind::Command:
             json.Key("kind").String("command").Key("outcome").String(action.outcome);
             Position(json, PlaceOf(record));
@@ -96,6 +132,7 @@ void Action(JsonWriter& json, const ActionReport& action) {
     } else {
         json.Null();
     }
+    if (!record.note.empty()) json.Key("note").String(record.note);
     if (record.error) {
         json.Key("error").BeginObject();
         json.Key("number").Number(record.error->Number);

@@ -4,6 +4,7 @@
 
 #include "OrvikVersion.h"
 #include "cli/Report.h"
+#include "engine/SystemRunners.h"
 #include "json/Json.h"
 
 namespace cli {
@@ -28,6 +29,31 @@ std::string StateOf(const UndoAction& action) {
     return found;
 }
 
+std::string StartName(const ServiceStart& start) { return ServiceRunner::StartName(start); }
+std::string TaskState(bool enabled) { return enabled ? "Enabled" : "Disabled"; }
+
+// A service's or task's state when undo came to it, before the run and as the run left it.
+struct SystemStates {
+    std::string found, before, after;
+};
+SystemStates StatesOf(const UndoAction& action) {
+    const JournalRecord& record = *action.record;
+    if (record.kind == Kind::Service) {
+        return {action.gone ? "(gone)" : StartName(action.foundStart),
+                StartName(record.system.before), StartName(record.system.after)};
+    }
+    return {action.gone ? "(gone)" : TaskState(action.foundEnabled),
+            TaskState(record.system.enabledBefore), TaskState(record.system.enabledAfter)};
+}
+
+// As a value's: what undo found, and what it put back or what the run had set.
+std::string SystemLine(const UndoAction& action) {
+    const SystemStates states = StatesOf(action);
+    if (action.outcome == Outcome::Restored) return states.found + " -> " + states.before;
+    if (action.outcome == Outcome::Conflict) return states.found + ", the run set " + states.after;
+    return states.found;
+}
+
 std::string ActionLine(const UndoAction& action) {
     const JournalRecord& record = *action.record;
     const std::string outcome = Padded(UndoWord(action.outcome), 14);
@@ -40,6 +66,12 @@ std::string ActionLine(const UndoAction& action) {
             break;
         case Kind::Keys:
             line = "key       " + outcome + KeyText(record.change.root, action.key);
+            break;
+        case Kind::Service:
+        case Kind::Task:
+            line = (record.kind == Kind::Service ? "service   " : "task      ") + outcome +
+                   record.text;
+            if (action.outcome != Outcome::Failed) line += ": " + SystemLine(action);
             break;
         case Kind::Command: line = "command   " + outcome + record.text; break;
         default: line = "wmi       " + outcome + record.text; break;
@@ -84,6 +116,22 @@ void ActionJson(json::JsonWriter& json, const UndoAction& action) {
             json.Key("found");
             ValueJson(json, action.found);
             break;
+        case Kind::Service:
+        case Kind::Task: {
+            const bool service = record.kind == Kind::Service;
+            const SystemStates states = StatesOf(action);
+            json.Key("kind").String(service ? "service" : "task");
+            json.Key("outcome").String(UndoWord(action.outcome));
+            json.Key(service ? "name" : "path").String(record.text);
+            json.Key("before").String(states.before).Key("after").String(states.after);
+            json.Key("found");
+            if (action.gone) {
+                json.Null();
+            } else {
+                json.String(states.found);
+            }
+            break;
+        }
         case Kind::Keys:
             json.Key("kind").String("key").Key("outcome").String(UndoWord(action.outcome));
             json.Key("key").String(KeyText(record.change.root, action.key));

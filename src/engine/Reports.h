@@ -19,6 +19,24 @@ inline ActionRecord For(const RegistryItem& item, size_t index, ActionRecord::Ou
     return record;
 }
 
+inline ActionRecord For(const ServiceItem& item, size_t index, ActionRecord::Outcome outcome) {
+    ActionRecord record;
+    record.kind = ActionRecord::Kind::Service;
+    record.outcome = outcome;
+    record.index = index;
+    record.service = &item;
+    return record;
+}
+
+inline ActionRecord For(const TaskItem& item, size_t index, ActionRecord::Outcome outcome) {
+    ActionRecord record;
+    record.kind = ActionRecord::Kind::Task;
+    record.outcome = outcome;
+    record.index = index;
+    record.task = &item;
+    return record;
+}
+
 inline ActionRecord For(const cmdItem& item, size_t index, ActionRecord::Outcome outcome) {
     ActionRecord record;
     record.kind = ActionRecord::Kind::Command;

@@ -11,6 +11,7 @@
 
 #include "catalogue/OptimizationItem.h"
 #include "env/ErrorRecord.h"
+#include "platform/ServiceControl.h"
 
 // A registry value as stored: absent, or its type and exact bytes (text types as UTF-8 with
 // their terminating NULs, as the registry interface gives them).
@@ -45,8 +46,16 @@ struct CommandOutput {
     bool operator==(const CommandOutput&) const = default;
 };
 
+// What a service or task action found and left: the start type, or the task's enabled flag, before
+// it and after it (after a change, as read back; in a plan, what the run would set).
+struct SystemChange {
+    ServiceStart before, after;                        // a service's
+    bool enabledBefore = false, enabledAfter = false;  // a task's
+    bool running = false;                              // the service was running when it was read
+};
+
 struct ActionRecord {
-    enum class Kind { Registry, Command, Wmi };
+    enum class Kind { Registry, Service, Task, Command, Wmi };
     enum class Outcome {
         Done,     // written, started (or run to a good end) or queried
         Failed,   // error holds why; the rest of the entry's list of this kind is skipped
@@ -58,6 +67,8 @@ struct ActionRecord {
     size_t index = 0;  // place in the entry's list of this kind, from 0
     // The action's record; the one that matches kind is set.
     const RegistryItem* registry = nullptr;
+    const ServiceItem* service = nullptr;
+    const TaskItem* task = nullptr;
     const cmdItem* command = nullptr;
     const wmiItem* query = nullptr;
 
@@ -80,6 +91,13 @@ struct ActionRecord {
     // A kind whose runner knows whether it changed the machine says so here (engine::Changed
     // judges registry actions by their change, and knows nothing of command lines and queries).
     std::optional<bool> changed;
+    // Service and task: the state before and after, when it could be read.
+    std::optional<SystemChange> system;
+    // Service and task: not on this machine; nothing was written, and that is no failure.
+    bool absent = false;
+    // What the outcome alone does not say: a disabled service that runs until the next start;
+    // a plan's command whose effect cannot be known before or put back.
+    std::string note;
 };
 
 class RunObserver {

@@ -1,5 +1,7 @@
 #include "engine/ValueText.h"
 
+#include "engine/SystemRunners.h"
+
 #include <iterator>
 
 #include "catalogue/ValueTypes.h"
@@ -78,6 +80,21 @@ std::string TypeName(uint32_t type) { return codes::TypeNameOf(type); }
 std::string KeyText(int32_t root, const std::string& subKey) {
     const std::string rootText = reg::RootName(root);
     return subKey.empty() ? rootText : rootText + "\\" + subKey;
+}
+
+std::string SystemText(const ActionRecord& record) {
+    const bool service = record.kind == ActionRecord::Kind::Service;
+    std::string line = service ? record.service->Name : record.task->Path;
+    if (record.absent) return line + ": not on this machine";
+    if (!record.system) return line;
+    const SystemChange& state = *record.system;
+    const auto taskState = [](bool enabled) { return enabled ? "Enabled" : "Disabled"; };
+    line += service ? ": " + ServiceRunner::StartName(state.before) + " -> " +
+                          ServiceRunner::StartName(state.after)
+                    : std::string(": ") + taskState(state.enabledBefore) + " -> " +
+                          taskState(state.enabledAfter);
+    if (service && state.running) line += ", running";
+    return line;
 }
 
 }  // namespace engine

@@ -25,6 +25,9 @@ std::string TypeName(uint32_t type);
 // unsigned numbers, anything else as hexadecimal byte pairs between commas (the catalogue's
 // BINARY form).
 std::string DataText(const RegistryData& value);
+// A service or task action's name and state: "SysMain: Manual -> Disabled, running" (before and
+// after), "\Microsoft\...\ScheduledDefrag: not on this machine".
+std::string SystemText(const ActionRecord& record);
 // "HKEY_LOCAL_MACHINE\Software\x" from a root handle and a path below it.
 std::string KeyText(int32_t root, const std::string& subKey);
 

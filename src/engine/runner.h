@@ -1,6 +1,7 @@
 #pragma once
 // Applies a list of optimizations: every enabled entry, in list order, registry edits first,
-// then command lines, then WMI queries. Tells its caller nothing.
+// then services, scheduled tasks, command lines and WMI queries, each list on its own. Tells its
+// caller nothing.
 
 #include <chrono>
 #include <cstdint>

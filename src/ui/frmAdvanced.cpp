@@ -356,7 +356,9 @@ std::string frmAdvanced::StateDetails(const OptimizationItem& entry) const {
     std::string text = editor::StateText(plan.state);
     if (plan.state == EntryPlan::State::WouldFail) text += ": " + plan.failure;
     if (plan.state == EntryPlan::State::NotCheckable) {
-        text += ": only the registry values of an entry can be compared with the machine";
+        text +=
+            ": only the registry values, services and scheduled tasks of an entry can be "
+            "compared with the machine";
     }
     for (const std::string& line : plan.lines) text += "\n" + line;
     return text;
@@ -598,11 +600,12 @@ void frmAdvanced::UndoLastRun() {
         toolkit_.MsgBox("There is no run of the editor on this machine left to undo.");
         return;
     }
-    if (!toolkit_.AskYesNo("Undo the run of " + run->time +
-                           "?\n\nThe registry values it changed are put back as they were, "
-                           "except those changed since. Command lines it started are not "
-                           "undone.\n\nJournal: " +
-                           run->path)) {
+    if (!toolkit_.AskYesNo(
+            "Undo the run of " + run->time +
+            "?\n\nThe registry values, services and scheduled tasks it changed are put "
+            "back as they were, except those changed since. Command lines it started are "
+            "not undone.\n\nJournal: " +
+            run->path)) {
         return;
     }
     const std::optional<engine::RunLockHold> hold = HoldRunLock();

@@ -815,3 +815,77 @@ TEST_F(Console, TheAutomationExamplesHold) {
     }
     EXPECT_GE(examples, 6u);
 }
+
+namespace {
+
+// A service of the test's own, made with CreateServiceW and never started; deleted after.
+class OwnService {
+public:
+    explicit OwnService(const std::string& name)
+        : manager_(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE)) {
+        const std::wstring wide = win32::Widen(name);
+        service_ =
+            CreateServiceW(manager_, wide.c_str(), wide.c_str(), SERVICE_ALL_ACCESS,
+                           SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE,
+                           L"C:\\orviktest.exe", nullptr, nullptr, nullptr, nullptr, nullptr);
+    }
+    ~OwnService() {
+        if (service_) DeleteService(service_), CloseServiceHandle(service_);
+        if (manager_) CloseServiceHandle(manager_);
+    }
+    bool Made() const { return service_ != nullptr; }
+    DWORD StartType() const {
+        std::vector<uint8_t> buffer(8192);
+        DWORD needed = 0;
+        auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+        return QueryServiceConfigW(service_, config, 8192, &needed) ? config->dwStartType : 99;
+    }
+
+private:
+    SC_HANDLE manager_ = nullptr;
+    SC_HANDLE service_ = nullptr;
+};
+
+}  // namespace
+
+// Through the system's interfaces, on a service and a task of the test's own: plan says what
+// would change and changes nothing; apply sets both and reads them back (Wine's put_Enabled takes
+// the task's change and keeps nothing: failed, never applied); undo and its dry run put them
+// back. A service that is not there is absent, no failure.
+TEST_F(Console, ServicesAndTasksGoThroughTheSystemsInterfaces) {
+    const std::string name = "OrvikE2E" + std::to_string(GetCurrentProcessId());
+    OwnService service(name);
+    ASSERT_TRUE(service.Made());
+    folder.Write("task.xml",
+                 "<?xml version=\"1.0\"?><Task version=\"1.2\" xmlns=\"http://"
+                 "schemas.microsoft.com/windows/2004/02/mit/task\"><Actions><Exec>"
+                 "<Command>C:\\orviktest.exe</Command></Exec></Actions></Task>");
+    Process made("schtasks.exe",
+                 "/Create /TN " + name + " /XML \"" + Utf8(folder / "task.xml") + "\" /F");
+    ASSERT_EQ(made.Wait(), 0u);
+    folder.Write(
+        "OrvikOptimizations.xml",
+        Catalogue(Item(
+            "1", Tag("Services",
+                     Tag("Service", Tag("Name", name) + Tag("StartType", "Disabled")) +
+                         Tag("Service", Tag("Name", name + "Gone") + Tag("StartType", "Manual"))) +
+                     Tag("ScheduledTasks", Tag("ScheduledTask", Tag("Path", "\\" + name) +
+                                                                    Tag("State", "Disabled"))))));
+    EXPECT_EQ(Outcomes(Json("plan", 0)), "1: change absent change");
+    EXPECT_EQ(service.StartType(), static_cast<DWORD>(SERVICE_DEMAND_START));
+    const std::string journal = " \"" + Utf8(folder / "run.journal") + "\"";
+    const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version");
+    const json::Value applied = Json("apply --journal" + journal, wine ? 1 : 0);
+    EXPECT_EQ(Outcomes(applied), wine ? "1: applied absent failed" : "1: applied absent applied");
+    if (wine) {
+        EXPECT_EQ(applied["entries"][0]["actions"][2]["error"]["description"].text,
+                  "The change did not take: the task is still enabled");
+    }
+    EXPECT_EQ(service.StartType(), static_cast<DWORD>(SERVICE_DISABLED));
+    const char* undone = wine ? "1: unchanged restored" : "1: restored restored";
+    EXPECT_EQ(Outcomes(Json("undo --dry-run" + journal, 0)), undone);
+    EXPECT_EQ(service.StartType(), static_cast<DWORD>(SERVICE_DISABLED));
+    EXPECT_EQ(Outcomes(Json("undo" + journal, 0)), undone);
+    EXPECT_EQ(service.StartType(), static_cast<DWORD>(SERVICE_DEMAND_START));
+    Process("schtasks.exe", "/Delete /TN " + name + " /F").Wait();
+}

@@ -228,3 +228,35 @@ TEST_F(SilentRun, RunWithMoreTextOpensAWindowInstead) {
 }
 
 }  // namespace
+
+// A service that is not there is left alone and logged nowhere; a task of the test's own is
+// disabled through Task Scheduler and read back: Wine's put_Enabled keeps nothing, which fails
+// the action, logged as a command line's failure is, naming its runner.
+TEST_F(SilentRun, ServicesAndTasksAreAppliedAndTheirFailuresLogged) {
+    const std::string task = "OrvikSilent" + std::to_string(GetCurrentProcessId());
+    folder.Write("task.xml",
+                 "<?xml version=\"1.0\"?><Task version=\"1.2\" xmlns=\"http://"
+                 "schemas.microsoft.com/windows/2004/02/mit/task\"><Actions><Exec>"
+                 "<Command>C:\\orviktest.exe</Command></Exec></Actions></Task>");
+    Process made("schtasks.exe",
+                 "/Create /TN " + task + " /XML \"" + Utf8(folder / "task.xml") + "\" /F");
+    ASSERT_EQ(made.Wait(), 0u);
+    WriteCatalogue(Tag(
+        "Item", Tag("OSVersion", "All") + Tag("Enabled", "True") +
+                    Tag("Services",
+                        Tag("Service", Tag("Name", task + "Gone") + Tag("StartType", "Disabled"))) +
+                    Tag("ScheduledTasks", Tag("ScheduledTask", Tag("Path", "\\" + task) +
+                                                                   Tag("State", "Disabled")))));
+    const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version");
+    EXPECT_EQ(Run("-RUN"), wine ? 1 : 0);
+    const std::vector<std::string> lines = LogLines(folder.Folder());
+    ASSERT_EQ(lines.size(), wine ? 1u : 0u);
+    if (wine) {
+        EXPECT_NE(lines[0].find(" Error 0, Source = Orvik.TaskRunner: The change did not take: the "
+                                "task is still enabledTrace: Task: \\" +
+                                task + " Disabled"),
+                  std::string::npos)
+            << lines[0];
+    }
+    Process("schtasks.exe", "/Delete /TN " + task + " /F").Wait();
+}

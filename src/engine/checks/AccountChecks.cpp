@@ -31,6 +31,10 @@ bool NeedsAdministrator(const RegistryItem& value) {
     return root != 0 && root != reg::kCurrentUser;
 }
 
+bool NeedsAdministrator(const ServiceItem&) { return true; }
+
+bool NeedsAdministrator(const TaskItem&) { return true; }
+
 bool NeedsAdministrator(const cmdItem&) { return true; }
 
 bool NeedsAdministrator(const wmiItem&) { return false; }
@@ -42,6 +46,17 @@ std::optional<MachineAction> FirstMachineAction(const OptimizationList& entries,
         for (const RegistryItem& value : entry->regItems) {
             if (NeedsAdministrator(value)) {
                 return MachineAction{entry.get(), value.Position, "writes " + ValueText(value)};
+            }
+        }
+        for (const ServiceItem& service : entry->serviceItems) {
+            if (NeedsAdministrator(service)) {
+                return MachineAction{entry.get(), service.Position,
+                                     "sets the start of service " + service.Name};
+            }
+        }
+        for (const TaskItem& task : entry->taskItems) {
+            if (NeedsAdministrator(task)) {
+                return MachineAction{entry.get(), task.Position, "changes task " + task.Path};
             }
         }
         for (const cmdItem& command : entry->cmdItems) {

@@ -16,15 +16,18 @@ namespace engine {
 // Whether one action changes the machine rather than the user who runs it. A new kind of action
 // gets an overload of its own and a line in FirstMachineAction.
 bool NeedsAdministrator(const RegistryItem& value);  // outside HKEY_CURRENT_USER
-bool NeedsAdministrator(const cmdItem& command);     // every command line
-bool NeedsAdministrator(const wmiItem& query);       // never: a query only reads
+// Services and tasks are the machine's: every change of either, whichever users a run writes.
+bool NeedsAdministrator(const ServiceItem& service);
+bool NeedsAdministrator(const TaskItem& task);
+bool NeedsAdministrator(const cmdItem& command);  // every command line
+bool NeedsAdministrator(const wmiItem& query);    // never: a query only reads
 
 // The first action that needs an administrator, of the entries that run: enabled ones, and, when
 // offeredOn is given, offered on that Windows version.
 struct MachineAction {
     const OptimizationItem* entry = nullptr;
     XmlPosition place;
-    std::string what;  // "writes HKEY_LOCAL_MACHINE\...", "starts ..."
+    std::string what;  // "writes HKEY_LOCAL_MACHINE\...", "sets service ...", "starts ..."
 };
 std::optional<MachineAction> FirstMachineAction(const OptimizationList& entries,
                                                 std::optional<int32_t> offeredOn);

@@ -60,6 +60,34 @@ RegistryData DataOf(const json::JsonValue& value) {
     return data;
 }
 
+bool Flag(const json::JsonValue& value) {
+    if (value.type != json::JsonValue::Type::Bool) throw Damaged();
+    return value.boolean;
+}
+
+ServiceStart StartOf(const json::JsonValue& value) {
+    return {static_cast<uint32_t>(Whole(value["type"], services::kDisabled)),
+            Flag(value["delayed"])};
+}
+
+// A service's or a task's record; false for a record of another kind.
+bool SystemRecordOf(const json::JsonValue& line, const std::string& kind, JournalRecord& record) {
+    if (kind == "service") {
+        record.kind = JournalRecord::Kind::Service;
+        record.text = Text(line["name"]);
+        record.system.before = StartOf(line["before"]);
+        record.system.after = StartOf(line["after"]);
+    } else if (kind == "task") {
+        record.kind = JournalRecord::Kind::Task;
+        record.text = Text(line["path"]);
+        record.system.enabledBefore = Flag(line["before"]);
+        record.system.enabledAfter = Flag(line["after"]);
+    } else {
+        return false;
+    }
+    return true;
+}
+
 JournalRecord RecordOf(const json::JsonValue& line) {
     JournalRecord record;
     const std::string& kind = Text(line["record"]);
@@ -99,7 +127,7 @@ JournalRecord RecordOf(const json::JsonValue& line) {
         record.kind = kind == "wmi" ? JournalRecord::Kind::Wmi : JournalRecord::Kind::Command;
         record.text = Text(line[kind == "wmi" ? "query" : "command"]);
         record.outcome = Text(line["outcome"]);
-    } else if (kind != "end") {
+    } else if (kind != "end" && !SystemRecordOf(line, kind, record)) {
         throw Damaged();
     }
     return record;
@@ -245,6 +273,33 @@ int32_t JournalWriter::ValueChanging(const RegistryChange& change) {
     return ChangeLine(json);
 }
 
+namespace {
+
+void StartJson(json::JsonWriter& json, const ServiceStart& start) {
+    json.BeginObject().Key("type").Number(start.type).Key("delayed").Bool(start.delayed);
+    json.EndObject();
+}
+
+}  // namespace
+
+int32_t JournalWriter::ServiceChanging(const std::string& name, const ServiceStart& before,
+                                       const ServiceStart& after) {
+    json::JsonWriter json(true);
+    json.BeginObject().Key("record").String("service").Key("name").String(name).Key("before");
+    StartJson(json, before);
+    json.Key("after");
+    StartJson(json, after);
+    json.EndObject();
+    return Line(json);
+}
+
+int32_t JournalWriter::TaskChanging(const std::string& path, bool before, bool after) {
+    json::JsonWriter json(true);
+    json.BeginObject().Key("record").String("task").Key("path").String(path);
+    json.Key("before").Bool(before).Key("after").Bool(after).EndObject();
+    return Line(json);
+}
+
 void JournalWriter::Entry(const OptimizationItem& entry) {
     json::JsonWriter json(true);
     json.BeginObject().Key("record").String("entry").Key("number").String(entry.Number);
@@ -253,7 +308,10 @@ void JournalWriter::Entry(const OptimizationItem& entry) {
 }
 
 void JournalWriter::Action(const ActionRecord& record, const std::string& outcome) {
-    if (record.kind == ActionRecord::Kind::Registry) return;  // journaled as it was made
+    // Values, services and tasks are journaled as they are changed.
+    if (record.kind != ActionRecord::Kind::Command && record.kind != ActionRecord::Kind::Wmi) {
+        return;
+    }
     const bool wmi = record.kind == ActionRecord::Kind::Wmi;
     json::JsonWriter json(true);
     json.BeginObject().Key("record").String(wmi ? "wmi" : "command");

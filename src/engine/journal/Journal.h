@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/JournalingRegistry.h"
+#include "engine/JournalingSystem.h"
 #include "engine/Users.h"
 #include "engine/checks/Checks.h"
 
@@ -34,13 +35,16 @@ struct JournalHeader {
 };
 
 struct JournalRecord {
-    enum class Kind { Entry, Keys, Value, Command, Wmi, End };
+    enum class Kind { Entry, Keys, Value, Service, Task, Command, Wmi, End };
     Kind kind = Kind::End;
-    uint32_t line = 0;          // in the file, from 1
-    std::string number, name;   // Entry
-    std::string text, outcome;  // Command: the command line; Wmi: the query
+    uint32_t line = 0;         // in the file, from 1
+    std::string number, name;  // Entry
+    // Command: the command line; Wmi: the query; Service: its name; Task: its path.
+    std::string text, outcome;
     // Keys: root, view and createdKeys; Value: root, subKey, view, valueName, before and after.
     RegistryChange change;
+    // Service: the start before and the one set; Task: the enabled flag before and the one set.
+    SystemChange system;
 };
 
 struct Journal {
@@ -54,7 +58,7 @@ struct Journal {
 Journal ReadJournal(const std::string& bytes);
 
 // Writes the journal of one apply into a file of its own.
-class JournalWriter final : public RegistryJournal {
+class JournalWriter final : public RegistryJournal, public SystemJournal {
 public:
     // Writes the head at once; Failure tells whether that worked.
     JournalWriter(OutputFile& file, const JournalHeader& header);
@@ -62,6 +66,9 @@ public:
     int32_t KeysCreating(int32_t root, uint32_t view,
                          const std::vector<std::string>& keys) override;
     int32_t ValueChanging(const RegistryChange& change) override;
+    int32_t ServiceChanging(const std::string& name, const ServiceStart& before,
+                            const ServiceStart& after) override;
+    int32_t TaskChanging(const std::string& path, bool before, bool after) override;
     void Entry(const OptimizationItem& entry);
     // Command lines and WMI queries, which undo lists but cannot take back.
     void Action(const ActionRecord& record, const std::string& outcome);

@@ -5,6 +5,9 @@
 
 #include "catalogue/Codes.h"
 #include "engine/RegistryTap.h"
+#include "engine/SystemRunners.h"
+#include "platform/ScheduledTasks.h"
+#include "platform/ServiceControl.h"
 #include "platform/SystemInfo.h"
 
 namespace engine {
@@ -86,6 +89,94 @@ UndoAction UndoValue(const JournalRecord& record, const std::vector<JournalRecor
     return result == reg::kSuccess ? action : Failed(action, result);
 }
 
+// Whether the service or task holds what it held before this record's change or before an
+// earlier one of the same run: never changed by the run from there on, or put back already.
+bool SystemHeldBefore(const UndoAction& action, const std::vector<JournalRecord>& records) {
+    const JournalRecord& record = *action.record;
+    for (const JournalRecord& earlier : records) {
+        if (earlier.line > record.line) break;
+        if (earlier.kind != record.kind ||
+            codes::UpperAscii(earlier.text) != codes::UpperAscii(record.text)) {
+            continue;
+        }
+        if (record.kind == Kind::Service
+                ? ServiceRunner::SameStart(earlier.system.before, action.foundStart)
+                : earlier.system.enabledBefore == action.foundEnabled) {
+            return true;
+        }
+    }
+    return false;
+}
+
+UndoAction NotTaken(UndoAction action) {
+    action.outcome = Outcome::Failed;
+    action.errorText = "the change did not take";
+    return action;
+}
+
+UndoAction UndoService(const JournalRecord& record, const std::vector<JournalRecord>& records,
+                       ServiceControl& services) {
+    UndoAction action{&record, {}, Outcome::Unchanged, {}, 0, {}};
+    const auto failed = [&](uint32_t code) {
+        UndoAction failure = Failed(action, static_cast<int32_t>(code));
+        failure.errorText = services.ErrorText(code);
+        return failure;
+    };
+    ServiceState state;
+    const uint32_t read = services.Query(record.text, state);
+    action.foundStart = state.start;
+    if (read == services::kNotFound) {
+        action.gone = true;
+        action.outcome = Outcome::Conflict;
+        return action;
+    }
+    if (read != 0) return failed(read);
+    if (SystemHeldBefore(action, records)) return action;
+    if (!ServiceRunner::SameStart(state.start, record.system.after)) {
+        action.outcome = Outcome::Conflict;
+        return action;
+    }
+    action.outcome = Outcome::Restored;
+    if (const uint32_t set = services.SetStart(record.text, record.system.before)) {
+        return failed(set);
+    }
+    if (const uint32_t again = services.Query(record.text, state)) {
+        return failed(again);
+    }
+    return ServiceRunner::SameStart(state.start, record.system.before) ? action : NotTaken(action);
+}
+
+UndoAction UndoTask(const JournalRecord& record, const std::vector<JournalRecord>& records,
+                    ScheduledTasks& tasks) {
+    UndoAction action{&record, {}, Outcome::Unchanged, {}, 0, {}};
+    const auto failed = [&](int32_t hresult) {
+        UndoAction failure = Failed(action, hresult);
+        failure.errorText = tasks.ErrorText(hresult);
+        return failure;
+    };
+    const int32_t read = tasks.IsEnabled(record.text, action.foundEnabled);
+    if (tasks::Absent(read)) {
+        action.gone = true;
+        action.outcome = Outcome::Conflict;
+        return action;
+    }
+    if (read < 0) return failed(read);
+    if (SystemHeldBefore(action, records)) return action;
+    if (action.foundEnabled != record.system.enabledAfter) {
+        action.outcome = Outcome::Conflict;
+        return action;
+    }
+    action.outcome = Outcome::Restored;
+    if (const int32_t set = tasks.SetEnabled(record.text, record.system.enabledBefore); set < 0) {
+        return failed(set);
+    }
+    bool now = false;
+    if (const int32_t again = tasks.IsEnabled(record.text, now); again < 0) {
+        return failed(again);
+    }
+    return now == record.system.enabledBefore ? action : NotTaken(action);
+}
+
 // A key the run made goes when nothing is in it any more: no sub key, no value.
 UndoAction UndoKey(const JournalRecord& record, const std::string& path, Registry& registry) {
     const RegistryChange& change = record.change;
@@ -142,13 +233,15 @@ const std::vector<UndoAction::Outcome>& UndoOutcomes() {
 void NameFailures(std::vector<UndoEntry>& entries, SystemInfo& system) {
     for (UndoEntry& entry : entries) {
         for (UndoAction& action : entry.actions) {
-            if (action.error != 0)
+            if (action.error != 0 && action.errorText.empty())
                 action.errorText = system.ErrorText(static_cast<uint32_t>(action.error));
         }
     }
 }
 
-std::vector<UndoEntry> UndoRecords(const std::vector<JournalRecord>& records, Registry& registry) {
+std::vector<UndoEntry> UndoRecords(const std::vector<JournalRecord>& records,
+                                   const UndoTarget& target) {
+    Registry& registry = target.registry;
     std::vector<UndoEntry> entries;
     for (const JournalRecord& record : records) {
         if (record.kind == Kind::Entry || entries.empty()) {
@@ -165,6 +258,10 @@ std::vector<UndoEntry> UndoRecords(const std::vector<JournalRecord>& records, Re
             const JournalRecord& record = *it->record;
             if (record.kind == Kind::Value) {
                 done.push_back(UndoValue(record, records, registry));
+            } else if (record.kind == Kind::Service) {
+                done.push_back(UndoService(record, records, target.services));
+            } else if (record.kind == Kind::Task) {
+                done.push_back(UndoTask(record, records, target.tasks));
             } else if (record.kind == Kind::Keys) {
                 const auto& keys = record.change.createdKeys;
                 for (auto key = keys.rbegin(); key != keys.rend(); ++key) {

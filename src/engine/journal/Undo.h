@@ -2,7 +2,8 @@
 // Undo: the journal of a run replayed backwards through the registry interface. A value is put
 // back with its exact type and bytes only where it still holds what the run wrote; one that
 // already holds what it held before is left as it is, and one that changed since is left alone
-// as a conflict. Keys the run made go when they are empty. Command lines and WMI queries are
+// as a conflict. Keys the run made go when they are empty. A service's start type and a task's
+// enabled flag are put back by the same rules, and read back. Command lines and WMI queries are
 // listed, not undone.
 
 #include <string>
@@ -10,6 +11,8 @@
 
 #include "engine/journal/Journal.h"
 
+class ScheduledTasks;
+class ServiceControl;
 class SystemInfo;
 
 namespace engine {
@@ -22,6 +25,17 @@ struct UndoAction {
     RegistryData found;     // value: what it held when undo came to it
     int32_t error = 0;      // failed: the Windows error code
     std::string errorText;  // and the system's words for it, once NameFailures has run
+    // service and task: what it held when undo came to it, or that it is gone since.
+    ServiceStart foundStart{};
+    bool foundEnabled = false;
+    bool gone = false;
+};
+
+// Where undo puts things back: the registry, and the machine's services and tasks.
+struct UndoTarget {
+    Registry& registry;
+    ServiceControl& services;
+    ScheduledTasks& tasks;
 };
 
 struct UndoEntry {
@@ -35,9 +49,10 @@ const char* UndoWord(UndoAction::Outcome outcome);
 const std::vector<UndoAction::Outcome>& UndoOutcomes();
 
 // The records' entries last first, each with what undo did.
-std::vector<UndoEntry> UndoRecords(const std::vector<JournalRecord>& records, Registry& registry);
+std::vector<UndoEntry> UndoRecords(const std::vector<JournalRecord>& records,
+                                   const UndoTarget& target);
 
-// Gives every failed action the system's words for its code.
+// Gives every failed action without words of its own the system's words for its code.
 void NameFailures(std::vector<UndoEntry>& entries, SystemInfo& system);
 
 // Whether the records change the default profile loaded as it is during a run.

@@ -8,9 +8,10 @@ namespace {
 // One action as plan shows it.
 std::string Line(const ActionRecord& record) {
     using Outcome = ActionRecord::Outcome;
+    using Kind = ActionRecord::Kind;
     const std::string word = engine::OutcomeWord(record, engine::RunMode::Plan);
     std::string line;
-    if (record.kind == ActionRecord::Kind::Registry) {
+    if (record.kind == Kind::Registry) {
         const RegistryItem& item = *record.registry;
         line = word + " " + item.Key + (item.Key.empty() || item.Key.back() == '\\' ? "" : "\\") +
                item.ValueName;
@@ -18,9 +19,13 @@ std::string Line(const ActionRecord& record) {
             line += ": " + engine::StateText(record.change->before) + " -> " +
                     engine::StateText(record.change->after);
         }
+    } else if (record.kind == Kind::Service || record.kind == Kind::Task) {
+        line = word + (record.kind == Kind::Service ? " service " : " task ") +
+               engine::SystemText(record);
     } else {
         line = word + " " + record.command->Command;
     }
+    if (!record.note.empty()) line += " (" + record.note + ")";
     if (record.error) line += " (" + record.error->Description + ")";
     return line;
 }
@@ -37,7 +42,11 @@ EntryPlan JudgePlan(const std::vector<ActionRecord>& records) {
                                                 record.error->Description
                                           : "an action would fail";
         }
-        if (record.kind != ActionRecord::Kind::Registry) continue;
+        // Services and tasks count as values do; one not on this machine counts as in effect.
+        if (record.kind != ActionRecord::Kind::Registry &&
+            record.kind != ActionRecord::Kind::Service && record.kind != ActionRecord::Kind::Task) {
+            continue;
+        }
         ++values;
         if (engine::Unchanged(record)) ++unchanged;
     }

@@ -365,4 +365,87 @@ uint32_t PlanLauncher::Start(const std::string& commandLine, WindowStyle, StartS
     return lastProgram ? 0 : static_cast<uint32_t>(reg::kFileNotFound);
 }
 
+uint32_t PlanServices::Query(const std::string& name, ServiceState& state) {
+    const std::string folded = codes::UpperAscii(name);
+    auto read = read_.find(folded);
+    if (read == read_.end()) {
+        ServiceState machine;
+        const uint32_t found = machine_.Query(name, machine);
+        read = read_.emplace(folded, std::make_pair(found, machine)).first;
+    }
+    state = read->second.second;
+    if (read->second.first != 0) return read->second.first;
+    if (const auto kept = kept_.find(folded); kept != kept_.end()) {
+        state.start = kept->second;
+    }
+    return 0;
+}
+
+// The machine is asked for the service, so that a plan meets one that is not there; what it
+// would refuse beyond that (rights, a protected service) only a run finds.
+uint32_t PlanServices::SetStart(const std::string& name, const ServiceStart& start) {
+    ServiceState state;
+    if (const uint32_t found = Query(name, state)) return found;
+    ServiceStart kept = start;
+    if (kept.type != services::kAutomatic) kept.delayed = state.start.delayed;
+    kept_[codes::UpperAscii(name)] = kept;
+    return 0;
+}
+
+int32_t PlanTasks::IsEnabled(const std::string& path, bool& enabled) {
+    const std::string folded = codes::UpperAscii(path);
+    auto read = read_.find(folded);
+    if (read == read_.end()) {
+        bool machine = false;
+        const int32_t found = machine_.IsEnabled(path, machine);
+        read = read_.emplace(folded, std::make_pair(found, machine)).first;
+    }
+    enabled = read->second.second;
+    if (read->second.first < 0) return read->second.first;
+    if (const auto kept = kept_.find(folded); kept != kept_.end()) enabled = kept->second;
+    return read->second.first;
+}
+
+int32_t PlanTasks::SetEnabled(const std::string& path, bool enabled) {
+    bool now = false;
+    if (const int32_t found = IsEnabled(path, now); found < 0) return found;
+    kept_[codes::UpperAscii(path)] = enabled;
+    return 0;
+}
+
+namespace {
+
+// Whether the upper-cased command line names the program, alone or as a path's last part, with
+// or without ".EXE": "powercfg -h off", "C:\Windows\System32\powercfg.exe", "cmd /c powercfg".
+bool NamesProgram(const std::string& text, const std::string& program) {
+    for (size_t at = text.find(program); at != std::string::npos; at = text.find(program, at + 1)) {
+        const size_t end = at + program.size();
+        const bool starts =
+            at == 0 || std::string_view(" \t\"\\/").find(text[at - 1]) != std::string_view::npos;
+        const bool ends = end == text.size() || text[end] == ' ' || text[end] == '"' ||
+                          text.compare(end, 4, ".EXE") == 0;
+        if (starts && ends) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::string UnknowableEffect(const std::string& commandLine) {
+    const std::string text = codes::UpperAscii(commandLine);
+    const auto has = [&](const char* word) { return text.find(word) != std::string::npos; };
+    if (has("REMOVE-APPXPACKAGE") || has("REMOVE-APPXPROVISIONEDPACKAGE")) {
+        return "an app removed cannot be read before nor put back by undo";
+    }
+    if (NamesProgram(text, "POWERCFG")) {
+        return "powercfg: the power settings it changes are not read before, and undo cannot "
+               "put them back";
+    }
+    if (NamesProgram(text, "BCDEDIT")) {
+        return "bcdedit: the boot configuration it changes is not read before, and undo cannot "
+               "put it back";
+    }
+    return {};
+}
+
 }  // namespace engine

@@ -14,6 +14,8 @@
 #include "platform/ProcessLauncher.h"
 #include "platform/ProgramSearch.h"
 #include "platform/Registry.h"
+#include "platform/ScheduledTasks.h"
+#include "platform/ServiceControl.h"
 
 namespace engine {
 
@@ -112,6 +114,43 @@ private:
     ProgramSearch& search_;
     ProcessLauncher& texts_;
 };
+
+// Reads the machine's services; a start type set is kept here, and later reads of the same plan
+// see it, as a value written is. Names are compared without regard to ASCII case. The machine is
+// asked once per service: a plan's change and its read-back would ask twice more, and each
+// question crosses to the Service Control Manager's process.
+class PlanServices final : public ServiceControl {
+public:
+    explicit PlanServices(ServiceControl& machine) : machine_(machine) {}
+
+    uint32_t Query(const std::string& name, ServiceState& state) override;
+    uint32_t SetStart(const std::string& name, const ServiceStart& start) override;
+    std::string ErrorText(uint32_t code) override { return machine_.ErrorText(code); }
+
+private:
+    ServiceControl& machine_;
+    std::map<std::string, std::pair<uint32_t, ServiceState>> read_;  // by folded name
+    std::map<std::string, ServiceStart> kept_;                       // by folded name
+};
+
+// The same for scheduled tasks: read on the machine once per task, an enabled flag set kept here.
+class PlanTasks final : public ScheduledTasks {
+public:
+    explicit PlanTasks(ScheduledTasks& machine) : machine_(machine) {}
+
+    int32_t IsEnabled(const std::string& path, bool& enabled) override;
+    int32_t SetEnabled(const std::string& path, bool enabled) override;
+    std::string ErrorText(int32_t hresult) override { return machine_.ErrorText(hresult); }
+
+private:
+    ScheduledTasks& machine_;
+    std::map<std::string, std::pair<int32_t, bool>> read_;  // by folded path
+    std::map<std::string, bool> kept_;                      // by folded path
+};
+
+// Why a plan cannot tell what a command line changes, for the programs whose effect is known to
+// be so: it is neither read before nor put back by undo. Empty for any other command.
+std::string UnknowableEffect(const std::string& commandLine);
 
 // The log lines a run would write, kept instead of appended to the file.
 class PlanFiles final : public FileSystem {

@@ -20,6 +20,15 @@
 namespace engine {
 namespace {
 
+// A plan's record of a command line, with why its effect cannot be known where that is so.
+ActionRecord Planned(const ActionRecord& record) {
+    ActionRecord planned = record;
+    if (record.kind == ActionRecord::Kind::Command) {
+        planned.note = UnknowableEffect(record.command->Command);
+    }
+    return planned;
+}
+
 // Hands each record on with its word, into the journal too, and tells a plan's program. An
 // action the journal stopped says so, rather than what the refused write or start looked like.
 class Tap final : public RunObserver {
@@ -64,7 +73,7 @@ private:
         if (!launcher_ || record.kind != ActionRecord::Kind::Command) {
             return observer_->Reported(record);
         }
-        ActionRecord found = record;
+        ActionRecord found = Planned(record);
         found.program = launcher_->lastProgram;
         observer_->Reported(found);
     }
@@ -103,7 +112,7 @@ class Records final : public RunObserver {
 public:
     void EntryStarts(const OptimizationItem&) override {}
     void EntryLeftOut(const OptimizationItem&) override {}
-    void Reported(const ActionRecord& record) override { records.push_back(record); }
+    void Reported(const ActionRecord& record) override { records.push_back(Planned(record)); }
     void EntryEnds(const OptimizationItem&) override {}
 
     std::vector<ActionRecord> records;
@@ -145,8 +154,8 @@ void Session::Execute(const OptimizationList& entries, const RunRequest& request
     MessageBoxes& boxes = request.showWarnings ? machine.messages : noBoxes;
     if (stack.plan) {
         PlanPlatform& plan = *stack.plan;
-        const EnginePlatform planned{plan.env,         *stack.registry, plan.launcher, machine.wmi,
-                                     machine.services, machine.tasks,   boxes,         stack.users};
+        const EnginePlatform planned{plan.env,      *stack.registry, plan.launcher, machine.wmi,
+                                     plan.services, plan.tasks,      boxes,         stack.users};
         Tap tap(request.mode, observer, nullptr, &plan.launcher);
         runner(planned, &tap).RunOptimizations(entries, request.offeredOn);
         return;
@@ -159,8 +168,8 @@ void Session::Execute(const OptimizationList& entries, const RunRequest& request
                                  *stack.registry,
                                  processes,
                                  machine.wmi,
-                                 machine.services,
-                                 machine.tasks,
+                                 *stack.services,
+                                 *stack.tasks,
                                  boxes,
                                  stack.users};
     Tap tap(request.mode, observer, stack.journal ? &*stack.journal : nullptr, result.journalPath,
@@ -176,8 +185,8 @@ EntryPlan Session::PlanEntry(const OptimizationItem& entry) {
     alone->wmiItems.clear();
     const EnginePlatform& machine = platform_.machine;
     PlanPlatform plan(machine, machine.registry, platform_.programs);
-    const EnginePlatform planned{plan.env,         plan.registry, plan.launcher, machine.wmi,
-                                 machine.services, machine.tasks, plan.noBoxes};
+    const EnginePlatform planned{plan.env,      plan.registry, plan.launcher, machine.wmi,
+                                 plan.services, plan.tasks,    plan.noBoxes};
     Records observer;
     runner(planned, &observer).RunOptimizations({alone});
     return JudgePlan(observer.records);

@@ -69,8 +69,8 @@ std::optional<Problem> Session::StartJournal(const RunRequest& request, Stack& s
 }
 
 // The registries in their order: the journal's right above the machine, so that it names places
-// as the machine has them; a plan's above it; the default profile's mapping outermost, so that
-// each user's writes are its own.
+// as the machine has them (and the journal's services and tasks above the machine's); a plan's
+// above it; the default profile's mapping outermost, so that each user's writes are its own.
 bool Session::Prepare(const RunRequest& request, Stack& stack, RunResult& result) {
     Registry& machine = platform_.machine.registry;
     stack.registry = &machine;
@@ -80,6 +80,8 @@ bool Session::Prepare(const RunRequest& request, Stack& stack, RunResult& result
         result.busy = stack.lock.busy();
         if (!stack.lock.MayRun()) return false;
     }
+    stack.services = &platform_.machine.services;
+    stack.tasks = &platform_.machine.tasks;
     stack.time = platform_.machine.env.clock.UtcTimestamp();
     const bool journaled = request.journal && request.mode == RunMode::Apply;
     if (journaled && platform_.security) {
@@ -107,6 +109,8 @@ bool Session::Prepare(const RunRequest& request, Stack& stack, RunResult& result
             return false;
         }
         stack.registry = &stack.journaled.emplace(machine, *stack.journal);
+        stack.services = &stack.journaledServices.emplace(*stack.services, *stack.journal);
+        stack.tasks = &stack.journaledTasks.emplace(*stack.tasks, *stack.journal);
     }
     if (request.mode == RunMode::Plan) {
         stack.registry =
@@ -209,11 +213,17 @@ void Session::UndoRecordsOf(const UndoRequest& request, UndoRun& run) {
     if (!journal.isJournal) return;
     run.ran = true;
     // A dry run reads the machine and keeps its own writes, as a plan does.
+    const EnginePlatform& system = platform_.machine;
     std::optional<PlanRegistry> planned;
+    std::optional<PlanServices> plannedServices;
+    std::optional<PlanTasks> plannedTasks;
     Registry& target = request.dryRun ? planned.emplace(machine) : machine;
     run.dryRun = request.dryRun;
     run.entries =
-        UndoRecords(journal.records, profile ? profile->Over(target, Users::Current) : target);
+        UndoRecords(journal.records,
+                    {profile ? profile->Over(target, Users::Current) : target,
+                     request.dryRun ? plannedServices.emplace(system.services) : system.services,
+                     request.dryRun ? plannedTasks.emplace(system.tasks) : system.tasks});
     NameFailures(run.entries, platform_.machine.env.system);
     if (profile) failed = profile->Unload();
     if (failed) run.problems.push_back(*failed);

@@ -42,11 +42,14 @@ private:
 // one entry's state.
 struct PlanPlatform {
     PlanPlatform(const EnginePlatform& machine, Registry& below, ProgramSearch& programs)
-        : registry(below), launcher(programs, machine.processes),
+        : registry(below), launcher(programs, machine.processes), services(machine.services),
+          tasks(machine.tasks),
           log(machine.env.files), env{machine.env.system, machine.env.clock, log} {}
 
     PlanRegistry registry;
     PlanLauncher launcher;
+    PlanServices services;
+    PlanTasks tasks;
     PlanFiles log;
     EnvPlatform env;
     NoMessageBoxes noBoxes;
@@ -60,10 +63,14 @@ struct Session::Stack {
     std::unique_ptr<OutputFile> file;
     std::optional<JournalWriter> journal;
     std::optional<JournalingRegistry> journaled;
+    std::optional<JournalingServices> journaledServices;
+    std::optional<JournalingTasks> journaledTasks;
     std::optional<JournaledLauncher> launcher;
     std::optional<PlanPlatform> plan;
     std::string time;  // of the run, UTC: the journal's head and name
     Registry* registry = nullptr;
+    ServiceControl* services = nullptr;  // the machine's, or the journal's above it
+    ScheduledTasks* tasks = nullptr;
     std::vector<UserTarget> users;
 };
 

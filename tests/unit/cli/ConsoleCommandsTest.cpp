@@ -614,6 +614,14 @@ TEST(ConsoleCommands, ProgramsAreFoundAsProcessStartFindsThem) {
     for (const auto& c : cases) {
         EXPECT_EQ(engine::FindProgram(c.command, programs).value_or(""), c.program) << c.command;
     }
+    // The programs whose effect a plan cannot know, by name, not by a name that holds theirs.
+    std::string unknowable;
+    for (const char* command : {"cmd /c PowerCfg -h off", "C:\\W\\bcdedit.exe /set x",
+                                "powershell Get-AppxPackage x | Remove-AppxPackage",
+                                "C:\\Tools\\powercfgreport.exe", "mybcdedit"}) {
+        unknowable += engine::UnknowableEffect(command).empty() ? "-" : "+";
+    }
+    EXPECT_EQ(unknowable, "+++--");
 }
 
 // Elevated, a catalogue that others may change is an error and apply runs nothing of it unless
@@ -967,4 +975,46 @@ TEST(ConsoleCommands, ValidateFindsEachProblemWhereItStands) {
         EXPECT_EQ(m.Json({"validate"}, 2)["problems"][0]["code"].text, code);
         EXPECT_EQ(m.Json({"plan"}, 2)["entries"].items.size(), 0u);
     }
+}
+
+// Services and tasks through the console: their kind, states and words in JSON and text, the
+// account check, and a journal that undo and its dry run take back alike.
+TEST(ConsoleCommands, ServicesAndTasksArePlannedAppliedAndUndone) {
+    Machine m;
+    m.services.services["SysMain"] = {{{services::kManual}, false, true}};
+    m.tasks.tasks["\\Defrag"] = {true};
+    m.Write(Item("1",
+                 "<Services><Service><Name>SysMain</Name><StartType>Disabled</StartType></Service>"
+                 "<Service><Name>Gone</Name><StartType>Manual</StartType></Service></Services>"
+                 "<ScheduledTasks><ScheduledTask><Path>\\Defrag</Path><State>Disabled</State>"
+                 "</ScheduledTask></ScheduledTasks>"));
+    m.env.system.elevated = false;
+    EXPECT_EQ(Codes(m.Json({"plan"}, 0)), "not-elevated ");
+    m.env.system.elevated = true;
+    const json::Value plan = m.Json({"plan"}, 0);
+    EXPECT_EQ(Outcomes(plan), "1: change absent change");
+    std::string states;
+    for (const json::Value& action : plan["entries"][0]["actions"].items) {
+        states += action["kind"].text + " " + action["before"].text + ">" + action["after"].text +
+                  (action["note"].IsNull() ? "" : " (note)") + "; ";
+    }
+    EXPECT_EQ(states, "service Manual>Disabled (note); service >; task Enabled>Disabled; ");
+    EXPECT_TRUE(m.services.changes.empty() && m.tasks.changes.empty());
+
+    const std::string journal = testsupport::Utf8(m.catalogue) + ".journal";
+    EXPECT_EQ(Outcomes(m.Json({"apply", "--journal", journal}, 0)), "1: applied absent applied");
+    EXPECT_EQ(m.services.services["SysMain"].state.start.type, services::kDisabled);
+    EXPECT_EQ(m.Run({"undo", journal, "--dry-run"}), 0);
+    EXPECT_NE(m.console.out.find("  task      restored      \\Defrag: Disabled -> Enabled\n"
+                                 "  service   restored      SysMain: Disabled -> Manual\n"),
+              std::string::npos)
+        << m.console.out;
+    EXPECT_FALSE(m.tasks.tasks["\\Defrag"].enabled) << "a dry run changes nothing";
+    const json::Value undone = m.Undo(journal, 0);
+    EXPECT_EQ(undone["entries"][0]["actions"][1]["kind"].text + " " +
+                  undone["entries"][0]["actions"][1]["found"].text,
+              "service Disabled");
+    EXPECT_EQ(m.services.services["SysMain"].state.start.type, services::kManual);
+    EXPECT_TRUE(m.tasks.tasks["\\Defrag"].enabled);
+    std::filesystem::remove(journal);
 }

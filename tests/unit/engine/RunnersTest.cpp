@@ -1,6 +1,7 @@
 // What the whole-program tests cannot reach under Wine, where WMI answers as Wine does: every way
-// a WMI query fails or reaches its level; a value the journal cannot read; and the shipping 32-bit
-// build's view of 64-bit Windows on machines that cannot run it.
+// a WMI query fails or reaches its level; a value the journal cannot read; the shipping 32-bit
+// build's view of 64-bit Windows on machines that cannot run it; and every way a service or task
+// action ends, refusals and changes that do not take among them.
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,7 @@
 #include "FakeEnvironment.h"
 #include "RegistryDouble.h"
 #include "engine/JournalingRegistry.h"
+#include "engine/Outcomes.h"
 #include "engine/WMIRunner.h"
 #include "engine/regRunner.h"
 #include "engine/runner.h"
@@ -229,4 +231,175 @@ TEST(regRunner, AFailureForOneOfTheUsersEndsTheList) {
         EXPECT_EQ(outcomes.text, currentFails ? "A:current:1 A:default:0 B:current:2 B:default:2"
                                               : "A:current:0 A:default:1 B:current:2 B:default:2");
     }
+}
+
+namespace {
+
+// Each record as "kind:word", the words of an apply.
+struct Words final : RunObserver {
+    void EntryStarts(const OptimizationItem&) override {}
+    void EntryLeftOut(const OptimizationItem&) override {}
+    void Reported(const ActionRecord& record) override {
+        static const char* kinds[] = {"registry", "service", "task", "command", "wmi"};
+        if (!text.empty()) text += ' ';
+        text.append(kinds[static_cast<int>(record.kind)]).append(":");
+        text.append(engine::OutcomeWord(record, engine::RunMode::Apply));
+        if (record.error) errors.append(record.error->Description).append("|");
+        if (!record.note.empty()) notes.append(record.note).append("|");
+    }
+    void EntryEnds(const OptimizationItem&) override {}
+    std::string text, errors, notes;
+};
+
+}  // namespace
+
+// Every way a service or task action ends: set, already so, not on this machine, refused, taken
+// and not kept (as Wine's put_Enabled does), a name outside the list, Boot for a service, no Task
+// Scheduler 2.0. A change that did not take is failed, never applied; only failures are logged.
+TEST(SystemRunners, EachOutcomeIsReadBackAndOnlyFailuresAreLogged) {
+    using services::kAutomatic, services::kManual, services::kDisabled, services::kBoot;
+    const struct {
+        ServiceDouble::Service service;  // "Svc"
+        TaskDouble::Task task;           // "\T"
+        int32_t unavailable;
+        ServiceItem asked;
+        TaskItem askedTask;
+        const char* words;
+        std::string error;  // the first failure's description, "" for none
+        ServiceStart after;
+        bool enabledAfter;
+    } rows[] = {
+        {{{{kManual}, false, false}},
+         {true},
+         0,
+         {"svc", "Disabled"},
+         {"\\t", "Disabled"},
+         "service:applied task:applied",
+         "",
+         {kDisabled},
+         false},
+        {{{{kAutomatic, true}}},
+         {false},
+         0,
+         {"Svc", "AutomaticDelayed"},
+         {"\\T", "disabled"},
+         "service:applied task:applied",
+         "",
+         {kAutomatic, true},
+         false},
+        {{{{kAutomatic}}},
+         {true},
+         0,
+         {"Svc", "AutomaticDelayed"},
+         {"\\Elsewhere", "Disabled"},
+         "service:applied task:absent",
+         "",
+         {kAutomatic, true},
+         true},
+        {{{{kManual}}},
+         {true},
+         0,
+         {"Gone", "Disabled"},
+         {"\\T", "Enabled"},
+         "service:absent task:applied",
+         "",
+         {kManual},
+         true},
+        {{{{kManual}}, 0, true},
+         {true, 0, true},
+         0,
+         {"Svc", "Disabled"},
+         {"\\T", "Disabled"},
+         "service:failed task:failed",
+         "The change did not take: Svc still starts Manual|The change did not take: the task is "
+         "still enabled|",
+         {kManual},
+         true},
+        {{{{kManual}}, 5},
+         {true, static_cast<int32_t>(0x80070005u)},
+         0,
+         {"Svc", "Disabled"},
+         {"\\T", "Disabled"},
+         "service:failed task:failed",
+         "system text 5|system text -2147024891|",
+         {kManual},
+         true},
+        {{{{kManual}}},
+         {true},
+         0,
+         {"Svc", "Sometimes"},
+         {"\\T", "Off"},
+         "service:failed task:failed",
+         "The start type \"Sometimes\" is not Automatic, AutomaticDelayed, Manual, Disabled, Boot "
+         "or System|The state \"Off\" is neither Enabled nor Disabled|",
+         {kManual},
+         true},
+        {{{{kManual}}},
+         {true},
+         tasks::kUnavailable,
+         {"Svc", "Boot"},
+         {"\\T", "Disabled"},
+         "service:failed task:failed",
+         "Only a driver starts at Boot or System, and Svc is a service|Task Scheduler 2.0 is not "
+         "on this Windows: system text -2147221164|",
+         {kManual},
+         true},
+        {{{{kManual}, true}},
+         {true},
+         0,
+         {"Svc", "Boot"},
+         {"\\T", "Enabled"},
+         "service:applied task:applied",
+         "",
+         {kBoot},
+         true},
+    };
+    for (const auto& row : rows) {
+        Engine f;
+        f.services.services["Svc"] = row.service;
+        f.tasks.tasks["\\T"] = row.task;
+        f.tasks.unavailable = row.unavailable;
+        auto entry = std::make_shared<OptimizationItem>();
+        entry->Enabled = true;
+        entry->serviceItems = {row.asked};
+        entry->taskItems = {row.askedTask};
+        Words words;
+        runner(f.platform(), &words).RunOptimizations({entry});
+        EXPECT_EQ(words.text, row.words) << row.asked.StartType;
+        EXPECT_EQ(words.errors, row.error);
+        EXPECT_EQ(f.services.services["Svc"].state.start, row.after) << row.asked.StartType;
+        EXPECT_EQ(f.tasks.tasks["\\T"].enabled, row.enabledAfter) << row.askedTask.State;
+        EXPECT_EQ(f.Log().empty(), row.error.empty()) << f.Log();
+    }
+}
+
+// Registry values, services, tasks, command lines, WMI queries in that order, each list on its
+// own: a failure skips the rest of its list only, and is logged naming its runner. A running
+// service that is disabled keeps running, and the record says so.
+TEST(SystemRunners, OrderWithinAnEntryAndAFailureEndsItsOwnListOnly) {
+    Engine f;
+    f.services.services["Running"] = {{{services::kAutomatic}, false, true}};
+    f.services.services["Refuses"] = {{{services::kManual}}, 1072};
+    f.tasks.tasks["\\Ignores"] = {true, 0, true};
+    f.tasks.tasks["\\T"] = {true};
+    auto entry = std::make_shared<OptimizationItem>();
+    entry->Enabled = true;
+    entry->regItems = {{0, "HKEY_NOWHERE\\X", "A", "1"}, {0, "HKEY_CURRENT_USER\\X", "B", "1"}};
+    entry->serviceItems = {{"Running", "Disabled"}, {"Refuses", "Disabled"}, {"Running", "Manual"}};
+    entry->taskItems = {{"\\Ignores", "Disabled"}, {"\\T", "Disabled"}};
+    entry->cmdItems = {{"a.exe"}};
+    entry->wmiItems = {{"q", 9999}};
+    Words words;
+    runner(f.platform(), &words).RunOptimizations({entry});
+    EXPECT_EQ(words.text,
+              "registry:failed registry:skip service:applied service:failed service:skip "
+              "task:failed task:skip command:started wmi:found");
+    EXPECT_EQ(words.notes, "it keeps running until it is stopped or Windows starts again|");
+    EXPECT_EQ(f.services.changes, (Strings{"Running", "Refuses"}));
+    EXPECT_EQ(f.tasks.tasks["\\T"].enabled, true);
+    EXPECT_EQ(f.Log(),
+              "06.12.202609:15:02 Error 1072, Source = Orvik.ServiceRunner: system text "
+              "1072Trace: Service: Refuses Disabled\r\n"
+              "06.12.202609:15:02 Error 0, Source = Orvik.TaskRunner: The change did not take: "
+              "the task is still enabledTrace: Task: \\Ignores Disabled\r\n");
 }

@@ -51,7 +51,13 @@ struct Words final : engine::SessionObserver {
 };
 
 struct SystemFolderOnly : SessionMachine {
-    SystemFolderOnly() { programs.files = {"C:\\Windows\\System32\\cmd.exe"}; }
+    SystemFolderOnly() {
+        programs.files = {"C:\\Windows\\System32\\cmd.exe", "C:\\Windows\\System32\\powercfg.exe"};
+        services.services["SysMain"] = {{{services::kManual}, false, true}};
+        services.services["Disabled"] = {{{services::kDisabled}}};
+        tasks.tasks["\\Defrag"] = {false};
+        tasks.tasks["\\On"] = {true};
+    }
 };
 
 }  // namespace
@@ -74,6 +80,8 @@ TEST(Session, TheEditorsStateAgreesWithThePlansWords) {
         State state;
         std::string words;      // of the plan
         std::string firstLine;  // of the state's details
+        std::vector<ServiceItem> services = {};
+        std::vector<TaskItem> tasks = {};
     } rows[] = {
         {{{0, kKey, "A", "1"}},
          {},
@@ -110,12 +118,42 @@ TEST(Session, TheEditorsStateAgreesWithThePlansWords) {
          State::Applied,
          "unchanged",
          "unchanged " + kKey + "\\Missing\\Deeper\\Gone: (absent) -> (absent)"},
+        // Services and tasks count as values; one not on this machine as in effect.
+        {{},
+         {},
+         State::NotApplied,
+         "change",
+         "change service SysMain: Manual -> Disabled, running (it keeps running until it is "
+         "stopped or Windows starts again)",
+         {{"SysMain", "Disabled"}}},
+        {{},
+         {},
+         State::Applied,
+         "absent unchanged",
+         "absent service Gone: not on this machine",
+         {{"Gone", "Disabled"}, {"disabled", "DISABLED"}}},
+        {{{0, kKey, "A", "1"}},
+         {},
+         State::Partly,
+         "unchanged unchanged unchanged change absent",
+         "",
+         {{"Disabled", "Disabled"}},
+         {{"\\Defrag", "Disabled"}, {"\\On", "Disabled"}, {"\\Gone", "Disabled"}}},
+        {{}, {}, State::WouldFail, "fail", "", {{"SysMain", "System"}}},
+        {{},
+         {{"C:\\Windows\\System32\\powercfg.exe -h off"}},
+         State::NotCheckable,
+         "start",
+         "start C:\\Windows\\System32\\powercfg.exe -h off (powercfg: the power settings it "
+         "changes are not read before, and undo cannot put them back)"},
     };
     for (const auto& row : rows) {
         auto entry = std::make_shared<OptimizationItem>();
         entry->Enabled = true;
         entry->regItems = row.values;
         entry->cmdItems = row.commands;
+        entry->serviceItems = row.services;
+        entry->taskItems = row.tasks;
         entry->wmiItems = {{"SELECT * FROM Win32_Process", 1}};
         engine::Session session(platform);
         const EntryPlan plan = session.PlanEntry(*entry);
@@ -131,6 +169,7 @@ TEST(Session, TheEditorsStateAgreesWithThePlansWords) {
     }
     EXPECT_EQ(m.registry.Dump(), before);
     EXPECT_EQ(m.wmi.connections, 0);
+    EXPECT_TRUE(m.services.changes.empty() && m.tasks.changes.empty()) << "a plan sets nothing";
 }
 
 namespace {
@@ -409,4 +448,55 @@ TEST(Session, SelectionWarnsOfClassesValuesForTheDefaultProfile) {
     EXPECT_EQ(selected.warnings[0].code, "classes-not-in-profile");
     selection.excluded = {"4"};
     EXPECT_EQ(engine::Select(catalogue, selection).wrongUsage, "no entry has the Number 4");
+}
+
+// Services and tasks are journaled with their state before and put back as values are: where they
+// still hold what the run set; left as they are where they hold what they held before (a change
+// that never took among them); left alone, as a conflict, where changed since or gone. A dry run
+// says the same, outcome for outcome, and changes nothing.
+TEST(Session, UndoPutsBackServicesAndTasksUnlessChangedSince) {
+    SessionMachine m;
+    using services::kAutomatic, services::kManual, services::kDisabled;
+    m.services.services = {{"Changed", {{{kManual}}}},
+                           {"Delayed", {{{kAutomatic, true}}}},
+                           {"Ignores", {{{kManual}}, 0, true}},
+                           {"Removed", {{{kManual}}}}};
+    m.tasks.tasks = {{"\\One", {true}}, {"\\Back", {true}}};
+    engine::Session session(m.Platform());
+    auto entry = Entry("1", {});
+    entry->serviceItems = {{"Changed", "Disabled"},
+                           {"Delayed", "Manual"},
+                           {"Removed", "Disabled"},
+                           {"Ignores", "Disabled"}};
+    entry->taskItems = {{"\\One", "Disabled"}, {"\\Back", "Disabled"}};
+    EXPECT_TRUE(session.Run({entry}, Apply("j")).problems.empty());
+    EXPECT_EQ(m.services.services["Delayed"].state.start, (ServiceStart{kManual, true}));
+    m.services.services["Changed"].state.start = {kAutomatic};
+    m.services.services.erase("Removed");
+    m.tasks.tasks["\\Back"].enabled = true;
+    const std::string journal = m.files.files["j"];
+    EXPECT_NE(journal.find("{\"record\":\"service\",\"name\":\"Delayed\",\"before\":"
+                           "{\"type\":2,\"delayed\":true}"),
+              std::string::npos)
+        << journal;
+    const auto states = [&] {
+        std::string text;
+        for (const auto& [name, service] : m.services.services) {
+            text += name + "=" + std::to_string(service.state.start.type) +
+                    (service.state.start.delayed ? "d " : " ");
+        }
+        for (const auto& [path, task] : m.tasks.tasks)
+            text += path + "=" + (task.enabled ? "on " : "off ");
+        return text;
+    };
+    const std::string changed = states();
+    EXPECT_EQ(Counts(session.Undo({"j", std::nullopt, true})),
+              "restored 2, unchanged 2, conflict 2");
+    EXPECT_EQ(states(), changed);
+    EXPECT_EQ(Counts(session.Undo({"j"})), "restored 2, unchanged 2, conflict 2");
+    EXPECT_EQ(states(), "Changed=2 Delayed=2d Ignores=3 \\Back=on \\One=on ");
+    // A change the journal cannot take is not made.
+    m.files.writesBeforeFailure = 2;  // the head and the entry
+    EXPECT_EQ(session.Run({entry}, Apply("full")).problems.at(0).code, "journal-failed");
+    EXPECT_EQ(states(), "Changed=2 Delayed=2d Ignores=3 \\Back=on \\One=on ");
 }

@@ -83,6 +83,12 @@ TEST(StartUp, SilentRunRefusesLogsAndCounts) {
                        "</RegistryEntries><WMIQueries><WMIQuery><Command>SELECT * FROM W</Command>"
                        "<WarningLevel>1</WarningLevel></WMIQuery></WMIQueries>") +
         "</Optimizations>";
+    const std::string withService =
+        "<Optimizations>" +
+        Entry("1", "<RegistryEntries>" + Value("HKEY_CURRENT_USER\\Software\\O", "user") +
+                       "</RegistryEntries><Services><Service><Name>Svc</Name><StartType>Disabled"
+                       "</StartType></Service></Services>") +
+        "</Optimizations>";
     const struct {
         std::optional<std::string> catalogue;
         bool elevated, system, desktop, denied;
@@ -134,6 +140,14 @@ TEST(StartUp, SilentRunRefusesLogsAndCounts) {
          "Global\\OrvikOptimizer.Run (it was stopped or failed part-way): what it changed may be "
          "part-done; its journal, if it kept one, says how far it came. Trace: the run went on",
          "user", 0, RunLock::Taken::Abandoned},
+        // A service is the machine's, and its failure is logged as a command line's is.
+        {withService, false, false, true, false, 2,
+         " Error 740, Source = Orvik: Run Orvik.exe -RUN as administrator: the program is not "
+         "elevated, and entry 1 sets the start of service Svc",
+         "", 0},
+        {withService, true, false, true, false, 1,
+         " Error 1072, Source = Orvik.ServiceRunner: system text 1072Trace: Service: Svc Disabled",
+         "user", 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.log);
@@ -147,6 +161,7 @@ TEST(StartUp, SilentRunRefusesLogsAndCounts) {
         ScriptedWmi wmi;
         ServiceDouble services;
         TaskDouble tasks;
+        services.services["Svc"] = {{{services::kManual}}, 1072};
         wmi.answers["SELECT * FROM W"] = {0, 1, 0};
         RecordingMessageBoxes boxes;
         FakeFileSecurity security;
