@@ -84,6 +84,29 @@ void SystemJson(JsonWriter& json, const ActionReport& action) {
     if (service && record.system) json.Key("running").Bool(record.system->running);
 }
 
+// What every kind of action has after its own fields: whether it changed the machine (null where
+// that cannot be known), a note, and its error.
+void ActionEnd(JsonWriter& json, const ActionRecord& record) {
+    const std::optional<bool> changed = engine::Changed(record);
+    json.Key("changed");
+    if (changed) {
+        json.Bool(*changed);
+    } else {
+        json.Null();
+    }
+    if (!record.note.empty()) json.Key("note").String(record.note);
+    if (!record.error) return;
+    json.Key("error").BeginObject();
+    json.Key("number").Number(record.error->Number);
+    json.Key("source").String(record.error->Source);
+    json.Key("description").String(DescriptionText(*record.error));
+    if (record.error->SystemCode != 0) {
+        json.Key("systemCode").Number(int64_t{record.error->SystemCode});
+        json.Key("systemText").String(record.error->SystemText);
+    }
+    json.EndObject();
+}
+
 void Action(JsonWriter& json, const ActionReport& action) {
     const ActionRecord& record = action.record;
     json.BeginObject();
@@ -125,25 +148,7 @@ void Action(JsonWriter& json, const ActionReport& action) {
             }
             break;
     }
-    const std::optional<bool> changed = engine::Changed(record);
-    json.Key("changed");
-    if (changed) {
-        json.Bool(*changed);
-    } else {
-        json.Null();
-    }
-    if (!record.note.empty()) json.Key("note").String(record.note);
-    if (record.error) {
-        json.Key("error").BeginObject();
-        json.Key("number").Number(record.error->Number);
-        json.Key("source").String(record.error->Source);
-        json.Key("description").String(DescriptionText(*record.error));
-        if (record.error->SystemCode != 0) {
-            json.Key("systemCode").Number(int64_t{record.error->SystemCode});
-            json.Key("systemText").String(record.error->SystemText);
-        }
-        json.EndObject();
-    }
+    ActionEnd(json, record);
     json.EndObject();
 }
 
