@@ -10,6 +10,7 @@
 #include <cctype>
 #include <fstream>
 #include <set>
+#include <sstream>
 #include <thread>
 
 #include "Harness.h"
@@ -360,25 +361,14 @@ TEST_F(ProgramTest, FindNarrowsTheRowsAndEscapeShowsThemAll) {
 }
 
 TEST_F(ProgramTest, EachWindowsIsOfferedItsOwnEntriesAllAndThoseOfTheVersionItWasTakenFor) {
-    const std::vector<std::string> versions = {"Windows2000",
-                                               "WindowsXP",
-                                               "WindowsServer2003",
-                                               "WindowsVista",
-                                               "WindowsServer2008",
-                                               "Windows7",
-                                               "WindowsServer2003R2",
-                                               "All",
-                                               "Windows8",
-                                               "WindowsServer2012",
-                                               "WindowsServer2008R2",
-                                               "Windows8.1",
-                                               "WindowsServer2012R2",
-                                               "Windows10",
-                                               "WindowsServer2016",
-                                               "WindowsServer2019",
-                                               "WindowsServer2022",
-                                               "Windows11",
-                                               "WindowsServer2025"};
+    // The catalogue's names in the order of their codes, each an entry's only version.
+    std::vector<std::string> versions;
+    std::istringstream names(
+        "Windows2000 WindowsXP WindowsServer2003 WindowsVista WindowsServer2008 Windows7 "
+        "WindowsServer2003R2 All Windows8 WindowsServer2012 WindowsServer2008R2 "
+        "Windows8.1 WindowsServer2012R2 Windows10 WindowsServer2016 WindowsServer2019 "
+        "WindowsServer2022 Windows11 WindowsServer2025");
+    for (std::string name; names >> name;) versions.push_back(name);
     std::string items;
     for (size_t i = 0; i < versions.size(); ++i) {
         items += Tag("Item", Tag("Number", std::to_string(i)) + Tag("OSVersion", versions[i]));

@@ -258,117 +258,69 @@ struct Words final : RunObserver {
 // Scheduler 2.0. A change that did not take is failed, never applied; only failures are logged.
 TEST(SystemRunners, EachOutcomeIsReadBackAndOnlyFailuresAreLogged) {
     using services::kAutomatic, services::kManual, services::kDisabled, services::kBoot;
+    // "Svc" starts as start/delayed/driver and refuses with refusal or ignores changes; "\T" is
+    // enabled or not, refuses or ignores as well; unavailable fails every task call.
     const struct {
-        ServiceDouble::Service service;  // "Svc"
-        TaskDouble::Task task;           // "\T"
+        uint32_t start;
+        bool delayed, driver;
+        uint32_t refusal;
+        bool ignores, enabled;
+        int32_t taskRefusal;
+        bool taskIgnores;
         int32_t unavailable;
-        ServiceItem asked;
-        TaskItem askedTask;
+        const char *name, *type, *path, *state;  // what the entry asks
         const char* words;
-        std::string error;  // the first failure's description, "" for none
-        ServiceStart after;
-        bool enabledAfter;
+        std::string error;  // the failures' descriptions, "" for none
+        uint32_t startAfter;
+        bool delayedAfter, enabledAfter;
     } rows[] = {
-        {{{{kManual}, false, false}},
-         {true},
-         0,
-         {"svc", "Disabled"},
-         {"\\t", "Disabled"},
-         "service:applied task:applied",
-         "",
-         {kDisabled},
-         false},
-        {{{{kAutomatic, true}}},
-         {false},
-         0,
-         {"Svc", "AutomaticDelayed"},
-         {"\\T", "disabled"},
-         "service:applied task:applied",
-         "",
-         {kAutomatic, true},
-         false},
-        {{{{kAutomatic}}},
-         {true},
-         0,
-         {"Svc", "AutomaticDelayed"},
-         {"\\Elsewhere", "Disabled"},
-         "service:applied task:absent",
-         "",
-         {kAutomatic, true},
-         true},
-        {{{{kManual}}},
-         {true},
-         0,
-         {"Gone", "Disabled"},
-         {"\\T", "Enabled"},
-         "service:absent task:applied",
-         "",
-         {kManual},
-         true},
-        {{{{kManual}}, 0, true},
-         {true, 0, true},
-         0,
-         {"Svc", "Disabled"},
-         {"\\T", "Disabled"},
+        {kManual, false, false, 0, false, true, 0, false, 0, "svc", "Disabled", "\\t", "Disabled",
+         "service:applied task:applied", "", kDisabled, false, false},
+        {kAutomatic, true, false, 0, false, false, 0, false, 0, "Svc", "AutomaticDelayed", "\\T",
+         "disabled", "service:applied task:applied", "", kAutomatic, true, false},
+        {kAutomatic, false, false, 0, false, true, 0, false, 0, "Svc", "AutomaticDelayed",
+         "\\Elsewhere", "Disabled", "service:applied task:absent", "", kAutomatic, true, true},
+        {kManual, false, false, 0, false, true, 0, false, 0, "Gone", "Disabled", "\\T", "Enabled",
+         "service:absent task:applied", "", kManual, false, true},
+        {kManual, false, false, 0, true, true, 0, true, 0, "Svc", "Disabled", "\\T", "Disabled",
          "service:failed task:failed",
          "The change did not take: Svc still starts Manual|The change did not take: the task is "
          "still enabled|",
-         {kManual},
-         true},
-        {{{{kManual}}, 5},
-         {true, static_cast<int32_t>(0x80070005u)},
-         0,
-         {"Svc", "Disabled"},
-         {"\\T", "Disabled"},
-         "service:failed task:failed",
-         "system text 5|system text -2147024891|",
-         {kManual},
-         true},
-        {{{{kManual}}},
-         {true},
-         0,
-         {"Svc", "Sometimes"},
-         {"\\T", "Off"},
+         kManual, false, true},
+        {kManual, false, false, 5, false, true, static_cast<int32_t>(0x80070005u), false, 0, "Svc",
+         "Disabled", "\\T", "Disabled", "service:failed task:failed",
+         "system text 5|system text -2147024891|", kManual, false, true},
+        {kManual, false, false, 0, false, true, 0, false, 0, "Svc", "Sometimes", "\\T", "Off",
          "service:failed task:failed",
          "The start type \"Sometimes\" is not Automatic, AutomaticDelayed, Manual, Disabled, Boot "
          "or System|The state \"Off\" is neither Enabled nor Disabled|",
-         {kManual},
-         true},
-        {{{{kManual}}},
-         {true},
-         tasks::kUnavailable,
-         {"Svc", "Boot"},
-         {"\\T", "Disabled"},
-         "service:failed task:failed",
+         kManual, false, true},
+        {kManual, false, false, 0, false, true, 0, false, tasks::kUnavailable, "Svc", "Boot", "\\T",
+         "Disabled", "service:failed task:failed",
          "Only a driver starts at Boot or System, and Svc is a service|Task Scheduler 2.0 is not "
          "on this Windows: system text -2147221164|",
-         {kManual},
-         true},
-        {{{{kManual}, true}},
-         {true},
-         0,
-         {"Svc", "Boot"},
-         {"\\T", "Enabled"},
-         "service:applied task:applied",
-         "",
-         {kBoot},
-         true},
+         kManual, false, true},
+        {kManual, false, true, 0, false, true, 0, false, 0, "Svc", "Boot", "\\T", "Enabled",
+         "service:applied task:applied", "", kBoot, false, true},
     };
     for (const auto& row : rows) {
         Engine f;
-        f.services.services["Svc"] = row.service;
-        f.tasks.tasks["\\T"] = row.task;
+        f.services.services["Svc"] = {
+            {{row.start, row.delayed}, row.driver}, row.refusal, row.ignores};
+        f.tasks.tasks["\\T"] = {row.enabled, row.taskRefusal, row.taskIgnores};
         f.tasks.unavailable = row.unavailable;
         auto entry = std::make_shared<OptimizationItem>();
         entry->Enabled = true;
-        entry->serviceItems = {row.asked};
-        entry->taskItems = {row.askedTask};
+        entry->serviceItems = {{row.name, row.type}};
+        entry->taskItems = {{row.path, row.state}};
         Words words;
         runner(f.platform(), &words).RunOptimizations({entry});
-        EXPECT_EQ(words.text, row.words) << row.asked.StartType;
+        EXPECT_EQ(words.text, row.words) << row.type;
         EXPECT_EQ(words.errors, row.error);
-        EXPECT_EQ(f.services.services["Svc"].state.start, row.after) << row.asked.StartType;
-        EXPECT_EQ(f.tasks.tasks["\\T"].enabled, row.enabledAfter) << row.askedTask.State;
+        EXPECT_EQ(f.services.services["Svc"].state.start,
+                  (ServiceStart{row.startAfter, row.delayedAfter}))
+            << row.type;
+        EXPECT_EQ(f.tasks.tasks["\\T"].enabled, row.enabledAfter) << row.state;
         EXPECT_EQ(f.Log().empty(), row.error.empty()) << f.Log();
     }
 }
