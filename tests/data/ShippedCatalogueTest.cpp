@@ -16,10 +16,8 @@
 #include <sstream>
 #include <string>
 
-#include "EngineDoubles.h"
-#include "FakeEnvironment.h"
+#include "EngineMachine.h"
 #include "FakePolicyFolders.h"
-#include "RegistryDouble.h"
 #include "catalogue/CatalogueFile.h"
 #include "catalogue/Codes.h"
 #include "catalogue/XmlReader.h"
@@ -438,16 +436,9 @@ TEST_F(ShippedCatalogue, NoEntryOfferedOn10Or11ActsOnWhatTheyRemoved) {
         all.back()->Enabled = true;
     }
     for (int32_t machine : {codes::kWindows10, codes::kWindows11}) {
-        FakeEnvironment env;
-        RegistryDouble registry;
-        IdleProcessLauncher processes;
-        ScriptedWmi wmi;
-        ServiceDouble services;
-        TaskDouble tasks;
-        RecordingMessageBoxes boxes;
+        EngineMachine doubles;
         Offered offered;
-        runner({env.platform(), registry, processes, wmi, services, tasks, boxes}, &offered)
-            .RunOptimizations(all, machine);
+        runner(doubles.Engine(), &offered).RunOptimizations(all, machine);
         EXPECT_GT(offered.started.size(), all.size() / 2);
         for (const OptimizationItem* item : offered.started) {
             const std::string actions = UpperActions(*item);

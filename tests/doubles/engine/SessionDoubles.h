@@ -12,9 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "EngineDoubles.h"
-#include "FakeEnvironment.h"
-#include "RegistryDouble.h"
+#include "EngineMachine.h"
 #include "engine/session/Session.h"
 #include "platform/ConsoleFiles.h"
 #include "platform/ProgramSearch.h"
@@ -106,22 +104,12 @@ private:
     std::map<std::string, std::string> loaded_;
 };
 
-struct SessionMachine {
-    FakeEnvironment env;
-    RegistryDouble registry;
-    IdleProcessLauncher processes;
-    ScriptedWmi wmi;
-    ServiceDouble services;
-    TaskDouble tasks;
-    RecordingMessageBoxes boxes;
+struct SessionMachine : EngineMachine {
     FakePrograms programs;
     FakeFiles files;
     FakeHives hives{registry};
     std::unique_ptr<XmlDocumentFactory> xml = NewXmlDocumentFactory();
 
-    EnginePlatform Engine() {
-        return {env.platform(), registry, processes, wmi, services, tasks, boxes};
-    }
     engine::SessionPlatform Platform(bool withHives = true) {
         return {Engine(), *xml, programs, files, withHives ? &hives : nullptr};
     }

@@ -84,9 +84,7 @@ public:
         if (!task->ignores) task->enabled = enabled;
         return 0;
     }
-    std::string ErrorText(int32_t hresult) override {
-        return "system text " + std::to_string(hresult);
-    }
+    std::string ErrorText(int32_t hr) override { return "system text " + std::to_string(hr); }
 
 private:
     // Keys as given, found with or without their leading backslash.

@@ -5,9 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "EngineDoubles.h"
-#include "FakeEnvironment.h"
-#include "RegistryDouble.h"
+#include "EngineMachine.h"
 #include "engine/JournalingRegistry.h"
 #include "engine/Outcomes.h"
 #include "engine/WMIRunner.h"
@@ -19,26 +17,15 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-struct Engine {
-    EnginePlatform platform() {
-        return {env.platform(), registry, processes, wmi, services, tasks, boxes};
-    }
+struct Machine : EngineMachine {
     const std::string& Log() { return env.files.files["C:\\Tools\\SarnetLog.txt"]; }
-
-    FakeEnvironment env;
-    RegistryDouble registry;
-    IdleProcessLauncher processes;
-    ScriptedWmi wmi;
-    ServiceDouble services;
-    TaskDouble tasks;
-    RecordingMessageBoxes boxes;
 };
 
 TEST(WMIRunner, WarnsWhenTheCountReachesTheLevelAndNeverCountsTheUnexamined) {
-    Engine f;
+    Machine f;
     f.wmi.answers["three"] = {0, 3, 0};
     f.wmi.answers["uncountable"] = {0, 0, static_cast<int32_t>(0x80041003u)};
-    WMIRunner(f.platform())
+    WMIRunner(f.Engine())
         .Run({{"three", 3},
               {"three", 4},
               {"none", 0},
@@ -71,10 +58,10 @@ TEST(WMIRunner, TheFirstFailureIsLoggedAndEndsTheList) {
         {{0, 0, wmi::kTimedOut}, -1, "-2147217303, Source = Orvik.WMIRunner: wmi text 0x80041069"},
     };
     for (const auto& failure : failures) {
-        Engine f;
+        Machine f;
         f.wmi.answers["bad"] = failure.answer;
         f.wmi.connectionsBeforeFailure = failure.connectionsBeforeFailure;
-        WMIRunner(f.platform()).Run({{"first", 9999}, {"bad", 1}, {"third", 0}});
+        WMIRunner(f.Engine()).Run({{"first", 9999}, {"bad", 1}, {"third", 0}});
         EXPECT_EQ(f.wmi.executed.size(), failure.connectionsBeforeFailure == 1 ? 1u : 2u);
         EXPECT_TRUE(f.boxes.shown.empty());
         EXPECT_EQ(f.Log(), std::string("06.12.202609:15:02 Error ") + failure.error +
@@ -149,7 +136,7 @@ TEST(runner, AsA32BitProgramOn64BitWindowsWritesThe64BitViewAndRestoresRedirecti
     for (const bool wow64 : {true, false}) {
         for (const auto& row : rows) {
             for (const bool awaited : {false, true}) {
-                Engine f;
+                Machine f;
                 f.env.system.wow64 = f.registry.wow64Process = wow64;
                 RedirectionWitness launcher(f.env.system);
                 RegKey open = 0;
@@ -218,11 +205,11 @@ struct Outcomes final : RunObserver {
 // A value that fails for either user ends the entry's list, whichever user comes last.
 TEST(regRunner, AFailureForOneOfTheUsersEndsTheList) {
     for (const bool currentFails : {true, false}) {
-        Engine f;
+        Machine f;
         RegistryDouble other;
         RefusesA refusing(currentFails ? f.registry : other);
         Registry& fine = currentFails ? static_cast<Registry&>(other) : f.registry;
-        EnginePlatform platform = f.platform();
+        EnginePlatform platform = f.Engine();
         platform.users = {{"current", currentFails ? &refusing : &fine},
                           {"default", currentFails ? &fine : &refusing}};
         Outcomes outcomes;
@@ -304,7 +291,7 @@ TEST(SystemRunners, EachOutcomeIsReadBackAndOnlyFailuresAreLogged) {
          "service:applied task:applied", "", kBoot, false, true},
     };
     for (const auto& row : rows) {
-        Engine f;
+        Machine f;
         f.services.services["Svc"] = {
             {{row.start, row.delayed}, row.driver}, row.refusal, row.ignores};
         f.tasks.tasks["\\T"] = {row.enabled, row.taskRefusal, row.taskIgnores};
@@ -314,7 +301,7 @@ TEST(SystemRunners, EachOutcomeIsReadBackAndOnlyFailuresAreLogged) {
         entry->serviceItems = {{row.name, row.type}};
         entry->taskItems = {{row.path, row.state}};
         Words words;
-        runner(f.platform(), &words).RunOptimizations({entry});
+        runner(f.Engine(), &words).RunOptimizations({entry});
         EXPECT_EQ(words.text, row.words) << row.type;
         EXPECT_EQ(words.errors, row.error);
         EXPECT_EQ(f.services.services["Svc"].state.start,
@@ -329,7 +316,7 @@ TEST(SystemRunners, EachOutcomeIsReadBackAndOnlyFailuresAreLogged) {
 // own: a failure skips the rest of its list only, and is logged naming its runner. A running
 // service that is disabled keeps running, and the record says so.
 TEST(SystemRunners, OrderWithinAnEntryAndAFailureEndsItsOwnListOnly) {
-    Engine f;
+    Machine f;
     f.services.services["Running"] = {{{services::kAutomatic}, false, true}};
     f.services.services["Refuses"] = {{{services::kManual}}, 1072};
     f.tasks.tasks["\\Ignores"] = {true, 0, true};
@@ -342,7 +329,7 @@ TEST(SystemRunners, OrderWithinAnEntryAndAFailureEndsItsOwnListOnly) {
     entry->cmdItems = {{"a.exe"}};
     entry->wmiItems = {{"q", 9999}};
     Words words;
-    runner(f.platform(), &words).RunOptimizations({entry});
+    runner(f.Engine(), &words).RunOptimizations({entry});
     EXPECT_EQ(words.text,
               "registry:failed registry:skip service:applied service:failed service:skip "
               "task:failed task:skip command:started wmi:found");
