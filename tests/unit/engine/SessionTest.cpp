@@ -75,77 +75,67 @@ TEST(Session, TheEditorsStateAgreesWithThePlansWords) {
     m.Preset("Lone", reg::kSz, "\xEF\xBF\xBD" + std::string(1, '\0'), kKey);
     const std::string before = m.registry.Dump();
     const struct {
-        std::vector<RegistryItem> values;
-        std::vector<cmdItem> commands;
-        State state;
-        std::string words;      // of the plan
-        std::string firstLine;  // of the state's details
+        std::vector<RegistryItem> values = {};
+        std::vector<cmdItem> commands = {};
         std::vector<ServiceItem> services = {};
         std::vector<TaskItem> tasks = {};
+        State state;
+        std::string words;           // of the plan
+        std::string firstLine = "";  // of the state's details
     } rows[] = {
-        {{{0, kKey, "A", "1"}},
-         {},
-         State::Applied,
-         "unchanged",
-         "unchanged " + kKey + "\\A: REG_DWORD 1 -> REG_DWORD 1"},
-        {{{0, kKey, "A", "1"}, {0, kKey, "B", "1"}}, {}, State::Partly, "unchanged set", ""},
-        {{{0, kKey, "Text", "1"}},
-         {},
-         State::NotApplied,
-         "change",
-         "change " + kKey + "\\Text: REG_SZ \"1\" -> REG_DWORD 1"},
-        {{{1, kKey + "\\Missing", "S", "on"}},
-         {},
-         State::NotApplied,
-         "set",
-         "set " + kKey + "\\Missing\\S: (absent) -> REG_SZ \"on\""},
+        {.values = {{0, kKey, "A", "1"}},
+         .state = State::Applied,
+         .words = "unchanged",
+         .firstLine = "unchanged " + kKey + "\\A: REG_DWORD 1 -> REG_DWORD 1"},
+        {.values = {{0, kKey, "A", "1"}, {0, kKey, "B", "1"}},
+         .state = State::Partly,
+         .words = "unchanged set"},
+        {.values = {{0, kKey, "Text", "1"}},
+         .state = State::NotApplied,
+         .words = "change",
+         .firstLine = "change " + kKey + "\\Text: REG_SZ \"1\" -> REG_DWORD 1"},
+        {.values = {{1, kKey + "\\Missing", "S", "on"}},
+         .state = State::NotApplied,
+         .words = "set",
+         .firstLine = "set " + kKey + "\\Missing\\S: (absent) -> REG_SZ \"on\""},
         // Reads the same, stored otherwise: the run changes its bytes.
-        {{{1, kKey, "Lone", "\xEF\xBF\xBD"}}, {}, State::NotApplied, "change", ""},
-        {{{0, "HKEY_NOWHERE\\X", "A", "1"}, {0, kKey, "A", "1"}},
-         {},
-         State::WouldFail,
-         "fail skip",
-         ""},
-        {{},
-         {{"C:\\Windows\\System32\\cmd.exe /c exit"}},
-         State::NotCheckable,
-         "start",
-         "start C:\\Windows\\System32\\cmd.exe /c exit"},
-        {{}, {{"C:\\Nowhere\\gone.exe"}}, State::WouldFail, "fail", ""},
+        {.values = {{1, kKey, "Lone", "\xEF\xBF\xBD"}},
+         .state = State::NotApplied,
+         .words = "change"},
+        {.values = {{0, "HKEY_NOWHERE\\X", "A", "1"}, {0, kKey, "A", "1"}},
+         .state = State::WouldFail,
+         .words = "fail skip"},
+        {.commands = {{"C:\\Windows\\System32\\cmd.exe /c exit"}},
+         .state = State::NotCheckable,
+         .words = "start",
+         .firstLine = "start C:\\Windows\\System32\\cmd.exe /c exit"},
+        {.commands = {{"C:\\Nowhere\\gone.exe"}}, .state = State::WouldFail, .words = "fail"},
         // A delete under a key that is not there: nothing to do, and no key to make.
-        {{{1, kKey + "\\Missing\\Deeper", "Gone", ""}},
-         {},
-         State::Applied,
-         "unchanged",
-         "unchanged " + kKey + "\\Missing\\Deeper\\Gone: (absent) -> (absent)"},
+        {.values = {{1, kKey + "\\Missing\\Deeper", "Gone", ""}},
+         .state = State::Applied,
+         .words = "unchanged",
+         .firstLine = "unchanged " + kKey + "\\Missing\\Deeper\\Gone: (absent) -> (absent)"},
         // Services and tasks count as values; one not on this machine as in effect.
-        {{},
-         {},
-         State::NotApplied,
-         "change",
-         "change service SysMain: Manual -> Disabled, running (it keeps running until it is "
-         "stopped or Windows starts again)",
-         {{"SysMain", "Disabled"}}},
-        {{},
-         {},
-         State::Applied,
-         "absent unchanged",
-         "absent service Gone: not on this machine",
-         {{"Gone", "Disabled"}, {"disabled", "DISABLED"}}},
-        {{{0, kKey, "A", "1"}},
-         {},
-         State::Partly,
-         "unchanged unchanged unchanged change absent",
-         "",
-         {{"Disabled", "Disabled"}},
-         {{"\\Defrag", "Disabled"}, {"\\On", "Disabled"}, {"\\Gone", "Disabled"}}},
-        {{}, {}, State::WouldFail, "fail", "", {{"SysMain", "System"}}},
-        {{},
-         {{"C:\\Windows\\System32\\powercfg.exe -h off"}},
-         State::NotCheckable,
-         "start",
-         "start C:\\Windows\\System32\\powercfg.exe -h off (powercfg: the power settings it "
-         "changes are not read before, and undo cannot put them back)"},
+        {.services = {{"SysMain", "Disabled"}},
+         .state = State::NotApplied,
+         .words = "change",
+         .firstLine = "change service SysMain: Manual -> Disabled, running (it keeps running until "
+                      "it is stopped or Windows starts again)"},
+        {.services = {{"Gone", "Disabled"}, {"disabled", "DISABLED"}},
+         .state = State::Applied,
+         .words = "absent unchanged",
+         .firstLine = "absent service Gone: not on this machine"},
+        {.values = {{0, kKey, "A", "1"}},
+         .services = {{"Disabled", "Disabled"}},
+         .tasks = {{"\\Defrag", "Disabled"}, {"\\On", "Disabled"}, {"\\Gone", "Disabled"}},
+         .state = State::Partly,
+         .words = "unchanged unchanged unchanged change absent"},
+        {.services = {{"SysMain", "System"}}, .state = State::WouldFail, .words = "fail"},
+        {.commands = {{"C:\\Windows\\System32\\powercfg.exe -h off"}},
+         .state = State::NotCheckable,
+         .words = "start",
+         .firstLine = "start C:\\Windows\\System32\\powercfg.exe -h off (powercfg: the power "
+                      "settings it changes are not read before, and undo cannot put them back)"},
     };
     for (const auto& row : rows) {
         auto entry = std::make_shared<OptimizationItem>();
