@@ -49,6 +49,14 @@ bool Lists(const OptimizationItem& item, int32_t version) {
     return std::count(item.osVersions.begin(), item.osVersions.end(), version) > 0;
 }
 
+// bcdedit and Task Scheduler 2.0 came with Windows Vista: not for XP, Server 2003 or All.
+void ExpectVistaOrLater(const OptimizationItem& item, const std::string& where) {
+    for (int32_t older :
+         {codes::kWindowsXP, codes::kWindowsServer2003, codes::kWindowsServer2003R2, codes::kAll}) {
+        EXPECT_FALSE(Lists(item, older)) << where << ": " << codes::GetOSString(older);
+    }
+}
+
 bool EvenQuotes(const std::string& text, char quote) {
     return std::count(text.begin(), text.end(), quote) % 2 == 0;
 }
@@ -336,13 +344,7 @@ TEST_F(ShippedCatalogue, EveryActionIsOneTheRunnersCarryOutAsMeant) {
             EXPECT_FALSE(Holds(upper, "DISABLE-SCHEDULEDTASK") || Holds(upper, " /DISABLE") ||
                          Holds(upper, "SC.EXE CONFIG"))
                 << where;
-            // bcdedit came with Windows Vista, as Task Scheduler 2.0 did.
-            if (program.ends_with("\\BCDEDIT.EXE")) {
-                for (int32_t older : {codes::kWindowsXP, codes::kWindowsServer2003,
-                                      codes::kWindowsServer2003R2, codes::kAll}) {
-                    EXPECT_FALSE(Lists(*item, older)) << where << ": " << codes::GetOSString(older);
-                }
-            }
+            if (program.ends_with("\\BCDEDIT.EXE")) ExpectVistaOrLater(*item, where);
         }
         for (const auto& action : item->serviceItems) {
             const std::string where = Label(*item) + ": " + action.Name;
@@ -352,10 +354,7 @@ TEST_F(ShippedCatalogue, EveryActionIsOneTheRunnersCarryOutAsMeant) {
         for (const auto& action : item->taskItems) {
             const std::string where = Label(*item) + ": " + action.Path;
             EXPECT_TRUE(action.State == "Enabled" || action.State == "Disabled") << where;
-            for (int32_t older : {codes::kWindowsXP, codes::kWindowsServer2003,
-                                  codes::kWindowsServer2003R2, codes::kAll}) {
-                EXPECT_FALSE(Lists(*item, older)) << where << ": " << codes::GetOSString(older);
-            }
+            ExpectVistaOrLater(*item, where);
         }
         for (const auto& action : item->wmiItems) {
             const std::string where = Label(*item) + ": " + action.Command;

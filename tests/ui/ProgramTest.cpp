@@ -183,11 +183,6 @@ protected:
     static void ClickButton(HWND editor, const wchar_t* picture) {
         Click(FindWindowExW(editor, nullptr, L"OrvikPicture", picture));
     }
-    static bool Confirm(const std::string& text) {
-        HWND box = WaitForMessageBox(text, 15s);
-        if (box) Press(box);
-        return box != nullptr;
-    }
 
     Scratch folder{"ui"};
     ScratchKey key{"ui"};
@@ -215,13 +210,13 @@ TEST_F(ProgramTest, SplashEditorAndSave) {
     PressKey(VK_SPACE);
     ASSERT_TRUE(WaitFor([&] { return Ticks(editor) == Row{true, true, false, true}; }));
     ClickButton(editor, L"imgSave");
-    ASSERT_TRUE(Confirm("Saved"));
+    ASSERT_EQ(Answer(), "Saved");
     EXPECT_EQ(FileFlags(),
               (Flags{{"1", true}, {"2", true}, {"3", true}, {"4", false}, {"5", true}}));
     ClickButton(editor, L"imgUnselectAll");
     ASSERT_TRUE(WaitFor([&] { return Ticks(editor) == Row(4, false); }));
     ClickButton(editor, L"imgSave");
-    ASSERT_TRUE(Confirm("Saved"));
+    ASSERT_EQ(Answer(), "Saved");
     EXPECT_EQ(FileFlags(),
               (Flags{{"1", false}, {"2", false}, {"3", true}, {"4", false}, {"5", false}}));
 
@@ -236,10 +231,10 @@ TEST_F(ProgramTest, ACatalogueOthersMayChangeOpensReadOnly) {
     const fs::path catalogue = folder / "OrvikOptimizations.xml";
     SetAccess(catalogue, L"D:(A;;FA;;;SY)(A;;FA;;;BA)(A;;FA;;;WD)");
     orvik.emplace(exe, "");
-    ASSERT_TRUE(Confirm("The catalogue " + Utf8(catalogue) +
-                        " is not protected: Everyone (S-1-1-0) may write to it.\n\nThe editor "
-                        "opens read-only: Run and Save stay off until only administrators may "
-                        "change the catalogue and its folder."));
+    ASSERT_EQ(Answer(), "The catalogue " + Utf8(catalogue) +
+                            " is not protected: Everyone (S-1-1-0) may write to it.\n\nThe editor "
+                            "opens read-only: Run and Save stay off until only administrators may "
+                            "change the catalogue and its folder.");
     // The box has the editor's caption too until it has gone.
     HWND editor = nullptr;
     ASSERT_TRUE(WaitFor([&] {
@@ -401,7 +396,7 @@ TEST_F(ProgramTest, EachWindowsIsOfferedItsOwnEntriesAllAndThoseOfTheVersionItWa
         ClickButton(editor, L"imgSelectAll");
         ASSERT_TRUE(WaitFor([&] { return Ticks(editor) == Row(row.listed.size(), true); }));
         ClickButton(editor, L"imgSave");
-        ASSERT_TRUE(Confirm("Saved"));
+        ASSERT_EQ(Answer(), "Saved");
         std::vector<std::string> listed;
         for (const auto& [number, enabled] : FileFlags()) {
             if (enabled) listed.push_back(versions[std::stoul(number)]);
@@ -418,11 +413,8 @@ TEST_F(ProgramTest, ExportWritesTheReportBesideTheCatalogueAndHasTheShellOpenIt)
     ASSERT_NE(editor, nullptr);
     // Without its stylesheet there is no report, and a box says which file is missing.
     ClickButton(editor, L"imgExport");
-    HWND box = WaitForMessageBox();
-    ASSERT_NE(box, nullptr);
-    EXPECT_NE(MessageBoxText(box).find(Utf8(folder / "OrvikOptimizations.xsl")), std::string::npos)
-        << MessageBoxText(box);
-    Press(box);
+    const std::string missing = Answer();
+    EXPECT_NE(missing.find(Utf8(folder / "OrvikOptimizations.xsl")), std::string::npos) << missing;
     // OrvikCli report makes the page from the same function: the same failure, the same bytes.
     const fs::path cli = folder.CopyOrvikCli();
     Process failed(cli, "report");
