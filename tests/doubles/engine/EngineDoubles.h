@@ -2,6 +2,7 @@
 // Stand-ins for the services the runners stand on: a process launcher that starts nothing, a
 // message box that records what it was asked, and a WMI service that answers from a script.
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -14,16 +15,20 @@
 
 // Starts nothing, and every start but of missing.exe succeeds (error 2): what is started is the
 // real program's test. The scope is entered and left around each start, as the real one does. An
-// awaited command ends as endings says (in time with 0 and no output unless told otherwise).
+// awaited command ends as endings says (in time with 0 and no output unless told otherwise). The
+// hooks let a test see the machine as each start and each wait finds it.
 class IdleProcessLauncher final : public ProcessLauncher {
 public:
     std::map<std::string, Ending> endings;
     std::vector<std::chrono::milliseconds> limits;  // of every wait
     std::vector<std::string> started;               // every command line, awaited or not
+    std::function<void()> inScope;                  // runs inside each start's scope
+    std::function<void()> whileAwaited;             // runs while each started command is awaited
 
     uint32_t Start(const std::string& commandLine, WindowStyle, StartScope* scope) override {
         started.push_back(commandLine);
         if (scope) scope->Enter();
+        if (inScope) inScope();
         if (scope) scope->Leave();
         return commandLine.starts_with("missing.exe") ? 2 : 0;
     }
@@ -32,6 +37,7 @@ public:
         ending = {};
         if (const uint32_t failed = Start(commandLine, style, scope)) return failed;
         limits.push_back(limit);
+        if (whileAwaited) whileAwaited();
         const auto told = endings.find(commandLine);
         ending = told == endings.end() ? Ending{true, 0, {}, {}} : told->second;
         return 0;

@@ -89,33 +89,6 @@ TEST(JournalingRegistry, AValueThatCannotBeReadIsLeftAlone) {
     EXPECT_EQ(journal.changes, 0);
 }
 
-// Starts nothing; a program named missing.exe is not found. Notes whether redirection was off
-// when the process was created, and while it was awaited.
-class RedirectionWitness final : public ProcessLauncher {
-public:
-    explicit RedirectionWitness(const FakeSystemInfo& system) : system_(system) {}
-    std::vector<bool> offAtStart;
-    std::vector<bool> offWhileAwaited;
-
-    uint32_t Start(const std::string& command, WindowStyle, StartScope* scope) override {
-        if (scope) scope->Enter();
-        offAtStart.push_back(system_.redirectionOff > 0);
-        if (scope) scope->Leave();
-        return command == "missing.exe" ? 2 : 0;
-    }
-    uint32_t StartAndWait(const std::string& command, WindowStyle style, StartScope* scope,
-                          std::chrono::milliseconds, Ending& ending) override {
-        ending = {true, 0, {}, {}};
-        const uint32_t started = Start(command, style, scope);
-        offWhileAwaited.push_back(system_.redirectionOff > 0);
-        return started;
-    }
-    std::string ErrorText(uint32_t code) override { return "system text " + std::to_string(code); }
-
-private:
-    const FakeSystemInfo& system_;
-};
-
 // The shipping build is a 32-bit program: on 64-bit Windows its HKEY_LOCAL_MACHINE\Software
 // writes must reach the 64-bit view, and its commands start with redirection off, which is back
 // on while they are awaited and when the list ends however it ends. The same rows hold for a
@@ -126,19 +99,25 @@ TEST(runner, AsA32BitProgramOn64BitWindowsWritesThe64BitViewAndRestoresRedirecti
         const char* name;
         std::vector<RegistryItem> values;
         std::vector<cmdItem> commands;
-        size_t started;
+        size_t tried, started;   // the starts tried, and those that started
         const char* dwordAfter;  // D's data after the run
     } rows[] = {
-        {"a value written", {{0, key, "D", "7"}}, {}, 0, "7"},
-        {"every command started", {}, {{"a.exe"}, {"b.exe"}}, 2, "old"},
-        {"a failed start ends the list", {}, {{"a.exe"}, {"missing.exe"}, {"c.exe"}}, 2, "old"},
+        {"a value written", {{0, key, "D", "7"}}, {}, 0, 0, "7"},
+        {"every command started", {}, {{"a.exe"}, {"b.exe"}}, 2, 2, "old"},
+        {"a failed start ends the list", {}, {{"a.exe"}, {"missing.exe"}, {"c.exe"}}, 2, 1, "old"},
     };
     for (const bool wow64 : {true, false}) {
         for (const auto& row : rows) {
             for (const bool awaited : {false, true}) {
                 Machine f;
                 f.env.system.wow64 = f.registry.wow64Process = wow64;
-                RedirectionWitness launcher(f.env.system);
+                std::vector<bool> offAtStart, offWhileAwaited;
+                f.processes.inScope = [&] {
+                    offAtStart.push_back(f.env.system.redirectionOff > 0);
+                };
+                f.processes.whileAwaited = [&] {
+                    offWhileAwaited.push_back(f.env.system.redirectionOff > 0);
+                };
                 RegKey open = 0;
                 ASSERT_EQ(
                     f.registry.CreateKey(reg::RootKey(reg::kLocalMachine), "Software\\Orvik\\Wow",
@@ -152,10 +131,7 @@ TEST(runner, AsA32BitProgramOn64BitWindowsWritesThe64BitViewAndRestoresRedirecti
                 item->cmdItems = row.commands;
                 const auto limit =
                     awaited ? std::optional(std::chrono::milliseconds(1)) : std::nullopt;
-                runner(
-                    {f.env.platform(), f.registry, launcher, f.wmi, f.services, f.tasks, f.boxes},
-                    nullptr, limit)
-                    .RunOptimizations({item});
+                runner(f.Engine(), nullptr, limit).RunOptimizations({item});
 
                 const std::string at = std::string(row.name) + (wow64 ? " (WOW64)" : " (64-bit)") +
                                        (awaited ? " awaited" : "");
@@ -165,9 +141,8 @@ TEST(runner, AsA32BitProgramOn64BitWindowsWritesThe64BitViewAndRestoresRedirecti
                 EXPECT_FALSE(
                     f.registry.Stored("HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Orvik\\Wow", "D"))
                     << at;
-                EXPECT_EQ(launcher.offAtStart, std::vector<bool>(row.started, wow64)) << at;
-                EXPECT_EQ(launcher.offWhileAwaited,
-                          std::vector<bool>(awaited ? row.started : 0, false))
+                EXPECT_EQ(offAtStart, std::vector<bool>(row.tried, wow64)) << at;
+                EXPECT_EQ(offWhileAwaited, std::vector<bool>(awaited ? row.started : 0, false))
                     << at;
                 EXPECT_EQ(f.env.system.redirectionOff, 0) << at;
             }
