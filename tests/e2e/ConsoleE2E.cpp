@@ -733,10 +733,8 @@ TEST_F(Console, TheAutomationExamplesHold) {
              bar = next) {
             std::string cell = line.substr(bar + 1, next - bar - 1);
             std::erase(cell, '`');
-            const size_t first = cell.find_first_not_of(' ');
-            row.push_back(first == std::string::npos
-                              ? ""
-                              : cell.substr(first, cell.find_last_not_of(' ') - first + 1));
+            cell.erase(0, cell.find_first_not_of(' '));
+            row.push_back(cell.erase(cell.find_last_not_of(' ') + 1));
         }
         if (row.size() != 5 || !std::isdigit(static_cast<unsigned char>(row[2][0]))) continue;
         rows.insert(OptionsOf(row[0]));

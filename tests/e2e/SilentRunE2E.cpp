@@ -84,9 +84,8 @@ TEST_F(SilentRun, CommandsStartHiddenAndAMissingProgramIsLoggedWithTheSystemsDat
     const std::string missing = "C:\\orvik-nowhere\\missing.exe /quiet";
     // The system folder's cmd.exe is the 64-bit one also for the shipping build.
     const std::string architecture =
-        "C:\\Windows\\System32\\cmd.exe /c set "
-        "PROCESSOR_ARCHITECTURE>\"" +
-        Utf8(folder / "arch") + "\"";
+        "C:\\Windows\\System32\\cmd.exe /c set PROCESSOR_ARCHITECTURE>\"" + Utf8(folder / "arch") +
+        "\"";
     WriteCatalogue(Item(true, "All", "",
                         Command(architecture) + Command(Probe(unusual)) + Command(missing) +
                             Command(Probe("three"))) +
