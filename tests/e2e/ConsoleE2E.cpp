@@ -253,11 +253,8 @@ TEST_F(Console, MessagesSayWhatIsWrongWhereItStands) {
                                   "</Key><ValueName/><KeyType>DWORD</KeyType>\n"
                                   "  <Value>many</Value></RegistryEntry></RegistryEntries></Item>"
                                   "</Optimizations>");
-    folder.Write("default.xml", "<Optimizations>" + item("d") +
-                                    "<RegistryEntries><RegistryEntry><Key>" + key.Name() +
-                                    "</Key><ValueName/><KeyType>STRING</KeyType>"
-                                    "<Value>d</Value></RegistryEntry></RegistryEntries></Item>"
-                                    "</Optimizations>");
+    folder.Write("default.xml", Catalogue(Item("1", RegistryEntry(key.Name(), "", "STRING", "d"),
+                                               Tag("Name", "d"))));
     fs::create_directory(folder / "folder.xml");
     const struct {
         std::string arguments;  // a FILE: --catalogue "FILE" in the scratch folder
