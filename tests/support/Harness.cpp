@@ -261,6 +261,13 @@ std::string RegistryEntry(const std::string& key, const std::string& name, const
                                     Tag("Value", value));
 }
 
+std::string Command(const std::string& line) { return Tag("CommandLine", Tag("Command", line)); }
+
+std::string Query(const std::string& query, int warningLevel) {
+    return Tag("WMIQuery",
+               Tag("Command", query) + Tag("WarningLevel", std::to_string(warningLevel)));
+}
+
 std::string Catalogue(const std::string& items) {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + Tag("Optimizations", items) + "\n";
 }
@@ -382,6 +389,13 @@ std::optional<std::string> WithoutStamp(const std::string& line, SYSTEMTIME from
         if (line.rfind(stamp, 0) == 0) return line.substr(stamp.size());
     }
     return std::nullopt;
+}
+
+std::vector<std::string> LogLinesSince(const fs::path& folder, SYSTEMTIME from) {
+    std::vector<std::string> lines = LogLines(folder);
+    const SYSTEMTIME to = LocalNow();
+    for (std::string& line : lines) line = WithoutStamp(line, from, to).value_or(line);
+    return lines;
 }
 
 std::optional<StartedHow> WaitForProbe(const fs::path& file, std::chrono::milliseconds limit) {

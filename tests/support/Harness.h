@@ -128,11 +128,14 @@ private:
 // the Unix mode (Everyone into "others") and keeps nothing else of it.
 void SetAccess(const fs::path& path, const wchar_t* dacl);
 
-// Catalogue text: an element, a registry action, a whole catalogue around its items, and an
-// enabled item for every Windows with its registry entries after the other fields given.
+// Catalogue text: an element, a registry action, a command line, a WMI query, a whole catalogue
+// around its items, and an enabled item for every Windows with its registry entries after the
+// other fields given.
 std::string Tag(const std::string& name, const std::string& content);
 std::string RegistryEntry(const std::string& key, const std::string& name, const std::string& type,
                           const std::string& value);
+std::string Command(const std::string& line);
+std::string Query(const std::string& query, int warningLevel);
 std::string Catalogue(const std::string& items);
 std::string EnabledItem(const std::string& entries, const std::string& fields = "");
 
@@ -169,6 +172,8 @@ SYSTEMTIME LocalNow();
 // The line without its date and time, when it starts with the user's short date straight
 // followed by the time, as the platform formats them for some second from..to.
 std::optional<std::string> WithoutStamp(const std::string& line, SYSTEMTIME from, SYSTEMTIME to);
+// The log's lines, each without its date and time when they are of a second from..now.
+std::vector<std::string> LogLinesSince(const fs::path& folder, SYSTEMTIME from);
 
 // How the show-state probe found itself started: STARTF_USESHOWWINDOW set, and wShowWindow.
 struct StartedHow {

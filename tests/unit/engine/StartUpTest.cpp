@@ -59,14 +59,19 @@ private:
     std::unique_ptr<XmlDocumentFactory> real_ = NewXmlDocumentFactory();
 };
 
-std::string Value(const std::string& key, const std::string& name) {
-    return "<RegistryEntry><Key>" + key + "</Key><ValueName>" + name +
-           "</ValueName><KeyType>DWORD</KeyType><Value>1</Value></RegistryEntry>";
-}
+const char* const kUser = "HKEY_CURRENT_USER\\Software\\O";
+const char* const kMachine = "HKEY_LOCAL_MACHINE\\Software\\O";
 
-std::string Entry(const std::string& number, const std::string& body) {
+// An enabled entry for every Windows that sets one DWORD value, and the rest of its body.
+std::string Entry(const std::string& number, const std::string& key, const std::string& name,
+                  const std::string& rest = "") {
     return "<Item><Number>" + number +
-           "</Number><Enabled>True</Enabled><OSVersion>All</OSVersion>" + body + "</Item>";
+           "</Number><Enabled>True</Enabled><OSVersion>All</OSVersion><RegistryEntries>"
+           "<RegistryEntry><Key>" +
+           key + "</Key><ValueName>" + name +
+           "</ValueName><KeyType>DWORD</KeyType><Value>1</Value></RegistryEntry></"
+           "RegistryEntries>" +
+           rest + "</Item>";
 }
 
 }  // namespace
@@ -74,72 +79,65 @@ std::string Entry(const std::string& number, const std::string& body) {
 // What -RUN decides before and while it applies, on the account and the machine that Wine cannot
 // pose as: its exit code, its log line and what it wrote.
 TEST(StartUp, SilentRunRefusesLogsAndCounts) {
-    const std::string user =
-        Entry("1", "<RegistryEntries>" + Value("HKEY_CURRENT_USER\\Software\\O", "user") +
-                       "</RegistryEntries>");
-    const std::string all =
-        "<Optimizations>" + user +
-        Entry("2", "<RegistryEntries>" + Value("HKEY_LOCAL_MACHINE\\Software\\O", "machine") +
-                       "</RegistryEntries><WMIQueries><WMIQuery><Command>SELECT * FROM W</Command>"
-                       "<WarningLevel>1</WarningLevel></WMIQuery></WMIQueries>") +
-        "</Optimizations>";
+    const std::string user = "<Optimizations>" + Entry("1", kUser, "user") + "</Optimizations>";
+    const std::string all = "<Optimizations>" + Entry("1", kUser, "user") +
+                            Entry("2", kMachine, "machine",
+                                  "<WMIQueries><WMIQuery><Command>SELECT * FROM W</Command>"
+                                  "<WarningLevel>1</WarningLevel></WMIQuery></WMIQueries>") +
+                            "</Optimizations>";
     const std::string withService =
         "<Optimizations>" +
-        Entry("1", "<RegistryEntries>" + Value("HKEY_CURRENT_USER\\Software\\O", "user") +
-                       "</RegistryEntries><Services><Service><Name>Svc</Name><StartType>Disabled"
-                       "</StartType></Service></Services>") +
+        Entry("1", kUser, "user",
+              "<Services><Service><Name>Svc</Name><StartType>Disabled</StartType></Service>"
+              "</Services>") +
         "</Optimizations>";
+    const std::string cannotRead =
+        " Error 2, Source = Orvik: The catalogue C:\\Tools\\OrvikOptimizations.xml cannot be read";
     const struct {
         std::optional<std::string> catalogue;
         bool elevated, system, desktop, denied;
         int exitCode;
-        const char* log;  // what the log line holds; "" for none
+        std::string log;  // what the log line holds; "" for none
         const char* written;
         size_t boxes;
         RunLock::Taken lock = RunLock::Taken::Held;  // what the run lock's Take finds
     } cases[] = {
         {std::nullopt, true, false, true, false, 2,
-         " Error 2, Source = Orvik: The catalogue C:\\Tools\\OrvikOptimizations.xml cannot be "
-         "read: "
-         "The system cannot find the file specified.. Trace: nothing was applied",
+         cannotRead + ": The system cannot find the file specified.. Trace: nothing was applied",
          "", 0},
         {"<Optimizations><Item><Number>1", true, false, true, false, 2,
-         " Error 13, Source = Orvik: The catalogue C:\\Tools\\OrvikOptimizations.xml cannot be "
-         "read: the file is no well-formed XML",
-         "", 0},
+         " Error 13" + cannotRead.substr(8) + ": the file is no well-formed XML", "", 0},
         {all, false, false, true, false, 2,
          " Error 740, Source = Orvik: Run Orvik.exe -RUN as administrator: the program is not "
          "elevated, and entry 2 writes HKEY_LOCAL_MACHINE\\Software\\O\\machine",
          "", 0},
-        {"<Optimizations>" + user + "</Optimizations>", false, false, true, false, 0, "", "user",
-         0},
+        {user, false, false, true, false, 0, "", "user ", 0},
         {all, true, true, true, false, 0,
-         " Error 0, Source = Orvik: Run as SYSTEM, HKEY_CURRENT_USER is the "
-         ".DEFAULT "
-         "hive, which no new user gets: HKEY_CURRENT_USER\\Software\\O\\user",
+         " Error 0, Source = Orvik: Run as SYSTEM, HKEY_CURRENT_USER is the .DEFAULT hive, which "
+         "no new user gets: HKEY_CURRENT_USER\\Software\\O\\user",
          "user machine", 1},
         {all, true, false, false, false, 0,
          " Error 0, Source = Orvik.WMIRunner: SELECT * FROM W Was more then or equal to 1Trace: no "
          "interactive desktop",
          "user machine", 0},
-        {all, true, false, true, true, 1, "", "user", 1},
-        {"<Optimizations>" + user + "</Optimizations>", false, false, true, false, 6,
+        {all, true, false, true, true, 1, "", "user ", 1},
+        {user, false, false, true, false, 6,
          " Error 170, Source = Orvik: Another run of Orvik Optimizer (apply, undo, the editor's "
          "Run "
          "or Undo, or Orvik.exe -RUN) is changing this machine and holds "
          "Global\\OrvikOptimizer.Run, and did not let go of it within 60 seconds: nothing was "
          "done. Trace: nothing was applied",
          "", 0, RunLock::Taken::Busy},
-        {"<Optimizations>" + user + "</Optimizations>", false, false, true, false, 2,
+        {user, false, false, true, false, 2,
          " Error 5, Source = Orvik: Global\\OrvikOptimizer.Run cannot be had (system text 5), so "
          "this run could not be kept apart from others: nothing was done. Trace: nothing was "
          "applied",
          "", 0, RunLock::Taken::Failed},
-        {"<Optimizations>" + user + "</Optimizations>", false, false, true, false, 0,
+        {user, false, false, true, false, 0,
          " Error 0, Source = Orvik: The run before this one ended without letting go of "
          "Global\\OrvikOptimizer.Run (it was stopped or failed part-way): what it changed may be "
          "part-done; its journal, if it kept one, says how far it came. Trace: the run went on",
-         "user", 0, RunLock::Taken::Abandoned},
+         "user ", 0, RunLock::Taken::Abandoned},
         // A service is the machine's, and its failure is logged as a command line's is.
         {withService, false, false, true, false, 2,
          " Error 740, Source = Orvik: Run Orvik.exe -RUN as administrator: the program is not "
@@ -147,7 +145,7 @@ TEST(StartUp, SilentRunRefusesLogsAndCounts) {
          "", 0},
         {withService, true, false, true, false, 1,
          " Error 1072, Source = Orvik.ServiceRunner: system text 1072Trace: Service: Svc Disabled",
-         "user", 0},
+         "user ", 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.log);
@@ -182,17 +180,11 @@ TEST(StartUp, SilentRunRefusesLogsAndCounts) {
         // Only a warning asks whether it can be seen: asking loads the window libraries.
         EXPECT_EQ(env.system.desktopAsked, c.catalogue == all && c.exitCode != 2 ? 1 : 0);
         const std::string log = env.files.files["C:\\Tools\\SarnetLog.txt"];
-        EXPECT_EQ(log.find("06.12.202609:15:02" + std::string(c.log)),
-                  *c.log ? 0u : std::string::npos)
+        EXPECT_EQ(log.find("06.12.202609:15:02" + c.log), c.log.empty() ? std::string::npos : 0u)
             << log;
-        EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), *c.log ? 1 : 0) << log;
-        std::string written;
-        for (const char* name : {"user", "machine"}) {
-            const char* key = name[0] == 'u' ? "HKEY_CURRENT_USER\\Software\\O"
-                                             : "HKEY_LOCAL_MACHINE\\Software\\O";
-            if (registry.Stored(key, name))
-                written += written.empty() ? name : std::string(" ") + name;
-        }
+        EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), c.log.empty() ? 0 : 1) << log;
+        std::string written = registry.Stored(kUser, "user") ? "user " : "";
+        if (registry.Stored(kMachine, "machine")) written += "machine";
         EXPECT_EQ(written, c.written);
         EXPECT_EQ(boxes.shown.size(), c.boxes);
     }
