@@ -29,14 +29,22 @@ function(orvik_make_delay_libraries)
     execute_process(COMMAND ${dlltool} --input-def ${dir}/${dll}.def --dllname ${dll}.dll
                             --kill-at --output-delaylib ${dir}/lib${dll}.a
                     COMMAND_ERROR_IS_FATAL ANY)
+    if(ORVIK_WOW64)
+      # The i386 linker drops a stub's code section from an import library member when nothing
+      # names the stub (a call through __imp_ only): right for plain import libraries, but a
+      # delayed import slot starts out pointing into that stub, so the slot would hold 0 and
+      # the first call would jump there. As data in a .text$ section, the stub stays (placed in
+      # .text all the same).
+      execute_process(COMMAND ${CMAKE_OBJCOPY} --rename-section
+                              ".text=.text$delay,contents,alloc,load,readonly,data"
+                              ${dir}/lib${dll}.a
+                      COMMAND_ERROR_IS_FATAL ANY)
+    endif()
   endforeach()
   set(ORVIK_DELAY_DIR ${dir} PARENT_SCOPE)
 endfunction()
 
-# x64 only for now: linked with dlltool's x86 delay-import libraries, every delayed call of the
-# x86 build ends at address 0 under Wine, before any delay-load helper runs (its import slot
-# holds 0, not the stub; the descriptors themselves are relative, as the helper wants).
-if(WIN32 AND NOT ORVIK_WOW64)
+if(WIN32)
   orvik_make_delay_libraries()
   # The helper the delay-import libraries call, after every library on the line.
   string(APPEND CMAKE_CXX_STANDARD_LIBRARIES " -ldelayimp")
@@ -44,7 +52,7 @@ endif()
 
 # A program whose window and COM libraries load at their first call.
 function(orvik_delay_load target)
-  if(WIN32 AND NOT ORVIK_WOW64)
+  if(WIN32)
     target_link_directories(${target} BEFORE PRIVATE ${ORVIK_DELAY_DIR})
   endif()
 endfunction()

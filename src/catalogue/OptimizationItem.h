@@ -98,16 +98,17 @@ public:
     std::string Justification;
     std::string Category;
     std::string Impact;
-    int32_t mode = 0;
     std::vector<RegistryItem> regItems;
     std::vector<ServiceItem> serviceItems;
     std::vector<TaskItem> taskItems;
     std::vector<cmdItem> cmdItems;
     std::vector<wmiItem> wmiItems;
-    bool Enabled = false;
     std::vector<int32_t> osVersions;
     XmlPosition Position;
     XmlPosition NumberPosition;  // of the Number element that counts
+    // The small fields last, together: no padding after each (the catalogue holds thousands).
+    int32_t mode = 0;
+    bool Enabled = false;
 };
 
 using OptimizationItemPtr = std::shared_ptr<OptimizationItem>;
