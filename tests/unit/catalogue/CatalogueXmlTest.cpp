@@ -333,6 +333,20 @@ TEST_F(CatalogueXml, DeclaredLatinEncodingsAreReadOthersRefusedWithAHint) {
         EXPECT_EQ(list[0]->Name, "n");
         EXPECT_EQ(list[0]->Position, (XmlPosition{2, 1}));
     }
+    // A reference in a start tag across the end of the reader's first 8,188 bytes of a UTF-16
+    // file crashed Wine's XmlLite, from about 300 characters long.
+    std::string across = "\xFF\xFE", name = "<Name a='" + std::string(80 * 5, '&') + "'>";
+    for (size_t at = name.find('&'); at != std::string::npos; at = name.find('&', at + 5)) {
+        name.replace(at, 5, "&amp;");
+    }
+    for (char c : "<?xml version='1.0' encoding='unicode'?><Optimizations><!--" +
+                      std::string(3900, 'c') + "--><Item>" + name +
+                      "n</Name></Item></Optimizations>") {
+        across += {c, '\0'};
+    }
+    const OptimizationList list = Read(across);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0]->Name, "n");
     Notices notices;
     for (const std::string& refused :
          {"<?xml version=\"1.0\" encoding=\"Shift_JIS\"" + body,

@@ -198,8 +198,9 @@ private:
 
 bool XmlLiteReader::Takes(const std::string& bytes) {
     // Code units. In UTF-8 Wine's XmlLite crashed on start tags holding references from about
-    // 9,500 characters (where the tag lies decides), never below 9,000. In UTF-16 far shorter
-    // tags crash across the end of its first read (docs/performance.md): not covered yet.
+    // 9,500 characters (where the tag lies decides), never below 9,000. In UTF-16 tags of 300
+    // characters crashed or misread across the end of its first read, so there a reference in
+    // any start tag sends the file to MSXML.
     constexpr size_t kLongTag = 8000;
     const XmlPositionCounter units(bytes);
     const size_t step = units.UnitSize();
@@ -215,7 +216,7 @@ bool XmlLiteReader::Takes(const std::string& bytes) {
         if (c == '<') tagStart = unit(i + step) == '/' ? std::string::npos : i;
         if (c == '>') tagStart = std::string::npos;
         if (c != '&') continue;
-        if (tagStart != std::string::npos && i - tagStart > kLongTag * step) return false;
+        if (tagStart != std::string::npos && (step > 1 || i - tagStart > kLongTag)) return false;
         if (unit(i + step) != '#') continue;
         const bool hex = unit(i + 2 * step) == 'x';
         uint32_t value = 0;
