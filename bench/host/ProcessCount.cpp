@@ -7,9 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "EngineDoubles.h"
-#include "FakeEnvironment.h"
-#include "RegistryDouble.h"
+#include "EngineMachine.h"
 #include "catalogue/Codes.h"
 #include "catalogue/XmlReader.h"
 #include "engine/runner.h"
@@ -18,16 +16,9 @@
 namespace {
 
 size_t ProcessesStarted(const OptimizationList& catalogue, int32_t machine) {
-    FakeEnvironment env;
-    RegistryDouble registry;
-    IdleProcessLauncher processes;
-    ScriptedWmi wmi;
-    ServiceDouble services;
-    TaskDouble tasks;
-    RecordingMessageBoxes boxes;
-    runner({env.platform(), registry, processes, wmi, services, tasks, boxes})
-        .RunOptimizations(catalogue, machine);
-    return processes.started.size();
+    EngineMachine doubles;
+    runner(doubles.Engine()).RunOptimizations(catalogue, machine);
+    return doubles.processes.started.size();
 }
 
 }  // namespace

@@ -10,47 +10,37 @@
 
 namespace reports {
 
-inline ActionRecord For(const RegistryItem& item, size_t index, ActionRecord::Outcome outcome) {
+// The record of one action of a kind, its item set by the overload of that kind below.
+inline ActionRecord Of(ActionRecord::Kind kind, size_t index, ActionRecord::Outcome outcome) {
     ActionRecord record;
-    record.kind = ActionRecord::Kind::Registry;
+    record.kind = kind;
     record.outcome = outcome;
     record.index = index;
+    return record;
+}
+
+inline ActionRecord For(const RegistryItem& item, size_t index, ActionRecord::Outcome outcome) {
+    ActionRecord record = Of(ActionRecord::Kind::Registry, index, outcome);
     record.registry = &item;
     return record;
 }
-
 inline ActionRecord For(const ServiceItem& item, size_t index, ActionRecord::Outcome outcome) {
-    ActionRecord record;
-    record.kind = ActionRecord::Kind::Service;
-    record.outcome = outcome;
-    record.index = index;
+    ActionRecord record = Of(ActionRecord::Kind::Service, index, outcome);
     record.service = &item;
     return record;
 }
-
 inline ActionRecord For(const TaskItem& item, size_t index, ActionRecord::Outcome outcome) {
-    ActionRecord record;
-    record.kind = ActionRecord::Kind::Task;
-    record.outcome = outcome;
-    record.index = index;
+    ActionRecord record = Of(ActionRecord::Kind::Task, index, outcome);
     record.task = &item;
     return record;
 }
-
 inline ActionRecord For(const cmdItem& item, size_t index, ActionRecord::Outcome outcome) {
-    ActionRecord record;
-    record.kind = ActionRecord::Kind::Command;
-    record.outcome = outcome;
-    record.index = index;
+    ActionRecord record = Of(ActionRecord::Kind::Command, index, outcome);
     record.command = &item;
     return record;
 }
-
 inline ActionRecord For(const wmiItem& item, size_t index, ActionRecord::Outcome outcome) {
-    ActionRecord record;
-    record.kind = ActionRecord::Kind::Wmi;
-    record.outcome = outcome;
-    record.index = index;
+    ActionRecord record = Of(ActionRecord::Kind::Wmi, index, outcome);
     record.query = &item;
     return record;
 }
