@@ -47,7 +47,7 @@ private:
     std::string& out_;
 };
 
-std::string VersionsText(const std::vector<int32_t>& versions) {
+std::string VersionsText(const VersionList& versions) {
     std::string text;
     for (int32_t code : versions) {
         for (char c : codes::GetOSString(code)) {

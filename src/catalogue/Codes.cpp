@@ -136,7 +136,7 @@ int32_t FormerCode(int32_t machine) {
     }
 }
 
-bool IsOffered(const std::vector<int32_t>& osVersions, int32_t machine) {
+bool IsOffered(const VersionList& osVersions, int32_t machine) {
     const int32_t former = FormerCode(machine);
     bool formerOffers = false;
     for (int32_t version : osVersions) {

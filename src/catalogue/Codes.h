@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "catalogue/ValueTypes.h"
+#include "catalogue/VersionList.h"
 #include "platform/ServiceControl.h"
 
 namespace codes {
@@ -41,7 +42,7 @@ int32_t FormerCode(int32_t machine);
 // list holds the machine's own code or All, or it holds the machine's former code and none of
 // the later codes that share that former code (so "Windows 8 Windows 8.1" is not offered on
 // Windows 10, while stored catalogues, which name no later code, keep working).
-bool IsOffered(const std::vector<int32_t>& osVersions, int32_t machine);
+bool IsOffered(const VersionList& osVersions, int32_t machine);
 
 inline constexpr int32_t kModeHiDef = 0;
 inline constexpr int32_t kModeNormal = 1;

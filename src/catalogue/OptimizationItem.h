@@ -10,25 +10,42 @@
 #include <utility>
 #include <vector>
 
+#include "catalogue/VersionList.h"
 #include "platform/XmlEvents.h"
+
+// Where a field's element stands, kept in two bytes beside its record's position (a catalogue
+// holds thousands of records): the lines after the record's start, and the column, counted from
+// the record's column when the field starts on the record's line. A field more than 63 lines
+// below its record, or more than 1,023 characters along, is not kept: its record's position
+// stands for it, as for a field the file does not hold.
+class FieldPosition {
+public:
+    FieldPosition() = default;
+    FieldPosition(XmlPosition field, XmlPosition record);
+    // The field's position; the record's when the field's was not kept.
+    XmlPosition Or(XmlPosition record) const;
+
+private:
+    uint16_t packed_ = 0;  // lines below, then the column; 0: not kept
+};
 
 // One registry edit.
 class RegistryItem {
 public:
     RegistryItem() = default;
     RegistryItem(int32_t keyType, std::string key, std::string valueName, std::string value)
-        : KeyType(keyType), Key(std::move(key)), ValueName(std::move(valueName)),
-          Value(std::move(value)) {}
+        : Key(std::move(key)), ValueName(std::move(valueName)), Value(std::move(value)),
+          KeyType(keyType) {}
 
-    int32_t KeyType = 0;  // key-type code (catalogue/ValueTypes.h)
-    std::string Key;      // root-key name, then the sub key names, each after a backslash
+    std::string Key;  // root-key name, then the sub key names, each after a backslash
     std::string ValueName;
     // The data as text; its form depends on KeyType (a MULTISTRING: its strings one per line).
     std::string Value;
     XmlPosition Position;
-    // Where the Key and Value elements that count start (0 and 0 when there is none), so that
-    // a problem of either is shown where it stands.
-    XmlPosition KeyPosition, ValuePosition;
+    int32_t KeyType = 0;  // key-type code (catalogue/ValueTypes.h)
+    // Where the Key and Value elements that count start, so that a problem of either is shown
+    // where it stands.
+    FieldPosition KeyPosition, ValuePosition;
 
     // Key-type name to code; any unrecognised name gives 0 (DWORD).
     static int32_t SetKeyType(const std::string& Value);
@@ -44,7 +61,7 @@ public:
 
     std::string Command;
     XmlPosition Position;
-    XmlPosition CommandPosition;  // of the Command element that counts
+    FieldPosition CommandPosition;  // of the Command element that counts
 };
 
 // One WMI query with its warning threshold (9999: never examined).
@@ -55,9 +72,9 @@ public:
         : Command(std::move(command)), WarningLevel(warningLevel) {}
 
     std::string Command;
-    int16_t WarningLevel = 0;
     XmlPosition Position;
-    XmlPosition CommandPosition, WarningLevelPosition;  // of the elements that count
+    int16_t WarningLevel = 0;
+    FieldPosition CommandPosition, WarningLevelPosition;  // of the elements that count
 };
 
 // One service's start type. StartType is kept as the catalogue spells it (Automatic,
@@ -72,7 +89,7 @@ public:
     std::string Name;  // the service's key name, as the Service Control Manager knows it
     std::string StartType;
     XmlPosition Position;
-    XmlPosition NamePosition, StartTypePosition;  // of the elements that count
+    FieldPosition NamePosition, StartTypePosition;  // of the elements that count
 };
 
 // One scheduled task's state: Enabled or Disabled, kept as spelt, like a service's start type.
@@ -85,7 +102,7 @@ public:
     std::string Path;  // from the root folder: "\Microsoft\Windows\Defrag\ScheduledDefrag"
     std::string State;
     XmlPosition Position;
-    XmlPosition PathPosition, StatePosition;  // of the elements that count
+    FieldPosition PathPosition, StatePosition;  // of the elements that count
 };
 
 // One optimization. Shared by reference: the editor's Settings and the reader's catalogue hold
@@ -103,11 +120,11 @@ public:
     std::vector<TaskItem> taskItems;
     std::vector<cmdItem> cmdItems;
     std::vector<wmiItem> wmiItems;
-    std::vector<int32_t> osVersions;
+    VersionList osVersions;
     XmlPosition Position;
-    XmlPosition NumberPosition;  // of the Number element that counts
     // The small fields last, together: no padding after each (the catalogue holds thousands).
     int32_t mode = 0;
+    FieldPosition NumberPosition;  // of the Number element that counts
     bool Enabled = false;
 };
 

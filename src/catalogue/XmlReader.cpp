@@ -147,6 +147,11 @@ public:
                 }
                 break;
             case 2:
+                // Grown by half, not doubled: a catalogue of thousands then carries at most a
+                // third of its list unused.
+                if (catalogue_.size() == catalogue_.capacity()) {
+                    catalogue_.reserve(catalogue_.size() + catalogue_.size() / 2 + 1);
+                }
                 catalogue_.push_back(std::make_shared<OptimizationItem>());
                 catalogue_.back()->Position = at;
                 if (name != "Item") Tell(ReadNotice::Kind::UnusualName, at, name, "Item");
@@ -252,6 +257,13 @@ private:
         return "Optimizations";
     }
 
+    // A field's position, kept beside the position of the record it belongs to (the last one).
+    template <typename Record>
+    static void Keep(std::vector<Record>& records, FieldPosition Record::*field, XmlPosition at) {
+        Record& record = records.back();
+        record.*field = FieldPosition(at, record.Position);
+    }
+
     void Gather(std::string_view name, XmlPosition at) {
         fieldLevel_ = depth_;
         if (observer_) {
@@ -260,20 +272,24 @@ private:
         }
         OptimizationItem& item = *catalogue_.back();
         switch (*field_) {
-            case Field::Number: item.NumberPosition = at; break;
-            case Field::Key: item.regItems.back().KeyPosition = at; break;
-            case Field::Value: item.regItems.back().ValuePosition = at; break;
+            case Field::Number: item.NumberPosition = {at, item.Position}; break;
+            case Field::Key: Keep(item.regItems, &RegistryItem::KeyPosition, at); break;
+            case Field::Value: Keep(item.regItems, &RegistryItem::ValuePosition, at); break;
             case Field::Command:
                 if (list_ == List::Commands)
-                    item.cmdItems.back().CommandPosition = at;
+                    Keep(item.cmdItems, &cmdItem::CommandPosition, at);
                 else
-                    item.wmiItems.back().CommandPosition = at;
+                    Keep(item.wmiItems, &wmiItem::CommandPosition, at);
                 break;
-            case Field::WarningLevel: item.wmiItems.back().WarningLevelPosition = at; break;
-            case Field::ServiceName: item.serviceItems.back().NamePosition = at; break;
-            case Field::StartType: item.serviceItems.back().StartTypePosition = at; break;
-            case Field::TaskPath: item.taskItems.back().PathPosition = at; break;
-            case Field::TaskState: item.taskItems.back().StatePosition = at; break;
+            case Field::WarningLevel:
+                Keep(item.wmiItems, &wmiItem::WarningLevelPosition, at);
+                break;
+            case Field::ServiceName: Keep(item.serviceItems, &ServiceItem::NamePosition, at); break;
+            case Field::StartType:
+                Keep(item.serviceItems, &ServiceItem::StartTypePosition, at);
+                break;
+            case Field::TaskPath: Keep(item.taskItems, &TaskItem::PathPosition, at); break;
+            case Field::TaskState: Keep(item.taskItems, &TaskItem::StatePosition, at); break;
             default: break;
         }
     }

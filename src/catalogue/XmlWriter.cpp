@@ -96,7 +96,7 @@ private:
     int depth_;
 };
 
-std::string VersionsText(const std::vector<int32_t>& osVersions) {
+std::string VersionsText(const VersionList& osVersions) {
     std::string text;
     for (int32_t code : osVersions) {
         for (char c : codes::GetOSString(code)) {

@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
         if (code != codes::kAll && code != codes::kWindowsServer2003R2) machines.push_back(code);
     }
     json::JsonWriter out;
-    const auto names = [&out](const std::vector<int32_t>& list) {
+    const auto names = [&out](const VersionList& list) {
         out.BeginArray();
         for (int32_t code : list) out.String(codes::GetOSString(code));
         out.EndArray();

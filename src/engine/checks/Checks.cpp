@@ -40,7 +40,7 @@ std::string Meaning(const std::string& writersName) {
 }
 
 // Where the element at fault starts: the field's own, else its record's.
-XmlPosition Or(XmlPosition field, XmlPosition record) { return field.line != 0 ? field : record; }
+XmlPosition Or(FieldPosition field, XmlPosition record) { return field.Or(record); }
 
 bool IsSelect(const std::string& query) {
     const size_t first = query.find_first_not_of(" \t\r\n");

@@ -76,3 +76,40 @@ TEST(Codes, OfferedEntriesPerMachine) {
     EXPECT_FALSE(IsOffered({kWindowsServer2012, kWindowsServer2016}, kWindowsServer2019));
     EXPECT_TRUE(IsOffered({kWindowsServer2008, kWindowsServer2012R2}, kWindowsServer2008R2));
 }
+
+// The records' small forms give back what they were given, or plainly stand for nothing.
+TEST(Records, FieldPositionsKeepNearbyFieldsAndOtherwiseGiveTheirRecords) {
+    const XmlPosition record{100, 5};
+    const std::pair<XmlPosition, XmlPosition> cases[] = {
+        {{101, 7}, {101, 7}},       {{100, 9}, {100, 9}},
+        {{163, 1023}, {163, 1023}}, {{100, 1028}, {100, 1028}},
+        {{164, 3}, record},         {{101, 1024}, record},
+        {{100, 1029}, record},      {{100, 5}, record},
+        {{99, 1}, record},          {{0, 0}, record}};
+    for (const auto& [field, expected] : cases) {
+        EXPECT_EQ(FieldPosition(field, record).Or(record), expected)
+            << field.line << ":" << field.column;
+    }
+    EXPECT_EQ(FieldPosition({3, 4}, {}).Or({}), XmlPosition{});
+}
+
+TEST(Records, VersionListsHoldAnyNumberOfCodesInOrder) {
+    VersionList list;
+    std::vector<int32_t> codes;
+    for (int32_t i = 0; i < 40; ++i) {
+        const VersionList before = list;
+        list.push_back(i % kVersionCount);
+        codes.push_back(i % kVersionCount);
+        ASSERT_EQ(std::vector<int32_t>(list.begin(), list.end()), codes);
+        EXPECT_EQ(before.size() + 1, list.size());  // a copy is a list of its own
+        EXPECT_NE(before, list);
+    }
+    VersionList moved = std::move(list);
+    VersionList assigned;
+    assigned = moved;
+    EXPECT_EQ(assigned, VersionList(codes));
+    EXPECT_EQ(moved.back(), codes.back());
+    const VersionList odd{-1, 300, 254};
+    EXPECT_EQ(std::vector<int32_t>(odd.begin(), odd.end()), (std::vector<int32_t>{255, 255, 254}));
+    EXPECT_FALSE(KnownVersion(VersionList::kNoVersion));
+}
