@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -16,7 +15,6 @@
 #include <sstream>
 #include <string>
 
-#include "EngineMachine.h"
 #include "FakePolicyFolders.h"
 #include "catalogue/CatalogueFile.h"
 #include "catalogue/Codes.h"
@@ -24,8 +22,6 @@
 #include "catalogue/XmlWriter.h"
 #include "engine/checks/Checks.h"
 #include "engine/regRunner.h"
-#include "engine/runner.h"
-#include "env/ErrorRecord.h"
 #include "platform/XmlDocument.h"
 #include "policy/PolicyDefinitions.h"
 
@@ -166,25 +162,6 @@ constexpr const char* kRemovedIn10[] = {
     "\\APPLICATION EXPERIENCE\\AITAGENT\"",
     "\\CUSTOMER EXPERIENCE IMPROVEMENT PROGRAM\\KERNELCEIPTASK\""};
 
-// The lowest client and server version that a supportedOn definition of Windows.admx covers
-// (-1: none), for the definitions the shipped entries' policies refer to.
-struct Coverage {
-    const char* definition;
-    int32_t client;
-    int32_t server;
-};
-constexpr Coverage kCoverage[] = {
-    {"SUPPORTED_Windows8", codes::kWindows8, codes::kWindowsServer2012},
-    {"SUPPORTED_Windows_6_3", codes::kWindows81, codes::kWindowsServer2012R2},
-    {"SUPPORTED_Windows_10_0", codes::kWindows10, codes::kWindowsServer2016},
-    {"SUPPORTED_Windows_10_0_NOSERVER", codes::kWindows10, -1},
-};
-constexpr int32_t kClientsAndServers[] = {codes::kWindows8,          codes::kWindows81,
-                                          codes::kWindows10,         codes::kWindows11,
-                                          codes::kWindowsServer2012, codes::kWindowsServer2012R2,
-                                          codes::kWindowsServer2016, codes::kWindowsServer2019,
-                                          codes::kWindowsServer2022, codes::kWindowsServer2025};
-
 bool OfferedOnServer(const OptimizationItem& item) {
     for (int32_t server :
          {codes::kWindowsServer2008, codes::kWindowsServer2008R2, codes::kWindowsServer2012,
@@ -279,24 +256,12 @@ TEST_F(ShippedCatalogue, EveryEntryHasItsNumberTextsAndCodesAndHighOrDisruptiveO
     EXPECT_LT(enabled, static_cast<int>(items_.size()));
 }
 
-// Each action through the registry runner's own conversions, as the command-line runner starts
-// it (no command interpreter, no search path, no environment references) and as the WMI runner
-// counts it.
+// Each action as the command-line runner starts it (no command interpreter, no search path, no
+// environment references) and as the WMI runner counts it; the values' conversions are validate's.
 TEST_F(ShippedCatalogue, EveryActionIsOneTheRunnersCarryOutAsMeant) {
     for (const auto& item : items_) {
         for (const auto& action : item->regItems) {
             const std::string where = Label(*item) + ": " + action.Key + "\\" + action.ValueName;
-            try {
-                EXPECT_NE(regRunner::ParseClassKey(action.Key), 0) << where;
-                if (action.KeyType == 0) regRunner::ToDword(action.Value);
-                std::string digits = action.Value;
-                std::erase(digits, ',');
-                if (action.KeyType == 2) {
-                    EXPECT_FALSE(regRunner::HexStringToByteArray(digits).empty()) << where;
-                }
-            } catch (const ErrorRecord& error) {
-                ADD_FAILURE() << where << " = " << action.Value << ": " << error.Description;
-            }
             EXPECT_FALSE(regRunner::ParseSectionKey(action.Key).empty()) << where;
             EXPECT_EQ(action.Key.find("\\\\"), std::string::npos) << where;
             EXPECT_NE(action.Key.back(), '\\') << where;
@@ -419,40 +384,26 @@ TEST_F(ShippedCatalogue, EveryEntryIsOfferedWhereItsPolicyAppliesAndSaysWhereIts
     }
 }
 
-// A run of every entry on the doubles as Windows 10 and as Windows 11 takes none that acts on
-// what those versions removed; a plan offers the same entries.
+// No entry offered on Windows 10 or 11 acts on what those versions removed.
 TEST_F(ShippedCatalogue, NoEntryOfferedOn10Or11ActsOnWhatTheyRemoved) {
-    struct Offered final : RunObserver {
-        std::vector<const OptimizationItem*> started;
-        void EntryStarts(const OptimizationItem& entry) override { started.push_back(&entry); }
-        void EntryLeftOut(const OptimizationItem&) override {}
-        void Reported(const ActionRecord&) override {}
-        void EntryEnds(const OptimizationItem&) override {}
-    };
-    OptimizationList all;
-    for (const auto& item : items_) {
-        all.push_back(std::make_shared<OptimizationItem>(*item));
-        all.back()->Enabled = true;
-    }
     for (int32_t machine : {codes::kWindows10, codes::kWindows11}) {
-        EngineMachine doubles;
-        Offered offered;
-        runner(doubles.Engine(), &offered).RunOptimizations(all, machine);
-        EXPECT_GT(offered.started.size(), all.size() / 2);
-        for (const OptimizationItem* item : offered.started) {
+        size_t offered = 0;
+        for (const auto& item : items_) {
+            if (!codes::IsOffered(item->osVersions, machine)) continue;
+            ++offered;
             const std::string actions = UpperActions(*item);
             for (const char* removed : kRemovedIn10) {
                 EXPECT_FALSE(Holds(actions, removed))
                     << Label(*item) << " on " << codes::GetOSString(machine) << ": " << removed;
             }
         }
+        EXPECT_GT(offered, items_.size() / 2);
     }
 }
 
 // Against Microsoft's templates (tests/data/PolicyDefinitions): an entry whose policy is for
-// clients only is offered on no server; a version the template covers and the entry leaves out
-// is printed as a warning, since the entry may leave it out for a reason of its own.
-TEST_F(ShippedCatalogue, EveryPolicyEntryIsOfferedWhereItsTemplateSupportsIt) {
+// clients only is offered on no server.
+TEST_F(ShippedCatalogue, NoClientOnlyPolicyEntryIsOfferedOnAServer) {
     FakePolicyFolders folders;
     for (const auto& file : fs::recursive_directory_iterator(ORVIK_POLICY_DIR)) {
         const std::string name = fs::relative(file.path(), ORVIK_POLICY_DIR).string();
@@ -479,32 +430,16 @@ TEST_F(ShippedCatalogue, EveryPolicyEntryIsOfferedWhereItsTemplateSupportsIt) {
               "Turn off Microsoft Defender Antivirus");
     EXPECT_TRUE(read.values.count(policy::Definitions::Lookup(
         "SOFTWARE\\Policies\\Microsoft\\Windows\\Windows Search", "AllowCortana")));
-    std::set<std::string> warnings;
     for (const auto& item : items_) {
         for (const auto& value : item->regItems) {
             const auto found = read.values.find(policy::Definitions::Lookup(
                 regRunner::ParseSectionKey(value.Key), value.ValueName));
             if (found == read.values.end()) continue;
-            std::string support = read.policies[found->second.front().policy].supportedOn;
-            support.erase(0, support.find(':') + 1);
+            const std::string& support = read.policies[found->second.front().policy].supportedOn;
             EXPECT_TRUE(!Holds(support, "_NOSERVER") || !OfferedOnServer(*item))
                 << Label(*item) << ": " << value.ValueName << " is " << support;
-            for (const Coverage& covered : kCoverage) {
-                if (support != covered.definition) continue;
-                for (int32_t version : kClientsAndServers) {
-                    const bool server =
-                        codes::GetOSString(version).find("Server") != std::string::npos;
-                    const int32_t lowest = server ? covered.server : covered.client;
-                    if (lowest < 0 || version < lowest ||
-                        codes::IsOffered(item->osVersions, version))
-                        continue;
-                    warnings.insert(Label(*item) + " leaves out " + codes::GetOSString(version) +
-                                    ", which " + support + " covers");
-                }
-            }
         }
     }
-    for (const std::string& warning : warnings) std::printf("warning: %s\n", warning.c_str());
 }
 
 }  // namespace
