@@ -1,6 +1,5 @@
 // The catalogue that ships beside Orvik.exe, read through this build's reader (pugixml natively,
-// MSXML under Wine): in the writer's own layout, every entry one the editor can show and the
-// runners can carry out as meant, and conservative by default.
+// MSXML under Wine).
 
 #include <gtest/gtest.h>
 
@@ -191,11 +190,8 @@ std::unique_ptr<XmlDocumentFactory> ShippedCatalogue::factory_;
 OptimizationList ShippedCatalogue::items_;
 
 // What the reader would take silently as a default (a misspelt, doubled or misplaced element, an
-// unknown key type, version or mode name, an Enabled other than True or False) is caught by
-// saving the catalogue unchanged: the writer puts out each known field once, in its order, with
-// the names it knows, so the records must hold the file's text exactly. Save in the editor then
-// changes only the ticks that the user changed. After a hand edit, the saved copy it names is
-// the catalogue in the writer's layout.
+// unknown name) shows as a difference: the writer puts out each known field once, in its order.
+// After a hand edit, the saved copy it names is the catalogue in the writer's layout.
 TEST_F(ShippedCatalogue, SavingItUnchangedWritesTheSameBytes) {
     const auto bytes = factory_->ReadFileBytes(kCatalogue);
     ASSERT_TRUE(bytes.has_value()) << "cannot read " << kCatalogue;
@@ -210,8 +206,7 @@ TEST_F(ShippedCatalogue, SavingItUnchangedWritesTheSameBytes) {
     fs::remove(copy);
 }
 
-// validate finds no error, and no Start value that a Service action would set: those left are a
-// protected service's or a per-user service template's.
+// The Start values left are a protected service's or a per-user service template's.
 TEST_F(ShippedCatalogue, ValidateFindsNoErrorAndNoServiceStartLeftAsAValue) {
     engine::CatalogueCheck check;
     check.CheckRecords(XmlReader(*factory_, ORVIK_DATA_DIR, &check).ReadXML(kCatalogue));
@@ -384,7 +379,6 @@ TEST_F(ShippedCatalogue, EveryEntryIsOfferedWhereItsPolicyAppliesAndSaysWhereIts
     }
 }
 
-// No entry offered on Windows 10 or 11 acts on what those versions removed.
 TEST_F(ShippedCatalogue, NoEntryOfferedOn10Or11ActsOnWhatTheyRemoved) {
     for (int32_t machine : {codes::kWindows10, codes::kWindows11}) {
         size_t offered = 0;

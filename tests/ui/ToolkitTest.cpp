@@ -1,7 +1,5 @@
-// The real toolkit on real windows: the check-box list holds to the scenario the recording
-// toolkit holds to and takes the user's keys, menu commands reach their items, pictures come out
-// smooth. Clicks, keys and modal forms are driven through the whole program in ProgramTest.
-// Needs a display (Xvfb under Wine).
+// The real toolkit on real windows (Xvfb under Wine); clicks, keys and modal forms are driven
+// through the whole program in ProgramTest.
 
 #include <windows.h>
 #include <commctrl.h>

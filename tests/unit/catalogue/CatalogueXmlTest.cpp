@@ -1,7 +1,5 @@
-// The catalogue reader and writer on this build's XML services: expat events and pugixml's
-// document natively; under Wine XmlLite's reader, and again MSXML 6's SAX2 reader, with MSXML's
-// DOM. Every side expect the same
-// results, positions included. What the hostile catalogues already hold is not repeated here.
+// The catalogue reader and writer on this build's XML services (expat and pugixml natively;
+// XmlLite, MSXML's SAX2 reader and DOM under Wine), all with the same results, positions too.
 
 #include <gtest/gtest.h>
 
@@ -56,7 +54,6 @@ protected:
         return XmlReader(*xml_, Utf8(folder_), observer).ReadXML(Write(bytes));
     }
 
-    // Items inside a root element, as most cases need.
     OptimizationList ReadItems(const std::string& items) {
         return Read(kDeclaration + "<Optimizations>" + items + "</Optimizations>");
     }

@@ -1,7 +1,5 @@
-// What the whole-program tests cannot reach under Wine, where WMI answers as Wine does: every way
-// a WMI query fails or reaches its level; a value the journal cannot read; the shipping 32-bit
-// build's view of 64-bit Windows on machines that cannot run it; and every way a service or task
-// action ends, refusals and changes that do not take among them.
+// The runners on the doubles: what Wine cannot pose as (WMI's failures, 64-bit Windows for the
+// 32-bit build, services and tasks that refuse or ignore a change).
 
 #include <gtest/gtest.h>
 
@@ -89,10 +87,8 @@ TEST(JournalingRegistry, AValueThatCannotBeReadIsLeftAlone) {
     EXPECT_EQ(journal.changes, 0);
 }
 
-// The shipping build is a 32-bit program: on 64-bit Windows its HKEY_LOCAL_MACHINE\Software
-// writes must reach the 64-bit view, and its commands start with redirection off, which is back
-// on while they are awaited and when the list ends however it ends. The same rows hold for a
-// 64-bit program.
+// Commands start with redirection off, which is back on while they are awaited and when the
+// list ends however it ends. The same rows hold for a 64-bit program.
 TEST(runner, AsA32BitProgramOn64BitWindowsWritesThe64BitViewAndRestoresRedirection) {
     const char* key = "HKEY_LOCAL_MACHINE\\Software\\Orvik\\Wow";
     const struct {
@@ -177,7 +173,6 @@ struct Outcomes final : RunObserver {
 
 }  // namespace
 
-// A value that fails for either user ends the entry's list, whichever user comes last.
 TEST(regRunner, AFailureForOneOfTheUsersEndsTheList) {
     for (const bool currentFails : {true, false}) {
         Machine f;

@@ -1,7 +1,4 @@
-// The engine's session on the doubles: an entry's state for the editor agrees with the words of a
-// plan on the same values; the editor's runs keep a journal of the bytes the catalogue was read
-// from and start no command once that journal fails; undo puts back what a journaled run changed,
-// up to where its journal ends; the default profile's hive is loaded for a run and let go after.
+// The engine's session on the doubles: an entry's state, the editor's journals, undo, the hive.
 
 #include <gtest/gtest.h>
 
@@ -212,8 +209,6 @@ struct Editor : SessionMachine {
 
 }  // namespace
 
-// As the console's: the journal names the bytes the catalogue was read from, and once it fails
-// neither a registry value nor a command line follows.
 TEST(Session, TheEditorsRunJournalsTheBytesReadAndStopsWithItsJournal) {
     Editor m;
     const std::string read = "<Optimizations><Item/></Optimizations>";
@@ -360,8 +355,7 @@ TEST(Session, UndoOfACutJournalAndARunWhoseJournalFails) {
     }
 }
 
-// The default profile: HKEY_CURRENT_USER values land in its hive, loaded for the run and
-// unloaded after it, also when the program is interrupted; undo loads it again.
+// Loaded for the run and unloaded after it, also when the program is interrupted.
 TEST(Session, DefaultProfileHive) {
     SessionMachine m;
     engine::Session session(m.Platform());

@@ -1,6 +1,3 @@
-// Start-up: the argument text as Windows hands it over, the choice of run mode, and what the
-// silent run decides on the account and the machine.
-
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,7 +1,5 @@
-// The policy definitions read from small ADMX and ADML files written for these tests, on this
-// build's XML events (expat here, MSXML 6 under Wine), and the catalogue's registry values
-// checked against them: each rule of the check, the texts in the user's language, and files
-// that cannot be read.
+// Policy definitions from small ADMX and ADML files, on this build's XML events (expat here,
+// MSXML 6 under Wine), and the catalogue's registry values checked against them.
 
 #include <gtest/gtest.h>
 
