@@ -15,7 +15,6 @@
 #include <string>
 
 #include "FakePolicyFolders.h"
-#include "catalogue/CatalogueFile.h"
 #include "catalogue/Codes.h"
 #include "catalogue/XmlReader.h"
 #include "catalogue/XmlWriter.h"
@@ -195,7 +194,6 @@ OptimizationList ShippedCatalogue::items_;
 TEST_F(ShippedCatalogue, SavingItUnchangedWritesTheSameBytes) {
     const auto bytes = factory_->ReadFileBytes(kCatalogue);
     ASSERT_TRUE(bytes.has_value()) << "cannot read " << kCatalogue;
-    EXPECT_TRUE(catalogue::IsAcceptableFile(*bytes));
     ASSERT_GE(items_.size(), 60u);
     const fs::path copy = fs::temp_directory_path() / "OrvikOptimizations-saved.xml";
     ASSERT_TRUE(XmlWriter(*factory_, "").WriteXMLFile(items_, copy.string()));

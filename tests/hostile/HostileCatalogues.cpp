@@ -127,22 +127,6 @@ std::vector<HostileCase> Cases(const std::string& corpus, const std::string& key
     }
     add("numbers.xml", numbers);
 
-    // Keys and names at their edges: each failure ends only its own list.
-    const std::string lowerRoot = "hkey_current_user" + key.substr(key.find('\\'));
-    cases.push_back(
-        {"keys-and-names",
-         Catalogue(
-             EnabledItem(RegistryEntry("", "EmptyKey", "STRING", "x") +
-                         RegistryEntry(key, "AfterEmptyKey", "STRING", "x")) +
-             EnabledItem(RegistryEntry(lowerRoot, "LowerRoot", "STRING", "yes")) +
-             EnabledItem(RegistryEntry("HKEY_NOWHERE\\Software\\Orvik", "NoRoot", "STRING", "x") +
-                         RegistryEntry(key, "AfterNoRoot", "STRING", "x")) +
-             EnabledItem(RegistryEntry(key, "", "STRING", "the default value")) +
-             EnabledItem(RegistryEntry(key, "EmptyString", "STRING", ""))),
-         Outcome::Applied,
-         {Absent("EmptyKey"), Absent("AfterEmptyKey"), Text("LowerRoot", "yes"),
-          Absent("AfterNoRoot"), Text("", "the default value"), Absent("EmptyString")}});
-
     // Size: many items, long texts, many attributes; deep nesting and long names, which
     // parsers may refuse, but if one takes them the item is applied as written.
     // Built with append: gcc 12 warns wrongly about "literal" + std::string here.

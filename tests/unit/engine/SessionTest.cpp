@@ -137,7 +137,6 @@ TEST(Session, TheEditorsStateAgreesWithThePlansWords) {
          .tasks = {{"\\Defrag", "Disabled"}, {"\\On", "Disabled"}, {"\\Gone", "Disabled"}},
          .state = State::Partly,
          .words = "unchanged unchanged unchanged change absent"},
-        {.services = {{"SysMain", "System"}}, .state = State::WouldFail, .words = "fail"},
         {.commands = {{"C:\\Windows\\System32\\powercfg.exe -h off"}},
          .state = State::NotCheckable,
          .words = "start",

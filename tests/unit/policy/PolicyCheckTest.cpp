@@ -334,12 +334,7 @@ TEST(EditDistance, CountsTyposUpToTheLimit) {
         size_t edits;
     };
     const Case cases[] = {
-        {"NoAutoRun", "NoAutoRun", 0},
         {"NoAutoRun", "noautorun", 0},
-        {"NoAutoRun", "NoAutoRn", 1},
-        {"NoAutoRun", "NoAtuoRun", 1},
-        {"NoAutoRun", "NoAutoRunXY", 2},
-        {"NoAutoRun", "NoAuto", 3},
         {"", "ab", 2},
         {"abc", "xyz", 3},
         {"ab", "ba", 1},
