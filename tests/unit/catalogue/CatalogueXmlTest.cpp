@@ -62,9 +62,6 @@ protected:
     fs::path folder_;
 };
 
-// Dumps read: Number|Name|Description|Justification|Category|Impact|mode|Enabled|versions;
-// then [R KeyType;Key|ValueName|Value| [S Name|StartType| [T Path|State| [C Command|
-// [W WarningLevel;Command| per entry.
 TEST_F(CatalogueXml, ReadsEveryFieldWithLastOneCountingAndListsAdding) {
     const OptimizationList list = ReadItems(R"(
       <Item>

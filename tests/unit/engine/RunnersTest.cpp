@@ -210,9 +210,7 @@ struct Words final : RunObserver {
 
 }  // namespace
 
-// Every way a service or task action ends: set, already so, not on this machine, refused, taken
-// and not kept (as Wine's put_Enabled does), a name outside the list, Boot for a service, no Task
-// Scheduler 2.0. A change that did not take is failed, never applied; only failures are logged.
+// A change that did not take (as Wine's put_Enabled does) is failed, never applied.
 TEST(SystemRunners, EachOutcomeIsReadBackAndOnlyFailuresAreLogged) {
     using services::kAutomatic, services::kManual, services::kDisabled, services::kBoot;
     // "Svc" starts as start/delayed/driver and refuses with refusal or ignores changes; "\T" is
@@ -282,9 +280,7 @@ TEST(SystemRunners, EachOutcomeIsReadBackAndOnlyFailuresAreLogged) {
     }
 }
 
-// Registry values, services, tasks, command lines, WMI queries in that order, each list on its
-// own: a failure skips the rest of its list only, and is logged naming its runner. A running
-// service that is disabled keeps running, and the record says so.
+// A running service that is disabled keeps running, and the record says so.
 TEST(SystemRunners, OrderWithinAnEntryAndAFailureEndsItsOwnListOnly) {
     Machine f;
     f.services.services["Running"] = {{{services::kAutomatic}, false, true}};

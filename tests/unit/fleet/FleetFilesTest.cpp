@@ -189,7 +189,9 @@ TEST(Import, OneEntryPerKeyOrPolicyAndAWarningForWhatCannotBeSaid) {
     EXPECT_EQ(first.regItems[0].Value, "-1");
     EXPECT_EQ(first.regItems[1].KeyType, codes::kKeyTypeMultiString);
     EXPECT_EQ(first.regItems[1].Value, "a\nb");
-    EXPECT_EQ(first.regItems[2].Value, "") << "a delete is an empty STRING";
+    EXPECT_EQ(first.regItems[2].KeyType, codes::kKeyTypeString) << "a delete is an empty STRING";
+    EXPECT_EQ(first.regItems[2].Value, "");
+    EXPECT_EQ(imported.entries[1]->regItems[0].KeyType, codes::kKeyTypeQword);
     EXPECT_EQ(imported.entries[1]->regItems[0].Value, "18446744073709551615");
     EXPECT_EQ(imported.entries[1]->regItems[1].Value, "0A,FF");
     EXPECT_EQ(imported.entries[2]->Name, "Policy P");

@@ -45,7 +45,6 @@ protected:
         if (control.starts_with("img")) Form().picture(control).Click();
         if (control.starts_with("mnu")) Form().menu(control).Click();
     }
-    // Enabled of the editor's entries, or of the file's, in order.
     static Flags Enabled(const OptimizationList& list) {
         Flags flags;
         for (const auto& e : list) flags.push_back(e->Enabled);
