@@ -181,12 +181,9 @@ protected:
         factory_.reset();
     }
 
-    static std::unique_ptr<XmlDocumentFactory> factory_;
-    static OptimizationList items_;
+    static inline std::unique_ptr<XmlDocumentFactory> factory_;
+    static inline OptimizationList items_;
 };
-
-std::unique_ptr<XmlDocumentFactory> ShippedCatalogue::factory_;
-OptimizationList ShippedCatalogue::items_;
 
 // What the reader would take silently as a default (a misspelt, doubled or misplaced element, an
 // unknown name) shows as a difference: the writer puts out each known field once, in its order.

@@ -16,7 +16,6 @@
 
 namespace {
 
-// Handles the queued messages of this thread for a while.
 void Pump(int milliseconds) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     while (std::chrono::steady_clock::now() < end) {

@@ -146,10 +146,6 @@ TEST(runner, AsA32BitProgramOn64BitWindowsWritesThe64BitViewAndRestoresRedirecti
     }
 }
 
-}  // namespace
-
-namespace {
-
 // Refuses every write of the value "A".
 struct RefusesA final : ForwardingRegistry {
     using ForwardingRegistry::ForwardingRegistry;
@@ -171,8 +167,6 @@ struct Outcomes final : RunObserver {
     std::string text;
 };
 
-}  // namespace
-
 TEST(regRunner, AFailureForOneOfTheUsersEndsTheList) {
     for (const bool currentFails : {true, false}) {
         Machine f;
@@ -189,8 +183,6 @@ TEST(regRunner, AFailureForOneOfTheUsersEndsTheList) {
                                               : "A:current:0 A:default:1 B:current:2 B:default:2");
     }
 }
-
-namespace {
 
 // Each record as "kind:word", the words of an apply.
 struct Words final : RunObserver {

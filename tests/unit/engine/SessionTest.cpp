@@ -67,8 +67,6 @@ struct SystemFolderOnly : SessionMachine {
     }
 };
 
-}  // namespace
-
 TEST(Session, TheEditorsStateAgreesWithThePlansWords) {
     SystemFolderOnly m;
     OddlyStored registry(m.registry);
@@ -165,8 +163,6 @@ TEST(Session, TheEditorsStateAgreesWithThePlansWords) {
     EXPECT_TRUE(m.services.changes.empty() && m.tasks.changes.empty()) << "a plan sets nothing";
 }
 
-namespace {
-
 // The journals' folder of the editor, in memory.
 struct JournalShell final : Shell {
     RenderedReport RenderReport(const std::string&, const std::string&) override { return {}; }
@@ -206,8 +202,6 @@ struct Editor : SessionMachine {
     EditorJournals journals{{machine, files, shell, security}, session};
 };
 
-}  // namespace
-
 TEST(Session, TheEditorsRunJournalsTheBytesReadAndStopsWithItsJournal) {
     Editor m;
     const std::string read = "<Optimizations><Item/></Optimizations>";
@@ -230,8 +224,6 @@ TEST(Session, TheEditorsRunJournalsTheBytesReadAndStopsWithItsJournal) {
     EXPECT_EQ(m.processes.started.size(), 1u) << "no command after the journal failed";
     EXPECT_NE(cut.journal, whole.journal);
 }
-
-namespace {
 
 const std::string kUser = "HKEY_CURRENT_USER\\Software\\OrvikCli";
 

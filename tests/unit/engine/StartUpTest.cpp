@@ -57,7 +57,6 @@ private:
 const char* const kUser = "HKEY_CURRENT_USER\\Software\\O";
 const char* const kMachine = "HKEY_LOCAL_MACHINE\\Software\\O";
 
-// An enabled entry for every Windows that sets one DWORD value, and the rest of its body.
 std::string Entry(const std::string& number, const std::string& key, const std::string& name,
                   const std::string& rest = "") {
     return "<Item><Number>" + number +
