@@ -15,6 +15,7 @@
 #include <string>
 
 #include "FakePolicyFolders.h"
+#include "Holds.h"
 #include "catalogue/Codes.h"
 #include "catalogue/XmlReader.h"
 #include "catalogue/XmlWriter.h"
@@ -27,6 +28,7 @@
 
 namespace fs = std::filesystem;
 using codes::UpperAscii;
+using testsupport::Holds;
 
 namespace {
 
@@ -69,10 +71,6 @@ std::string UpperActions(const OptimizationItem& item) {
     }
     for (const auto& action : item.cmdItems) actions += action.Command + "\n";
     return UpperAscii(actions);
-}
-
-bool Holds(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
 }
 
 // Removing apps or features, or turning off Windows Update, Search or Defender, is the

@@ -35,11 +35,6 @@ protected:
         hwnd = FindWindowW(L"OrvikForm", L"Toolkit test");
         ASSERT_NE(hwnd, nullptr) << "no window could be made: is DISPLAY set (Xvfb)?";
     }
-    static void Key(HWND window, WPARAM key) {
-        SendMessageW(window, WM_KEYDOWN, key, 0);
-        SendMessageW(window, WM_KEYUP, key, 0);
-        Pump(50);
-    }
 
     std::unique_ptr<Toolkit> toolkit = win32::CreateToolkit();
     std::unique_ptr<Form> form;
@@ -59,7 +54,9 @@ TEST_F(ToolkitTest, CheckListHoldsToTheScenarioAndTakesTheUsersKeys) {
     list.Click = [&] { clicks.push_back(list.ListIndex()); };
     HWND view = FindWindowExW(hwnd, nullptr, WC_LISTVIEWW, nullptr);
     SetFocus(view);
-    Key(view, VK_DOWN);
+    SendMessageW(view, WM_KEYDOWN, VK_DOWN, 0);
+    SendMessageW(view, WM_KEYUP, VK_DOWN, 0);
+    Pump(50);
     EXPECT_EQ(clicks, std::vector<int>{1});
 }
 

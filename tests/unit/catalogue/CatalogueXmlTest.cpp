@@ -46,10 +46,6 @@ protected:
         return Utf8(File(name));
     }
 
-    std::string Contents(const std::string& name) const {
-        return cataloguecheck::Contents(Utf8(File(name)));
-    }
-
     OptimizationList Read(const std::string& bytes, ReadObserver* observer = nullptr) {
         return XmlReader(*xml_, Utf8(folder_), observer).ReadXML(Write(bytes));
     }
@@ -286,7 +282,7 @@ TEST_F(CatalogueXml, RecordsWithUnnamedCodesLeaveTheFileAsItWas) {
     EXPECT_FALSE(writer.WriteXMLFile({sound, badVersion}));
     EXPECT_FALSE(writer.WriteXMLFile({badMode}));
     EXPECT_FALSE(writer.WriteXMLFile({sound, nullptr}));
-    EXPECT_EQ(Contents("OrvikOptimizations.xml"), "previous");
+    EXPECT_EQ(cataloguecheck::Contents(path), "previous");
     // The records are untouched too, and a sound list still saves.
     EXPECT_EQ(badVersion->osVersions, (std::vector<int32_t>{5, codes::kVersionCount}));
     EXPECT_TRUE(writer.WriteXMLFile({sound}));

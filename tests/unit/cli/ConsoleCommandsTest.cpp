@@ -55,7 +55,6 @@ std::string Registry(const std::string& key, const std::string& name, const std:
            type + "</KeyType><Value>" + value + "</Value></RegistryEntry>";
 }
 
-// The lists of an entry: registry entries, and command lines from their text.
 std::string Values(const std::string& entries) {
     return "<RegistryEntries>" + entries + "</RegistryEntries>";
 }
@@ -174,7 +173,6 @@ TEST(ConsoleCommands, ExitCodes) {
         {clean, "plan --no-wait", 64},
         {clean, "PLAN --This-Windows", 0},        // any letter case
         {clean, "apply --category nothing", 64},  // no entry has it: a typing error
-        {clean, "plan --exclude 9", 64},
         {clean, "undo --dry-run", 64},
         // Another run holds the lock: busy wins over what the run would have ended with.
         {clean, "apply --wait-for-lock 0", 6, {RunLock::Taken::Busy}},

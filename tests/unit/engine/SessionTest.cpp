@@ -57,18 +57,13 @@ struct Words final : engine::SessionObserver {
     std::function<void(const OptimizationItem&)> starts;  // as each entry starts
 };
 
-struct SystemFolderOnly : SessionMachine {
-    SystemFolderOnly() {
-        programs.files = {"C:\\Windows\\System32\\cmd.exe", "C:\\Windows\\System32\\powercfg.exe"};
-        services.services["SysMain"] = {{{services::kManual}, false, true}};
-        services.services["Disabled"] = {{{services::kDisabled}}};
-        tasks.tasks["\\Defrag"] = {false};
-        tasks.tasks["\\On"] = {true};
-    }
-};
-
 TEST(Session, TheEditorsStateAgreesWithThePlansWords) {
-    SystemFolderOnly m;
+    SessionMachine m;
+    m.programs.files = {"C:\\Windows\\System32\\cmd.exe", "C:\\Windows\\System32\\powercfg.exe"};
+    m.services.services["SysMain"] = {{{services::kManual}, false, true}};
+    m.services.services["Disabled"] = {{{services::kDisabled}}};
+    m.tasks.tasks["\\Defrag"] = {false};
+    m.tasks.tasks["\\On"] = {true};
     OddlyStored registry(m.registry);
     const engine::SessionPlatform platform{
         {m.env.platform(), registry, m.processes, m.wmi, m.services, m.tasks, m.boxes},

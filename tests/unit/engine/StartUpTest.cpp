@@ -132,7 +132,6 @@ TEST(StartUp, SilentRunRefusesLogsAndCounts) {
          "Global\\OrvikOptimizer.Run (it was stopped or failed part-way): what it changed may be "
          "part-done; its journal, if it kept one, says how far it came. Trace: the run went on",
          "user ", 0, RunLock::Taken::Abandoned},
-        // A service is the machine's.
         {withService, false, false, true, false, 2,
          " Error 740, Source = Orvik: Run Orvik.exe -RUN as administrator: the program is not "
          "elevated, and entry 1 sets the start of service Svc",

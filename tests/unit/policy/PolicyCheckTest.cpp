@@ -122,7 +122,6 @@ protected:
         return policy::CheckValue(RegistryItem(RegistryItem::SetKeyType(type), key, name, value),
                                   *library);
     }
-    // The warnings' codes for a value, and the policy named.
     std::string Check(const std::string& key, const std::string& name, const std::string& type,
                       const std::string& value) {
         const policy::PolicyFinding found = Find(key, name, type, value);
