@@ -1,13 +1,11 @@
 // The catalogue that ships beside Orvik.exe, read through this build's reader (pugixml natively,
-// MSXML under Wine): in the writer's own layout, every entry one the editor can show and the
-// runners can carry out as meant, and conservative by default.
+// MSXML under Wine).
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -16,16 +14,13 @@
 #include <sstream>
 #include <string>
 
-#include "EngineMachine.h"
 #include "FakePolicyFolders.h"
-#include "catalogue/CatalogueFile.h"
+#include "Holds.h"
 #include "catalogue/Codes.h"
 #include "catalogue/XmlReader.h"
 #include "catalogue/XmlWriter.h"
 #include "engine/checks/Checks.h"
 #include "engine/regRunner.h"
-#include "engine/runner.h"
-#include "env/ErrorRecord.h"
 #include "platform/XmlDocument.h"
 #include "policy/PolicyDefinitions.h"
 
@@ -33,6 +28,7 @@
 
 namespace fs = std::filesystem;
 using codes::UpperAscii;
+using testsupport::Holds;
 
 namespace {
 
@@ -75,10 +71,6 @@ std::string UpperActions(const OptimizationItem& item) {
     }
     for (const auto& action : item.cmdItems) actions += action.Command + "\n";
     return UpperAscii(actions);
-}
-
-bool Holds(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
 }
 
 // Removing apps or features, or turning off Windows Update, Search or Defender, is the
@@ -166,25 +158,6 @@ constexpr const char* kRemovedIn10[] = {
     "\\APPLICATION EXPERIENCE\\AITAGENT\"",
     "\\CUSTOMER EXPERIENCE IMPROVEMENT PROGRAM\\KERNELCEIPTASK\""};
 
-// The lowest client and server version that a supportedOn definition of Windows.admx covers
-// (-1: none), for the definitions the shipped entries' policies refer to.
-struct Coverage {
-    const char* definition;
-    int32_t client;
-    int32_t server;
-};
-constexpr Coverage kCoverage[] = {
-    {"SUPPORTED_Windows8", codes::kWindows8, codes::kWindowsServer2012},
-    {"SUPPORTED_Windows_6_3", codes::kWindows81, codes::kWindowsServer2012R2},
-    {"SUPPORTED_Windows_10_0", codes::kWindows10, codes::kWindowsServer2016},
-    {"SUPPORTED_Windows_10_0_NOSERVER", codes::kWindows10, -1},
-};
-constexpr int32_t kClientsAndServers[] = {codes::kWindows8,          codes::kWindows81,
-                                          codes::kWindows10,         codes::kWindows11,
-                                          codes::kWindowsServer2012, codes::kWindowsServer2012R2,
-                                          codes::kWindowsServer2016, codes::kWindowsServer2019,
-                                          codes::kWindowsServer2022, codes::kWindowsServer2025};
-
 bool OfferedOnServer(const OptimizationItem& item) {
     for (int32_t server :
          {codes::kWindowsServer2008, codes::kWindowsServer2008R2, codes::kWindowsServer2012,
@@ -206,23 +179,16 @@ protected:
         factory_.reset();
     }
 
-    static std::unique_ptr<XmlDocumentFactory> factory_;
-    static OptimizationList items_;
+    static inline std::unique_ptr<XmlDocumentFactory> factory_;
+    static inline OptimizationList items_;
 };
 
-std::unique_ptr<XmlDocumentFactory> ShippedCatalogue::factory_;
-OptimizationList ShippedCatalogue::items_;
-
 // What the reader would take silently as a default (a misspelt, doubled or misplaced element, an
-// unknown key type, version or mode name, an Enabled other than True or False) is caught by
-// saving the catalogue unchanged: the writer puts out each known field once, in its order, with
-// the names it knows, so the records must hold the file's text exactly. Save in the editor then
-// changes only the ticks that the user changed. After a hand edit, the saved copy it names is
-// the catalogue in the writer's layout.
+// unknown name) shows as a difference: the writer puts out each known field once, in its order.
+// After a hand edit, the saved copy it names is the catalogue in the writer's layout.
 TEST_F(ShippedCatalogue, SavingItUnchangedWritesTheSameBytes) {
     const auto bytes = factory_->ReadFileBytes(kCatalogue);
     ASSERT_TRUE(bytes.has_value()) << "cannot read " << kCatalogue;
-    EXPECT_TRUE(catalogue::IsAcceptableFile(*bytes));
     ASSERT_GE(items_.size(), 60u);
     const fs::path copy = fs::temp_directory_path() / "OrvikOptimizations-saved.xml";
     ASSERT_TRUE(XmlWriter(*factory_, "").WriteXMLFile(items_, copy.string()));
@@ -233,8 +199,7 @@ TEST_F(ShippedCatalogue, SavingItUnchangedWritesTheSameBytes) {
     fs::remove(copy);
 }
 
-// validate finds no error, and no Start value that a Service action would set: those left are a
-// protected service's or a per-user service template's.
+// The Start values left are a protected service's or a per-user service template's.
 TEST_F(ShippedCatalogue, ValidateFindsNoErrorAndNoServiceStartLeftAsAValue) {
     engine::CatalogueCheck check;
     check.CheckRecords(XmlReader(*factory_, ORVIK_DATA_DIR, &check).ReadXML(kCatalogue));
@@ -279,24 +244,12 @@ TEST_F(ShippedCatalogue, EveryEntryHasItsNumberTextsAndCodesAndHighOrDisruptiveO
     EXPECT_LT(enabled, static_cast<int>(items_.size()));
 }
 
-// Each action through the registry runner's own conversions, as the command-line runner starts
-// it (no command interpreter, no search path, no environment references) and as the WMI runner
-// counts it.
+// Each action as the command-line runner starts it (no command interpreter, no search path, no
+// environment references) and as the WMI runner counts it; the values' conversions are validate's.
 TEST_F(ShippedCatalogue, EveryActionIsOneTheRunnersCarryOutAsMeant) {
     for (const auto& item : items_) {
         for (const auto& action : item->regItems) {
             const std::string where = Label(*item) + ": " + action.Key + "\\" + action.ValueName;
-            try {
-                EXPECT_NE(regRunner::ParseClassKey(action.Key), 0) << where;
-                if (action.KeyType == 0) regRunner::ToDword(action.Value);
-                std::string digits = action.Value;
-                std::erase(digits, ',');
-                if (action.KeyType == 2) {
-                    EXPECT_FALSE(regRunner::HexStringToByteArray(digits).empty()) << where;
-                }
-            } catch (const ErrorRecord& error) {
-                ADD_FAILURE() << where << " = " << action.Value << ": " << error.Description;
-            }
             EXPECT_FALSE(regRunner::ParseSectionKey(action.Key).empty()) << where;
             EXPECT_EQ(action.Key.find("\\\\"), std::string::npos) << where;
             EXPECT_NE(action.Key.back(), '\\') << where;
@@ -419,40 +372,25 @@ TEST_F(ShippedCatalogue, EveryEntryIsOfferedWhereItsPolicyAppliesAndSaysWhereIts
     }
 }
 
-// A run of every entry on the doubles as Windows 10 and as Windows 11 takes none that acts on
-// what those versions removed; a plan offers the same entries.
 TEST_F(ShippedCatalogue, NoEntryOfferedOn10Or11ActsOnWhatTheyRemoved) {
-    struct Offered final : RunObserver {
-        std::vector<const OptimizationItem*> started;
-        void EntryStarts(const OptimizationItem& entry) override { started.push_back(&entry); }
-        void EntryLeftOut(const OptimizationItem&) override {}
-        void Reported(const ActionRecord&) override {}
-        void EntryEnds(const OptimizationItem&) override {}
-    };
-    OptimizationList all;
-    for (const auto& item : items_) {
-        all.push_back(std::make_shared<OptimizationItem>(*item));
-        all.back()->Enabled = true;
-    }
     for (int32_t machine : {codes::kWindows10, codes::kWindows11}) {
-        EngineMachine doubles;
-        Offered offered;
-        runner(doubles.Engine(), &offered).RunOptimizations(all, machine);
-        EXPECT_GT(offered.started.size(), all.size() / 2);
-        for (const OptimizationItem* item : offered.started) {
+        size_t offered = 0;
+        for (const auto& item : items_) {
+            if (!codes::IsOffered(item->osVersions, machine)) continue;
+            ++offered;
             const std::string actions = UpperActions(*item);
             for (const char* removed : kRemovedIn10) {
                 EXPECT_FALSE(Holds(actions, removed))
                     << Label(*item) << " on " << codes::GetOSString(machine) << ": " << removed;
             }
         }
+        EXPECT_GT(offered, items_.size() / 2);
     }
 }
 
 // Against Microsoft's templates (tests/data/PolicyDefinitions): an entry whose policy is for
-// clients only is offered on no server; a version the template covers and the entry leaves out
-// is printed as a warning, since the entry may leave it out for a reason of its own.
-TEST_F(ShippedCatalogue, EveryPolicyEntryIsOfferedWhereItsTemplateSupportsIt) {
+// clients only is offered on no server.
+TEST_F(ShippedCatalogue, NoClientOnlyPolicyEntryIsOfferedOnAServer) {
     FakePolicyFolders folders;
     for (const auto& file : fs::recursive_directory_iterator(ORVIK_POLICY_DIR)) {
         const std::string name = fs::relative(file.path(), ORVIK_POLICY_DIR).string();
@@ -479,32 +417,16 @@ TEST_F(ShippedCatalogue, EveryPolicyEntryIsOfferedWhereItsTemplateSupportsIt) {
               "Turn off Microsoft Defender Antivirus");
     EXPECT_TRUE(read.values.count(policy::Definitions::Lookup(
         "SOFTWARE\\Policies\\Microsoft\\Windows\\Windows Search", "AllowCortana")));
-    std::set<std::string> warnings;
     for (const auto& item : items_) {
         for (const auto& value : item->regItems) {
             const auto found = read.values.find(policy::Definitions::Lookup(
                 regRunner::ParseSectionKey(value.Key), value.ValueName));
             if (found == read.values.end()) continue;
-            std::string support = read.policies[found->second.front().policy].supportedOn;
-            support.erase(0, support.find(':') + 1);
+            const std::string& support = read.policies[found->second.front().policy].supportedOn;
             EXPECT_TRUE(!Holds(support, "_NOSERVER") || !OfferedOnServer(*item))
                 << Label(*item) << ": " << value.ValueName << " is " << support;
-            for (const Coverage& covered : kCoverage) {
-                if (support != covered.definition) continue;
-                for (int32_t version : kClientsAndServers) {
-                    const bool server =
-                        codes::GetOSString(version).find("Server") != std::string::npos;
-                    const int32_t lowest = server ? covered.server : covered.client;
-                    if (lowest < 0 || version < lowest ||
-                        codes::IsOffered(item->osVersions, version))
-                        continue;
-                    warnings.insert(Label(*item) + " leaves out " + codes::GetOSString(version) +
-                                    ", which " + support + " covers");
-                }
-            }
         }
     }
-    for (const std::string& warning : warnings) std::printf("warning: %s\n", warning.c_str());
 }
 
 }  // namespace

@@ -1,6 +1,4 @@
-// Properties of the BINARY value conversion: it fails only with an ErrorRecord, and exactly when
-// the text is no run of hexadecimal digit pairs; a conversion gives one byte per pair, which
-// printed as hexadecimal again give the text back, whatever the case of its letters.
+// Properties of the BINARY value conversion: it fails only with an ErrorRecord.
 
 #include <cctype>
 #include <cstdio>

@@ -1,9 +1,5 @@
-// Properties of the DWORD value text conversion: it fails only with an ErrorRecord; blanks and
-// tabs around the text change nothing; a number it gives reads back from its decimal text; a
-// sign in front negates it, fractions included (halves round to even on both sides of zero);
-// "&H" with up to eight hexadecimal digits gives the bytes the BINARY conversion makes of the
-// same digits; and where the editor's reading of a number as a double succeeds too, the two
-// agree after rounding.
+// Properties of the DWORD value text conversion; it fails only with an ErrorRecord (halves round
+// to even on both sides of zero, so a sign in front negates whatever it gives).
 
 #include <cmath>
 #include <cstdint>

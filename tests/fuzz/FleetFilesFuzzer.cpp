@@ -1,6 +1,4 @@
-// The regedit and Registry.pol readers on any bytes (the first byte picks the reader): they
-// refuse with a FormatError or give values, and what they give, written again, reads back the
-// same.
+// The regedit and Registry.pol readers on any bytes (the first byte picks the reader).
 
 #include <string>
 

@@ -1,7 +1,5 @@
-// The catalogue reader on any bytes: it never fails, throws or crashes; every record lies after
-// the one before it in the file (its list's, or its item's); and what it reads is a fixed point
-// of writing and reading again: the writer takes every catalogue the reader makes, and reading
-// what it wrote gives the same records, but for a carriage return inside a value (from a
+// The catalogue reader on any bytes: it never fails, throws or crashes, and what it reads is a
+// fixed point of writing and reading again, but for a carriage return inside a value (from a
 // character reference), which comes back as a line feed.
 
 #include <cstdint>

@@ -1,7 +1,4 @@
-// Properties of splitting a registry action's Key: an empty key fails with an ErrorRecord and
-// nothing else fails; the root piece, a backslash and the section give the key back with one
-// backslash more at its end; the root depends on the first piece alone, whatever the case of
-// its ASCII letters, and is one of the four roots or 0.
+// Properties of splitting a registry action's Key into its root and section.
 
 #include <cctype>
 #include <optional>

@@ -1,9 +1,6 @@
 // Records made from the fuzzer's bytes, texts included that the reader never gives (malformed
-// UTF-8, characters XML cannot carry, blanks around them), written and read back: the file is
-// never refused, every record comes back with its lists and codes (key-type codes without a
-// name as DWORD), and what came back is written and read again unchanged. What becomes of each
-// text is the reader fuzzer's fixed point for every text a catalogue can hold. A record with a
-// version or mode code without a name is refused, and then the file stays as it was.
+// UTF-8, characters XML cannot carry), written and read back. What becomes of each text is the
+// reader fuzzer's fixed point.
 
 #include <cstdint>
 #include <cstdio>

@@ -74,10 +74,8 @@ std::vector<HostileCase> Cases(const std::string& corpus, const std::string& key
     auto add = [&](const std::string& name, std::vector<ValueCheck> values) {
         cases.push_back({name, Load(fs::path(corpus) / name, key), Outcome::Applied, values});
     };
-    // Every file in refused/ is refused whole: truncated, wrongly encoded, with NUL bytes or
-    // characters XML does not allow anywhere, entities, outside files, other documents. Every
-    // one in baseline/ is the baseline in other line ends and encodings (Latin-1 and
-    // windows-1252 declared too, as older Windows editors save them).
+    // Every file in refused/ is refused whole; every one in baseline/ is the baseline in other
+    // line ends and encodings.
     const std::vector<ValueCheck> baselineValues = {
         Text("Marker", "applied"), Dword("AllBits", 0xFFFFFFFFu, "Sub"),
         Bytes("Bytes", {0x01, 0x02, 0xFF}), Absent("Disabled")};
@@ -127,24 +125,7 @@ std::vector<HostileCase> Cases(const std::string& corpus, const std::string& key
     }
     add("numbers.xml", numbers);
 
-    // Keys and names at their edges: each failure ends only its own list.
-    const std::string lowerRoot = "hkey_current_user" + key.substr(key.find('\\'));
-    cases.push_back(
-        {"keys-and-names",
-         Catalogue(
-             EnabledItem(RegistryEntry("", "EmptyKey", "STRING", "x") +
-                         RegistryEntry(key, "AfterEmptyKey", "STRING", "x")) +
-             EnabledItem(RegistryEntry(lowerRoot, "LowerRoot", "STRING", "yes")) +
-             EnabledItem(RegistryEntry("HKEY_NOWHERE\\Software\\Orvik", "NoRoot", "STRING", "x") +
-                         RegistryEntry(key, "AfterNoRoot", "STRING", "x")) +
-             EnabledItem(RegistryEntry(key, "", "STRING", "the default value")) +
-             EnabledItem(RegistryEntry(key, "EmptyString", "STRING", ""))),
-         Outcome::Applied,
-         {Absent("EmptyKey"), Absent("AfterEmptyKey"), Text("LowerRoot", "yes"),
-          Absent("AfterNoRoot"), Text("", "the default value"), Absent("EmptyString")}});
-
-    // Size: many items, long texts, many attributes; deep nesting and long names, which
-    // parsers may refuse, but if one takes them the item is applied as written.
+    // Deep nesting and long names parsers may refuse, but if one takes them, it is applied.
     // Built with append: gcc 12 warns wrongly about "literal" + std::string here.
     std::string items;
     for (int i = 0; i < 3000; ++i) {

@@ -1,7 +1,6 @@
 #pragma once
-// The hostile catalogues and what a silent run must make of each: the committed ones in
-// corpus/ (their registry key written @KEY@) and the large or byte-exact ones made here. The
-// committed ones seed the reader's fuzz target too.
+// The hostile catalogues and what a silent run must make of each: the committed ones in corpus/
+// (their registry key written @KEY@, seeds of the reader's fuzz target too) and ones made here.
 
 #include <cstdint>
 #include <string>

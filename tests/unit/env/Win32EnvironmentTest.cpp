@@ -49,8 +49,7 @@ TEST(Win32Environment, EditionAndBitnessOfThisProcess) {
     EXPECT_EQ(GlobalUtils(env.platform()).Is64bit(), harness::kWow64);
 }
 
-// The account and the desktop as this process has them, against what the system itself says:
-// under Wine an elevated administrator, not SYSTEM, in the visible WinSta0 (real Windows shows
+// Under Wine an elevated administrator, not SYSTEM, in the visible WinSta0 (real Windows shows
 // the other answers; docs/windows.md).
 TEST(Win32Environment, AccountAndWindowStationOfThisProcess) {
     RealEnvironment env;

@@ -41,7 +41,6 @@ std::string Utf16File(const std::string& ascii) {
     return "\xFF\xFE" + std::string(wide.begin(), wide.end());
 }
 
-// Where read refuses bytes: the line or offset of its FormatError; -1 when it takes them.
 template <typename Read>
 long RefusedAt(Read read, const std::string& bytes) {
     try {
@@ -66,8 +65,6 @@ std::vector<FleetValue> EveryKind() {
             {Op::DeleteValue, kKey, "Gone", 0, {}, 0},
             {Op::DeleteKey, kKey + "\\Old", "", 0, {}, 0}};
 }
-
-}  // namespace
 
 TEST(RegFile, EveryKindReadsBackAsWritten) {
     const std::string file = fleet::WriteRegFile(EveryKind());
@@ -189,7 +186,9 @@ TEST(Import, OneEntryPerKeyOrPolicyAndAWarningForWhatCannotBeSaid) {
     EXPECT_EQ(first.regItems[0].Value, "-1");
     EXPECT_EQ(first.regItems[1].KeyType, codes::kKeyTypeMultiString);
     EXPECT_EQ(first.regItems[1].Value, "a\nb");
-    EXPECT_EQ(first.regItems[2].Value, "") << "a delete is an empty STRING";
+    EXPECT_EQ(first.regItems[2].KeyType, codes::kKeyTypeString) << "a delete is an empty STRING";
+    EXPECT_EQ(first.regItems[2].Value, "");
+    EXPECT_EQ(imported.entries[1]->regItems[0].KeyType, codes::kKeyTypeQword);
     EXPECT_EQ(imported.entries[1]->regItems[0].Value, "18446744073709551615");
     EXPECT_EQ(imported.entries[1]->regItems[1].Value, "0A,FF");
     EXPECT_EQ(imported.entries[2]->Name, "Policy P");
@@ -246,8 +245,6 @@ TEST(GptIni, ExtensionsAddedOnceAndEachHalfsVersionRaised) {
                          fleet::kMachineExtensions + "\r\nVersion=131072\r\n" +
                          "gPCUserExtensionNames=" + fleet::kUserExtensions + "\r\n");
 }
-
-namespace {
 
 std::string Slurp(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);

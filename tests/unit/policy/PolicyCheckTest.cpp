@@ -1,7 +1,5 @@
-// The policy definitions read from small ADMX and ADML files written for these tests, on this
-// build's XML events (expat here, MSXML 6 under Wine), and the catalogue's registry values
-// checked against them: each rule of the check, the texts in the user's language, and files
-// that cannot be read.
+// Policy definitions from small ADMX and ADML files, on this build's XML events (expat here,
+// MSXML 6 under Wine), and the catalogue's registry values checked against them.
 
 #include <gtest/gtest.h>
 
@@ -124,7 +122,6 @@ protected:
         return policy::CheckValue(RegistryItem(RegistryItem::SetKeyType(type), key, name, value),
                                   *library);
     }
-    // The warnings' codes for a value, and the policy named.
     std::string Check(const std::string& key, const std::string& name, const std::string& type,
                       const std::string& value) {
         const policy::PolicyFinding found = Find(key, name, type, value);
@@ -336,12 +333,7 @@ TEST(EditDistance, CountsTyposUpToTheLimit) {
         size_t edits;
     };
     const Case cases[] = {
-        {"NoAutoRun", "NoAutoRun", 0},
         {"NoAutoRun", "noautorun", 0},
-        {"NoAutoRun", "NoAutoRn", 1},
-        {"NoAutoRun", "NoAtuoRun", 1},
-        {"NoAutoRun", "NoAutoRunXY", 2},
-        {"NoAutoRun", "NoAuto", 3},
         {"", "ab", 2},
         {"abc", "xyz", 3},
         {"ab", "ba", 1},

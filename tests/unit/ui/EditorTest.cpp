@@ -1,6 +1,4 @@
-// The editor over the recording toolkit: what the real program's tests cannot reach cheaply
-// (entries whose Numbers tie or are no plain numbers, the selections of the menus, Save against a
-// file that changed or cannot be written, where Export puts its report).
+// The editor over the recording toolkit: what the real program's tests cannot reach cheaply.
 
 #include <gtest/gtest.h>
 
@@ -47,7 +45,6 @@ protected:
         if (control.starts_with("img")) Form().picture(control).Click();
         if (control.starts_with("mnu")) Form().menu(control).Click();
     }
-    // Enabled of the editor's entries, or of the file's, in order.
     static Flags Enabled(const OptimizationList& list) {
         Flags flags;
         for (const auto& e : list) flags.push_back(e->Enabled);
@@ -196,8 +193,7 @@ TEST_F(EditorTest, ACatalogueOthersMayChangeOpensReadOnly) {
     EXPECT_TRUE(machine.writes.empty());
 }
 
-// Not elevated, a run that needs an administrator applies nothing: the editor says why and offers
-// to start itself elevated, and ends once the elevated one runs.
+// The editor ends once the elevated one runs.
 TEST_F(EditorTest, ARunThatNeedsAnAdministratorOffersToStartElevated) {
     machine.elevationNeeded = "entry 1 writes HKEY_LOCAL_MACHINE\\A\\V";
     Open({Entry("1", "A", {kAll}, true)});
@@ -316,8 +312,7 @@ TEST_F(EditorTest, StatesArePlannedAfterTheWindowShowsAndAgainAfterRun) {
               0u);
 }
 
-// While another run holds the machine's run lock, Run waits in a small window that asks for it
-// again on its timer and has a Cancel; the lock is held while the run applies and let go after.
+// The lock is asked for again on the small window's timer, held while the run applies.
 TEST_F(EditorTest, RunWaitsForAnotherRunWithACancel) {
     using enum RunLock::Taken;
     Open({Entry("1", "A", {kAll}, true)});
