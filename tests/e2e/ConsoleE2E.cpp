@@ -56,33 +56,21 @@ protected:
         EXPECT_EQ(report["summary"]["exitCode"].Int(), exitCode);
         return report;
     }
-    // The key below its root, as the registry functions take it.
-    static std::wstring Below(const ScratchKey& scratch) {
-        const std::string name = scratch.Name();
-        return win32::Widen(name.substr(name.find('\\') + 1));
-    }
     void Put(const std::wstring& subKey, const wchar_t* name, DWORD type, const void* data,
              size_t size) {
         ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, subKey.c_str(), name, type, data,
                                   static_cast<DWORD>(size)),
                   ERROR_SUCCESS);
     }
-    // The key with everything below it, as `reg export` writes it.
-    std::string Export() {
-        fs::remove(folder / "export.reg");
-        Process reg("reg.exe",
-                    "export \"" + key.Name() + "\" \"" + Utf8(folder / "export.reg") + "\" /y");
-        EXPECT_EQ(reg.Wait(), 0u);
-        return folder.Read("export.reg");
-    }
+    std::string Export() { return key.Export(folder / "export.reg"); }
 
     // A hive file beside the program, made with RegSaveKey, holding one text value Kept below it.
     std::string SavedHive(const std::wstring& below, const wchar_t* kept, size_t size) {
         EXPECT_TRUE(EnableHivePrivileges());
         ScratchKey source{"hive"};
-        Put(Below(source) + below, L"Kept", REG_SZ, kept, size);
+        Put(source.Path() + below, L"Kept", REG_SZ, kept, size);
         HKEY saved = nullptr;
-        EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, Below(source).c_str(), 0, KEY_READ, &saved), 0);
+        EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, source.Path().c_str(), 0, KEY_READ, &saved), 0);
         const std::string hive = Utf8(folder / "NTUSER.DAT");
         EXPECT_EQ(RegSaveKeyW(saved, win32::Widen(hive).c_str(), nullptr), ERROR_SUCCESS);
         RegCloseKey(saved);
@@ -325,7 +313,7 @@ TEST_F(Console, MessagesSayWhatIsWrongWhereItStands) {
 // and undo puts the very bytes back. (A REG_SZ stored without its final NUL is kept exactly on
 // Windows; Wine adds the NUL whenever it is read.)
 TEST_F(Console, UndoOfAJournalPutsTheKeyBackExactly) {
-    const std::wstring at = Below(key);
+    const std::wstring at = key.Path();
     const wchar_t multi[] = L"a\0b\0";  // and the array's own NUL
     const uint8_t qword[8] = {1, 2, 3, 4, 5, 6, 7, 8}, binary[3] = {1, 2, 3};
     const DWORD five = 5;
@@ -389,7 +377,7 @@ TEST_F(Console, UndoOfAJournalPutsTheKeyBackExactly) {
 // write a loaded hive back to its file; Windows does when it is unloaded.
 TEST_F(Console, DefaultProfileHiveIsWrittenWhileLoaded) {
     const wchar_t kept[] = L"profile";
-    const std::string hive = SavedHive(L"\\" + Below(key), kept, sizeof kept);
+    const std::string hive = SavedHive(L"\\" + key.Path(), kept, sizeof kept);
     const std::string k = key.Name();
     folder.Write("OrvikOptimizations.xml",
                  Catalogue(Item("1", RegistryEntry(k, "V", "DWORD", "1") +
@@ -525,8 +513,8 @@ TEST_F(Console, TalkingCommandsStayOutOfTheDocument) {
 TEST_F(Console, BothUsersAreWrittenAndReportedEachOnItsOwn) {
     const std::string hive = SavedHive(L"", L"k", 4);
     const DWORD one = 1;
-    Put(Below(key), L"V", REG_DWORD, &one, sizeof one);
-    Put(Below(key), L"D", REG_SZ, L"x", 4);
+    Put(key.Path(), L"V", REG_DWORD, &one, sizeof one);
+    Put(key.Path(), L"D", REG_SZ, L"x", 4);
     const std::string k = key.Name();
     folder.Write("OrvikOptimizations.xml",
                  Catalogue(Item("1", RegistryEntry(k, "V", "DWORD", "1") +
