@@ -8,7 +8,6 @@
 
 #include "Harness.h"
 #include "JsonReader.h"
-#include "platform/win32/common/WideText.h"
 
 namespace {
 
@@ -20,20 +19,11 @@ protected:
         const Ran ran = RunToEnd(program, arguments);
         return {ran.code, ran.out + ran.err};
     }
-    // The key with everything below it, as `reg export` writes it.
-    std::string Export(const std::string& file = "export.reg") {
-        fs::remove(folder / file);
-        Process reg("reg.exe", "export \"" + key.Name() + "\" \"" + Utf8(folder / file) + "\" /y");
-        EXPECT_EQ(reg.Wait(), 0u);
-        return folder.Read(file);
-    }
+    std::string Export(const std::string& file = "export.reg") { return key.Export(folder / file); }
     void Fresh() {
         key.Clear();
-        ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, Below().c_str(), L"Gone", REG_SZ, L"x", 4), 0);
-    }
-    std::wstring Below() const {
-        const std::string name = key.Name();
-        return win32::Widen(name.substr(name.find('\\') + 1));
+        ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, key.Path().c_str(), L"Gone", REG_SZ, L"x", 4),
+                  0);
     }
 
     Scratch folder{"fleet"};
@@ -79,7 +69,8 @@ TEST_F(Fleet, AKeyThatRegExportWroteComesBackThroughImportAndApply) {
     const auto set = [&](const std::wstring& sub, const wchar_t* name, DWORD type, const void* data,
                          DWORD size) {
         ASSERT_EQ(
-            RegSetKeyValueW(HKEY_CURRENT_USER, (Below() + sub).c_str(), name, type, data, size), 0);
+            RegSetKeyValueW(HKEY_CURRENT_USER, (key.Path() + sub).c_str(), name, type, data, size),
+            0);
     };
     const uint8_t qword[8] = {1, 2, 3, 4, 5, 6, 7, 0x88}, binary[3] = {1, 2, 3};
     const DWORD minus = 0xFFFFFFFF;

@@ -8,13 +8,11 @@
 #include <thread>
 
 #include "Harness.h"
-#include "Holds.h"
 #include "platform/win32/common/SystemError.h"
 
 namespace {
 
 using namespace harness;
-using testsupport::Holds;
 
 std::string Item(bool enabled, const std::string& versions, const std::string& registry,
                  const std::string& commands = "", const std::string& queries = "") {
@@ -42,41 +40,6 @@ protected:
     ScratchKey key{"e2e"};
     const fs::path exe = folder.CopyOrvik();
 };
-
-TEST_F(SilentRun, RegistryFailureEndsOnlyThatEntrysRegistryEdits) {
-    WriteCatalogue(Item(true, "All",
-                        RegistryEntry(key.Name(), "first", "DWORD", "&amp;H10") +
-                            RegistryEntry("HKCU\\Software\\Orvik", "second", "DWORD", "2") +
-                            RegistryEntry(key.Name(), "third", "DWORD", "3"),
-                        Command(Probe("same-entry"))) +
-                   Item(true, "All", RegistryEntry(key.Name(), "next", "DWORD", "5")));
-
-    EXPECT_EQ(Run("-RUN"), 1) << "an action failed";
-
-    EXPECT_EQ(key.Dword("", "first"), 16);
-    EXPECT_EQ(key.Dword("", "second"), -1);
-    EXPECT_EQ(key.Dword("", "third"), -1);
-    EXPECT_EQ(key.Dword("", "next"), 5) << "the next entry's edits are applied";
-    EXPECT_TRUE(WaitForProbe(folder / "same-entry"))
-        << "the entry's command lines run after its registry edits failed";
-    EXPECT_FALSE(folder.Exists("SarnetLog.txt")) << "registry edits log nothing";
-}
-
-TEST_F(SilentRun, LocalMachineSoftwareIsWrittenInTheSixtyFourBitView) {
-    ScratchKey machine("e2e", HKEY_LOCAL_MACHINE);
-    for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) machine.Write("gone", "x", view);
-    WriteCatalogue(Item(true, "All",
-                        RegistryEntry(machine.Name(), "wide", "DWORD", "1") +
-                            RegistryEntry(machine.Name(), "gone", "STRING", "")));
-
-    EXPECT_EQ(Run("-RUN"), 0);
-
-    EXPECT_EQ(machine.Dword("", "wide"), 1);
-    EXPECT_FALSE(machine.Read("", "wide", KEY_WOW64_32KEY)) << "written under Wow6432Node";
-    // Empty text deletes in the view that writes go to, the shipping build's too.
-    EXPECT_FALSE(machine.Read("", "gone", KEY_WOW64_64KEY));
-    EXPECT_TRUE(machine.Read("", "gone", KEY_WOW64_32KEY));
-}
 
 TEST_F(SilentRun, CommandsStartHiddenAndAMissingProgramIsLoggedWithTheSystemsDate) {
     // Outside the ANSI code page: the name must reach the process exactly.
@@ -140,24 +103,26 @@ TEST_F(SilentRun, WarningBoxHaltsTheRunUntilConfirmed) {
 }
 
 // What the editor lists is what runs: the running version's entries, All, and those of the
-// version it was taken for before it had a name of its own. Of the others nothing is said, not
-// even in the log, which holds failures only.
+// version it was taken for before it had a name of its own, a server told by its product type.
+// Of the others nothing is said, not even in the log, which holds failures only.
 TEST_F(SilentRun, AppliesOnlyTheEnabledEntriesOfferedOnThisWindows) {
     const auto entry = [&](bool enabled, const std::string& versions, const std::string& name) {
         return Item(enabled, versions, RegistryEntry(key.Name(), name, "DWORD", "1"),
                     Command(Probe(name)));
     };
-    WriteCatalogue(entry(false, "All", "disabled") +
-                   entry(true, "WindowsXP WindowsServer2003R2", "xp") +
-                   entry(true, "Windows7", "seven") + entry(true, "Windows8", "eight") +
-                   entry(true, "Windows10", "ten") + entry(true, "Windows 7", "misspelt") +
-                   entry(true, "WindowsXP All", "all"));
+    WriteCatalogue(
+        entry(false, "All", "disabled") + entry(true, "WindowsXP WindowsServer2003R2", "xp") +
+        entry(true, "Windows7", "seven") + entry(true, "Windows8", "eight") +
+        entry(true, "Windows10", "ten") + entry(true, "Windows 7", "misspelt") +
+        entry(true, "WindowsXP All", "all") + entry(true, "WindowsServer2008", "server2008") +
+        entry(true, "WindowsServer2008R2", "r2"));
     const struct {
         const char* wine;
         std::set<std::string> applied;
     } rows[] = {
         {"win7", {"seven", "all"}},
         {"win10", {"eight", "ten", "all"}},
+        {"win2008r2", {"server2008", "r2", "all"}},  // a server by its product type
     };
     for (const auto& row : rows) {
         WineVersion version(row.wine);
@@ -173,66 +138,4 @@ TEST_F(SilentRun, AppliesOnlyTheEnabledEntriesOfferedOnThisWindows) {
     EXPECT_FALSE(folder.Exists("SarnetLog.txt"));
 }
 
-// A build sequence notices a catalogue that is not there or cut short: exit code 2 and one line.
-TEST_F(SilentRun, MissingOrCutShortCatalogueIsRefusedAndLogged) {
-    const std::string path = Utf8(folder / "OrvikOptimizations.xml");
-    const std::string whole =
-        Catalogue(Item(true, "All", RegistryEntry(key.Name(), "v", "DWORD", "1")));
-    const std::pair<std::string, std::string> cases[] = {
-        {"", " Error 2, Source = Orvik: The catalogue " + path + " cannot be read"},
-        {whole.substr(0, whole.size() / 2), " Error 13, Source = Orvik: The catalogue " + path +
-                                                " cannot be read: the file is no well-formed XML"}};
-    for (const auto& [bytes, expected] : cases) {
-        fs::remove(folder / "SarnetLog.txt");
-        if (!bytes.empty()) folder.Write("OrvikOptimizations.xml", bytes);
-        const SYSTEMTIME before = LocalNow();
-        EXPECT_EQ(Run("-RUN"), 2);
-        const std::vector<std::string> lines = LogLinesSince(folder.Folder(), before);
-        ASSERT_EQ(lines.size(), 1u);
-        EXPECT_TRUE(lines[0].starts_with(expected)) << lines[0];
-        EXPECT_TRUE(lines[0].ends_with("Trace: nothing was applied")) << lines[0];
-    }
-    EXPECT_FALSE(key.Exists());
-}
-
-TEST_F(SilentRun, RunWithMoreTextOpensAWindowInstead) {
-    WriteCatalogue(Item(true, "All", RegistryEntry(key.Name(), "never", "DWORD", "1")));
-    Process orvik(exe, "-RUN extra");
-    // The splash comes; without a display the program ends by itself.
-    EXPECT_TRUE(
-        WaitFor([&] { return !VisibleWindowsOf(orvik.Id()).empty() || !orvik.Running(); }, 30s));
-    EXPECT_FALSE(key.Exists());
-}
-
 }  // namespace
-
-// A service that is not there is left alone and logged nowhere; a task of the test's own is
-// disabled through Task Scheduler and read back: Wine's put_Enabled keeps nothing, which fails
-// the action, logged as a command line's failure is, naming its runner.
-TEST_F(SilentRun, ServicesAndTasksAreAppliedAndTheirFailuresLogged) {
-    const std::string task = "OrvikSilent" + std::to_string(GetCurrentProcessId());
-    folder.Write("task.xml",
-                 "<?xml version=\"1.0\"?><Task version=\"1.2\" xmlns=\"http://"
-                 "schemas.microsoft.com/windows/2004/02/mit/task\"><Actions><Exec>"
-                 "<Command>C:\\orviktest.exe</Command></Exec></Actions></Task>");
-    Process made("schtasks.exe",
-                 "/Create /TN " + task + " /XML \"" + Utf8(folder / "task.xml") + "\" /F");
-    ASSERT_EQ(made.Wait(), 0u);
-    WriteCatalogue(Tag(
-        "Item", Tag("OSVersion", "All") + Tag("Enabled", "True") +
-                    Tag("Services",
-                        Tag("Service", Tag("Name", task + "Gone") + Tag("StartType", "Disabled"))) +
-                    Tag("ScheduledTasks", Tag("ScheduledTask", Tag("Path", "\\" + task) +
-                                                                   Tag("State", "Disabled")))));
-    const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version");
-    EXPECT_EQ(Run("-RUN"), wine ? 1 : 0);
-    const std::vector<std::string> lines = LogLines(folder.Folder());
-    ASSERT_EQ(lines.size(), wine ? 1u : 0u);
-    if (wine) {
-        EXPECT_TRUE(Holds(lines[0],
-                          " Error 0, Source = Orvik.TaskRunner: The change did not take: the "
-                          "task is still enabledTrace: Task: \\" +
-                              task + " Disabled"));
-    }
-    Process("schtasks.exe", "/Delete /TN " + task + " /F").Wait();
-}

@@ -178,6 +178,13 @@ std::wstring ScratchKey::Path(const std::string& below) const {
     return below.empty() ? subKey_ : subKey_ + L"\\" + win32::Widen(below);
 }
 
+std::string ScratchKey::Export(const fs::path& file) const {
+    fs::remove(file);
+    Process reg("reg.exe", "export \"" + Name() + "\" \"" + Utf8(file) + "\" /y");
+    EXPECT_EQ(reg.Wait(), 0u);
+    return ReadFile(file);
+}
+
 std::string ScratchKey::Name(const std::string& below) const {
     const char* rootName =
         root_ == HKEY_LOCAL_MACHINE ? "HKEY_LOCAL_MACHINE\\" : "HKEY_CURRENT_USER\\";

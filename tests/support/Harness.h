@@ -116,9 +116,12 @@ public:
     int64_t Dword(const std::string& below, const std::string& name) const;
     // Stores text as REG_SZ in the key itself, in the view given.
     void Write(const std::string& name, const std::string& text, REGSAM view) const;
+    // The key below its root, as the registry functions take it.
+    std::wstring Path(const std::string& below = "") const;
+    // The key with everything below it, as `reg export` writes it into the file.
+    std::string Export(const fs::path& file) const;
 
 private:
-    std::wstring Path(const std::string& below) const;
     win32::UniqueKey Open(const std::string& below, REGSAM view) const;  // none: no such key
     HKEY root_;
     std::wstring subKey_;

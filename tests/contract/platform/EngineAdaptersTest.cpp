@@ -166,7 +166,7 @@ protected:
     win32::Win32WmiConnector connector;
 };
 
-// A query that does not parse is logged with its code and text by the silent run's test.
+// A query that does not parse is logged with its code and text: the console's whole-program test.
 TEST_F(Win32Wmi, CountsWhatTheQueryFinds) {
     int32_t result = 0;
     EXPECT_EQ(CountOf(connector, "SELECT * FROM Win32_OperatingSystem", result), 1);
