@@ -186,8 +186,12 @@ public:
         }
     }
 
+    // Only a field's text counts: the white space between elements is not even converted.
+    bool WantsText() override { return field_ && skipFrom_ == 0; }
+    bool WantsAttributes() override { return false; }  // the catalogue has none
+
     void Text(std::string_view text) override {
-        if (field_ && skipFrom_ == 0) text_.append(text);
+        if (WantsText()) text_.append(text);
     }
 
     void EndElement() override {
