@@ -2,6 +2,7 @@
 // what is no such file is refused at its place, and imports say what they cannot keep.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -265,7 +266,11 @@ int Samba(const std::string& how, const std::filesystem::path& from,
 // Samba's reader (python3-samba) takes our file record for record, and writes back its very
 // bytes; a file Samba wrote reads as its XML says.
 TEST(PolFile, SambaReadsOursAndWeReadSambas) {
-    const auto folder = std::filesystem::temp_directory_path() / "orvik-fleet-samba";
+    // A folder of this run's own: another suite may run beside this one.
+    const auto folder =
+        std::filesystem::temp_directory_path() /
+        ("orvik-fleet-samba-" +
+         std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
     std::filesystem::create_directories(folder);
     std::vector<FleetValue> records = EveryKind();
     records.pop_back();
