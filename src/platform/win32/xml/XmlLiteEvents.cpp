@@ -209,8 +209,9 @@ bool XmlLiteReader::Takes(const std::string& bytes) {
     size_t tagStart = std::string::npos;  // of the start tag the scan is in
     for (size_t i = units.MarkSize(); i < end; i += step) {
         if (step == 1 && tagStart == std::string::npos) {  // UTF-8: straight to the next mark-up
-            i = bytes.find_first_of("<&", i);
-            if (i == std::string::npos) break;
+            // A plain loop: find_first_of calls memchr once for every byte it passes.
+            while (i < end && bytes[i] != '<' && bytes[i] != '&') ++i;
+            if (i == end) break;
         }
         const uint32_t c = unit(i);
         if (c == '<') tagStart = unit(i + step) == '/' ? std::string::npos : i;
