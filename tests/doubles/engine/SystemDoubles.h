@@ -26,10 +26,14 @@ public:
         ServiceState state;
         uint32_t refusal = 0;  // SetStart fails with it
         bool ignores = false;  // SetStart succeeds and changes nothing
+        // Stop of the running service fails with it, and it runs on: 1051 (others running
+        // depend on it), 1053 (it did not stop in time).
+        uint32_t stopRefusal = 0;
     };
     std::map<std::string, Service, CaseLess> services;
-    bool noDelayedStart = false;       // a manager without it, as Wine 8's
-    std::vector<std::string> changes;  // every SetStart, in order
+    bool noDelayedStart = false;        // a manager without it, as Wine 8's
+    std::vector<std::string> changes;   // every SetStart, in order
+    std::vector<std::string> controls;  // "stop NAME", "start NAME": each that changed a service
 
     uint32_t Query(const std::string& name, ServiceState& state) override {
         state = {};
@@ -55,7 +59,24 @@ public:
         if (!service.ignores) service.state.start.type = start.type;
         return 0;
     }
+    uint32_t Stop(const std::string& name) override { return Control(name, false); }
+    uint32_t Start(const std::string& name) override { return Control(name, true); }
     std::string ErrorText(uint32_t code) override { return "system text " + std::to_string(code); }
+
+private:
+    // As the manager does: a service already in the state asked is success without a change.
+    uint32_t Control(const std::string& name, bool start) {
+        if (!services::ValidName(name)) return services::kInvalidName;
+        const auto found = services.find(name);
+        if (found == services.end()) return services::kNotFound;
+        ServiceState& state = found->second.state;
+        if (state.running == start) return 0;
+        if (start && state.start.type == services::kDisabled) return services::kDisabledStart;
+        if (!start && found->second.stopRefusal) return found->second.stopRefusal;
+        state.running = start;
+        controls.push_back((start ? "start " : "stop ") + name);
+        return 0;
+    }
 };
 
 class TaskDouble final : public ScheduledTasks {
