@@ -195,9 +195,11 @@ struct Words final : RunObserver {
         text.append(engine::OutcomeWord(record, engine::RunMode::Apply));
         if (record.error) errors.append(record.error->Description).append("|");
         if (!record.note.empty()) notes.append(record.note).append("|");
+        changed = changed || engine::Changed(record).value_or(false);
     }
     void EntryEnds(const OptimizationItem&) override {}
     std::string text, errors, notes;
+    bool changed = false;  // any action
 };
 
 }  // namespace
@@ -299,4 +301,45 @@ TEST(SystemRunners, OrderWithinAnEntryAndAFailureEndsItsOwnListOnly) {
               "1072Trace: Service: Refuses Disabled\r\n"
               "06.12.202609:15:02 Error 0, Source = Orvik.TaskRunner: The change did not take: "
               "the task is still enabledTrace: Task: \\Ignores Disabled\r\n");
+}
+
+// Stop: after the start type, only when it runs, and read back; a refusal leaves the start type
+// set.
+TEST(SystemRunners, AStopIsAskedOnlyOfARunningServiceAndCountsAsAChange) {
+    using services::kManual, services::kDisabled;
+    const struct {
+        uint32_t start;
+        bool running;
+        uint32_t stopRefusal;
+        const char* words;
+        const char* errors;
+        bool runningAfter, changed;
+    } rows[] = {
+        {kManual, true, 0, "service:applied", "", false, true},
+        {kDisabled, true, 0, "service:applied", "", false, true},
+        {kManual, false, 0, "service:applied", "", false, true},
+        {kDisabled, false, 0, "service:applied", "", false, false},
+        {kManual, true, services::kDependentsRunning, "service:failed", "system text 1051|", true,
+         true},
+        {kDisabled, true, services::kTimeout, "service:failed", "system text 1053|", true, false},
+    };
+    for (const auto& row : rows) {
+        Machine f;
+        f.services.services["Svc"] = {{{row.start}, false, row.running}, 0, false, row.stopRefusal};
+        auto entry = std::make_shared<OptimizationItem>();
+        entry->Enabled = true;
+        entry->serviceItems = {{"Svc", "Disabled", true}};
+        Words words;
+        runner(f.Engine(), &words).RunOptimizations({entry});
+        const std::string label = std::to_string(row.start) + (row.running ? " running" : "");
+        EXPECT_EQ(words.text, row.words) << label;
+        EXPECT_EQ(words.errors, row.errors) << label;
+        EXPECT_EQ(words.notes, "") << label;
+        EXPECT_EQ(words.changed, row.changed) << label;
+        EXPECT_EQ(f.services.services["Svc"].state.start.type, kDisabled) << label;
+        EXPECT_EQ(f.services.services["Svc"].state.running, row.runningAfter) << label;
+        EXPECT_EQ(f.Log().find("Trace: Service: Svc Disabled and stop it") != std::string::npos,
+                  row.stopRefusal != 0)
+            << f.Log();
+    }
 }
