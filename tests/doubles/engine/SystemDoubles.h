@@ -24,16 +24,13 @@ class ServiceDouble final : public ServiceControl {
 public:
     struct Service {
         ServiceState state;
-        uint32_t refusal = 0;  // SetStart fails with it
-        bool ignores = false;  // SetStart succeeds and changes nothing
-        // Stop of the running service fails with it, and it runs on: 1051 (others running
-        // depend on it), 1053 (it did not stop in time).
-        uint32_t stopRefusal = 0;
+        uint32_t refusal = 0;      // SetStart fails with it
+        bool ignores = false;      // SetStart succeeds and changes nothing
+        uint32_t stopRefusal = 0;  // Stop fails with it and it runs on: 1051 dependents, 1053 slow
     };
     std::map<std::string, Service, CaseLess> services;
-    bool noDelayedStart = false;        // a manager without it, as Wine 8's
-    std::vector<std::string> changes;   // every SetStart, in order
-    std::vector<std::string> controls;  // "stop NAME", "start NAME": each that changed a service
+    bool noDelayedStart = false;       // a manager without it, as Wine 8's
+    std::vector<std::string> changes;  // every SetStart, in order
 
     uint32_t Query(const std::string& name, ServiceState& state) override {
         state = {};
@@ -66,15 +63,13 @@ public:
 private:
     // As the manager does: a service already in the state asked is success without a change.
     uint32_t Control(const std::string& name, bool start) {
-        if (!services::ValidName(name)) return services::kInvalidName;
-        const auto found = services.find(name);
-        if (found == services.end()) return services::kNotFound;
-        ServiceState& state = found->second.state;
+        ServiceState state;
+        if (const uint32_t error = Query(name, state)) return error;
+        Service& service = services.find(name)->second;
         if (state.running == start) return 0;
         if (start && state.start.type == services::kDisabled) return services::kDisabledStart;
-        if (!start && found->second.stopRefusal) return found->second.stopRefusal;
-        state.running = start;
-        controls.push_back((start ? "start " : "stop ") + name);
+        if (!start && service.stopRefusal) return service.stopRefusal;
+        service.state.running = start;
         return 0;
     }
 };
