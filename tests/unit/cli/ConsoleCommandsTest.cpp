@@ -920,22 +920,24 @@ TEST(ConsoleCommands, ServicesAndTasksInJsonAndText) {
     m.services.services["SysMain"] = {{{services::kManual}, false, true}};
     m.tasks.tasks["\\Defrag"] = {true};
     m.Write(Item("1",
-                 "<Services><Service><Name>SysMain</Name><StartType>Disabled</StartType></Service>"
-                 "<Service><Name>Gone</Name><StartType>Manual</StartType></Service></Services>"
+                 "<Services><Service><Name>SysMain</Name><StartType>Disabled</StartType><Stop>True"
+                 "</Stop></Service><Service><Name>Gone</Name><StartType>Manual</StartType></"
+                 "Service></Services>"
                  "<ScheduledTasks><ScheduledTask><Path>\\Defrag</Path><State>Disabled</State>"
                  "</ScheduledTask></ScheduledTasks>"));
     const json::Value plan = m.Json({"plan"}, 0);
     std::string states;
     for (const json::Value& action : plan["entries"][0]["actions"].items) {
         states += action["kind"].text + " " + action["before"].text + ">" + action["after"].text +
-                  (action["note"].IsNull() ? "" : " (note)") + "; ";
+                  (action["stopped"].boolean ? " stopped" : "") + "; ";
     }
-    EXPECT_EQ(states, "service Manual>Disabled (note); service >; task Enabled>Disabled; ");
+    EXPECT_EQ(states, "service Manual>Disabled stopped; service >; task Enabled>Disabled; ");
     m.Json({"apply", "--journal", "j"}, 0);
     EXPECT_EQ(m.Run({"undo", "j", "--dry-run"}), 0);
     EXPECT_TRUE(Holds(m.console.out,
                       "  task      restored      \\Defrag: Disabled -> Enabled\n"
-                      "  service   restored      SysMain: Disabled -> Manual\n"));
+                      "  service   restored      SysMain: Disabled -> Manual, started again\n"
+                      "  service   unchanged     SysMain: Manual\n"));
     const json::Value undone = m.Undo("j", 0);
     EXPECT_EQ(undone["entries"][0]["actions"][1]["kind"].text + " " +
                   undone["entries"][0]["actions"][1]["found"].text,
