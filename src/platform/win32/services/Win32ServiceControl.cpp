@@ -157,13 +157,11 @@ uint32_t Win32ServiceControl::Stop(const std::string& name) {
     SERVICE_STATUS status{};
     if (!QueryServiceStatus(service.Get(), &status)) return GetLastError();
     if (status.dwCurrentState == SERVICE_STOPPED) return 0;
+    // One stopping already is waited for; one still starting refuses the control (1061).
     if (status.dwCurrentState != SERVICE_STOP_PENDING &&
         !ControlService(service.Get(), SERVICE_CONTROL_STOP, &status)) {
         const DWORD error = GetLastError();
-        if (error == ERROR_SERVICE_NOT_ACTIVE) return 0;
-        if (error != ERROR_SERVICE_CANNOT_ACCEPT_CTRL) return error;
-        // Starting or stopping already: the wait below tells which.
-        if (!QueryServiceStatus(service.Get(), &status)) return GetLastError();
+        return error == ERROR_SERVICE_NOT_ACTIVE ? 0 : error;
     }
     return AwaitStopped(service.Get(), status);
 }
