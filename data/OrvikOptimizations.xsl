@@ -542,6 +542,9 @@
       <code>StartType</code>
       <xsl:text> = </xsl:text>
       <code><xsl:value-of select="normalize-space(StartType[last()])"/></code>
+      <xsl:if test="translate(normalize-space(Stop[last()]), 'TRUE', 'true') = 'true'">
+        <xsl:text>, stopped</xsl:text>
+      </xsl:if>
     </li>
   </xsl:template>
 

@@ -79,17 +79,19 @@ public:
 
 // One service's start type. StartType is kept as the catalogue spells it (Automatic,
 // AutomaticDelayed, Manual, Disabled; Boot and System for drivers), so that a stored file is
-// written back as it was read and a name outside the list is shown where it stands.
+// written back as it was read and a name outside the list is shown where it stands. Stop: the
+// service is stopped too when it runs (a start type alone waits for the next start of Windows).
 class ServiceItem {
 public:
     ServiceItem() = default;
-    ServiceItem(std::string name, std::string startType)
-        : Name(std::move(name)), StartType(std::move(startType)) {}
+    ServiceItem(std::string name, std::string startType, bool stop = false)
+        : Name(std::move(name)), StartType(std::move(startType)), Stop(stop) {}
 
     std::string Name;  // the service's key name, as the Service Control Manager knows it
     std::string StartType;
     XmlPosition Position;
-    FieldPosition NamePosition, StartTypePosition;  // of the elements that count
+    FieldPosition NamePosition, StartTypePosition, StopPosition;  // of the elements that count
+    bool Stop = false;
 };
 
 // One scheduled task's state: Enabled or Disabled, kept as spelt, like a service's start type.

@@ -56,7 +56,8 @@ enum class Field {
     Command,
     WarningLevel,  // of a command line or WMI query
     ServiceName,
-    StartType,  // of a service
+    StartType,
+    ServiceStop,  // of a service
     TaskPath,
     TaskState,  // of a scheduled task
 };
@@ -87,6 +88,7 @@ std::optional<Field> EntryField(List list, std::string_view name) {
     if (list == List::Services) {
         if (name == "Name") return Field::ServiceName;
         if (name == "StartType") return Field::StartType;
+        if (name == "Stop") return Field::ServiceStop;
         return std::nullopt;
     }
     if (list == List::Tasks) {
@@ -292,6 +294,7 @@ private:
             case Field::StartType:
                 Keep(item.serviceItems, &ServiceItem::StartTypePosition, at);
                 break;
+            case Field::ServiceStop: Keep(item.serviceItems, &ServiceItem::StopPosition, at); break;
             case Field::TaskPath: Keep(item.taskItems, &TaskItem::PathPosition, at); break;
             case Field::TaskState: Keep(item.taskItems, &TaskItem::StatePosition, at); break;
             default: break;
@@ -327,6 +330,15 @@ private:
         }
     }
 
+    // True or False in any letter case; anything else reads as false and is told.
+    bool Flag(const std::string& value, ReadNotice::Kind unclear) {
+        const std::string upper = codes::UpperAscii(value);
+        if (observer_ && upper != "TRUE" && upper != "FALSE") {
+            Tell(unclear, fieldAt_, fieldName_, value);
+        }
+        return upper == "TRUE";
+    }
+
     static void ApplyDescription(OptimizationItem& item, std::string value) {
         if (const size_t at = value.find(kMarker); at != std::string::npos) {
             item.Justification = value.substr(at + std::char_traits<char>::length(kMarker));
@@ -357,14 +369,9 @@ private:
             case Field::Number: item.Number = std::move(value); break;
             case Field::Description: ApplyDescription(item, std::move(value)); break;
             case Field::OSVersion: ApplyVersions(item, value); break;
-            case Field::Enabled: {
-                const std::string upper = codes::UpperAscii(value);
-                item.Enabled = upper == "TRUE";
-                if (observer_ && !item.Enabled && upper != "FALSE") {
-                    Tell(ReadNotice::Kind::UnclearEnabled, fieldAt_, fieldName_, value);
-                }
+            case Field::Enabled:
+                item.Enabled = Flag(value, ReadNotice::Kind::UnclearEnabled);
                 break;
-            }
             case Field::Mode:
                 item.mode = codes::SetMode(value);
                 CheckName(item.mode, value, "HIDEF");
@@ -394,6 +401,9 @@ private:
             // Kept as spelt: validate judges the names, the runners read them.
             case Field::ServiceName: item.serviceItems.back().Name = std::move(value); break;
             case Field::StartType: item.serviceItems.back().StartType = std::move(value); break;
+            case Field::ServiceStop:
+                item.serviceItems.back().Stop = Flag(value, ReadNotice::Kind::UnclearStop);
+                break;
             case Field::TaskPath: item.taskItems.back().Path = std::move(value); break;
             case Field::TaskState: item.taskItems.back().State = std::move(value); break;
         }

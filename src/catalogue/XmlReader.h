@@ -21,6 +21,7 @@ struct ReadNotice {
         UnknownName,             // a version, mode or key-type name (text) that became code 0
         UnreadableWarningLevel,  // text: the value; the query warns at kUnreadableWarningLevel
         UnclearEnabled,          // text: the value, neither True nor False; read as false
+        UnclearStop,             // a service's Stop, the same
         MissingElement,  // a registry entry without the element named (Key, ValueName, Value)
         UnusualName,     // an item or entry element named otherwise than the writer's (text)
         WrongRoot,       // the root is no Optimizations element; the catalogue is empty

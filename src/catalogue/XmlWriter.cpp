@@ -133,6 +133,8 @@ void WriteItem(Block& root, const OptimizationItem& record) {
             Block entry = list.Open("Service");
             entry.Value("Name", service.Name);
             entry.Value("StartType", service.StartType);
+            // Only when asked, so that a catalogue without it is written back as it was read.
+            if (service.Stop) entry.Value("Stop", "True");
         }
     }
     if (!record.taskItems.empty()) {

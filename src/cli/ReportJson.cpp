@@ -82,6 +82,10 @@ void SystemJson(JsonWriter& json, const ActionReport& action) {
         }
     }
     if (service && record.system) json.Key("running").Bool(record.system->running);
+    // Only for a service the catalogue asks to stop: other records read as before.
+    if (service && record.system && record.service->Stop) {
+        json.Key("stopped").Bool(record.system->stopped);
+    }
 }
 
 // What every kind of action has after its own fields: whether it changed the machine (null where

@@ -49,7 +49,9 @@ SystemStates StatesOf(const UndoAction& action) {
 // As a value's: what undo found, and what it put back or what the run had set.
 std::string SystemLine(const UndoAction& action) {
     const SystemStates states = StatesOf(action);
-    if (action.outcome == Outcome::Restored) return states.found + " -> " + states.before;
+    // A record of a stop: undo starts the service again once its start type is back.
+    const std::string started = action.record->system.stopped ? ", started again" : "";
+    if (action.outcome == Outcome::Restored) return states.found + " -> " + states.before + started;
     if (action.outcome == Outcome::Conflict) return states.found + ", the run set " + states.after;
     return states.found;
 }
@@ -124,6 +126,8 @@ void ActionJson(json::JsonWriter& json, const UndoAction& action) {
             json.Key("outcome").String(UndoWord(action.outcome));
             json.Key(service ? "name" : "path").String(record.text);
             json.Key("before").String(states.before).Key("after").String(states.after);
+            // Only in a record of a stop, as the journal has it: the run stopped the service.
+            if (record.system.stopped) json.Key("stopped").Bool(true);
             json.Key("found");
             if (action.gone) {
                 json.Null();

@@ -6,8 +6,9 @@ bool SystemUnchanged(const ActionRecord& record) {
     if (record.absent || !record.system) return true;
     const SystemChange& state = *record.system;
     if (record.kind == ActionRecord::Kind::Task) return state.enabledBefore == state.enabledAfter;
-    return state.before.type == state.after.type && (state.before.type != services::kAutomatic ||
-                                                     state.before.delayed == state.after.delayed);
+    return !state.stopped && state.before.type == state.after.type &&
+           (state.before.type != services::kAutomatic ||
+            state.before.delayed == state.after.delayed);
 }
 
 bool Unchanged(const ActionRecord& record) {

@@ -52,6 +52,7 @@ struct SystemChange {
     ServiceStart before, after;                        // a service's
     bool enabledBefore = false, enabledAfter = false;  // a task's
     bool running = false;                              // the service was running when it was read
+    bool stopped = false;  // and the action stopped it (in a journal: the record that stops it)
 };
 
 struct ActionRecord {

@@ -10,7 +10,9 @@ namespace {
 using Outcome = ActionRecord::Outcome;
 
 // What an action asked, for its log line.
-std::string Asked(const ServiceItem& item) { return item.Name + " " + item.StartType; }
+std::string Asked(const ServiceItem& item) {
+    return item.Name + " " + item.StartType + (item.Stop ? " and stop it" : "");
+}
 std::string Asked(const TaskItem& item) { return item.Path + " " + item.State; }
 
 // One list of services or tasks: each action carried out and reported; at the first failure the
@@ -76,19 +78,37 @@ void ServiceRunner::Carry(const ServiceItem& item, const std::string& source,
             kErrInvalid, source,
             "Only a driver starts at Boot or System, and " + item.Name + " is a service");
     }
-    if (wanted->type == services::kDisabled && state.running) {
+    if (wanted->type == services::kDisabled && state.running && !item.Stop) {
         record.note = "it keeps running until it is stopped or Windows starts again";
     }
-    if (SameStart(state.start, *wanted)) return;
-    if (const uint32_t set = manager.SetStart(item.Name, *wanted)) fail(set);
-    ServiceState now;
-    if (const uint32_t read = manager.Query(item.Name, now)) fail(read);
-    record.system->after = now.start;
-    if (!SameStart(now.start, *wanted)) {
-        throw ErrorRecord(
-            kErrNotTaken, source,
-            "The change did not take: " + item.Name + " still starts " + StartName(now.start));
+    if (!SameStart(state.start, *wanted)) {
+        if (const uint32_t set = manager.SetStart(item.Name, *wanted)) fail(set);
+        ServiceState now;
+        if (const uint32_t read = manager.Query(item.Name, now)) fail(read);
+        record.system->after = now.start;
+        if (!SameStart(now.start, *wanted)) {
+            throw ErrorRecord(
+                kErrNotTaken, source,
+                "The change did not take: " + item.Name + " still starts " + StartName(now.start));
+        }
     }
+    // After the start type, so that nothing starts it again in between.
+    if (item.Stop && state.running) StopService(item.Name, source, record);
+}
+
+void ServiceRunner::StopService(const std::string& name, const std::string& source,
+                                ActionRecord& record) {
+    ServiceControl& manager = platform_.services;
+    const auto fail = [&](uint32_t code) {
+        throw ErrorRecord(static_cast<int32_t>(code), source, manager.ErrorText(code));
+    };
+    if (const uint32_t stopped = manager.Stop(name)) fail(stopped);
+    ServiceState now;
+    if (const uint32_t read = manager.Query(name, now)) fail(read);
+    if (now.running) {
+        throw ErrorRecord(kErrNotTaken, source, "The stop did not take: " + name + " still runs");
+    }
+    record.system->stopped = true;
 }
 
 void ServiceRunner::Run(const std::vector<ServiceItem>& serviceItems) {

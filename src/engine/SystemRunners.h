@@ -1,5 +1,6 @@
 #pragma once
-// Sets the start type of an optimization's services through the Service Control Manager, and
+// Sets the start type of an optimization's services through the Service Control Manager (and
+// stops the running ones that ask it), and
 // enables or disables its scheduled tasks through Task Scheduler 2.0; never by starting sc.exe or
 // schtasks.exe. A service or task that is not on this machine is reported absent: no failure,
 // nothing written. Every change is read back, and one that did not take fails (some systems take
@@ -37,6 +38,8 @@ public:
 
 private:
     void Carry(const ServiceItem& item, const std::string& source, ActionRecord& record);
+    // Stops the running service and reads it back: one that still runs fails.
+    void StopService(const std::string& name, const std::string& source, ActionRecord& record);
 
     EnginePlatform platform_;
     RunObserver* observer_;

@@ -93,7 +93,7 @@ std::string SystemText(const ActionRecord& record) {
                           ServiceRunner::StartName(state.after)
                     : std::string(": ") + taskState(state.enabledBefore) + " -> " +
                           taskState(state.enabledAfter);
-    if (service && state.running) line += ", running";
+    if (service && state.running) line += state.stopped ? ", running -> stopped" : ", running";
     return line;
 }
 

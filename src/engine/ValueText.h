@@ -26,7 +26,8 @@ std::string TypeName(uint32_t type);
 // BINARY form).
 std::string DataText(const RegistryData& value);
 // A service or task action's name and state: "SysMain: Manual -> Disabled, running" (before and
-// after), "\Microsoft\...\ScheduledDefrag: not on this machine".
+// after; "running -> stopped" for a service the action stops), "\Microsoft\...\ScheduledDefrag: not
+// on this machine".
 std::string SystemText(const ActionRecord& record);
 // "HKEY_LOCAL_MACHINE\Software\x" from a root handle and a path below it.
 std::string KeyText(int32_t root, const std::string& subKey);

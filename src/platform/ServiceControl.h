@@ -1,7 +1,7 @@
 #pragma once
 // The local Service Control Manager, as service actions need it: a service's start type read and
-// changed, nothing else of its configuration. Results are Windows error codes (0 success); names
-// and text are UTF-8.
+// changed, nothing else of its configuration, and a service stopped or started. Results are Windows
+// error codes (0 success); names and text are UTF-8.
 
 #include <cstdint>
 #include <string>
@@ -19,6 +19,12 @@ inline constexpr uint32_t kNotFound = 1060;
 inline constexpr uint32_t kInvalidName = 123;
 // ERROR_INVALID_LEVEL: a manager without the delayed start (Wine 8, XP) refuses to set it.
 inline constexpr uint32_t kNoDelayedStart = 124;
+// ERROR_SERVICE_REQUEST_TIMEOUT: a service that did not stop within the bound.
+inline constexpr uint32_t kTimeout = 1053;
+// ERROR_DEPENDENT_SERVICES_RUNNING: a service that others running depend on refuses to stop.
+inline constexpr uint32_t kDependentsRunning = 1051;
+// ERROR_SERVICE_DISABLED: a disabled service cannot be started.
+inline constexpr uint32_t kDisabledStart = 1058;
 
 // Service key names have no slash or backslash; both sides refuse an empty name or one with
 // them before asking the manager.
@@ -49,6 +55,11 @@ public:
     // back to know it took. A delayed start where the manager has none fails (kNoDelayedStart)
     // without a change.
     virtual uint32_t SetStart(const std::string& name, const ServiceStart& start) = 0;
+    // Stops a running service and waits until it has stopped (30 seconds at most, then
+    // kTimeout); one that is not running is left as it is, with success.
+    virtual uint32_t Stop(const std::string& name) = 0;
+    // Starts a service without waiting for it; one that runs already is success.
+    virtual uint32_t Start(const std::string& name) = 0;
     // A readable message for a code, without a final line break.
     virtual std::string ErrorText(uint32_t code) = 0;
 };

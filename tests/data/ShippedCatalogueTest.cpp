@@ -151,11 +151,8 @@ constexpr const char* kDesktopExperienceServices =
 // What Windows 10 and 11 no longer have: the HomeGroup services (removed in Windows 10 version
 // 1803), the Action Center icon's policy, and scheduled tasks that Windows 10 does not install.
 constexpr const char* kRemovedIn10[] = {
-    "\\SERVICES\\HOMEGROUPLISTENER\\",
-    "\\SERVICES\\HOMEGROUPPROVIDER\\",
-    "SC.EXE STOP HOMEGROUP",
-    "\\EXPLORER\\HIDESCAHEALTH\n",
-    "\\APPLICATION EXPERIENCE\\AITAGENT\"",
+    "\\SERVICES\\HOMEGROUPLISTENER\\", "\\SERVICES\\HOMEGROUPPROVIDER\\",
+    "\\EXPLORER\\HIDESCAHEALTH\n", "\\APPLICATION EXPERIENCE\\AITAGENT\"",
     "\\CUSTOMER EXPERIENCE IMPROVEMENT PROGRAM\\KERNELCEIPTASK\""};
 
 bool OfferedOnServer(const OptimizationItem& item) {
@@ -293,9 +290,10 @@ TEST_F(ShippedCatalogue, EveryActionIsOneTheRunnersCarryOutAsMeant) {
                 EXPECT_TRUE(Holds(upper, "GET-SCHEDULEDTASK") && Holds(upper, "'RUNNING'"))
                     << where;
             }
-            // A task is disabled, and a start type set, through a task or service action.
+            // A task is disabled, and a start type set or a service stopped, through a task or
+            // service action (sc stop fails where the service is stopped already).
             EXPECT_FALSE(Holds(upper, "DISABLE-SCHEDULEDTASK") || Holds(upper, " /DISABLE") ||
-                         Holds(upper, "SC.EXE CONFIG"))
+                         Holds(upper, "SC.EXE CONFIG") || Holds(upper, "SC.EXE STOP"))
                 << where;
             if (program.ends_with("\\BCDEDIT.EXE")) ExpectVistaOrLater(*item, where);
         }
@@ -303,6 +301,10 @@ TEST_F(ShippedCatalogue, EveryActionIsOneTheRunnersCarryOutAsMeant) {
             const std::string where = Label(*item) + ": " + action.Name;
             const auto start = codes::ServiceStartByName(action.StartType);
             EXPECT_TRUE(start && codes::StartTypeName(*start) == action.StartType) << where;
+            // A service stopped but left to start again would be running after the next start.
+            EXPECT_TRUE(!action.Stop || action.StartType == "Disabled") << where;
+            // Each entry that says it stops its services asks it of every one.
+            EXPECT_EQ(action.Stop, Holds(UpperAscii(item->Description), "STOP")) << where;
         }
         for (const auto& action : item->taskItems) {
             const std::string where = Label(*item) + ": " + action.Path;

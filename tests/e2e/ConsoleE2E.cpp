@@ -725,7 +725,8 @@ TEST_F(Console, ServicesAndTasksGoThroughTheSystemsInterfaces) {
         Catalogue(Item(
             "1", "",
             Tag("Services",
-                Tag("Service", Tag("Name", name) + Tag("StartType", "Disabled")) +
+                Tag("Service",
+                    Tag("Name", name) + Tag("StartType", "Disabled") + Tag("Stop", "True")) +
                     Tag("Service", Tag("Name", name + "Gone") + Tag("StartType", "Manual"))) +
                 Tag("ScheduledTasks",
                     Tag("ScheduledTask", Tag("Path", "\\" + name) + Tag("State", "Disabled"))))));
@@ -734,6 +735,9 @@ TEST_F(Console, ServicesAndTasksGoThroughTheSystemsInterfaces) {
     const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version");
     const json::Value applied = Json("apply --journal" + journal, wine ? 1 : 0);
     EXPECT_EQ(Outcomes(applied), wine ? "1: applied absent failed" : "1: applied absent applied");
+    // Stopped already: no failure, nothing stopped.
+    const json::Value& stopped = applied["entries"][0]["actions"][0]["stopped"];
+    EXPECT_TRUE(stopped.type == json::Value::Type::Bool && !stopped.boolean);
     if (wine) {
         EXPECT_EQ(applied["entries"][0]["actions"][2]["error"]["description"].text,
                   "The change did not take: the task is still enabled");

@@ -53,7 +53,7 @@ std::string Dump(const OptimizationList& records, bool lineFeeds) {
             }
         }
         for (const ServiceItem& service : item->serviceItems) {
-            out << "[S";
+            out << (service.Stop ? "[S!" : "[S");
             Put(out, service.Name, lineFeeds);
             Put(out, service.StartType, lineFeeds);
         }

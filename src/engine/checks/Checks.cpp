@@ -95,6 +95,10 @@ void CatalogueCheck::Notice(const ReadNotice& notice) {
             Add(Error, "unclear-enabled", notice.at,
                 "Enabled " + value + " is neither True nor False: the entry counts as not enabled");
             break;
+        case Kind::UnclearStop:
+            Add(Error, "unclear-stop", notice.at,
+                "Stop " + value + " is neither True nor False: the service is not stopped");
+            break;
         case Kind::MissingElement: MissingElement(notice); break;
         case Kind::UnusualName:
             Add(Warning, "unusual-name", notice.at,

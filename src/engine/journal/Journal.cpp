@@ -77,6 +77,8 @@ bool SystemRecordOf(const json::JsonValue& line, const std::string& kind, Journa
         record.text = Text(line["name"]);
         record.system.before = StartOf(line["before"]);
         record.system.after = StartOf(line["after"]);
+        const json::JsonValue& stopped = line["stopped"];
+        record.system.stopped = !stopped.IsNull() && Flag(stopped);
     } else if (kind == "task") {
         record.kind = JournalRecord::Kind::Task;
         record.text = Text(line["path"]);
@@ -283,12 +285,13 @@ void StartJson(json::JsonWriter& json, const ServiceStart& start) {
 }  // namespace
 
 int32_t JournalWriter::ServiceChanging(const std::string& name, const ServiceStart& before,
-                                       const ServiceStart& after) {
+                                       const ServiceStart& after, bool stops) {
     json::JsonWriter json(true);
     json.BeginObject().Key("record").String("service").Key("name").String(name).Key("before");
     StartJson(json, before);
     json.Key("after");
     StartJson(json, after);
+    if (stops) json.Key("stopped").Bool(true);  // journals before it kept start types only
     json.EndObject();
     return Line(json);
 }

@@ -43,7 +43,8 @@ struct JournalRecord {
     std::string text, outcome;
     // Keys: root, view and createdKeys; Value: root, subKey, view, valueName, before and after.
     RegistryChange change;
-    // Service: the start before and the one set; Task: the enabled flag before and the one set.
+    // Service: the start before and the one set, and stopped when the run stopped it running;
+    // Task: the enabled flag before and the one set.
     SystemChange system;
 };
 
@@ -67,7 +68,7 @@ public:
                          const std::vector<std::string>& keys) override;
     int32_t ValueChanging(const RegistryChange& change) override;
     int32_t ServiceChanging(const std::string& name, const ServiceStart& before,
-                            const ServiceStart& after) override;
+                            const ServiceStart& after, bool stops) override;
     int32_t TaskChanging(const std::string& path, bool before, bool after) override;
     void Entry(const OptimizationItem& entry);
     // Command lines and WMI queries, which undo lists but cannot take back.

@@ -114,6 +114,8 @@ UndoAction NotTaken(UndoAction action) {
     return action;
 }
 
+// The start type put back unless it holds what it held before; a service the run stopped is then
+// started again, unless it runs already.
 UndoAction UndoService(const JournalRecord& record, const std::vector<JournalRecord>& records,
                        ServiceControl& services) {
     UndoAction action{&record, {}, Outcome::Unchanged, {}, 0, {}};
@@ -131,19 +133,22 @@ UndoAction UndoService(const JournalRecord& record, const std::vector<JournalRec
         return action;
     }
     if (read != 0) return failed(read);
-    if (SystemHeldBefore(action, records)) return action;
-    if (!ServiceRunner::SameStart(state.start, record.system.after)) {
-        action.outcome = Outcome::Conflict;
-        return action;
+    if (!SystemHeldBefore(action, records)) {
+        if (!ServiceRunner::SameStart(state.start, record.system.after)) {
+            action.outcome = Outcome::Conflict;
+            return action;
+        }
+        action.outcome = Outcome::Restored;
+        if (const uint32_t set = services.SetStart(record.text, record.system.before)) {
+            return failed(set);
+        }
+        if (const uint32_t again = services.Query(record.text, state)) return failed(again);
+        if (!ServiceRunner::SameStart(state.start, record.system.before)) return NotTaken(action);
     }
+    if (!record.system.stopped || state.running) return action;
     action.outcome = Outcome::Restored;
-    if (const uint32_t set = services.SetStart(record.text, record.system.before)) {
-        return failed(set);
-    }
-    if (const uint32_t again = services.Query(record.text, state)) {
-        return failed(again);
-    }
-    return ServiceRunner::SameStart(state.start, record.system.before) ? action : NotTaken(action);
+    const uint32_t started = services.Start(record.text);
+    return started == 0 ? action : failed(started);
 }
 
 UndoAction UndoTask(const JournalRecord& record, const std::vector<JournalRecord>& records,

@@ -378,6 +378,19 @@ uint32_t PlanServices::Query(const std::string& name, ServiceState& state) {
     if (const auto kept = kept_.find(folded); kept != kept_.end()) {
         state.start = kept->second;
     }
+    if (const auto kept = running_.find(folded); kept != running_.end()) {
+        state.running = kept->second;
+    }
+    return 0;
+}
+
+uint32_t PlanServices::KeepRunning(const std::string& name, bool running) {
+    ServiceState state;
+    if (const uint32_t found = Query(name, state)) return found;
+    if (running && !state.running && state.start.type == services::kDisabled) {
+        return services::kDisabledStart;
+    }
+    running_[codes::UpperAscii(name)] = running;
     return 0;
 }
 

@@ -125,12 +125,19 @@ public:
 
     uint32_t Query(const std::string& name, ServiceState& state) override;
     uint32_t SetStart(const std::string& name, const ServiceStart& start) override;
+    // Kept as the running flag; what the service would answer (dependents, a refusal) only a run
+    // finds.
+    uint32_t Stop(const std::string& name) override { return KeepRunning(name, false); }
+    uint32_t Start(const std::string& name) override { return KeepRunning(name, true); }
     std::string ErrorText(uint32_t code) override { return machine_.ErrorText(code); }
 
 private:
+    uint32_t KeepRunning(const std::string& name, bool running);
+
     ServiceControl& machine_;
     std::map<std::string, std::pair<uint32_t, ServiceState>> read_;  // by folded name
     std::map<std::string, ServiceStart> kept_;                       // by folded name
+    std::map<std::string, bool> running_;                            // by folded name
 };
 
 // The same for scheduled tasks: read on the machine once per task, an enabled flag set kept here.

@@ -151,6 +151,11 @@ TEST_F(ServiceContract, ReadsBackEveryStartTypeAndTakesBootAndSystemForDriversOn
         EXPECT_EQ(Read(driver).start.type, type);
     }
     EXPECT_EQ(Read(Upper(service)).start.type, kManual);
+    // Stopping a service that is not running is what was asked; a disabled one does not start.
+    EXPECT_EQ(sc.Stop(service), 0u);
+    EXPECT_EQ(sc.SetStart(service, {kDisabled, false}), 0u);
+    EXPECT_EQ(sc.Start(service), kDisabledStart);
+    EXPECT_FALSE(Read(service).running);
 }
 
 // Windows keeps the flag beside the type and heeds it for automatic starts only; setting it where
@@ -182,10 +187,13 @@ TEST_F(ServiceContract, AbsentServicesAndImpossibleNamesChangeNothing) {
     const std::string absent = Unique("OrvikAbsent-");
     EXPECT_EQ(sc.Query(absent, state), kNotFound);
     EXPECT_EQ(sc.SetStart(absent, {kDisabled, false}), kNotFound);
+    EXPECT_EQ(sc.Stop(absent), kNotFound);
+    EXPECT_EQ(sc.Start(absent), kNotFound);
     for (const std::string& name :
          {std::string(), std::string("Orvik\\Test"), std::string("Orvik/Test"), service + "\\"}) {
         EXPECT_EQ(sc.Query(name, state), kInvalidName) << name;
         EXPECT_EQ(sc.SetStart(name, {kDisabled, false}), kInvalidName) << name;
+        EXPECT_EQ(sc.Stop(name), kInvalidName) << name;
     }
     EXPECT_EQ(Read(service).start.type, kManual);
 }

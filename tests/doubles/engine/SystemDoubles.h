@@ -24,8 +24,9 @@ class ServiceDouble final : public ServiceControl {
 public:
     struct Service {
         ServiceState state;
-        uint32_t refusal = 0;  // SetStart fails with it
-        bool ignores = false;  // SetStart succeeds and changes nothing
+        uint32_t refusal = 0;      // SetStart fails with it
+        bool ignores = false;      // SetStart succeeds and changes nothing
+        uint32_t stopRefusal = 0;  // Stop fails with it and it runs on: 1051 dependents, 1053 slow
     };
     std::map<std::string, Service, CaseLess> services;
     bool noDelayedStart = false;       // a manager without it, as Wine 8's
@@ -55,7 +56,22 @@ public:
         if (!service.ignores) service.state.start.type = start.type;
         return 0;
     }
+    uint32_t Stop(const std::string& name) override { return Control(name, false); }
+    uint32_t Start(const std::string& name) override { return Control(name, true); }
     std::string ErrorText(uint32_t code) override { return "system text " + std::to_string(code); }
+
+private:
+    // As the manager does: a service already in the state asked is success without a change.
+    uint32_t Control(const std::string& name, bool start) {
+        ServiceState state;
+        if (const uint32_t error = Query(name, state)) return error;
+        Service& service = services.find(name)->second;
+        if (state.running == start) return 0;
+        if (start && state.start.type == services::kDisabled) return services::kDisabledStart;
+        if (!start && service.stopRefusal) return service.stopRefusal;
+        service.state.running = start;
+        return 0;
+    }
 };
 
 class TaskDouble final : public ScheduledTasks {

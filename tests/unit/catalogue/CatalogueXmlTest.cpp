@@ -76,7 +76,8 @@ TEST_F(CatalogueXml, ReadsEveryFieldWithLastOneCountingAndListsAdding) {
         <ScheduledTasks><ScheduledTask><Path> \A </Path><State>x</State><State>disabled</State>
           <Name>n</Name></ScheduledTask></ScheduledTasks>
         <Services><Service><Name>SysMain</Name><StartType> Manual </StartType><Path>p</Path>
-          </Service><Svc><StartType>Boot</StartType></Svc></Services>
+          <Stop>tRUE</Stop></Service><Svc><StartType>Boot</StartType><Stop>True</Stop>
+          <Stop>false</Stop></Svc></Services>
         <CommandLines><CommandLine><Command>a.exe</Command><Other>b</Other></CommandLine>
           <X/></CommandLines>
         <WMIQueries><WMIQuery><Command>SELECT * FROM Win32_Process</Command>
@@ -85,7 +86,7 @@ TEST_F(CatalogueXml, ReadsEveryFieldWithLastOneCountingAndListsAdding) {
       <Optimization/>)");
     EXPECT_EQ(Dump(list),
               "7|Disable   indexing|Stops it.|Saves IO.|STORAGE|HIGH|2|1|1;5;7;"
-              "[R1;HKEY_LOCAL_MACHINE|V|y|[R0;K2|||[R2;|||[SSysMain|Manual|[S|Boot|"
+              "[R1;HKEY_LOCAL_MACHINE|V|y|[R0;K2|||[R2;|||[S!SysMain|Manual|[S|Boot|"
               "[T\\x5CA|disabled|[Ca.exe|[C|"
               "[W9999;SELECT * FROM Win32_Process|[W0;q|\n"
               // An item under another name, without children: all defaults.
@@ -201,9 +202,10 @@ TEST_F(CatalogueXml, EveryRecordKnowsWhereItsElementStarts) {
 class Notices : public ReadObserver {
 public:
     void Notice(const ReadNotice& n) override {
-        static const char* const kKinds[] = {
-            "Unreadable",   "RefusedFile", "ParseError", "UnknownElement", "UnknownName",
-            "WarningLevel", "Enabled",     "Missing",    "Unusual",        "WrongRoot"};
+        static const char* const kKinds[] = {"Unreadable",     "RefusedFile", "ParseError",
+                                             "UnknownElement", "UnknownName", "WarningLevel",
+                                             "Enabled",        "Stop",        "Missing",
+                                             "Unusual",        "WrongRoot"};
         heard.push_back(std::string(kKinds[static_cast<int>(n.kind)]) + "@" +
                         std::to_string(n.at.line) + ":" + std::to_string(n.at.column) + " " +
                         n.element + "=" + n.text);
@@ -222,11 +224,12 @@ TEST_F(CatalogueXml, AnObserverHearsWhatWouldPassInSilence) {
             "KeyType>"
             "</RegistryEntry></RegistryEntries>\n"
             "<WMIQueries><WMIQeury><WarningLevel>lots</WarningLevel><WarningLevel>12</WarningLevel>"
-            "</WMIQeury></WMIQueries><Mode>hidef</Mode><OSVersion>windows2000</OSVersion></Item>\n"
+            "</WMIQeury></WMIQueries><Mode>hidef</Mode><OSVersion>windows2000</OSVersion>"
+            "<Services><Service><Stop>on</Stop></Service></Services></Item>\n"
             "</Optimizations>",
         &notices);
     ASSERT_EQ(list.size(), 1u);  // what is heard changes nothing that is read
-    EXPECT_EQ(Dump(list), "||||||0|0|5;0;0;7;0;[R0;|||[W12;|\n");
+    EXPECT_EQ(Dump(list), "||||||0|0|5;0;0;7;0;[R0;|||[S||[W12;|\n");
     EXPECT_EQ(notices.heard,
               (std::vector<std::string>{
                   "UnknownElement@3:7 Colour=", "UnknownName@3:27 OSVersion=Windows12",
@@ -234,7 +237,7 @@ TEST_F(CatalogueXml, AnObserverHearsWhatWouldPassInSilence) {
                   "UnknownName@3:95 Mode=Turbo", "UnknownName@4:33 KeyType=FLOAT",
                   "UnknownElement@4:57 Extra=", "Missing@4:18 Key=", "Missing@4:18 ValueName=",
                   "Missing@4:18 Value=", "Unusual@5:13 WMIQeury=WMIQuery",
-                  "WarningLevel@5:23 WarningLevel=lots"}));
+                  "WarningLevel@5:23 WarningLevel=lots", "Stop@5:182 Stop=on"}));
 
     const std::pair<std::string, std::string> files[] = {
         {"<Catalogue><Item/></Catalogue>", "WrongRoot@1:1 Catalogue="},

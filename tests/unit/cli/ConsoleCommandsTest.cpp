@@ -819,7 +819,8 @@ TEST(ConsoleCommands, ValidateFindsEachProblemWhereItStands) {
         "</RegistryEntry>" +
             StartValue("WSCSVC", "Start") + StartValue("CDPUserSvc", "Start") +
             StartValue("cdpusersvc", "UserServiceFlags") + "</RegistryEntries>",
-        "    <Services><Service><Name>a/b</Name><StartType>automatic</StartType></Service><Service>"
+        "    <Services><Service><Name>a/b</Name><StartType>automatic</StartType><Stop>1</Stop>"
+        "</Service><Service>"
         "<StartType>Delayed</StartType></Service></Services><ScheduledTasks><ScheduledTask><Path>"
         "Microsoft\\X</Path><State>Off</State></ScheduledTask><ScheduledTask><Path>\\X</Path>"
         "<State>disabled</State></ScheduledTask><ScheduledTsk/></ScheduledTasks><Services>"
@@ -869,6 +870,7 @@ TEST(ConsoleCommands, ValidateFindsEachProblemWhereItStands) {
         {"unknown-element", 12, "<Vaule>"},
         {"service-start-as-value", 13, "<Key>"},
         {"invalid-service-name", 14, "<Name>"},
+        {"unclear-stop", 14, "<Stop>"},
         {"empty-service-name", 14, "<Service>", 2},
         {"unknown-start-type", 14, "<StartType>", 2},
         {"invalid-task-path", 14, "<Path>"},
@@ -896,7 +898,7 @@ TEST(ConsoleCommands, ValidateFindsEachProblemWhereItStands) {
                          std::to_string(at + 1));
     }
     EXPECT_EQ(found, wanted);
-    EXPECT_EQ(report["summary"]["errors"].Int(), 26);
+    EXPECT_EQ(report["summary"]["errors"].Int(), 27);
     EXPECT_EQ(report["problems"][23]["message"].text,
               "DWORD value \"2.5\" is no plain whole number: a run writes 2");
     EXPECT_EQ(report["entries"][2]["line"].Int(), 10);
@@ -918,22 +920,24 @@ TEST(ConsoleCommands, ServicesAndTasksInJsonAndText) {
     m.services.services["SysMain"] = {{{services::kManual}, false, true}};
     m.tasks.tasks["\\Defrag"] = {true};
     m.Write(Item("1",
-                 "<Services><Service><Name>SysMain</Name><StartType>Disabled</StartType></Service>"
-                 "<Service><Name>Gone</Name><StartType>Manual</StartType></Service></Services>"
+                 "<Services><Service><Name>SysMain</Name><StartType>Disabled</StartType><Stop>True"
+                 "</Stop></Service><Service><Name>Gone</Name><StartType>Manual</StartType></"
+                 "Service></Services>"
                  "<ScheduledTasks><ScheduledTask><Path>\\Defrag</Path><State>Disabled</State>"
                  "</ScheduledTask></ScheduledTasks>"));
     const json::Value plan = m.Json({"plan"}, 0);
     std::string states;
     for (const json::Value& action : plan["entries"][0]["actions"].items) {
         states += action["kind"].text + " " + action["before"].text + ">" + action["after"].text +
-                  (action["note"].IsNull() ? "" : " (note)") + "; ";
+                  (action["stopped"].boolean ? " stopped" : "") + "; ";
     }
-    EXPECT_EQ(states, "service Manual>Disabled (note); service >; task Enabled>Disabled; ");
+    EXPECT_EQ(states, "service Manual>Disabled stopped; service >; task Enabled>Disabled; ");
     m.Json({"apply", "--journal", "j"}, 0);
     EXPECT_EQ(m.Run({"undo", "j", "--dry-run"}), 0);
     EXPECT_TRUE(Holds(m.console.out,
                       "  task      restored      \\Defrag: Disabled -> Enabled\n"
-                      "  service   restored      SysMain: Disabled -> Manual\n"));
+                      "  service   restored      SysMain: Disabled -> Manual, started again\n"
+                      "  service   unchanged     SysMain: Manual\n"));
     const json::Value undone = m.Undo("j", 0);
     EXPECT_EQ(undone["entries"][0]["actions"][1]["kind"].text + " " +
                   undone["entries"][0]["actions"][1]["found"].text,

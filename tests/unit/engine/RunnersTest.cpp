@@ -195,9 +195,11 @@ struct Words final : RunObserver {
         text.append(engine::OutcomeWord(record, engine::RunMode::Apply));
         if (record.error) errors.append(record.error->Description).append("|");
         if (!record.note.empty()) notes.append(record.note).append("|");
+        changed = changed || engine::Changed(record).value_or(false);
     }
     void EntryEnds(const OptimizationItem&) override {}
     std::string text, errors, notes;
+    bool changed = false;  // any action
 };
 
 }  // namespace
@@ -299,4 +301,35 @@ TEST(SystemRunners, OrderWithinAnEntryAndAFailureEndsItsOwnListOnly) {
               "1072Trace: Service: Refuses Disabled\r\n"
               "06.12.202609:15:02 Error 0, Source = Orvik.TaskRunner: The change did not take: "
               "the task is still enabledTrace: Task: \\Ignores Disabled\r\n");
+}
+
+// Stop: after the start type, only when it runs; a refusal leaves the start type set.
+TEST(SystemRunners, AStopIsAskedOnlyOfARunningServiceAndCountsAsAChange) {
+    using services::kManual, services::kDisabled;
+    const struct {
+        uint32_t start;
+        bool running;
+        uint32_t stopRefusal;
+        bool changed;
+    } rows[] = {{kManual, true, 0, true},    {kDisabled, true, 0, true},
+                {kManual, false, 0, true},   {kDisabled, false, 0, false},
+                {kManual, true, 1051, true}, {kDisabled, true, 1053, false}};
+    for (const auto& row : rows) {
+        Machine f;
+        f.services.services["Svc"] = {{{row.start}, false, row.running}, 0, false, row.stopRefusal};
+        auto entry = std::make_shared<OptimizationItem>();
+        entry->Enabled = true;
+        entry->serviceItems = {{"Svc", "Disabled", true}};
+        Words words;
+        runner(f.Engine(), &words).RunOptimizations({entry});
+        const std::string refusal = std::to_string(row.stopRefusal);
+        EXPECT_EQ(words.text, row.stopRefusal ? "service:failed" : "service:applied") << refusal;
+        EXPECT_EQ(words.errors, row.stopRefusal ? "system text " + refusal + "|" : "");
+        EXPECT_EQ(words.notes, "");  // no "keeps running": it is stopped
+        EXPECT_EQ(f.Log().find("Service: Svc Disabled and stop it") != f.Log().npos,
+                  row.stopRefusal != 0);
+        EXPECT_EQ(words.changed, row.changed) << refusal;
+        EXPECT_EQ(f.services.services["Svc"].state.start.type, kDisabled);
+        EXPECT_EQ(f.services.services["Svc"].state.running, row.stopRefusal != 0);
+    }
 }

@@ -121,6 +121,14 @@ TEST(Session, TheEditorsStateAgreesWithThePlansWords) {
          .words = "change",
          .firstLine = "change service SysMain: Manual -> Disabled, running (it keeps running until "
                       "it is stopped or Windows starts again)"},
+        // Stop asked: a change while it runs, even with the start type in place already.
+        {.services = {{"SysMain", "Manual", true}},
+         .state = State::NotApplied,
+         .words = "change",
+         .firstLine = "change service SysMain: Manual -> Manual, running -> stopped"},
+        {.services = {{"Disabled", "Disabled", true}},
+         .state = State::Applied,
+         .words = "unchanged"},
         {.services = {{"Gone", "Disabled"}, {"disabled", "DISABLED"}},
          .state = State::Applied,
          .words = "absent unchanged",
@@ -156,6 +164,7 @@ TEST(Session, TheEditorsStateAgreesWithThePlansWords) {
     EXPECT_EQ(m.registry.Dump(), before);
     EXPECT_EQ(m.wmi.connections, 0);
     EXPECT_TRUE(m.services.changes.empty() && m.tasks.changes.empty()) << "a plan sets nothing";
+    EXPECT_TRUE(m.services.services["SysMain"].state.running) << "nor stops";
 }
 
 // The journals' folder of the editor, in memory.
@@ -412,14 +421,15 @@ TEST(Session, UndoPutsBackServicesAndTasksUnlessChangedSince) {
     m.services.services = {{"Changed", {{{kManual}}}},
                            {"Delayed", {{{kAutomatic, true}}}},
                            {"Ignores", {{{kManual}}, 0, true}},
-                           {"Removed", {{{kManual}}}}};
+                           {"Removed", {{{kManual}}}},
+                           {"Idle", {{{kManual}}}},
+                           {"Stops", {{{kManual}, false, true}}}};
     m.tasks.tasks = {{"\\One", {true}}, {"\\Back", {true}}};
     engine::Session session(m.Platform());
     auto entry = Entry("1", {});
-    entry->serviceItems = {{"Changed", "Disabled"},
-                           {"Delayed", "Manual"},
-                           {"Removed", "Disabled"},
-                           {"Ignores", "Disabled"}};
+    entry->serviceItems = {{"Changed", "Disabled"},     {"Delayed", "Manual"},
+                           {"Removed", "Disabled"},     {"Idle", "Disabled", true},
+                           {"Stops", "Disabled", true}, {"Ignores", "Disabled"}};
     entry->taskItems = {{"\\One", "Disabled"}, {"\\Back", "Disabled"}};
     EXPECT_TRUE(session.Run({entry}, Apply("j")).problems.empty());
     EXPECT_EQ(m.services.services["Delayed"].state.start, (ServiceStart{kManual, true}));
@@ -435,20 +445,21 @@ TEST(Session, UndoPutsBackServicesAndTasksUnlessChangedSince) {
         std::string text;
         for (const auto& [name, service] : m.services.services) {
             text += name + "=" + std::to_string(service.state.start.type) +
-                    (service.state.start.delayed ? "d " : " ");
+                    (service.state.start.delayed ? "d" : "") + (service.state.running ? "r " : " ");
         }
         for (const auto& [path, task] : m.tasks.tasks)
             text += path + "=" + (task.enabled ? "on " : "off ");
         return text;
     };
     const std::string changed = states();
+    EXPECT_EQ(changed, "Changed=2 Delayed=3d Idle=4 Ignores=3 Stops=4 \\Back=on \\One=off ");
     EXPECT_EQ(Counts(session.Undo({"j", std::nullopt, true})),
-              "restored 2, unchanged 2, conflict 2");
+              "restored 4, unchanged 3, conflict 2");
     EXPECT_EQ(states(), changed);
-    EXPECT_EQ(Counts(session.Undo({"j"})), "restored 2, unchanged 2, conflict 2");
-    EXPECT_EQ(states(), "Changed=2 Delayed=2d Ignores=3 \\Back=on \\One=on ");
+    EXPECT_EQ(Counts(session.Undo({"j"})), "restored 4, unchanged 3, conflict 2");
+    EXPECT_EQ(states(), "Changed=2 Delayed=2d Idle=3 Ignores=3 Stops=3r \\Back=on \\One=on ");
     // A change the journal cannot take is not made.
     m.files.writesBeforeFailure = 2;  // the head and the entry
     EXPECT_EQ(session.Run({entry}, Apply("full")).problems.at(0).code, "journal-failed");
-    EXPECT_EQ(states(), "Changed=2 Delayed=2d Ignores=3 \\Back=on \\One=on ");
+    EXPECT_EQ(states(), "Changed=2 Delayed=2d Idle=3 Ignores=3 Stops=3r \\Back=on \\One=on ");
 }

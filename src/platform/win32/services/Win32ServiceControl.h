@@ -18,6 +18,8 @@ public:
 
     uint32_t Query(const std::string& name, ServiceState& state) override;
     uint32_t SetStart(const std::string& name, const ServiceStart& start) override;
+    uint32_t Stop(const std::string& name) override;
+    uint32_t Start(const std::string& name) override;
     std::string ErrorText(uint32_t code) override;
 
 private:
