@@ -1,6 +1,7 @@
 // The service and task contracts, held by the doubles natively and by the Service Control Manager
 // and Task Scheduler 2.0 under Wine and on Windows, where each test makes a service, a driver and
-// tasks of its own (never started) and deletes them after. Measured under Wine 8 and recorded
+// tasks of its own (never started) and deletes them after; stopping and starting take the print
+// spooler, left running or not as it was found. Measured under Wine 8 and recorded
 // here: its manager has no delayed start, and its IRegisteredTask::put_Enabled returns success
 // and changes nothing, which only the read-back after a change shows.
 
@@ -53,6 +54,7 @@ public:
             root_.Reset();
     }
     ~Side() {
+        if (startedSpooler_) services.Stop("Spooler");
         for (SC_HANDLE made : made_) DeleteService(made), CloseServiceHandle(made);
         if (manager_) CloseServiceHandle(manager_);
         for (const std::string& path : registered_) root_->DeleteTask(Bstr(Widen(path)).Get(), 0);
@@ -89,11 +91,32 @@ public:
         if (!folder.empty()) folder_ = folder;
         return true;
     }
+    // A service of the system's own that runs: the print spooler, started where it is not (and
+    // stopped again after); empty where it cannot run.
+    std::string RunningService() {
+        ServiceState state;
+        if (services.Query("Spooler", state) != 0) return "";
+        if (!state.running) {
+            if (services.Start("Spooler") != 0 || !RunsWithin("Spooler")) return "";
+            startedSpooler_ = true;
+        }
+        return "Spooler";
+    }
+    // StartServiceW returns once the service's process took the start, not when it runs.
+    bool RunsWithin(const std::string& name) {
+        ServiceState state;
+        for (int i = 0; i < 100 && services.Query(name, state) == 0; ++i) {
+            if (state.running) return true;
+            Sleep(100);
+        }
+        return false;
+    }
     win32::Win32ServiceControl services;
     win32::Win32ScheduledTasks tasks;
     const bool hasDelayedStart = kWindows, changesTake = kWindows;
 
 private:
+    bool startedSpooler_ = false;
     SC_HANDLE manager_;
     std::vector<SC_HANDLE> made_;
     ComPtr<ITaskService> service_;
@@ -113,6 +136,11 @@ public:
         tasks.tasks[(folder.empty() ? "\\" : "\\" + folder + "\\") + name].enabled = enabled;
         return true;
     }
+    std::string RunningService() {
+        services.services["Spooler"].state.running = true;
+        return "Spooler";
+    }
+    bool RunsWithin(const std::string& name) { return services.services[name].state.running; }
     ServiceDouble services;
     TaskDouble tasks;
     const bool hasDelayedStart = true, changesTake = true;
@@ -180,6 +208,18 @@ TEST_F(ServiceContract, DelayedStartIsTheAutomaticStartsFlagAndWineHasNone) {
     side.services.noDelayedStart = true;
     CheckDelayedStart(sc, service, false);
 #endif
+}
+
+// Stop waits until the service has stopped; a second stop and a second start are what was asked.
+TEST_F(ServiceContract, ARunningServiceStopsAndStartsAgain) {
+    const std::string running = side.RunningService();
+    if (running.empty()) GTEST_SKIP() << "no service of the system's own runs here";
+    EXPECT_EQ(sc.Stop(running), 0u);
+    EXPECT_FALSE(Read(running).running);
+    EXPECT_EQ(sc.Stop(running), 0u);
+    EXPECT_EQ(sc.Start(running), 0u);
+    EXPECT_TRUE(side.RunsWithin(running));
+    EXPECT_EQ(sc.Start(running), 0u);
 }
 
 TEST_F(ServiceContract, AbsentServicesAndImpossibleNamesChangeNothing) {
